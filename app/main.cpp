@@ -1,0 +1,31 @@
+#include "display_check.h"
+#include "frame/main_frame.h"
+#include "platform/data_folder.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    if (const std::string message = tessaly::gui::missingDisplayMessage(); !message.empty()) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 2;
+    }
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto folder = tessaly::enterDataFolder(tessaly::chooseDataFolder(arguments));
+    if (!folder.error.empty()) {
+        std::fprintf(stderr, "tessaly: %s\n", folder.error.c_str());
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessaly 2000"));
+    QApplication::setApplicationVersion(QStringLiteral("2.4"));
+
+    tessaly::gui::MainFrame frame;
+    frame.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the project in Release mode and runs every benchmark; figures are
+# ratios measured in one run, so a noisy machine moves them together.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=OFF >/dev/null
+cmake --build build-bench --target expression_bench >/dev/null
+build-bench/bench/expression_bench

@@ -1,0 +1,94 @@
+#include "dispatcher.h"
+
+#include "framework/version.h"
+#include "platform/data_folder.h"
+
+#include <algorithm>
+
+namespace tessaly::cli {
+
+namespace {
+
+void printVersion(std::ostream& out)
+{
+    out << kProductName << ' ' << kProductVersion << '\n';
+}
+
+class VersionCommand final : public Command {
+public:
+    std::string_view name() const override { return "version"; }
+    std::string_view summary() const override { return "print the program's name and version"; }
+    int run(const std::vector<std::string>& /*arguments*/, const Context& context) override
+    {
+        printVersion(context.out);
+        return kExitOk;
+    }
+};
+
+} // namespace
+
+Dispatcher::Dispatcher()
+{
+    commands_.push_back(std::make_unique<VersionCommand>());
+}
+
+void Dispatcher::printHelp(std::ostream& out) const
+{
+    out << "Usage: tessaly-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+        << "       tessaly-cli --version | --help\n\n"
+        << "Works on the bookmark database of " << kProductName
+        << " without windows, for scripts and servers.\n\n"
+        << "Options:\n"
+        << "  --data DIR   the data folder (default: $TESSALY_DATA, else\n"
+        << "               $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly)\n"
+        << "  --help       list the commands\n"
+        << "  --version    print the version\n\n"
+        << "Commands:\n";
+    std::size_t width = 4;
+    for (const auto& command : commands_) {
+        width = std::max(width, command->name().size());
+    }
+    out << "  " << std::string_view{"help"} << std::string(width - 4 + 3, ' ')
+        << "list the commands\n";
+    for (const auto& command : commands_) {
+        out << "  " << command->name() << std::string(width - command->name().size() + 3, ' ')
+            << command->summary() << '\n';
+    }
+}
+
+int Dispatcher::run(const std::vector<std::string>& argumentsIn, std::ostream& out,
+                    std::ostream& err)
+{
+    std::vector<std::string> arguments;
+    Context context{out, err, chooseDataFolder(argumentsIn)};
+    for (std::size_t i = 0; i < argumentsIn.size(); ++i) {
+        const std::string& argument = argumentsIn[i];
+        if (argument == "--data") {
+            if (i + 1 >= argumentsIn.size()) {
+                err << "tessaly-cli: --data needs a folder\n";
+                return kExitUsage;
+            }
+            ++i;
+        } else if (!argument.starts_with("--data=")) {
+            arguments.push_back(argument);
+        }
+    }
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
+        arguments[0] == "help") {
+        printHelp(out);
+        return kExitOk;
+    }
+    if (arguments[0] == "--version") {
+        printVersion(out);
+        return kExitOk;
+    }
+    const auto found = std::find_if(commands_.begin(), commands_.end(),
+                                    [&](const auto& c) { return c->name() == arguments[0]; });
+    if (found == commands_.end()) {
+        err << "tessaly-cli: unknown command \"" << arguments[0] << "\"; see tessaly-cli --help\n";
+        return kExitUsage;
+    }
+    return (*found)->run({arguments.begin() + 1, arguments.end()}, context);
+}
+
+} // namespace tessaly::cli

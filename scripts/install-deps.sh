@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package Tessaly 2000 needs to build, run and test.
+# Idempotent: packages already present are skipped, and apt-get update runs at most once.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # libraries
+  qt6-base-dev libqt6svg6 libsqlite3-dev libcurl4-openssl-dev liblz4-dev
+  libxcb1-dev libxcb-keysyms1-dev libx11-dev
+  # tests
+  libgtest-dev libgmock-dev libcpp-httplib-dev
+  xvfb xauth xdotool xclip x11-utils trayer poppler-utils
+  # screenshots and readable text in them
+  fonts-dejavu-core imagemagick
+  # locale data for date pictures and Unicode case folding
+  locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  [[ $p == \#* ]] && continue
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=(sudo)
+fi
+
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

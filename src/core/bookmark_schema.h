@@ -1,0 +1,40 @@
+#pragma once
+
+#include "framework/record_schema.h"
+
+#include <string>
+
+namespace tessaly {
+
+// The fields of the bookmark record (file TESSLY, prefix URL) in storage
+// order, with the descriptions, pictures and sizes the query editor shows.
+enum class BookmarkField {
+    Location,
+    Description,
+    Category,
+    Rating,
+    Keyword,
+    SiteInfo,
+    LastVisit,
+    LastValidated,
+    Validated,
+    MovedTo,
+    Comments,
+    UserName,
+    Password,
+    Expires,
+    PageSize,
+    EmailAddress,
+    OriginalFilename,
+    Custom1,
+    Custom2,
+    Custom3,
+};
+
+const RecordSchema& bookmarkSchema();
+
+// The query editor's field list of the bookmark file (tags "URL", "LINKS"
+// and "EXPORT" all use it).
+std::string bookmarkQueryFieldList();
+
+} // namespace tessaly

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace tessaly {
+
+// How a field is offered to queries: 1 text, 2 number or date, 3 choice.
+enum class FieldType { Text = 1, Number = 2, Choice = 3 };
+
+// One field of a record file: its label (PREFIX:Name), the description shown
+// in queries, its display picture, its size (characters for texts, bytes for
+// numbers) and, for choice fields, the "|"-separated choice texts.
+struct FieldDef {
+    std::string_view label;
+    std::string_view description;
+    std::string_view picture;
+    int size = 0;
+    FieldType type = FieldType::Text;
+    std::string_view choices = {};
+
+    bool isText() const { return type == FieldType::Text; }
+};
+
+// The fields of one record file in storage order.
+class RecordSchema {
+public:
+    constexpr RecordSchema(std::string_view prefix, std::span<const FieldDef> fields)
+        : prefix_(prefix), fields_(fields)
+    {}
+
+    std::string_view prefix() const { return prefix_; }
+    std::span<const FieldDef> fields() const { return fields_; }
+
+    // Index of the field whose label matches `label` (letter case ignored),
+    // or -1.
+    int indexOf(std::string_view label) const;
+
+private:
+    std::string_view prefix_;
+    std::span<const FieldDef> fields_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,139 @@
+#include "framework/system_file.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view content)
+{
+    while (!content.empty()) {
+        const ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+SystemResult SystemResult::fromErrno(int number)
+{
+    return {number, number == 0 ? std::string{} : std::string{std::strerror(number)}};
+}
+
+SystemResult readWholeFile(const std::string& path, std::string& content, std::size_t maxBytes)
+{
+    content.clear();
+    FileDescriptor fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (fd.get() < 0) {
+        return SystemResult::fromErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return SystemResult::fromErrno(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return SystemResult::fromErrno(EISDIR);
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return SystemResult::fromErrno(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        if (content.size() + static_cast<std::size_t>(got) > maxBytes) {
+            content.clear();
+            return SystemResult::fromErrno(EFBIG);
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    return {};
+}
+
+SystemResult writeFileAtomically(const std::string& path, std::string_view content)
+{
+    std::string temporary = path + ".XXXXXX";
+    FileDescriptor fd{::mkostemp(temporary.data(), O_CLOEXEC)};
+    if (fd.get() < 0) {
+        return SystemResult::fromErrno(errno);
+    }
+    auto fail = [&temporary](int number) {
+        ::unlink(temporary.c_str());
+        return SystemResult::fromErrno(number);
+    };
+    struct stat info {};
+    mode_t mode = 0;
+    if (::stat(path.c_str(), &info) == 0) {
+        mode = info.st_mode & 07777U;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0644U & ~mask;
+    }
+    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content) || ::fsync(fd.get()) != 0) {
+        return fail(errno);
+    }
+    if (::close(fd.release()) != 0) {
+        return fail(errno);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        return fail(errno);
+    }
+    // Make the rename itself durable.
+    FileDescriptor folder{::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+    return {};
+}
+
+} // namespace tessaly

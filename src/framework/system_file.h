@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// The outcome of a call to the operating system: errno and its text.
+struct SystemResult {
+    int errorNumber = 0;
+    std::string text;
+
+    bool ok() const { return errorNumber == 0; }
+    static SystemResult fromErrno(int number);
+};
+
+// Reads a whole file into `content`. Files larger than `maxBytes` are refused
+// with EFBIG rather than read into memory.
+SystemResult readWholeFile(const std::string& path, std::string& content,
+                           std::size_t maxBytes = std::size_t{64} << 20U);
+
+// Replaces `path` with `content` so that a crash, a full disk or a write error
+// leaves the old file intact: the text goes to a temporary file in the same
+// folder, is flushed to disk, and is then renamed over `path`. A file that is
+// new gets the permissions 0644 less the umask; an existing one keeps its own.
+SystemResult writeFileAtomically(const std::string& path, std::string_view content);
+
+} // namespace tessaly

@@ -1,0 +1,168 @@
+#include "framework/text.h"
+
+#include "framework/utf8.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+namespace tessaly::text {
+
+namespace {
+
+// The C.UTF-8 locale carries the full Unicode case tables in every glibc
+// installation and does not depend on the user's own locale settings, so
+// keys sort the same way for every user.
+locale_t unicodeLocale()
+{
+    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    return locale;
+}
+
+bool isAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80U) {
+            return false;
+        }
+    }
+    return true;
+}
+
+char32_t mapUpper(char32_t cp)
+{
+    if (cp < 0x80) {
+        return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
+    }
+    const locale_t locale = unicodeLocale();
+    if (locale == locale_t{}) {
+        return cp;
+    }
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), locale));
+}
+
+char32_t mapLower(char32_t cp)
+{
+    if (cp < 0x80) {
+        return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    }
+    const locale_t locale = unicodeLocale();
+    if (locale == locale_t{}) {
+        return cp;
+    }
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), locale));
+}
+
+template <typename Map> std::string mapCase(std::string_view text, Map map)
+{
+    std::string out;
+    out.reserve(text.size());
+    if (isAscii(text)) {
+        for (const char c : text) {
+            out.push_back(static_cast<char>(map(static_cast<unsigned char>(c))));
+        }
+        return out;
+    }
+    for (std::size_t pos = 0; pos < text.size();) {
+        utf8::append(out, map(utf8::decode(text, pos)));
+    }
+    return out;
+}
+
+template <typename Fold> int compareBy(std::string_view a, std::string_view b, Fold fold)
+{
+    a = clip(a);
+    b = clip(b);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const char32_t ca = fold(utf8::decode(a, i));
+        const char32_t cb = fold(utf8::decode(b, j));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (i < a.size()) {
+        return 1;
+    }
+    return j < b.size() ? -1 : 0;
+}
+
+} // namespace
+
+std::string_view clip(std::string_view text)
+{
+    const auto end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
+}
+
+std::string_view trim(std::string_view text)
+{
+    constexpr std::string_view blanks = " \t\r\n";
+    const auto begin = text.find_first_not_of(blanks);
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    const auto end = text.find_last_not_of(blanks);
+    return text.substr(begin, end - begin + 1);
+}
+
+std::string_view fit(std::string_view text, std::size_t width)
+{
+    return clip(utf8::prefix(text, width));
+}
+
+std::string padded(std::string_view text, std::size_t width)
+{
+    std::string out{utf8::prefix(text, width)};
+    const std::size_t chars = utf8::length(out);
+    out.append(width - chars, ' ');
+    return out;
+}
+
+std::string upper(std::string_view text)
+{
+    return mapCase(text, mapUpper);
+}
+
+std::string lower(std::string_view text)
+{
+    return mapCase(text, mapLower);
+}
+
+char32_t foldCase(char32_t cp)
+{
+    // Lower of upper folds the letters that have two lower forms (ſ and s, ς and σ).
+    return mapLower(mapUpper(cp));
+}
+
+int compare(std::string_view a, std::string_view b)
+{
+    // Byte order of UTF-8 is character-code order, so no decoding is needed.
+    a = clip(a);
+    b = clip(b);
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+int compareNoCase(std::string_view a, std::string_view b)
+{
+    return compareBy(a, b, foldCase);
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view start)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (j < start.size()) {
+        if (i >= text.size()) {
+            return false;
+        }
+        if (foldCase(utf8::decode(text, i)) != foldCase(utf8::decode(start, j))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tessaly::text

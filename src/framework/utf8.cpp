@@ -1,0 +1,123 @@
+#include "framework/utf8.h"
+
+namespace tessaly::utf8 {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0U) == 0x80U;
+}
+
+} // namespace
+
+char32_t decode(std::string_view text, std::size_t& pos)
+{
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80U) {
+        ++pos;
+        return lead;
+    }
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0U) == 0xC0U) {
+        extra = 1;
+        cp = lead & 0x1FU;
+        minimum = 0x80;
+    } else if ((lead & 0xF0U) == 0xE0U) {
+        extra = 2;
+        cp = lead & 0x0FU;
+        minimum = 0x800;
+    } else if ((lead & 0xF8U) == 0xF0U) {
+        extra = 3;
+        cp = lead & 0x07U;
+        minimum = 0x10000;
+    } else {
+        ++pos;
+        return kReplacement;
+    }
+    if (pos + extra >= text.size()) {
+        ++pos;
+        return kReplacement;
+    }
+    for (std::size_t i = 1; i <= extra; ++i) {
+        const auto byte = static_cast<unsigned char>(text[pos + i]);
+        if (!isContinuation(byte)) {
+            ++pos;
+            return kReplacement;
+        }
+        cp = (cp << 6U) | (byte & 0x3FU);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return kReplacement;
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+void append(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0U | (cp >> 6U)));
+        out.push_back(static_cast<char>(0x80U | (cp & 0x3FU)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0U | (cp >> 12U)));
+        out.push_back(static_cast<char>(0x80U | ((cp >> 6U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80U | (cp & 0x3FU)));
+    } else {
+        out.push_back(static_cast<char>(0xF0U | (cp >> 18U)));
+        out.push_back(static_cast<char>(0x80U | ((cp >> 12U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80U | ((cp >> 6U) & 0x3FU)));
+        out.push_back(static_cast<char>(0x80U | (cp & 0x3FU)));
+    }
+}
+
+std::size_t length(std::string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80U) {
+            ++pos;
+        } else {
+            decode(text, pos);
+        }
+        ++count;
+    }
+    return count;
+}
+
+std::size_t offsetOf(std::string_view text, std::size_t index)
+{
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < index && pos < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80U) {
+            ++pos;
+        } else {
+            decode(text, pos);
+        }
+    }
+    return pos;
+}
+
+std::string_view prefix(std::string_view text, std::size_t count)
+{
+    if (text.size() <= count) {
+        return text; // fewer bytes than characters asked for: all of it fits
+    }
+    return text.substr(0, offsetOf(text, count));
+}
+
+std::string_view mid(std::string_view text, std::size_t start, std::size_t count)
+{
+    const std::size_t begin = offsetOf(text, start);
+    const std::string_view rest = text.substr(begin);
+    return prefix(rest, count);
+}
+
+} // namespace tessaly::utf8

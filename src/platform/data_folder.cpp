@@ -1,0 +1,84 @@
+#include "platform/data_folder.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string{} : std::string{value};
+}
+
+std::string homeFolder()
+{
+    std::string home = environment("HOME");
+    if (home.empty()) {
+        if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
+            home = entry->pw_dir;
+        }
+    }
+    return home.empty() ? std::string{"."} : home;
+}
+
+// mkdir -p: false with errno set when a part cannot be made.
+bool makeFolders(const std::string& path)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
+    }
+}
+
+} // namespace
+
+std::string chooseDataFolder(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--data" && i + 1 < arguments.size()) {
+            return arguments[i + 1];
+        }
+        if (arguments[i].starts_with("--data=")) {
+            return arguments[i].substr(7);
+        }
+    }
+    if (std::string folder = environment("TESSALY_DATA"); !folder.empty()) {
+        return folder;
+    }
+    if (std::string xdg = environment("XDG_DATA_HOME"); !xdg.empty()) {
+        return xdg + "/tessaly";
+    }
+    return homeFolder() + "/.local/share/tessaly";
+}
+
+DataFolderChoice enterDataFolder(const std::string& path)
+{
+    DataFolderChoice choice{path, {}};
+    if (!makeFolders(path)) {
+        choice.error = "Cannot create the data folder " + path + ": " + std::strerror(errno);
+        return choice;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        choice.error = "The data folder " + path + " is not a folder.";
+        return choice;
+    }
+    if (::chdir(path.c_str()) != 0) {
+        choice.error = "Cannot enter the data folder " + path + ": " + std::strerror(errno);
+    }
+    return choice;
+}
+
+} // namespace tessaly

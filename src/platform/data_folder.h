@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// The folder that holds the user's database, INI files and templates. Both
+// programs make it their working directory, so every relative file name of
+// the system lives there.
+struct DataFolderChoice {
+    std::string path;
+    std::string error; // set when the folder could not be made or entered
+};
+
+// The folder named by `--data DIR` (or `--data=DIR`) in `arguments`, else
+// $TESSALY_DATA, else $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly.
+std::string chooseDataFolder(const std::vector<std::string>& arguments);
+
+// Creates the folder (with its parents) and makes it the working directory.
+DataFolderChoice enterDataFolder(const std::string& path);
+
+} // namespace tessaly

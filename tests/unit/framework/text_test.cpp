@@ -1,0 +1,102 @@
+#include "framework/fixed_text.h"
+#include "framework/text.h"
+#include "framework/utf8.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaly {
+namespace {
+
+TEST(FixedText, CutsAtTheWidthInCharactersNeverInsideOne)
+{
+    FixedText<5> field;
+    field = "abcdefgh";
+    EXPECT_EQ(field.str(), "abcde");
+
+    field = "ééééééé"; // two bytes each
+    EXPECT_EQ(field.str(), "ééééé");
+    EXPECT_EQ(utf8::length(field.str()), 5U);
+
+    field = "ab€€€€"; // three-byte characters at the cut
+    EXPECT_EQ(field.str(), "ab€€€");
+
+    FixedText<255> location;
+    const std::string exact(255, 'x');
+    location = exact;
+    EXPECT_EQ(location.str(), exact);
+    location = exact + "y";
+    EXPECT_EQ(location.str(), exact) << "a 256th character is cut off";
+}
+
+TEST(FixedText, TrailingBlanksAreNeitherStoredNorCompared)
+{
+    FixedText<20> a = "News   ";
+    const FixedText<20> b = "News";
+    EXPECT_EQ(a.str(), "News");
+    EXPECT_TRUE(a == b);
+    EXPECT_TRUE(a == std::string_view{"News      "});
+    EXPECT_EQ(a.padded(), "News                ");
+    EXPECT_EQ(a.padded().size(), 20U);
+
+    a = "  lead";
+    EXPECT_EQ(a.str(), "  lead") << "only trailing blanks go";
+    a = "x    y   ";
+    EXPECT_EQ(a.str(), "x    y");
+}
+
+TEST(FixedText, PaddedCountsCharactersNotBytes)
+{
+    const FixedText<4> field = "Zoë";
+    EXPECT_EQ(field.padded(), "Zoë ");
+}
+
+TEST(Text, CompareIgnoresTrailingBlanksButNotLeadingOnes)
+{
+    EXPECT_EQ(text::compare("abc", "abc   "), 0);
+    EXPECT_LT(text::compare("abc", "abd"), 0);
+    EXPECT_GT(text::compare("abc ", "ab"), 0);
+    EXPECT_NE(text::compare(" abc", "abc"), 0);
+    EXPECT_EQ(text::compare("", "    "), 0);
+    EXPECT_LT(text::compare("ABC", "abc"), 0) << "plain comparison keeps letter case";
+}
+
+TEST(Text, CaseInsensitiveComparisonFoldsUnicodeLetters)
+{
+    EXPECT_TRUE(text::equalNoCase("École", "éCOLE"));
+    EXPECT_TRUE(text::equalNoCase("ΣΊΣΥΦΟΣ", "σίσυφος"));
+    EXPECT_TRUE(text::equalNoCase("straße", "STRAßE"));
+    EXPECT_TRUE(text::equalNoCase("Http://Example.COM/", "http://example.com/   "));
+    EXPECT_FALSE(text::equalNoCase("resume", "résumé"));
+    EXPECT_LT(text::compareNoCase("apple", "Banana"), 0);
+    EXPECT_GT(text::compareNoCase("Zebra", "apple"), 0);
+    EXPECT_LT(text::compareNoCase("abc", "abcd"), 0);
+    EXPECT_TRUE(text::startsWithNoCase("Örebro news", "öREB"));
+    EXPECT_FALSE(text::startsWithNoCase("ab", "abc"));
+}
+
+TEST(Text, UpperAndLowerMapEveryLetter)
+{
+    EXPECT_EQ(text::upper("café noël"), "CAFÉ NOËL");
+    EXPECT_EQ(text::lower("ÅNGSTRÖM Ωmega"), "ångström ωmega");
+    EXPECT_EQ(text::upper("a1-b2_c3"), "A1-B2_C3");
+}
+
+TEST(Utf8, MalformedBytesCountAsOneCharacterEach)
+{
+    const std::string broken = "a\xC3"
+                               "b\xFF\xE2\x82";
+    EXPECT_EQ(utf8::length(broken), 6U) << "a, C3, b, FF, E2, 82";
+    EXPECT_EQ(utf8::prefix(broken, 2), "a\xC3");
+    EXPECT_EQ(text::fit(broken, 3), "a\xC3"
+                                    "b");
+    std::string roundTrip;
+    for (std::size_t pos = 0; pos < std::string_view{"€𝄞"}.size();) {
+        utf8::append(roundTrip, utf8::decode("€𝄞", pos));
+    }
+    EXPECT_EQ(roundTrip, "€𝄞");
+    EXPECT_EQ(utf8::mid("héllo wörld", 6, 3), "wör");
+    EXPECT_EQ(utf8::mid("abc", 10, 3), "");
+}
+
+} // namespace
+} // namespace tessaly

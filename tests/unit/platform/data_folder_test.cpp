@@ -1,0 +1,67 @@
+#include "platform/data_folder.h"
+
+#include "temp_folder.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace tessaly {
+namespace {
+
+// Sets an environment variable for one test and restores it afterwards.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            hadOld_ = true;
+        }
+        value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
+    }
+    ~EnvironmentVariable() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+TEST(DataFolder, ArgumentThenEnvironmentThenXdgThenHome)
+{
+    const EnvironmentVariable data{"TESSALY_DATA", "/env/data"};
+    const EnvironmentVariable xdg{"XDG_DATA_HOME", "/xdg"};
+    const EnvironmentVariable home{"HOME", "/home/user"};
+    EXPECT_EQ(chooseDataFolder({"--data", "/arg"}), "/arg");
+    EXPECT_EQ(chooseDataFolder({"--data=/arg2"}), "/arg2");
+    EXPECT_EQ(chooseDataFolder({}), "/env/data");
+    {
+        const EnvironmentVariable noData{"TESSALY_DATA", nullptr};
+        EXPECT_EQ(chooseDataFolder({}), "/xdg/tessaly");
+        const EnvironmentVariable noXdg{"XDG_DATA_HOME", nullptr};
+        EXPECT_EQ(chooseDataFolder({}), "/home/user/.local/share/tessaly");
+    }
+}
+
+TEST(DataFolder, IsCreatedAndEntered)
+{
+    test::TempFolder folder;
+    char* before = ::getcwd(nullptr, 0);
+    const DataFolderChoice choice = enterDataFolder(folder.file("a/b/tessaly"));
+    EXPECT_TRUE(choice.error.empty()) << choice.error;
+    char* now = ::getcwd(nullptr, 0);
+    EXPECT_EQ(std::string{now}, folder.file("a/b/tessaly"));
+    ASSERT_EQ(::chdir(before), 0);
+    std::free(now);
+    std::free(before);
+
+    folder.write("file", "x");
+    const DataFolderChoice bad = enterDataFolder(folder.file("file"));
+    EXPECT_EQ(bad.error, "The data folder " + folder.file("file") + " is not a folder.");
+}
+
+} // namespace
+} // namespace tessaly
