@@ -2,7 +2,10 @@
 
 #include "temp_folder.h"
 
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,7 +73,7 @@ TEST(IniFile, ReadsShortcutFiles)
         << "only the first '=' separates key from value";
 }
 
-TEST(IniFile, AFailedWriteLeavesTheOldFileWhole)
+TEST(IniFile, AReadOnlyFolderLeavesTheOldFileWhole)
 {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes into read-only folders";
@@ -83,6 +86,34 @@ TEST(IniFile, AFailedWriteLeavesTheOldFileWhole)
     EXPECT_FALSE(writeIniValue(path, "Settings", "Theme", "Red", &error));
     EXPECT_EQ(error, "Permission denied");
     EXPECT_EQ(readIniValue(path, "Settings", "Theme"), "Blue");
+}
+
+TEST(IniFile, AFullDiskLeavesTheOldFileWhole)
+{
+    // A file-size limit makes the write fail the way a full disk does, even
+    // for root; it runs in a child so the limit does not outlive the test.
+    test::TempFolder folder;
+    const std::string path = folder.file("TESSLY.INI");
+    ASSERT_TRUE(writeIniValue(path, "Settings", "Theme", "Blue"));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512, 512};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool written =
+            writeIniValue(path, "Settings", "Theme", std::string(4096, 'r'), &error);
+        std::_Exit(!written && error == "File too large" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write must fail and say why";
+    EXPECT_EQ(folder.read("TESSLY.INI"), "[Settings]\nTheme=Blue\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator{}),
+              1)
+        << "the temporary file is removed";
 }
 
 TEST(IniFile, ACrashDuringWritesNeverLeavesAHalfWrittenFile)
@@ -123,6 +154,17 @@ TEST(IniFile, AFolderInPlaceOfTheFileIsAnError)
     EXPECT_FALSE(ini.load(folder.file("odd.ini"), &error));
     EXPECT_EQ(error, "Is a directory");
     EXPECT_FALSE(writeIniValue(folder.file("odd.ini"), "A", "b", "c", &error));
+}
+
+TEST(IniFile, LeavesNoTemporaryFilesBehind)
+{
+    test::TempFolder folder;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(writeIniValue(folder.file("a.ini"), "S", "k" + std::to_string(i), "v"));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator{}),
+              1);
 }
 
 } // namespace
