@@ -44,7 +44,9 @@ void IniFile::parse(std::string_view content)
             end = content.size();
         }
         std::string_view raw = content.substr(start, end - start);
-        if (!raw.empty() && raw.back() == '\r') {
+        // Stray carriage returns at a line's end are line-end debris, not
+        // content; keeping them would change the file's line ends on rewrite.
+        while (!raw.empty() && raw.back() == '\r') {
             raw.remove_suffix(1);
         }
         Line line;

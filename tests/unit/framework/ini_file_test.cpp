@@ -55,6 +55,16 @@ TEST(IniFile, KeepsLinesItDoesNotKnowAndItsLineEnds)
     EXPECT_EQ(ini.value("Settings", "BodyInFrame"), "2");
 }
 
+TEST(IniFile, StrayCarriageReturnsDoNotChangeTheLineEnds)
+{
+    // Found by fuzzing: a lone "\r" at the end of an LF file used to come
+    // back as "\r\n" and turn the whole file into CRLF on the next rewrite.
+    IniFile ini;
+    ini.parse("[A]\nk=1\r\r");
+    EXPECT_EQ(ini.text(), "[A]\nk=1\n");
+    EXPECT_EQ(ini.value("A", "k"), "1");
+}
+
 TEST(IniFile, FirstSectionAndKeyOfANameWin)
 {
     IniFile ini;
