@@ -30,16 +30,6 @@ std::optional<double> strictNumber(std::string_view t)
     return value;
 }
 
-bool isAscii(std::string_view t)
-{
-    for (const char c : t) {
-        if (static_cast<unsigned char>(c) >= 0x80U) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::u32string decodeAll(std::string_view t)
 {
     std::u32string out;
@@ -107,7 +97,7 @@ Value instringCall(const Value& soughtValue, const Value& textValue, const Value
         step = 1;
     }
     const long long start = std::max(toCount(startValue), 1LL);
-    if (isAscii(sought) && isAscii(haystack)) {
+    if (text::isAscii(sought) && text::isAscii(haystack)) {
         return Value::number(static_cast<double>(instring(sought, haystack, step, start)));
     }
     return Value::number(

@@ -308,28 +308,26 @@ private:
         if (depth_ > kMaxDepth) {
             return fail(current_, "the expression is nested too deeply");
         }
-        auto left = andExpression();
-        while (left && isKeyword(current_, "OR")) {
-            advance();
-            auto right = andExpression();
-            if (!right) {
-                return std::nullopt;
-            }
-            left = binary(ExprNode::Kind::Or, std::move(*left), std::move(*right));
-        }
-        return left;
+        return chain(ExprNode::Kind::Or, "OR", &Parser::andExpression);
     }
 
     std::optional<ExprNode> andExpression()
     {
-        auto left = notExpression();
-        while (left && isKeyword(current_, "AND")) {
+        return chain(ExprNode::Kind::And, "AND", &Parser::notExpression);
+    }
+
+    // operand { keyword operand }, grouped from the left.
+    std::optional<ExprNode> chain(ExprNode::Kind kind, std::string_view keyword,
+                                  std::optional<ExprNode> (Parser::*operand)())
+    {
+        auto left = (this->*operand)();
+        while (left && isKeyword(current_, keyword)) {
             advance();
-            auto right = notExpression();
+            auto right = (this->*operand)();
             if (!right) {
                 return std::nullopt;
             }
-            left = binary(ExprNode::Kind::And, std::move(*left), std::move(*right));
+            left = binary(kind, std::move(*left), std::move(*right));
         }
         return left;
     }

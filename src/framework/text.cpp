@@ -19,16 +19,6 @@ locale_t unicodeLocale()
     return locale;
 }
 
-bool isAscii(std::string_view text)
-{
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80U) {
-            return false;
-        }
-    }
-    return true;
-}
-
 char32_t mapUpper(char32_t cp)
 {
     if (cp < 0x80) {
@@ -89,6 +79,16 @@ template <typename Fold> int compareBy(std::string_view a, std::string_view b, F
 }
 
 } // namespace
+
+bool isAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80U) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string_view clip(std::string_view text)
 {

@@ -9,6 +9,9 @@
 // comparison that folds every Unicode letter (É equals é), not only A-Z.
 namespace tessaly::text {
 
+// True when every byte of `text` is 7-bit ASCII (one byte, one character).
+bool isAscii(std::string_view text);
+
 // `text` without its trailing blanks.
 std::string_view clip(std::string_view text);
 
