@@ -132,8 +132,9 @@ std::string lower(std::string_view text)
 
 char32_t foldCase(char32_t cp)
 {
-    // Lower of upper folds the letters that have two lower forms (ſ and s, ς and σ).
-    return mapLower(mapUpper(cp));
+    // Upper case of lower case, as case-insensitive keys have always ordered
+    // ("_" after "Z"); it also folds letters with two lower forms (ſ, ς).
+    return mapUpper(mapLower(cp));
 }
 
 int compare(std::string_view a, std::string_view b)

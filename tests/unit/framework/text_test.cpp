@@ -70,6 +70,7 @@ TEST(Text, CaseInsensitiveComparisonFoldsUnicodeLetters)
     EXPECT_LT(text::compareNoCase("apple", "Banana"), 0);
     EXPECT_GT(text::compareNoCase("Zebra", "apple"), 0);
     EXPECT_LT(text::compareNoCase("abc", "abcd"), 0);
+    EXPECT_GT(text::compareNoCase("_Before All", "zebra"), 0) << "letters compare as capitals";
     EXPECT_TRUE(text::startsWithNoCase("Örebro news", "öREB"));
     EXPECT_FALSE(text::startsWithNoCase("ab", "abc"));
 }
