@@ -1,0 +1,205 @@
+#include "core/engine.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::string_view kMainContainer = "URLDATA";
+constexpr int kDefaultLockWaitMs = 1000;
+
+bool exists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// A file name as an SQLite URI, so the access mode can be given per file.
+std::string uriFor(const std::string& path, bool create, bool readOnly)
+{
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '?' || c == '#' || c == '%') {
+            static constexpr char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[(static_cast<unsigned char>(c) >> 4U) & 0xFU];
+            uri += hex[static_cast<unsigned char>(c) & 0xFU];
+        } else {
+            uri += c;
+        }
+    }
+    uri += readOnly ? "?mode=ro" : (create ? "?mode=rwc" : "?mode=rw");
+    return uri;
+}
+
+} // namespace
+
+Engine::Engine(std::string folder) : folder_(std::move(folder))
+{}
+
+Engine::~Engine()
+{
+    close();
+}
+
+void Engine::close()
+{
+    if (depth_ > 0) {
+        rollback();
+    }
+    attached_.clear();
+    db_.close();
+}
+
+std::string Engine::containerPath(std::string_view container) const
+{
+    std::string name{container};
+    if (name.find('/') == std::string::npos && name.find('.') == std::string::npos) {
+        name += ".tps";
+    }
+    if (name.starts_with('/') || folder_.empty() || folder_ == ".") {
+        return name;
+    }
+    return folder_ + "/" + name;
+}
+
+EngineStatus Engine::openMain(bool create, bool readOnly)
+{
+    const std::string path = containerPath(kMainContainer);
+    if (!create && !exists(path)) {
+        return EngineStatus::error(kFileNotFound);
+    }
+    EngineStatus status = db_.open(uriFor(path, true, readOnly), true, readOnly);
+    if (!status.ok()) {
+        return status;
+    }
+    mainReadOnly_ = readOnly;
+    setLockWait(kDefaultLockWaitMs);
+    // A rollback journal (not WAL) makes a commit across attached files
+    // atomic; FULL sync makes it survive a power cut.
+    db_.execute("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;");
+    attached_[path] = Attached{"main", readOnly};
+    return {};
+}
+
+EngineStatus Engine::attach(std::string_view container, bool create, bool readOnly,
+                            std::string& schema)
+{
+    const std::string path = containerPath(container);
+    if (const auto found = attached_.find(path); found != attached_.end()) {
+        if (found->second.readOnly && !readOnly) {
+            return EngineStatus::error(kAccessDenied);
+        }
+        schema = found->second.schema;
+        return {};
+    }
+    const bool isMain = container == kMainContainer;
+    if (!db_.isOpen()) {
+        // The main container exists whenever any other is used: it is the
+        // anchor of the connection and of multi-file commits.
+        EngineStatus status = openMain(true, isMain ? readOnly : false);
+        if (!status.ok() && !isMain && status.code == kAccessDenied) {
+            status = openMain(false, true);
+        }
+        if (!status.ok()) {
+            return status;
+        }
+        if (isMain) {
+            schema = "main";
+            return {};
+        }
+    } else if (isMain) {
+        schema = "main";
+        return {};
+    }
+    if (!create && !exists(path)) {
+        return EngineStatus::error(kFileNotFound);
+    }
+    if (depth_ > 0) {
+        return EngineStatus::error(kFileLocked); // SQLite cannot attach inside a transaction
+    }
+    const std::string name = "c" + std::to_string(nextSchema_++);
+    sql::Statement attachStatement{db_, "ATTACH DATABASE ? AS " + name};
+    attachStatement.bind(1, uriFor(path, create, readOnly));
+    EngineStatus status = attachStatement.run();
+    if (!status.ok()) {
+        const int os = errno;
+        if (status.code == kFileNotFound && exists(path)) {
+            status = (os == EACCES || os == EROFS) ? EngineStatus::error(kAccessDenied)
+                                                   : EngineStatus::systemError(os != 0 ? os : EIO);
+        }
+        return status;
+    }
+    attached_[path] = Attached{name, readOnly};
+    schema = name;
+    return {};
+}
+
+bool Engine::isReadOnly(const std::string& schema) const
+{
+    for (const auto& [path, entry] : attached_) {
+        if (entry.schema == schema) {
+            return entry.readOnly;
+        }
+    }
+    return false;
+}
+
+EngineStatus Engine::begin()
+{
+    if (depth_ == 0) {
+        EngineStatus status = db_.execute("BEGIN IMMEDIATE");
+        if (!status.ok()) {
+            return status;
+        }
+        failed_ = false;
+    }
+    ++depth_;
+    return {};
+}
+
+EngineStatus Engine::commit()
+{
+    if (depth_ == 0) {
+        return {};
+    }
+    if (--depth_ > 0) {
+        return {};
+    }
+    if (failed_) {
+        db_.execute("ROLLBACK");
+        return EngineStatus::error(kOperatingSystemError);
+    }
+    EngineStatus status = db_.execute("COMMIT");
+    if (!status.ok()) {
+        db_.execute("ROLLBACK");
+    }
+    return status;
+}
+
+void Engine::rollback()
+{
+    if (depth_ == 0) {
+        return;
+    }
+    if (depth_ > 1) {
+        // An inner failure spoils the whole transaction; the outermost
+        // commit turns into a rollback.
+        failed_ = true;
+        --depth_;
+        return;
+    }
+    depth_ = 0;
+    db_.execute("ROLLBACK");
+    noteWrite();
+}
+
+void Engine::setLockWait(int milliseconds)
+{
+    db_.setBusyTimeout(milliseconds);
+}
+
+} // namespace tessaly

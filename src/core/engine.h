@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/engine_status.h"
+#include "core/sqlite.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace tessaly {
+
+// The record engine of one thread: one SQLite connection on the main
+// container URLDATA.tps of the data folder, with every other container
+// (URL_C.tps, URL_H.tps, a file named at open time) attached to it, so that
+// a change across files commits atomically. Not thread-safe; each thread
+// that reads or writes records has its own engine.
+class Engine final {
+public:
+    explicit Engine(std::string folder = ".");
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    const std::string& folder() const { return folder_; }
+
+    // The path of a container: "URLDATA" -> "<folder>/URLDATA.tps"; names
+    // with an extension or a folder are taken as they are.
+    std::string containerPath(std::string_view container) const;
+
+    // Makes a container available under a schema name. Missing containers
+    // are made only with `create`; `readOnly` attaches without write access.
+    // The schema name is returned in `schema`.
+    EngineStatus attach(std::string_view container, bool create, bool readOnly,
+                        std::string& schema);
+    bool isReadOnly(const std::string& schema) const;
+
+    sql::Connection& connection() { return db_; }
+
+    // Transactions nest: only the outermost begin and commit reach SQLite;
+    // a rollback at any depth undoes the whole transaction.
+    EngineStatus begin();
+    EngineStatus commit();
+    void rollback();
+    int transactionDepth() const { return depth_; }
+
+    // How long to wait for a lock another process holds.
+    void setLockWait(int milliseconds);
+
+    // Bumped on every write, so open scans know to find their place again.
+    std::uint64_t generation() const { return generation_; }
+    void noteWrite() { ++generation_; }
+
+    void close();
+
+private:
+    EngineStatus openMain(bool create, bool readOnly);
+
+    struct Attached {
+        std::string schema;
+        bool readOnly = false;
+    };
+
+    std::string folder_;
+    sql::Connection db_;
+    bool mainReadOnly_ = false;
+    std::map<std::string, Attached> attached_; // by container path
+    int depth_ = 0;
+    bool failed_ = false;
+    std::uint64_t generation_ = 0;
+    int nextSchema_ = 1;
+};
+
+} // namespace tessaly

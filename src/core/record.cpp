@@ -1,0 +1,52 @@
+#include "core/record.h"
+
+#include "framework/text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tessaly {
+
+Record::Record(const TableDef& table)
+    : table_(&table), fields_(static_cast<std::size_t>(table.fieldCount()))
+{}
+
+void Record::setText(int field, std::string_view value)
+{
+    fields_[index(field)].text = text::fit(value, static_cast<std::size_t>(table_->width(field)));
+}
+
+void Record::setNumber(int field, std::int64_t value)
+{
+    // What the field's storage type can hold: a byte, a two-digit decimal or
+    // a 32-bit long.
+    const int size = table_->width(field);
+    if (size == 1) {
+        value = std::clamp<std::int64_t>(value, 0, 255);
+    } else if (size == 2) {
+        value = std::clamp<std::int64_t>(value, -99, 99);
+    } else {
+        value = std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX);
+    }
+    fields_[index(field)].number = value;
+}
+
+void Record::clear()
+{
+    for (Field& f : fields_) {
+        f.text.clear();
+        f.number = 0;
+    }
+}
+
+Value Record::field(int fieldIndex) const
+{
+    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= fields_.size()) {
+        return Value::view({});
+    }
+    const Field& f = fields_[index(fieldIndex)];
+    return table_->isText(fieldIndex) ? Value::view(f.text)
+                                      : Value::number(static_cast<double>(f.number));
+}
+
+} // namespace tessaly

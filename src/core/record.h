@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/table_def.h"
+#include "framework/expression_value.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace tessaly {
+
+// One record of a keyed file, held by value. Texts are fitted to their
+// field's width on assignment (cut at the width, trailing blanks dropped);
+// numbers are whole numbers. `position` identifies the stored record the
+// buffer was read from (0 for a record not read from the file).
+class Record final : public FieldSource {
+public:
+    explicit Record(const TableDef& table);
+
+    const TableDef& table() const { return *table_; }
+    std::int64_t position = 0;
+
+    const std::string& text(int field) const { return fields_[index(field)].text; }
+    std::int64_t number(int field) const { return fields_[index(field)].number; }
+    void setText(int field, std::string_view value);
+    void setNumber(int field, std::int64_t value);
+
+    // The same by a field enum (BookmarkField::Location, ...).
+    template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>>
+    const std::string& text(E field) const
+    {
+        return text(static_cast<int>(field));
+    }
+    template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>>
+    std::int64_t number(E field) const
+    {
+        return number(static_cast<int>(field));
+    }
+    template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>>
+    void setText(E field, std::string_view value)
+    {
+        setText(static_cast<int>(field), value);
+    }
+    template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>>
+    void setNumber(E field, std::int64_t value)
+    {
+        setNumber(static_cast<int>(field), value);
+    }
+
+    // Blanks every text and zeroes every number; the position is kept.
+    void clear();
+
+    Value field(int index) const override;
+
+private:
+    struct Field {
+        std::string text;
+        std::int64_t number = 0;
+    };
+
+    static std::size_t index(int field) { return static_cast<std::size_t>(field); }
+
+    const TableDef* table_;
+    std::vector<Field> fields_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "core/engine.h"
+#include "core/record.h"
+#include "core/table_def.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+class Expression;
+
+// Access modes: 66 reads and writes, 64 only reads; others may do both.
+constexpr int kAccessReadWrite = 66;
+constexpr int kAccessReadOnly = 64;
+
+// One keyed record file on an engine: open and create, read by key or in key
+// or record order, and add, rewrite and delete records. Each operation
+// returns the engine status and keeps it for status(). Reads go into the
+// caller's Record; put() and remove() act on the stored record a Record was
+// read from (its position).
+class RecordFile final {
+public:
+    RecordFile(Engine& engine, const TableDef& table);
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    const TableDef& table() const { return table_; }
+    Engine& engine() { return engine_; }
+
+    // The container of a file named at open time (the old-version database).
+    void setContainer(std::string path) { container_ = std::move(path); }
+    std::string containerName() const;
+
+    EngineStatus open(int accessMode = kAccessReadWrite);
+    EngineStatus create();
+    EngineStatus close();
+    bool isOpen() const { return open_; }
+    bool isReadOnly() const { return readOnly_; }
+
+    // The one record whose key fields equal those of `values` (the first in
+    // key order for keys that allow duplicates). 35 when there is none.
+    EngineStatus get(int key, const Record& values, Record& out);
+
+    // Positions before the first record of a key's order, at the first
+    // record whose key is not less than that of `values`, or before the
+    // first record in record order. next() and previous() then read on;
+    // previous() right after a set starts from the end.
+    EngineStatus set(int key);
+    EngineStatus set(int key, const Record& values);
+    EngineStatus setRecordOrder();
+    EngineStatus next(Record& out);
+    EngineStatus previous(Record& out);
+
+    // Records passed over by next() and previous() unless they match.
+    void setFilter(std::shared_ptr<const Expression> filter) { filter_ = std::move(filter); }
+
+    std::int64_t records();
+
+    EngineStatus add(Record& record);
+    EngineStatus put(const Record& record);
+    EngineStatus remove(const Record& record);
+
+    // Groups the writes between them into one transaction.
+    EngineStatus stream();
+    EngineStatus flush();
+
+    // Rebuilds every key; compacts the file.
+    EngineStatus build();
+    EngineStatus pack();
+
+    // Driver commands: "QUICKSCAN=on|off", "Recover=N" (wait N seconds for
+    // a lock), "FULLBUILD=on", "RECOVER=1|0", "IGNORESTATUS=ON|OFF", "HELD".
+    EngineStatus send(std::string_view command);
+
+    const EngineStatus& status() const { return status_; }
+
+    // Qualified table name ("c1"."Categories") for statements of other parts
+    // of the core (relations, maintenance).
+    std::string qualifiedName() const;
+    const std::string& schema() const { return schema_; }
+
+private:
+    struct Cursor;
+
+    EngineStatus finish(EngineStatus status);
+    EngineStatus checkLayout();
+    EngineStatus createTable(const std::string& tableName);
+    EngineStatus createKeys();
+    bool keysComplete();
+    EngineStatus convertFrom(const std::string& sourceQualified, std::vector<std::string> columns);
+    std::vector<std::string> storedColumns(const std::string& schema, const std::string& table);
+    EngineStatus migrateAlternate();
+    std::string selectList() const;
+    void readRow(sql::Statement& statement, Record& out) const;
+    void bindField(sql::Statement& statement, int index, const Record& record, int field) const;
+    EngineStatus step(Record& out, bool forward);
+    EngineStatus requireOpen();
+    EngineStatus requireWritable();
+
+    Engine& engine_;
+    const TableDef& table_;
+    std::string container_;
+    std::string schema_;
+    bool open_ = false;
+    bool readOnly_ = false;
+    bool streaming_ = false;
+    std::unique_ptr<Cursor> cursor_;
+    std::shared_ptr<const Expression> filter_;
+    sql::Statement insert_;
+    sql::Statement update_;
+    sql::Statement delete_;
+    EngineStatus status_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/engine_status.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tessaly::sql {
+
+// Name of the collation of case-insensitive keys: letters compare as
+// capitals (Unicode-aware), trailing blanks are ignored.
+inline constexpr std::string_view kNoCase = "TESSALY_NOCASE";
+
+// One SQLite connection. Not thread-safe: each thread has its own.
+class Connection final {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens (and with `create` makes) a database file as the main database.
+    EngineStatus open(const std::string& path, bool create, bool readOnly);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    sqlite3* handle() const { return db_; }
+
+    // Runs statements without results; the status of the first failure.
+    EngineStatus execute(std::string_view sql);
+
+    // Waits up to `milliseconds` for locks held by others.
+    void setBusyTimeout(int milliseconds);
+
+    // Maps SQLite's last error on this connection to an engine status.
+    EngineStatus lastError(int sqliteCode) const;
+
+    std::int64_t lastInsertRowid() const;
+    int changes() const;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// One prepared statement; reset and rebound for each use.
+class Statement final {
+public:
+    Statement() = default;
+    Statement(Connection& connection, std::string_view sql);
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool valid() const { return stmt_ != nullptr; }
+    const EngineStatus& prepareStatus() const { return prepareStatus_; }
+
+    void bind(int index, std::int64_t value);
+    void bind(int index, std::string_view value);
+    void bindNull(int index);
+
+    // Steps once: true while a row is available; `status` tells a failure
+    // from the end of the rows.
+    bool step(EngineStatus& status);
+    // Steps through to the end (for statements without rows).
+    EngineStatus run();
+    void reset();
+
+    int columnCount() const;
+    std::int64_t integer(int column) const;
+    std::string_view text(int column) const;
+    bool isNull(int column) const;
+
+private:
+    Connection* connection_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    EngineStatus prepareStatus_;
+};
+
+// Quotes an identifier for SQL ("Locations" -> "\"Locations\"").
+std::string quoteName(std::string_view name);
+
+} // namespace tessaly::sql

@@ -1,0 +1,301 @@
+#include "core/engine.h"
+#include "core/file_version.h"
+#include "core/record_file.h"
+#include "core/tables.h"
+#include "framework/expression.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace tessaly {
+namespace {
+
+constexpr int kByLocation = static_cast<int>(BookmarkKey::Location);
+constexpr int kByRating = static_cast<int>(BookmarkKey::Rating);
+constexpr int kByCategory = static_cast<int>(BookmarkKey::Category);
+
+Record bookmark(std::string_view location, std::string_view description = {},
+                std::string_view category = {}, int rating = 0)
+{
+    Record r{bookmarkTable()};
+    r.setText(BookmarkField::Location, location);
+    r.setText(BookmarkField::Description, description);
+    r.setText(BookmarkField::Category, category);
+    r.setNumber(BookmarkField::Rating, rating);
+    return r;
+}
+
+// Runs SQL straight on a container file, as another tool would.
+void rawSql(const std::string& path, const std::string& statements)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &error);
+    const std::string message = error != nullptr ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+class RecordFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { FileVersionLayer::instance().registerDatabaseFiles(); }
+
+    // Opens the bookmark file, creating it on first use.
+    void openBookmarks()
+    {
+        EngineStatus status = bookmarks.open();
+        if (status.code == kFileNotFound) {
+            ASSERT_TRUE(bookmarks.create().ok()) << bookmarks.status().text;
+            status = bookmarks.open();
+        }
+        ASSERT_TRUE(status.ok()) << status.text;
+    }
+
+    std::vector<std::string> scan(RecordFile& file, bool forward = true)
+    {
+        std::vector<std::string> seen;
+        Record r{file.table()};
+        while ((forward ? file.next(r) : file.previous(r)).ok()) {
+            seen.push_back(r.text(0));
+        }
+        EXPECT_EQ(file.status().code, kNoMoreRecords);
+        return seen;
+    }
+
+    test::TempFolder folder;
+    Engine engine{folder.path()};
+    RecordFile bookmarks{engine, bookmarkTable()};
+};
+
+TEST_F(RecordFileTest, AMissingTableIsNotFoundUntilCreatedInItsContainer)
+{
+    EXPECT_EQ(bookmarks.open().code, kFileNotFound);
+    ASSERT_TRUE(bookmarks.create().ok());
+    ASSERT_TRUE(bookmarks.open().ok());
+    EXPECT_EQ(bookmarks.open().code, kAlreadyOpen);
+    EXPECT_EQ(bookmarks.records(), 0);
+
+    RecordFile categories{engine, categoryTable()};
+    EXPECT_EQ(categories.open().code, kFileNotFound);
+    EXPECT_TRUE(folder.read("URL_C.tps").empty());
+    ASSERT_TRUE(categories.create().ok());
+    ASSERT_TRUE(categories.open().ok());
+    EXPECT_FALSE(folder.read("URLDATA.tps").empty());
+    EXPECT_FALSE(folder.read("URL_C.tps").empty());
+    EXPECT_TRUE(folder.read("URL_H.tps").empty()) << "made only when first opened";
+}
+
+TEST_F(RecordFileTest, LocationIsUniqueWithoutRegardToUnicodeLetterCase)
+{
+    openBookmarks();
+    Record first = bookmark("http://Café.example/", "first");
+    ASSERT_TRUE(bookmarks.add(first).ok());
+    EXPECT_GT(first.position, 0);
+    Record again = bookmark("HTTP://CAFÉ.EXAMPLE/", "second");
+    EXPECT_EQ(bookmarks.add(again).code, kDuplicateKey);
+    EXPECT_EQ(bookmarks.records(), 1);
+
+    Record found{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark("http://cafÉ.EXAMPLE/"), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Description), "first");
+    EXPECT_EQ(bookmarks.get(kByLocation, bookmark("http://other/"), found).code, kRecordNotFound);
+}
+
+TEST_F(RecordFileTest, ALocationOf255CharactersIsKeptAndThe256thCut)
+{
+    openBookmarks();
+    const std::string exact = "http://" + std::string(248, 'a');
+    Record r = bookmark(exact + "b");
+    ASSERT_TRUE(bookmarks.add(r).ok());
+    Record found{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(exact), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Location), exact);
+}
+
+TEST_F(RecordFileTest, RatingOrderListsTheHighestFirstThenByDescriptionAndLocation)
+{
+    openBookmarks();
+    for (Record r : {bookmark("http://c/", "Beta", "X", 5), bookmark("http://a/", "alpha", "X", 5),
+                     bookmark("http://z/", "Zed", "X", 9), bookmark("http://b/", "Beta", "X", 5),
+                     bookmark("http://n/", "none", "X", 0)}) {
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    bookmarks.set(kByRating);
+    // Case-sensitive key: "Beta" < "alpha" by character code.
+    EXPECT_EQ(scan(bookmarks), (std::vector<std::string>{"http://z/", "http://b/", "http://c/",
+                                                         "http://a/", "http://n/"}));
+    bookmarks.set(kByRating);
+    EXPECT_EQ(scan(bookmarks, false),
+              (std::vector<std::string>{"http://n/", "http://a/", "http://c/", "http://b/",
+                                        "http://z/"}));
+}
+
+TEST_F(RecordFileTest, ScansTurnAroundAndStartAtAKeyValue)
+{
+    openBookmarks();
+    for (const char* location : {"http://d/", "http://b/", "http://a/", "http://c/"}) {
+        Record r = bookmark(location);
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    Record r{bookmarkTable()};
+    bookmarks.set(kByLocation);
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Location), "http://c/");
+    ASSERT_TRUE(bookmarks.previous(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Location), "http://b/");
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Location), "http://c/");
+
+    bookmarks.set(kByLocation, bookmark("HTTP://B"));
+    EXPECT_EQ(scan(bookmarks), (std::vector<std::string>{"http://b/", "http://c/", "http://d/"}));
+    bookmarks.setRecordOrder();
+    EXPECT_EQ(scan(bookmarks),
+              (std::vector<std::string>{"http://d/", "http://b/", "http://a/", "http://c/"}));
+}
+
+TEST_F(RecordFileTest, FiltersPassOverRecordsThatDoNotMatch)
+{
+    openBookmarks();
+    for (Record r : {bookmark("http://a/", "a", "News", 3), bookmark("http://b/", "b", "Misc", 8),
+                     bookmark("http://c/", "c", "news", 9)}) {
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    bookmarks.setFilter(std::make_shared<const Expression>(
+        Expression::compile("UPPER(URL:Category) = 'NEWS'", resolver)));
+    bookmarks.set(kByLocation);
+    EXPECT_EQ(scan(bookmarks), (std::vector<std::string>{"http://a/", "http://c/"}));
+    EXPECT_EQ(bookmarks.records(), 3) << "the count ignores the filter";
+}
+
+TEST_F(RecordFileTest, PutRewritesAndRemoveDeletesTheRecordRead)
+{
+    openBookmarks();
+    Record r = bookmark("http://a/", "old");
+    ASSERT_TRUE(bookmarks.add(r).ok());
+    Record read{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, r, read).ok());
+    read.setText(BookmarkField::Description, "new");
+    read.setNumber(BookmarkField::Rating, 150);
+    ASSERT_TRUE(bookmarks.put(read).ok());
+    ASSERT_TRUE(bookmarks.get(kByLocation, r, read).ok());
+    EXPECT_EQ(read.text(BookmarkField::Description), "new");
+    EXPECT_EQ(read.number(BookmarkField::Rating), 99) << "a two-digit decimal";
+    ASSERT_TRUE(bookmarks.remove(read).ok());
+    EXPECT_EQ(bookmarks.remove(read).code, kRecordNotFound);
+    EXPECT_EQ(bookmarks.records(), 0);
+}
+
+TEST_F(RecordFileTest, StreamedWritesCommitTogether)
+{
+    openBookmarks();
+    ASSERT_TRUE(bookmarks.stream().ok());
+    for (int i = 0; i < 1000; ++i) {
+        Record r = bookmark("http://site" + std::to_string(i) + "/");
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    ASSERT_TRUE(bookmarks.flush().ok());
+    EXPECT_EQ(bookmarks.records(), 1000);
+}
+
+TEST_F(RecordFileTest, MissingKeysAreReportedAndRebuilt)
+{
+    openBookmarks();
+    Record r = bookmark("http://a/");
+    ASSERT_TRUE(bookmarks.add(r).ok());
+    bookmarks.close();
+    engine.close();
+    rawSql(folder.file("URLDATA.tps"), "DROP INDEX Locations_K_RATING");
+    EXPECT_EQ(bookmarks.open().code, kKeyFileInvalid);
+    ASSERT_TRUE(bookmarks.build().ok());
+    ASSERT_TRUE(bookmarks.open().ok());
+    EXPECT_EQ(bookmarks.records(), 1);
+}
+
+TEST_F(RecordFileTest, AnOlderLayoutIsConvertedKeepingEveryRow)
+{
+    // Layout 9 of the bookmark table had no Custom3 field.
+    std::string columns;
+    for (int field = 0; field < bookmarkTable().fieldCount() - 1; ++field) {
+        columns += (field > 0 ? ", " : "") + std::string{bookmarkTable().column(field)} +
+                   (bookmarkTable().isText(field) ? " TEXT" : " INTEGER");
+    }
+    rawSql(
+        folder.file("URLDATA.tps"),
+        "CREATE TABLE Locations(" + columns +
+            ");"
+            "CREATE TABLE _TessalyLayout(TableName TEXT PRIMARY KEY, Version INTEGER, Owner TEXT);"
+            "INSERT INTO _TessalyLayout VALUES('Locations', 9, '');"
+            "INSERT INTO Locations(Location, Description, Rating, Custom2) "
+            "VALUES('http://a/', 'A', 4, 'two'), ('http://b/', NULL, 2, 'x');");
+    ASSERT_TRUE(bookmarks.open().ok()) << bookmarks.status().text;
+    EXPECT_EQ(bookmarks.records(), 2);
+    Record r{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark("http://a/"), r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Custom2), "two");
+    EXPECT_EQ(r.text(BookmarkField::Custom3), "");
+    EXPECT_EQ(r.number(BookmarkField::Rating), 4);
+    bookmarks.close();
+    engine.close();
+    sqlite3* db = nullptr;
+    sqlite3_open(folder.file("URLDATA.tps").c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT Version, Owner FROM _TessalyLayout WHERE TableName='Locations'",
+                       -1, &stmt, nullptr);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 10);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                 "Sealmark 1993-1998 Quill Brandoner");
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
+TEST_F(RecordFileTest, BookmarksAreFoundUnderTheirEarlierName)
+{
+    rawSql(folder.file("URL_L.tps"),
+           "CREATE TABLE Bookmarks(Location TEXT, Description TEXT, Category TEXT);"
+           "INSERT INTO Bookmarks VALUES('http://old/', 'Old one', 'Archive');");
+    ASSERT_TRUE(bookmarks.open().ok()) << bookmarks.status().text;
+    Record r{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark("http://old/"), r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Category), "Archive");
+}
+
+TEST_F(RecordFileTest, AFileThatIsNoDatabaseIsRefusedAndLeftAlone)
+{
+    const std::string junk(4096, 'J');
+    folder.write("URLDATA.tps", junk);
+    const EngineStatus status = bookmarks.open();
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.code, kInvalidRecordDeclaration) << status.text;
+    EXPECT_FALSE(bookmarks.create().ok());
+    EXPECT_EQ(folder.read("URLDATA.tps"), junk);
+}
+
+TEST_F(RecordFileTest, ALayoutFromANewerProgramIsRefused)
+{
+    openBookmarks();
+    bookmarks.close();
+    engine.close();
+    rawSql(folder.file("URLDATA.tps"), "UPDATE _TessalyLayout SET Version = 11");
+    EXPECT_EQ(bookmarks.open().code, kInvalidRecordDeclaration);
+}
+
+TEST_F(RecordFileTest, DriverCommands)
+{
+    openBookmarks();
+    for (const char* command : {"QUICKSCAN=on", "QUICKSCAN=off", "Recover=10", "FULLBUILD=on",
+                                "RECOVER=1", "RECOVER=0", "IGNORESTATUS=ON", "HELD"}) {
+        EXPECT_TRUE(bookmarks.send(command).ok()) << command;
+    }
+    EXPECT_FALSE(bookmarks.send("EXPLODE=1").ok());
+}
+
+} // namespace
+} // namespace tessaly
