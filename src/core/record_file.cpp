@@ -592,6 +592,36 @@ std::int64_t RecordFile::records()
     return result;
 }
 
+std::int64_t RecordFile::highestNumber(int key, const Record& record)
+{
+    if (!open_ || key < 0 || static_cast<std::size_t>(key) >= table_.keys.size()) {
+        return 0;
+    }
+    const KeyDef& def = table_.keys[static_cast<std::size_t>(key)];
+    if (def.autoNumber < 0) {
+        return 0;
+    }
+    std::vector<std::string> conditions;
+    for (int c = 0; c < def.autoNumber; ++c) {
+        const int field = def.components[static_cast<std::size_t>(c)].field;
+        conditions.push_back(componentExpression(table_, def, field) + " = ?");
+    }
+    const int numbered = def.components[static_cast<std::size_t>(def.autoNumber)].field;
+    std::string query =
+        "SELECT max(" + sql::quoteName(table_.column(numbered)) + ") FROM " + qualifiedName();
+    if (!conditions.empty()) {
+        query += " WHERE " + joined(conditions, " AND ");
+    }
+    sql::Statement highest{engine_.connection(), query};
+    for (int c = 0; c < def.autoNumber; ++c) {
+        bindField(highest, c + 1, record, def.components[static_cast<std::size_t>(c)].field);
+    }
+    EngineStatus status;
+    const std::int64_t result = highest.step(status) ? highest.integer(0) : 0;
+    finish(status);
+    return result;
+}
+
 EngineStatus RecordFile::add(Record& record)
 {
     if (EngineStatus status = requireWritable(); !status.ok()) {

@@ -61,6 +61,11 @@ public:
 
     std::int64_t records();
 
+    // The highest value of a key's automatically numbered component among
+    // the records whose components before it equal those of `record`; 0
+    // when there is none. Leaves any scan where it stands.
+    std::int64_t highestNumber(int key, const Record& record);
+
     EngineStatus add(Record& record);
     EngineStatus put(const Record& record);
     EngineStatus remove(const Record& record);

@@ -1,0 +1,210 @@
+#include "core/file_manager.h"
+
+#include "core/tables.h"
+#include "framework/text.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::uint16_t kMsgRetrieveError = 1;
+constexpr std::uint16_t kMsgAccessDenied = 2;
+constexpr std::uint16_t kMsgInsertError = 4;
+constexpr std::uint16_t kMsgCreateError = 10;
+constexpr std::uint16_t kMsgDeleteError = 11;
+constexpr std::uint16_t kMsgDuplicateKey = 13;
+constexpr std::uint16_t kMsgFieldNotInFile = 14;
+constexpr std::uint16_t kMsgOpenError = 23;
+constexpr std::uint16_t kMsgUpdateError = 25;
+constexpr std::uint16_t kMsgKeyNotBuilt = 26;
+constexpr std::uint16_t kMsgInvalidKey = 27;
+
+} // namespace
+
+FileManager::FileManager(Engine& engine, const TableDef& table, MessageManager& messages)
+    : file_(engine, table), messages_(messages)
+{}
+
+std::string FileManager::name() const
+{
+    const TableDef& def = file_.table();
+    if (!def.description.empty()) {
+        return std::string{def.description} + " [" + std::string{def.label} + "]";
+    }
+    return std::string{def.label};
+}
+
+int FileManager::raise(std::uint16_t number, const EngineStatus& status)
+{
+    MessageManager::setFile(name());
+    MessageManager::setError(status.code, status.text);
+    MessageManager::setFileError(status.systemCode, status.systemText);
+    return messages_.raise(number);
+}
+
+int FileManager::open()
+{
+    MessageManager::setFile(name());
+    int mode = accessMode_;
+    EngineStatus status;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        status = file_.open(mode);
+        if (status.code == kAccessDenied || status.code == kFileLocked) {
+            file_.send("Recover=10");
+            status = file_.open(mode);
+        }
+        if (status.ok() || status.code == kAlreadyOpen) {
+            return kLevelDone;
+        }
+        if (status.code == kFileNotFound) {
+            if (!create_) {
+                break;
+            }
+            const EngineStatus created = file_.create();
+            if (!created.ok()) {
+                return raise(kMsgCreateError, created);
+            }
+            continue;
+        }
+        if (status.code == kKeyFileInvalid) {
+            raise(kMsgInvalidKey, status);
+            const EngineStatus built = file_.build();
+            if (!built.ok()) {
+                return raise(kMsgKeyNotBuilt, built);
+            }
+            continue;
+        }
+        if (status.code == kAccessDenied && (mode & 0x0F) != 0) {
+            mode &= 0xF0; // keep the sharing, drop the writing
+            raise(kMsgAccessDenied, status);
+            continue;
+        }
+        break;
+    }
+    return raise(kMsgOpenError, status);
+}
+
+int FileManager::use()
+{
+    if (users_ == 0 && !file_.isOpen()) {
+        const int level = open();
+        if (level != kLevelDone) {
+            return level;
+        }
+    }
+    ++users_;
+    return kLevelDone;
+}
+
+void FileManager::close()
+{
+    if (users_ > 0) {
+        --users_;
+    }
+    if (users_ == 0 && file_.isOpen()) {
+        MessageManager::setFile(name());
+        file_.close();
+    }
+}
+
+int FileManager::tryFetch(int key, Record& record)
+{
+    const EngineStatus status = file_.get(key, record, record);
+    return status.ok() ? kLevelDone : kLevelNotify;
+}
+
+int FileManager::fetch(int key, Record& record)
+{
+    const EngineStatus status = file_.get(key, record, record);
+    return status.ok() ? kLevelDone : raise(kMsgRetrieveError, status);
+}
+
+std::string FileManager::uniqueKeyName() const
+{
+    for (const KeyDef& key : file_.table().keys) {
+        if (key.unique) {
+            return std::string{key.description};
+        }
+    }
+    return {};
+}
+
+void FileManager::numberAutomatically(Record& record)
+{
+    const auto& keys = file_.table().keys;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const KeyDef& key = keys[k];
+        if (key.autoNumber >= 0) {
+            // One past the highest number among rows with the same leading
+            // key fields; the first row of a location gets 1.
+            const int numbered = key.components[static_cast<std::size_t>(key.autoNumber)].field;
+            record.setNumber(numbered, file_.highestNumber(static_cast<int>(k), record) + 1);
+        }
+    }
+}
+
+void FileManager::prime(Record& record)
+{
+    record.clear();
+    record.position = 0;
+    numberAutomatically(record);
+}
+
+int FileManager::insert(Record& record)
+{
+    numberAutomatically(record);
+    const EngineStatus status = file_.add(record);
+    if (status.ok()) {
+        return kLevelDone;
+    }
+    if (status.code == kDuplicateKey) {
+        MessageManager::setMessage(uniqueKeyName());
+        return raise(kMsgDuplicateKey, status);
+    }
+    return raise(kMsgInsertError, status);
+}
+
+int FileManager::update(const Record& record)
+{
+    const EngineStatus status = file_.put(record);
+    if (status.ok()) {
+        return kLevelDone;
+    }
+    if (status.code == kDuplicateKey) {
+        MessageManager::setMessage(uniqueKeyName());
+        return raise(kMsgDuplicateKey, status);
+    }
+    return raise(kMsgUpdateError, status);
+}
+
+int FileManager::remove(const Record& record)
+{
+    const EngineStatus status = file_.remove(record);
+    return status.ok() ? kLevelDone : raise(kMsgDeleteError, status);
+}
+
+int FileManager::validateField(int field, const Record& record)
+{
+    if (&file_.table() != &bookmarkTable() || field != static_cast<int>(BookmarkField::Category)) {
+        return kLevelDone;
+    }
+    if (categoryExists_ && categoryExists_(record.text(field))) {
+        return kLevelDone;
+    }
+    MessageManager::setField("Category");
+    MessageManager::setMessage("Categories");
+    MessageManager::setFile(name());
+    return messages_.raise(kMsgFieldNotInFile);
+}
+
+int FileManager::validateRecord(const Record& record)
+{
+    for (int field = 0; field < file_.table().fieldCount(); ++field) {
+        if (const int level = validateField(field, record); level != kLevelDone) {
+            return level;
+        }
+    }
+    return kLevelDone;
+}
+
+} // namespace tessaly

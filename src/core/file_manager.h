@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/record_file.h"
+#include "framework/message_manager.h"
+
+#include <functional>
+#include <string>
+
+namespace tessaly {
+
+// Level results of the file manager's operations: 0 done; otherwise the
+// level of the message raised (5 notify, 4 cancelled). Fatal messages end
+// the program and do not return.
+constexpr int kLevelDone = kLevelBenign;
+
+// Opens, reads and writes one record file and reports its failures through
+// the standard messages, with the file's name for messages in %File.
+class FileManager final {
+public:
+    FileManager(Engine& engine, const TableDef& table, MessageManager& messages);
+
+    RecordFile& file() { return file_; }
+    const TableDef& table() const { return file_.table(); }
+
+    // "Configuration [Configuration]" for a file with a description, the
+    // label otherwise.
+    std::string name() const;
+
+    void setAccessMode(int mode) { accessMode_ = mode; }
+    void setCreate(bool create) { create_ = create; }
+
+    // Opens the file: waits for a lock once, creates a missing file,
+    // rebuilds broken keys after the "Invalid Key" notice and falls back to
+    // reading only after "Access Denied". Returns 0 when the file is open;
+    // failures that cannot be mended are fatal.
+    int open();
+    // Opens on first use and counts users; close() closes with the last.
+    int use();
+    void close();
+    int users() const { return users_; }
+
+    // Reads the record whose key fields equal those in `record` into it.
+    // fetch() reports a failure (message 1); tryFetch() only returns it.
+    int fetch(int key, Record& record);
+    int tryFetch(int key, Record& record);
+
+    // Adds the record, numbering its automatically numbered field first;
+    // a duplicate key raises message 13, any other failure message 4.
+    int insert(Record& record);
+    // Rewrites the record read before (message 13 or 25 on failure).
+    int update(const Record& record);
+    // Deletes the record read before (message 11 on failure).
+    int remove(const Record& record);
+
+    // Clears the record and sets its automatically numbered field.
+    void prime(Record& record);
+
+    // Field and record checks: 0 when valid, else the level of the message
+    // raised. The bookmark's category must name a stored category
+    // (message 14); `categoryExists` answers that.
+    using CategoryLookup = std::function<bool(std::string_view)>;
+    void setCategoryLookup(CategoryLookup lookup) { categoryExists_ = std::move(lookup); }
+    int validateField(int field, const Record& record);
+    int validateRecord(const Record& record);
+
+private:
+    int raise(std::uint16_t number, const EngineStatus& status);
+    void numberAutomatically(Record& record);
+    std::string uniqueKeyName() const;
+
+    RecordFile file_;
+    MessageManager& messages_;
+    int accessMode_ = kAccessReadWrite;
+    bool create_ = true;
+    int users_ = 0;
+    CategoryLookup categoryExists_;
+};
+
+} // namespace tessaly

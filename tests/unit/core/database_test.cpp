@@ -1,0 +1,268 @@
+#include "core/database.h"
+#include "core/file_version.h"
+#include "core/tables.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace tessaly {
+namespace {
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileVersionLayer::instance().registerDatabaseFiles();
+        MessageManager::clearContext();
+    }
+
+    Record bookmark(std::string_view location, std::string_view category = {})
+    {
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Category, category);
+        return r;
+    }
+
+    void addBookmark(std::string_view location, std::string_view category)
+    {
+        Record r = bookmark(location, category);
+        ASSERT_EQ(db.bookmarks().insert(r), kLevelDone);
+    }
+
+    void addCategory(std::string_view name)
+    {
+        Record r{categoryTable()};
+        r.setText(CategoryField::Category, name);
+        ASSERT_EQ(db.categories().insert(r), kLevelDone);
+    }
+
+    void addKeyword(std::string_view location, std::string_view keyword)
+    {
+        Record r{keywordTable()};
+        r.setText(KeywordField::Location, location);
+        r.setText(KeywordField::Keyword, keyword);
+        ASSERT_EQ(db.keywords().insert(r), kLevelDone);
+    }
+
+    void addDetail(std::string_view location, std::string_view label)
+    {
+        Record r{detailTable()};
+        r.setText(DetailField::Location, location);
+        r.setText(DetailField::DataLabel, label);
+        ASSERT_EQ(db.details().insert(r), kLevelDone);
+    }
+
+    void addHtml(std::string_view category, std::string_view type)
+    {
+        Record r{catHtmlTable()};
+        r.setText(CatHtmlField::Category, category);
+        r.setText(CatHtmlField::TypeOfHTML, type);
+        r.setText(CatHtmlField::HTMLtoAdd, "<hr>");
+        ASSERT_EQ(db.catHtml().insert(r), kLevelDone);
+    }
+
+    // Every row of a file as "field0|field1" (texts) in record order.
+    std::vector<std::string> rows(FileManager& file, int second = 1)
+    {
+        std::vector<std::string> out;
+        Record r{file.table()};
+        file.file().setRecordOrder();
+        while (file.file().next(r).ok()) {
+            const std::string other =
+                file.table().isText(second) ? r.text(second) : std::to_string(r.number(second));
+            out.push_back(r.text(0) + "|" + other);
+        }
+        return out;
+    }
+
+    void openAll()
+    {
+        ASSERT_EQ(db.categoryRelations().open(), kLevelDone);
+        ASSERT_EQ(db.bookmarkRelations().open(), kLevelDone);
+    }
+
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+};
+
+TEST_F(DatabaseTest, AFirstRunCreatesEachFileWithoutAWord)
+{
+    ASSERT_EQ(db.configuration().open(), kLevelDone);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(db.configuration().name(), "Configuration [Configuration]");
+    EXPECT_EQ(db.bookmarks().name(), "TESSLY");
+    EXPECT_FALSE(folder.read("URLDATA.tps").empty());
+    EXPECT_TRUE(folder.read("URL_C.tps").empty());
+    openAll();
+    EXPECT_FALSE(folder.read("URL_C.tps").empty());
+    EXPECT_FALSE(folder.read("URL_H.tps").empty());
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(DatabaseTest, KeywordAndDetailRowsAreNumberedWithinTheirLocation)
+{
+    openAll();
+    addKeyword("http://a/", "one");
+    addKeyword("http://a/", "two");
+    addKeyword("http://b/", "other");
+    addKeyword("HTTP://A/", "three");
+    EXPECT_EQ(rows(db.keywords()), (std::vector<std::string>{"http://a/|1", "http://a/|2",
+                                                             "http://b/|1", "HTTP://A/|3"}));
+    // After rows 1, 2 and 5 the next one gets 6.
+    Record five{keywordTable()};
+    five.setText(KeywordField::Location, "http://c/");
+    for (const int sequence : {1, 2, 5}) {
+        five.setNumber(KeywordField::Sequence, sequence);
+        ASSERT_TRUE(db.keywords().file().add(five).ok());
+    }
+    addKeyword("http://c/", "next");
+    addDetail("http://c/", "Validated");
+    EXPECT_EQ(rows(db.keywords()).back(), "http://c/|6");
+    EXPECT_EQ(rows(db.details()).back(), "http://c/|1");
+}
+
+TEST_F(DatabaseTest, ADuplicateLocationRaisesMessage13NamingTheKey)
+{
+    openAll();
+    addBookmark("http://a/", "News");
+    Record again = bookmark("HTTP://A/");
+    EXPECT_EQ(db.bookmarks().insert(again), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "Duplicate Key Error");
+    EXPECT_EQ(ui.last().text,
+              "Adding this TESSLY record creates a duplicate entry for the key: Site Location");
+}
+
+TEST_F(DatabaseTest, TheCategoryOfABookmarkMustBeStored)
+{
+    openAll();
+    addCategory("News");
+    const int category = static_cast<int>(BookmarkField::Category);
+    EXPECT_EQ(db.bookmarks().validateField(category, bookmark("http://a/", "news")), kLevelDone);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(db.bookmarks().validateRecord(bookmark("http://a/", "Sport")), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "Field contents error");
+    EXPECT_EQ(ui.last().text, "The value of Category must be found in the Categories file.");
+}
+
+TEST_F(DatabaseTest, RenamingACategoryReachesItsBookmarksAndHtml)
+{
+    openAll();
+    addCategory("News");
+    addBookmark("http://a/", "News");
+    addBookmark("http://b/", "News");
+    addBookmark("http://c/", "news"); // the bookmark link keeps letter case
+    addBookmark("http://d/", "Sport");
+    addHtml("NEWS", "Before Category");
+    Record category{categoryTable()};
+    category.setText(CategoryField::Category, "News");
+    ASSERT_EQ(db.categories().fetch(0, category), kLevelDone);
+    Record renamed = category;
+    renamed.setText(CategoryField::Category, "Headlines");
+    ASSERT_EQ(db.categoryRelations().update(category, renamed), kLevelDone);
+
+    EXPECT_EQ(rows(db.bookmarks(), 2),
+              (std::vector<std::string>{"http://a/|Headlines", "http://b/|Headlines",
+                                        "http://c/|news", "http://d/|Sport"}));
+    EXPECT_EQ(rows(db.catHtml()), (std::vector<std::string>{"Headlines|Before Category"}));
+    EXPECT_EQ(rows(db.categories(), 0), (std::vector<std::string>{"Headlines|Headlines"}));
+}
+
+TEST_F(DatabaseTest, DeletingACategoryTakesItsBookmarksWithTheirKeywordsAndDetails)
+{
+    openAll();
+    addCategory("News");
+    addCategory("Sport");
+    addBookmark("http://a/", "News");
+    addBookmark("http://b/", "Sport");
+    addKeyword("HTTP://A/", "gone");
+    addKeyword("http://b/", "kept");
+    addDetail("http://a/", "gone");
+    addDetail("http://b/", "kept");
+    addHtml("news", "After Category");
+    addHtml("Sport", "After Category");
+    Record category{categoryTable()};
+    category.setText(CategoryField::Category, "News");
+    ASSERT_EQ(db.categories().fetch(0, category), kLevelDone);
+    ASSERT_EQ(db.categoryRelations().remove(category), kLevelDone);
+
+    EXPECT_EQ(rows(db.categories(), 0), (std::vector<std::string>{"Sport|Sport"}));
+    EXPECT_EQ(rows(db.bookmarks(), 2), (std::vector<std::string>{"http://b/|Sport"}));
+    EXPECT_EQ(rows(db.keywords(), 2), (std::vector<std::string>{"http://b/|kept"}));
+    EXPECT_EQ(rows(db.details(), 2), (std::vector<std::string>{"http://b/|kept"}));
+    EXPECT_EQ(rows(db.catHtml()), (std::vector<std::string>{"Sport|After Category"}));
+}
+
+TEST_F(DatabaseTest, ChangingALocationMovesItsKeywordsAndDetails)
+{
+    openAll();
+    addBookmark("http://old/", "News");
+    addKeyword("http://OLD/", "k");
+    addDetail("http://old/", "d");
+    addDetail("http://other/", "x");
+    Record original = bookmark("http://old/");
+    ASSERT_EQ(db.bookmarks().fetch(0, original), kLevelDone);
+    Record moved = original;
+    moved.setText(BookmarkField::Location, "http://new/");
+    ASSERT_EQ(db.bookmarkRelations().update(original, moved), kLevelDone);
+    EXPECT_EQ(rows(db.keywords(), 2), (std::vector<std::string>{"http://new/|k"}));
+    EXPECT_EQ(rows(db.details(), 2),
+              (std::vector<std::string>{"http://new/|d", "http://other/|x"}));
+
+    // Deleting the bookmark takes its rows along.
+    ASSERT_EQ(db.bookmarkRelations().remove(moved), kLevelDone);
+    EXPECT_TRUE(rows(db.keywords()).empty());
+    EXPECT_EQ(rows(db.details(), 2), (std::vector<std::string>{"http://other/|x"}));
+}
+
+TEST_F(DatabaseTest, AFailedCascadeChangesNothing)
+{
+    openAll();
+    addBookmark("http://a/", "News");
+    addBookmark("http://b/", "News");
+    addKeyword("http://a/", "k");
+    Record original = bookmark("http://a/");
+    ASSERT_EQ(db.bookmarks().fetch(0, original), kLevelDone);
+    Record clash = original;
+    clash.setText(BookmarkField::Location, "http://B/");
+    EXPECT_EQ(db.bookmarkRelations().update(original, clash), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "Duplicate Key Error");
+    EXPECT_EQ(rows(db.keywords(), 2), (std::vector<std::string>{"http://a/|k"}))
+        << "the moved keyword went back with the refused bookmark";
+}
+
+TEST_F(DatabaseTest, BrokenKeysAreRebuiltAfterTheInvalidKeyNotice)
+{
+    openAll();
+    addBookmark("http://a/", "News");
+    db.closeAll();
+    sqlite3* raw = nullptr;
+    sqlite3_open(folder.file("URLDATA.tps").c_str(), &raw);
+    sqlite3_exec(raw, "DROP INDEX Locations_K_KEYWORD", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    ASSERT_EQ(db.bookmarks().open(), kLevelDone);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().title, "Invalid Key");
+    EXPECT_EQ(ui.last().text, "TESSLY key file is invalid. Key must be rebuilt.");
+    EXPECT_EQ(db.bookmarks().file().records(), 1);
+}
+
+TEST_F(DatabaseTest, AFileThatCannotBeOpenedEndsTheProgramAndIsLeftAlone)
+{
+    const std::string junk = "this is not a database, it is a letter to the editor";
+    folder.write("URL_C.tps", junk);
+    EXPECT_THROW(db.categories().open(), test::HaltRequested);
+    EXPECT_EQ(ui.last().title, "File Access Error");
+    EXPECT_TRUE(ui.last().text.starts_with("File (Categories) could not be opened.  Error: "))
+        << ui.last().text;
+    EXPECT_TRUE(ui.last().text.ends_with(".  Press OK to end this application"));
+    EXPECT_EQ(folder.read("URL_C.tps"), junk);
+}
+
+} // namespace
+} // namespace tessaly
