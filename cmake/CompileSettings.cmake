@@ -3,7 +3,9 @@ add_library(tessaly_settings INTERFACE)
 target_compile_features(tessaly_settings INTERFACE cxx_std_20)
 target_compile_options(tessaly_settings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-qual -Wformat=2
-    -Wimplicit-fallthrough -Wmissing-declarations -Wundef)
+    -Wimplicit-fallthrough -Wmissing-declarations -Wundef
+    # Aggregates lean on default member initialisers; GCC warns about them anyway.
+    -Wno-missing-field-initializers)
 if(TESSALY_WERROR)
     target_compile_options(tessaly_settings INTERFACE -Werror)
 endif()
