@@ -1,0 +1,89 @@
+#include "core/services.h"
+
+#include "core/file_version.h"
+#include "core/tables.h"
+
+namespace tessaly {
+
+Services::Services(UiPort& ui, std::string folder) : ui_(ui), folder_(std::move(folder))
+{}
+
+Services::~Services()
+{
+    if (started()) {
+        shutdown();
+    }
+}
+
+std::string Services::path(std::string_view name) const
+{
+    if (folder_.empty() || folder_ == ".") {
+        return std::string{name};
+    }
+    return folder_ + "/" + std::string{name};
+}
+
+std::string readSetting(FileManager& configuration, std::string_view name)
+{
+    Record setting{configurationTable()};
+    setting.setText(ConfigurationField::DataType, name);
+    if (configuration.tryFetch(0, setting) != kLevelDone) {
+        return {};
+    }
+    return setting.text(ConfigurationField::DataValue);
+}
+
+void Services::readTheme()
+{
+    FileManager& configuration = database_->configuration();
+    if (configuration.use() != kLevelDone) {
+        return;
+    }
+    theme_ = readSetting(configuration, "Theme");
+    configuration.close();
+}
+
+void Services::start()
+{
+    helpFile_ = "TESSLY.HLP";
+    steps_.push_back("help file TESSLY.HLP");
+    messages_ = std::make_unique<MessageManager>(ui_);
+    steps_.push_back("message manager");
+    positions_ = std::make_unique<PositionStore>(path("POSITION.INI"));
+    steps_.push_back("window-position store POSITION.INI");
+    database_ = std::make_unique<Database>(*messages_, folder_);
+    steps_.push_back("file and relation managers");
+    FileVersionLayer::instance().registerDatabaseFiles();
+    steps_.push_back("file-version registrations");
+    registry_ = std::make_unique<RegistryAccessor>(true);
+    steps_.push_back("registry accessor, silent");
+    readTheme();
+    steps_.push_back("theme");
+}
+
+void Services::shutdown()
+{
+    if (positions_) {
+        std::string error;
+        if (!positions_->close(&error)) {
+            // Losing window positions is no reason to stop, but the user
+            // should know why the windows forget where they were.
+            ui_.showMessage({"Window Positions Not Saved",
+                             "POSITION.INI could not be written: " + error + ".",
+                             MessageIcon::Exclamation, ButtonOk, ButtonOk});
+        }
+        positions_.reset();
+        steps_.push_back("window-position store closed");
+    }
+    registry_.reset();
+    steps_.push_back("registry accessor disposed");
+    if (database_) {
+        database_->closeAll();
+        database_.reset();
+    }
+    steps_.push_back("file and relation managers killed");
+    messages_.reset();
+    steps_.push_back("message manager disposed");
+}
+
+} // namespace tessaly

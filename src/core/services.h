@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/database.h"
+#include "core/position_store.h"
+#include "framework/fixed_text.h"
+#include "framework/message_manager.h"
+#include "platform/registry.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// The file names that several files share: the import file-name variable
+// (the old-version database, ASCIIfile and DOSFile are opened under it) and
+// the output file-name variable (Output).
+struct SharedFileNames {
+    FixedText<1096> importFile;
+    FixedText<255> outputFile;
+};
+
+// The process-wide services of start-up, created in their order and torn
+// down in theirs: the help file name, the message manager, the window-
+// position store, the database files with their managers, the file-version
+// announcements, the registry accessor and the Theme setting.
+class Services final {
+public:
+    explicit Services(UiPort& ui, std::string folder = ".");
+    ~Services();
+    Services(const Services&) = delete;
+    Services& operator=(const Services&) = delete;
+
+    // Start-up up to the point where the windows take over. Fatal failures
+    // (a configuration file that cannot be opened) end the program.
+    void start();
+    // Shutdown: the position store is written and closed, the registry
+    // accessor, the file managers and the message manager disposed of.
+    void shutdown();
+    bool started() const { return messages_ != nullptr; }
+
+    std::string_view helpFile() const { return helpFile_; }
+    MessageManager& messages() { return *messages_; }
+    PositionStore& positions() { return *positions_; }
+    Database& database() { return *database_; }
+    const RegistryAccessor& registry() const { return *registry_; }
+    const std::string& theme() const { return theme_; }
+    SharedFileNames& fileNames() { return fileNames_; }
+
+    // What start-up and shutdown did, one line per step, in order.
+    const std::vector<std::string>& steps() const { return steps_; }
+
+private:
+    std::string path(std::string_view name) const;
+    void readTheme();
+
+    UiPort& ui_;
+    std::string folder_;
+    std::string helpFile_;
+    std::unique_ptr<MessageManager> messages_;
+    std::unique_ptr<PositionStore> positions_;
+    std::unique_ptr<Database> database_;
+    std::unique_ptr<RegistryAccessor> registry_;
+    std::string theme_;
+    SharedFileNames fileNames_;
+    std::vector<std::string> steps_;
+};
+
+// Reads one setting from the Configuration file; empty when it is absent.
+std::string readSetting(FileManager& configuration, std::string_view name);
+
+} // namespace tessaly
