@@ -1,5 +1,8 @@
 #include "dispatcher.h"
 
+#include "add_command.h"
+#include "list_command.h"
+
 #include "framework/version.h"
 #include "platform/data_folder.h"
 
@@ -29,6 +32,10 @@ public:
 
 Dispatcher::Dispatcher()
 {
+    commands_.push_back(std::make_unique<AddCommand>());
+    commands_.push_back(std::make_unique<ListCommand>());
+    commands_.push_back(std::make_unique<RowsCommand>(false));
+    commands_.push_back(std::make_unique<RowsCommand>(true));
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

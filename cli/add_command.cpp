@@ -1,0 +1,68 @@
+#include "add_command.h"
+
+#include "core/tables.h"
+#include "dispatcher.h"
+#include "framework/text.h"
+#include "options.h"
+#include "session.h"
+
+#include <charconv>
+
+namespace tessaly::cli {
+
+namespace {
+
+bool readRating(const std::string& text, int& rating)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rating);
+    return error == std::errc{} && end == text.data() + text.size() && rating >= 0 && rating <= 99;
+}
+
+} // namespace
+
+int AddCommand::run(const std::vector<std::string>& arguments, const Context& context)
+{
+    const Options options =
+        parseOptions(arguments, {"description", "category", "keyword", "rating"});
+    if (!options.error.empty() || options.positional.size() != 1 ||
+        text::trim(options.positional[0]).empty()) {
+        context.err << "tessaly-cli add: "
+                    << (options.error.empty() ? "give one URL" : options.error)
+                    << "\nusage: " << summary() << '\n';
+        return kExitUsage;
+    }
+    int rating = 0;
+    if (const auto value = options.get("rating"); value && !readRating(*value, rating)) {
+        context.err << "tessaly-cli add: the rating must be a whole number from 0 to 99\n";
+        return kExitUsage;
+    }
+    Session session{context};
+    if (!session.start()) {
+        return kExitFailure;
+    }
+    Database& db = session.database();
+    if (db.categoryRelations().open() != kLevelDone) {
+        return kExitFailure;
+    }
+    const std::string category = options.get("category").value_or("");
+    if (!text::trim(category).empty() && !db.categoryExists(category)) {
+        Record newCategory{categoryTable()};
+        newCategory.setText(CategoryField::Category, text::trim(category));
+        if (db.categories().insert(newCategory) != kLevelDone) {
+            return kExitFailure;
+        }
+    }
+    Record bookmark{bookmarkTable()};
+    bookmark.setText(BookmarkField::Location, text::trim(options.positional[0]));
+    bookmark.setText(BookmarkField::Description, options.get("description").value_or(""));
+    bookmark.setText(BookmarkField::Category, text::trim(category));
+    bookmark.setText(BookmarkField::Keyword, options.get("keyword").value_or(""));
+    bookmark.setNumber(BookmarkField::Rating, rating);
+    if (db.bookmarks().insert(bookmark) != kLevelDone) {
+        return kExitFailure; // the message has said why
+    }
+    context.out << "Added " << bookmark.text(BookmarkField::Location) << '\n';
+    return kExitOk;
+}
+
+} // namespace tessaly::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "framework/ui_port.h"
+
+#include <ostream>
+
+namespace tessaly::cli {
+
+// The UI port of tessaly-cli: every message goes to the error stream as
+// "Title: text", questions take their default answer, nothing is picked or
+// queried interactively, and a fatal message ends the process.
+class CliUi final : public UiPort {
+public:
+    explicit CliUi(std::ostream& err) : err_(err) {}
+
+    Button showMessage(const MessageRequest& request) override;
+    std::optional<std::string> pickCategory(std::string_view nearest) override;
+    bool runQuery(const QueryRequest& request, std::string& filter) override;
+    void beginProgress(std::string_view caption) override;
+    void reportProgress(int percent, std::string_view status) override;
+    bool cancelRequested() override;
+    void endProgress() override;
+    [[noreturn]] void halt(int exitCode) override;
+
+private:
+    std::ostream& err_;
+};
+
+} // namespace tessaly::cli

@@ -1,0 +1,183 @@
+#include "list_command.h"
+
+#include "core/tables.h"
+#include "dispatcher.h"
+#include "framework/expression.h"
+#include "framework/text.h"
+#include "options.h"
+
+#include "session.h"
+#include <algorithm>
+
+#include <array>
+
+namespace tessaly::cli {
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kOrders = {"location", "description", "category",
+                                                     "catloc",   "rating",      "keyword"};
+
+// A field for a tab-separated line: tabs, line breaks and the backslash
+// itself written as escapes, so every row stays one line and reads back.
+std::string tsvField(std::string_view value)
+{
+    std::string out;
+    for (const char c : value) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string csvField(std::string_view value)
+{
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string{value};
+    }
+    std::string out = "\"";
+    for (const char c : value) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
+
+void writeRow(std::ostream& out, const std::vector<std::string>& fields, bool csv)
+{
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            out << (csv ? ',' : '\t');
+        }
+        out << (csv ? csvField(fields[i]) : tsvField(fields[i]));
+    }
+    out << '\n';
+}
+
+std::vector<std::string> fieldsOf(const Record& record)
+{
+    std::vector<std::string> fields;
+    const TableDef& table = record.table();
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        fields.push_back(table.isText(field) ? record.text(field)
+                                             : std::to_string(record.number(field)));
+    }
+    return fields;
+}
+
+std::vector<std::string> labelsOf(const TableDef& table)
+{
+    std::vector<std::string> labels;
+    for (const FieldDef& field : table.schema->fields()) {
+        labels.emplace_back(field.label);
+    }
+    return labels;
+}
+
+} // namespace
+
+int ListCommand::run(const std::vector<std::string>& arguments, const Context& context)
+{
+    const Options options = parseOptions(arguments, {"order", "query", "format"});
+    const std::string order = options.get("order").value_or("location");
+    const std::string format = options.get("format").value_or("tsv");
+    const auto orderAt = std::find(kOrders.begin(), kOrders.end(), order);
+    std::string problem = options.error;
+    if (problem.empty() && !options.positional.empty()) {
+        problem = "unexpected " + options.positional[0];
+    } else if (problem.empty() && orderAt == kOrders.end()) {
+        problem = "unknown order " + order;
+    } else if (problem.empty() && format != "tsv" && format != "csv") {
+        problem = "unknown format " + format;
+    }
+    if (!problem.empty()) {
+        context.err << "tessaly-cli list: " << problem << "\nusage: " << summary() << '\n';
+        return kExitUsage;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    auto filter = std::make_shared<const Expression>(
+        Expression::compile(options.get("query").value_or(""), resolver));
+    if (!filter->ok()) {
+        context.err << "tessaly-cli list: " << filter->error().describe() << '\n';
+        return kExitUsage;
+    }
+    Session session{context};
+    if (!session.start()) {
+        return kExitFailure;
+    }
+    FileManager& bookmarks = session.database().bookmarks();
+    if (bookmarks.use() != kLevelDone) {
+        return kExitFailure;
+    }
+    const bool csv = format == "csv";
+    writeRow(context.out, labelsOf(bookmarkTable()), csv);
+    RecordFile& file = bookmarks.file();
+    file.setFilter(filter);
+    file.send("QUICKSCAN=on");
+    file.set(static_cast<int>(orderAt - kOrders.begin()));
+    Record record{bookmarkTable()};
+    while (file.next(record).ok()) {
+        writeRow(context.out, fieldsOf(record), csv);
+    }
+    const EngineStatus status = file.status();
+    file.send("QUICKSCAN=off");
+    bookmarks.close();
+    if (status.code != kNoMoreRecords) {
+        context.err << "tessaly-cli list: reading stopped: " << status.text << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RowsCommand::run(const std::vector<std::string>& arguments, const Context& context)
+{
+    if (arguments.size() > 1) {
+        context.err << "tessaly-cli " << name() << ": give at most one location\n";
+        return kExitUsage;
+    }
+    Session session{context};
+    if (!session.start()) {
+        return kExitFailure;
+    }
+    FileManager& rows = details_ ? session.database().details() : session.database().keywords();
+    if (rows.use() != kLevelDone) {
+        return kExitFailure;
+    }
+    RecordFile& file = rows.file();
+    Record record{rows.table()};
+    const bool one = !arguments.empty();
+    if (one) {
+        Record start{rows.table()};
+        start.setText(0, arguments[0]);
+        file.set(0, start);
+    } else {
+        file.set(0);
+    }
+    writeRow(context.out, labelsOf(rows.table()), false);
+    while (file.next(record).ok()) {
+        if (one && !text::equalNoCase(record.text(0), arguments[0])) {
+            break;
+        }
+        writeRow(context.out, fieldsOf(record), false);
+    }
+    rows.close();
+    return kExitOk;
+}
+
+} // namespace tessaly::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "command.h"
+
+namespace tessaly::cli {
+
+// list [--order ORDER] [--query EXPR] [--format tsv|csv]: the bookmarks with
+// a header line, the twenty fields in record order.
+class ListCommand final : public Command {
+public:
+    std::string_view name() const override { return "list"; }
+    std::string_view summary() const override
+    {
+        return "list [--order location|description|category|catloc|rating|keyword] "
+               "[--query EXPR] [--format tsv|csv]";
+    }
+    int run(const std::vector<std::string>& arguments, const Context& context) override;
+};
+
+// keywords [LOCATION] and details [LOCATION]: a bookmark's extra rows in key
+// order, or every bookmark's.
+class RowsCommand final : public Command {
+public:
+    explicit RowsCommand(bool details) : details_(details) {}
+    std::string_view name() const override { return details_ ? "details" : "keywords"; }
+    std::string_view summary() const override
+    {
+        return details_ ? "details [LOCATION]: location, sequence, label, value"
+                        : "keywords [LOCATION]: location, sequence, keyword";
+    }
+    int run(const std::vector<std::string>& arguments, const Context& context) override;
+
+private:
+    bool details_;
+};
+
+} // namespace tessaly::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli_ui.h"
+#include "command.h"
+#include "core/services.h"
+
+#include <memory>
+
+namespace tessaly::cli {
+
+// The database of the data folder, opened for one command with messages
+// going to the error stream.
+class Session final {
+public:
+    explicit Session(const Context& context);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Enters the data folder and starts the services; false (with a message
+    // on the error stream) when the folder is unusable. A database that
+    // cannot be opened ends the process with its fatal message.
+    bool start();
+    Database& database() { return services_->database(); }
+
+private:
+    const Context& context_;
+    CliUi ui_;
+    std::unique_ptr<Services> services_;
+};
+
+} // namespace tessaly::cli

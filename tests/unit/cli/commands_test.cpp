@@ -1,0 +1,137 @@
+#include "dispatcher.h"
+
+#include "temp_folder.h"
+
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessaly::cli {
+namespace {
+
+// Runs commands in-process on a fresh data folder; the working directory
+// moves into it, as the programs do, and comes back afterwards.
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override { before_ = ::getcwd(nullptr, 0); }
+    void TearDown() override
+    {
+        EXPECT_EQ(::chdir(before_), 0);
+        std::free(before_);
+    }
+
+    int run(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), {"--data", folder.path()});
+        std::ostringstream o;
+        std::ostringstream e;
+        Dispatcher dispatcher;
+        const int code = dispatcher.run(arguments, o, e);
+        out = o.str();
+        err = e.str();
+        return code;
+    }
+
+    test::TempFolder folder;
+    std::string out;
+    std::string err;
+
+private:
+    char* before_ = nullptr;
+};
+
+TEST_F(CommandsTest, AddThenListInEachOrder)
+{
+    ASSERT_EQ(run({"add", "http://b.example/", "--description", "Beta", "--category", "News",
+                   "--rating", "3"}),
+              kExitOk)
+        << err;
+    EXPECT_EQ(out, "Added http://b.example/\n");
+    ASSERT_EQ(run({"add", "http://a.example/", "--description", "Alpha", "--category", "Misc",
+                   "--rating", "9", "--keyword", "Key"}),
+              kExitOk);
+    ASSERT_EQ(run({"list", "--order", "rating"}), kExitOk);
+    std::istringstream lines{out};
+    std::string header;
+    std::getline(lines, header);
+    EXPECT_TRUE(header.starts_with("URL:Location\tURL:Description\tURL:Category\tURL:Rating\t"));
+    EXPECT_TRUE(header.ends_with("URL:Custom3"));
+    std::string first;
+    std::getline(lines, first);
+    EXPECT_EQ(first, "http://a.example/\tAlpha\tMisc\t9\tKey\t\t0\t0\t0\t\t\t\t\t0\t0\t\t\t\t\t");
+
+    ASSERT_EQ(run({"list", "--order", "description", "--format", "csv", "--query",
+                   "URL:Category = 'News'"}),
+              kExitOk);
+    EXPECT_EQ(out.substr(out.find('\n') + 1),
+              "http://b.example/,Beta,News,3,,,0,0,0,,,,,0,0,,,,,\n");
+}
+
+TEST_F(CommandsTest, AStoredLocationIsRefusedAndACategoryIsCreatedOnce)
+{
+    ASSERT_EQ(run({"add", "http://x/", "--category", "News"}), kExitOk);
+    EXPECT_EQ(run({"add", "HTTP://X/", "--category", "news"}), kExitFailure);
+    EXPECT_EQ(err, "Duplicate Key Error: Adding this TESSLY record creates a duplicate entry for "
+                   "the key: Site Location\n");
+    ASSERT_EQ(run({"list"}), kExitOk);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+}
+
+TEST_F(CommandsTest, FieldsWithTabsAndBreaksStayOnOneLine)
+{
+    ASSERT_EQ(run({"add", "http://t/", "--description", "a\tb\nc\\d"}), kExitOk);
+    ASSERT_EQ(run({"list"}), kExitOk);
+    EXPECT_NE(out.find("http://t/\ta\\tb\\nc\\\\d\t"), std::string::npos) << out;
+    ASSERT_EQ(run({"list", "--format", "csv"}), kExitOk);
+    EXPECT_NE(out.find("http://t/,\"a\tb\nc\\d\","), std::string::npos) << out;
+}
+
+TEST_F(CommandsTest, BadArgumentsAreUsageErrors)
+{
+    EXPECT_EQ(run({"add"}), kExitUsage);
+    EXPECT_EQ(run({"add", "http://x/", "--rating", "ten"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli add: the rating must be a whole number from 0 to 99\n");
+    EXPECT_EQ(run({"add", "http://x/", "--colour", "red"}), kExitUsage);
+    EXPECT_EQ(run({"list", "--order", "sideways"}), kExitUsage);
+    EXPECT_EQ(run({"list", "--format", "xml"}), kExitUsage);
+    EXPECT_EQ(run({"list", "--query", "URL:Rating >"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli list: Invalid filter: a value expected instead of end of the "
+                   "expression at character 13\n");
+    EXPECT_EQ(run({"keywords", "a", "b"}), kExitUsage);
+}
+
+TEST_F(CommandsTest, KeywordAndDetailRowsOfOneOrEveryBookmark)
+{
+    ASSERT_EQ(run({"keywords"}), kExitOk);
+    EXPECT_EQ(out, "UDK:Location\tUDK:Sequence\tUDK:Keyword\n");
+    ASSERT_EQ(run({"details", "http://none/"}), kExitOk);
+    EXPECT_EQ(out, "UDT:Location\tUDT:Sequence\tUDT:DataLabel\tUDT:DataValue\n");
+}
+
+TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
+{
+    test::TempFolder folder;
+    const std::string junk = "not a database at all";
+    folder.write("URLDATA.tps", junk);
+    const std::string command =
+        std::string{TESSALY_CLI_PATH} + " --data " + folder.path() + " list 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+        output += buffer.data();
+    }
+    const int status = ::pclose(pipe);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(output.starts_with("File Access Error: File (Configuration [Configuration]) "
+                                   "could not be opened.  Error: "))
+        << output;
+    EXPECT_EQ(folder.read("URLDATA.tps"), junk);
+}
+
+} // namespace
+} // namespace tessaly::cli
