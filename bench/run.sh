@@ -5,5 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=OFF >/dev/null
-cmake --build build-bench --target expression_bench >/dev/null
+cmake --build build-bench --target expression_bench database_bench >/dev/null
 build-bench/bench/expression_bench
+echo
+build-bench/bench/database_bench

@@ -1,51 +1,16 @@
 #include "core/record_file.h"
 
-#include "core/file_version.h"
+#include "core/record_file_sql.h"
 #include "framework/expression.h"
 #include "framework/text.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaly {
 
-namespace {
-
-constexpr std::string_view kLayoutTable = "_TessalyLayout";
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string{"."} : path.substr(0, slash + 1);
-}
-
-// Write access to a container needs the file and, for the rollback
-// journal, its folder.
-bool canWrite(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && ::access(path.c_str(), W_OK) != 0) {
-        return false;
-    }
-    return ::access(folderOf(path).c_str(), W_OK) == 0;
-}
-
-std::string joined(const std::vector<std::string>& parts, std::string_view separator)
-{
-    std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) {
-            out += separator;
-        }
-        out += parts[i];
-    }
-    return out;
-}
-
-} // namespace
+using namespace detail;
 
 // Where a scan stands: the order it reads in, where it started, and the
 // statement that streams the rows.
@@ -96,19 +61,6 @@ EngineStatus RecordFile::requireWritable()
     return readOnly_ ? EngineStatus::error(kAccessDenied) : EngineStatus{};
 }
 
-std::vector<std::string> RecordFile::storedColumns(const std::string& schema,
-                                                   const std::string& tableName)
-{
-    std::vector<std::string> columns;
-    sql::Statement info{engine_.connection(), "PRAGMA " + sql::quoteName(schema) + ".table_info(" +
-                                                  sql::quoteName(tableName) + ")"};
-    EngineStatus status;
-    while (info.step(status)) {
-        columns.emplace_back(info.text(1));
-    }
-    return columns;
-}
-
 EngineStatus RecordFile::open(int accessMode)
 {
     if (open_) {
@@ -154,31 +106,13 @@ EngineStatus RecordFile::open(int accessMode)
     return finish({});
 }
 
-EngineStatus RecordFile::create()
+void RecordFile::resetStatements()
 {
-    const std::string container = containerName();
-    if (container.empty()) {
-        return finish(EngineStatus::error(kFileNotFound));
-    }
-    std::string schema;
-    EngineStatus status = engine_.attach(container, true, false, schema);
-    if (!status.ok()) {
-        return finish(status);
-    }
-    schema_ = schema;
-    status = engine_.begin();
-    if (!status.ok()) {
-        return finish(status);
-    }
-    status = createTable(std::string{table_.table});
-    if (status.ok()) {
-        status = createKeys();
-    }
-    if (!status.ok()) {
-        engine_.rollback();
-        return finish(status);
-    }
-    return finish(engine_.commit());
+    *cursor_ = Cursor{};
+    fetch_.clear();
+    insert_ = {};
+    update_ = {};
+    delete_ = {};
 }
 
 EngineStatus RecordFile::close()
@@ -189,234 +123,9 @@ EngineStatus RecordFile::close()
     if (streaming_) {
         flush();
     }
-    *cursor_ = Cursor{};
-    insert_ = {};
-    update_ = {};
-    delete_ = {};
+    resetStatements();
     open_ = false;
     return finish({});
-}
-
-EngineStatus RecordFile::createTable(const std::string& tableName)
-{
-    std::vector<std::string> columns;
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        columns.push_back(
-            sql::quoteName(table_.column(field)) +
-            (table_.isText(field) ? " TEXT NOT NULL DEFAULT ''" : " INTEGER NOT NULL DEFAULT 0"));
-    }
-    const std::string schema = sql::quoteName(schema_);
-    EngineStatus status = engine_.connection().execute(
-        "CREATE TABLE IF NOT EXISTS " + schema + "." + sql::quoteName(tableName) + "(" +
-        joined(columns, ", ") + ");" + "CREATE TABLE IF NOT EXISTS " + schema + "." +
-        sql::quoteName(kLayoutTable) +
-        "(TableName TEXT PRIMARY KEY, Version INTEGER NOT NULL, Owner TEXT NOT NULL DEFAULT '')");
-    if (!status.ok()) {
-        return status;
-    }
-    sql::Statement layout{engine_.connection(), "INSERT OR REPLACE INTO " + schema + "." +
-                                                    sql::quoteName(kLayoutTable) +
-                                                    " VALUES(?, ?, ?)"};
-    layout.bind(1, table_.table);
-    layout.bind(2, std::int64_t{table_.layoutVersion});
-    layout.bind(3, table_.owned ? kOwnerName : std::string_view{});
-    return layout.run();
-}
-
-namespace {
-
-std::string keyColumns(const TableDef& table, const KeyDef& key, bool forward)
-{
-    std::vector<std::string> parts;
-    for (const KeyComponent& component : key.components) {
-        std::string part = sql::quoteName(table.column(component.field));
-        if (key.noCase && table.isText(component.field)) {
-            part += " COLLATE " + std::string{sql::kNoCase};
-        }
-        if (component.descending == forward) {
-            part += " DESC";
-        }
-        parts.push_back(std::move(part));
-    }
-    return joined(parts, ", ");
-}
-
-std::string indexName(const TableDef& table, const KeyDef& key)
-{
-    return std::string{table.table} + "_" + std::string{key.name};
-}
-
-// The column of a key component as it compares in that key.
-std::string componentExpression(const TableDef& table, const KeyDef& key, int field)
-{
-    std::string expression = sql::quoteName(table.column(field));
-    if (key.noCase && table.isText(field)) {
-        expression += " COLLATE " + std::string{sql::kNoCase};
-    }
-    return expression;
-}
-
-} // namespace
-
-EngineStatus RecordFile::createKeys()
-{
-    const std::string schema = sql::quoteName(schema_);
-    for (const KeyDef& key : table_.keys) {
-        EngineStatus status = engine_.connection().execute(
-            std::string{"CREATE "} + (key.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " +
-            schema + "." + sql::quoteName(indexName(table_, key)) + " ON " +
-            sql::quoteName(table_.table) + "(" + keyColumns(table_, key, true) + ")");
-        if (!status.ok()) {
-            return status;
-        }
-    }
-    return {};
-}
-
-bool RecordFile::keysComplete()
-{
-    sql::Statement indexes{engine_.connection(),
-                           "SELECT name FROM " + sql::quoteName(schema_) +
-                               ".sqlite_master WHERE type='index' AND tbl_name=?"};
-    indexes.bind(1, table_.table);
-    std::vector<std::string> names;
-    EngineStatus status;
-    while (indexes.step(status)) {
-        names.emplace_back(indexes.text(0));
-    }
-    for (const KeyDef& key : table_.keys) {
-        if (std::find(names.begin(), names.end(), indexName(table_, key)) == names.end()) {
-            return false;
-        }
-    }
-    return status.ok();
-}
-
-EngineStatus RecordFile::checkLayout()
-{
-    const std::string schema = sql::quoteName(schema_);
-    const std::string table{table_.table};
-    int stored = -1;
-    sql::Statement version{engine_.connection(), "SELECT Version FROM " + schema + "." +
-                                                     sql::quoteName(kLayoutTable) +
-                                                     " WHERE TableName=?"};
-    if (version.valid()) {
-        version.bind(1, table_.table);
-        EngineStatus status;
-        if (version.step(status)) {
-            stored = static_cast<int>(version.integer(0));
-        } else if (!status.ok()) {
-            return status;
-        }
-    }
-    if (stored > table_.layoutVersion) {
-        return EngineStatus::error(kInvalidRecordDeclaration); // written by a newer program
-    }
-    std::vector<std::string> declared;
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        declared.emplace_back(table_.column(field));
-    }
-    const std::vector<std::string> columns = storedColumns(schema_, table);
-    if (columns.empty()) {
-        return EngineStatus::error(kInvalidRecordDeclaration);
-    }
-    if (columns == declared && stored == table_.layoutVersion) {
-        return {};
-    }
-    if (readOnly_) {
-        if (columns == declared && stored < 0) {
-            return {}; // the right layout, only unrecorded
-        }
-        return EngineStatus::error(kAccessDenied); // an upgrade must write
-    }
-    version = {};
-    if (columns == declared && stored < 0) {
-        return createTable(table); // records the layout it already has
-    }
-    return convertFrom(schema + "." + sql::quoteName(table), columns);
-}
-
-EngineStatus RecordFile::convertFrom(const std::string& sourceQualified,
-                                     std::vector<std::string> columns)
-{
-    const std::string schema = sql::quoteName(schema_);
-    const std::string table{table_.table};
-    const std::string converting = table + "__converting";
-    const bool inPlace = sourceQualified == schema + "." + sql::quoteName(table);
-    std::vector<std::string> targets;
-    std::vector<std::string> sources;
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        const std::string_view name = table_.column(field);
-        for (const std::string& column : columns) {
-            if (text::equalNoCase(column, name)) {
-                targets.push_back(sql::quoteName(name));
-                sources.push_back("coalesce(" + sql::quoteName(column) +
-                                  (table_.isText(field) ? ", '')" : ", 0)"));
-            }
-        }
-    }
-    EngineStatus status = engine_.begin();
-    if (!status.ok()) {
-        return status;
-    }
-    const std::string target = inPlace ? converting : table;
-    status = engine_.connection().execute("DROP TABLE IF EXISTS " + schema + "." +
-                                          sql::quoteName(converting));
-    if (status.ok()) {
-        status = createTable(target);
-    }
-    if (status.ok() && !targets.empty()) {
-        status = engine_.connection().execute(
-            "INSERT INTO " + schema + "." + sql::quoteName(target) + "(" + joined(targets, ", ") +
-            ") SELECT " + joined(sources, ", ") + " FROM " + sourceQualified);
-    }
-    if (status.ok() && inPlace) {
-        status = engine_.connection().execute("DROP TABLE " + sourceQualified + "; ALTER TABLE " +
-                                              schema + "." + sql::quoteName(converting) +
-                                              " RENAME TO " + sql::quoteName(table));
-    }
-    if (status.ok()) {
-        status = createTable(table); // records the layout version
-    }
-    if (status.ok()) {
-        status = createKeys();
-    }
-    if (!status.ok()) {
-        engine_.rollback();
-        return status;
-    }
-    return engine_.commit();
-}
-
-EngineStatus RecordFile::migrateAlternate()
-{
-    const std::string alternate = FileVersionLayer::instance().alternateFor(table_);
-    if (alternate.empty() || schema_ != "main" || readOnly_) {
-        return EngineStatus::error(kFileNotFound);
-    }
-    const std::string path = engine_.containerPath(alternate);
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return EngineStatus::error(kFileNotFound);
-    }
-    std::string alternateSchema;
-    EngineStatus status = engine_.attach(alternate, false, true, alternateSchema);
-    if (!status.ok()) {
-        return status;
-    }
-    // The earlier file holds one table of bookmarks, whatever its name.
-    sql::Statement tables{engine_.connection(),
-                          "SELECT name FROM " + sql::quoteName(alternateSchema) +
-                              ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
-                              "AND name <> '" +
-                              std::string{kLayoutTable} + "' ORDER BY name = 'Locations' DESC"};
-    if (!tables.step(status)) {
-        return status.ok() ? EngineStatus::error(kFileNotFound) : status;
-    }
-    const std::string source{tables.text(0)};
-    tables = {};
-    const std::vector<std::string> columns = storedColumns(alternateSchema, source);
-    return convertFrom(sql::quoteName(alternateSchema) + "." + sql::quoteName(source), columns);
 }
 
 std::string RecordFile::selectList() const
@@ -459,22 +168,28 @@ EngineStatus RecordFile::get(int key, const Record& values, Record& out)
         return finish(EngineStatus::error(kRecordNotFound));
     }
     const KeyDef& def = table_.keys[static_cast<std::size_t>(key)];
-    std::vector<std::string> conditions;
-    for (const KeyComponent& component : def.components) {
-        conditions.push_back(componentExpression(table_, def, component.field) + " = ?");
+    fetch_.resize(table_.keys.size());
+    sql::Statement& query = fetch_[static_cast<std::size_t>(key)];
+    if (!query.valid()) {
+        std::vector<std::string> conditions;
+        for (const KeyComponent& component : def.components) {
+            conditions.push_back(componentExpression(table_, def, component.field) + " = ?");
+        }
+        query = sql::Statement{engine_.connection(),
+                               selectList() + " WHERE " + joined(conditions, " AND ") +
+                                   " ORDER BY " + keyColumns(table_, def, true) + " LIMIT 1"};
     }
-    sql::Statement query{engine_.connection(), selectList() + " WHERE " +
-                                                   joined(conditions, " AND ") + " ORDER BY " +
-                                                   keyColumns(table_, def, true) + " LIMIT 1"};
     int index = 1;
     for (const KeyComponent& component : def.components) {
         bindField(query, index++, values, component.field);
     }
     EngineStatus status;
     if (!query.step(status)) {
+        query.reset();
         return finish(status.ok() ? EngineStatus::error(kRecordNotFound) : status);
     }
     readRow(query, out);
+    query.reset();
     return finish({});
 }
 
@@ -714,52 +429,6 @@ EngineStatus RecordFile::flush()
     }
     streaming_ = false;
     return finish(engine_.commit());
-}
-
-EngineStatus RecordFile::build()
-{
-    if (schema_.empty()) {
-        const std::string container = containerName();
-        EngineStatus status = engine_.attach(container, false, false, schema_);
-        if (!status.ok()) {
-            return finish(status);
-        }
-    }
-    EngineStatus status = engine_.begin();
-    if (!status.ok()) {
-        return finish(status);
-    }
-    const std::string schema = sql::quoteName(schema_);
-    for (const KeyDef& key : table_.keys) {
-        status = engine_.connection().execute("DROP INDEX IF EXISTS " + schema + "." +
-                                              sql::quoteName(indexName(table_, key)));
-        if (!status.ok()) {
-            break;
-        }
-    }
-    if (status.ok()) {
-        status = createKeys();
-    }
-    if (!status.ok()) {
-        engine_.rollback();
-        return finish(status);
-    }
-    return finish(engine_.commit());
-}
-
-EngineStatus RecordFile::pack()
-{
-    if (EngineStatus status = requireWritable(); !status.ok()) {
-        return finish(status);
-    }
-    if (engine_.transactionDepth() > 0) {
-        return finish(EngineStatus::error(kFileLocked));
-    }
-    *cursor_ = Cursor{};
-    insert_ = {};
-    update_ = {};
-    delete_ = {};
-    return finish(engine_.connection().execute("VACUUM " + sql::quoteName(schema_)));
 }
 
 EngineStatus RecordFile::send(std::string_view command)

@@ -93,6 +93,7 @@ private:
     struct Cursor;
 
     EngineStatus finish(EngineStatus status);
+    void resetStatements();
     EngineStatus checkLayout();
     EngineStatus createTable(const std::string& tableName);
     EngineStatus createKeys();
@@ -116,6 +117,7 @@ private:
     bool streaming_ = false;
     std::unique_ptr<Cursor> cursor_;
     std::shared_ptr<const Expression> filter_;
+    std::vector<sql::Statement> fetch_; // by key, prepared on first use
     sql::Statement insert_;
     sql::Statement update_;
     sql::Statement delete_;
