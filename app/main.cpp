@@ -1,5 +1,7 @@
+#include "core/services.h"
 #include "display_check.h"
 #include "frame/main_frame.h"
+#include "framework/qt_ui_port.h"
 #include "platform/data_folder.h"
 
 #include <QApplication>
@@ -25,7 +27,17 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tessaly 2000"));
     QApplication::setApplicationVersion(QStringLiteral("2.4"));
 
+    // Start-up services first: a database that cannot be opened is reported
+    // and ends the program before any window shows.
+    tessaly::gui::QtUiPort ui;
+    tessaly::Services services{ui};
+    services.start();
+
     tessaly::gui::MainFrame frame;
+    ui.setDialogParent(&frame);
     frame.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    ui.setDialogParent(nullptr);
+    services.shutdown();
+    return code;
 }

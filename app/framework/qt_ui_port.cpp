@@ -1,0 +1,137 @@
+#include "framework/qt_ui_port.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QThread>
+
+namespace tessaly::gui {
+
+namespace {
+
+QString toQt(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMessageBox::Icon iconOf(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonPair {
+    Button ours;
+    QMessageBox::StandardButton qt;
+};
+
+constexpr ButtonPair kButtons[] = {
+    {ButtonOk, QMessageBox::Ok},         {ButtonYes, QMessageBox::Yes},
+    {ButtonNo, QMessageBox::No},         {ButtonCancel, QMessageBox::Cancel},
+    {ButtonAbort, QMessageBox::Abort},   {ButtonRetry, QMessageBox::Retry},
+    {ButtonIgnore, QMessageBox::Ignore}, {ButtonHelp, QMessageBox::Help},
+};
+
+} // namespace
+
+QtUiPort::QtUiPort(QObject* parent) : QObject(parent)
+{}
+
+template <typename F> void QtUiPort::onGuiThread(F&& work)
+{
+    if (QThread::currentThread() == thread()) {
+        work();
+    } else {
+        QMetaObject::invokeMethod(this, std::forward<F>(work), Qt::BlockingQueuedConnection);
+    }
+}
+
+Button QtUiPort::showMessage(const MessageRequest& request)
+{
+    Button answer = request.defaultButton;
+    onGuiThread([&] {
+        QMessageBox box(iconOf(request.icon), toQt(request.title), toQt(request.text),
+                        QMessageBox::NoButton, dialogParent_);
+        for (const ButtonPair& pair : kButtons) {
+            if ((request.buttons & pair.ours) != 0) {
+                QPushButton* button = box.addButton(pair.qt);
+                if (pair.ours == request.defaultButton) {
+                    box.setDefaultButton(button);
+                }
+            }
+        }
+        box.exec();
+        const auto pressed = box.standardButton(box.clickedButton());
+        for (const ButtonPair& pair : kButtons) {
+            if (pair.qt == pressed) {
+                answer = pair.ours;
+            }
+        }
+    });
+    return answer;
+}
+
+std::optional<std::string> QtUiPort::pickCategory(std::string_view /*nearest*/)
+{
+    return std::nullopt;
+}
+
+bool QtUiPort::runQuery(const QueryRequest& /*request*/, std::string& /*filter*/)
+{
+    return false;
+}
+
+void QtUiPort::beginProgress(std::string_view caption)
+{
+    cancelled_ = false;
+    onGuiThread([&] {
+        delete progress_;
+        progress_ = new QProgressDialog(toQt(caption), tr("Cancel"), 0, 100, dialogParent_);
+        progress_->setWindowTitle(toQt(caption));
+        progress_->setMinimumDuration(0);
+        connect(progress_, &QProgressDialog::canceled, this, [this] { cancelled_ = true; });
+        progress_->show();
+    });
+}
+
+void QtUiPort::reportProgress(int percent, std::string_view status)
+{
+    onGuiThread([&] {
+        if (progress_ != nullptr) {
+            progress_->setValue(percent);
+            progress_->setLabelText(toQt(status));
+        }
+    });
+}
+
+bool QtUiPort::cancelRequested()
+{
+    bool cancelled = false;
+    onGuiThread([&] {
+        QApplication::processEvents();
+        cancelled = cancelled_ || (progress_ != nullptr && progress_->wasCanceled());
+    });
+    return cancelled;
+}
+
+void QtUiPort::endProgress()
+{
+    onGuiThread([&] {
+        delete progress_;
+        progress_ = nullptr;
+    });
+}
+
+} // namespace tessaly::gui

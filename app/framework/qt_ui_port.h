@@ -1,0 +1,43 @@
+#pragma once
+
+#include "framework/ui_port.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QProgressDialog;
+class QWidget;
+
+namespace tessaly::gui {
+
+// The UI port of the program: real message boxes and a progress dialog on
+// the GUI thread. Calls from worker threads are carried over to the GUI
+// thread and wait for the answer.
+class QtUiPort final : public QObject, public UiPort {
+    Q_OBJECT
+
+public:
+    explicit QtUiPort(QObject* parent = nullptr);
+
+    // The window that owns the boxes (the main frame once it exists).
+    void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
+
+    Button showMessage(const MessageRequest& request) override;
+    // The category picker and the query editor are windows of their own;
+    // until the program has them, both report that the user cancelled.
+    std::optional<std::string> pickCategory(std::string_view nearest) override;
+    bool runQuery(const QueryRequest& request, std::string& filter) override;
+    void beginProgress(std::string_view caption) override;
+    void reportProgress(int percent, std::string_view status) override;
+    bool cancelRequested() override;
+    void endProgress() override;
+
+private:
+    template <typename F> void onGuiThread(F&& work);
+
+    QPointer<QWidget> dialogParent_;
+    QPointer<QProgressDialog> progress_;
+    bool cancelled_ = false;
+};
+
+} // namespace tessaly::gui

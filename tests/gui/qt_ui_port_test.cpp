@@ -1,0 +1,102 @@
+#include "framework/qt_ui_port.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using tessaly::Button;
+using tessaly::MessageIcon;
+using tessaly::MessageRequest;
+
+class QtUiPortTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Answers the next message box by pressing `button`, after noting what
+    // it showed.
+    void answerNextBox(QMessageBox::StandardButton button)
+    {
+        // Polls, since a box asked for from a worker thread opens a little
+        // later on the GUI thread.
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, button, poll] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
+            title_ = box->windowTitle();
+            text_ = box->text();
+            icon_ = box->icon();
+            defaultButton_ = box->standardButton(box->defaultButton());
+            buttons_ = box->standardButtons();
+            box->button(button)->click();
+        });
+        poll->start(10);
+    }
+
+    QString title_;
+    QString text_;
+    QMessageBox::Icon icon_ = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton_ = QMessageBox::NoButton;
+    QMessageBox::StandardButtons buttons_;
+
+private Q_SLOTS:
+    void showsTheWordsButtonsAndDefaultAndReturnsThePress()
+    {
+        tessaly::gui::QtUiPort ui;
+        answerNextBox(QMessageBox::No);
+        const Button pressed = ui.showMessage(
+            {"Confirm Delete",
+             "Are you sure you want to delete the highlighted "
+             "record?",
+             MessageIcon::Question, tessaly::ButtonYes | tessaly::ButtonNo, tessaly::ButtonYes});
+        QCOMPARE(pressed, tessaly::ButtonNo);
+        QCOMPARE(title_, QStringLiteral("Confirm Delete"));
+        QCOMPARE(text_, QStringLiteral("Are you sure you want to delete the highlighted record?"));
+        QCOMPARE(icon_, QMessageBox::Question);
+        QCOMPARE(defaultButton_, QMessageBox::Yes);
+        QCOMPARE(buttons_, QMessageBox::Yes | QMessageBox::No);
+    }
+
+    void answersFromAWorkerThreadOnTheGuiThread()
+    {
+        tessaly::gui::QtUiPort ui;
+        answerNextBox(QMessageBox::Ok);
+        Button pressed = tessaly::ButtonNone;
+        QThread* worker = QThread::create([&] {
+            pressed =
+                ui.showMessage({"No Records", "There are no records available to process.",
+                                MessageIcon::Exclamation, tessaly::ButtonOk, tessaly::ButtonOk});
+        });
+        worker->start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 5000);
+        delete worker;
+        QCOMPARE(pressed, tessaly::ButtonOk);
+        QCOMPARE(icon_, QMessageBox::Warning);
+    }
+
+    void progressCanBeCancelled()
+    {
+        tessaly::gui::QtUiPort ui;
+        ui.beginProgress("Validating links");
+        ui.reportProgress(40, "http://example.com/");
+        QVERIFY(!ui.cancelRequested());
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
+                QCOMPARE(progress->value(), 40);
+                QCOMPARE(progress->labelText(), QStringLiteral("http://example.com/"));
+                progress->cancel();
+            }
+        }
+        QVERIFY(ui.cancelRequested());
+        ui.endProgress();
+    }
+};
+
+QTEST_MAIN(QtUiPortTest)
+#include "qt_ui_port_test.moc"
