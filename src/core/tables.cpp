@@ -82,7 +82,8 @@ constexpr std::array<KeyDef, 1> kConfigurationKeys = {{
     {"KEYDATATYPE", "Setting", kCategoryName, true, true},
 }};
 
-// The earlier version's bookmarks.
+// The earlier version's bookmarks: its keys repeat the bookmark file's on the
+// same field numbers.
 constexpr std::array<FieldDef, 6> kImportFields = {{
     {"ILoc:Location", "Location", "@s255", 255, FieldType::Text},
     {"ILoc:Description", "Description", "@s100", 100, FieldType::Text},
@@ -92,14 +93,6 @@ constexpr std::array<FieldDef, 6> kImportFields = {{
     {"ILoc:SiteInfo", "Information about site", "@s255", 1000, FieldType::Text},
 }};
 constexpr RecordSchema kImportSchema{"ILoc", kImportFields};
-constexpr std::array<KeyDef, 6> kImportKeys = {{
-    {"K_LOCATION", "Site Location", kLocation, true, true},
-    {"K_DESCRIPTION", "Site Description", kDescription, false, true},
-    {"K_CATEGORY", "Category", kCategory, false, false},
-    {"K_CATEGORYLOCATION", "Category then Location", kCategoryLocation, false, true},
-    {"K_RATING", "Rating", kRating, false, false},
-    {"K_KEYWORD", "Keyword", kKeyword, false, false},
-}};
 
 TableDef withSchema(TableDef def, const RecordSchema& schema)
 {
@@ -153,8 +146,8 @@ const TableDef& configurationTable()
 
 const TableDef& importTable()
 {
-    static const TableDef table{"ImportTESSLY", {},         "ImportTESSLY", {}, 0, false,
-                                &kImportSchema, kImportKeys};
+    static const TableDef table{"ImportTESSLY", {},           "ImportTESSLY", {}, 0, false,
+                                &kImportSchema, kBookmarkKeys};
     return table;
 }
 
