@@ -171,7 +171,9 @@ EngineStatus Engine::commit()
     }
     if (failed_) {
         db_.execute("ROLLBACK");
-        return EngineStatus::error(kOperatingSystemError);
+        EngineStatus status = EngineStatus::error(kOperatingSystemError);
+        status.systemText = "an earlier step of the transaction failed; nothing was changed";
+        return status;
     }
     EngineStatus status = db_.execute("COMMIT");
     if (!status.ok()) {
