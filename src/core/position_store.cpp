@@ -1,16 +1,18 @@
 #include "core/position_store.h"
 
+#include "framework/picture.h"
 #include "framework/text.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace tessaly {
 
 PositionStore::PositionStore(std::string path) : path_(std::move(path))
 {
     ini_.load(path_);
-    const int count = std::atoi(ini_.value(kBookkeeping, "Sectors").value_or("0").c_str());
+    // A damaged count must not send the store round a billion times.
+    const double count = std::clamp(
+        parseNumber(ini_.value(kBookkeeping, "Sectors").value_or("0")).value_or(0.0), 0.0, 10000.0);
     for (int i = 1; i <= count; ++i) {
         if (auto name = ini_.value(kBookkeeping, "Sector" + std::to_string(i))) {
             sectors_.push_back(*name);

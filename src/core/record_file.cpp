@@ -2,6 +2,7 @@
 
 #include "core/record_file_sql.h"
 #include "framework/expression.h"
+#include "framework/picture.h"
 #include "framework/text.h"
 
 #include <algorithm>
@@ -438,9 +439,10 @@ EngineStatus RecordFile::send(std::string_view command)
     const std::string name = upper.substr(0, equals);
     const std::string value =
         equals == std::string::npos ? std::string{} : upper.substr(equals + 1);
-    if (name == "RECOVER" && !value.empty() && value != "0" && value != "1") {
+    if (const auto wait = parseNumber(value);
+        name == "RECOVER" && wait && *wait != 0 && *wait != 1) {
         // Wait that long for a lock a failed process may still hold.
-        engine_.setLockWait(std::max(0, std::atoi(value.c_str())) * 1000);
+        engine_.setLockWait(static_cast<int>(std::clamp(*wait, 0.0, 3600.0) * 1000));
         return finish({});
     }
     // Read-ahead, full rebuilds, status checks and held-record queries need
