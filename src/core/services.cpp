@@ -5,7 +5,8 @@
 
 namespace tessaly {
 
-Services::Services(UiPort& ui, std::string folder) : ui_(ui), folder_(std::move(folder))
+Services::Services(UiPort& ui, std::string folder, std::string winePrefix)
+    : ui_(ui), folder_(std::move(folder)), winePrefix_(std::move(winePrefix))
 {}
 
 Services::~Services()
@@ -40,6 +41,7 @@ void Services::readTheme()
         return;
     }
     theme_ = readSetting(configuration, "Theme");
+    settings_.theme = theme_;
     configuration.close();
 }
 
@@ -55,8 +57,10 @@ void Services::start()
     steps_.push_back("file and relation managers");
     FileVersionLayer::instance().registerDatabaseFiles();
     steps_.push_back("file-version registrations");
-    registry_ = std::make_unique<RegistryAccessor>(true);
+    registry_ = std::make_unique<RegistryAccessor>(true, winePrefix_);
     steps_.push_back("registry accessor, silent");
+    settingsStore_ = std::make_unique<SettingsStore>(database_->configuration(), ui_, *registry_,
+                                                     path("WIN.INI"));
     readTheme();
     steps_.push_back("theme");
 }
@@ -75,6 +79,7 @@ void Services::shutdown()
         positions_.reset();
         steps_.push_back("window-position store closed");
     }
+    settingsStore_.reset();
     registry_.reset();
     steps_.push_back("registry accessor disposed");
     if (database_) {

@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "core/position_store.h"
+#include "core/settings.h"
 #include "framework/fixed_text.h"
 #include "framework/message_manager.h"
 #include "platform/registry.h"
@@ -26,7 +27,8 @@ struct SharedFileNames {
 // announcements, the registry accessor and the Theme setting.
 class Services final {
 public:
-    explicit Services(UiPort& ui, std::string folder = ".");
+    // `winePrefix` is where the registry is read (empty: $WINEPREFIX or ~/.wine).
+    explicit Services(UiPort& ui, std::string folder = ".", std::string winePrefix = {});
     ~Services();
     Services(const Services&) = delete;
     Services& operator=(const Services&) = delete;
@@ -45,6 +47,8 @@ public:
     Database& database() { return *database_; }
     const RegistryAccessor& registry() const { return *registry_; }
     const std::string& theme() const { return theme_; }
+    Settings& settings() { return settings_; }
+    SettingsStore& settingsStore() { return *settingsStore_; }
     SharedFileNames& fileNames() { return fileNames_; }
 
     // What start-up and shutdown did, one line per step, in order.
@@ -56,12 +60,15 @@ private:
 
     UiPort& ui_;
     std::string folder_;
+    std::string winePrefix_;
     std::string helpFile_;
     std::unique_ptr<MessageManager> messages_;
     std::unique_ptr<PositionStore> positions_;
     std::unique_ptr<Database> database_;
     std::unique_ptr<RegistryAccessor> registry_;
     std::string theme_;
+    Settings settings_;
+    std::unique_ptr<SettingsStore> settingsStore_;
     SharedFileNames fileNames_;
     std::vector<std::string> steps_;
 };

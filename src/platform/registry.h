@@ -6,19 +6,35 @@
 
 namespace tessaly {
 
-// Reads values of the user's registry (HKEY_CURRENT_USER). In silent mode
-// a failed read shows nothing and gives the caller's default. This build
-// knows no registry source yet, so every value reads as absent and callers
-// take their defaults.
+// Reads values of the user's registry (HKEY_CURRENT_USER). On Linux the
+// registry is Wine's: the file user.reg of $WINEPREFIX, else of ~/.wine.
+// Errors are never shown: a missing file, key or value gives the default.
 class RegistryAccessor final {
 public:
-    explicit RegistryAccessor(bool silent) : silent_(silent) {}
+    // `prefix` is the Wine prefix folder; empty means $WINEPREFIX or ~/.wine.
+    explicit RegistryAccessor(bool silent, std::string prefix = {});
 
     bool silent() const { return silent_; }
-    std::optional<std::string> read(std::string_view key, std::string_view name) const;
+    const std::string& prefix() const { return prefix_; }
+
+    // The value `name` under `key` (e.g. "Software\\Microsoft\\...\\Shell
+    // Folders"): the first value whose name, blanks around it removed,
+    // equals `name` without regard to case; its text with trailing blanks
+    // removed, at most 255 characters. `fallback` when there is none.
+    std::string read(std::string_view key, std::string_view name, std::string_view fallback) const;
+
+    // A Windows path on drive C: as a path inside the prefix's drive_c
+    // ("C:\\users\\me\\Favorites" -> "<prefix>/drive_c/users/me/Favorites"),
+    // when that folder exists; otherwise the path as it is.
+    std::string mapPath(std::string_view windowsPath) const;
 
 private:
     bool silent_;
+    std::string prefix_;
 };
+
+// Reads one value out of the text of a Wine registry file; exposed for tests.
+std::optional<std::string> readWineRegistryValue(std::string_view content, std::string_view key,
+                                                 std::string_view name);
 
 } // namespace tessaly

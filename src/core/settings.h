@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/file_manager.h"
+#include "platform/registry.h"
+
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// The user's preferences, read at start-up and kept for the run.
+struct Settings {
+    std::string theme;             // read, kept; nothing depends on it
+    std::string doubleClickAction; // "Start URL" or "Edit Record"
+    int noTray = 0;                // 1: minimising leaves the frame in the task bar
+    int secure = 0;                // 1: ask for the password at start-up
+    std::string password;          // at most 32 characters
+    std::string startupBrowse;     // "Location" or "Category"
+    std::string favoritesPath;     // at most 255 characters
+};
+
+// The registry keys where the Favorites folder is looked for, and the
+// default when neither has it.
+inline constexpr std::string_view kUserShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+inline constexpr std::string_view kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr std::string_view kDefaultFavorites = "C:\\WINDOWS\\FAVORITES";
+
+// Named settings in the Configuration file. A setting without a record falls
+// back to the entry of that name in section "Settings" of the platform's
+// default INI file (WIN.INI in the data folder), and that fallback, when not
+// blank, is stored as the setting's record.
+class SettingsStore final {
+public:
+    SettingsStore(FileManager& configuration, UiPort& ui, const RegistryAccessor& registry,
+                  std::string defaultIni = "WIN.INI");
+
+    // The stored value, or the fallback. Read errors other than a missing
+    // record show "Error!" and give what the record holds.
+    std::string get(std::string_view name, std::string_view fallback);
+    // Stores a value, adding its record when needed; write errors show
+    // "Error!".
+    void put(std::string_view name, std::string_view value);
+
+    // Reads every setting into `settings`, each with its current value as
+    // the default (StartupBrowse: "Location"; FavoritesPath: the registry's
+    // Favorites folder).
+    void load(Settings& settings);
+    // Writes the settings the Options window edits, in one group.
+    void save(const Settings& settings);
+
+    // The Favorites folder from the registry, as Windows would give it.
+    std::string registryFavorites() const;
+
+private:
+    int fetch(Record& record);
+
+    FileManager& configuration_;
+    UiPort& ui_;
+    const RegistryAccessor& registry_;
+    std::string defaultIni_;
+};
+
+// True when start-up must ask for the password: Secure is set and the
+// password is not blank.
+bool passwordRequired(const Settings& settings);
+
+// The password check: both texts without trailing blanks and in capitals.
+bool passwordMatches(std::string_view typed, std::string_view stored);
+
+// What the password window returns when the user cancels.
+inline constexpr std::string_view kPasswordCancelled = "**Cancelled**";
+
+} // namespace tessaly

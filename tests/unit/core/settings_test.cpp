@@ -1,0 +1,199 @@
+#include "core/file_version.h"
+#include "core/hot_keys.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "platform/registry.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace tessaly {
+namespace {
+
+TEST(HotKeys, ParseLikeTheOriginalTable)
+{
+    EXPECT_EQ(parseHotKey("WinU"), kHotKeyWin | 'U');
+    EXPECT_EQ(parseHotKey("WinU"), parseHotKey("*U"));
+    EXPECT_EQ(parseHotKey("WinG"), kHotKeyWin | 'G');
+    EXPECT_EQ(parseHotKey("CtrlShiftF10"), kHotKeyCtrl | kHotKeyShift | 121);
+    EXPECT_EQ(parseHotKey("ctrl-shift-f10"), parseHotKey("^+F10"));
+    EXPECT_EQ(parseHotKey("ShiftKeyDel"), kHotKeyShift | 46);
+    EXPECT_EQ(parseHotKey("%Pad5"), kHotKeyAlt | 101);
+    EXPECT_EQ(parseHotKey("Backspace"), 8);
+    EXPECT_EQ(parseHotKey("MouseCenter2"), 7);
+    EXPECT_EQ(parseHotKey("NoSuchKey"), 0);
+    EXPECT_EQ(parseHotKey(""), 0);
+    EXPECT_EQ(parseHotKey("ShiftShiftA"), kHotKeyShift | 'A') << "a modifier twice is itself";
+    EXPECT_EQ(keyNameTable().size(), 92U);
+}
+
+struct FakeRegistrar final : HotKeyRegistrar {
+    std::vector<std::uint16_t> taken; // keys another program holds
+    std::vector<std::pair<int, std::uint16_t>> grabbed;
+    bool grab(int id, std::uint16_t code) override
+    {
+        if (std::find(taken.begin(), taken.end(), code) != taken.end()) {
+            return false;
+        }
+        grabbed.emplace_back(id, code);
+        return true;
+    }
+    void release(int id, std::uint16_t code) override
+    {
+        std::erase(grabbed, std::pair<int, std::uint16_t>{id, code});
+    }
+};
+
+TEST(HotKeys, AKeyAnotherProgramHoldsFailsSilentlyAndTheOtherWorks)
+{
+    FakeRegistrar registrar;
+    registrar.taken = {parseHotKey("WinU")};
+    HotKeys keys{registrar};
+    keys.add("WinU");
+    keys.add("WinG");
+    keys.add("*G");      // the same code again
+    keys.add("Nothing"); // parses to 0
+    EXPECT_TRUE(registrar.grabbed.empty()) << "nothing is grabbed before enabling";
+    keys.enable();
+    ASSERT_EQ(keys.keys().size(), 2U);
+    EXPECT_EQ(keys.failed(), (std::vector<HotKey>{{parseHotKey("WinU"), "WinU"}}));
+    EXPECT_EQ(registrar.grabbed,
+              (std::vector<std::pair<int, std::uint16_t>>{{2, parseHotKey("WinG")}}));
+
+    keys.pressed(2);
+    keys.pressed(7, "stray");
+    EXPECT_EQ(keys.takePending(), (HotKey{parseHotKey("WinG"), "WinG"}));
+    EXPECT_EQ(keys.takePending(), (HotKey{0, "stray"}));
+    EXPECT_FALSE(keys.takePending());
+    keys.disable();
+    EXPECT_TRUE(registrar.grabbed.empty());
+}
+
+TEST(Registry, WineUserRegValuesMatchTrimmedAndWithoutCase)
+{
+    const std::string reg =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] "
+        "1700000000\n#time=1d9\n"
+        "\"AppData\"=\"C:\\\\users\\\\me\\\\AppData\\\\Roaming\"\n"
+        "\"  favorites \"=\"C:\\\\users\\\\me\\\\Favorites   \"\n\n"
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] "
+        "1700000000\n"
+        "\"Favorites\"=str(2):\"%USERPROFILE%\\\\Favorites\"\n"
+        "\"Count\"=dword:00000001\n";
+    EXPECT_EQ(readWineRegistryValue(reg, kShellFolders, "Favorites"), "C:\\users\\me\\Favorites");
+    EXPECT_EQ(readWineRegistryValue(reg, kUserShellFolders, "FAVORITES"),
+              "%USERPROFILE%\\Favorites")
+        << "environment references are not expanded";
+    EXPECT_FALSE(readWineRegistryValue(reg, kUserShellFolders, "Count"));
+    EXPECT_FALSE(readWineRegistryValue(reg, "Software\\Nothing", "Favorites"));
+
+    test::TempFolder prefix;
+    prefix.write("user.reg", reg);
+    ::mkdir(prefix.file("drive_c").c_str(), 0700);
+    const RegistryAccessor registry{true, prefix.path()};
+    EXPECT_EQ(registry.read(kShellFolders, "Favorites", "x"), "C:\\users\\me\\Favorites");
+    EXPECT_EQ(registry.read(kShellFolders, "Missing", "x"), "x");
+    EXPECT_EQ(registry.mapPath("C:\\users\\me\\Favorites"),
+              prefix.file("drive_c/users/me/Favorites"));
+    EXPECT_EQ(registry.mapPath("D:\\other"), "D:\\other");
+    EXPECT_EQ(RegistryAccessor(true, prefix.file("none")).mapPath("C:\\x"), "C:\\x");
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { services.start(); }
+
+    test::TempFolder folder;
+    test::TempFolder prefix; // an empty Wine prefix: no registry at all
+    test::ScriptedUi ui;
+    Services services{ui, folder.path(), prefix.path()};
+};
+
+TEST_F(SettingsTest, DefaultsWithNoRecordsAndARecordForANonBlankFallback)
+{
+    Settings settings;
+    services.settingsStore().load(settings);
+    EXPECT_EQ(settings.startupBrowse, "Location");
+    EXPECT_EQ(settings.doubleClickAction, "");
+    EXPECT_EQ(settings.noTray, 0);
+    EXPECT_EQ(settings.secure, 0);
+    EXPECT_EQ(settings.password, "");
+    EXPECT_EQ(settings.favoritesPath, "C:\\WINDOWS\\FAVORITES");
+    EXPECT_TRUE(ui.shown.empty());
+
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    EXPECT_EQ(readSetting(configuration, "StartupBrowse"), "Location") << "stored on first read";
+    Record probe{configurationTable()};
+    probe.setText(ConfigurationField::DataType, "Password");
+    EXPECT_EQ(configuration.tryFetch(0, probe), kLevelNotify) << "a blank fallback stores nothing";
+    configuration.close();
+}
+
+TEST_F(SettingsTest, WinIniAnswersForSettingsWithoutRecords)
+{
+    folder.write("WIN.INI", "[Settings]\nDoubleClickAction=Start URL\n");
+    EXPECT_EQ(services.settingsStore().get("DoubleClickAction", ""), "Start URL");
+    folder.write("WIN.INI", "");
+    EXPECT_EQ(services.settingsStore().get("DoubleClickAction", ""), "Start URL")
+        << "the fallback became a record";
+}
+
+TEST_F(SettingsTest, OptionsWritesComeBackOnTheNextLoad)
+{
+    Settings settings;
+    services.settingsStore().load(settings);
+    settings.doubleClickAction = "Start URL";
+    settings.noTray = 1;
+    settings.secure = 1;
+    settings.password = "Sesame";
+    settings.startupBrowse = "Category";
+    settings.favoritesPath = "/home/me/Favorites";
+    services.settingsStore().save(settings);
+
+    Settings reread;
+    services.settingsStore().load(reread);
+    EXPECT_EQ(reread.doubleClickAction, "Start URL");
+    EXPECT_EQ(reread.noTray, 1);
+    EXPECT_EQ(reread.secure, 1);
+    EXPECT_EQ(reread.password, "Sesame");
+    EXPECT_EQ(reread.startupBrowse, "Category");
+    EXPECT_EQ(reread.favoritesPath, "/home/me/Favorites");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SettingsTest, TheFavoritesFolderComesFromTheRegistryInTwoSteps)
+{
+    prefix.write("user.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\"
+                             "Shell Folders]\n\"Favorites\"=\"C:\\\\users\\\\me\\\\Favorites\"\n");
+    EXPECT_EQ(services.settingsStore().registryFavorites(), "C:\\users\\me\\Favorites");
+    ::mkdir(prefix.file("drive_c").c_str(), 0700);
+    Settings settings;
+    services.settingsStore().load(settings);
+    EXPECT_EQ(settings.favoritesPath, prefix.file("drive_c/users/me/Favorites"));
+}
+
+TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
+{
+    EXPECT_TRUE(passwordMatches("sesame", "Sesame"));
+    EXPECT_TRUE(passwordMatches("SESAME   ", "Sesame"));
+    EXPECT_FALSE(passwordMatches(" Sesame", "Sesame"));
+    EXPECT_FALSE(passwordMatches(kPasswordCancelled, "Sesame"));
+    Settings settings;
+    settings.secure = 1;
+    EXPECT_FALSE(passwordRequired(settings)) << "Secure with an empty password asks nothing";
+    settings.password = "   ";
+    EXPECT_FALSE(passwordRequired(settings));
+    settings.password = "x";
+    EXPECT_TRUE(passwordRequired(settings));
+    settings.secure = 0;
+    EXPECT_FALSE(passwordRequired(settings));
+}
+
+} // namespace
+} // namespace tessaly
