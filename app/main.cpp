@@ -1,6 +1,7 @@
 #include "core/services.h"
 #include "display_check.h"
 #include "frame/main_frame.h"
+#include "framework/icons.h"
 #include "framework/qt_ui_port.h"
 #include "platform/data_folder.h"
 
@@ -26,6 +27,9 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly 2000"));
     QApplication::setApplicationVersion(QStringLiteral("2.4"));
+    QApplication::setWindowIcon(tessaly::gui::programIcon());
+    // The frame hides into the tray; closing it, not hiding it, ends the run.
+    QApplication::setQuitOnLastWindowClosed(true);
 
     // Start-up services first: a database that cannot be opened is reported
     // and ends the program before any window shows.
@@ -33,8 +37,14 @@ int main(int argc, char** argv)
     tessaly::Services services{ui};
     services.start();
 
-    tessaly::gui::MainFrame frame;
+    tessaly::gui::MainFrame frame{services};
     ui.setDialogParent(&frame);
+    if (!frame.initialise()) {
+        // A refused or cancelled password: no splash, no list, a normal end.
+        ui.setDialogParent(nullptr);
+        services.shutdown();
+        return 0;
+    }
     frame.show();
     const int code = QApplication::exec();
     ui.setDialogParent(nullptr);

@@ -1,19 +1,373 @@
 #include "frame/main_frame.h"
 
-#include "framework/version.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "frame/about_window.h"
+#include "frame/frame_menus.h"
+#include "frame/help_window.h"
+#include "frame/splash_window.h"
+#include "frame/tray_icon.h"
+#include "frame/x11_hot_keys.h"
+#include "framework/dates.h"
+#include "framework/dialog_units.h"
+#include "framework/icons.h"
+#include "framework/ini_file.h"
+#include "framework/picture.h"
+#include "settings/options_window.h"
+#include "settings/password_dialog.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
 
 namespace tessaly::gui {
 
-MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+std::pair<std::int32_t, std::int32_t> systemNow()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate date = now.date();
+    const QTime time = now.time();
+    return {dates::dayNumber(date.year(), date.month(), date.day()),
+            dates::clockTime(time.hour(), time.minute(), time.second(), time.msec() / 10)};
+}
+
+QString toQt(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+MainFrame::MainFrame(Services& services, QWidget* parent)
+    : QMainWindow(parent), services_(services), clock_(systemNow)
 {
     setObjectName(QStringLiteral("Main"));
-    setWindowTitle(
-        QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())));
-    auto* mdiArea = new QMdiArea(this);
-    setCentralWidget(mdiArea);
-    resize(800, 560);
+    setWindowTitle(QStringLiteral("Tessaly 2000"));
+    setWindowIcon(programIcon());
+    mdiArea_ = new QMdiArea(this);
+    setCentralWidget(mdiArea_);
+    actions_ = buildFrameMenus(menuBar(), this);
+    wireActions();
+    buildToolBar();
+    buildStatusBar();
+    askPassword_ = [this] {
+        return PasswordDialog(this).ask();
+    };
+}
+
+MainFrame::~MainFrame()
+{
+    if (!closed_) {
+        hotKeys_.reset();
+        procedure_.reset();
+    }
+}
+
+QAction* MainFrame::action(const QString& name) const
+{
+    for (QAction* a : actions_) {
+        if (a->objectName() == name) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+void MainFrame::wireActions()
+{
+    // Only the commands whose windows exist are enabled; the others wait for
+    // the windows that will serve them.
+    auto wire = [this](const char* name, auto handler) {
+        QAction* a = action(QString::fromUtf8(name));
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+    };
+    wire("PrintSetup", &MainFrame::printSetup);
+    wire("Exit", &QWidget::close);
+    wire("Options", &MainFrame::openOptions);
+    wire("Tile", [this] { mdiArea_->tileSubWindows(); });
+    wire("Cascade", [this] { mdiArea_->cascadeSubWindows(); });
+    wire("ArrangeIcons", &MainFrame::arrangeIcons);
+    wire("HelpContents", [this] { showHelp(false); });
+    wire("HelpIndex", [this] { showHelp(true); });
+    wire("About", &MainFrame::openAbout);
+    action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
+    for (QAction* a : actions_) {
+        connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
+    }
+}
+
+void MainFrame::buildToolBar()
+{
+    struct Button {
+        const char* tip;
+        const char* item;
+        const char* theme;
+        const char* icon;
+    };
+    static const Button buttons[] = {
+        {"Tessaly 2000 options", "Options", "preferences-system", "options"},
+        {"Start clipboard monitor (add many URLs quickly)", "ClipboardMonitor", "edit-paste",
+         "clipboard"},
+        {"Test all URLs", "ValidateMultiple", "", "validate"},
+        {"Print list of locations", "ReportWizard", "document-print", "print"},
+        {"View all links", "BrowseLocations", "", "list"},
+        {"View links by category", "BrowseByCategory", "folder", "category"},
+    };
+    QToolBar* bar = addToolBar(QStringLiteral("Tools"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    for (const Button& b : buttons) {
+        QAction* item = action(QString::fromUtf8(b.item));
+        QAction* button = bar->addAction(
+            themedIcon(QString::fromUtf8(b.theme), QString::fromUtf8(b.icon)), QString{});
+        button->setToolTip(QString::fromUtf8(b.tip));
+        button->setObjectName(QStringLiteral("Tool") + item->objectName());
+        button->setEnabled(item->isEnabled());
+        connect(item, &QAction::changed, button,
+                [button, item] { button->setEnabled(item->isEnabled()); });
+        connect(button, &QAction::triggered, item, &QAction::trigger);
+    }
+}
+
+void MainFrame::buildStatusBar()
+{
+    dateZone_ = new QLabel(this);
+    dateZone_->setObjectName(QStringLiteral("DateZone"));
+    timeZone_ = new QLabel(this);
+    timeZone_->setObjectName(QStringLiteral("TimeZone"));
+    statusBar()->addPermanentWidget(dateZone_);
+    statusBar()->addPermanentWidget(timeZone_);
+    statusTimer_.setInterval(1000); // 100 hundredths, the longest tick allowed
+    connect(&statusTimer_, &QTimer::timeout, this, &MainFrame::refreshStatusBar);
+    refreshStatusBar();
+}
+
+void MainFrame::refreshStatusBar()
+{
+    const auto [day, time] = clock_();
+    dateZone_->setText(toQt(std::string{dates::dayName(day)} + ", " + format(day, "@D4")));
+    timeZone_->setText(toQt(format(time, "@T3")));
+}
+
+bool MainFrame::initialise()
+{
+    procedure_.emplace("Main");
+    services_.fileNames().importFile = "bookmark.htm";
+    const std::string body =
+        readIniValue(services_.folderPath("TESSLY.INI"), "Settings", "BodyInFrame", "");
+    bodyInFrame_ = static_cast<int>(parseNumber(body).value_or(0)) - 1;
+    Settings& settings = services_.settings();
+    services_.settingsStore().load(settings);
+    tray_ = std::make_unique<TrayIcon>();
+    tray_->show();
+    grabber_ = std::make_unique<X11HotKeys>();
+    hotKeys_ = std::make_unique<HotKeys>(*grabber_);
+    connect(grabber_.get(), &X11HotKeys::pressed, this, [this](int id) {
+        hotKeys_->pressed(id);
+        QTimer::singleShot(0, this, &MainFrame::handleHotKey);
+    });
+    hotKeys_->add("WinU");
+    hotKeys_->add("WinG");
+    hotKeys_->enable();
+    setMinimumSize(fromDialogUnits(this, 420, 240));
+    restorePosition();
+    settings.theme = services_.settingsStore().get("Theme", settings.theme);
+    connect(tray_.get(), &TrayIcon::restoreRequested, this, &MainFrame::restoreFrame);
+    connect(tray_.get(), &TrayIcon::helpRequested, action(QStringLiteral("HelpContents")),
+            &QAction::trigger);
+    connect(tray_.get(), &TrayIcon::exitRequested, this, &QWidget::close);
+    connect(tray_.get(), &TrayIcon::addNewUrlRequested, this, &MainFrame::restoreFrame);
+    tray_->addNewUrlAction()->setEnabled(false); // the new-bookmark wizard comes later
+    for (QAction* a : tray_->popup()->actions()) {
+        connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
+    }
+    routeToTray_ = settings.noTray == 0;
+    statusTimer_.start();
+    if (passwordRequired(settings) && !passwordMatches(askPassword_(), settings.password)) {
+        return false;
+    }
+    return true;
+}
+
+void MainFrame::restorePosition()
+{
+    PositionStore& positions = services_.positions();
+    const auto number = [&](const char* key) {
+        return parseNumber(positions.value("Main", key));
+    };
+    const auto x = number("X");
+    const auto y = number("Y");
+    const auto width = number("Width");
+    const auto height = number("Height");
+    if (width && height) {
+        resize(static_cast<int>(*width), static_cast<int>(*height));
+    } else {
+        resize(fromDialogUnits(this, 560, 340));
+    }
+    if (x && y) {
+        const QPoint wanted(static_cast<int>(*x), static_cast<int>(*y));
+        // A position on a screen that is gone would put the frame out of sight.
+        if (QGuiApplication::screenAt(wanted + QPoint(20, 20)) != nullptr) {
+            move(wanted);
+        }
+    }
+    if (number("Maximized").value_or(0) != 0) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void MainFrame::savePosition()
+{
+    PositionStore& positions = services_.positions();
+    const QRect frame = normalGeometry().isValid() ? normalGeometry() : geometry();
+    positions.setValue("Main", "X", std::to_string(frame.x()));
+    positions.setValue("Main", "Y", std::to_string(frame.y()));
+    positions.setValue("Main", "Width", std::to_string(frame.width()));
+    positions.setValue("Main", "Height", std::to_string(frame.height()));
+    positions.setValue("Main", "Maximized", isMaximized() ? "1" : "0");
+}
+
+void MainFrame::restoreFrame()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainFrame::handleHotKey()
+{
+    const std::optional<HotKey> key = hotKeys_->takePending();
+    if (!key) {
+        return;
+    }
+    if (key->code == parseHotKey("WinU")) {
+        restoreFrame();
+    } else if (key->code == parseHotKey("WinG")) {
+        restoreFrame();
+        action(QStringLiteral("GetUrlFromBrowser"))->trigger();
+    }
+}
+
+void MainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized()) {
+        return;
+    }
+    // Hidden into the tray only when asked to and when there is a tray to
+    // come back from; otherwise the frame stays in the task bar.
+    if (routeToTray_ && tray_ && tray_->isInTray()) {
+        QTimer::singleShot(0, this, [this] {
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            hide();
+        });
+    }
+}
+
+void MainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shownOnce_) {
+        return;
+    }
+    shownOnce_ = true;
+    if (!showSplash_) {
+        QTimer::singleShot(0, this, &MainFrame::startUp);
+        return;
+    }
+    splash_ = new SplashWindow;
+    connect(splash_, &SplashWindow::closed, this, &MainFrame::startUp);
+    const QRect area = geometry();
+    splash_->move(area.center() -
+                  QPoint(splash_->sizeHint().width() / 2, splash_->sizeHint().height() / 2));
+    splash_->show();
+}
+
+void MainFrame::closeSplash()
+{
+    if (splash_ != nullptr) {
+        splash_->close();
+        splash_ = nullptr;
+    }
+}
+
+void MainFrame::startUp()
+{
+    startUpList_ = services_.settings().startupBrowse != "Category" ? QStringLiteral("Location")
+                                                                    : QStringLiteral("Category");
+    Q_EMIT startUpListRequested(startUpList_);
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    closeSplash();
+    savePosition();
+    if (hotKeys_) {
+        hotKeys_->disable();
+    }
+    if (tray_) {
+        tray_->remove();
+    }
+    statusTimer_.stop();
+    procedure_.reset();
+    closed_ = true;
+    event->accept();
+}
+
+void MainFrame::openOptions()
+{
+    OptionsWindow options(services_.settings(), services_.settingsStore(), this);
+    options.exec();
+}
+
+void MainFrame::openAbout()
+{
+    auto* about = new AboutWindow(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    connect(about, &AboutWindow::helpRequested, this, [this] { showHelp(false); });
+    about->show();
+}
+
+void MainFrame::showHelp(bool index)
+{
+    if (help_ == nullptr) {
+        help_ = new HelpWindow(this);
+    }
+    index ? help_->showIndex() : help_->showContents();
+}
+
+void MainFrame::printSetup()
+{
+    QPageSetupDialog dialog(&printer_, this);
+    dialog.exec();
+}
+
+void MainFrame::arrangeIcons()
+{
+    // Minimised windows in a row along the bottom of the area, left to right.
+    int x = 0;
+    const int bottom = mdiArea_->viewport()->height();
+    for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
+        if (window->isMinimized()) {
+            const QSize size = window->size();
+            if (x > 0 && x + size.width() > mdiArea_->viewport()->width()) {
+                x = 0;
+            }
+            window->move(x, bottom - size.height());
+            x += size.width();
+        }
+    }
 }
 
 } // namespace tessaly::gui

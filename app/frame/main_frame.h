@@ -1,15 +1,119 @@
 #pragma once
 
+#include "core/hot_keys.h"
+#include "frame/help_window.h"
+#include "frame/splash_window.h"
+#include "framework/message_manager.h"
+
+#include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
+#include <QPrinter>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+class QMdiArea;
+
+namespace tessaly {
+class Services;
+}
 
 namespace tessaly::gui {
 
-// The application window inside which every other window opens.
+class TrayIcon;
+class X11HotKeys;
+
+// The application window: menus, toolbar and status bar, the MDI area the
+// other windows open in, the tray icon and the two hot keys. It runs the
+// access-password check at the end of its initialisation.
 class MainFrame final : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainFrame(QWidget* parent = nullptr);
+    // Today as (day number, clock time); replaceable for tests.
+    using Clock = std::function<std::pair<std::int32_t, std::int32_t>()>;
+    // Asks for the password; returns what was typed or "**Cancelled**".
+    using PasswordAsker = std::function<std::string()>;
+
+    explicit MainFrame(Services& services, QWidget* parent = nullptr);
+    ~MainFrame() override;
+
+    // Runs the initialisation in its order. False when the password check
+    // failed: the frame must then close without showing.
+    bool initialise();
+
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    void setPasswordAsker(PasswordAsker asker) { askPassword_ = std::move(asker); }
+    // Whether the frame shows its splash when it first appears (tests say no).
+    void setShowSplash(bool show) { showSplash_ = show; }
+
+    QMdiArea* mdiArea() const { return mdiArea_; }
+    QAction* action(const QString& name) const;
+    TrayIcon* trayIcon() const { return tray_.get(); }
+    HotKeys& hotKeys() { return *hotKeys_; }
+    HelpWindow* helpWindow() const { return help_; }
+    // "BodyInFrame" of TESSLY.INI less one, kept for the HTML export.
+    int bodyInFrame() const { return bodyInFrame_; }
+    // The list chosen for start-up, once the splash has closed ("Location"
+    // or "Category"); empty before.
+    const QString& startUpList() const { return startUpList_; }
+
+    // Refreshes the date and time zones of the status bar.
+    void refreshStatusBar();
+    // Brings the frame back from the tray or the task bar and to the front.
+    void restoreFrame();
+
+Q_SIGNALS:
+    // The splash closed: the list chosen by "StartupBrowse" should open.
+    void startUpListRequested(const QString& which);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void wireActions();
+    void buildToolBar();
+    void buildStatusBar();
+    void restorePosition();
+    void savePosition();
+    void handleHotKey();
+    void openOptions();
+    void openAbout();
+    void showHelp(bool index);
+    void printSetup();
+    void arrangeIcons();
+    void closeSplash();
+    void startUp();
+
+    Services& services_;
+    QMdiArea* mdiArea_ = nullptr;
+    QList<QAction*> actions_;
+    QLabel* dateZone_ = nullptr;
+    QLabel* timeZone_ = nullptr;
+    QTimer statusTimer_;
+    std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<X11HotKeys> grabber_;
+    std::unique_ptr<HotKeys> hotKeys_;
+    std::optional<ProcedureScope> procedure_;
+    QPointer<SplashWindow> splash_;
+    QPointer<HelpWindow> help_;
+    QPrinter printer_;
+    Clock clock_;
+    PasswordAsker askPassword_;
+    int bodyInFrame_ = -1;
+    bool routeToTray_ = true;
+    bool showSplash_ = true;
+    bool shownOnce_ = false;
+    bool closed_ = false;
+    QString startUpList_;
 };
 
 } // namespace tessaly::gui

@@ -16,7 +16,7 @@ Services::~Services()
     }
 }
 
-std::string Services::path(std::string_view name) const
+std::string Services::folderPath(std::string_view name) const
 {
     if (folder_.empty() || folder_ == ".") {
         return std::string{name};
@@ -51,7 +51,7 @@ void Services::start()
     steps_.push_back("help file TESSLY.HLP");
     messages_ = std::make_unique<MessageManager>(ui_);
     steps_.push_back("message manager");
-    positions_ = std::make_unique<PositionStore>(path("POSITION.INI"));
+    positions_ = std::make_unique<PositionStore>(folderPath("POSITION.INI"));
     steps_.push_back("window-position store POSITION.INI");
     database_ = std::make_unique<Database>(*messages_, folder_);
     steps_.push_back("file and relation managers");
@@ -60,7 +60,7 @@ void Services::start()
     registry_ = std::make_unique<RegistryAccessor>(true, winePrefix_);
     steps_.push_back("registry accessor, silent");
     settingsStore_ = std::make_unique<SettingsStore>(database_->configuration(), ui_, *registry_,
-                                                     path("WIN.INI"));
+                                                     folderPath("WIN.INI"));
     readTheme();
     steps_.push_back("theme");
 }

@@ -54,8 +54,10 @@ public:
     // What start-up and shutdown did, one line per step, in order.
     const std::vector<std::string>& steps() const { return steps_; }
 
+    // A file of the data folder by its name ("TESSLY.INI").
+    std::string folderPath(std::string_view name) const;
+
 private:
-    std::string path(std::string_view name) const;
     void readTheme();
 
     UiPort& ui_;

@@ -1,0 +1,101 @@
+#include "frame/frame_menus.h"
+
+#include <QAction>
+#include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace tessaly::gui {
+
+const QList<MenuItem>& frameMenuItems()
+{
+    static const QList<MenuItem> items = {
+        {"&File", nullptr, "Import", "&Import", "Ctrl+Shift+I", nullptr},
+        {"&File", nullptr, "Export", "&Export", "Ctrl+Shift+E", "Export to HTML or  ASCII"},
+        {"&File", "&Support Tools", "ImportOld", "&Import from Tessaly 1.x", nullptr,
+         "Import from Tessaly 1.x database in another directory"},
+        {"&File", "&Support Tools", "RepairDatabases", "&Repair Databases", nullptr,
+         "Options that MAY repair damaged databases"},
+        {"&File", nullptr, "PrintSetup", "&Print Setup ...", nullptr, "Setup printer"},
+        {"&File", nullptr, "Exit", "E&xit", nullptr, "Exit this application"},
+        {"&Browse", nullptr, "BrowseLocations", "&Locations", "Ctrl+Shift+L",
+         "Browse URL (Internet locations)"},
+        {"&Browse", nullptr, "BrowseByCategory", "L&ocations by Category", "Ctrl+Shift+C",
+         "Browse locations within each category"},
+        {"&Browse", nullptr, "BrowseByKeyword", "Locations by &Keyword", "Ctrl+Shift+K",
+         "Browse locations by keyword"},
+        {"&Browse", nullptr, "BrowseByDetail", "Locations by Detail", "Ctrl+Shift+D",
+         "Details and Locations"},
+        {"&Browse", nullptr, "BrowseCategories", "&Categories", nullptr, "Browse Categories"},
+        {"&Reports", nullptr, "ReportWizard", "Report &Wizard", "Ctrl+Shift+R", nullptr},
+        {"&Reports", nullptr, "ReportDescription", "Locations by &Description", nullptr,
+         "Print ordered by Description"},
+        {"&Reports", nullptr, "ReportLocation", "Locations by &Location", nullptr,
+         "Print ordered by Location key"},
+        {"&Reports", nullptr, "ReportCategory", "Locations by Cate&gory", nullptr,
+         "Print ordered by Category key"},
+        {"&Reports", nullptr, "ReportRating", "Locations by &Rating", nullptr,
+         "Print ordered by Rating key"},
+        {"&Reports", nullptr, "ReportKeyword", "Locations by &Keyword", nullptr,
+         "Print ordered by Keyword key"},
+        {"&Reports", nullptr, "ReportCategories", "&Categories", nullptr,
+         "Print ordered by Category key"},
+        {"&Tools", nullptr, "Options", "&Options", nullptr, "Options"},
+        {"&Tools", nullptr, "GetUrlFromBrowser", "Get URL from Browser", "Ctrl+Shift+U", nullptr},
+        {"&Tools", nullptr, "ClipboardMonitor", "&Clipboard Monitor", "Ctrl+Shift+M",
+         "Monitor clipboard for URLs..."},
+        {"&Tools", nullptr, "AnalyzeMultiple", "Analy&ze Multiple Links", "Ctrl+Shift+A", nullptr},
+        {"&Tools", nullptr, "ValidateMultiple", "&Validate Multiple Links", nullptr, nullptr},
+        {"&Tools", nullptr, "ValidateFavorites", "Validate &Internet Explorer Links", nullptr,
+         nullptr},
+        {"&Tools", nullptr, "Themes", "&Themes", nullptr, "Select an active theme"},
+        {"&Window", nullptr, "Tile", "T&ile", nullptr, "Make all open windows visible"},
+        {"&Window", nullptr, "Cascade", "&Cascade", nullptr, "Stack all open windows"},
+        {"&Window", nullptr, "ArrangeIcons", "&Arrange Icons", nullptr, "Align all window icons"},
+        {"&Help", nullptr, "HelpContents", "&Contents", nullptr,
+         "View the contents of the help file"},
+        {"&Help", nullptr, "HelpIndex", "&Index", nullptr, nullptr},
+        {"&Help", nullptr, "About", "&About", nullptr, "About This Program"},
+    };
+    return items;
+}
+
+QList<QAction*> buildFrameMenus(QMenuBar* bar, QObject* owner)
+{
+    QList<QAction*> actions;
+    QMap<QString, QMenu*> menus;
+    for (const MenuItem& item : frameMenuItems()) {
+        const QString menuText = QString::fromUtf8(item.menu);
+        QMenu*& menu = menus[menuText];
+        if (menu == nullptr) {
+            menu = bar->addMenu(menuText);
+        }
+        QMenu* target = menu;
+        if (item.submenu != nullptr) {
+            const QString key = menuText + QLatin1Char('/') + QString::fromUtf8(item.submenu);
+            QMenu*& sub = menus[key];
+            if (sub == nullptr) {
+                sub = menu->addMenu(QString::fromUtf8(item.submenu));
+            }
+            target = sub;
+        }
+        const QString name = QString::fromUtf8(item.name);
+        if (name == QStringLiteral("Exit") || name == QStringLiteral("About")) {
+            target->addSeparator();
+        }
+        auto* action = new QAction(QString::fromUtf8(item.text), owner);
+        action->setObjectName(name);
+        if (item.shortcut != nullptr) {
+            action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
+        }
+        if (item.status != nullptr) {
+            action->setStatusTip(QString::fromUtf8(item.status));
+        }
+        action->setEnabled(false);
+        target->addAction(action);
+        actions.append(action);
+    }
+    return actions;
+}
+
+} // namespace tessaly::gui

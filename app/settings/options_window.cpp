@@ -1,0 +1,129 @@
+#include "settings/options_window.h"
+
+#include "framework/dialog_units.h"
+#include "framework/icons.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tessaly::gui {
+
+namespace {
+
+QString toQt(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QComboBox* choices(QWidget* parent, const QStringList& items, const std::string& current)
+{
+    auto* box = new QComboBox(parent);
+    box->addItems(items);
+    const int index = box->findText(toQt(current));
+    box->setCurrentIndex(index >= 0 ? index : 0);
+    return box;
+}
+
+} // namespace
+
+OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), settings_(settings), store_(store)
+{
+    setObjectName(QStringLiteral("Setup"));
+    setWindowTitle(QStringLiteral("Options"));
+    setWindowIcon(programIcon());
+    setMinimumSize(fromDialogUnits(this, 259, 135));
+    chooseFolder_ = [this](const QString& start) {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Folder"), start);
+    };
+
+    auto* preferences = new QGroupBox(QStringLiteral("Preferences"), this);
+    auto* preferencesLayout = new QFormLayout(preferences);
+    noTrayCheckBox_ = new QCheckBox(QStringLiteral("Do not place in tray when minimized"), this);
+    noTrayCheckBox_->setChecked(settings.noTray != 0);
+    doubleClickComboBox_ =
+        choices(this, {QStringLiteral("Start URL"), QStringLiteral("Edit Record")},
+                settings.doubleClickAction);
+    doubleClickComboBox_->setToolTip(
+        QStringLiteral("Action to be taken when double-click on list received"));
+    startupComboBox_ = choices(this, {QStringLiteral("Location"), QStringLiteral("Category")},
+                               settings.startupBrowse);
+    preferencesLayout->addRow(noTrayCheckBox_);
+    preferencesLayout->addRow(QStringLiteral("Double-click on list will"), doubleClickComboBox_);
+    preferencesLayout->addRow(QStringLiteral("Browse to display at startup"), startupComboBox_);
+
+    auto* security = new QGroupBox(QStringLiteral("Security"), this);
+    auto* securityLayout = new QFormLayout(security);
+    secureCheckBox_ = new QCheckBox(QStringLiteral("Restrict using password"), this);
+    secureCheckBox_->setToolTip(QStringLiteral("Restrict access with password protection"));
+    secureCheckBox_->setChecked(settings.secure != 0);
+    passwordLineEdit_ = new QLineEdit(toQt(settings.password), this);
+    passwordLineEdit_->setMaxLength(32);
+    passwordLineEdit_->setEchoMode(QLineEdit::Password);
+    securityLayout->addRow(secureCheckBox_);
+    securityLayout->addRow(QStringLiteral("Password:"), passwordLineEdit_);
+
+    auto* folders = new QGroupBox(QStringLiteral("Folders"), this);
+    auto* foldersLayout = new QVBoxLayout(folders);
+    foldersLayout->addWidget(
+        new QLabel(QStringLiteral("Internet Explorer \"favorites\" folder:"), this));
+    auto* folderRow = new QHBoxLayout;
+    favoritesLineEdit_ = new QLineEdit(toQt(settings.favoritesPath), this);
+    favoritesLineEdit_->setMaxLength(255);
+    favoritesLineEdit_->setToolTip(QStringLiteral("Path to MSIE Favorites"));
+    auto* browse = new QPushButton(QStringLiteral("..."), this);
+    browse->setObjectName(QStringLiteral("BrowseFolder"));
+    folderRow->addWidget(favoritesLineEdit_);
+    folderRow->addWidget(browse);
+    foldersLayout->addLayout(folderRow);
+    connect(browse, &QPushButton::clicked, this, &OptionsWindow::browseFolder);
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(preferences);
+    layout->addWidget(security);
+    layout->addWidget(folders);
+    layout->addWidget(buttons);
+}
+
+void OptionsWindow::browseFolder()
+{
+    const QString chosen = chooseFolder_(favoritesLineEdit_->text());
+    if (!chosen.isEmpty()) {
+        favoritesLineEdit_->setText(chosen);
+    }
+}
+
+void OptionsWindow::accept()
+{
+    settings_.noTray = noTrayCheckBox_->isChecked() ? 1 : 0;
+    settings_.doubleClickAction = doubleClickComboBox_->currentText().toStdString();
+    settings_.startupBrowse = startupComboBox_->currentText().toStdString();
+    settings_.secure = secureCheckBox_->isChecked() ? 1 : 0;
+    settings_.password = passwordLineEdit_->text().toStdString();
+    settings_.favoritesPath = favoritesLineEdit_->text().toStdString();
+    store_.save(settings_);
+    QDialog::accept();
+}
+
+void OptionsWindow::reject()
+{
+    store_.load(settings_);
+    QDialog::reject();
+}
+
+} // namespace tessaly::gui

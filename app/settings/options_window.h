@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/settings.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace tessaly::gui {
+
+// "Options" (procedure Setup): edits the settings; "&OK" stores them in one
+// group, "Cancel" brings the stored values back.
+class OptionsWindow final : public QDialog {
+    Q_OBJECT
+
+public:
+    OptionsWindow(Settings& settings, SettingsStore& store, QWidget* parent = nullptr);
+
+    // Chooses the folder for "..." (the folder dialog unless replaced, for
+    // tests); an empty answer keeps the current folder.
+    void setFolderChooser(std::function<QString(const QString& start)> chooser)
+    {
+        chooseFolder_ = std::move(chooser);
+    }
+
+    void accept() override;
+    void reject() override;
+
+private:
+    void browseFolder();
+
+    Settings& settings_;
+    SettingsStore& store_;
+    QCheckBox* noTrayCheckBox_ = nullptr;
+    QComboBox* doubleClickComboBox_ = nullptr;
+    QComboBox* startupComboBox_ = nullptr;
+    QCheckBox* secureCheckBox_ = nullptr;
+    QLineEdit* passwordLineEdit_ = nullptr;
+    QLineEdit* favoritesLineEdit_ = nullptr;
+    std::function<QString(const QString&)> chooseFolder_;
+};
+
+} // namespace tessaly::gui

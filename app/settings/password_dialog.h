@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QLineEdit;
+
+namespace tessaly::gui {
+
+// "Security Check": asks for the password at start-up.
+class PasswordDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit PasswordDialog(QWidget* parent = nullptr);
+
+    // The text typed on "&OK", or "**Cancelled**".
+    std::string ask();
+
+private:
+    QLineEdit* passwordLineEdit_ = nullptr;
+};
+
+} // namespace tessaly::gui
