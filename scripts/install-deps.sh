@@ -11,7 +11,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   # tests
   libgtest-dev libgmock-dev libcpp-httplib-dev
-  xvfb xauth xdotool xclip x11-utils trayer poppler-utils
+  xvfb xauth xdotool xclip x11-utils trayer openbox poppler-utils
   # screenshots and readable text in them
   fonts-dejavu-core imagemagick
   # locale data for date pictures and Unicode case folding
