@@ -3,6 +3,7 @@
 #include "display_check.h"
 #include "frame/about_window.h"
 #include "frame/main_frame.h"
+#include "frame/splash_window.h"
 #include "frame/tray_icon.h"
 #include "framework/dates.h"
 #include "settings/options_window.h"
@@ -285,6 +286,44 @@ private Q_SLOTS:
         for (QAction* a : tray.popup()->actions()) {
             QVERIFY(a->isSeparator() || !a->icon().isNull());
         }
+    }
+
+    void splashClosesOnAClickOrACommandAndTheListStillOpens()
+    {
+        {
+            auto* splash = new gui::SplashWindow; // deletes itself when closed
+            QCOMPARE(splash->findChild<QLabel*>("VersionLine")->text(),
+                     QStringLiteral("Version 2.4"));
+            QSignalSpy closed(splash, &gui::SplashWindow::closed);
+            splash->show();
+            QTest::mouseClick(splash, Qt::LeftButton);
+            QCOMPARE(closed.count(), 1);
+        }
+        Fixture f;
+        MainFrame frame{f.services};
+        QVERIFY(frame.initialise());
+        QSignalSpy started(&frame, &MainFrame::startUpListRequested);
+        frame.show();
+        QWidget* shown = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "Splash" && w->isVisible()) {
+                shown = w;
+            }
+        }
+        QVERIFY(shown != nullptr);
+        QCOMPARE(started.count(), 0);
+        frame.action("Themes")->trigger(); // any command closes the splash first
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(frame.startUpList(), QStringLiteral("Location"));
+    }
+
+    void splashClosesByItselfAfterTwoSeconds()
+    {
+        auto* splash = new gui::SplashWindow; // deletes itself when closed
+        QSignalSpy closed(splash, &gui::SplashWindow::closed);
+        splash->show();
+        QVERIFY(!closed.wait(1500));
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 2000);
     }
 
     void offscreenCountsAsADisplay() { QVERIFY(tessaly::gui::missingDisplayMessage().empty()); }

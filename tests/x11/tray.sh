@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Under Xvfb with a window manager: the tray icon docks in a tray, comes
+# back when the tray restarts, restores the frame on a double-click;
+# minimising hides the frame into the tray (NoTray 0) or leaves it in the
+# task bar (NoTray 1, or no tray at all).
+set -euo pipefail
+tessaly=$1
+data=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$data"
+}
+trap cleanup EXIT
+
+openbox >/dev/null 2>&1 &
+pids+=($!)
+start_tray() {
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 28 \
+    >/dev/null 2>&1 &
+  tray_pid=$!
+  pids+=($tray_pid)
+  sleep 1
+}
+start_frame() {
+  "$tessaly" --data "$data" &
+  frame_pid=$!
+  pids+=($frame_pid)
+  frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaly 2000$' | head -n 1)
+  sleep 2.5
+}
+stop_frame() {
+  kill "$frame_pid" 2>/dev/null || true
+  wait "$frame_pid" 2>/dev/null || true
+}
+# The icon: a window of ours inside the tray's panel.
+icon_in_tray() {
+  xwininfo -root -tree | awk '/"panel"/ {inpanel=1; next} inpanel && !found && /Tessaly 2000/ {print $1; found=1}'
+}
+wm_state() { xprop -id "$frame" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
+wait_for() { # command expected
+  for _ in $(seq 50); do
+    [[ $($1) == "$2" ]] && return 0
+    sleep 0.1
+  done
+  echo "$1 gave '$($1)', not '$2'"
+  return 1
+}
+
+start_tray
+start_frame
+[[ -n $(icon_in_tray) ]] || { echo "no icon in the tray"; exit 1; }
+xdotool windowminimize "$frame"
+wait_for wm_state "" # withdrawn: hidden, no task-bar entry
+echo "NoTray 0: minimising hides the frame into the tray"
+
+icon=$(icon_in_tray)
+xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
+wait_for wm_state Normal
+echo "a double-click on the icon restores the frame"
+
+kill "$tray_pid"
+sleep 1
+start_tray
+for _ in $(seq 40); do [[ -n $(icon_in_tray) ]] && break; sleep 0.2; done
+[[ -n $(icon_in_tray) ]] || { echo "the icon did not come back to the restarted tray"; exit 1; }
+echo "the icon docks again when the tray restarts"
+stop_frame
+
+# A fresh data folder: the first run stored NoTray 0 as a record.
+rm -rf "${data:?}"/*
+printf '[Settings]\nNoTray=1\n' >"$data/WIN.INI"
+start_frame
+[[ -n $(icon_in_tray) ]] || { echo "no icon in the tray with NoTray 1"; exit 1; }
+xdotool windowminimize "$frame"
+wait_for wm_state Iconic
+echo "NoTray 1: minimising leaves the frame in the task bar, the icon stays"
+stop_frame
+
+kill "$tray_pid"
+rm -rf "${data:?}"/*
+sleep 1
+start_frame
+xdotool windowminimize "$frame"
+wait_for wm_state Iconic
+echo "no tray: minimising leaves the frame in the task bar"
+stop_frame
