@@ -178,6 +178,27 @@ TEST_F(SettingsTest, TheFavoritesFolderComesFromTheRegistryInTwoSteps)
     EXPECT_EQ(settings.favoritesPath, prefix.file("drive_c/users/me/Favorites"));
 }
 
+TEST_F(SettingsTest, ReadAndWriteErrorsShowTheirBoxesAndGoOn)
+{
+    FileManager& configuration = services.database().configuration();
+    configuration.setAccessMode(kAccessReadOnly);
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    services.settingsStore().put("Theme", "Dark");
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().title, "Error!");
+    EXPECT_EQ(ui.last().text, "Error writing configuration information.  Code Theme" +
+                                  std::string(35, ' ') + " - Access Denied");
+
+    // A table that vanished under the open file fails the read.
+    ASSERT_TRUE(services.database().engine().connection().execute("DROP TABLE Configuration").ok());
+    EXPECT_EQ(services.settingsStore().get("Theme", "fallback"), "");
+    ASSERT_EQ(ui.shown.size(), 2U);
+    EXPECT_TRUE(ui.last().text.starts_with("Error retrieving configuration information code Theme" +
+                                           std::string(35, ' ') + " - "))
+        << ui.last().text;
+    configuration.close();
+}
+
 TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
 {
     EXPECT_TRUE(passwordMatches("sesame", "Sesame"));
