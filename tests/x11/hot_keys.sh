@@ -5,56 +5,25 @@
 set -euo pipefail
 tessaly=$1
 holder=$2
-data=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$data"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/desktop.sh"
 
-openbox >/dev/null 2>&1 &
-pids+=($!)
-trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
-  >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
-
-state() { xwininfo -id "$1" | sed -n 's/.*Map State: //p'; }
-wait_state() { # window wanted-state
-  for _ in $(seq 50); do
-    [[ $(state "$1") == "$2" ]] && return 0
-    sleep 0.1
-  done
-  echo "window $1 is $(state "$1"), not $2"
-  return 1
-}
-start_frame() {
-  "$tessaly" --data "$data" &
-  pids+=($!)
-  frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaly 2000$' | head -n 1)
-  sleep 2.5 # the splash closes after two seconds
-}
-stop_frame() {
-  kill "${pids[-1]}" 2>/dev/null || true
-  wait "${pids[-1]}" 2>/dev/null || true
-}
-
+start_window_manager
+start_tray
 start_frame
 xdotool key super+u
-wait_state "$frame" IsViewable
+wait_for map_state IsViewable
 echo "visible: Win+U keeps it shown"
 
 xdotool windowminimize "$frame"
-wait_state "$frame" IsUnMapped
+wait_for map_state IsUnMapped
 xdotool key super+u
-wait_state "$frame" IsViewable
+wait_for map_state IsViewable
 echo "minimised or in the tray: Win+U brings it back"
 
 xdotool windowminimize "$frame"
-wait_state "$frame" IsUnMapped
+wait_for map_state IsUnMapped
 xdotool key super+g
-wait_state "$frame" IsViewable
+wait_for map_state IsViewable
 echo "Win+G brings it back too"
 stop_frame
 
@@ -65,11 +34,11 @@ read -r -u "${HOLDER[0]}" line
 [[ $line == held ]]
 start_frame
 xdotool windowminimize "$frame"
-wait_state "$frame" IsUnMapped
+wait_for map_state IsUnMapped
 xdotool key super+u
 sleep 1
-[[ $(state "$frame") == IsUnMapped ]] || { echo "Win+U reached tessaly though another program holds it"; exit 1; }
+[[ $(map_state) == IsUnMapped ]] || { echo "Win+U reached tessaly though another program holds it"; exit 1; }
 xdotool key super+g
-wait_state "$frame" IsViewable
+wait_for map_state IsViewable
 echo "Win+U held elsewhere: Win+G still works"
 stop_frame

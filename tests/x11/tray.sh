@@ -5,46 +5,13 @@
 # task bar (NoTray 1, or no tray at all).
 set -euo pipefail
 tessaly=$1
-data=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$data"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/desktop.sh"
 
-openbox >/dev/null 2>&1 &
-pids+=($!)
-start_tray() {
-  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 28 \
-    >/dev/null 2>&1 &
-  tray_pid=$!
-  pids+=($tray_pid)
-  sleep 1
-}
-start_frame() {
-  "$tessaly" --data "$data" &
-  frame_pid=$!
-  pids+=($frame_pid)
-  frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaly 2000$' | head -n 1)
-  sleep 2.5
-}
-stop_frame() {
-  kill "$frame_pid" 2>/dev/null || true
-  wait "$frame_pid" 2>/dev/null || true
-}
+start_window_manager
+
 # The icon: a window of ours inside the tray's panel.
 icon_in_tray() {
   xwininfo -root -tree | awk '/"panel"/ {inpanel=1; next} inpanel && !found && /Tessaly 2000/ {print $1; found=1}'
-}
-wm_state() { xprop -id "$frame" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
-wait_for() { # command expected
-  for _ in $(seq 50); do
-    [[ $($1) == "$2" ]] && return 0
-    sleep 0.1
-  done
-  echo "$1 gave '$($1)', not '$2'"
-  return 1
 }
 
 start_tray
