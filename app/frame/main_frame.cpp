@@ -312,6 +312,13 @@ void MainFrame::startUp()
 void MainFrame::closeEvent(QCloseEvent* event)
 {
     closeSplash();
+    // Help and About are windows of their own; they go with the frame, or the
+    // program would run on after Exit.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow()) {
+            child->close();
+        }
+    }
     savePosition();
     if (hotKeys_) {
         hotKeys_->disable();

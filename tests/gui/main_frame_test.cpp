@@ -274,6 +274,8 @@ private Q_SLOTS:
         QVERIFY(frame.helpWindow() != nullptr);
         QVERIFY(frame.helpWindow()->isVisible());
         QVERIFY(frame.helpWindow()->toPlainText().contains("Tray icon"));
+        frame.action("Exit")->trigger();
+        QVERIFY(!frame.helpWindow()->isVisible()); // help goes with the frame
     }
 
     void trayPopupItems()
