@@ -111,6 +111,7 @@ void RecordFile::resetStatements()
 {
     *cursor_ = Cursor{};
     fetch_.clear();
+    fetchAt_ = {};
     insert_ = {};
     update_ = {};
     delete_ = {};
@@ -158,6 +159,44 @@ void RecordFile::bindField(sql::Statement& statement, int index, const Record& r
     } else {
         statement.bind(index, record.number(field));
     }
+}
+
+EngineStatus RecordFile::getAt(std::int64_t position, Record& out)
+{
+    if (EngineStatus status = requireOpen(); !status.ok()) {
+        return finish(status);
+    }
+    if (!fetchAt_.valid()) {
+        fetchAt_ = sql::Statement{engine_.connection(), selectList() + " WHERE rowid = ?"};
+    }
+    fetchAt_.bind(1, position);
+    EngineStatus status;
+    if (!fetchAt_.step(status)) {
+        fetchAt_.reset();
+        return finish(status.ok() ? EngineStatus::error(kRecordNotFound) : status);
+    }
+    readRow(fetchAt_, out);
+    fetchAt_.reset();
+    return finish({});
+}
+
+EngineStatus RecordFile::positions(int key, std::vector<std::int64_t>& out)
+{
+    out.clear();
+    if (EngineStatus status = requireOpen(); !status.ok()) {
+        return finish(status);
+    }
+    std::string query = "SELECT rowid FROM " + qualifiedName() + " ORDER BY ";
+    if (key >= 0 && static_cast<std::size_t>(key) < table_.keys.size()) {
+        query += keyColumns(table_, table_.keys[static_cast<std::size_t>(key)], true) + ", ";
+    }
+    query += "rowid";
+    sql::Statement scan{engine_.connection(), query};
+    EngineStatus status;
+    while (scan.step(status)) {
+        out.push_back(scan.integer(0));
+    }
+    return finish(status);
 }
 
 EngineStatus RecordFile::get(int key, const Record& values, Record& out)

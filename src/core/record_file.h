@@ -66,6 +66,14 @@ public:
     // when there is none. Leaves any scan where it stands.
     std::int64_t highestNumber(int key, const Record& record);
 
+    // The record stored at `position` (as Record::position gives it); 35
+    // when there is none. Leaves any scan where it stands.
+    EngineStatus getAt(std::int64_t position, Record& out);
+
+    // The positions of all records in a key's order (record order for -1),
+    // read from the key alone: eight bytes a record, no record read.
+    EngineStatus positions(int key, std::vector<std::int64_t>& out);
+
     EngineStatus add(Record& record);
     EngineStatus put(const Record& record);
     EngineStatus remove(const Record& record);
@@ -118,6 +126,7 @@ private:
     std::unique_ptr<Cursor> cursor_;
     std::shared_ptr<const Expression> filter_;
     std::vector<sql::Statement> fetch_; // by key, prepared on first use
+    sql::Statement fetchAt_;
     sql::Statement insert_;
     sql::Statement update_;
     sql::Statement delete_;
