@@ -1,5 +1,6 @@
 #include "frame/main_frame.h"
 
+#include "bookmarks/browse_window.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "frame/about_window.h"
@@ -13,6 +14,7 @@
 #include "framework/icons.h"
 #include "framework/ini_file.h"
 #include "framework/picture.h"
+#include "framework/window_register.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
 
@@ -100,6 +102,7 @@ void MainFrame::wireActions()
     wire("HelpContents", [this] { showHelp(false); });
     wire("HelpIndex", [this] { showHelp(true); });
     wire("About", &MainFrame::openAbout);
+    wire("BrowseLocations", &MainFrame::openBookmarkList);
     action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
@@ -307,6 +310,23 @@ void MainFrame::startUp()
     startUpList_ = services_.settings().startupBrowse != "Category" ? QStringLiteral("Location")
                                                                     : QStringLiteral("Category");
     Q_EMIT startUpListRequested(startUpList_);
+    if (startUpList_ == QStringLiteral("Location")) {
+        openBookmarkList(); // the explorer view for "Category" comes with its own window
+    }
+}
+
+void MainFrame::openBookmarkList()
+{
+    if (WindowRegister::instance().activate(QString::fromUtf8(BrowseWindow::kName))) {
+        return;
+    }
+    auto* list = new BrowseWindow(services_, *opener_);
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    connect(list, &BrowseWindow::minimiseFrameRequested, this, &QWidget::showMinimized);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(list);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(fromDialogUnits(this, 416, 200).expandedTo(QSize(760, 420)));
+    window->show();
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 #include "frame/help_window.h"
 #include "frame/splash_window.h"
 #include "framework/message_manager.h"
+#include "platform/launcher.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -68,6 +69,10 @@ public:
     void refreshStatusBar();
     // Brings the frame back from the tray or the task bar and to the front.
     void restoreFrame();
+    // Opens the bookmark list, or brings the open one forward.
+    void openBookmarkList();
+    // The program that opens bookmarks; tests put in their own.
+    void setOpener(Opener* opener) { opener_ = opener; }
 
 Q_SIGNALS:
     // The splash closed: the list chosen by "StartupBrowse" should open.
@@ -106,6 +111,8 @@ private:
     QPointer<SplashWindow> splash_;
     QPointer<HelpWindow> help_;
     QPrinter printer_;
+    DesktopOpener desktopOpener_;
+    Opener* opener_ = &desktopOpener_;
     Clock clock_;
     PasswordAsker askPassword_;
     int bodyInFrame_ = -1;

@@ -38,6 +38,8 @@ public:
     explicit MessageManager(UiPort& ui, MessageTable table = standardMessageTable());
 
     MessageTable& table() { return table_; }
+    // The port the messages are shown through.
+    UiPort& ui() { return ui_; }
 
     // The calling thread's context.
     static MessageContext& context();

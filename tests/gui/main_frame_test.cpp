@@ -96,12 +96,13 @@ private Q_SLOTS:
                  QStringLiteral("View the contents of the help file"));
 
         // Commands whose windows arrive later wait, disabled.
-        for (const char* waiting : {"Import", "Export", "BrowseLocations", "ReportWizard",
+        for (const char* waiting : {"Import", "Export", "BrowseByKeyword", "ReportWizard",
                                     "GetUrlFromBrowser", "ValidateMultiple", "ImportOld"}) {
             QVERIFY2(!frame.action(waiting)->isEnabled(), waiting);
         }
-        for (const char* ready : {"Options", "Themes", "PrintSetup", "Exit", "Tile", "Cascade",
-                                  "ArrangeIcons", "HelpContents", "HelpIndex", "About"}) {
+        for (const char* ready :
+             {"BrowseLocations", "Options", "Themes", "PrintSetup", "Exit", "Tile", "Cascade",
+              "ArrangeIcons", "HelpContents", "HelpIndex", "About"}) {
             QVERIFY2(frame.action(ready)->isEnabled(), ready);
         }
     }

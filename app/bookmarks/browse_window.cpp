@@ -1,0 +1,423 @@
+#include "bookmarks/browse_window.h"
+
+#include "bookmarks/dropped_shortcut.h"
+#include "bookmarks/list_actions.h"
+#include "bookmarks/list_layout.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/dialog_units.h"
+#include "framework/icons.h"
+#include "framework/window_register.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDragEnterEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tessaly::gui {
+
+namespace {
+
+// Tabs and the key each one orders by.
+constexpr std::pair<const char*, BookmarkKey> kTabs[] = {
+    {"Description", BookmarkKey::Description}, {"Location", BookmarkKey::Location},
+    {"Category", BookmarkKey::Category},       {"Rating", BookmarkKey::Rating},
+    {"Keyword", BookmarkKey::Keyword},
+};
+
+constexpr int kLocatorPauseMs = 1200;
+
+std::int32_t systemToday()
+{
+    const QDate d = QDate::currentDate();
+    return dates::dayNumber(d.year(), d.month(), d.day());
+}
+
+QPushButton* button(QWidget* parent, const char* text, const char* tip, bool enabled)
+{
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setToolTip(QString::fromUtf8(tip));
+    b->setEnabled(enabled);
+    return b;
+}
+
+} // namespace
+
+BrowseWindow::BrowseWindow(Services& services, Opener& opener, QWidget* parent)
+    : QWidget(parent), services_(services), opener_(opener), today_(systemToday)
+{
+    setObjectName(QString::fromUtf8(kName));
+    setWindowIcon(themedIcon({}, QStringLiteral("list")));
+    setMinimumSize(fromDialogUnits(this, 416, 200));
+    setAcceptDrops(true);
+    services_.database().bookmarks().use();
+    rows_ = std::make_unique<ListRows>(services_.database().bookmarks().file());
+    rows_->setOrder(static_cast<int>(kTabs[0].second));
+    model_ = std::make_unique<BookmarkListModel>(*rows_);
+    buildControls();
+    buildContextMenu();
+    restoreLayout();
+    reload();
+    WindowRegister& windows = WindowRegister::instance();
+    windows.add(objectName(), this);
+    connect(&windows, &WindowRegister::refreshRequested, this, [this](const QString& name) {
+        if (name == objectName()) {
+            reload();
+        }
+    });
+}
+
+BrowseWindow::~BrowseWindow()
+{
+    saveLayout(); // also when the program ends with the list still open
+    table_->setModel(nullptr);
+    services_.database().bookmarks().close();
+}
+
+void BrowseWindow::buildControls()
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* tools = new QToolBar(this);
+    tools->setObjectName(QStringLiteral("ListToolBar"));
+    // The query editor and the download come with their own windows; until
+    // then their buttons wait, disabled.
+    const struct {
+        const char* tip;
+        const char* icon;
+        bool enabled;
+        void (BrowseWindow::*slot)();
+    } toolButtons[] = {
+        {"Query the database (show selected records)", "validate", false, nullptr},
+        {"Reset the query (show all records)", "restore", false, nullptr},
+        {"Copy highlighted URL to the clipboard", "clipboard", true, &BrowseWindow::copyAction},
+        {"Launch using the default program", "add_url", true, &BrowseWindow::launchAction},
+        {"Download URL(s) to a local folder", "print", false, nullptr},
+        {"Get current URL from an open browser window", "add_url", false, nullptr},
+    };
+    for (const auto& t : toolButtons) {
+        QAction* a = tools->addAction(themedIcon({}, QString::fromUtf8(t.icon)), QString{});
+        a->setToolTip(QString::fromUtf8(t.tip));
+        a->setEnabled(t.enabled);
+        if (t.slot != nullptr) {
+            connect(a, &QAction::triggered, this, t.slot);
+        }
+    }
+    layout->addWidget(tools);
+    layout->addWidget(new QLabel(QStringLiteral("Click on the column headings to change the order "
+                                                "of displayed records.  Right-click for more "
+                                                "options."),
+                                 this));
+    tabs_ = new QTabBar(this);
+    for (const auto& [text, key] : kTabs) {
+        tabs_->addTab(QString::fromUtf8(text));
+    }
+    connect(tabs_, &QTabBar::currentChanged, this, &BrowseWindow::changeOrder);
+    layout->addWidget(tabs_);
+
+    table_ = new QTableView(this);
+    table_->setModel(model_.get());
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setDragEnabled(true);
+    table_->setDragDropMode(QAbstractItemView::DragDrop);
+    table_->setAcceptDrops(true);
+    table_->viewport()->setAcceptDrops(true);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->horizontalHeader()->setSectionsMovable(true);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    table_->installEventFilter(this);
+    table_->viewport()->installEventFilter(this);
+    connect(table_, &QTableView::doubleClicked, this, &BrowseWindow::doubleClicked);
+    connect(table_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { contextMenu_->popup(table_->viewport()->mapToGlobal(at)); });
+    layout->addWidget(table_, 1);
+
+    auto* actions = new QGroupBox(QStringLiteral("Actions"), this);
+    auto* actionsLayout = new QHBoxLayout(actions);
+    actionChoice_ = new QComboBox(actions);
+    for (const std::string_view choice : kActionChoices) {
+        actionChoice_->addItem(
+            QString::fromUtf8(choice.data(), static_cast<qsizetype>(choice.size())));
+    }
+    actionChoice_->setToolTip(
+        QStringLiteral("Select information to\ncopy to the clipboard\nor launch"));
+    auto* copy = button(actions, "Copy to clipboard (action)",
+                        "Copy to the clipboard.  Use the clipboard monitor to quickly copy *FROM* "
+                        "the clipboard.",
+                        true);
+    auto* launchButton = button(actions, "Launch URL", "Launch using the default program", true);
+    connect(copy, &QPushButton::clicked, this, &BrowseWindow::copyAction);
+    connect(launchButton, &QPushButton::clicked, this, &BrowseWindow::launchAction);
+    actionsLayout->addWidget(actionChoice_);
+    actionsLayout->addWidget(copy);
+    actionsLayout->addWidget(launchButton);
+    layout->addWidget(actions);
+
+    auto* buttons = new QHBoxLayout;
+    const struct {
+        const char* text;
+        const char* tip;
+    } waiting[] = {
+        {"&Query", "View selected records"},        {"&Reset", "View all records"},
+        {"&New", "Add location information"},       {"&Edit", "Change location information"},
+        {"&Delete", "Remove location information"}, {"&Test", "Test currently highlighted URL"},
+        {"&Print", "Print location information"},
+    };
+    for (const auto& w : waiting) {
+        auto* b = button(this, w.text, w.tip, false);
+        b->setObjectName(QString::fromUtf8(w.text).remove(QLatin1Char('&')));
+        buttons->addWidget(b);
+    }
+    auto* close = button(this, "Cl&ose", "Close this window", true);
+    connect(close, &QPushButton::clicked, this, [this] {
+        QWidget* frame = parentWidget() != nullptr ? parentWidget() : this;
+        frame->close();
+    });
+    buttons->addStretch();
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+}
+
+void BrowseWindow::buildContextMenu()
+{
+    contextMenu_ = new QMenu(this);
+    for (const char* text : {"&Insert", "&Change", "&Delete"}) {
+        contextMenu_->addAction(QString::fromUtf8(text))->setEnabled(false);
+    }
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(QStringLiteral("&Query"))->setEnabled(false);
+    contextMenu_->addAction(QStringLiteral("&Reset"))->setEnabled(false);
+    contextMenu_->addSeparator();
+    connect(contextMenu_->addAction(QStringLiteral("Copy to clipboard (action)")),
+            &QAction::triggered, this, &BrowseWindow::copyAction);
+    connect(contextMenu_->addAction(QStringLiteral("Launch URL")), &QAction::triggered, this,
+            &BrowseWindow::launchAction);
+    contextMenu_->addAction(QStringLiteral("Get current URL from browser"))->setEnabled(false);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(QStringLiteral("&Test"))->setEnabled(false);
+    contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
+    contextMenu_->addSeparator();
+    contextMenu_->addAction(QStringLiteral("&Print"))->setEnabled(false);
+}
+
+void BrowseWindow::reload()
+{
+    const int row = currentRow();
+    model_->reload();
+    setWindowTitle(QStringLiteral("Browse Locations (") + QString::number(rows_->fileCount()) +
+                   QLatin1Char(')'));
+    if (model_->rowCount() > 0) {
+        table_->selectRow(std::clamp(row, 0, model_->rowCount() - 1));
+    }
+}
+
+void BrowseWindow::changeOrder(int tab)
+{
+    if (tab < 0 || tab >= static_cast<int>(std::size(kTabs))) {
+        return;
+    }
+    rows_->setOrder(static_cast<int>(kTabs[tab].second));
+    reload();
+    table_->selectRow(0);
+    table_->setFocus();
+}
+
+int BrowseWindow::currentRow() const
+{
+    const QModelIndexList selected = table_->selectionModel() != nullptr
+                                         ? table_->selectionModel()->selectedRows()
+                                         : QModelIndexList{};
+    return selected.isEmpty()
+               ? (table_->currentIndex().isValid() ? table_->currentIndex().row() : -1)
+               : selected.front().row();
+}
+
+void BrowseWindow::copyAction()
+{
+    const int row = currentRow();
+    const Record empty{bookmarkTable()};
+    const Record& bookmark = row >= 0 ? model_->bookmark(row) : empty;
+    const std::string text = actionText(actionChoice_->currentText().toStdString(), bookmark);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void BrowseWindow::launchAction()
+{
+    const int row = currentRow();
+    if (row < 0) {
+        return;
+    }
+    const Record bookmark = model_->bookmark(row);
+    tessaly::launchAction(actionChoice_->currentText().toStdString(), bookmark,
+                          services_.database().bookmarks(), today_(), opener_,
+                          services_.messages().ui());
+}
+
+void BrowseWindow::doubleClicked(const QModelIndex& index)
+{
+    if (!index.isValid() || services_.settings().doubleClickAction != "Start URL") {
+        return; // the bookmark form opens here once it exists
+    }
+    const Record bookmark = model_->bookmark(index.row());
+    const std::string location = actionText("URL", bookmark);
+    launch(location, {}, opener_, services_.messages().ui());
+    recordVisit(services_.database().bookmarks(), location, today_());
+    Q_EMIT minimiseFrameRequested();
+}
+
+void BrowseWindow::locate(const QString& typed)
+{
+    const auto row = rows_->locate(typed.toStdString());
+    if (row) {
+        table_->selectRow(static_cast<int>(*row));
+        table_->scrollTo(model_->index(static_cast<int>(*row), 0));
+    }
+}
+
+bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint() && key->modifiers() == Qt::NoModifier) {
+            // Typing moves to the first row whose locator begins with it.
+            if (!typing_.isValid() || typing_.elapsed() > kLocatorPauseMs) {
+                typed_.clear();
+            }
+            typed_ += text;
+            typing_.restart();
+            locate(typed_);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BrowseWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() && event->source() == nullptr) {
+        event->acceptProposedAction();
+    }
+}
+
+void BrowseWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    dropShortcuts(paths);
+    event->acceptProposedAction();
+}
+
+void BrowseWindow::dropShortcuts(const QStringList& paths)
+{
+    const RegistryAccessor& registry = services_.registry();
+    const std::string favorites =
+        registry.mapPath(registry.read(kShellFolders, "Favorites", kDefaultFavorites));
+    for (const QString& path : paths) {
+        const DroppedShortcut shortcut = readDroppedShortcut(path.toStdString(), favorites);
+        addDroppedShortcut(shortcut, services_.database());
+    }
+}
+
+QString BrowseWindow::builtInFormat()
+{
+    // Our own format: a version word, then each column in shown order as
+    // logical:width and a trailing "h" when hidden.
+    QString format = QStringLiteral("T1");
+    const int widths[] = {24, 220, 260, 120, 50, 100, 90, 90, 200, 100, 80, 100, 100, 100, 200};
+    for (int column = 0; column < BookmarkListModel::ColumnCount; ++column) {
+        format += QLatin1Char(';') + QString::number(column) + QLatin1Char(':') +
+                  QString::number(widths[column]);
+    }
+    return format;
+}
+
+QString BrowseWindow::formatText() const
+{
+    const QHeaderView* header = table_->horizontalHeader();
+    QString format = QStringLiteral("T1");
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        format += QLatin1Char(';') + QString::number(logical) + QLatin1Char(':') +
+                  QString::number(header->sectionSize(logical)) +
+                  (header->isSectionHidden(logical) ? QStringLiteral("h") : QString{});
+    }
+    return format.left(512);
+}
+
+void BrowseWindow::applyFormat(const QString& format)
+{
+    const QStringList parts = format.split(QLatin1Char(';'));
+    if (parts.isEmpty() || parts.front() != QStringLiteral("T1")) {
+        return; // a format this program does not know is left alone
+    }
+    QHeaderView* header = table_->horizontalHeader();
+    for (int i = 1; i < parts.size(); ++i) {
+        QString part = parts[i];
+        const bool hidden = part.endsWith(QLatin1Char('h'));
+        if (hidden) {
+            part.chop(1);
+        }
+        const QStringList pieces = part.split(QLatin1Char(':'));
+        bool okColumn = false;
+        bool okWidth = false;
+        const int logical = pieces.value(0).toInt(&okColumn);
+        const int width = pieces.value(1).toInt(&okWidth);
+        if (!okColumn || !okWidth || logical < 0 || logical >= header->count()) {
+            continue;
+        }
+        header->moveSection(header->visualIndex(logical), i - 1);
+        header->resizeSection(logical, std::clamp(width, 10, 2000));
+        header->setSectionHidden(logical, hidden);
+    }
+}
+
+void BrowseWindow::restoreLayout()
+{
+    PositionStore& positions = services_.positions();
+    const std::string section = kName;
+    const std::string original = positions.value(section, kLayoutOriginalKey);
+    const std::string user = positions.value(section, kLayoutUserKey);
+    const LayoutChoice choice =
+        chooseLayout(builtInFormat().toStdString(),
+                     original.empty() ? std::nullopt : std::optional<std::string>{original},
+                     user.empty() ? std::nullopt : std::optional<std::string>{user});
+    if (choice.recordOriginal) {
+        positions.setValue(section, kLayoutOriginalKey, builtInFormat().toStdString());
+    }
+    applyFormat(QString::fromStdString(choice.apply));
+}
+
+void BrowseWindow::saveLayout()
+{
+    services_.positions().setValue(kName, kLayoutUserKey, formatText().toStdString());
+}
+
+void BrowseWindow::closeEvent(QCloseEvent* event)
+{
+    saveLayout();
+    event->accept();
+}
+
+} // namespace tessaly::gui

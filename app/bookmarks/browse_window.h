@@ -1,0 +1,98 @@
+#pragma once
+
+#include "bookmarks/bookmark_list_model.h"
+#include "bookmarks/list_rows.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabBar;
+class QTableView;
+
+namespace tessaly {
+class Opener;
+class Services;
+} // namespace tessaly
+
+namespace tessaly::gui {
+
+// The bookmark list "BrowseTESSLY": five orders on tabs with their locators,
+// the validation icons, copy and launch by the action choice, double-click
+// by the DoubleClickAction setting, dragged rows and dropped shortcuts, and
+// the saved column layout. It reloads on the refresh notice.
+class BrowseWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kName = "BrowseTESSLY";
+
+    // Today as a day number; replaceable for tests.
+    using Today = std::function<std::int32_t()>;
+
+    BrowseWindow(Services& services, Opener& opener, QWidget* parent = nullptr);
+    ~BrowseWindow() override;
+
+    void setToday(Today today) { today_ = std::move(today); }
+
+    // Reads the rows again and rebuilds the title.
+    void reload();
+
+    QTableView* table() const { return table_; }
+    QTabBar* tabs() const { return tabs_; }
+    QComboBox* actionChoice() const { return actionChoice_; }
+    BookmarkListModel* model() const { return model_.get(); }
+    bool paging() const { return rows_->paging(); }
+
+    void copyAction();
+    void launchAction();
+    // Moves the highlight to the first row at or after `typed`.
+    void locate(const QString& typed);
+    // Adds the .url shortcut files among `paths` as bookmarks.
+    void dropShortcuts(const QStringList& paths);
+
+    // The column layout as a format text (order, widths, hidden columns).
+    QString formatText() const;
+    void applyFormat(const QString& format);
+    static QString builtInFormat();
+
+Q_SIGNALS:
+    // A double-click launch: the frame should get out of the browser's way.
+    void minimiseFrameRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildControls();
+    void buildContextMenu();
+    void changeOrder(int tab);
+    void doubleClicked(const QModelIndex& index);
+    int currentRow() const;
+    void restoreLayout();
+    void saveLayout();
+
+    Services& services_;
+    Opener& opener_;
+    std::unique_ptr<ListRows> rows_;
+    std::unique_ptr<BookmarkListModel> model_;
+    QTableView* table_ = nullptr;
+    QTabBar* tabs_ = nullptr;
+    QComboBox* actionChoice_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    Today today_;
+    QString typed_;
+    QElapsedTimer typing_;
+};
+
+} // namespace tessaly::gui

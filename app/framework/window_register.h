@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <map>
+
+namespace tessaly::gui {
+
+// The open-window register: window name -> window. It keeps list windows
+// single (a second opening brings the first to the front) and carries the
+// refresh notice to every window whose name contains "BROWSE".
+class WindowRegister final : public QObject {
+    Q_OBJECT
+
+public:
+    static WindowRegister& instance();
+
+    // Brings the window of that name to the front and returns true when one
+    // is open.
+    bool activate(const QString& name);
+    // Enters a window; it leaves the register when it is destroyed.
+    void add(const QString& name, QWidget* window);
+    QWidget* find(const QString& name) const;
+
+    // Asks every registered window whose name contains "BROWSE" (letter case
+    // ignored) to reload.
+    void notifyBrowseWindows();
+
+Q_SIGNALS:
+    // Received by the windows that reload on the refresh notice.
+    void refreshRequested(const QString& name);
+
+private:
+    std::map<QString, QPointer<QWidget>> windows_;
+};
+
+} // namespace tessaly::gui

@@ -1,0 +1,257 @@
+#include "bookmarks/browse_window.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "frame/main_frame.h"
+#include "framework/dates.h"
+#include "framework/picture.h"
+#include "framework/window_register.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTabBar>
+#include <QTableView>
+#include <QtTest>
+
+using namespace tessaly;
+using tessaly::gui::BrowseWindow;
+
+namespace {
+
+struct RecordingOpener final : Opener {
+    std::vector<std::string> opened;
+    int open(const std::string& target, const std::string& parameters) override
+    {
+        opened.push_back(target + (parameters.empty() ? "" : " " + parameters));
+        return kOpenedOk;
+    }
+    bool start(const std::string&) override { return false; }
+};
+
+struct Fixture {
+    test::TempFolder folder;
+    test::TempFolder prefix;
+    test::ScriptedUi ui;
+    Services services{ui, folder.path(), prefix.path()};
+    RecordingOpener opener;
+
+    explicit Fixture(int count = 0)
+    {
+        services.start();
+        FileManager& bookmarks = services.database().bookmarks();
+        bookmarks.use();
+        bookmarks.file().stream();
+        for (int i = 0; i < count; ++i) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location,
+                      "http://site" + std::to_string(100 + i) + ".example/");
+            r.setText(BookmarkField::Description, "Site " + std::to_string(100 + i));
+            r.setText(BookmarkField::Category, i % 3 == 0 ? "News" : "Misc");
+            r.setText(BookmarkField::Keyword, "K" + std::to_string(i % 7));
+            r.setNumber(BookmarkField::Rating, i % 10);
+            r.setNumber(BookmarkField::Validated, i % 3);
+            r.setText(BookmarkField::SiteInfo, "Info " + std::to_string(i));
+            bookmarks.file().add(r);
+        }
+        bookmarks.file().flush();
+        bookmarks.close();
+    }
+};
+
+} // namespace
+
+class BrowseWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void titleCountsAndLoadingMode()
+    {
+        for (const auto& [count, paging] : {std::pair{0, false}, {300, false}, {301, true}}) {
+            Fixture f(count);
+            BrowseWindow list(f.services, f.opener);
+            QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (%1)").arg(count));
+            QCOMPARE(list.paging(), paging);
+            QCOMPARE(list.model()->rowCount(), count);
+        }
+    }
+
+    void modelPassesTheTester()
+    {
+        Fixture f(400);
+        BrowseWindow list(f.services, f.opener);
+        QAbstractItemModelTester tester(list.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.reload();
+        QCOMPARE(list.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Description"));
+        QCOMPARE(list.model()->headerData(14, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Site Info"));
+        QVERIFY(!list.model()->data(list.model()->index(0, 0), Qt::DecorationRole).isNull());
+    }
+
+    void tabsOrderAndTheLocatorFinds()
+    {
+        Fixture f(350);
+        BrowseWindow list(f.services, f.opener);
+        list.tabs()->setCurrentIndex(3); // Rating
+        const auto rating = [&](int row) {
+            return list.model()
+                ->data(list.model()->index(row, gui::BookmarkListModel::Rating), Qt::DisplayRole)
+                .toString();
+        };
+        QCOMPARE(rating(0), QStringLiteral("9"));
+        QCOMPARE(rating(list.model()->rowCount() - 1), QString{}); // a zero rating is blank
+
+        list.tabs()->setCurrentIndex(0); // Description
+        list.table()->setFocus();
+        QTest::keyClicks(list.table(), "site 25");
+        const int row = list.table()->selectionModel()->selectedRows().front().row();
+        QVERIFY(list.model()
+                    ->data(list.model()->index(row, 1), Qt::DisplayRole)
+                    .toString()
+                    .startsWith("Site 25"));
+    }
+
+    void copyTakesTheChosenField()
+    {
+        Fixture f(5);
+        BrowseWindow list(f.services, f.opener);
+        list.tabs()->setCurrentIndex(1); // Location
+        list.table()->selectRow(0);
+        list.copyAction();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://site100.example/"));
+        list.actionChoice()->setCurrentText("Rating");
+        list.copyAction();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0"));
+        list.actionChoice()->setCurrentText("Site Information");
+        list.copyAction();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Info 0"));
+
+        Fixture empty;
+        BrowseWindow none(empty.services, empty.opener);
+        QGuiApplication::clipboard()->setText("old");
+        none.copyAction();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString{}); // an empty list copies nothing
+    }
+
+    void launchRecordsTheVisitAndRefusesRatings()
+    {
+        Fixture f(3);
+        BrowseWindow list(f.services, f.opener);
+        list.setToday([] { return dates::dayNumber(2026, 12, 7); });
+        list.tabs()->setCurrentIndex(1);
+        list.table()->selectRow(1);
+        list.launchAction();
+        QCOMPARE(f.opener.opened, (std::vector<std::string>{"http://site101.example/"}));
+        list.reload();
+        QCOMPARE(
+            list.model()
+                ->data(list.model()->index(1, gui::BookmarkListModel::LastVisit), Qt::DisplayRole)
+                .toString()
+                .toStdString(),
+            format(dates::dayNumber(2026, 12, 7), "@d17"));
+
+        list.actionChoice()->setCurrentText("Rating");
+        list.launchAction();
+        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(f.ui.last().title, std::string{"Error"});
+        QCOMPARE(f.ui.last().text, std::string{"No program associated with Rating."});
+    }
+
+    void doubleClickStartsTheUrlWhenSetTo()
+    {
+        Fixture f(2);
+        f.services.settings().doubleClickAction = "Start URL";
+        BrowseWindow list(f.services, f.opener);
+        QSignalSpy minimise(&list, &BrowseWindow::minimiseFrameRequested);
+        Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
+        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(minimise.count(), 1);
+
+        f.services.settings().doubleClickAction = "Edit Record";
+        Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
+        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+    }
+
+    void singleInstanceAndRefreshNotice()
+    {
+        Fixture f(2);
+        gui::MainFrame frame{f.services};
+        frame.setOpener(&f.opener);
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise());
+        frame.openBookmarkList();
+        frame.openBookmarkList();
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+        auto* list =
+            qobject_cast<BrowseWindow*>(frame.mdiArea()->subWindowList().front()->widget());
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->windowTitle(), QStringLiteral("Browse Locations (2)"));
+
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, "http://added.example/");
+        f.services.database().bookmarks().file().add(r);
+        gui::WindowRegister::instance().notifyBrowseWindows();
+        QCOMPARE(list->windowTitle(), QStringLiteral("Browse Locations (3)"));
+        frame.mdiArea()->closeAllSubWindows();
+        QTRY_VERIFY(gui::WindowRegister::instance().find(BrowseWindow::kName) == nullptr);
+    }
+
+    void droppedShortcutsBecomeBookmarks()
+    {
+        Fixture f(0);
+        const std::string shortcut =
+            f.folder.write("Daily.url", "[InternetShortcut]\r\nURL=http://daily.example/\r\n");
+        BrowseWindow list(f.services, f.opener);
+        list.dropShortcuts({QString::fromStdString(shortcut),
+                            QString::fromStdString(f.folder.write("note.txt", "x"))});
+        QCOMPARE(list.model()->rowCount(), 0); // the drop does not reload
+        list.reload();
+        QCOMPARE(list.model()->rowCount(), 1);
+        QCOMPARE(list.model()->bookmark(0).text(BookmarkField::Location),
+                 std::string{"http://daily.example/"});
+        QVERIFY(
+            f.services.database().categoryExists(shortcut.substr(1, shortcut.find('/', 1) - 1)));
+    }
+
+    void draggedRowsOfferTheirLocation()
+    {
+        Fixture f(1);
+        BrowseWindow list(f.services, f.opener);
+        std::unique_ptr<QMimeData> mime(list.model()->mimeData({list.model()->index(0, 2)}));
+        QCOMPARE(mime->text(), QStringLiteral("http://site100.example/"));
+        QCOMPARE(mime->urls().front().toString(), QStringLiteral("http://site100.example/"));
+    }
+
+    void theSavedLayoutHoldsOnlyForTheSameBuiltInFormat()
+    {
+        Fixture f(1);
+        {
+            BrowseWindow list(f.services, f.opener);
+            list.table()->horizontalHeader()->resizeSection(1, 333);
+            list.table()->horizontalHeader()->setSectionHidden(9, true);
+        }
+        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"),
+                 BrowseWindow::builtInFormat().toStdString());
+        {
+            BrowseWindow list(f.services, f.opener);
+            QCOMPARE(list.table()->horizontalHeader()->sectionSize(1), 333);
+            QVERIFY(list.table()->horizontalHeader()->isSectionHidden(9));
+        }
+        f.services.positions().setValue("BrowseTESSLY", "SRCFOriginal?Browse:1", "T1;older");
+        BrowseWindow list(f.services, f.opener);
+        QVERIFY(!list.table()->horizontalHeader()->isSectionHidden(9));
+        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"),
+                 BrowseWindow::builtInFormat().toStdString());
+    }
+};
+
+QTEST_MAIN(BrowseWindowTest)
+#include "browse_window_test.moc"
