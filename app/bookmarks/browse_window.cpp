@@ -7,7 +7,11 @@
 #include "core/tables.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
+#include "framework/expression.h"
 #include "framework/icons.h"
+#include "framework/query_fields.h"
+#include "framework/query_wizard.h"
+#include "framework/text.h"
 #include "framework/window_register.h"
 
 #include <QAction>
@@ -73,6 +77,14 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, QWidget* parent)
     buildControls();
     buildContextMenu();
     restoreLayout();
+    if (const int error = QueryWizardCheck::initialise(bookmarkQueryFieldList()); error != 0) {
+        services_.messages().ui().showMessage(
+            {"Query Wizard Error",
+             "An error has prevented the Query Wizard from initializing." + std::to_string(error),
+             MessageIcon::Exclamation, ButtonOk, ButtonOk});
+        queryAvailable_ = false;
+    }
+    updateQueryControls();
     reload();
     WindowRegister& windows = WindowRegister::instance();
     windows.add(objectName(), this);
@@ -103,8 +115,8 @@ void BrowseWindow::buildControls()
         bool enabled;
         void (BrowseWindow::*slot)();
     } toolButtons[] = {
-        {"Query the database (show selected records)", "validate", false, nullptr},
-        {"Reset the query (show all records)", "restore", false, nullptr},
+        {"Query the database (show selected records)", "validate", true, &BrowseWindow::query},
+        {"Reset the query (show all records)", "restore", true, &BrowseWindow::resetQuery},
         {"Copy highlighted URL to the clipboard", "clipboard", true, &BrowseWindow::copyAction},
         {"Launch using the default program", "add_url", true, &BrowseWindow::launchAction},
         {"Download URL(s) to a local folder", "print", false, nullptr},
@@ -116,6 +128,11 @@ void BrowseWindow::buildControls()
         a->setEnabled(t.enabled);
         if (t.slot != nullptr) {
             connect(a, &QAction::triggered, this, t.slot);
+        }
+        if (t.slot == &BrowseWindow::query) {
+            queryActions_ << a;
+        } else if (t.slot == &BrowseWindow::resetQuery) {
+            resetActions_ << a;
         }
     }
     layout->addWidget(tools);
@@ -171,11 +188,20 @@ void BrowseWindow::buildControls()
     layout->addWidget(actions);
 
     auto* buttons = new QHBoxLayout;
+    queryButton_ = button(this, "&Query", "View selected records", true);
+    resetButton_ = button(this, "&Reset", "View all records", false);
+    queryButton_->setObjectName(QStringLiteral("Query"));
+    resetButton_->setObjectName(QStringLiteral("Reset"));
+    connect(queryButton_, &QPushButton::clicked, this, &BrowseWindow::query);
+    connect(resetButton_, &QPushButton::clicked, this, &BrowseWindow::resetQuery);
+    buttons->addWidget(queryButton_);
+    buttons->addWidget(resetButton_);
+    // The bookmark form, the link test and the report come with their own
+    // windows; until then their buttons wait, disabled.
     const struct {
         const char* text;
         const char* tip;
     } waiting[] = {
-        {"&Query", "View selected records"},        {"&Reset", "View all records"},
         {"&New", "Add location information"},       {"&Edit", "Change location information"},
         {"&Delete", "Remove location information"}, {"&Test", "Test currently highlighted URL"},
         {"&Print", "Print location information"},
@@ -202,8 +228,12 @@ void BrowseWindow::buildContextMenu()
         contextMenu_->addAction(QString::fromUtf8(text))->setEnabled(false);
     }
     contextMenu_->addSeparator();
-    contextMenu_->addAction(QStringLiteral("&Query"))->setEnabled(false);
-    contextMenu_->addAction(QStringLiteral("&Reset"))->setEnabled(false);
+    QAction* queryItem = contextMenu_->addAction(QStringLiteral("&Query"));
+    QAction* resetItem = contextMenu_->addAction(QStringLiteral("&Reset"));
+    connect(queryItem, &QAction::triggered, this, &BrowseWindow::query);
+    connect(resetItem, &QAction::triggered, this, &BrowseWindow::resetQuery);
+    queryActions_ << queryItem;
+    resetActions_ << resetItem;
     contextMenu_->addSeparator();
     connect(contextMenu_->addAction(QStringLiteral("Copy to clipboard (action)")),
             &QAction::triggered, this, &BrowseWindow::copyAction);
@@ -247,6 +277,50 @@ int BrowseWindow::currentRow() const
     return selected.isEmpty()
                ? (table_->currentIndex().isValid() ? table_->currentIndex().row() : -1)
                : selected.front().row();
+}
+
+void BrowseWindow::updateQueryControls()
+{
+    // "&Reset" is enabled exactly while a finished query is in force.
+    queryButton_->setEnabled(queryAvailable_);
+    resetButton_->setEnabled(queryAvailable_ && !queryText_.empty());
+    for (QAction* a : queryActions_) {
+        a->setEnabled(queryButton_->isEnabled());
+    }
+    for (QAction* a : resetActions_) {
+        a->setEnabled(resetButton_->isEnabled());
+    }
+}
+
+void BrowseWindow::query()
+{
+    if (!queryAvailable_) {
+        return;
+    }
+    std::string filter = queryText_;
+    UiPort& ui = services_.messages().ui();
+    if (!ui.runQuery({bookmarkQueryFieldList(), std::string{kQueryTagBookmarks}}, filter)) {
+        return;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    auto expression = std::make_shared<const Expression>(Expression::compile(filter, resolver));
+    if (!expression->ok()) {
+        MessageManager::setError(kInvalidExpressionError, expression->error().describe());
+        services_.messages().raise(40); // "View Open Error": the list stays unfiltered
+        return;
+    }
+    queryText_ = std::string{text::fit(filter, 1024)};
+    rows_->setFilter(queryText_.empty() ? nullptr : expression);
+    updateQueryControls();
+    reload();
+}
+
+void BrowseWindow::resetQuery()
+{
+    queryText_.clear();
+    rows_->setFilter(nullptr);
+    updateQueryControls();
+    reload();
 }
 
 void BrowseWindow::copyAction()

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -53,6 +54,10 @@ public:
 
     void copyAction();
     void launchAction();
+    // "&Query": the Query Wizard on the list's query; "&Reset" drops it.
+    void query();
+    void resetQuery();
+    const std::string& queryText() const { return queryText_; }
     // Moves the highlight to the first row at or after `typed`.
     void locate(const QString& typed);
     // Adds the .url shortcut files among `paths` as bookmarks.
@@ -79,6 +84,7 @@ private:
     void changeOrder(int tab);
     void doubleClicked(const QModelIndex& index);
     int currentRow() const;
+    void updateQueryControls();
     void restoreLayout();
     void saveLayout();
 
@@ -90,6 +96,12 @@ private:
     QTabBar* tabs_ = nullptr;
     QComboBox* actionChoice_ = nullptr;
     QMenu* contextMenu_ = nullptr;
+    std::string queryText_; // at most 1024 characters; empty: no query
+    bool queryAvailable_ = true;
+    QList<QAction*> queryActions_;
+    QList<QAction*> resetActions_;
+    QPushButton* queryButton_ = nullptr;
+    QPushButton* resetButton_ = nullptr;
     Today today_;
     QString typed_;
     QElapsedTimer typing_;

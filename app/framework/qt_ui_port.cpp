@@ -1,5 +1,7 @@
 #include "framework/qt_ui_port.h"
 
+#include "framework/query_wizard.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -88,9 +90,25 @@ std::optional<std::string> QtUiPort::pickCategory(std::string_view /*nearest*/)
     return std::nullopt;
 }
 
-bool QtUiPort::runQuery(const QueryRequest& /*request*/, std::string& /*filter*/)
+bool QtUiPort::runQuery(const QueryRequest& request, std::string& filter)
 {
-    return false;
+    bool finished = false;
+    onGuiThread([&] {
+        QueryWizard wizard(request.fieldList, request.tag, savedQueriesPath_, filter,
+                           dialogParent_);
+        if (wizard.initialisationError() != 0) {
+            showMessage({"Query Wizard Error",
+                         "An error has prevented the Query Wizard from initializing." +
+                             std::to_string(wizard.initialisationError()),
+                         MessageIcon::Exclamation, ButtonOk, ButtonOk});
+            return;
+        }
+        if (wizard.exec() == QDialog::Accepted) {
+            filter = wizard.filter();
+            finished = true;
+        }
+    });
+    return finished;
 }
 
 void QtUiPort::beginProgress(std::string_view caption)

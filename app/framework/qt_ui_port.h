@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <string>
+
 class QProgressDialog;
 class QWidget;
 
@@ -23,9 +25,13 @@ public:
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
 
     Button showMessage(const MessageRequest& request) override;
-    // The category picker and the query editor are windows of their own;
-    // until the program has them, both report that the user cancelled.
+    // Where the query editor keeps saved queries (a file of the data folder).
+    void setSavedQueriesPath(std::string path) { savedQueriesPath_ = std::move(path); }
+
+    // The category picker is a window of its own; until the program has it,
+    // picking reports that the user cancelled.
     std::optional<std::string> pickCategory(std::string_view nearest) override;
+    // Runs the Query Wizard.
     bool runQuery(const QueryRequest& request, std::string& filter) override;
     void beginProgress(std::string_view caption) override;
     void reportProgress(int percent, std::string_view status) override;
@@ -36,6 +42,7 @@ private:
     template <typename F> void onGuiThread(F&& work);
 
     QPointer<QWidget> dialogParent_;
+    std::string savedQueriesPath_ = "QUERIES.INI";
     QPointer<QProgressDialog> progress_;
     bool cancelled_ = false;
 };

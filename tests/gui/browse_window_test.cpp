@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
@@ -219,6 +220,29 @@ private Q_SLOTS:
                  std::string{"http://daily.example/"});
         QVERIFY(
             f.services.database().categoryExists(shortcut.substr(1, shortcut.find('/', 1) - 1)));
+    }
+
+    void queryFiltersAndResetShowsAll()
+    {
+        Fixture f(30);
+        BrowseWindow list(f.services, f.opener);
+        auto* reset = list.findChild<QPushButton*>("Reset");
+        QVERIFY(reset == nullptr || !reset->isEnabled());
+        f.ui.queryAnswers = {"URL:Category = 'News'"};
+        list.query();
+        QCOMPARE(list.model()->rowCount(), 10);
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
+        QCOMPARE(list.queryText(), std::string{"URL:Category = 'News'"});
+        list.query(); // the user cancels: nothing changes
+        QCOMPARE(list.model()->rowCount(), 10);
+        list.resetQuery();
+        QCOMPARE(list.model()->rowCount(), 30);
+        QVERIFY(list.queryText().empty());
+
+        f.ui.queryAnswers = {"URL:Nothing = 1"};
+        list.query();
+        QCOMPARE(f.ui.last().title, std::string{"View Open Error"});
+        QCOMPARE(list.model()->rowCount(), 30);
     }
 
     void draggedRowsOfferTheirLocation()
