@@ -9,38 +9,10 @@
 
 namespace tessaly::gui {
 
-namespace {
-
-struct ColumnDef {
-    const char* heading;
-    const char* picture;
-    BookmarkField field;
-};
-
-// Heading, picture and field of each column after the icon.
-constexpr ColumnDef kColumns[] = {
-    {"", "", BookmarkField::Validated},
-    {"Description", "@S100", BookmarkField::Description},
-    {"Location", "@S255", BookmarkField::Location},
-    {"Category", "@S50", BookmarkField::Category},
-    {"Rating", "@N2b", BookmarkField::Rating},
-    {"Keyword", "@s20", BookmarkField::Keyword},
-    {"Last Visit", "@d17", BookmarkField::LastVisit},
-    {"Last Validated", "@d17", BookmarkField::LastValidated},
-    {"Comments", "@s255", BookmarkField::Comments},
-    {"User Name", "@s40", BookmarkField::UserName},
-    {"Password", "@s20", BookmarkField::Password},
-    {"Custom 1", "@s60", BookmarkField::Custom1},
-    {"Custom 2", "@s60", BookmarkField::Custom2},
-    {"Custom 3", "@s60", BookmarkField::Custom3},
-    {"Site Info", "@s255", BookmarkField::SiteInfo},
-};
-static_assert(std::size(kColumns) == BookmarkListModel::ColumnCount);
-
-} // namespace
-
-BookmarkListModel::BookmarkListModel(ListRows& rows, QObject* parent)
-    : QAbstractTableModel(parent), rows_(rows)
+BookmarkListModel::BookmarkListModel(ListRows& rows, std::vector<ListColumn> columns,
+                                     BookmarkOf bookmarkOf, QObject* parent)
+    : QAbstractTableModel(parent), rows_(rows), columns_(std::move(columns)),
+      bookmarkOf_(std::move(bookmarkOf))
 {}
 
 void BookmarkListModel::reload()
@@ -57,12 +29,12 @@ int BookmarkListModel::rowCount(const QModelIndex& parent) const
 
 int BookmarkListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
 const Record& BookmarkListModel::bookmark(int row) const
 {
-    return rows_.at(static_cast<std::size_t>(row));
+    return bookmarkOf_(rows_.at(static_cast<std::size_t>(row)));
 }
 
 QVariant BookmarkListModel::data(const QModelIndex& index, int role) const
@@ -70,27 +42,27 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const Record& row = bookmark(index.row());
-    const ColumnDef& column = kColumns[index.column()];
-    if (index.column() == Icon) {
+    const ListColumn& column = columns_[static_cast<std::size_t>(index.column())];
+    const Record& own = rows_.at(static_cast<std::size_t>(index.row()));
+    const Record& row = column.ofBookmark ? bookmarkOf_(own) : own;
+    if (column.icon) {
         if (role != Qt::DecorationRole) {
             return {};
         }
         // The icon table: 1 "~blank.ico", 2 "~check.ico", 3 "~redx.ico".
-        const std::int64_t validated = row.number(BookmarkField::Validated);
+        const std::int64_t validated = row.number(column.field);
         return themedIcon({}, validated == 1   ? QStringLiteral("check")
                               : validated == 2 ? QStringLiteral("redx")
                                                : QStringLiteral("blank"));
     }
     if (role == Qt::DisplayRole) {
-        const int field = static_cast<int>(column.field);
         const std::string shown =
-            row.table().isText(field)
-                ? format(std::string_view{row.text(field)}, column.picture)
-                : format(static_cast<double>(row.number(field)), column.picture);
+            row.table().isText(column.field)
+                ? format(std::string_view{row.text(column.field)}, column.picture)
+                : format(static_cast<double>(row.number(column.field)), column.picture);
         return QString::fromStdString(shown);
     }
-    if (role == Qt::TextAlignmentRole && index.column() == Rating) {
+    if (role == Qt::TextAlignmentRole && !row.table().isText(column.field)) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};
@@ -99,10 +71,10 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const
 QVariant BookmarkListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= ColumnCount) {
+        section >= columnCount()) {
         return {};
     }
-    return QString::fromUtf8(kColumns[section].heading);
+    return columns_[static_cast<std::size_t>(section)].heading;
 }
 
 Qt::ItemFlags BookmarkListModel::flags(const QModelIndex& index) const

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "bookmarks/list_rows.h"
+#include "bookmarks/list_variant.h"
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace tessaly::gui {
 
-// The fifteen columns of the bookmark list over its rows: the validation
-// icon, then description, location, category, rating, keyword, the two
-// dates, comments, user name, password, the three custom fields and the
-// site information, each shown with its picture.
+// The columns of a bookmark list over its rows. A row is a bookmark, or (in
+// the keyword and detail lists) a row of its own whose bookmark columns come
+// from the bookmark it belongs to.
 class BookmarkListModel final : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // Column numbers of the main bookmark list.
     enum Column {
         Icon,
         Description,
@@ -33,7 +36,11 @@ public:
         ColumnCount
     };
 
-    explicit BookmarkListModel(ListRows& rows, QObject* parent = nullptr);
+    // The bookmark a row belongs to.
+    using BookmarkOf = std::function<const Record&(const Record& row)>;
+
+    BookmarkListModel(ListRows& rows, std::vector<ListColumn> columns, BookmarkOf bookmarkOf,
+                      QObject* parent = nullptr);
 
     // Reads the rows again (after a change, a new order or a new filter).
     void reload();
@@ -51,6 +58,8 @@ public:
 
 private:
     ListRows& rows_;
+    std::vector<ListColumn> columns_;
+    BookmarkOf bookmarkOf_;
 };
 
 } // namespace tessaly::gui

@@ -38,13 +38,6 @@ namespace tessaly::gui {
 
 namespace {
 
-// Tabs and the key each one orders by.
-constexpr std::pair<const char*, BookmarkKey> kTabs[] = {
-    {"Description", BookmarkKey::Description}, {"Location", BookmarkKey::Location},
-    {"Category", BookmarkKey::Category},       {"Rating", BookmarkKey::Rating},
-    {"Keyword", BookmarkKey::Keyword},
-};
-
 constexpr int kLocatorPauseMs = 1200;
 
 std::int32_t systemToday()
@@ -61,27 +54,66 @@ QPushButton* button(QWidget* parent, const char* text, const char* tip, bool ena
     return b;
 }
 
+FileManager& sourceOf(Services& services, ListVariant::Source source)
+{
+    switch (source) {
+    case ListVariant::Source::Keywords:
+        return services.database().keywords();
+    case ListVariant::Source::Details:
+        return services.database().details();
+    case ListVariant::Source::Bookmarks:
+        break;
+    }
+    return services.database().bookmarks();
+}
+
+std::string quotedText(std::string_view value)
+{
+    std::string out = "'";
+    for (const char c : value) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out + "'";
+}
+
 } // namespace
 
-BrowseWindow::BrowseWindow(Services& services, Opener& opener, QWidget* parent)
-    : QWidget(parent), services_(services), opener_(opener), today_(systemToday)
+BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant variant, QWidget* parent)
+    : QWidget(parent), services_(services), opener_(opener), variant_(std::move(variant)),
+      own_(sourceOf(services, variant_.source)), today_(systemToday)
 {
-    setObjectName(QString::fromUtf8(kName));
+    setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
     setMinimumSize(fromDialogUnits(this, 416, 200));
-    setAcceptDrops(true);
+    setAcceptDrops(variant_.fullControls);
+    own_.use();
     services_.database().bookmarks().use();
-    rows_ = std::make_unique<ListRows>(services_.database().bookmarks().file());
-    rows_->setOrder(static_cast<int>(kTabs[0].second));
-    model_ = std::make_unique<BookmarkListModel>(*rows_);
+    rows_ = std::make_unique<ListRows>(own_.file());
+    rows_->setOrder(variant_.tabsOrder && !variant_.tabs.empty() ? variant_.tabs.front().second
+                                                                 : variant_.fixedKey);
+    // The category list is all of one category: its locator is on the
+    // description, the key's second field.
+    rows_->setLocatorComponent(variant_.category.empty() ? 0 : 1);
+    rows_->setFilter(rowFilter({}));
+    model_ = std::make_unique<BookmarkListModel>(
+        *rows_, variant_.columns,
+        [this](const Record& row) -> const Record& { return bookmarkOf(row); });
     buildControls();
     buildContextMenu();
     restoreLayout();
-    if (const int error = QueryWizardCheck::initialise(bookmarkQueryFieldList()); error != 0) {
-        services_.messages().ui().showMessage(
-            {"Query Wizard Error",
-             "An error has prevented the Query Wizard from initializing." + std::to_string(error),
-             MessageIcon::Exclamation, ButtonOk, ButtonOk});
+    if (variant_.fullControls) {
+        if (const int error = QueryWizardCheck::initialise(variant_.queryFieldList); error != 0) {
+            services_.messages().ui().showMessage(
+                {"Query Wizard Error",
+                 "An error has prevented the Query Wizard from initializing." +
+                     std::to_string(error),
+                 MessageIcon::Exclamation, ButtonOk, ButtonOk});
+            queryAvailable_ = false;
+        }
+    } else {
         queryAvailable_ = false;
     }
     updateQueryControls();
@@ -95,11 +127,44 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, QWidget* parent)
     });
 }
 
+const Record& BrowseWindow::bookmarkOf(const Record& row)
+{
+    if (variant_.source == ListVariant::Source::Bookmarks) {
+        return row;
+    }
+    const std::string& location = row.text(0); // UDK:Location, UDT:Location
+    auto found = bookmarks_.find(location);
+    if (found == bookmarks_.end()) {
+        Record bookmark{bookmarkTable()};
+        bookmark.setText(BookmarkField::Location, location);
+        if (services_.database().bookmarks().tryFetch(static_cast<int>(BookmarkKey::Location),
+                                                      bookmark) != kLevelDone) {
+            bookmark.clear(); // a row whose bookmark is gone shows its own fields only
+        }
+        found = bookmarks_.emplace(location, std::move(bookmark)).first;
+    }
+    return found->second;
+}
+
+std::shared_ptr<const Expression> BrowseWindow::rowFilter(const std::string& query) const
+{
+    std::string filter = query;
+    if (!variant_.category.empty()) {
+        filter = "URL:Category = " + quotedText(variant_.category);
+    }
+    if (filter.empty()) {
+        return nullptr;
+    }
+    const SchemaResolver resolver{*own_.table().schema};
+    return std::make_shared<const Expression>(Expression::compile(filter, resolver));
+}
+
 BrowseWindow::~BrowseWindow()
 {
     saveLayout(); // also when the program ends with the list still open
     table_->setModel(nullptr);
     services_.database().bookmarks().close();
+    own_.close();
 }
 
 void BrowseWindow::buildControls()
@@ -107,8 +172,9 @@ void BrowseWindow::buildControls()
     auto* layout = new QVBoxLayout(this);
     auto* tools = new QToolBar(this);
     tools->setObjectName(QStringLiteral("ListToolBar"));
-    // The query editor and the download come with their own windows; until
-    // then their buttons wait, disabled.
+    tools->setVisible(variant_.fullControls);
+    // The download and the browser's address come with their own windows;
+    // until then their buttons wait, disabled.
     const struct {
         const char* tip;
         const char* icon;
@@ -141,9 +207,10 @@ void BrowseWindow::buildControls()
                                                 "options."),
                                  this));
     tabs_ = new QTabBar(this);
-    for (const auto& [text, key] : kTabs) {
-        tabs_->addTab(QString::fromUtf8(text));
+    for (const auto& [text, key] : variant_.tabs) {
+        tabs_->addTab(text);
     }
+    tabs_->setVisible(!variant_.tabs.empty());
     connect(tabs_, &QTabBar::currentChanged, this, &BrowseWindow::changeOrder);
     layout->addWidget(tabs_);
 
@@ -186,6 +253,7 @@ void BrowseWindow::buildControls()
     actionsLayout->addWidget(copy);
     actionsLayout->addWidget(launchButton);
     layout->addWidget(actions);
+    actions->setVisible(variant_.fullControls);
 
     auto* buttons = new QHBoxLayout;
     queryButton_ = button(this, "&Query", "View selected records", true);
@@ -196,6 +264,8 @@ void BrowseWindow::buildControls()
     connect(resetButton_, &QPushButton::clicked, this, &BrowseWindow::resetQuery);
     buttons->addWidget(queryButton_);
     buttons->addWidget(resetButton_);
+    queryButton_->setVisible(variant_.fullControls);
+    resetButton_->setVisible(variant_.fullControls);
     // The bookmark form, the link test and the report come with their own
     // windows; until then their buttons wait, disabled.
     const struct {
@@ -209,6 +279,10 @@ void BrowseWindow::buildControls()
     for (const auto& w : waiting) {
         auto* b = button(this, w.text, w.tip, false);
         b->setObjectName(QString::fromUtf8(w.text).remove(QLatin1Char('&')));
+        const bool formButton = b->objectName() == QStringLiteral("New") ||
+                                b->objectName() == QStringLiteral("Edit") ||
+                                b->objectName() == QStringLiteral("Delete");
+        b->setVisible(formButton || variant_.fullControls);
         buttons->addWidget(b);
     }
     auto* close = button(this, "Cl&ose", "Close this window", true);
@@ -251,8 +325,11 @@ void BrowseWindow::reload()
 {
     const int row = currentRow();
     model_->reload();
-    setWindowTitle(QStringLiteral("Browse Locations (") + QString::number(rows_->fileCount()) +
-                   QLatin1Char(')'));
+    bookmarks_.clear();
+    setWindowTitle(variant_.titleWithCount
+                       ? variant_.title + QStringLiteral(" (") +
+                             QString::number(rows_->fileCount()) + QLatin1Char(')')
+                       : variant_.title);
     if (model_->rowCount() > 0) {
         table_->selectRow(std::clamp(row, 0, model_->rowCount() - 1));
     }
@@ -260,12 +337,14 @@ void BrowseWindow::reload()
 
 void BrowseWindow::changeOrder(int tab)
 {
-    if (tab < 0 || tab >= static_cast<int>(std::size(kTabs))) {
+    if (tab < 0 || static_cast<std::size_t>(tab) >= variant_.tabs.size()) {
         return;
     }
-    rows_->setOrder(static_cast<int>(kTabs[tab].second));
-    reload();
-    table_->selectRow(0);
+    if (variant_.tabsOrder) {
+        rows_->setOrder(variant_.tabs[static_cast<std::size_t>(tab)].second);
+        reload();
+        table_->selectRow(0);
+    }
     table_->setFocus();
 }
 
@@ -299,10 +378,10 @@ void BrowseWindow::query()
     }
     std::string filter = queryText_;
     UiPort& ui = services_.messages().ui();
-    if (!ui.runQuery({bookmarkQueryFieldList(), std::string{kQueryTagBookmarks}}, filter)) {
+    if (!ui.runQuery({variant_.queryFieldList, variant_.queryTag}, filter)) {
         return;
     }
-    const SchemaResolver resolver{bookmarkSchema()};
+    const SchemaResolver resolver{*own_.table().schema};
     auto expression = std::make_shared<const Expression>(Expression::compile(filter, resolver));
     if (!expression->ok()) {
         MessageManager::setError(kInvalidExpressionError, expression->error().describe());
@@ -318,7 +397,7 @@ void BrowseWindow::query()
 void BrowseWindow::resetQuery()
 {
     queryText_.clear();
-    rows_->setFilter(nullptr);
+    rows_->setFilter(rowFilter({}));
     updateQueryControls();
     reload();
 }
@@ -386,7 +465,7 @@ bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
 
 void BrowseWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls() && event->source() == nullptr) {
+    if (variant_.fullControls && event->mimeData()->hasUrls() && event->source() == nullptr) {
         event->acceptProposedAction();
     }
 }
@@ -414,15 +493,16 @@ void BrowseWindow::dropShortcuts(const QStringList& paths)
     }
 }
 
-QString BrowseWindow::builtInFormat()
+QString BrowseWindow::builtInFormat() const
 {
     // Our own format: a version word, then each column in shown order as
     // logical:width and a trailing "h" when hidden.
     QString format = QStringLiteral("T1");
-    const int widths[] = {24, 220, 260, 120, 50, 100, 90, 90, 200, 100, 80, 100, 100, 100, 200};
-    for (int column = 0; column < BookmarkListModel::ColumnCount; ++column) {
-        format += QLatin1Char(';') + QString::number(column) + QLatin1Char(':') +
-                  QString::number(widths[column]);
+    for (std::size_t column = 0; column < variant_.columns.size(); ++column) {
+        const ListColumn& c = variant_.columns[column];
+        const int width = c.icon ? 24 : (c.picture.find("255") != std::string::npos ? 240 : 110);
+        format +=
+            QLatin1Char(';') + QString::number(column) + QLatin1Char(':') + QString::number(width);
     }
     return format;
 }
@@ -469,8 +549,12 @@ void BrowseWindow::applyFormat(const QString& format)
 
 void BrowseWindow::restoreLayout()
 {
+    if (!variant_.savesLayout) {
+        applyFormat(builtInFormat());
+        return;
+    }
     PositionStore& positions = services_.positions();
-    const std::string section = kName;
+    const std::string section = variant_.name.toStdString();
     const std::string original = positions.value(section, kLayoutOriginalKey);
     const std::string user = positions.value(section, kLayoutUserKey);
     const LayoutChoice choice =
@@ -485,12 +569,19 @@ void BrowseWindow::restoreLayout()
 
 void BrowseWindow::saveLayout()
 {
-    services_.positions().setValue(kName, kLayoutUserKey, formatText().toStdString());
+    if (variant_.savesLayout) {
+        services_.positions().setValue(variant_.name.toStdString(), kLayoutUserKey,
+                                       formatText().toStdString());
+    }
 }
 
 void BrowseWindow::closeEvent(QCloseEvent* event)
 {
     saveLayout();
+    if (saveGeometry_) {
+        const QWidget* frame = parentWidget() != nullptr ? parentWidget() : this;
+        saveGeometry_(frame->geometry());
+    }
     event->accept();
 }
 

@@ -2,12 +2,14 @@
 
 #include "bookmarks/bookmark_list_model.h"
 #include "bookmarks/list_rows.h"
+#include "bookmarks/list_variant.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -19,16 +21,19 @@ class QTabBar;
 class QTableView;
 
 namespace tessaly {
+class Expression;
+class FileManager;
 class Opener;
 class Services;
 } // namespace tessaly
 
 namespace tessaly::gui {
 
-// The bookmark list "BrowseTESSLY": five orders on tabs with their locators,
-// the validation icons, copy and launch by the action choice, double-click
-// by the DoubleClickAction setting, dragged rows and dropped shortcuts, and
-// the saved column layout. It reloads on the refresh notice.
+// The bookmark list "BrowseTESSLY" and its variants (keywords, details, one
+// category): orders on tabs with their locators, the validation icons, copy
+// and launch by the action choice, double-click by the DoubleClickAction
+// setting, dragged rows and dropped shortcuts, queries, and the saved column
+// layout. It reloads on the refresh notice.
 class BrowseWindow final : public QWidget {
     Q_OBJECT
 
@@ -38,10 +43,17 @@ public:
     // Today as a day number; replaceable for tests.
     using Today = std::function<std::int32_t()>;
 
-    BrowseWindow(Services& services, Opener& opener, QWidget* parent = nullptr);
+    BrowseWindow(Services& services, Opener& opener, ListVariant variant = bookmarkListVariant(),
+                 QWidget* parent = nullptr);
     ~BrowseWindow() override;
 
     void setToday(Today today) { today_ = std::move(today); }
+    // Keeps the window's place and size when it closes (the frame stores
+    // them under the window's name).
+    void setGeometrySaver(std::function<void(const QRect&)> saver)
+    {
+        saveGeometry_ = std::move(saver);
+    }
 
     // Reads the rows again and rebuilds the title.
     void reload();
@@ -66,7 +78,8 @@ public:
     // The column layout as a format text (order, widths, hidden columns).
     QString formatText() const;
     void applyFormat(const QString& format);
-    static QString builtInFormat();
+    QString builtInFormat() const;
+    const ListVariant& variant() const { return variant_; }
 
 Q_SIGNALS:
     // A double-click launch: the frame should get out of the browser's way.
@@ -88,8 +101,14 @@ private:
     void restoreLayout();
     void saveLayout();
 
+    const Record& bookmarkOf(const Record& row);
+    std::shared_ptr<const Expression> rowFilter(const std::string& query) const;
+
     Services& services_;
     Opener& opener_;
+    ListVariant variant_;
+    FileManager& own_;
+    std::map<std::string, Record> bookmarks_; // the keyword and detail rows' bookmarks
     std::unique_ptr<ListRows> rows_;
     std::unique_ptr<BookmarkListModel> model_;
     QTableView* table_ = nullptr;
@@ -103,6 +122,7 @@ private:
     QPushButton* queryButton_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     Today today_;
+    std::function<void(const QRect&)> saveGeometry_;
     QString typed_;
     QElapsedTimer typing_;
 };

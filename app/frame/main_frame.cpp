@@ -103,6 +103,8 @@ void MainFrame::wireActions()
     wire("HelpIndex", [this] { showHelp(true); });
     wire("About", &MainFrame::openAbout);
     wire("BrowseLocations", &MainFrame::openBookmarkList);
+    wire("BrowseByKeyword", [this] { openList(keywordListVariant()); });
+    wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
@@ -317,15 +319,37 @@ void MainFrame::startUp()
 
 void MainFrame::openBookmarkList()
 {
-    if (WindowRegister::instance().activate(QString::fromUtf8(BrowseWindow::kName))) {
+    openList(bookmarkListVariant());
+}
+
+void MainFrame::openList(const ListVariant& variant)
+{
+    if (WindowRegister::instance().activate(variant.name)) {
         return;
     }
-    auto* list = new BrowseWindow(services_, *opener_);
+    auto* list = new BrowseWindow(services_, *opener_, variant);
     list->setAttribute(Qt::WA_DeleteOnClose);
     connect(list, &BrowseWindow::minimiseFrameRequested, this, &QWidget::showMinimized);
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->resize(fromDialogUnits(this, 416, 200).expandedTo(QSize(760, 420)));
+    // Each list keeps its place and size in the position store under its name.
+    PositionStore& positions = services_.positions();
+    const std::string section = variant.name.toStdString();
+    const auto width = parseNumber(positions.value(section, "Width"));
+    const auto height = parseNumber(positions.value(section, "Height"));
+    window->resize(width && height ? QSize(static_cast<int>(*width), static_cast<int>(*height))
+                                   : fromDialogUnits(this, 416, 200).expandedTo(QSize(760, 420)));
+    const auto x = parseNumber(positions.value(section, "X"));
+    const auto y = parseNumber(positions.value(section, "Y"));
+    if (x && y) {
+        window->move(static_cast<int>(*x), static_cast<int>(*y));
+    }
+    list->setGeometrySaver([&positions, section](const QRect& frame) {
+        positions.setValue(section, "X", std::to_string(frame.x()));
+        positions.setValue(section, "Y", std::to_string(frame.y()));
+        positions.setValue(section, "Width", std::to_string(frame.width()));
+        positions.setValue(section, "Height", std::to_string(frame.height()));
+    });
     window->show();
 }
 

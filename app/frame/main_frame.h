@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bookmarks/list_variant.h"
 #include "core/hot_keys.h"
 #include "frame/help_window.h"
 #include "frame/splash_window.h"
@@ -71,6 +72,8 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // Opens a list window (the bookmark list or a variant), single.
+    void openList(const ListVariant& variant);
     // The program that opens bookmarks; tests put in their own.
     void setOpener(Opener* opener) { opener_ = opener; }
 

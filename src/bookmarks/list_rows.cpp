@@ -90,7 +90,8 @@ int ListRows::compareLocator(const Record& row, std::string_view typed) const
 {
     const TableDef& table = file_.table();
     const KeyDef& key = table.keys[static_cast<std::size_t>(key_)];
-    const KeyComponent& first = key.components.front();
+    const KeyComponent& first =
+        key.components[std::min(locatorComponent_, key.components.size() - 1)];
     if (!table.isText(first.field)) {
         const double wanted = parseNumber(typed).value_or(0);
         const double value = static_cast<double>(row.number(first.field));

@@ -27,6 +27,9 @@ public:
     explicit ListRows(RecordFile& file) : file_(file) {}
 
     void setOrder(int key) { key_ = key; }
+    // Which component of the order's key the locator searches (0: the first;
+    // the category list, all of one category, searches the second).
+    void setLocatorComponent(std::size_t component) { locatorComponent_ = component; }
     int order() const { return key_; }
     void setFilter(std::shared_ptr<const Expression> filter) { filter_ = std::move(filter); }
 
@@ -41,8 +44,8 @@ public:
     // The row at `index` (< size()); a blank record if it vanished meanwhile.
     const Record& at(std::size_t index);
 
-    // The first row whose locator (the first field of the order's key) is
-    // not before `typed` in the key's order; the last row when all are.
+    // The first row whose locator (a field of the order's key) is not before
+    // `typed` in the key's order; the last row when all are.
     std::optional<std::size_t> locate(std::string_view typed);
 
 private:
@@ -50,6 +53,7 @@ private:
 
     RecordFile& file_;
     int key_ = 0;
+    std::size_t locatorComponent_ = 0;
     std::shared_ptr<const Expression> filter_;
     std::optional<bool> paging_;
     std::int64_t fileCount_ = 0;

@@ -262,8 +262,9 @@ private Q_SLOTS:
             list.table()->horizontalHeader()->resizeSection(1, 333);
             list.table()->horizontalHeader()->setSectionHidden(9, true);
         }
-        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"),
-                 BrowseWindow::builtInFormat().toStdString());
+        const std::string builtIn =
+            BrowseWindow(f.services, f.opener).builtInFormat().toStdString();
+        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"), builtIn);
         {
             BrowseWindow list(f.services, f.opener);
             QCOMPARE(list.table()->horizontalHeader()->sectionSize(1), 333);
@@ -272,8 +273,74 @@ private Q_SLOTS:
         f.services.positions().setValue("BrowseTESSLY", "SRCFOriginal?Browse:1", "T1;older");
         BrowseWindow list(f.services, f.opener);
         QVERIFY(!list.table()->horizontalHeader()->isSectionHidden(9));
-        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"),
-                 BrowseWindow::builtInFormat().toStdString());
+        QCOMPARE(f.services.positions().value("BrowseTESSLY", "SRCFOriginal?Browse:1"), builtIn);
+    }
+
+    void keywordAndDetailListsShowTheirRowsWithTheBookmark()
+    {
+        Fixture f(3);
+        FileManager& keywords = f.services.database().keywords();
+        keywords.use();
+        for (const char* keyword : {"beta", "alpha"}) {
+            Record k{keywordTable()};
+            k.setText(KeywordField::Location, "http://site101.example/");
+            k.setText(KeywordField::Keyword, keyword);
+            keywords.insert(k);
+        }
+        Record other{keywordTable()};
+        other.setText(KeywordField::Location, "http://site100.example/");
+        other.setText(KeywordField::Keyword, "gamma");
+        keywords.insert(other);
+        keywords.close();
+
+        BrowseWindow list(f.services, f.opener, gui::keywordListVariant());
+        QCOMPARE(list.windowTitle(), QStringLiteral("Keywords and Locations"));
+        QCOMPARE(list.model()->rowCount(), 3);
+        QCOMPARE(list.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Keyword"));
+        QCOMPARE(list.model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Primary Keyword"));
+        QCOMPARE(list.model()->columnCount(), 15); // icon, keyword, columns 2 to 14
+        const auto cell = [&](int row, int column) {
+            return list.model()->data(list.model()->index(row, column), Qt::DisplayRole).toString();
+        };
+        QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // by location, then sequence
+        QCOMPARE(cell(1, 1), QStringLiteral("beta"));
+        QCOMPARE(cell(1, 2), QStringLiteral("Site 101")); // the bookmark's description
+        list.tabs()->setCurrentIndex(2);
+        QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // the tabs keep the one order
+
+        f.ui.queryAnswers = {"UDK:Keyword = 'alpha'"};
+        list.query();
+        QCOMPARE(list.model()->rowCount(), 1);
+        list.table()->selectRow(0);
+        list.copyAction();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://site101.example/"));
+
+        BrowseWindow details(f.services, f.opener, gui::detailListVariant());
+        QCOMPARE(details.windowTitle(), QStringLiteral("Details and Locations"));
+        QCOMPARE(details.model()->rowCount(), 0);
+        QCOMPARE(details.model()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Value"));
+    }
+
+    void theCategoryListShowsOneCategory()
+    {
+        Fixture f(9);
+        BrowseWindow list(f.services, f.opener, gui::categoryListVariant("News"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations by Category (9)"));
+        QCOMPARE(list.model()->rowCount(), 3);
+        QCOMPARE(list.model()->columnCount(), 5);
+        QCOMPARE(list.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Location"));
+        QVERIFY(!list.findChild<QPushButton*>("Query")->isVisible());
+        QVERIFY(!list.findChild<QPushButton*>("Test")->isVisibleTo(&list));
+        QVERIFY(list.findChild<QPushButton*>("Edit")->isVisibleTo(&list));
+        list.table()->setFocus();
+        QTest::keyClicks(list.table(), "site 106");
+        const int row = list.table()->selectionModel()->selectedRows().front().row();
+        QCOMPARE(list.model()->data(list.model()->index(row, 1), Qt::DisplayRole).toString(),
+                 QStringLiteral("Site 106"));
     }
 };
 
