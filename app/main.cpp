@@ -37,17 +37,18 @@ int main(int argc, char** argv)
     tessaly::Services services{ui};
     services.start();
 
-    tessaly::gui::MainFrame frame{services};
-    ui.setDialogParent(&frame);
-    if (!frame.initialise()) {
-        // A refused or cancelled password: no splash, no list, a normal end.
+    int code = 0;
+    {
+        // The frame and its windows go before the services they use.
+        tessaly::gui::MainFrame frame{services};
+        ui.setDialogParent(&frame);
+        if (frame.initialise()) {
+            frame.show();
+            code = QApplication::exec();
+        }
+        // Otherwise a refused or cancelled password: no splash, no list.
         ui.setDialogParent(nullptr);
-        services.shutdown();
-        return 0;
     }
-    frame.show();
-    const int code = QApplication::exec();
-    ui.setDialogParent(nullptr);
     services.shutdown();
     return code;
 }

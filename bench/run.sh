@@ -5,9 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=ON >/dev/null
-cmake --build build-bench --target expression_bench database_bench startup_bench >/dev/null
+cmake --build build-bench --target expression_bench database_bench startup_bench list_bench >/dev/null
 build-bench/bench/expression_bench
 echo
 build-bench/bench/database_bench
 echo
 build-bench/bench/startup_bench
+echo
+build-bench/bench/list_bench
