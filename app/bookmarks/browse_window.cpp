@@ -161,11 +161,13 @@ std::shared_ptr<const Expression> BrowseWindow::rowFilter(const std::string& que
 
 BrowseWindow::~BrowseWindow()
 {
+    if (services_.started()) {
+        saveLayout(); // also when the program ends with the list still open
+    }
     table_->setModel(nullptr);
     if (!services_.started()) {
         return; // the files went with the services' shutdown
     }
-    saveLayout(); // also when the program ends with the list still open
     services_.database().bookmarks().close();
     own_.close();
 }
