@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
 # Starts tessaly under Xvfb with a window manager and a tray and saves a
-# screenshot of its frame: ./scripts/screenshot.sh [OUT.png] (default
-# docs/frame.png). Needs a build in build/ (./scripts/test.sh makes one).
+# screenshot: ./scripts/screenshot.sh [OUT.png] [BOOKMARKS] (default
+# docs/frame.png, no bookmarks). With BOOKMARKS, the data folder is filled
+# through tessaly-cli first and the bookmark list shows them. Needs a build
+# in build/ (./scripts/test.sh makes one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/frame.png}
+count=${2:-0}
 tessaly=${TESSALY:-build/app/tessaly}
-[[ -x $tessaly ]] || { echo "no $tessaly: build first (./scripts/test.sh)"; exit 1; }
+cli=${TESSALY_CLI:-build/cli/tessaly-cli}
+[[ -x $tessaly && -x $cli ]] || { echo "no $tessaly or $cli: build first (./scripts/test.sh)"; exit 1; }
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
+categories=(News Linux Science Shopping Travel Music Reference)
+words=(Daily Open Kernel Field Guide Weekly Review Journal Atlas Market Radio Notes)
+for ((i = 0; i < count; i++)); do
+  w1=${words[i % ${#words[@]}]}
+  w2=${words[(i * 7 + 3) % ${#words[@]}]}
+  "$cli" --data "$data" add "https://www.$(echo "$w1$w2" | tr 'A-Z' 'a-z')$i.example.org/" \
+    --description "$w1 $w2 $i" --category "${categories[i % ${#categories[@]}]}" \
+    --keyword "$w2" --rating $((i * 3 % 11 % 10)) >/dev/null
+done
 export out tessaly data
 xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
   openbox >/dev/null 2>&1 &
@@ -17,9 +30,8 @@ xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
   "$tessaly" --data "$data" &
   pid=$!
   frame=$(timeout 20 xdotool search --sync --onlyvisible --name "^Tessaly 2000$" | head -n 1)
-  sleep 3
-  xdotool windowsize "$frame" 900 560 windowmove "$frame" 40 60
-  sleep 1
+  xdotool windowsize "$frame" 960 620 windowmove "$frame" 30 40
+  sleep 3.5
   /usr/bin/import -window root "$out"
   kill $pid
 '

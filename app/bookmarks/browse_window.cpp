@@ -9,6 +9,7 @@
 #include "framework/dialog_units.h"
 #include "framework/expression.h"
 #include "framework/icons.h"
+#include "framework/picture.h"
 #include "framework/query_fields.h"
 #include "framework/query_wizard.h"
 #include "framework/text.h"
@@ -228,6 +229,7 @@ void BrowseWindow::buildControls()
     table_->setAcceptDrops(true);
     table_->viewport()->setAcceptDrops(true);
     table_->verticalHeader()->hide();
+    table_->setWordWrap(false); // addresses break at every "/" otherwise
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setSectionsMovable(true);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -505,7 +507,18 @@ QString BrowseWindow::builtInFormat() const
     QString format = QStringLiteral("T1");
     for (std::size_t column = 0; column < variant_.columns.size(); ++column) {
         const ListColumn& c = variant_.columns[column];
-        const int width = c.icon ? 24 : (c.picture.find("255") != std::string::npos ? 240 : 110);
+        // A width after the picture's: long texts wide, numbers narrow.
+        const Picture picture = Picture::parse(c.picture);
+        int width = 110;
+        if (c.icon) {
+            width = 26;
+        } else if (picture.kind == Picture::Kind::Number) {
+            width = 56;
+        } else if (picture.kind == Picture::Kind::Date) {
+            width = 96;
+        } else if (picture.width >= 90) {
+            width = 240;
+        }
         format +=
             QLatin1Char(';') + QString::number(column) + QLatin1Char(':') + QString::number(width);
     }

@@ -337,8 +337,9 @@ void MainFrame::openList(const ListVariant& variant)
     const std::string section = variant.name.toStdString();
     const auto width = parseNumber(positions.value(section, "Width"));
     const auto height = parseNumber(positions.value(section, "Height"));
+    const QSize fill = mdiArea_->viewport()->size() * 0.92;
     window->resize(width && height ? QSize(static_cast<int>(*width), static_cast<int>(*height))
-                                   : fromDialogUnits(this, 416, 200).expandedTo(QSize(760, 420)));
+                                   : fromDialogUnits(this, 416, 200).expandedTo(fill));
     const auto x = parseNumber(positions.value(section, "X"));
     const auto y = parseNumber(positions.value(section, "Y"));
     if (x && y) {
