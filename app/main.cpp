@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     tessaly::gui::QtUiPort ui;
     tessaly::Services services{ui};
     services.start();
+    ui.setDatabase(&services.database());
 
     int code = 0;
     {
@@ -49,6 +50,7 @@ int main(int argc, char** argv)
         // Otherwise a refused or cancelled password: no splash, no list.
         ui.setDialogParent(nullptr);
     }
+    ui.setDatabase(nullptr);
     services.shutdown();
     return code;
 }

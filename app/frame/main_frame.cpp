@@ -1,6 +1,7 @@
 #include "frame/main_frame.h"
 
 #include "bookmarks/browse_window.h"
+#include "categories/category_list_window.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "frame/about_window.h"
@@ -105,6 +106,7 @@ void MainFrame::wireActions()
     wire("BrowseLocations", &MainFrame::openBookmarkList);
     wire("BrowseByKeyword", [this] { openList(keywordListVariant()); });
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
+    wire("BrowseCategories", &MainFrame::openCategoryList);
     action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
@@ -320,6 +322,20 @@ void MainFrame::startUp()
 void MainFrame::openBookmarkList()
 {
     openList(bookmarkListVariant());
+}
+
+void MainFrame::openCategoryList()
+{
+    if (WindowRegister::instance().activate(QString::fromUtf8(CategoryListWindow::kName))) {
+        return;
+    }
+    auto* list = new CategoryListWindow(services_.database(),
+                                        [this](const ListVariant& variant) { openList(variant); });
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(list);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(fromDialogUnits(this, 360, 160).expandedTo(QSize(640, 380)));
+    window->show();
 }
 
 void MainFrame::openList(const ListVariant& variant)

@@ -72,6 +72,8 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // Opens the category list, single.
+    void openCategoryList();
     // Opens a list window (the bookmark list or a variant), single.
     void openList(const ListVariant& variant);
     // The program that opens bookmarks; tests put in their own.

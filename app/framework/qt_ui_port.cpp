@@ -1,5 +1,6 @@
 #include "framework/qt_ui_port.h"
 
+#include "categories/category_dialogs.h"
 #include "framework/query_wizard.h"
 
 #include <QApplication>
@@ -85,9 +86,19 @@ Button QtUiPort::showMessage(const MessageRequest& request)
     return answer;
 }
 
-std::optional<std::string> QtUiPort::pickCategory(std::string_view /*nearest*/)
+std::optional<std::string> QtUiPort::pickCategory(std::string_view nearest)
 {
-    return std::nullopt;
+    std::optional<std::string> chosen;
+    if (database_ == nullptr) {
+        return chosen;
+    }
+    onGuiThread([&] {
+        CategoryPicker picker(*database_, std::string{nearest}, dialogParent_);
+        if (picker.exec() == QDialog::Accepted) {
+            chosen = picker.chosen();
+        }
+    });
+    return chosen;
 }
 
 bool QtUiPort::runQuery(const QueryRequest& request, std::string& filter)

@@ -10,6 +10,10 @@
 class QProgressDialog;
 class QWidget;
 
+namespace tessaly {
+class Database;
+}
+
 namespace tessaly::gui {
 
 // The UI port of the program: real message boxes and a progress dialog on
@@ -28,8 +32,10 @@ public:
     // Where the query editor keeps saved queries (a file of the data folder).
     void setSavedQueriesPath(std::string path) { savedQueriesPath_ = std::move(path); }
 
-    // The category picker is a window of its own; until the program has it,
-    // picking reports that the user cancelled.
+    // The database the category picker lists.
+    void setDatabase(Database* database) { database_ = database; }
+
+    // Runs the category picker ("Select Category").
     std::optional<std::string> pickCategory(std::string_view nearest) override;
     // Runs the Query Wizard.
     bool runQuery(const QueryRequest& request, std::string& filter) override;
@@ -43,6 +49,7 @@ private:
 
     QPointer<QWidget> dialogParent_;
     std::string savedQueriesPath_ = "QUERIES.INI";
+    Database* database_ = nullptr;
     QPointer<QProgressDialog> progress_;
     bool cancelled_ = false;
 };

@@ -1,0 +1,196 @@
+#include "bookmarks/browse_window.h"
+#include "bookmarks/categories.h"
+#include "categories/category_dialogs.h"
+#include "categories/category_list_window.h"
+#include "categories/category_table.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "framework/window_register.h"
+#include "platform/launcher.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace tessaly;
+
+namespace {
+
+struct NoOpener final : Opener {
+    int open(const std::string&, const std::string&) override { return kOpenedOk; }
+    bool start(const std::string&) override { return true; }
+};
+
+struct Fixture {
+    test::TempFolder folder;
+    test::TempFolder prefix;
+    test::ScriptedUi ui;
+    Services services{ui, folder.path(), prefix.path()};
+    Database& db() { return services.database(); }
+
+    Fixture()
+    {
+        services.start();
+        for (const char* name : {"News", "_before all", "Art"}) {
+            Record c{categoryTable()};
+            c.setText(CategoryField::Category, name);
+            saveCategory(db(), Record{categoryTable()}, c);
+        }
+        db().bookmarks().use();
+        for (int i = 0; i < 4; ++i) {
+            Record b{bookmarkTable()};
+            b.setText(BookmarkField::Location, "http://n" + std::to_string(i) + "/");
+            b.setText(BookmarkField::Description, "N " + std::to_string(i));
+            b.setText(BookmarkField::Category, i < 3 ? "News" : "Art");
+            db().bookmarks().insert(b);
+        }
+        db().bookmarks().close();
+    }
+
+    Record stored(const std::string& name)
+    {
+        for (const Record& r : listCategories(db(), true)) {
+            if (r.text(CategoryField::Category) == name) {
+                return r;
+            }
+        }
+        return Record{categoryTable()};
+    }
+};
+
+} // namespace
+
+class CategoriesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listShowsEveryCategoryAndTheTip()
+    {
+        Fixture f;
+        gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Categories"));
+        QCOMPARE(list.table()->rowCount(), 3); // reserved ones shown here
+        QCOMPARE(list.table()->item(2, 0)->text(), QStringLiteral("_before all"));
+        QStringList lines;
+        for (QLabel* label : list.findChild<QGroupBox*>()->findChildren<QLabel*>()) {
+            lines << label->text();
+        }
+        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines[5], QStringLiteral("\"_Before All\", you can position HTML code"));
+        QCOMPARE(lines[7], QStringLiteral("backgrounds, sounds, frames, etc.)"));
+    }
+
+    void formChecksSavesAndAsksBeforeLosingChanges()
+    {
+        Fixture f;
+        gui::CategoryForm form(f.db(), Record{categoryTable()});
+        QCOMPARE(form.windowTitle(), QStringLiteral("New Category"));
+        form.accept();
+        QCOMPARE(f.ui.last().title, std::string{"Missing Information"});
+        QCOMPARE(f.ui.last().text, std::string{"Category must be entered."});
+        QVERIFY(form.result() != QDialog::Accepted);
+        form.nameEdit()->setText("news");
+        form.accept();
+        QCOMPARE(f.ui.last().title, std::string{"Duplicate Key Error"});
+        form.nameEdit()->setText("Sport");
+        form.descriptionEdit()->setPlainText("Games and races");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(f.stored("Sport").text(CategoryField::Description),
+                 std::string{"Games and races"});
+
+        gui::CategoryForm edit(f.db(), f.stored("News"));
+        QCOMPARE(edit.windowTitle(), QStringLiteral("Edit Category"));
+        QCOMPARE(edit.locationsTable()->rowCount(), 3);
+        edit.nameEdit()->setText("Changed");
+        QSignalSpy finished(&edit, &QDialog::finished);
+        f.ui.answers = {ButtonNo};
+        edit.reject();
+        QCOMPARE(f.ui.last().title, std::string{"Changes will be lost!"});
+        QCOMPARE(finished.count(), 0); // No keeps the form
+        f.ui.answers = {ButtonYes};
+        edit.reject();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(f.stored("Changed").position == 0); // nothing saved
+    }
+
+    void renameAndDeleteShowInOpenLists()
+    {
+        Fixture f;
+        NoOpener opener;
+        gui::BrowseWindow bookmarks(f.services, opener);
+        QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (4)"));
+        gui::CategoryForm rename(f.db(), f.stored("News"));
+        rename.nameEdit()->setText("Headlines");
+        rename.accept();
+        int headlines = 0;
+        for (int row = 0; row < bookmarks.model()->rowCount(); ++row) {
+            headlines +=
+                bookmarks.model()->bookmark(row).text(BookmarkField::Category) == "Headlines";
+        }
+        QCOMPARE(headlines, 3); // reloaded on the refresh notice
+
+        gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        list.table()->locate("Headlines");
+        f.ui.answers = {ButtonYes};
+        list.deleteCategory();
+        QCOMPARE(f.ui.last().title, std::string{"Confirm Delete"});
+        QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (1)"));
+        QCOMPARE(list.table()->rowCount(), 2);
+    }
+
+    void htmlFormStartsBeforeCategory()
+    {
+        Fixture f;
+        Record row{catHtmlTable()};
+        row.setText(CatHtmlField::Category, "News");
+        gui::CategoryHtmlForm form(f.db(), row);
+        QCOMPARE(form.windowTitle(), QStringLiteral("New HTML"));
+        QCOMPARE(form.types()->checkedId(), 1); // "Before Category"
+        QCOMPARE(form.types()->button(4)->text(), QStringLiteral("&After Category"));
+        form.htmlEdit()->setPlainText("<h1>News</h1>");
+        form.types()->button(2)->setChecked(true);
+        form.accept();
+        const auto rows = categoryHtml(f.db(), "News");
+        QCOMPARE(rows.size(), std::size_t{1});
+        QCOMPARE(rows[0].text(CatHtmlField::TypeOfHTML), std::string{"Before Category Title"});
+    }
+
+    void pickerStartsAtTheNearestName()
+    {
+        Fixture f;
+        gui::CategoryPicker picker(f.db(), "Mag");
+        QCOMPARE(picker.windowTitle(), QStringLiteral("Select Category"));
+        QCOMPARE(picker.table()->rowCount(), 3);
+        QCOMPARE(picker.table()->item(picker.table()->currentRow(), 0)->text(),
+                 QStringLiteral("News"));
+        picker.accept();
+        QCOMPARE(picker.chosen(), std::optional<std::string>{"News"});
+        gui::CategoryPicker cancelled(f.db(), "Art");
+        cancelled.reject();
+        QVERIFY(!cancelled.chosen());
+    }
+
+    void locationsOpenTheCategorysList()
+    {
+        Fixture f;
+        QString opened;
+        gui::CategoryListWindow list(f.db(), [&](const gui::ListVariant& v) {
+            opened = v.name + ":" + QString::fromStdString(v.category);
+        });
+        list.table()->locate("Art");
+        list.showLocations();
+        QCOMPARE(opened, QStringLiteral("BrowseURL:K_Category:Art"));
+    }
+};
+
+QTEST_MAIN(CategoriesTest)
+#include "categories_test.moc"
