@@ -1,5 +1,6 @@
 #include "bookmarks/browse_window.h"
 #include "bookmarks/categories.h"
+#include "categories/ask_category.h"
 #include "categories/category_dialogs.h"
 #include "categories/category_list_window.h"
 #include "categories/category_table.h"
@@ -177,6 +178,26 @@ private Q_SLOTS:
         gui::CategoryPicker cancelled(f.db(), "Art");
         cancelled.reject();
         QVERIFY(!cancelled.chosen());
+    }
+
+    void askCategoryLeavesOutTheReservedAndGuessesBlank()
+    {
+        Fixture f;
+        gui::AskCategory ask(f.db(), "http://x/", "Some page", "Linux   ");
+        QCOMPARE(ask.windowTitle(), QStringLiteral("Category Assignment"));
+        QCOMPARE(ask.table()->rowCount(), 2); // no "_before all"
+        QCOMPARE(ask.findChild<QLabel*>("BestGuess")->text(), QStringLiteral("Best Guess:  Linux"));
+        ask.table()->locate("news");
+        ask.select();
+        QCOMPARE(ask.category(), std::string{"News"});
+        gui::AskCategory guess(f.db(), "http://x/", "Some page", "Linux");
+        guess.useBestGuess();
+        QCOMPARE(guess.category(), std::string{});
+        QCOMPARE(guess.result(), int(QDialog::Accepted));
+
+        gui::CategoryForm noMdi(f.db(), Record{categoryTable()}, false);
+        QCOMPARE(noMdi.windowTitle(), QStringLiteral("Category Will Be Added"));
+        QVERIFY(noMdi.htmlTable() == nullptr);
     }
 
     void locationsOpenTheCategorysList()
