@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/database.h"
+
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// The keyword the new-bookmark wizard gives a location when the keyword is
+// blank: the scheme before "://", else "mailto:", else "?".
+std::string keywordFromLocation(std::string_view location);
+
+// The locations a bookmark had while its form was open (letter case kept;
+// the same text once).
+using FormerLocations = std::set<std::string>;
+
+// Saves a bookmark from its form or wizard: the category must be stored
+// (message 14), the bookmark is inserted (`original.position` 0) or
+// rewritten through the relation manager, and only then are the keyword
+// and detail rows of every former location moved to the final one, all in
+// one transaction, so rows never point at a location that is not stored. A
+// row that cannot be moved is deleted. Returns the level of the message
+// raised, 0 when saved.
+int saveBookmark(Database& database, const Record& original, Record& changed,
+                 const FormerLocations& formerLocations);
+
+// A delete request: when the bookmark came from a .url shortcut that still
+// exists, asks "Delete original MSIE shortcut?" (deleting it on Yes), then
+// asks the standard delete question and deletes the bookmark with its
+// keyword and detail rows. Returns 0 when the bookmark was deleted.
+int deleteBookmark(Database& database, const Record& bookmark);
+
+} // namespace tessaly
