@@ -1,5 +1,7 @@
 #include "bookmarks/browse_window.h"
 
+#include "bookmarks/bookmark_form.h"
+#include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/dropped_shortcut.h"
 #include "bookmarks/list_actions.h"
 #include "bookmarks/list_layout.h"
@@ -290,6 +292,14 @@ void BrowseWindow::buildControls()
                                 b->objectName() == QStringLiteral("Edit") ||
                                 b->objectName() == QStringLiteral("Delete");
         b->setVisible(formButton || variant_.fullControls);
+        if (formButton) {
+            b->setEnabled(true);
+            void (BrowseWindow::*slot)() =
+                b->objectName() == QStringLiteral("New")    ? &BrowseWindow::newBookmark
+                : b->objectName() == QStringLiteral("Edit") ? &BrowseWindow::editBookmark
+                                                            : &BrowseWindow::deleteBookmark;
+            connect(b, &QPushButton::clicked, this, slot);
+        }
         buttons->addWidget(b);
     }
     auto* close = button(this, "Cl&ose", "Close this window", true);
@@ -305,9 +315,12 @@ void BrowseWindow::buildControls()
 void BrowseWindow::buildContextMenu()
 {
     contextMenu_ = new QMenu(this);
-    for (const char* text : {"&Insert", "&Change", "&Delete"}) {
-        contextMenu_->addAction(QString::fromUtf8(text))->setEnabled(false);
-    }
+    connect(contextMenu_->addAction(QStringLiteral("&Insert")), &QAction::triggered, this,
+            &BrowseWindow::newBookmark);
+    connect(contextMenu_->addAction(QStringLiteral("&Change")), &QAction::triggered, this,
+            &BrowseWindow::editBookmark);
+    connect(contextMenu_->addAction(QStringLiteral("&Delete")), &QAction::triggered, this,
+            &BrowseWindow::deleteBookmark);
     contextMenu_->addSeparator();
     QAction* queryItem = contextMenu_->addAction(QStringLiteral("&Query"));
     QAction* resetItem = contextMenu_->addAction(QStringLiteral("&Reset"));
@@ -409,6 +422,36 @@ void BrowseWindow::resetQuery()
     reload();
 }
 
+void BrowseWindow::newBookmark()
+{
+    Record bookmark{bookmarkTable()};
+    bookmark.setText(BookmarkField::Category, variant_.category); // the category list's own
+    BookmarkFormWindow form(services_, bookmark, this);
+    form.exec();
+}
+
+void BrowseWindow::editBookmark()
+{
+    const int row = currentRow();
+    if (row < 0) {
+        return;
+    }
+    BookmarkFormWindow form(services_, model_->bookmark(row), this);
+    form.exec();
+}
+
+void BrowseWindow::deleteBookmark()
+{
+    const int row = currentRow();
+    if (row < 0) {
+        return;
+    }
+    const Record bookmark = model_->bookmark(row);
+    if (tessaly::deleteBookmark(services_.database(), bookmark) == kLevelDone) {
+        WindowRegister::instance().notifyBrowseWindows();
+    }
+}
+
 void BrowseWindow::copyAction()
 {
     const int row = currentRow();
@@ -432,8 +475,12 @@ void BrowseWindow::launchAction()
 
 void BrowseWindow::doubleClicked(const QModelIndex& index)
 {
-    if (!index.isValid() || services_.settings().doubleClickAction != "Start URL") {
-        return; // the bookmark form opens here once it exists
+    if (!index.isValid()) {
+        return;
+    }
+    if (services_.settings().doubleClickAction != "Start URL") {
+        editBookmark();
+        return;
     }
     const Record bookmark = model_->bookmark(index.row());
     const std::string location = actionText("URL", bookmark);
@@ -455,6 +502,20 @@ bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // Insert = "&New", Ctrl+Enter = "&Edit", Delete = "&Delete".
+        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            newBookmark();
+            return true;
+        }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & Qt::ControlModifier) != 0) {
+            editBookmark();
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            deleteBookmark();
+            return true;
+        }
         const QString text = key->text();
         if (!text.isEmpty() && text.at(0).isPrint() && key->modifiers() == Qt::NoModifier) {
             // Typing moves to the first row whose locator begins with it.

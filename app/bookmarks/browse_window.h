@@ -66,6 +66,11 @@ public:
 
     void copyAction();
     void launchAction();
+    // "&New", "&Edit", "&Delete": the bookmark form (delete asks and deletes
+    // without showing it).
+    void newBookmark();
+    void editBookmark();
+    void deleteBookmark();
     // "&Query": the Query Wizard on the list's query; "&Reset" drops it.
     void query();
     void resetQuery();

@@ -58,7 +58,7 @@ std::string keywordFromLocation(std::string_view location)
 }
 
 int saveBookmark(Database& database, const Record& original, Record& changed,
-                 const FormerLocations& formerLocations)
+                 const FormerLocations& formerLocations, const std::function<void()>& alsoWrite)
 {
     FileManager& bookmarks = database.bookmarks();
     if (const int level = bookmarks.validateRecord(changed); level != kLevelDone) {
@@ -89,6 +89,9 @@ int saveBookmark(Database& database, const Record& original, Record& changed,
         }
         moveRows(database.keywords(), former, final);
         moveRows(database.details(), former, final);
+    }
+    if (alsoWrite) {
+        alsoWrite();
     }
     const EngineStatus committed = engine.commit();
     relations.close();

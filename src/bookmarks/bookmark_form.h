@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -23,8 +24,11 @@ using FormerLocations = std::set<std::string>;
 // one transaction, so rows never point at a location that is not stored. A
 // row that cannot be moved is deleted. Returns the level of the message
 // raised, 0 when saved.
+// `alsoWrite`, when given, runs inside the same transaction after the
+// bookmark was written (the form writes its keyword and detail rows there).
 int saveBookmark(Database& database, const Record& original, Record& changed,
-                 const FormerLocations& formerLocations);
+                 const FormerLocations& formerLocations,
+                 const std::function<void()>& alsoWrite = {});
 
 // A delete request: when the bookmark came from a .url shortcut that still
 // exists, asks "Delete original MSIE shortcut?" (deleting it on Yes), then

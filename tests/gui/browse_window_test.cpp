@@ -1,3 +1,4 @@
+#include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
 #include "core/services.h"
 #include "core/tables.h"
@@ -177,7 +178,19 @@ private Q_SLOTS:
         QCOMPARE(minimise.count(), 1);
 
         f.services.settings().doubleClickAction = "Edit Record";
+        QString formTitle;
+        auto* poll = new QTimer(&list);
+        connect(poll, &QTimer::timeout, &list, [&formTitle, poll] {
+            if (auto* form =
+                    qobject_cast<gui::BookmarkFormWindow*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                formTitle = form->windowTitle();
+                form->reject();
+            }
+        });
+        poll->start(10);
         Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
+        QCOMPARE(formTitle, QStringLiteral("Edit Location")); // any other setting edits
         QCOMPARE(f.opener.opened.size(), std::size_t{1});
     }
 

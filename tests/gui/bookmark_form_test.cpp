@@ -1,0 +1,162 @@
+#include "bookmarks/bookmark_form_window.h"
+#include "bookmarks/categories.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/picture.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace tessaly;
+using gui::BookmarkFormWindow;
+
+namespace {
+
+struct Fixture {
+    test::TempFolder folder;
+    test::TempFolder prefix;
+    test::ScriptedUi ui;
+    Services services{ui, folder.path(), prefix.path()};
+    Database& db() { return services.database(); }
+
+    Fixture()
+    {
+        services.start();
+        for (const char* name : {"News", "_After All", "Weather"}) {
+            Record c{categoryTable()};
+            c.setText(CategoryField::Category, name);
+            saveCategory(db(), Record{categoryTable()}, c);
+        }
+    }
+
+    Record stored(const std::string& location)
+    {
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        db().bookmarks().use();
+        db().bookmarks().tryFetch(0, r);
+        db().bookmarks().close();
+        return r;
+    }
+
+    std::vector<std::string> keywords()
+    {
+        std::vector<std::string> out;
+        db().keywords().use();
+        Record r{keywordTable()};
+        db().keywords().file().set(0);
+        while (db().keywords().file().next(r).ok()) {
+            out.push_back(r.text(KeywordField::Location) + "|" + r.text(KeywordField::Keyword));
+        }
+        db().keywords().close();
+        return out;
+    }
+};
+
+} // namespace
+
+class BookmarkFormTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void newBookmarkWithAGuessedKeyword()
+    {
+        Fixture f;
+        Record fresh{bookmarkTable()};
+        BookmarkFormWindow form(f.services, fresh);
+        QCOMPARE(form.windowTitle(), QStringLiteral("New Location"));
+        QStringList offered;
+        for (int i = 0; i < form.categoryBox()->count(); ++i) {
+            offered << form.categoryBox()->itemText(i);
+        }
+        QCOMPARE(offered, (QStringList{"News", "Weather"})); // no reserved names
+        form.locationEdit()->setText("http://weather.example/");
+        form.locationAccepted();
+        form.descriptionEdit()->setText("The Online Weather");
+        form.descriptionAccepted();
+        QCOMPARE(form.keywordEdit()->text(), QStringLiteral("Weather"));
+        form.categoryBox()->setCurrentText("weather");
+        QVERIFY(form.categoryAccepted()); // letter case does not matter
+        form.ratingBox()->setValue(8);
+        form.keywordTable()->insertRow(0);
+        form.keywordTable()->setItem(0, 0, new QTableWidgetItem("forecast"));
+        form.setDatePicker([](const QString& caption, std::int32_t) {
+            return caption == "Select last visit date" ? dates::dayNumber(2026, 12, 1) : 0;
+        });
+        form.pickDate(form.lastVisitEdit(), "Select last visit date");
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        const Record r = f.stored("http://weather.example/");
+        QCOMPARE(r.text(BookmarkField::Category), std::string{"weather"}); // kept as typed
+        QCOMPARE(r.number(BookmarkField::Rating), 8);
+        QCOMPARE(r.number(BookmarkField::LastVisit), dates::dayNumber(2026, 12, 1));
+        QCOMPARE(f.keywords(), (std::vector<std::string>{"http://weather.example/|forecast"}));
+    }
+
+    void anExistingKeywordStaysAndAnUnknownCategoryStops()
+    {
+        Fixture f;
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        form.keywordEdit()->setText("Mine");
+        form.descriptionEdit()->setText("The Online Weather");
+        form.descriptionAccepted();
+        QCOMPARE(form.keywordEdit()->text(), QStringLiteral("Mine"));
+        form.categoryBox()->setCurrentText("Nowhere");
+        QVERIFY(!form.categoryAccepted());
+        QCOMPARE(f.ui.last().title, std::string{"Field contents error"});
+        form.locationEdit()->setText("http://x/");
+        form.accept();
+        QVERIFY(form.result() != QDialog::Accepted);
+        QCOMPARE(f.stored("http://x/").position, std::int64_t{0});
+    }
+
+    void rowsFollowTheLocationFromAToBToD()
+    {
+        Fixture f;
+        {
+            Record a{bookmarkTable()};
+            BookmarkFormWindow form(f.services, a);
+            form.locationEdit()->setText("http://a/");
+            form.categoryBox()->setCurrentText("News");
+            form.keywordTable()->insertRow(0);
+            form.keywordTable()->setItem(0, 0, new QTableWidgetItem("one"));
+            form.accept();
+        }
+        BookmarkFormWindow edit(f.services, f.stored("http://a/"));
+        QCOMPARE(edit.windowTitle(), QStringLiteral("Edit Location"));
+        QCOMPARE(edit.keywordTable()->rowCount(), 1);
+        edit.locationEdit()->setText("http://b/");
+        edit.locationAccepted();
+        edit.locationEdit()->setText("http://d/");
+        edit.accept();
+        QCOMPARE(edit.result(), int(QDialog::Accepted));
+        QCOMPARE(f.keywords(), (std::vector<std::string>{"http://d/|one"}));
+        QCOMPARE(f.stored("http://a/").position, std::int64_t{0});
+    }
+
+    void cancellingChangesAsksFirst()
+    {
+        Fixture f;
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        QSignalSpy finished(&form, &QDialog::finished);
+        form.reject();
+        QCOMPARE(finished.count(), 1); // nothing changed: no question
+        BookmarkFormWindow changed(f.services, Record{bookmarkTable()});
+        QSignalSpy changedFinished(&changed, &QDialog::finished);
+        changed.locationEdit()->setText("http://typed/");
+        f.ui.answers = {ButtonNo};
+        changed.reject();
+        QCOMPARE(f.ui.last().title, std::string{"Changes will be lost!"});
+        QCOMPARE(changedFinished.count(), 0);
+    }
+};
+
+QTEST_MAIN(BookmarkFormTest)
+#include "bookmark_form_test.moc"
