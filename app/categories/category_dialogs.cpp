@@ -1,5 +1,6 @@
 #include "categories/category_dialogs.h"
 
+#include "bookmarks/bookmark_form.h"
 #include "bookmarks/categories.h"
 #include "categories/category_table.h"
 #include "core/database.h"
@@ -196,12 +197,41 @@ CategoryForm::CategoryForm(Database& database, Record category, bool withChildre
             readOnlyTable(locations, {QStringLiteral("Description"), QStringLiteral("Location")});
         locationsLayout->addWidget(locationsTable_);
         auto* locationButtons = new QHBoxLayout;
-        // The bookmark form opens from here once it exists.
         for (const char* text : {"&New", "&Edit", "&Delete"}) {
             auto* b = new QPushButton(QString::fromUtf8(text), locations);
-            b->setEnabled(false);
+            b->setObjectName(QStringLiteral("Location") +
+                             QString::fromUtf8(text).remove(QLatin1Char('&')));
+            b->setEnabled(false); // until the form knows how to open bookmarks
             locationButtons->addWidget(b);
+            locationButtons_ << b;
         }
+        const auto selected = [this]() -> const Record* {
+            const int row = locationsTable_->currentRow();
+            return row >= 0 && static_cast<std::size_t>(row) < locationRows_.size()
+                       ? &locationRows_[static_cast<std::size_t>(row)]
+                       : nullptr;
+        };
+        connect(locationButtons_[0], &QPushButton::clicked, this, [this] {
+            // A new bookmark made here starts with this category.
+            Record bookmark{bookmarkTable()};
+            bookmark.setText(BookmarkField::Category, original_.text(CategoryField::Category));
+            openBookmarkForm_(bookmark);
+            loadLocations();
+        });
+        connect(locationButtons_[1], &QPushButton::clicked, this, [this, selected] {
+            if (const Record* bookmark = selected()) {
+                openBookmarkForm_(*bookmark);
+                loadLocations();
+            }
+        });
+        connect(locationButtons_[2], &QPushButton::clicked, this, [this, selected] {
+            if (const Record* bookmark = selected()) {
+                if (deleteBookmark(database_, *bookmark) == kLevelDone) {
+                    WindowRegister::instance().notifyBrowseWindows();
+                }
+                loadLocations();
+            }
+        });
         locationsLayout->addLayout(locationButtons);
         tabs->addTab(locations, QStringLiteral("Locations"));
         loadHtml();
@@ -225,11 +255,22 @@ void CategoryForm::loadHtml()
     }
 }
 
+void CategoryForm::setBookmarkFormOpener(BookmarkFormOpener opener)
+{
+    openBookmarkForm_ = std::move(opener);
+    const bool stored = original_.position != 0;
+    for (QPushButton* b : locationButtons_) {
+        b->setEnabled(openBookmarkForm_ != nullptr && stored);
+    }
+}
+
 void CategoryForm::loadLocations()
 {
     if (locationsTable_ == nullptr || original_.position == 0) {
         return;
     }
+    locationRows_.clear();
+    locationsTable_->setRowCount(0);
     FileManager& bookmarks = database_.bookmarks();
     if (bookmarks.use() != kLevelDone) {
         return;
@@ -243,6 +284,7 @@ void CategoryForm::loadLocations()
     Record row{bookmarkTable()};
     int count = 0;
     while (file.next(row).ok() && row.text(BookmarkField::Category) == name) {
+        locationRows_.push_back(row);
         locationsTable_->setRowCount(count + 1);
         locationsTable_->setItem(
             count, 0,

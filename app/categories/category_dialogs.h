@@ -3,11 +3,15 @@
 #include "core/record.h"
 
 #include <QDialog>
+#include <QList>
+
+#include <functional>
 
 #include <optional>
 #include <string>
 
 class QButtonGroup;
+class QPushButton;
 class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
@@ -65,8 +69,15 @@ class CategoryForm final : public QDialog {
     Q_OBJECT
 
 public:
+    // Opens the bookmark form on a bookmark (position 0: a new one).
+    using BookmarkFormOpener = std::function<void(const Record& bookmark)>;
+
     CategoryForm(Database& database, Record category, bool withChildren = true,
                  QWidget* parent = nullptr);
+
+    // The Locations tab's "&New" and "&Edit" open the bookmark form through
+    // this; without it they stay disabled.
+    void setBookmarkFormOpener(BookmarkFormOpener opener);
     void accept() override;
     void reject() override;
 
@@ -92,6 +103,9 @@ private:
     QTableWidget* htmlTable_ = nullptr;
     QTableWidget* locationsTable_ = nullptr;
     std::vector<Record> htmlRows_;
+    std::vector<Record> locationRows_;
+    BookmarkFormOpener openBookmarkForm_;
+    QList<QPushButton*> locationButtons_;
 };
 
 } // namespace tessaly::gui

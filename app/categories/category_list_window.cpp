@@ -19,8 +19,10 @@ namespace tessaly::gui {
 
 CategoryListWindow::CategoryListWindow(Database& database,
                                        std::function<void(const ListVariant&)> openList,
-                                       QWidget* parent)
-    : QWidget(parent), database_(database), openList_(std::move(openList))
+                                       QWidget* parent,
+                                       std::function<void(const Record&)> openBookmarkForm)
+    : QWidget(parent), database_(database), openList_(std::move(openList)),
+      openBookmarkForm_(std::move(openBookmarkForm))
 {
     setObjectName(QString::fromUtf8(kName));
     setWindowTitle(QStringLiteral("Browse Categories"));
@@ -95,6 +97,9 @@ void CategoryListWindow::editCategory()
 {
     if (const Record* category = table_->current()) {
         CategoryForm form(database_, *category, true, this);
+        if (openBookmarkForm_) {
+            form.setBookmarkFormOpener(openBookmarkForm_);
+        }
         form.exec();
     }
 }

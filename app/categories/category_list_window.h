@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bookmarks/list_variant.h"
+#include "core/record.h"
 
 #include <QWidget>
 
@@ -23,9 +24,11 @@ class CategoryListWindow final : public QWidget {
 public:
     static constexpr const char* kName = "BrowseCategories";
 
-    // `openList` opens a list window (the frame's).
+    // `openList` opens a list window (the frame's); `openBookmarkForm` the
+    // bookmark form on a bookmark (empty: the Locations tab cannot edit).
     CategoryListWindow(Database& database, std::function<void(const ListVariant&)> openList,
-                       QWidget* parent = nullptr);
+                       QWidget* parent = nullptr,
+                       std::function<void(const Record&)> openBookmarkForm = {});
 
     CategoryTable* table() const { return table_; }
     void reload();
@@ -38,6 +41,7 @@ public:
 private:
     Database& database_;
     std::function<void(const ListVariant&)> openList_;
+    std::function<void(const Record&)> openBookmarkForm_;
     CategoryTable* table_ = nullptr;
 };
 

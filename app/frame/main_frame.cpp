@@ -1,5 +1,6 @@
 #include "frame/main_frame.h"
 
+#include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
 #include "categories/category_list_window.h"
 #include "core/services.h"
@@ -329,8 +330,12 @@ void MainFrame::openCategoryList()
     if (WindowRegister::instance().activate(QString::fromUtf8(CategoryListWindow::kName))) {
         return;
     }
-    auto* list = new CategoryListWindow(services_.database(),
-                                        [this](const ListVariant& variant) { openList(variant); });
+    auto* list = new CategoryListWindow(
+        services_.database(), [this](const ListVariant& variant) { openList(variant); }, nullptr,
+        [this](const Record& bookmark) {
+            BookmarkFormWindow form(services_, bookmark, this);
+            form.exec();
+        });
     list->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);

@@ -148,6 +148,26 @@ private Q_SLOTS:
         QCOMPARE(list.table()->rowCount(), 2);
     }
 
+    void theLocationsTabEditsTheCategorysBookmarks()
+    {
+        Fixture f;
+        gui::CategoryForm form(f.db(), f.stored("News"));
+        QVERIFY(!form.findChild<QPushButton*>("LocationNew")->isEnabled()); // no opener yet
+        std::vector<std::string> opened;
+        form.setBookmarkFormOpener([&](const Record& bookmark) {
+            opened.push_back(bookmark.text(BookmarkField::Category) + "|" +
+                             bookmark.text(BookmarkField::Location));
+        });
+        form.findChild<QPushButton*>("LocationNew")->click();
+        form.locationsTable()->selectRow(1);
+        form.findChild<QPushButton*>("LocationEdit")->click();
+        QCOMPARE(opened, (std::vector<std::string>{"News|", "News|http://n1/"}));
+        form.locationsTable()->selectRow(0);
+        f.ui.answers = {ButtonYes};
+        form.findChild<QPushButton*>("LocationDelete")->click();
+        QCOMPARE(form.locationsTable()->rowCount(), 2);
+    }
+
     void htmlFormStartsBeforeCategory()
     {
         Fixture f;
