@@ -5,6 +5,7 @@
 #include "bookmarks/dropped_shortcut.h"
 #include "bookmarks/list_actions.h"
 #include "bookmarks/list_layout.h"
+#include "bookmarks/new_bookmark_wizard.h"
 #include "core/services.h"
 #include "core/tables.h"
 #include "framework/dates.h"
@@ -194,7 +195,8 @@ void BrowseWindow::buildControls()
         {"Copy highlighted URL to the clipboard", "clipboard", true, &BrowseWindow::copyAction},
         {"Launch using the default program", "add_url", true, &BrowseWindow::launchAction},
         {"Download URL(s) to a local folder", "print", false, nullptr},
-        {"Get current URL from an open browser window", "add_url", false, nullptr},
+        {"Get current URL from an open browser window", "add_url", true,
+         &BrowseWindow::getUrlFromBrowser},
     };
     for (const auto& t : toolButtons) {
         QAction* a = tools->addAction(themedIcon({}, QString::fromUtf8(t.icon)), QString{});
@@ -333,7 +335,8 @@ void BrowseWindow::buildContextMenu()
             &QAction::triggered, this, &BrowseWindow::copyAction);
     connect(contextMenu_->addAction(QStringLiteral("Launch URL")), &QAction::triggered, this,
             &BrowseWindow::launchAction);
-    contextMenu_->addAction(QStringLiteral("Get current URL from browser"))->setEnabled(false);
+    connect(contextMenu_->addAction(QStringLiteral("Get current URL from browser")),
+            &QAction::triggered, this, &BrowseWindow::getUrlFromBrowser);
     contextMenu_->addSeparator();
     contextMenu_->addAction(QStringLiteral("&Test"))->setEnabled(false);
     contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
@@ -419,6 +422,14 @@ void BrowseWindow::resetQuery()
     queryText_.clear();
     rows_->setFilter(rowFilter({}));
     updateQueryControls();
+    reload();
+}
+
+void BrowseWindow::getUrlFromBrowser()
+{
+    // The pending address stays as it is; the list reloads afterwards.
+    NewBookmarkWizard wizard(services_, candidateSource_, this);
+    wizard.exec();
     reload();
 }
 

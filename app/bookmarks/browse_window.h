@@ -3,6 +3,7 @@
 #include "bookmarks/bookmark_list_model.h"
 #include "bookmarks/list_rows.h"
 #include "bookmarks/list_variant.h"
+#include "platform/browser_addresses.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -71,6 +72,12 @@ public:
     void newBookmark();
     void editBookmark();
     void deleteBookmark();
+    // "Get current URL from browser": the new-bookmark wizard, then a reload.
+    void getUrlFromBrowser();
+    void setCandidateSource(std::function<std::vector<BrowserCandidate>()> source)
+    {
+        candidateSource_ = std::move(source);
+    }
     // "&Query": the Query Wizard on the list's query; "&Reset" drops it.
     void query();
     void resetQuery();
@@ -128,6 +135,7 @@ private:
     QPushButton* resetButton_ = nullptr;
     Today today_;
     std::function<void(const QRect&)> saveGeometry_;
+    std::function<std::vector<BrowserCandidate>()> candidateSource_;
     QString typed_;
     QElapsedTimer typing_;
 };

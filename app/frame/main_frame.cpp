@@ -2,6 +2,7 @@
 
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
+#include "bookmarks/new_bookmark_wizard.h"
 #include "categories/category_list_window.h"
 #include "core/services.h"
 #include "core/settings.h"
@@ -108,6 +109,11 @@ void MainFrame::wireActions()
     wire("BrowseByKeyword", [this] { openList(keywordListVariant()); });
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     wire("BrowseCategories", &MainFrame::openCategoryList);
+    wire("GetUrlFromBrowser", [this] {
+        // The wizard then looks for the address in a browser window.
+        services_.pendingAddress().clear();
+        runNewBookmarkWizard();
+    });
     action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
@@ -194,8 +200,10 @@ bool MainFrame::initialise()
     connect(tray_.get(), &TrayIcon::helpRequested, action(QStringLiteral("HelpContents")),
             &QAction::trigger);
     connect(tray_.get(), &TrayIcon::exitRequested, this, &QWidget::close);
-    connect(tray_.get(), &TrayIcon::addNewUrlRequested, this, &MainFrame::restoreFrame);
-    tray_->addNewUrlAction()->setEnabled(false); // the new-bookmark wizard comes later
+    connect(tray_.get(), &TrayIcon::addNewUrlRequested, this, [this] {
+        restoreFrame();
+        runNewBookmarkWizard();
+    });
     for (QAction* a : tray_->popup()->actions()) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
     }
@@ -323,6 +331,12 @@ void MainFrame::startUp()
 void MainFrame::openBookmarkList()
 {
     openList(bookmarkListVariant());
+}
+
+void MainFrame::runNewBookmarkWizard()
+{
+    NewBookmarkWizard wizard(services_, candidateSource_, this);
+    wizard.exec();
 }
 
 void MainFrame::openCategoryList()

@@ -5,6 +5,7 @@
 #include "frame/help_window.h"
 #include "frame/splash_window.h"
 #include "framework/message_manager.h"
+#include "platform/browser_addresses.h"
 #include "platform/launcher.h"
 
 #include <QLabel>
@@ -72,6 +73,13 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // The new-bookmark wizard on the pending address or a browser's.
+    void runNewBookmarkWizard();
+    // Where the wizard looks for browser addresses; tests put in their own.
+    void setCandidateSource(std::function<std::vector<BrowserCandidate>()> source)
+    {
+        candidateSource_ = std::move(source);
+    }
     // Opens the category list, single.
     void openCategoryList();
     // Opens a list window (the bookmark list or a variant), single.
@@ -118,6 +126,7 @@ private:
     QPrinter printer_;
     DesktopOpener desktopOpener_;
     Opener* opener_ = &desktopOpener_;
+    std::function<std::vector<BrowserCandidate>()> candidateSource_;
     Clock clock_;
     PasswordAsker askPassword_;
     int bodyInFrame_ = -1;

@@ -50,6 +50,9 @@ public:
     Settings& settings() { return settings_; }
     SettingsStore& settingsStore() { return *settingsStore_; }
     SharedFileNames& fileNames() { return fileNames_; }
+    // The pending address the frame, the lists, the imports and the
+    // new-bookmark wizard share.
+    FixedText<255>& pendingAddress() { return pendingAddress_; }
 
     // What start-up and shutdown did, one line per step, in order.
     const std::vector<std::string>& steps() const { return steps_; }
@@ -72,6 +75,7 @@ private:
     Settings settings_;
     std::unique_ptr<SettingsStore> settingsStore_;
     SharedFileNames fileNames_;
+    FixedText<255> pendingAddress_;
     std::vector<std::string> steps_;
 };
 

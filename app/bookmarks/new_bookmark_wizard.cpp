@@ -1,0 +1,269 @@
+#include "bookmarks/new_bookmark_wizard.h"
+
+#include "bookmarks/categories.h"
+#include "bookmarks/x11_window_titles.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "framework/dialog_units.h"
+#include "framework/icons.h"
+#include "framework/picture.h"
+#include "framework/text.h"
+#include "import/category_guess.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+namespace tessaly::gui {
+
+namespace {
+
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::vector<BrowserCandidate> desktopCandidates()
+{
+    const char* home = std::getenv("HOME");
+    std::vector<BrowserCandidate> found = firefoxCandidates(home != nullptr ? home : ".");
+    for (BrowserCandidate& c : x11TitleCandidates()) {
+        addCandidate(found, std::move(c));
+    }
+    return found;
+}
+
+QWidget* withNote(QWidget* field, const char* note)
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(field);
+    layout->addWidget(new QLabel(QString::fromUtf8(note)), 1);
+    return row;
+}
+
+} // namespace
+
+NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candidates,
+                                     QWidget* parent)
+    : QDialog(parent), services_(services)
+{
+    setObjectName(QStringLiteral("Wizard:NewURL"));
+    setWindowTitle(QStringLiteral("New Location"));
+    setWindowIcon(programIcon());
+    setMinimumSize(fromDialogUnits(this, 320, 180));
+    auto* layout = new QVBoxLayout(this);
+    pages_ = new QStackedWidget(this);
+    layout->addWidget(pages_, 1);
+
+    const std::string pending = text::lower(services_.pendingAddress().str());
+    const bool givenAddress = pending.find("http:") != std::string::npos ||
+                              pending.find("ftp:") != std::string::npos ||
+                              pending.find("www.") != std::string::npos;
+    if (!givenAddress) {
+        candidates_ = candidates ? candidates() : desktopCandidates();
+    }
+    if (candidates_.size() >= 2) {
+        browserPage_ = new QWidget(pages_);
+        auto* b = new QVBoxLayout(browserPage_);
+        b->addWidget(
+            new QLabel(QStringLiteral("Select the browser window to capture, then press Next."),
+                       browserPage_));
+        candidateTable_ = new QTableWidget(static_cast<int>(candidates_.size()), 2, browserPage_);
+        candidateTable_->setHorizontalHeaderLabels(
+            {QStringLiteral("Browser Window"), QStringLiteral("URL")});
+        candidateTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        candidateTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        candidateTable_->verticalHeader()->hide();
+        candidateTable_->horizontalHeader()->setStretchLastSection(true);
+        for (std::size_t i = 0; i < candidates_.size(); ++i) {
+            candidateTable_->setItem(static_cast<int>(i), 0,
+                                     new QTableWidgetItem(q(candidates_[i].title)));
+            candidateTable_->setItem(static_cast<int>(i), 1,
+                                     new QTableWidgetItem(q(candidates_[i].address)));
+        }
+        candidateTable_->selectRow(0);
+        b->addWidget(candidateTable_);
+        pages_->addWidget(browserPage_);
+    }
+
+    auto* general = new QWidget(pages_);
+    auto* g = new QFormLayout(general);
+    location_ = new QLineEdit(general);
+    location_->setMaxLength(255);
+    auto* analyze = new QPushButton(QStringLiteral("Analy&ze"), general);
+    analyze->setToolTip(QStringLiteral("Retrieve and analyze HTML from this location"));
+    analyze->setEnabled(false); // the page analysis comes with its own issue
+    auto* locationRow = new QHBoxLayout;
+    locationRow->addWidget(location_, 1);
+    locationRow->addWidget(analyze);
+    g->addRow(QStringLiteral("&Location:"), locationRow);
+    description_ = new QLineEdit(general);
+    description_->setMaxLength(255);
+    g->addRow(QStringLiteral("&Description:"), description_);
+    category_ = new QComboBox(general);
+    category_->setEditable(true);
+    for (const Record& c : listCategories(services_.database(), false)) {
+        category_->addItem(q(c.text(CategoryField::Category)));
+    }
+    category_->setCurrentIndex(category_->count() > 0 ? 0 : -1);
+    auto* browse = new QPushButton(QStringLiteral("&Browse"), general);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        if (const auto chosen =
+                services_.messages().ui().pickCategory(category_->currentText().toStdString())) {
+            category_->setCurrentText(q(*chosen));
+        }
+    });
+    auto* categoryRow = new QHBoxLayout;
+    categoryRow->addWidget(category_, 1);
+    categoryRow->addWidget(browse);
+    g->addRow(QStringLiteral("&Category:"), categoryRow);
+    rating_ = new QSpinBox(general);
+    rating_->setRange(0, 99);
+    rating_->setSpecialValueText(QStringLiteral(" "));
+    g->addRow(QStringLiteral("&Rating:"), withNote(rating_, "<<-  Rate this site"));
+    keyword_ = new QLineEdit(general);
+    keyword_->setMaxLength(20);
+    g->addRow(QStringLiteral("&Keyword:"),
+              withNote(keyword_, "<<-  Use any primary keyword you wish to sort on"));
+    comments_ = new QPlainTextEdit(general);
+    g->addRow(QStringLiteral("Comments:"), comments_);
+    userName_ = new QLineEdit(general);
+    userName_->setMaxLength(40);
+    g->addRow(QStringLiteral("User Name:"), userName_);
+    password_ = new QLineEdit(general);
+    password_->setMaxLength(20);
+    g->addRow(QStringLiteral("Password:"), password_);
+    pages_->addWidget(general);
+
+    auto* site = new QWidget(pages_);
+    auto* si = new QFormLayout(site);
+    siteInfo_ = new QPlainTextEdit(site);
+    si->addRow(QStringLiteral("&Site Info:"), siteInfo_);
+    email_ = new QLineEdit(site);
+    email_->setMaxLength(60);
+    si->addRow(QStringLiteral("&E-mail address:"), email_);
+    expires_ = new QLineEdit(site);
+    si->addRow(QStringLiteral("&Expires:"), expires_);
+    pages_->addWidget(site);
+
+    auto* buttons = new QHBoxLayout;
+    backButton_ = new QPushButton(QStringLiteral("&Back"), this);
+    nextButton_ = new QPushButton(QStringLiteral("&Next"), this);
+    finishButton_ = new QPushButton(QStringLiteral("&Finish"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    buttons->addStretch();
+    for (QPushButton* b : {backButton_, nextButton_, finishButton_, cancel}) {
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+    connect(backButton_, &QPushButton::clicked, this, &NewBookmarkWizard::back);
+    connect(nextButton_, &QPushButton::clicked, this, &NewBookmarkWizard::next);
+    connect(finishButton_, &QPushButton::clicked, this, &NewBookmarkWizard::finish);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(location_, &QLineEdit::editingFinished, this, &NewBookmarkWizard::locationAccepted);
+    connect(description_, &QLineEdit::editingFinished, this,
+            &NewBookmarkWizard::descriptionAccepted);
+
+    if (givenAddress) {
+        location_->setText(q(std::string{text::trim(services_.pendingAddress().str())}));
+    } else if (candidates_.size() == 1) {
+        takeCandidate(candidates_.front());
+    }
+    former_.insert(location_->text().toStdString());
+    updateButtons();
+}
+
+int NewBookmarkWizard::currentPage() const
+{
+    return pages_->currentIndex();
+}
+
+void NewBookmarkWizard::takeCandidate(const BrowserCandidate& candidate)
+{
+    location_->setText(q(candidate.address));
+    description_->setText(q(candidate.title));
+    locationAccepted();
+}
+
+void NewBookmarkWizard::updateButtons()
+{
+    backButton_->setEnabled(pages_->currentIndex() > 0);
+    nextButton_->setEnabled(pages_->currentIndex() < pages_->count() - 1);
+}
+
+void NewBookmarkWizard::next()
+{
+    if (browserPage_ != nullptr && pages_->currentWidget() == browserPage_) {
+        const int row = candidateTable_->currentRow();
+        if (row >= 0) {
+            takeCandidate(candidates_[static_cast<std::size_t>(row)]);
+        }
+    }
+    pages_->setCurrentIndex(std::min(pages_->currentIndex() + 1, pages_->count() - 1));
+    updateButtons();
+}
+
+void NewBookmarkWizard::back()
+{
+    pages_->setCurrentIndex(std::max(pages_->currentIndex() - 1, 0));
+    updateButtons();
+}
+
+void NewBookmarkWizard::locationAccepted()
+{
+    if (text::trim(keyword_->text().toStdString()).empty()) {
+        keyword_->setText(q(keywordFromLocation(location_->text().toStdString())));
+    }
+    former_.insert(location_->text().toStdString());
+}
+
+void NewBookmarkWizard::descriptionAccepted()
+{
+    if (text::trim(keyword_->text().toStdString()).empty()) {
+        keyword_->setText(q(guessCategory(description_->text().toStdString())));
+    }
+}
+
+void NewBookmarkWizard::finish()
+{
+    Record bookmark{bookmarkTable()};
+    bookmark.setText(BookmarkField::Location, text::trim(location_->text().toStdString()));
+    bookmark.setText(BookmarkField::Description, description_->text().toStdString());
+    bookmark.setText(BookmarkField::Category, category_->currentText().toStdString());
+    bookmark.setNumber(BookmarkField::Rating, rating_->value());
+    bookmark.setText(BookmarkField::Keyword, keyword_->text().toStdString());
+    bookmark.setText(BookmarkField::Comments, comments_->toPlainText().toStdString());
+    bookmark.setText(BookmarkField::UserName, userName_->text().toStdString());
+    bookmark.setText(BookmarkField::Password, password_->text().toStdString());
+    bookmark.setText(BookmarkField::SiteInfo, siteInfo_->toPlainText().toStdString());
+    bookmark.setText(BookmarkField::EmailAddress, email_->text().toStdString());
+    bookmark.setNumber(BookmarkField::Expires,
+                       parseDate(expires_->text().toStdString(), Picture::parse("@d17b"),
+                                 QDate::currentDate().year()));
+    Database& db = services_.database();
+    db.keywords().use();
+    db.details().use();
+    const int level = saveBookmark(db, Record{bookmarkTable()}, bookmark, former_);
+    db.details().close();
+    db.keywords().close();
+    // The wizard sends no refresh notice; a list that started it reloads.
+    if (level == kLevelDone) {
+        accept();
+    }
+}
+
+} // namespace tessaly::gui
