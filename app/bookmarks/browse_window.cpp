@@ -30,6 +30,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -100,7 +101,7 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
                                                                  : variant_.fixedKey);
     // The category list is all of one category: its locator is on the
     // description, the key's second field.
-    rows_->setLocatorComponent(variant_.category.empty() ? 0 : 1);
+    rows_->setLocatorComponent(variant_.category.empty() && !variant_.categoryRequired ? 0 : 1);
     rows_->setFilter(rowFilter({}));
     model_ = std::make_unique<BookmarkListModel>(
         *rows_, variant_.columns,
@@ -154,7 +155,11 @@ std::shared_ptr<const Expression> BrowseWindow::rowFilter(const std::string& que
 {
     std::string filter = query;
     if (!variant_.category.empty()) {
-        filter = "URL:Category = " + quotedText(variant_.category);
+        // The category as stored, letter case included (the key's own rule).
+        const std::string own = "URL:Category = " + quotedText(variant_.category);
+        filter = query.empty() ? own : own + " AND (" + query + ")";
+    } else if (variant_.categoryRequired) {
+        filter = "1 = 0"; // no category highlighted: no rows
     }
     if (filter.empty()) {
         return nullptr;
@@ -265,6 +270,18 @@ void BrowseWindow::buildControls()
     actionsLayout->addWidget(launchButton);
     layout->addWidget(actions);
     actions->setVisible(variant_.fullControls);
+    if (variant_.locateBox) {
+        auto* locateGroup = new QGroupBox(QStringLiteral("&Locate Description"), this);
+        auto* locateLayout = new QHBoxLayout(locateGroup);
+        auto* locateEdit = new QLineEdit(locateGroup);
+        locateEdit->setObjectName(QStringLiteral("LocateDescription"));
+        locateEdit->setMaxLength(255);
+        locateEdit->setToolTip(QStringLiteral("Description of site"));
+        locateLayout->addWidget(locateEdit);
+        connect(locateEdit, &QLineEdit::returnPressed, this,
+                [this, locateEdit] { locate(locateEdit->text()); });
+        layout->addWidget(locateGroup);
+    }
 
     auto* buttons = new QHBoxLayout;
     queryButton_ = button(this, "&Query", "View selected records", true);
@@ -412,7 +429,7 @@ void BrowseWindow::query()
         return;
     }
     queryText_ = std::string{text::fit(filter, 1024)};
-    rows_->setFilter(queryText_.empty() ? nullptr : expression);
+    rows_->setFilter(rowFilter(queryText_));
     updateQueryControls();
     reload();
 }
@@ -422,6 +439,13 @@ void BrowseWindow::resetQuery()
     queryText_.clear();
     rows_->setFilter(rowFilter({}));
     updateQueryControls();
+    reload();
+}
+
+void BrowseWindow::setCategory(const std::string& category)
+{
+    variant_.category = category;
+    rows_->setFilter(rowFilter(queryText_));
     reload();
 }
 

@@ -72,6 +72,8 @@ public:
     void newBookmark();
     void editBookmark();
     void deleteBookmark();
+    // Shows another category's bookmarks (the explorer view's right list).
+    void setCategory(const std::string& category);
     // "Get current URL from browser": the new-bookmark wizard, then a reload.
     void getUrlFromBrowser();
     void setCandidateSource(std::function<std::vector<BrowserCandidate>()> source)

@@ -140,3 +140,38 @@ ListVariant categoryListVariant(const std::string& category)
 }
 
 } // namespace tessaly::gui
+
+namespace tessaly::gui {
+
+ListVariant explorerListVariant()
+{
+    ListVariant v;
+    v.name = QStringLiteral("BrowseCategoriesAndURL");
+    v.title = QStringLiteral("Browse Locations by Category");
+    v.titleWithCount = false;
+    v.tabsOrder = false;
+    v.fixedKey = static_cast<int>(BookmarkKey::Category);
+    v.columns = {
+        iconColumn(),
+        {QStringLiteral("Description"), "@S100", f(BookmarkField::Description)},
+        {QStringLiteral("Location"), "@S255", f(BookmarkField::Location)},
+        {QStringLiteral("Rating"), "@N2b", f(BookmarkField::Rating)},
+        {QStringLiteral("Keyword"), "@s20", f(BookmarkField::Keyword)},
+        {QStringLiteral("Last Validated"), "@d17", f(BookmarkField::LastValidated)},
+        {QStringLiteral("Last Visit"), "@d17", f(BookmarkField::LastVisit)},
+        {QStringLiteral("Comments"), "@s255", f(BookmarkField::Comments)},
+        {QStringLiteral("User Name"), "@s40", f(BookmarkField::UserName)},
+        {QStringLiteral("Password"), "@s20", f(BookmarkField::Password)},
+        {QStringLiteral("Custom 1"), "@s60", f(BookmarkField::Custom1)},
+        {QStringLiteral("Custom 2"), "@s60", f(BookmarkField::Custom2)},
+        {QStringLiteral("Custom 3"), "@s60", f(BookmarkField::Custom3)},
+        {QStringLiteral("Site Info"), "@s255", f(BookmarkField::SiteInfo)},
+    };
+    v.queryTag = std::string{kQueryTagBookmarks};
+    v.queryFieldList = bookmarkQueryFieldList();
+    v.locateBox = true;
+    v.categoryRequired = true;
+    return v;
+}
+
+} // namespace tessaly::gui

@@ -34,11 +34,15 @@ struct ListVariant {
     std::string queryFieldList;
     std::string category; // the category list's category
     bool savesLayout = true;
+    bool locateBox = false;        // a "&Locate Description" box instead of typing
+    bool categoryRequired = false; // no category chosen: no rows
 };
 
 ListVariant bookmarkListVariant();
 ListVariant keywordListVariant();
 ListVariant detailListVariant();
 ListVariant categoryListVariant(const std::string& category);
+// The right-hand list of the explorer view: one category's bookmarks.
+ListVariant explorerListVariant();
 
 } // namespace tessaly::gui

@@ -2,6 +2,7 @@
 
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
+#include "bookmarks/explorer_window.h"
 #include "bookmarks/new_bookmark_wizard.h"
 #include "categories/category_list_window.h"
 #include "core/services.h"
@@ -109,6 +110,7 @@ void MainFrame::wireActions()
     wire("BrowseByKeyword", [this] { openList(keywordListVariant()); });
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     wire("BrowseCategories", &MainFrame::openCategoryList);
+    wire("BrowseByCategory", &MainFrame::openExplorer);
     wire("GetUrlFromBrowser", [this] {
         // The wizard then looks for the address in a browser window.
         services_.pendingAddress().clear();
@@ -324,13 +326,30 @@ void MainFrame::startUp()
                                                                     : QStringLiteral("Category");
     Q_EMIT startUpListRequested(startUpList_);
     if (startUpList_ == QStringLiteral("Location")) {
-        openBookmarkList(); // the explorer view for "Category" comes with its own window
+        openBookmarkList();
+    } else {
+        openExplorer();
     }
 }
 
 void MainFrame::openBookmarkList()
 {
     openList(bookmarkListVariant());
+}
+
+void MainFrame::openExplorer()
+{
+    if (WindowRegister::instance().activate(QString::fromUtf8(ExplorerWindow::kName))) {
+        return;
+    }
+    auto* explorer = new ExplorerWindow(services_, *opener_);
+    explorer->setAttribute(Qt::WA_DeleteOnClose);
+    connect(explorer->bookmarks(), &BrowseWindow::minimiseFrameRequested, this,
+            &QWidget::showMinimized);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(explorer);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(fromDialogUnits(this, 416, 173).expandedTo(mdiArea_->viewport()->size() * 0.92));
+    window->show();
 }
 
 void MainFrame::runNewBookmarkWizard()

@@ -80,6 +80,8 @@ public:
     {
         candidateSource_ = std::move(source);
     }
+    // Opens the explorer view, single.
+    void openExplorer();
     // Opens the category list, single.
     void openCategoryList();
     // Opens a list window (the bookmark list or a variant), single.

@@ -22,11 +22,15 @@ bool WindowRegister::activate(const QString& name)
     if (window == nullptr) {
         return false;
     }
-    // A list lives in an MDI child: bring that forward, restored.
-    QWidget* frame = window->parentWidget() != nullptr &&
-                             qobject_cast<QMdiSubWindow*>(window->parentWidget()) != nullptr
-                         ? window->parentWidget()
-                         : window;
+    // A list lives in an MDI child (perhaps inside another window): bring
+    // that forward, restored.
+    QWidget* frame = window;
+    for (QWidget* up = window->parentWidget(); up != nullptr; up = up->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow*>(up) != nullptr) {
+            frame = up;
+            break;
+        }
+    }
     if (frame->isMinimized()) {
         frame->showNormal();
     }

@@ -96,7 +96,7 @@ private Q_SLOTS:
                  QStringLiteral("View the contents of the help file"));
 
         // Commands whose windows arrive later wait, disabled.
-        for (const char* waiting : {"Import", "Export", "BrowseByCategory", "ReportWizard",
+        for (const char* waiting : {"Import", "Export", "AnalyzeMultiple", "ReportWizard",
                                     "ValidateMultiple", "ImportOld"}) {
             QVERIFY2(!frame.action(waiting)->isEnabled(), waiting);
         }
