@@ -56,8 +56,10 @@ int todayYear()
     return QDate::currentDate().year();
 }
 
+} // namespace
+
 // A calendar in a small dialog; the given day when cancelled.
-std::int32_t calendarPick(QWidget* parent, const QString& caption, std::int32_t day)
+std::int32_t BookmarkFormWindow::calendar(QWidget* parent, const QString& caption, std::int32_t day)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(caption);
@@ -77,6 +79,8 @@ std::int32_t calendarPick(QWidget* parent, const QString& caption, std::int32_t 
     const QDate chosen = calendar->selectedDate();
     return dates::dayNumber(chosen.year(), chosen.month(), chosen.day());
 }
+
+namespace {
 
 QTableWidget* rowsTable(QWidget* parent, const QStringList& headings)
 {
@@ -137,7 +141,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     setWindowIcon(programIcon());
     setMinimumSize(fromDialogUnits(this, 320, 180));
     pickDate_ = [this](const QString& caption, std::int32_t day) {
-        return calendarPick(this, caption, day);
+        return calendar(this, caption, day);
     };
     const Record& b = original_;
     former_.insert(std::string{text::clip(b.text(BookmarkField::Location))});

@@ -39,6 +39,8 @@ public:
     BookmarkFormWindow(Services& services, Record bookmark, QWidget* parent = nullptr);
 
     void setDatePicker(DatePicker picker) { pickDate_ = std::move(picker); }
+    // The calendar dialog the date buttons open.
+    static std::int32_t calendar(QWidget* parent, const QString& caption, std::int32_t day);
 
     void accept() override;
     void reject() override;

@@ -1,5 +1,6 @@
 #include "bookmarks/new_bookmark_wizard.h"
 
+#include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/categories.h"
 #include "bookmarks/x11_window_titles.h"
 #include "core/services.h"
@@ -61,6 +62,9 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
                                      QWidget* parent)
     : QDialog(parent), services_(services)
 {
+    pickDate_ = [this](const QString& caption, std::int32_t day) {
+        return BookmarkFormWindow::calendar(this, caption, day);
+    };
     setObjectName(QStringLiteral("Wizard:NewURL"));
     setWindowTitle(QStringLiteral("New Location"));
     setWindowIcon(programIcon());
@@ -157,7 +161,18 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     email_->setMaxLength(60);
     si->addRow(QStringLiteral("&E-mail address:"), email_);
     expires_ = new QLineEdit(site);
-    si->addRow(QStringLiteral("&Expires:"), expires_);
+    auto* expiresButton = new QPushButton(QStringLiteral("..."), site);
+    connect(expiresButton, &QPushButton::clicked, this, [this] {
+        const Picture picture = Picture::parse("@d17b");
+        const std::int32_t day =
+            parseDate(expires_->text().toStdString(), picture, QDate::currentDate().year());
+        const std::int32_t chosen = pickDate_(QStringLiteral("Select Expiry Date"), day);
+        expires_->setText(q(format(static_cast<double>(chosen), "@d17b")));
+    });
+    auto* expiresRow = new QHBoxLayout;
+    expiresRow->addWidget(expires_, 1);
+    expiresRow->addWidget(expiresButton);
+    si->addRow(QStringLiteral("&Expires:"), expiresRow);
     pages_->addWidget(site);
 
     auto* buttons = new QHBoxLayout;

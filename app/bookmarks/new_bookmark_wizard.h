@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -71,6 +72,7 @@ private:
     QPlainTextEdit* siteInfo_ = nullptr;
     QLineEdit* email_ = nullptr;
     QLineEdit* expires_ = nullptr;
+    std::function<std::int32_t(const QString&, std::int32_t)> pickDate_;
     QPushButton* backButton_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QPushButton* finishButton_ = nullptr;
