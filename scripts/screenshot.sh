@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Starts tessaly under Xvfb with a window manager and a tray and saves a
-# screenshot: ./scripts/screenshot.sh [OUT.png] [BOOKMARKS] (default
+# screenshot: ./scripts/screenshot.sh [OUT.png] [BOOKMARKS] [VIEW] (default
 # docs/frame.png, no bookmarks). With BOOKMARKS, the data folder is filled
-# through tessaly-cli first and the bookmark list shows them. Needs a build
-# in build/ (./scripts/test.sh makes one).
+# through tessaly-cli first and the bookmark list shows them. VIEW "form"
+# opens the bookmark form on the first row; "explorer" starts with the
+# explorer view. Needs a build in build/ (./scripts/test.sh makes one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/frame.png}
 count=${2:-0}
+view=${3:-list}
 tessaly=${TESSALY:-build/app/tessaly}
 cli=${TESSALY_CLI:-build/cli/tessaly-cli}
 [[ -x $tessaly && -x $cli ]] || { echo "no $tessaly or $cli: build first (./scripts/test.sh)"; exit 1; }
@@ -22,7 +24,10 @@ for ((i = 0; i < count; i++)); do
     --description "$w1 $w2 $i" --category "${categories[i % ${#categories[@]}]}" \
     --keyword "$w2" --rating $((i * 3 % 11 % 10)) >/dev/null
 done
-export out tessaly data
+if [[ $view == explorer ]]; then
+  printf '[Settings]\nStartupBrowse=Category\n' >"$data/WIN.INI"
+fi
+export out tessaly data view
 xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
   openbox >/dev/null 2>&1 &
   trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 28 >/dev/null 2>&1 &
@@ -32,6 +37,10 @@ xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
   frame=$(timeout 20 xdotool search --sync --onlyvisible --name "^Tessaly 2000$" | head -n 1)
   xdotool windowsize "$frame" 960 620 windowmove "$frame" 30 40
   sleep 3.5
+  if [[ $view == form ]]; then
+    xdotool mousemove 340 570 click 1 # the Edit button of the list
+    sleep 1.5
+  fi
   /usr/bin/import -window root "$out"
   kill $pid
 '

@@ -34,6 +34,14 @@ namespace tessaly::gui {
 
 namespace {
 
+// A prompt whose "&" mnemonic works for a row made of several widgets.
+QLabel* prompt(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
 QString q(const std::string& s)
 {
     return QString::fromStdString(s);
@@ -158,7 +166,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     auto* locationRow = new QHBoxLayout;
     locationRow->addWidget(location_, 1);
     locationRow->addWidget(analyze);
-    g->addRow(QStringLiteral("&Location:"), locationRow);
+    g->addRow(prompt(QStringLiteral("&Location:"), location_), locationRow);
     description_ = line(general, b.text(BookmarkField::Description), 255);
     g->addRow(QStringLiteral("&Description:"), description_);
     category_ = new QComboBox(general);
@@ -173,7 +181,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     auto* categoryRow = new QHBoxLayout;
     categoryRow->addWidget(category_, 1);
     categoryRow->addWidget(browse);
-    g->addRow(QStringLiteral("&Category:"), categoryRow);
+    g->addRow(prompt(QStringLiteral("&Category:"), category_), categoryRow);
     rating_ = new QSpinBox(general);
     rating_->setRange(0, 99);
     rating_->setSpecialValueText(QStringLiteral(" ")); // @N2b: blank when zero
@@ -209,7 +217,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
         auto* row = new QHBoxLayout;
         row->addWidget(edit, 1);
         row->addWidget(button);
-        si->addRow(prompt, row);
+        si->addRow(tessaly::gui::prompt(prompt, edit), row);
     };
     dateRow(lastVisit_, b.number(BookmarkField::LastVisit), "@d17", QStringLiteral("&Last Visit:"),
             QStringLiteral("Select last visit date"));

@@ -31,6 +31,14 @@ namespace tessaly::gui {
 
 namespace {
 
+// A prompt whose "&" mnemonic works for a row made of several widgets.
+QLabel* prompt(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
 QString q(const std::string& s)
 {
     return QString::fromStdString(s);
@@ -114,7 +122,7 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* locationRow = new QHBoxLayout;
     locationRow->addWidget(location_, 1);
     locationRow->addWidget(analyze);
-    g->addRow(QStringLiteral("&Location:"), locationRow);
+    g->addRow(prompt(QStringLiteral("&Location:"), location_), locationRow);
     description_ = new QLineEdit(general);
     description_->setMaxLength(255);
     g->addRow(QStringLiteral("&Description:"), description_);
@@ -134,7 +142,7 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* categoryRow = new QHBoxLayout;
     categoryRow->addWidget(category_, 1);
     categoryRow->addWidget(browse);
-    g->addRow(QStringLiteral("&Category:"), categoryRow);
+    g->addRow(prompt(QStringLiteral("&Category:"), category_), categoryRow);
     rating_ = new QSpinBox(general);
     rating_->setRange(0, 99);
     rating_->setSpecialValueText(QStringLiteral(" "));
@@ -172,7 +180,7 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* expiresRow = new QHBoxLayout;
     expiresRow->addWidget(expires_, 1);
     expiresRow->addWidget(expiresButton);
-    si->addRow(QStringLiteral("&Expires:"), expiresRow);
+    si->addRow(prompt(QStringLiteral("&Expires:"), expires_), expiresRow);
     pages_->addWidget(site);
 
     auto* buttons = new QHBoxLayout;
