@@ -1,0 +1,247 @@
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "links/html_tokenizer.h"
+#include "links/page_scanner.h"
+
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tessaly {
+namespace {
+
+ElementList elementsOf(std::string_view page)
+{
+    ElementList elements;
+    tokenize(page, elements);
+    return elements;
+}
+
+TEST(HtmlTokenizerTest, TagsAndTextsAreSeparateElements)
+{
+    EXPECT_EQ(elementsOf("Hello<b>World</b>"), (ElementList{"Hello", "<b>", "World", "</b>"}));
+    // A one-character text does not stand alone: it begins the next piece.
+    EXPECT_EQ(elementsOf("<b>x</b>"), (ElementList{"<b>", "x</b>"}));
+    EXPECT_EQ(elementsOf("<title>My\r\nPage</title>"),
+              (ElementList{"<title>", "MyPage", "</title>"}));
+    EXPECT_EQ(elementsOf("<p>   \n  <br>"), (ElementList{"<p>", "<br>"}));
+    EXPECT_TRUE(elementsOf("").empty());
+}
+
+TEST(HtmlTokenizerTest, LongElementsAreCutAndTheListIsOnlyAppendedTo)
+{
+    ElementList elements{"kept"};
+    tokenize("<p>" + std::string(10000, 'a') + "<p>", elements);
+    ASSERT_EQ(elements.size(), 4U);
+    EXPECT_EQ(elements[0], "kept");
+    EXPECT_EQ(elements[2].size(), 4095U);
+}
+
+TEST(HtmlTokenizerTest, TextBeforeQuoteStopsAtTheQuoteAndDropsTrailingBlanks)
+{
+    EXPECT_EQ(textBeforeQuote("news, sport  \" >"), "news, sport");
+    EXPECT_EQ(textBeforeQuote("no quote"), "no quote");
+    EXPECT_EQ(textBeforeQuote("\"at once"), "");
+}
+
+TEST(HtmlTokenizerTest, RandomBytesNeverBreakTheTokenizer)
+{
+    std::mt19937 random{7};
+    std::uniform_int_distribution<int> byte{0, 255};
+    std::uniform_int_distribution<int> length{0, 3000};
+    for (int round = 0; round < 300; ++round) {
+        std::string page(static_cast<std::size_t>(length(random)), '\0');
+        for (char& c : page) {
+            // Plenty of angle brackets and line breaks, where the rules act.
+            const int b = byte(random);
+            c = b < 40 ? '<' : b < 80 ? '>' : b < 90 ? '\n' : static_cast<char>(b);
+        }
+        ElementList elements;
+        tokenize(page, elements);
+        for (const std::string& element : elements) {
+            ASSERT_LE(element.size(), 4095U * 4);
+            ASSERT_EQ(element.find('\n'), std::string::npos);
+        }
+    }
+}
+
+class PageScannerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileVersionLayer::instance().registerDatabaseFiles();
+        bookmark.setText(BookmarkField::Location, "http://example.test/");
+    }
+
+    void scan(std::string_view page, ScanMode mode = ScanMode::Analysis, std::int64_t size = 0)
+    {
+        scanPage(elementsOf(page), mode, size, today, bookmark, db);
+    }
+
+    template <typename Field>
+    std::vector<std::pair<std::string, std::string>> rows(FileManager& manager, Field first,
+                                                          Field second)
+    {
+        std::vector<std::pair<std::string, std::string>> out;
+        manager.use();
+        manager.file().set(0);
+        Record r{manager.file().table()};
+        while (manager.file().next(r).ok()) {
+            out.emplace_back(r.text(first), r.text(second));
+        }
+        manager.close();
+        return out;
+    }
+
+    auto keywords() { return rows(db.keywords(), KeywordField::Location, KeywordField::Keyword); }
+    auto details() { return rows(db.details(), DetailField::DataLabel, DetailField::DataValue); }
+
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+    Record bookmark{bookmarkTable()};
+    const std::int32_t today = dates::dayNumber(2026, 12, 7);
+};
+
+TEST_F(PageScannerTest, TheScanMarksThePassAndTakesTheTitleOnlyForABlankDescription)
+{
+    scan("<html><title>My\nPage</title></html>", ScanMode::Test, 1234);
+    EXPECT_EQ(bookmark.number(BookmarkField::PageSize), 1234);
+    EXPECT_EQ(bookmark.number(BookmarkField::Validated), 1);
+    EXPECT_EQ(bookmark.number(BookmarkField::LastValidated), today);
+    EXPECT_EQ(bookmark.number(BookmarkField::LastVisit), today);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "MyPage");
+
+    scan("<title>Another</title>", ScanMode::Test, 0);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "MyPage");
+    EXPECT_EQ(bookmark.number(BookmarkField::PageSize), 1234) << "0 means the size is unknown";
+}
+
+TEST_F(PageScannerTest, AnEmptyTitleIsNoDescription)
+{
+    scan("<title></title><body>text</body>");
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "");
+}
+
+TEST_F(PageScannerTest, TheFirstMailLinkIsTakenAndAnExistingAddressKept)
+{
+    scan(R"(<a href="mailto:ann@example.test">Ann</a><a href="mailto:bob@example.test">)");
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "ann@example.test");
+
+    bookmark.setText(BookmarkField::EmailAddress, "own@example.test");
+    scan(R"(<a href="mailto:ann@example.test"><meta name="rev" content="rev@example.test">)");
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "own@example.test");
+}
+
+TEST_F(PageScannerTest, MetaTagsFillTheirFields)
+{
+    scan(R"(<meta http-equiv="refresh" content="0; url=http://moved.test/">)"
+         R"(<meta name="expires" content="Fri, 01 Jan 1990 00:00:00 GMT">)",
+         ScanMode::Test);
+    EXPECT_EQ(bookmark.text(BookmarkField::MovedTo), "0; url=http://moved.test/");
+    EXPECT_EQ(bookmark.number(BookmarkField::Expires), 0) << "too early to be a real expiry";
+
+    scan(R"(<meta name="expires" content="Fri, 31 Dec 1999 23:59:59 GMT">)", ScanMode::Test);
+    EXPECT_EQ(bookmark.number(BookmarkField::Expires), dates::dayNumber(1999, 12, 31));
+}
+
+TEST_F(PageScannerTest, TheDescriptionTagReplacesOnlyABlankOrGeneratedSiteInfoWhenTesting)
+{
+    bookmark.setText(BookmarkField::SiteInfo, "My own notes");
+    scan(R"(<meta name="description" content="From the page">)", ScanMode::Test);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "My own notes");
+
+    bookmark.setText(BookmarkField::SiteInfo, "HTML: generated");
+    scan(R"(<meta name="description" content="From the page">)", ScanMode::Test);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "From the page");
+
+    bookmark.setText(BookmarkField::SiteInfo, "My own notes");
+    scan(R"(<meta name="description" content="Analysed">)", ScanMode::Analysis);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "Analysed");
+}
+
+TEST_F(PageScannerTest, KeywordRowsAreReplacedWithoutDuplicatesAndOnlyByAnAnalysis)
+{
+    const std::string location = "http://example.test/";
+    scan(R"(<meta name="keywords" content="old">)");
+    scan(R"(<meta name="keywords" content="ignored">)", ScanMode::Test);
+    EXPECT_EQ(keywords().size(), 1U);
+
+    scan(
+        R"(<meta name="keywords" content="first"><meta name="keywords" content="news, sport,news">)");
+    const auto rows = keywords();
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(rows[0], std::make_pair(location, std::string{"news"}));
+    EXPECT_EQ(rows[1], std::make_pair(location, std::string{"sport"}));
+}
+
+TEST_F(PageScannerTest, OtherMetaNamesBecomeDetailsOnlyForABookmarkWithoutAny)
+{
+    scan(R"(<meta name="author" content="Ann">)", ScanMode::Test);
+    EXPECT_TRUE(details().empty());
+
+    scan(R"(<meta name="author" content="Ann"><meta name="generator" content="Editor">)");
+    EXPECT_EQ(details(), (std::vector<std::pair<std::string, std::string>>{
+                             {"AUTHOR", "Ann"}, {"GENERATOR", "Editor"}}));
+
+    scan(R"(<meta name="copyright" content="Bob">)");
+    EXPECT_EQ(details().size(), 2U);
+}
+
+TEST_F(PageScannerTest, BodyTextIsJoinedAndStopsNearTheSiteInfoLimit)
+{
+    appendBodyText(elementsOf("<head><title>Not this</title></head><body><p>First words"
+                              "<p>more words</body>"),
+                   bookmark);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "First words more words");
+
+    Record other{bookmarkTable()};
+    std::string page = "<body>";
+    for (int i = 0; i < 500; ++i) {
+        page += "<p>a sentence long enough to matter";
+    }
+    appendBodyText(elementsOf(page), other);
+    const auto length = other.text(BookmarkField::SiteInfo).size();
+    EXPECT_GT(length, 2008U);
+    EXPECT_LT(length, 2008U + 60U);
+}
+
+TEST_F(PageScannerTest, RandomElementsNeverBreakTheScanner)
+{
+    std::mt19937 random{11};
+    const std::vector<std::string> parts{"<title>",
+                                         "<meta name=\"keywords\" content=\"",
+                                         "<meta http-equiv=\"",
+                                         "content=\"",
+                                         "\">",
+                                         "<a href=\"mailto:",
+                                         "<body>",
+                                         "text",
+                                         "\"",
+                                         "<",
+                                         ">",
+                                         "\n",
+                                         "\xC3\xA9",
+                                         "\xFF"};
+    std::uniform_int_distribution<std::size_t> pick{0, parts.size() - 1};
+    for (int round = 0; round < 200; ++round) {
+        std::string page;
+        for (int i = 0; i < 40; ++i) {
+            page += parts[pick(random)];
+        }
+        Record target{bookmarkTable()};
+        target.setText(BookmarkField::Location, "http://fuzz.test/");
+        const ElementList elements = elementsOf(page);
+        scanPage(elements, ScanMode::Analysis, 0, today, target, db);
+        appendBodyText(elements, target);
+    }
+    SUCCEED();
+}
+
+} // namespace
+} // namespace tessaly
