@@ -5,6 +5,7 @@
 #include "core/tables.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
+#include "framework/form_widgets.h"
 #include "framework/icons.h"
 #include "framework/picture.h"
 #include "framework/text.h"
@@ -33,19 +34,6 @@
 namespace tessaly::gui {
 
 namespace {
-
-// A prompt whose "&" mnemonic works for a row made of several widgets.
-QLabel* prompt(const QString& text, QWidget* buddy)
-{
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QString q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 std::string s(const QString& text)
 {

@@ -6,6 +6,7 @@
 #include "core/services.h"
 #include "core/tables.h"
 #include "framework/dialog_units.h"
+#include "framework/form_widgets.h"
 #include "framework/icons.h"
 #include "framework/picture.h"
 #include "framework/text.h"
@@ -30,19 +31,6 @@
 namespace tessaly::gui {
 
 namespace {
-
-// A prompt whose "&" mnemonic works for a row made of several widgets.
-QLabel* prompt(const QString& text, QWidget* buddy)
-{
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QString q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 std::vector<BrowserCandidate> desktopCandidates()
 {
