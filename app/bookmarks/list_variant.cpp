@@ -53,6 +53,29 @@ std::string fieldList(const std::vector<QueryField>& fields)
     return buildQueryFieldList(fields);
 }
 
+// A list of the keyword or detail rows, by location, each row followed by
+// its bookmark's columns; `rowColumns` come after the icon.
+ListVariant relationListVariant(const QString& name, const QString& title,
+                                ListVariant::Source source, std::vector<ListColumn> rowColumns)
+{
+    ListVariant v;
+    v.name = name;
+    v.title = title;
+    v.titleWithCount = false;
+    v.source = source;
+    v.tabs = bookmarkTabs();
+    v.tabsOrder = false;
+    v.fixedKey = 0; // the location key of the keyword and detail files
+    v.columns = {iconColumn()};
+    for (ListColumn& column : rowColumns) {
+        v.columns.push_back(std::move(column));
+    }
+    for (ListColumn& column : bookmarkColumns(QStringLiteral("Primary Keyword"))) {
+        v.columns.push_back(std::move(column));
+    }
+    return v;
+}
+
 } // namespace
 
 ListVariant bookmarkListVariant()
@@ -73,20 +96,10 @@ ListVariant bookmarkListVariant()
 
 ListVariant keywordListVariant()
 {
-    ListVariant v;
-    v.name = QStringLiteral("BrowseURLKeywords");
-    v.title = QStringLiteral("Keywords and Locations");
-    v.titleWithCount = false;
-    v.source = ListVariant::Source::Keywords;
-    v.tabs = bookmarkTabs();
-    v.tabsOrder = false;
-    v.fixedKey = 0; // UDK:K_LOCATION
-    v.columns = {
-        iconColumn(),
-        {QStringLiteral("Keyword"), "@s32", static_cast<int>(KeywordField::Keyword), false}};
-    for (ListColumn& column : bookmarkColumns(QStringLiteral("Primary Keyword"))) {
-        v.columns.push_back(std::move(column));
-    }
+    ListVariant v = relationListVariant(
+        QStringLiteral("BrowseURLKeywords"), QStringLiteral("Keywords and Locations"),
+        ListVariant::Source::Keywords,
+        {{QStringLiteral("Keyword"), "@s32", static_cast<int>(KeywordField::Keyword), false}});
     v.queryTag = "KEYWORDS";
     v.queryFieldList =
         fieldList({{"UDK:Location (URL)", "UDK:Location", "@s255", 255, FieldType::Text, ""},
@@ -96,21 +109,11 @@ ListVariant keywordListVariant()
 
 ListVariant detailListVariant()
 {
-    ListVariant v;
-    v.name = QStringLiteral("BrowseURLDetails");
-    v.title = QStringLiteral("Details and Locations");
-    v.titleWithCount = false;
-    v.source = ListVariant::Source::Details;
-    v.tabs = bookmarkTabs();
-    v.tabsOrder = false;
-    v.fixedKey = 0; // UDT:K_LOCATION
-    v.columns = {
-        iconColumn(),
-        {QStringLiteral("Label"), "@s30", static_cast<int>(DetailField::DataLabel), false},
-        {QStringLiteral("Value"), "@s90", static_cast<int>(DetailField::DataValue), false}};
-    for (ListColumn& column : bookmarkColumns(QStringLiteral("Primary Keyword"))) {
-        v.columns.push_back(std::move(column));
-    }
+    ListVariant v = relationListVariant(
+        QStringLiteral("BrowseURLDetails"), QStringLiteral("Details and Locations"),
+        ListVariant::Source::Details,
+        {{QStringLiteral("Label"), "@s30", static_cast<int>(DetailField::DataLabel), false},
+         {QStringLiteral("Value"), "@s90", static_cast<int>(DetailField::DataValue), false}});
     v.queryTag = "DETAILS";
     v.queryFieldList =
         fieldList({{"UDT:Location (URL)", "UDT:Location", "@s255", 255, FieldType::Text, ""},
