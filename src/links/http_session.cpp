@@ -168,6 +168,13 @@ bool HttpSession::open(const std::string& url, const BodyReader& reader)
         }
     }
     readHeaders();
+    long redirections = 0;
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &redirections);
+    if (redirections == 0) {
+        // The library tidies an address it reports ("http://host" gains a
+        // "/"); without a redirection the page is where the caller said.
+        finalUrl_ = url;
+    }
     curl_multi_remove_handle(multi, easy);
     reader_ = nullptr;
 

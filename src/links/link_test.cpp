@@ -1,0 +1,385 @@
+#include "links/link_test.h"
+
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/picture.h"
+#include "framework/text.h"
+#include "framework/utf8.h"
+#include "links/page_scanner.h"
+
+#include <array>
+#include <charconv>
+
+namespace tessaly {
+
+const char* const kLinkTestAgent = "Tessaly-2000 2.200000b";
+
+namespace {
+
+constexpr std::string_view kWaiting = "Waiting for response";
+constexpr std::size_t kStatusWidth = 90;
+constexpr std::size_t kLogWidth = 255;
+
+const std::array kStatusTable{
+    HttpStatusEntry{200, "The request completed successfully. (HTTP_STATUS_OK)", kLinkPass},
+    HttpStatusEntry{201,
+                    "The request has been fulfilled and resulted in the creation of a new "
+                    "resource. (HTTP_STATUS_CREATED)",
+                    kLinkPass},
+    HttpStatusEntry{202,
+                    "The request has been accepted for processing , but the processing has not "
+                    "been completed. (HTTP_STATUS_ACCEPTED)",
+                    kLinkPass},
+    HttpStatusEntry{203,
+                    "The returned meta information in the entity-header is not the definitive set "
+                    "available from the origin server. (HTTP_STATUS_PARTIAL)",
+                    kLinkPass},
+    HttpStatusEntry{204,
+                    "The server has fulfilled the request, but there is no new information to "
+                    "send back. (HTTP_STATUS_NO_CONTENT)",
+                    kLinkPass},
+    HttpStatusEntry{205,
+                    "The request has been completed, and the client program should reset the "
+                    "document view that caused the request to be sent to allow the user to easily "
+                    "initiate another input action. (HTTP_STATUS_RESET_CONTENT)",
+                    kLinkPass},
+    HttpStatusEntry{206,
+                    "The server has fulfilled the partial GET request for the resource. "
+                    "(HTTP_STATUS_PARTIAL_CONTENT)",
+                    kLinkPass},
+    HttpStatusEntry{300, "The server couldn't decide what to return. (HTTP_STATUS_AMBIGUOUS)",
+                    std::nullopt},
+    HttpStatusEntry{301,
+                    "The requested resource has been assigned to a new permanent URI, and any "
+                    "future references to this resource should be done using one of the returned "
+                    "URIs. (HTTP_STATUS_MOVED)",
+                    std::nullopt},
+    HttpStatusEntry{302,
+                    "The requested resource resides temporarily under a different URI. "
+                    "(HTTP_STATUS_REDIRECT)",
+                    std::nullopt},
+    HttpStatusEntry{303,
+                    "The response to the request can be found under a different URI and should be "
+                    "retrieved using a GET method on that resource. (HTTP_STATUS_REDIRECT_METHOD)",
+                    std::nullopt},
+    HttpStatusEntry{304, "The requested resource has not been modified. (HTTP_STATUS_NOT_MODIFIED)",
+                    std::nullopt},
+    HttpStatusEntry{305,
+                    "The requested resource must be accessed through the proxy given by the "
+                    "location field. (HTTP_STATUS_USE_PROXY)",
+                    std::nullopt},
+    HttpStatusEntry{307,
+                    "The redirected request keeps the same verb. HTTP/1.1 behavior. "
+                    "(HTTP_STATUS_REDIRECT_KEEP_VERB)",
+                    std::nullopt},
+    HttpStatusEntry{400,
+                    "The request could not be processed by the server due to invalid syntax. "
+                    "(HTTP_STATUS_BAD_REQUEST)",
+                    kLinkFail},
+    HttpStatusEntry{401,
+                    "The requested resource requires user authentication. (HTTP_STATUS_DENIED)",
+                    kLinkFail},
+    HttpStatusEntry{402,
+                    "Not currently implemented in the HTTP protocol. (HTTP_STATUS_PAYMENT_REQ)",
+                    kLinkFail},
+    HttpStatusEntry{403,
+                    "The server understood the request, but is refusing to fulfill it. "
+                    "(HTTP_STATUS_FORBIDDEN)",
+                    kLinkFail},
+    HttpStatusEntry{404,
+                    "The server has not found anything matching the requested URI. "
+                    "(HTTP_STATUS_NOT_FOUND)",
+                    kLinkFail},
+    HttpStatusEntry{405, "The method used is not allowed. (HTTP_STATUS_BAD_METHOD)", kLinkFail},
+    HttpStatusEntry{406,
+                    "No responses acceptable to the client were found. "
+                    "(HTTP_STATUS_NONE_ACCEPTABLE)",
+                    kLinkFail},
+    HttpStatusEntry{407, "Proxy authentication required. (HTTP_STATUS_PROXY_AUTH_REQ)", kLinkFail},
+    HttpStatusEntry{408,
+                    "The server timed out waiting for the request. (HTTP_STATUS_REQUEST_TIMEOUT)",
+                    kLinkFail},
+    HttpStatusEntry{409,
+                    "The request could not be completed due to a conflict with the current state "
+                    "of the resource. The user should resubmit with more information. "
+                    "(HTTP_STATUS_CONFLICT)",
+                    kLinkFail},
+    HttpStatusEntry{410,
+                    "The requested resource is no longer available at the server, and no "
+                    "forwarding address is known. (HTTP_STATUS_GONE)",
+                    kLinkFail},
+    HttpStatusEntry{411,
+                    "The server refuses to accept the request without a defined content length. "
+                    "(HTTP_STATUS_LENGTH_REQUIRED)",
+                    kLinkFail},
+    HttpStatusEntry{412,
+                    "The precondition given in one or more of the request header fields evaluted "
+                    "to false when it was tested on the server. (HTTP_STATUS_PRECOND_FAILED)",
+                    kLinkFail},
+    HttpStatusEntry{413,
+                    "The server is refusing to process a request because the request entity is "
+                    "larger than the server is willing or able to process. "
+                    "(HTTP_STATUS_REQUEST_TOO_LARGE)",
+                    kLinkFail},
+    HttpStatusEntry{414,
+                    "The server is refusing to service the request because the request URI is "
+                    "longer than the server is willing to interpret. (HTTP_STATUS_URI_TOO_LONG)",
+                    kLinkFail},
+    HttpStatusEntry{415,
+                    "The server is refusing to service the request because the entity of the "
+                    "request is in a format not supported by the requested resource for the "
+                    "requested method. (HTTP_STATUS_UNSUPPORTED_MEDIA)",
+                    kLinkFail},
+    HttpStatusEntry{500,
+                    "The server encountered an unexpected condition that prevented it from "
+                    "fulfilling the request. (HTTP_STATUS_SERVER_ERROR)",
+                    kLinkFail},
+    HttpStatusEntry{501,
+                    "The server does not support the functionality required to fulfill the "
+                    "request. (HTTP_STATUS_NOT_SUPPORTED)",
+                    std::nullopt},
+    HttpStatusEntry{502,
+                    "The server, while acting as a gateway or proxy, received an invalid response "
+                    "from the upstream server it accessed in attempting to fulfill the request. "
+                    "(HTTP_STATUS_BAD_GATEWAY)",
+                    std::nullopt},
+    HttpStatusEntry{503, "The service is temporarily overloaded. (HTTP_STATUS_SERVICE_UNAVAIL)",
+                    std::nullopt},
+    HttpStatusEntry{504,
+                    "The request was timed out waiting for a gateway. "
+                    "(HTTP_STATUS_GATEWAY_TIMEOUT)",
+                    std::nullopt},
+    HttpStatusEntry{505,
+                    "The server does not support, or refuses to support, the HTTP protocol "
+                    "version that was used in the request message. (HTTP_STATUS_VERSION_NOT_SUP)",
+                    kLinkFail},
+};
+
+std::string_view trimLeft(std::string_view text)
+{
+    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
+}
+
+std::string cut(std::string_view text, std::size_t width)
+{
+    return std::string{utf8::prefix(text, width)};
+}
+
+} // namespace
+
+const HttpStatusEntry* findHttpStatus(unsigned code)
+{
+    for (const HttpStatusEntry& entry : kStatusTable) {
+        if (entry.code == code) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+LinkTest::LinkTest(std::string_view address, Record& bookmark, Database& database,
+                   std::int32_t today, HttpLimits limits)
+    : address_(cut(text::clip(address), 255)), bookmark_(bookmark), database_(database),
+      today_(today), session_(kLinkTestAgent, limits)
+{}
+
+void LinkTest::cancel()
+{
+    cancelled_ = true;
+    result_ = kLinkCancelled;
+    session_.abort();
+}
+
+void LinkTest::addLog(std::string_view text)
+{
+    std::string line{utf8::prefix(trimLeft(text), kLogWidth)};
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < ' ') {
+            c = ' ';
+        }
+    }
+    line = std::string{trimLeft(line)};
+    if (!text::clip(line).empty()) {
+        log_.push_back(std::move(line));
+    }
+}
+
+bool LinkTest::runStep()
+{
+    if (cancelled_ || step_ >= kFinished) {
+        return false;
+    }
+    ++step_;
+    response_.clear();
+    switch (step_) {
+    case 1:
+        // Nothing to prepare: the session is ready as soon as it exists.
+        break;
+    case 2:
+        open();
+        break;
+    case 3:
+        response_ = kWaiting;
+        if (!session_.serverReply().empty()) {
+            response_ = session_.serverReply();
+        }
+        break;
+    case 4:
+        readStatus();
+        break;
+    case 5:
+        readPage();
+        break;
+    case 6:
+        if (!session_.serverReply().empty()) {
+            response_ = session_.serverReply();
+            bookmark_.setText(BookmarkField::Custom2, cut(response_, 60));
+        }
+        break;
+    case 7:
+        readHeaders();
+        break;
+    case 8:
+        result_ = kLinkPass;
+        step_ = kFinished;
+        break;
+    default:
+        break;
+    }
+    if (cancelled_) {
+        result_ = kLinkCancelled;
+        return false;
+    }
+    addLog(response_);
+    return step_ < kFinished;
+}
+
+int LinkTest::run()
+{
+    while (runStep()) {
+    }
+    return result_;
+}
+
+void LinkTest::open()
+{
+    response_ = kWaiting;
+    page_.clear();
+    opened_ = session_.open(address_, [this](std::string_view block) {
+        page_ += block.substr(0, kPageBlock - page_.size());
+        return page_.size() < kPageBlock;
+    });
+    if (opened_) {
+        result_ = kLinkPass;
+    } else {
+        result_ = kLinkFail;
+        step_ = kFinished;
+        addLog(session_.error());
+    }
+}
+
+void LinkTest::readStatus()
+{
+    response_ = kWaiting;
+    statusText_ = "Unknown";
+    statusCode_ = 0;
+    if (session_.statusCode() > 0) {
+        statusCode_ = static_cast<unsigned>(session_.statusCode());
+        if (const HttpStatusEntry* entry = findHttpStatus(statusCode_)) {
+            statusText_ = cut(entry->message, kStatusWidth);
+            if (entry->result) {
+                result_ = *entry->result;
+            }
+            if (statusCode_ == 400) {
+                step_ = kFinished;
+            }
+        }
+    } else if (!session_.serverReply().empty()) {
+        response_ = session_.serverReply();
+    }
+    if (statusText_ == "Unknown") {
+        result_ = kLinkPass;
+        statusCode_ = 0;
+    } else {
+        Record detail{detailTable()};
+        detail.setText(DetailField::Location, bookmark_.text(BookmarkField::Location));
+        detail.setText(DetailField::DataLabel,
+                       "Validated " + format(static_cast<double>(today_), "@d17"));
+        detail.setText(DetailField::DataValue, statusText_);
+        FileManager& details = database_.details();
+        details.use();
+        details.insert(detail);
+        details.close();
+    }
+    addLog(std::to_string(statusCode_) + ": " + statusText_);
+    if (result_ == kLinkFail) {
+        step_ = kFinished;
+    }
+}
+
+void LinkTest::readPage()
+{
+    if (result_ == kLinkPass && !text::clip(bookmark_.text(BookmarkField::Description)).empty() &&
+        !text::clip(bookmark_.text(BookmarkField::SiteInfo)).empty()) {
+        return;
+    }
+    // The block as text ends at its first NUL, as a page read into a text
+    // buffer would.
+    const std::string_view block{page_.data(), std::min(page_.find('\0'), page_.size())};
+    for (std::size_t at = 0; at < std::min<std::size_t>(block.size(), 1100); at += 100) {
+        addLog(block.substr(at, 100));
+    }
+    if (statusCode_ == 0 && block.substr(0, 512).find("404") != std::string_view::npos) {
+        result_ = kLinkFail;
+        step_ = kFinished;
+        return;
+    }
+    const bool infoWasBlank = text::clip(bookmark_.text(BookmarkField::SiteInfo)).empty();
+    ElementList elements;
+    tokenize(block, elements);
+    scanPage(elements, ScanMode::Test, 0, today_, bookmark_, database_);
+    if (infoWasBlank) {
+        appendBodyText(elements, bookmark_);
+    }
+}
+
+void LinkTest::readHeaders()
+{
+    const std::string& finalUrl = session_.finalUrl();
+    if (!finalUrl.empty()) {
+        response_ = finalUrl;
+        if (text::clip(finalUrl) != text::clip(address_)) {
+            bookmark_.setText(BookmarkField::MovedTo, cut(finalUrl, 255));
+        }
+        result_ = bookmark_.text(BookmarkField::MovedTo).find("404") != std::string::npos
+                      ? kLinkFail
+                      : kLinkPass;
+        step_ = kFinished;
+    }
+    if (!session_.expires().empty()) {
+        response_ = session_.expires();
+        bookmark_.setNumber(BookmarkField::Expires, dates::parseHttpDate(session_.expires()));
+    }
+    if (!session_.contentLength().empty()) {
+        response_ = session_.contentLength();
+        std::int64_t size = 0;
+        const std::string& value = session_.contentLength();
+        std::from_chars(value.data(), value.data() + value.size(), size);
+        bookmark_.setNumber(BookmarkField::PageSize, size);
+    } else {
+        response_ = session_.serverReply();
+    }
+    const std::string& custom1 = bookmark_.text(BookmarkField::Custom1);
+    if ((text::clip(custom1).empty() || custom1.starts_with("Last modified:")) &&
+        !session_.lastModified().empty()) {
+        response_ = session_.lastModified();
+        bookmark_.setText(BookmarkField::Custom1, cut("Last modified: " + response_, 60));
+    }
+    if (text::clip(bookmark_.text(BookmarkField::Custom2)).empty() &&
+        !session_.contentType().empty()) {
+        response_ = session_.contentType();
+        bookmark_.setText(BookmarkField::Custom2, cut(response_, 60));
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/database.h"
+#include "links/http_session.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// What a link test concluded; the numbers are those the callers store.
+enum LinkResult : int {
+    kLinkCancelled = -1,
+    kLinkUnknown = 0,
+    kLinkPass = 1,
+    kLinkFail = 2,
+};
+
+// The message of an HTTP status the link test knows and what it does to
+// the result (nullopt: the result is left as it was).
+struct HttpStatusEntry {
+    unsigned code;
+    std::string_view message;
+    std::optional<int> result;
+};
+const HttpStatusEntry* findHttpStatus(unsigned code);
+
+// "Tessaly-2000 2.200000b": the agent the link test and the analysis send.
+extern const char* const kLinkTestAgent;
+
+// Tests one address in steps, filling the bookmark in memory from what the
+// server answers and writing the dated status detail line. The bookmark
+// record itself is left for the caller to write. The steps are run one by
+// one (so a window can show each) and abort() from another thread ends the
+// one running at once.
+class LinkTest {
+public:
+    static constexpr int kFinished = 10;
+    static constexpr std::size_t kPageBlock = 4096;
+
+    LinkTest(std::string_view address, Record& bookmark, Database& database, std::int32_t today,
+             HttpLimits limits = {});
+
+    // Runs the next step and logs what it left to show; false once the
+    // test has finished (or was cancelled).
+    bool runStep();
+    // Runs every step that is left and returns the result.
+    int run();
+    // Makes the test end with kLinkCancelled: no further step runs and the
+    // running network call returns at once.
+    void cancel();
+
+    int step() const { return step_; }
+    int result() const { return result_; }
+    unsigned statusCode() const { return statusCode_; }
+    const std::string& statusText() const { return statusText_; }
+    const std::vector<std::string>& log() const { return log_; }
+
+private:
+    void open();
+    void readStatus();
+    void readPage();
+    void readHeaders();
+    void addLog(std::string_view text);
+
+    std::string address_;
+    Record& bookmark_;
+    Database& database_;
+    std::int32_t today_;
+    HttpSession session_;
+    std::atomic<bool> cancelled_{false};
+
+    int step_ = 0;
+    int result_ = kLinkUnknown;
+    unsigned statusCode_ = 0;
+    std::string statusText_ = "Unknown";
+    std::string response_; // what the running step leaves to show
+    std::string page_;     // the first block of the body
+    bool opened_ = false;
+    std::vector<std::string> log_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,200 @@
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/picture.h"
+#include "links/link_test.h"
+
+#include "local_server.h"
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tessaly {
+namespace {
+
+constexpr std::string_view kPage = "<html><title>Daily News</title>"
+                                   "<a href=\"mailto:desk@news.test\">mail</a>"
+                                   "<body>Today's stories</body></html>";
+
+std::string statusLine(unsigned code)
+{
+    return std::to_string(code) + ": " + std::string{findHttpStatus(code)->message.substr(0, 90)};
+}
+
+class LinkTestTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileVersionLayer::instance().registerDatabaseFiles();
+        local.server.Get("/page", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Last-Modified", "Tue, 15 Nov 1994 08:12:31 GMT");
+            response.set_header("Expires", "Thu, 01 Dec 1994 16:00:00 GMT");
+            response.set_content(std::string{kPage}, "text/html");
+        });
+        local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/gone/404.html", 301);
+        });
+        local.server.Get("/gone/404.html",
+                         [](const httplib::Request&, httplib::Response& response) {
+                             response.set_content("<title>Sorry</title>", "text/html");
+                         });
+        local.server.Get(R"(/status/(\d+))",
+                         [](const httplib::Request& request, httplib::Response& response) {
+                             response.status = std::stoi(request.matches[1]);
+                             response.set_header("Expires", "0");
+                             response.set_content("<title>Status page</title>", "text/html");
+                         });
+    }
+
+    int test(std::string_view path, HttpLimits limits = {})
+    {
+        bookmark.setText(BookmarkField::Location, local.url(path));
+        LinkTest linkTest{local.url(path), bookmark, db, today, limits};
+        const int result = linkTest.run();
+        log = linkTest.log();
+        return result;
+    }
+
+    bool logged(std::string_view line) const
+    {
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+
+    std::vector<std::pair<std::string, std::string>> details()
+    {
+        std::vector<std::pair<std::string, std::string>> out;
+        db.details().use();
+        db.details().file().set(0);
+        Record r{detailTable()};
+        while (db.details().file().next(r).ok()) {
+            out.emplace_back(r.text(DetailField::DataLabel), r.text(DetailField::DataValue));
+        }
+        db.details().close();
+        return out;
+    }
+
+    test::LocalServer local;
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+    Record bookmark{bookmarkTable()};
+    std::vector<std::string> log;
+    const std::int32_t today = dates::dayNumber(2026, 12, 7);
+    const std::string validated = "Validated " + format(static_cast<double>(today), "@d17");
+};
+
+TEST_F(LinkTestTest, AnAnsweringPageFillsTheBookmarkAndLeavesADatedStatus)
+{
+    EXPECT_EQ(test("/page"), kLinkPass);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "Daily News");
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "desk@news.test");
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "Today's stories");
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom1),
+              "Last modified: Tue, 15 Nov 1994 08:12:31 GMT");
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom2), "text/html");
+    EXPECT_EQ(bookmark.number(BookmarkField::Expires), dates::dayNumber(1994, 12, 1));
+    EXPECT_EQ(bookmark.number(BookmarkField::PageSize), static_cast<std::int64_t>(kPage.size()));
+    EXPECT_EQ(bookmark.text(BookmarkField::MovedTo), "") << "no redirection, nothing moved";
+    EXPECT_EQ(details(), (std::vector<std::pair<std::string, std::string>>{
+                             {validated, std::string{findHttpStatus(200)->message}}}));
+    EXPECT_TRUE(logged("Waiting for response"));
+    EXPECT_TRUE(logged(statusLine(200)));
+    // The page is logged in lines of a hundred characters.
+    EXPECT_TRUE(logged(kPage.substr(0, 100)));
+    EXPECT_TRUE(logged(kPage.substr(100)));
+}
+
+TEST_F(LinkTestTest, AKnownPageIsNotReadAgain)
+{
+    bookmark.setText(BookmarkField::Description, "Mine");
+    bookmark.setText(BookmarkField::SiteInfo, "My notes");
+    EXPECT_EQ(test("/page"), kLinkPass);
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "") << "the page was not scanned";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.starts_with("<html>"); }),
+              0);
+}
+
+TEST_F(LinkTestTest, AnAddressThatEndsUpAtA404IsAFailure)
+{
+    EXPECT_EQ(test("/moved"), kLinkFail);
+    EXPECT_EQ(bookmark.text(BookmarkField::MovedTo), local.url("/gone/404.html"));
+
+    // Moved there by an earlier test: still a failure though this answer is fine.
+    Record fresh{bookmarkTable()};
+    fresh.setText(BookmarkField::MovedTo, "http://elsewhere.test/404");
+    bookmark = fresh;
+    EXPECT_EQ(test("/page"), kLinkFail);
+}
+
+TEST_F(LinkTestTest, TheStatusTableDecidesTheResult)
+{
+    EXPECT_EQ(test("/status/404"), kLinkFail);
+    EXPECT_TRUE(logged("404: " + std::string{findHttpStatus(404)->message.substr(0, 85)}));
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom2), "") << "a failure ends the test early";
+
+    EXPECT_EQ(test("/status/503"), kLinkPass);
+    EXPECT_TRUE(logged(statusLine(503)));
+    EXPECT_EQ(details().back(),
+              std::make_pair(validated, std::string{findHttpStatus(503)->message}));
+
+    for (const char* unlisted : {"/status/299", "/status/306"}) {
+        const auto before = details().size();
+        EXPECT_EQ(test(unlisted), kLinkPass) << unlisted;
+        EXPECT_TRUE(logged("0: Unknown")) << unlisted;
+        EXPECT_EQ(details().size(), before) << "no detail line for an unknown status";
+    }
+    EXPECT_EQ(test("/status/500"), kLinkFail);
+}
+
+TEST_F(LinkTestTest, OnlyTheProgramsOwnLastModifiedNoteIsRefreshed)
+{
+    bookmark.setText(BookmarkField::Custom1, "My own note");
+    test("/page");
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom1), "My own note");
+
+    bookmark.setText(BookmarkField::Custom1, "Last modified: long ago");
+    test("/page");
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom1),
+              "Last modified: Tue, 15 Nov 1994 08:12:31 GMT");
+}
+
+TEST_F(LinkTestTest, AnExpiresHeaderThatIsNoDateEmptiesTheDate)
+{
+    bookmark.setNumber(BookmarkField::Expires, dates::dayNumber(2030, 1, 1));
+    EXPECT_EQ(test("/status/200"), kLinkPass);
+    EXPECT_EQ(bookmark.number(BookmarkField::Expires), 0);
+}
+
+TEST_F(LinkTestTest, AnUnreachableAddressFailsWithItsReasonInTheLog)
+{
+    bookmark.setText(BookmarkField::Location, "http://127.0.0.1:1/");
+    LinkTest linkTest{"http://127.0.0.1:1/   ", bookmark, db, today,
+                      HttpLimits{.connectSeconds = 2, .stallSeconds = 1}};
+    EXPECT_EQ(linkTest.run(), kLinkFail);
+    EXPECT_EQ(linkTest.step(), LinkTest::kFinished);
+    ASSERT_EQ(linkTest.log().size(), 2U);
+    EXPECT_EQ(linkTest.log().back(), "Waiting for response");
+    EXPECT_TRUE(details().empty());
+}
+
+TEST_F(LinkTestTest, CancelBetweenStepsEndsTheTestWithNothingMore)
+{
+    bookmark.setText(BookmarkField::Location, local.url("/page"));
+    LinkTest linkTest{local.url("/page"), bookmark, db, today};
+    ASSERT_TRUE(linkTest.runStep());
+    ASSERT_TRUE(linkTest.runStep());
+    linkTest.cancel();
+    EXPECT_FALSE(linkTest.runStep());
+    EXPECT_EQ(linkTest.step(), 2);
+    EXPECT_EQ(linkTest.result(), kLinkCancelled);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "");
+    EXPECT_TRUE(details().empty());
+}
+
+} // namespace
+} // namespace tessaly
