@@ -17,6 +17,7 @@
 #include "framework/query_wizard.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
+#include "links/test_link_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +32,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -294,14 +296,15 @@ void BrowseWindow::buildControls()
     buttons->addWidget(resetButton_);
     queryButton_->setVisible(variant_.fullControls);
     resetButton_->setVisible(variant_.fullControls);
-    // The bookmark form, the link test and the report come with their own
-    // windows; until then their buttons wait, disabled.
+    // The form's buttons, and "&Print", whose report comes with its own
+    // window (until then it waits, disabled).
     const struct {
         const char* text;
         const char* tip;
     } waiting[] = {
-        {"&New", "Add location information"},       {"&Edit", "Change location information"},
-        {"&Delete", "Remove location information"}, {"&Test", "Test currently highlighted URL"},
+        {"&New", "Add location information"},
+        {"&Edit", "Change location information"},
+        {"&Delete", "Remove location information"},
         {"&Print", "Print location information"},
     };
     for (const auto& w : waiting) {
@@ -321,11 +324,13 @@ void BrowseWindow::buildControls()
         }
         buttons->addWidget(b);
     }
+    testButton_ = button(this, "&Test", "Test currently highlighted URL", true);
+    testButton_->setObjectName(QStringLiteral("Test"));
+    testButton_->setVisible(variant_.fullControls);
+    connect(testButton_, &QPushButton::clicked, this, &BrowseWindow::testBookmark);
+    buttons->insertWidget(buttons->count() - 1, testButton_);
     auto* close = button(this, "Cl&ose", "Close this window", true);
-    connect(close, &QPushButton::clicked, this, [this] {
-        QWidget* frame = parentWidget() != nullptr ? parentWidget() : this;
-        frame->close();
-    });
+    connect(close, &QPushButton::clicked, this, &BrowseWindow::closeList);
     buttons->addStretch();
     buttons->addWidget(close);
     layout->addLayout(buttons);
@@ -355,7 +360,9 @@ void BrowseWindow::buildContextMenu()
     connect(contextMenu_->addAction(QStringLiteral("Get current URL from browser")),
             &QAction::triggered, this, &BrowseWindow::getUrlFromBrowser);
     contextMenu_->addSeparator();
-    contextMenu_->addAction(QStringLiteral("&Test"))->setEnabled(false);
+    QAction* testItem = contextMenu_->addAction(QStringLiteral("&Test"));
+    testItem->setVisible(variant_.fullControls);
+    connect(testItem, &QAction::triggered, this, &BrowseWindow::testBookmark);
     contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
     contextMenu_->addSeparator();
     contextMenu_->addAction(QStringLiteral("&Print"))->setEnabled(false);
@@ -484,6 +491,40 @@ void BrowseWindow::deleteBookmark()
     const Record bookmark = model_->bookmark(row);
     if (tessaly::deleteBookmark(services_.database(), bookmark) == kLevelDone) {
         WindowRegister::instance().notifyBrowseWindows();
+    }
+}
+
+void BrowseWindow::testBookmark()
+{
+    const int row = currentRow();
+    if (row < 0) {
+        return;
+    }
+    Record bookmark = model_->bookmark(row);
+    FileManager& bookmarks = services_.database().bookmarks();
+    bookmarks.use();
+    const int level = bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark);
+    bookmarks.close();
+    if (level != kLevelDone) {
+        return;
+    }
+    const int result = testBookmarkLink(bookmark, services_.database(), today_(), this);
+    if (result == kLinkCancelled) {
+        closeList();
+    } else if (result != kLinkUnknown) {
+        WindowRegister::instance().notifyBrowseWindows();
+    }
+}
+
+void BrowseWindow::closeList()
+{
+    // The list's own window: its sub-window in the frame, or the top-level
+    // window it stands in (the explorer view holds it in a splitter).
+    for (QWidget* w = this; w != nullptr; w = w->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow*>(w) != nullptr || w->isWindow()) {
+            w->close();
+            return;
+        }
     }
 }
 

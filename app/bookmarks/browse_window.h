@@ -72,6 +72,10 @@ public:
     void newBookmark();
     void editBookmark();
     void deleteBookmark();
+    // "&Test": the link test of the highlighted bookmark, its result stored;
+    // a cancelled test closes the list.
+    void testBookmark();
+    void closeList();
     // Shows another category's bookmarks (the explorer view's right list).
     void setCategory(const std::string& category);
     // "Get current URL from browser": the new-bookmark wizard, then a reload.
@@ -106,6 +110,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QPushButton* testButton_ = nullptr;
     void buildControls();
     void buildContextMenu();
     void changeOrder(int tab);

@@ -382,4 +382,18 @@ void LinkTest::readHeaders()
     }
 }
 
+int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today)
+{
+    if (result == kLinkUnknown || result == kLinkCancelled) {
+        return kLevelDone;
+    }
+    bookmark.setNumber(BookmarkField::Validated,
+                       result == kLinkPass || result == kLinkFail ? result : 0);
+    bookmark.setNumber(BookmarkField::LastValidated, today);
+    bookmarks.use();
+    const int level = bookmarks.update(bookmark);
+    bookmarks.close();
+    return level;
+}
+
 } // namespace tessaly

@@ -54,6 +54,11 @@ public:
     // running network call returns at once.
     void cancel();
 
+    // Whether the next step is the one that opens the address: the only
+    // step that waits on the network, and one that touches no database
+    // file, so a window may run it on a worker thread.
+    bool nextStepWaitsOnNetwork() const { return step_ == 1 && !cancelled_; }
+
     int step() const { return step_; }
     int result() const { return result_; }
     unsigned statusCode() const { return statusCode_; }
@@ -74,8 +79,8 @@ private:
     HttpSession session_;
     std::atomic<bool> cancelled_{false};
 
-    int step_ = 0;
-    int result_ = kLinkUnknown;
+    std::atomic<int> step_ = 0;
+    std::atomic<int> result_ = kLinkUnknown;
     unsigned statusCode_ = 0;
     std::string statusText_ = "Unknown";
     std::string response_; // what the running step leaves to show
@@ -83,5 +88,12 @@ private:
     bool opened_ = false;
     std::vector<std::string> log_;
 };
+
+// What every caller of a link test does with its result: nothing for
+// kLinkUnknown and kLinkCancelled; otherwise the pass mark (1 pass, 2 fail,
+// 0 for anything else) and today's date are set and the bookmark, with all
+// the test filled in, is written back. Returns the write's level
+// (kLevelDone when nothing was to be written).
+int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today);
 
 } // namespace tessaly

@@ -1,0 +1,150 @@
+#include "bookmarks/browse_window.h"
+#include "core/services.h"
+#include "core/tables.h"
+#include "links/test_link_window.h"
+#include "platform/launcher.h"
+
+#include "local_server.h"
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+using namespace tessaly;
+using tessaly::gui::BrowseWindow;
+using tessaly::gui::TestLinkWindow;
+
+namespace {
+
+struct NoOpener final : Opener {
+    int open(const std::string&, const std::string&) override { return kOpenedOk; }
+    bool start(const std::string&) override { return false; }
+};
+
+struct Fixture {
+    test::LocalServer local;
+    test::SilentPort silent;
+    test::TempFolder folder;
+    test::TempFolder prefix;
+    test::ScriptedUi ui;
+    Services services{ui, folder.path(), prefix.path()};
+    NoOpener opener;
+
+    Fixture()
+    {
+        local.server.Get("/ok", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<title>Fine</title>", "text/html");
+        });
+        local.server.Get("/gone", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 410;
+        });
+        services.start();
+    }
+
+    void add(const std::string& location)
+    {
+        FileManager& bookmarks = services.database().bookmarks();
+        bookmarks.use();
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Description, location);
+        bookmarks.insert(r);
+        bookmarks.close();
+    }
+
+    Record stored(const std::string& location)
+    {
+        FileManager& bookmarks = services.database().bookmarks();
+        bookmarks.use();
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        bookmarks.fetch(static_cast<int>(BookmarkKey::Location), r);
+        bookmarks.close();
+        return r;
+    }
+};
+
+// Presses "Cancel" of the test window once it is up.
+void cancelWhenShown(int delayMs)
+{
+    QTimer::singleShot(delayMs, [] {
+        if (auto* window = qobject_cast<TestLinkWindow*>(QApplication::activeModalWidget())) {
+            for (QPushButton* b : window->findChildren<QPushButton*>()) {
+                if (b->text() == QStringLiteral("Cancel")) {
+                    b->click();
+                }
+            }
+        }
+    });
+}
+
+} // namespace
+
+class TestLinkWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void theWindowShowsTheAddressAndTheLogAndReturnsTheResult()
+    {
+        Fixture f;
+        Record bookmark{bookmarkTable()};
+        bookmark.setText(BookmarkField::Location, f.local.url("/ok"));
+        TestLinkWindow window(f.local.url("/ok"), bookmark, f.services.database(), 100000);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Test Link"));
+        QCOMPARE(window.exec(), int{kLinkPass});
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Address"))->text(),
+                 QString::fromStdString(f.local.url("/ok")));
+        const auto* log = window.findChild<QListWidget*>(QStringLiteral("Log"));
+        QVERIFY(!log->findItems(QStringLiteral("Waiting for response"), Qt::MatchExactly).empty());
+        QVERIFY(!log->findItems(QStringLiteral("200: "), Qt::MatchStartsWith).empty());
+        QCOMPARE(bookmark.text(BookmarkField::Description), std::string{"Fine"});
+    }
+
+    void theListStoresEachResultAndShowsIt()
+    {
+        Fixture f;
+        f.add(f.local.url("/gone"));
+        f.add(f.local.url("/ok"));
+        BrowseWindow list(f.services, f.opener);
+        list.setToday([] { return 100000; });
+        list.show();
+        auto* test = list.findChild<QPushButton*>(QStringLiteral("Test"));
+        QVERIFY(test != nullptr && test->isEnabled());
+        for (int row = 0; row < 2; ++row) {
+            list.table()->selectRow(row);
+            test->click();
+        }
+        const Record gone = f.stored(f.local.url("/gone"));
+        QCOMPARE(gone.number(BookmarkField::Validated), 2);
+        QCOMPARE(gone.number(BookmarkField::LastValidated), 100000);
+        const Record ok = f.stored(f.local.url("/ok"));
+        QCOMPARE(ok.number(BookmarkField::Validated), 1);
+        QCOMPARE(ok.number(BookmarkField::LastValidated), 100000);
+        QVERIFY(list.isVisible());
+    }
+
+    void cancelAbandonsAWaitingTestAndClosesTheList()
+    {
+        Fixture f;
+        f.add(f.silent.url());
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        list.table()->selectRow(0);
+        cancelWhenShown(200);
+        QElapsedTimer clock;
+        clock.start();
+        list.testBookmark();
+        QVERIFY(clock.elapsed() < 10000); // the server would keep it far longer
+        QVERIFY(!list.isVisible());
+        QCOMPARE(f.stored(f.silent.url()).number(BookmarkField::LastValidated), 0);
+    }
+};
+
+QTEST_MAIN(TestLinkWindowTest)
+#include "test_link_window_test.moc"
