@@ -9,8 +9,7 @@
 #include "framework/window_register.h"
 #include "platform/launcher.h"
 
-#include "scripted_ui.h"
-#include "temp_folder.h"
+#include "started_services.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -25,21 +24,9 @@ using namespace tessaly;
 
 namespace {
 
-struct NoOpener final : Opener {
-    int open(const std::string&, const std::string&) override { return kOpenedOk; }
-    bool start(const std::string&) override { return true; }
-};
-
-struct Fixture {
-    test::TempFolder folder;
-    test::TempFolder prefix;
-    test::ScriptedUi ui;
-    Services services{ui, folder.path(), prefix.path()};
-    Database& db() { return services.database(); }
-
+struct Fixture : test::StartedServices {
     Fixture()
     {
-        services.start();
         for (const char* name : {"News", "_before all", "Art"}) {
             Record c{categoryTable()};
             c.setText(CategoryField::Category, name);
@@ -126,7 +113,7 @@ private Q_SLOTS:
     void renameAndDeleteShowInOpenLists()
     {
         Fixture f;
-        NoOpener opener;
+        test::NoOpener opener;
         gui::BrowseWindow bookmarks(f.services, opener);
         QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (4)"));
         gui::CategoryForm rename(f.db(), f.stored("News"));

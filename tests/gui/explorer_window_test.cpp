@@ -7,8 +7,7 @@
 #include "frame/main_frame.h"
 #include "platform/launcher.h"
 
-#include "scripted_ui.h"
-#include "temp_folder.h"
+#include "started_services.h"
 
 #include <QLineEdit>
 #include <QMdiArea>
@@ -21,21 +20,9 @@ using namespace tessaly;
 
 namespace {
 
-struct NoOpener final : Opener {
-    int open(const std::string&, const std::string&) override { return kOpenedOk; }
-    bool start(const std::string&) override { return true; }
-};
-
-struct Fixture {
-    test::TempFolder folder;
-    test::TempFolder prefix;
-    test::ScriptedUi ui;
-    Services services{ui, folder.path(), prefix.path()};
-    NoOpener opener;
-
+struct Fixture : test::StartedServices {
     Fixture()
     {
-        services.start();
         for (const char* name : {"Art", "News", "_Before All"}) {
             Record c{categoryTable()};
             c.setText(CategoryField::Category, name);

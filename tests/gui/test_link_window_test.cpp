@@ -2,11 +2,9 @@
 #include "core/services.h"
 #include "core/tables.h"
 #include "links/test_link_window.h"
-#include "platform/launcher.h"
 
 #include "local_server.h"
-#include "scripted_ui.h"
-#include "temp_folder.h"
+#include "started_services.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -22,19 +20,9 @@ using tessaly::gui::TestLinkWindow;
 
 namespace {
 
-struct NoOpener final : Opener {
-    int open(const std::string&, const std::string&) override { return kOpenedOk; }
-    bool start(const std::string&) override { return false; }
-};
-
-struct Fixture {
+struct Fixture : test::StartedServices {
     test::LocalServer local;
     test::SilentPort silent;
-    test::TempFolder folder;
-    test::TempFolder prefix;
-    test::ScriptedUi ui;
-    Services services{ui, folder.path(), prefix.path()};
-    NoOpener opener;
 
     Fixture()
     {
@@ -44,7 +32,6 @@ struct Fixture {
         local.server.Get("/gone", [](const httplib::Request&, httplib::Response& response) {
             response.status = 410;
         });
-        services.start();
     }
 
     void add(const std::string& location)
