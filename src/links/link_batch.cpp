@@ -1,0 +1,227 @@
+#include "links/link_batch.h"
+
+#include "core/tables.h"
+#include "framework/text.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace tessaly {
+
+namespace {
+
+// The host of an address, lower-cased, with its port: the unit the
+// per-host limit counts.
+std::string hostOf(std::string_view location)
+{
+    auto rest = location.substr(std::min(location.find("://") + 3, location.size()));
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const auto at = rest.rfind('@'); at != std::string_view::npos) {
+        rest = rest.substr(at + 1);
+    }
+    return text::lower(rest);
+}
+
+} // namespace
+
+struct LinkBatch::Slot {
+    Record bookmark{bookmarkTable()};
+    std::unique_ptr<LinkTest> test;
+    bool ready = false;
+};
+
+LinkBatch::LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options)
+    : database_(database), today_(today), options_(options)
+{
+    options_.jobs = std::max(options_.jobs, 1);
+    options_.perHost = std::max(options_.perHost, 1);
+}
+
+LinkBatch::~LinkBatch() = default;
+
+void LinkBatch::cancel()
+{
+    std::lock_guard lock{mutex_};
+    cancelled_ = true;
+    for (const auto& slot : slots_) {
+        if (slot && slot->test) {
+            slot->test->cancel();
+        }
+    }
+    changed_.notify_all();
+}
+
+int LinkBatch::nextStartable()
+{
+    // Tests run ahead of the caller only so far, so that finished tests do
+    // not pile up while an early one is slow.
+    const std::size_t window = static_cast<std::size_t>(options_.jobs) * 4;
+    const std::size_t end = std::min(locations_.size(), stored_ + window);
+    for (std::size_t i = stored_; i < end; ++i) {
+        if (started_[i] != 0) {
+            continue;
+        }
+        const auto busy = std::find_if(busyHosts_.begin(), busyHosts_.end(),
+                                       [&](const auto& h) { return h.first == hosts_[i]; });
+        if (busy == busyHosts_.end() || busy->second < options_.perHost) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void LinkBatch::work()
+{
+    std::unique_lock lock{mutex_};
+    while (true) {
+        int index = -1;
+        changed_.wait(lock, [&] {
+            if (cancelled_ ||
+                std::all_of(started_.begin(), started_.end(), [](char s) { return s != 0; })) {
+                return true;
+            }
+            index = nextStartable();
+            return index >= 0;
+        });
+        if (index < 0) {
+            return;
+        }
+        const auto i = static_cast<std::size_t>(index);
+        started_[i] = 1;
+        auto busy = std::find_if(busyHosts_.begin(), busyHosts_.end(),
+                                 [&](const auto& h) { return h.first == hosts_[i]; });
+        if (busy == busyHosts_.end()) {
+            busyHosts_.emplace_back(hosts_[i], 0);
+            busy = busyHosts_.end() - 1;
+        }
+        ++busy->second;
+        auto slot = std::make_unique<Slot>();
+        slot->bookmark.setText(BookmarkField::Location, locations_[i]);
+        slot->test = std::make_unique<LinkTest>(locations_[i], slot->bookmark, database_, today_,
+                                                options_.limits);
+        LinkTest& test = *slot->test;
+        slots_[i] = std::move(slot);
+        lock.unlock();
+        // Up to and including the open: no database file is touched here.
+        while (!test.nextStepWaitsOnNetwork() && test.runStep()) {
+        }
+        test.runStep();
+        lock.lock();
+        const auto host = std::find_if(busyHosts_.begin(), busyHosts_.end(),
+                                       [&](const auto& h) { return h.first == hosts_[i]; });
+        if (--host->second == 0) {
+            busyHosts_.erase(host);
+        }
+        slots_[i]->ready = true;
+        changed_.notify_all();
+    }
+}
+
+LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const Observer& observer)
+{
+    LinkBatchSummary summary;
+    std::vector<Entry> entries;
+    FileManager& bookmarks = database_.bookmarks();
+    if (const int level = bookmarks.use(); level != kLevelDone) {
+        summary.writeLevel = level;
+        return summary;
+    }
+    RecordFile& file = bookmarks.file();
+    summary.total = file.records();
+    file.setFilter(std::move(filter));
+    file.send("QUICKSCAN=on");
+    file.set(static_cast<int>(BookmarkKey::CategoryLocation));
+    Record record{bookmarkTable()};
+    while (!cancelled_ && file.next(record).ok()) {
+        const std::string& location = record.text(BookmarkField::Location);
+        entries.push_back({location, location.starts_with("http://")});
+    }
+    file.send("QUICKSCAN=off");
+    file.setFilter(nullptr);
+
+    {
+        std::lock_guard lock{mutex_};
+        for (const Entry& entry : entries) {
+            if (entry.http) {
+                locations_.push_back(entry.location);
+                hosts_.push_back(hostOf(entry.location));
+            }
+        }
+        slots_.resize(locations_.size());
+        started_.assign(locations_.size(), 0);
+    }
+    std::vector<std::thread> workers;
+    const auto jobs =
+        std::min<std::size_t>(static_cast<std::size_t>(options_.jobs), locations_.size());
+    for (std::size_t j = 0; j < jobs; ++j) {
+        workers.emplace_back([this] { work(); });
+    }
+
+    std::size_t next = 0; // work item of the next http entry
+    for (const Entry& entry : entries) {
+        if (cancelled_) {
+            break;
+        }
+        LinkBatchItem item{++summary.visited, summary.total, entry.location};
+        if (entry.http) {
+            Slot* slot = nullptr;
+            {
+                std::unique_lock lock{mutex_};
+                changed_.wait(lock,
+                              [&] { return cancelled_ || (slots_[next] && slots_[next]->ready); });
+                slot = cancelled_ ? nullptr : slots_[next].get();
+            }
+            if (slot == nullptr) {
+                break;
+            }
+            // The bookmark as stored now; the test fills it from here on.
+            const bool found = bookmarks.fetch(static_cast<int>(BookmarkKey::Location),
+                                               slot->bookmark) == kLevelDone;
+            item.result = found ? slot->test->run() : kLinkUnknown;
+            item.statusCode = slot->test->statusCode();
+            if (item.result == kLinkCancelled || cancelled_) {
+                summary.cancelled = true;
+                break;
+            }
+            item.tested = found;
+            summary.tested += found ? 1 : 0;
+            summary.passed += item.result == kLinkPass ? 1 : 0;
+            summary.failed += item.result == kLinkFail ? 1 : 0;
+            if (found) {
+                summary.writeLevel =
+                    storeLinkResult(bookmarks, slot->bookmark, item.result, today_);
+            }
+            {
+                std::lock_guard lock{mutex_};
+                slots_[next].reset();
+                stored_ = ++next;
+                changed_.notify_all();
+            }
+            if (summary.writeLevel != kLevelDone) {
+                break;
+            }
+        }
+        if (observer) {
+            observer(item);
+        }
+    }
+    summary.cancelled = summary.cancelled || cancelled_;
+    {
+        std::lock_guard lock{mutex_};
+        // Whatever is still under way ends now and writes nothing.
+        cancelled_ = true;
+        for (const auto& slot : slots_) {
+            if (slot && slot->test) {
+                slot->test->cancel();
+            }
+        }
+        changed_.notify_all();
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    bookmarks.close();
+    return summary;
+}
+
+} // namespace tessaly

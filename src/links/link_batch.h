@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/database.h"
+#include "framework/expression.h"
+#include "links/link_test.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace tessaly {
+
+struct LinkBatchOptions {
+    int jobs = 16;   // tests waiting on the network at once
+    int perHost = 4; // of those, at most this many on one host
+    HttpLimits limits;
+};
+
+// One bookmark the batch came to, in category-then-location order.
+struct LinkBatchItem {
+    std::int64_t visited = 0; // 1 for the first bookmark the view delivered
+    std::int64_t total = 0;   // bookmarks in the file when the run began
+    std::string location;
+    bool tested = false; // only addresses beginning "http://" are
+    int result = kLinkUnknown;
+    unsigned statusCode = 0;
+};
+
+struct LinkBatchSummary {
+    std::int64_t total = 0;
+    std::int64_t visited = 0;
+    std::int64_t tested = 0;
+    std::int64_t passed = 0;
+    std::int64_t failed = 0;
+    bool cancelled = false;
+    int writeLevel = kLevelDone; // the failed write that stopped the run
+};
+
+// Tests the bookmarks of the database, or those a filter selects, and
+// stores each result in its bookmark. Several tests wait on the network at
+// once, but everything that touches the database (the page scan, the
+// detail line, the write) happens on the calling thread in key order, so
+// the writes are exactly those of a run that tests one link after another.
+// cancel() from any thread stops at once: results already written stay,
+// the tests under way write nothing.
+class LinkBatch {
+public:
+    using Observer = std::function<void(const LinkBatchItem&)>;
+
+    LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options = {});
+    ~LinkBatch();
+    LinkBatch(const LinkBatch&) = delete;
+    LinkBatch& operator=(const LinkBatch&) = delete;
+
+    // Runs on the calling thread; `observer` hears of every bookmark visited,
+    // in order, after its result is stored.
+    LinkBatchSummary run(std::shared_ptr<const Expression> filter, const Observer& observer);
+    void cancel();
+
+private:
+    struct Slot;
+    struct Entry {
+        std::string location;
+        bool http = false;
+    };
+
+    void work();
+    int nextStartable(); // under mutex_: the work index to start, or -1
+
+    Database& database_;
+    std::int32_t today_;
+    LinkBatchOptions options_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> hosts_;           // of each work item
+    std::vector<std::string> locations_;       // of each work item
+    std::vector<std::unique_ptr<Slot>> slots_; // of each work item, while under way
+    std::vector<char> started_;
+    std::size_t stored_ = 0; // work items the caller has finished with
+    std::vector<std::pair<std::string, int>> busyHosts_;
+    std::atomic<bool> cancelled_{false};
+};
+
+} // namespace tessaly

@@ -1,0 +1,177 @@
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/query_fields.h"
+#include "links/link_batch.h"
+
+#include "local_server.h"
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tessaly {
+namespace {
+
+class LinkBatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileVersionLayer::instance().registerDatabaseFiles();
+        local.server.Get(
+            R"(/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+                response.status = std::stoi(request.matches[1]);
+                response.set_content("<title>Page " + request.matches[1].str() + "</title>",
+                                     "text/html");
+            });
+    }
+
+    void add(const std::string& location, const std::string& category)
+    {
+        FileManager& bookmarks = db.bookmarks();
+        bookmarks.use();
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Category, category);
+        ASSERT_EQ(bookmarks.insert(r), kLevelDone);
+        bookmarks.close();
+    }
+
+    Record stored(const std::string& location)
+    {
+        FileManager& bookmarks = db.bookmarks();
+        bookmarks.use();
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        bookmarks.fetch(static_cast<int>(BookmarkKey::Location), r);
+        bookmarks.close();
+        return r;
+    }
+
+    // Ten bookmarks of which three begin "http://", in two categories.
+    void addTen()
+    {
+        add(local.url("/200"), "B");
+        add(local.url("/404"), "A");
+        add(local.url("/503"), "C");
+        add("HTTP://127.0.0.1:1/upper", "A");
+        add("ftp://127.0.0.1:1/file", "A");
+        for (int i = 0; i < 5; ++i) {
+            add("file:///tmp/" + std::to_string(i), "D");
+        }
+    }
+
+    std::shared_ptr<const Expression> query(std::string_view text)
+    {
+        const SchemaResolver resolver{bookmarkSchema()};
+        return std::make_shared<const Expression>(Expression::compile(text, resolver));
+    }
+
+    test::LocalServer local;
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+    const std::int32_t today = dates::dayNumber(2026, 12, 7);
+};
+
+TEST_F(LinkBatchTest, OnlyHttpAddressesAreTestedInCategoryOrderAndEachIsStored)
+{
+    addTen();
+    std::vector<LinkBatchItem> items;
+    LinkBatch batch{db, today};
+    const LinkBatchSummary summary =
+        batch.run(nullptr, [&](const LinkBatchItem& item) { items.push_back(item); });
+    ASSERT_EQ(items.size(), 10U);
+    EXPECT_EQ(items.back().visited, 10);
+    EXPECT_EQ(items.back().total, 10);
+    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(summary.passed, 2);
+    EXPECT_EQ(summary.failed, 1);
+    EXPECT_FALSE(summary.cancelled);
+    std::vector<std::string> tested;
+    for (const LinkBatchItem& item : items) {
+        if (item.tested) {
+            tested.push_back(item.location);
+        }
+    }
+    EXPECT_EQ(tested,
+              (std::vector<std::string>{local.url("/404"), local.url("/200"), local.url("/503")}));
+
+    EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::Validated), kLinkFail);
+    EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(stored(local.url("/200")).text(BookmarkField::Description), "Page 200");
+    EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::LastValidated), today);
+    EXPECT_EQ(stored("HTTP://127.0.0.1:1/upper").number(BookmarkField::LastValidated), 0);
+    EXPECT_EQ(stored("ftp://127.0.0.1:1/file").number(BookmarkField::LastValidated), 0);
+}
+
+TEST_F(LinkBatchTest, AQueryLimitsTheRunButNotTheTotal)
+{
+    addTen();
+    std::vector<LinkBatchItem> items;
+    LinkBatch batch{db, today};
+    const LinkBatchSummary summary = batch.run(
+        query("URL:Category = 'A'"), [&](const LinkBatchItem& item) { items.push_back(item); });
+    ASSERT_EQ(items.size(), 3U);
+    EXPECT_EQ(items.back().total, 10);
+    EXPECT_EQ(summary.tested, 1);
+    EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
+}
+
+TEST_F(LinkBatchTest, CancelKeepsWhatWasStoredAndWritesNothingMore)
+{
+    test::SilentPort silent;
+    add(local.url("/200"), "A");
+    add(local.url("/404"), "B");
+    add(silent.url(), "C");
+    add(local.url("/201"), "D");
+    LinkBatch batch{db, today,
+                    LinkBatchOptions{.jobs = 4, .perHost = 2, .limits = {.stallSeconds = 60}}};
+    int seen = 0;
+    std::thread canceller;
+    const auto started = std::chrono::steady_clock::now();
+    const LinkBatchSummary summary = batch.run(nullptr, [&](const LinkBatchItem&) {
+        if (++seen == 2) {
+            // The third test waits on a server that never answers.
+            canceller = std::thread([&batch] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                batch.cancel();
+            });
+        }
+    });
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(summary.tested, 2);
+    EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), today);
+    EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+    EXPECT_EQ(stored(silent.url()).number(BookmarkField::LastValidated), 0);
+    EXPECT_EQ(stored(local.url("/201")).number(BookmarkField::LastValidated), 0)
+        << "tested ahead, but after the cancelled one: not stored";
+}
+
+TEST_F(LinkBatchTest, ManyTestsAtOnceStoreWhatOneAtATimeWould)
+{
+    const int codes[] = {200, 404, 500, 301, 503, 410, 204, 299};
+    for (int i = 0; i < 24; ++i) {
+        add(local.url("/" + std::to_string(codes[i % 8])) + "?n=" + std::to_string(i),
+            "C" + std::to_string(i % 5));
+    }
+    const auto results = [&](int jobs) {
+        std::vector<std::pair<std::string, int>> out;
+        LinkBatch batch{db, today, LinkBatchOptions{.jobs = jobs, .perHost = jobs}};
+        batch.run(nullptr,
+                  [&](const LinkBatchItem& item) { out.emplace_back(item.location, item.result); });
+        return out;
+    };
+    const auto one = results(1);
+    ASSERT_EQ(one.size(), 24U);
+    EXPECT_EQ(results(8), one);
+}
+
+} // namespace
+} // namespace tessaly
