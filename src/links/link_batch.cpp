@@ -206,17 +206,8 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         }
     }
     summary.cancelled = summary.cancelled || cancelled_;
-    {
-        std::lock_guard lock{mutex_};
-        // Whatever is still under way ends now and writes nothing.
-        cancelled_ = true;
-        for (const auto& slot : slots_) {
-            if (slot && slot->test) {
-                slot->test->cancel();
-            }
-        }
-        changed_.notify_all();
-    }
+    // Whatever is still under way ends now and writes nothing.
+    cancel();
     for (std::thread& worker : workers) {
         worker.join();
     }
