@@ -2,6 +2,7 @@
 
 #include "add_command.h"
 #include "list_command.h"
+#include "validate_command.h"
 
 #include "framework/version.h"
 #include "platform/data_folder.h"
@@ -36,6 +37,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<ListCommand>());
     commands_.push_back(std::make_unique<RowsCommand>(false));
     commands_.push_back(std::make_unique<RowsCommand>(true));
+    commands_.push_back(std::make_unique<ValidateCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

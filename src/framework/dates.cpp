@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <ctime>
 #include <string>
 
 namespace tessaly::dates {
@@ -154,6 +155,14 @@ std::int32_t parseHttpDate(std::string_view value)
         return 0;
     }
     return parseDayMonthYear(std::string_view{upper}.substr(5, 11));
+}
+
+std::int32_t today()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return dayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 } // namespace tessaly::dates

@@ -43,6 +43,9 @@ std::string_view dayName(std::int32_t day);
 // English month names, 1..12; empty outside.
 std::string_view monthName(int month);
 
+// The local calendar's date now.
+std::int32_t today();
+
 // Clock time from hours, minutes, seconds and hundredths.
 std::int32_t clockTime(int hours, int minutes, int seconds = 0, int hundredths = 0);
 

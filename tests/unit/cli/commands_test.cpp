@@ -1,5 +1,6 @@
 #include "dispatcher.h"
 
+#include "local_server.h"
 #include "temp_folder.h"
 
 #include <array>
@@ -131,6 +132,38 @@ TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
                                    "could not be opened.  Error: "))
         << output;
     EXPECT_EQ(folder.read("URLDATA.tps"), junk);
+}
+
+TEST_F(CommandsTest, ValidateTestsTheWebAddressesAndStoresTheResults)
+{
+    test::LocalServer local;
+    local.server.Get("/fine", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<title>Fine</title>", "text/html");
+    });
+    ASSERT_EQ(run({"add", local.url("/fine"), "--category", "A"}), kExitOk);
+    ASSERT_EQ(run({"add", local.url("/missing"), "--category", "B"}), kExitOk);
+    ASSERT_EQ(run({"add", "ftp://files.example/"}), kExitOk);
+
+    ASSERT_EQ(run({"validate", "--jobs", "2"}), kExitOk) << err;
+    EXPECT_EQ(out, "pass\t200\t" + local.url("/fine") + "\nfail\t404\t" + local.url("/missing") +
+                       "\nTested 2 of 3 bookmarks visited (3 in the file): 1 passed, 1 failed, "
+                       "0 unknown\n");
+
+    ASSERT_EQ(run({"validate", "--query", "URL:Category = 'B'"}), kExitOk) << err;
+    EXPECT_TRUE(out.starts_with("fail\t404\t")) << out;
+    EXPECT_NE(out.find("Tested 1 of 1 bookmarks visited (3 in the file)"), std::string::npos);
+}
+
+TEST_F(CommandsTest, ValidateRefusesBadArguments)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"validate", "--jobs", "0"},
+          {"validate", "--jobs", "many"},
+          {"validate", "--query", "URL:Nothing ="},
+          {"validate", "extra"}}) {
+        EXPECT_EQ(run(arguments), kExitUsage) << arguments[1];
+        EXPECT_TRUE(err.starts_with("tessaly-cli validate: ")) << err;
+    }
 }
 
 } // namespace

@@ -1,0 +1,86 @@
+#include "validate_command.h"
+
+#include "core/bookmark_schema.h"
+#include "dispatcher.h"
+#include "framework/dates.h"
+#include "framework/query_fields.h"
+#include "links/link_batch.h"
+#include "options.h"
+#include "session.h"
+
+#include <charconv>
+
+namespace tessaly::cli {
+
+namespace {
+
+constexpr int kMostJobs = 256;
+
+std::string_view resultWord(int result)
+{
+    switch (result) {
+    case kLinkPass:
+        return "pass";
+    case kLinkFail:
+        return "fail";
+    default:
+        return "unknown";
+    }
+}
+
+} // namespace
+
+int ValidateCommand::run(const std::vector<std::string>& arguments, const Context& context)
+{
+    const Options options = parseOptions(arguments, {"query", "jobs"});
+    std::string problem = options.error;
+    LinkBatchOptions batchOptions;
+    if (const auto jobs = options.get("jobs"); problem.empty() && jobs) {
+        int value = 0;
+        const auto [end, error] = std::from_chars(jobs->data(), jobs->data() + jobs->size(), value);
+        if (error != std::errc{} || end != jobs->data() + jobs->size() || value < 1 ||
+            value > kMostJobs) {
+            problem = "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs);
+        }
+        batchOptions.jobs = value;
+    }
+    if (problem.empty() && !options.positional.empty()) {
+        problem = "unexpected " + options.positional[0];
+    }
+    if (!problem.empty()) {
+        context.err << "tessaly-cli validate: " << problem << "\nusage: " << summary() << '\n';
+        return kExitUsage;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    std::shared_ptr<const Expression> filter;
+    if (const auto query = options.get("query")) {
+        filter = std::make_shared<const Expression>(Expression::compile(*query, resolver));
+        if (!filter->ok()) {
+            context.err << "tessaly-cli validate: " << filter->error().describe() << '\n';
+            return kExitUsage;
+        }
+    }
+    Session session{context};
+    if (!session.start()) {
+        return kExitFailure;
+    }
+    LinkBatch batch{session.database(), dates::today(), batchOptions};
+    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
+        if (item.tested) {
+            context.out << resultWord(item.result) << '\t' << item.statusCode << '\t'
+                        << item.location << '\n';
+            context.out.flush();
+        }
+    });
+    if (summary.writeLevel != kLevelDone) {
+        context.err << "tessaly-cli validate: a result could not be stored; the run stopped\n";
+        return kExitFailure;
+    }
+    context.out << "Tested " << summary.tested << " of " << summary.visited
+                << " bookmarks visited (" << summary.total << " in the file): " << summary.passed
+                << " passed, " << summary.failed << " failed, "
+                << summary.tested - summary.passed - summary.failed << " unknown\n";
+    return kExitOk;
+}
+
+} // namespace tessaly::cli
