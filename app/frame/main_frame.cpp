@@ -19,6 +19,7 @@
 #include "framework/ini_file.h"
 #include "framework/picture.h"
 #include "framework/window_register.h"
+#include "links/link_batch.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
 
@@ -111,6 +112,10 @@ void MainFrame::wireActions()
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     wire("BrowseCategories", &MainFrame::openCategoryList);
     wire("BrowseByCategory", &MainFrame::openExplorer);
+    wire("ValidateMultiple", [this] {
+        validateAllLinks(services_.database(), services_.messages().ui(), dates::today());
+        WindowRegister::instance().notifyBrowseWindows();
+    });
     wire("GetUrlFromBrowser", [this] {
         // The wizard then looks for the address in a browser window.
         services_.pendingAddress().clear();

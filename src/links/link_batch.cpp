@@ -1,9 +1,12 @@
 #include "links/link_batch.h"
 
+#include "core/bookmark_schema.h"
 #include "core/tables.h"
+#include "framework/query_fields.h"
 #include "framework/text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 namespace tessaly {
@@ -167,8 +170,16 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             Slot* slot = nullptr;
             {
                 std::unique_lock lock{mutex_};
-                changed_.wait(lock,
-                              [&] { return cancelled_ || (slots_[next] && slots_[next]->ready); });
+                const auto ready = [&] {
+                    return cancelled_ || (slots_[next] && slots_[next]->ready);
+                };
+                while (!changed_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
+                    if (idle_) {
+                        lock.unlock();
+                        idle_();
+                        lock.lock();
+                    }
+                }
                 slot = cancelled_ ? nullptr : slots_[next].get();
             }
             if (slot == nullptr) {
@@ -212,6 +223,51 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         worker.join();
     }
     bookmarks.close();
+    return summary;
+}
+
+LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t today,
+                                  LinkBatchOptions options)
+{
+    if (!ui.askYesNo("Test Links",
+                     "This process will test the links in your database, and mark those that are "
+                     "no longer valid. You will be able to select which links are tested using "
+                     "the standard Query Wizard.  Do you wish to proceed?",
+                     false)) {
+        return {};
+    }
+    ui.beginProgress("Processing Records");
+    ui.reportProgress(0, "Testing Multiple Links");
+    std::shared_ptr<const Expression> filter;
+    std::string query;
+    if (ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") &&
+        ui.runQuery({bookmarkQueryFieldList(), "LINKS"}, query) && !text::clip(query).empty()) {
+        const SchemaResolver resolver{bookmarkSchema()};
+        filter = std::make_shared<const Expression>(
+            Expression::compile(text::fit(query, 1024), resolver));
+        if (!filter->ok()) {
+            // The wizard only builds valid queries; a hand-edited one that is
+            // not tests nothing rather than everything.
+            ui.endProgress();
+            ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
+            return {};
+        }
+    }
+    LinkBatch batch{database, today, options};
+    batch.setIdle([&] {
+        if (ui.cancelRequested()) {
+            batch.cancel();
+        }
+    });
+    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
+        const auto percent = item.total > 0 ? static_cast<int>(item.visited * 100 / item.total) : 0;
+        ui.reportProgress(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
+                                                      " of up to " + std::to_string(item.total));
+        if (ui.cancelRequested()) {
+            batch.cancel();
+        }
+    });
+    ui.endProgress();
     return summary;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "framework/expression.h"
+#include "framework/ui_port.h"
 #include "links/link_test.h"
 
 #include <atomic>
@@ -60,6 +61,9 @@ public:
     // in order, after its result is stored.
     LinkBatchSummary run(std::shared_ptr<const Expression> filter, const Observer& observer);
     void cancel();
+    // Called on the caller's thread about every 50 ms while it waits for a
+    // test, so a window can repaint and notice Cancel.
+    void setIdle(std::function<void()> idle) { idle_ = std::move(idle); }
 
 private:
     struct Slot;
@@ -84,6 +88,13 @@ private:
     std::size_t stored_ = 0; // work items the caller has finished with
     std::vector<std::pair<std::string, int>> busyHosts_;
     std::atomic<bool> cancelled_{false};
+    std::function<void()> idle_;
 };
+
+// "&Validate Multiple Links": asks whether to go on and whether to choose
+// the links by a query, then runs the batch under the UI's progress window
+// ("Processing Records"), whose Cancel stops it.
+LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t today,
+                                  LinkBatchOptions options = {});
 
 } // namespace tessaly

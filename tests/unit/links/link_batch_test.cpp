@@ -173,5 +173,36 @@ TEST_F(LinkBatchTest, ManyTestsAtOnceStoreWhatOneAtATimeWould)
     EXPECT_EQ(results(8), one);
 }
 
+TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)
+{
+    addTen();
+    ui.answers = {ButtonNo};
+    EXPECT_EQ(validateAllLinks(db, ui, today).visited, 0);
+    EXPECT_EQ(ui.last().title, "Test Links");
+    EXPECT_EQ(ui.last().defaultButton, ButtonNo);
+
+    ui.answers = {ButtonYes, ButtonYes};
+    ui.queryAnswers = {"URL:Category = 'A'"};
+    const LinkBatchSummary summary = validateAllLinks(db, ui, today);
+    EXPECT_EQ(ui.last().title, "Query Wizard");
+    EXPECT_EQ(summary.visited, 3);
+    EXPECT_EQ(summary.tested, 1);
+    EXPECT_EQ(ui.progressTexts.front(), "Processing Records");
+    EXPECT_EQ(ui.progressTexts.back(), "Testing 3 of up to 10");
+    EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
+    EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+}
+
+TEST_F(LinkBatchTest, TheProgressWindowsCancelStopsTheMenuCommand)
+{
+    addTen();
+    ui.answers = {ButtonYes, ButtonNo};
+    ui.cancelAfterFirstStep = true;
+    const LinkBatchSummary summary = validateAllLinks(db, ui, today);
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_LT(summary.visited, 10);
+    EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::LastValidated), 0);
+}
+
 } // namespace
 } // namespace tessaly
