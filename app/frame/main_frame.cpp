@@ -19,6 +19,7 @@
 #include "framework/ini_file.h"
 #include "framework/picture.h"
 #include "framework/window_register.h"
+#include "links/invalid_shortcuts_window.h"
 #include "links/link_batch.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
@@ -112,6 +113,7 @@ void MainFrame::wireActions()
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     wire("BrowseCategories", &MainFrame::openCategoryList);
     wire("BrowseByCategory", &MainFrame::openExplorer);
+    wire("ValidateFavorites", [this] { validateFavorites(services_, dates::today(), this); });
     wire("ValidateMultiple", [this] {
         validateAllLinks(services_.database(), services_.messages().ui(), dates::today());
         WindowRegister::instance().notifyBrowseWindows();

@@ -24,6 +24,8 @@ public:
     ~TestLinkWindow() override;
 
     void reject() override;
+    // For an address that belongs to no bookmark: no dated status line.
+    void keepNoStatusLine() { test_.setRecordsStatus(false); }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -300,7 +300,7 @@ void LinkTest::readStatus()
     if (statusText_ == "Unknown") {
         result_ = kLinkPass;
         statusCode_ = 0;
-    } else {
+    } else if (recordsStatus_) {
         Record detail{detailTable()};
         detail.setText(DetailField::Location, bookmark_.text(BookmarkField::Location));
         detail.setText(DetailField::DataLabel,

@@ -59,6 +59,10 @@ public:
     // file, so a window may run it on a worker thread.
     bool nextStepWaitsOnNetwork() const { return step_ == 1 && !cancelled_; }
 
+    // A test about no stored bookmark (a Favorites shortcut) leaves no
+    // dated status line, which would belong to no bookmark.
+    void setRecordsStatus(bool records) { recordsStatus_ = records; }
+
     int step() const { return step_; }
     int result() const { return result_; }
     unsigned statusCode() const { return statusCode_; }
@@ -86,6 +90,7 @@ private:
     std::string response_; // what the running step leaves to show
     std::string page_;     // the first block of the body
     bool opened_ = false;
+    bool recordsStatus_ = true;
     std::vector<std::string> log_;
 };
 

@@ -1,6 +1,7 @@
 #include "bookmarks/browse_window.h"
 #include "core/services.h"
 #include "core/tables.h"
+#include "links/invalid_shortcuts_window.h"
 #include "links/test_link_window.h"
 
 #include "local_server.h"
@@ -12,7 +13,11 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
+
+#include <filesystem>
+#include <fstream>
 
 using namespace tessaly;
 using tessaly::gui::BrowseWindow;
@@ -130,6 +135,40 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 10000); // the server would keep it far longer
         QVERIFY(!list.isVisible());
         QCOMPARE(f.stored(f.silent.url()).number(BookmarkField::LastValidated), 0);
+    }
+
+    void theFavoritesCheckListsOnlyTheShortcutsThatFail()
+    {
+        Fixture f;
+        test::TempFolder favorites;
+        const auto shortcut = [&](const std::string& name, const std::string& url) {
+            std::filesystem::create_directories(
+                std::filesystem::path{favorites.file(name)}.parent_path());
+            std::ofstream{favorites.file(name)} << "[InternetShortcut]\nURL=" << url << "\n";
+        };
+        shortcut("Fine.url", f.local.url("/ok"));
+        shortcut("News/Daily.url", f.local.url("/gone"));
+        shortcut("News/Gone.url", f.local.url("/gone"));
+        std::ofstream{favorites.file("notes.txt")} << "not a shortcut";
+        f.services.settings().favoritesPath = favorites.path();
+
+        gui::InvalidShortcutsWindow window(f.services, 100000);
+        QVERIFY(window.collectAndTest());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Invalid URLs"));
+        auto* list = window.findChild<QTreeWidget*>(QStringLiteral("Shortcuts"));
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Shortcut"));
+        QCOMPARE(list->headerItem()->text(1), QStringLiteral("URL"));
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("News/Daily.url"));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("News/Gone.url"));
+        QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("notes.txt"));
+        QCOMPARE(list->topLevelItem(2)->text(1), QString{});
+
+        // The tests concern no bookmark: no status lines were left behind.
+        FileManager& details = f.services.database().details();
+        details.use();
+        QCOMPARE(details.file().records(), std::int64_t{0});
+        details.close();
     }
 };
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// A file of the Favorites folder, with the address it holds when it is an
+// Internet shortcut (empty for any other file).
+struct ShortcutEntry {
+    std::string path;
+    std::string address;
+
+    bool operator==(const ShortcutEntry&) const = default;
+};
+
+// Appends every file under `folder` and all its sub-folders (symbolic links
+// to folders are not followed, so a loop cannot trap the walk). A file whose
+// upper-cased name contains ".URL" is read as a shortcut: the URL value of
+// its [InternetShortcut] section, up to 1023 characters. Folders that cannot
+// be read are passed over.
+void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list);
+
+// Makes each path that begins with `folder` relative to it (the separator
+// after the folder dropped too) and sorts the list by path.
+void prepareShortcutList(std::string_view folder, std::vector<ShortcutEntry>& list);
+
+} // namespace tessaly
