@@ -4,6 +4,7 @@
 #include "framework/picture.h"
 #include "links/link_test.h"
 
+#include "ftp_responder.h"
 #include "local_server.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
@@ -194,6 +195,27 @@ TEST_F(LinkTestTest, CancelBetweenStepsEndsTheTestWithNothingMore)
     EXPECT_EQ(linkTest.result(), kLinkCancelled);
     EXPECT_EQ(bookmark.text(BookmarkField::Description), "");
     EXPECT_TRUE(details().empty());
+}
+
+TEST_F(LinkTestTest, AnFtpAddressHasNoStatusButTheServersReply)
+{
+    test::FtpResponder ftp{"plain text, nothing to scan"};
+    bookmark.setText(BookmarkField::Location, ftp.url("notes.txt"));
+    LinkTest linkTest{ftp.url("notes.txt"), bookmark, db, today};
+    EXPECT_EQ(linkTest.run(), kLinkPass);
+    EXPECT_EQ(linkTest.statusCode(), 0U);
+    EXPECT_EQ(bookmark.text(BookmarkField::Custom2), "226 Transfer complete");
+    log = linkTest.log();
+    EXPECT_TRUE(logged("0: Unknown"));
+    EXPECT_TRUE(logged("226 Transfer complete"));
+    EXPECT_TRUE(logged("plain text, nothing to scan"));
+    EXPECT_TRUE(details().empty());
+
+    test::FtpResponder missing{"Error 404: no such page"};
+    bookmark = Record{bookmarkTable()};
+    bookmark.setText(BookmarkField::Location, missing.url("page.html"));
+    LinkTest second{missing.url("page.html"), bookmark, db, today};
+    EXPECT_EQ(second.run(), kLinkFail) << "a 404 early in a page without status fails";
 }
 
 } // namespace
