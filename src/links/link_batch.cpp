@@ -13,6 +13,8 @@ namespace tessaly {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // The host of an address, lower-cased, with its port: the unit the
 // per-host limit counts.
 std::string hostOf(std::string_view location)
@@ -57,8 +59,10 @@ void LinkBatch::cancel()
 int LinkBatch::nextStartable()
 {
     // Tests run ahead of the caller only so far, so that finished tests do
-    // not pile up while an early one is slow.
-    const std::size_t window = static_cast<std::size_t>(options_.jobs) * 4;
+    // not pile up while an early one is slow; but far enough that a run of
+    // addresses on one host (the location order groups them) does not leave
+    // the other jobs idle behind the per-host limit.
+    const std::size_t window = static_cast<std::size_t>(options_.jobs) * 16;
     const std::size_t end = std::min(locations_.size(), stored_ + window);
     for (std::size_t i = stored_; i < end; ++i) {
         if (started_[i] != 0) {
@@ -141,6 +145,22 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     }
     file.send("QUICKSCAN=off");
     file.setFilter(nullptr);
+    // The results are committed in groups, a commit at most every quarter
+    // of a second (and whenever the batch waits on the network): one commit
+    // for each bookmark would make the disk, not the servers, set the pace.
+    auto lastCommit = Clock::now();
+    const auto commit = [&] {
+        if (!file.flush().ok() && summary.writeLevel == kLevelDone) {
+            summary.writeLevel = kLevelNotify;
+        }
+        file.stream();
+        // Held open for the whole run, so each test's scan and status line do
+        // not open and close these files again.
+        database_.details().use();
+        database_.keywords().use();
+        lastCommit = Clock::now();
+    };
+    file.stream();
 
     {
         std::lock_guard lock{mutex_};
@@ -174,11 +194,12 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                     return cancelled_ || (slots_[next] && slots_[next]->ready);
                 };
                 while (!changed_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
+                    lock.unlock();
+                    commit();
                     if (idle_) {
-                        lock.unlock();
                         idle_();
-                        lock.lock();
                     }
+                    lock.lock();
                 }
                 slot = cancelled_ ? nullptr : slots_[next].get();
             }
@@ -208,6 +229,9 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                 stored_ = ++next;
                 changed_.notify_all();
             }
+            if (Clock::now() - lastCommit > std::chrono::milliseconds(250)) {
+                commit();
+            }
             if (summary.writeLevel != kLevelDone) {
                 break;
             }
@@ -222,6 +246,11 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     for (std::thread& worker : workers) {
         worker.join();
     }
+    if (!file.flush().ok() && summary.writeLevel == kLevelDone) {
+        summary.writeLevel = kLevelNotify;
+    }
+    database_.keywords().close();
+    database_.details().close();
     bookmarks.close();
     return summary;
 }

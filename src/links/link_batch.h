@@ -16,7 +16,7 @@
 namespace tessaly {
 
 struct LinkBatchOptions {
-    int jobs = 16;   // tests waiting on the network at once
+    int jobs = 64;   // tests waiting on the network at once
     int perHost = 4; // of those, at most this many on one host
     HttpLimits limits;
 };

@@ -1,0 +1,240 @@
+// Testing 2,000 bookmarks against local servers that take 50 ms per answer:
+// the link batch (as tessaly-cli validate runs it) against the servers'
+// own limit at the same concurrency (a plain load loop), and against
+// linkchecker when it is installed. Fifty servers on 127.0.0.2 to
+// 127.0.0.51 answer a mix of 200, 301 to 200, 404 and 500; the single-host
+// case puts all 2,000 on 127.0.0.1, where the per-host limit decides.
+#include "core/database.h"
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "links/link_batch.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace tessaly;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kAddresses = 2000;
+constexpr auto kDelay = std::chrono::milliseconds(50);
+
+class Quiet final : public UiPort {
+public:
+    Button showMessage(const MessageRequest& r) override { return r.defaultButton; }
+    std::optional<std::string> pickCategory(std::string_view) override { return std::nullopt; }
+    bool runQuery(const QueryRequest&, std::string&) override { return false; }
+    void beginProgress(std::string_view) override {}
+    void reportProgress(int, std::string_view) override {}
+    bool cancelRequested() override { return false; }
+    void endProgress() override {}
+};
+
+struct Server {
+    httplib::Server http;
+    std::string base;
+    std::thread thread;
+};
+
+std::unique_ptr<Server> startServer(const std::string& ip)
+{
+    auto server = std::make_unique<Server>();
+    server->http.new_task_queue = [] {
+        return new httplib::ThreadPool(64);
+    };
+    const auto answer = [](int status) {
+        return [status](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(kDelay);
+            response.status = status;
+            response.set_content("<title>Page</title>", "text/html");
+        };
+    };
+    server->http.Get("/ok", answer(200));
+    server->http.Get("/missing", answer(404));
+    server->http.Get("/error", answer(500));
+    server->http.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(kDelay);
+        response.set_redirect("/ok", 301);
+    });
+    const int port = server->http.bind_to_any_port(ip);
+    server->base = "http://" + ip + ":" + std::to_string(port);
+    Server* raw = server.get();
+    server->thread = std::thread([raw] { raw->http.listen_after_bind(); });
+    while (!server->http.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return server;
+}
+
+struct Address {
+    std::string url;
+    int truth; // the result the servers' answers call for
+};
+
+std::vector<Address> addresses(const std::vector<std::unique_ptr<Server>>& servers)
+{
+    const std::pair<const char*, int> paths[] = {
+        {"/ok", kLinkPass}, {"/moved", kLinkPass}, {"/missing", kLinkFail}, {"/error", kLinkFail}};
+    std::vector<Address> out;
+    for (int i = 0; i < kAddresses; ++i) {
+        const auto& [path, truth] = paths[i % 4];
+        out.push_back({servers[static_cast<std::size_t>(i) % servers.size()]->base + path +
+                           "?n=" + std::to_string(i),
+                       truth});
+    }
+    return out;
+}
+
+// Links per second of the batch, and whether every result matched.
+std::pair<double, bool> runBatch(const std::vector<Address>& list, int jobs, int perHost)
+{
+    const std::string folder = "/tmp/tessaly-validate-bench-" + std::to_string(::getpid());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    Quiet ui;
+    MessageManager messages{ui};
+    std::pair<double, bool> figures{0, true};
+    {
+        Database db{messages, folder};
+        FileManager& bookmarks = db.bookmarks();
+        bookmarks.use();
+        bookmarks.file().stream();
+        for (const Address& a : list) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location, a.url);
+            r.setText(BookmarkField::Description, "known");
+            r.setText(BookmarkField::SiteInfo, "known");
+            bookmarks.file().add(r);
+        }
+        bookmarks.file().flush();
+        bookmarks.close();
+        std::map<std::string, int> results;
+        LinkBatch batch{db, dates::today(), LinkBatchOptions{.jobs = jobs, .perHost = perHost}};
+        const auto start = Clock::now();
+        batch.run(nullptr,
+                  [&](const LinkBatchItem& item) { results[item.location] = item.result; });
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        figures.first = static_cast<double>(list.size()) / seconds;
+        for (const Address& a : list) {
+            figures.second = figures.second && results[a.url] == a.truth;
+        }
+    }
+    std::filesystem::remove_all(folder);
+    return figures;
+}
+
+// Links per second the servers allow at `jobs` requests at once.
+double serverLimit(const std::vector<Address>& list, int jobs)
+{
+    std::atomic<std::size_t> next{0};
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int j = 0; j < jobs; ++j) {
+        threads.emplace_back([&] {
+            HttpSession session{kLinkTestAgent};
+            for (std::size_t i = next++; i < list.size(); i = next++) {
+                session.open(list[i].url, [](std::string_view) { return true; });
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    return static_cast<double>(list.size()) /
+           std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Links per second of linkchecker with `threads` threads and its per-host
+// throttle lifted; 0 when it is not installed.
+double linkchecker(const std::vector<Address>& list, int threads)
+{
+    if (std::system("command -v linkchecker >/dev/null 2>&1") != 0) {
+        return 0;
+    }
+    const std::string dir = "/tmp/tessaly-linkchecker-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream page{dir + "/links.html"};
+        page << "<html><body>\n";
+        for (const Address& a : list) {
+            page << "<a href=\"" << a.url << "\">x</a>\n";
+        }
+        page << "</body></html>\n";
+        std::ofstream config{dir + "/linkcheckerrc"};
+        config << "[checking]\nthreads=" << threads
+               << "\nmaxrequestspersecond=10000\nrecursionlevel=1\n"
+               << "[filtering]\ncheckextern=1\n[output]\nstatus=0\n";
+    }
+    const auto start = Clock::now();
+    const std::string command = "linkchecker --config " + dir + "/linkcheckerrc --no-warnings " +
+                                dir + "/links.html >/dev/null 2>&1";
+    [[maybe_unused]] const int status = std::system(command.c_str());
+    const double rate = static_cast<double>(list.size()) /
+                        std::chrono::duration<double>(Clock::now() - start).count();
+    std::filesystem::remove_all(dir);
+    return rate;
+}
+
+} // namespace
+
+int main()
+{
+    FileVersionLayer::instance().registerDatabaseFiles();
+    std::vector<std::unique_ptr<Server>> many;
+    for (int i = 2; i <= 51; ++i) {
+        many.push_back(startServer("127.0.0." + std::to_string(i)));
+    }
+    std::vector<std::unique_ptr<Server>> one;
+    one.push_back(startServer("127.0.0.1"));
+
+    const LinkBatchOptions defaults;
+    std::printf("link batch: %d addresses, %d ms per answer, %d tests at once, %d per host\n",
+                kAddresses, static_cast<int>(kDelay.count()), defaults.jobs, defaults.perHost);
+    const auto spread = addresses(many);
+    const auto [rate, right] = runBatch(spread, defaults.jobs, defaults.perHost);
+    const double limit = serverLimit(spread, defaults.jobs);
+    std::printf("  50 hosts: %.0f links/s, servers' limit at %d at once %.0f links/s: "
+                "%.2fx of the limit (goal at least 0.5x); classified right: %s\n",
+                rate, defaults.jobs, limit, rate / limit, right ? "all" : "NOT ALL");
+    double best = 0;
+    int bestThreads = 0;
+    for (const int threads : {10, 50, 100}) {
+        const double lc = linkchecker(spread, threads);
+        if (lc > best) {
+            best = lc;
+            bestThreads = threads;
+        }
+    }
+    if (best > 0) {
+        std::printf("  linkchecker best (%d threads): %.0f links/s: batch is %.1fx (goal 5x)\n",
+                    bestThreads, best, rate / best);
+    } else {
+        std::printf("  linkchecker not installed (apt install linkchecker): no peer figure\n");
+    }
+    const auto single = addresses(one);
+    const auto [singleRate, singleRight] = runBatch(single, defaults.jobs, defaults.perHost);
+    const double singleLimit = serverLimit(single, defaults.perHost);
+    std::printf("  one host: %.0f links/s against the servers' limit at %d at once %.0f links/s: "
+                "%.2fx; classified right: %s\n",
+                singleRate, defaults.perHost, singleLimit, singleRate / singleLimit,
+                singleRight ? "all" : "NOT ALL");
+
+    for (auto* group : {&many, &one}) {
+        for (auto& server : *group) {
+            server->http.stop();
+            server->thread.join();
+        }
+    }
+    return right && singleRight ? 0 : 1;
+}
