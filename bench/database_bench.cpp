@@ -6,6 +6,7 @@
 #include "core/file_version.h"
 #include "core/sqlite.h"
 #include "core/tables.h"
+#include "quiet_ui.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,21 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kBookmarks = 100000;
 constexpr int kFetches = 20000;
-
-class NoUi final : public UiPort {
-public:
-    Button showMessage(const MessageRequest& r) override
-    {
-        std::fprintf(stderr, "%s: %s\n", r.title.c_str(), r.text.c_str());
-        return r.defaultButton;
-    }
-    std::optional<std::string> pickCategory(std::string_view) override { return std::nullopt; }
-    bool runQuery(const QueryRequest&, std::string&) override { return false; }
-    void beginProgress(std::string_view) override {}
-    void reportProgress(int, std::string_view) override {}
-    bool cancelRequested() override { return false; }
-    void endProgress() override {}
-};
 
 double seconds(Clock::time_point start)
 {
@@ -91,7 +77,7 @@ void printRatio(const char* what, double ours, double raw)
 int main()
 {
     FileVersionLayer::instance().registerDatabaseFiles();
-    NoUi ui;
+    tessaly::bench::QuietUi ui;
     MessageManager messages{ui};
     Folder oursFolder;
     Folder rawFolder;

@@ -9,6 +9,7 @@
 #include "core/sqlite.h"
 #include "core/tables.h"
 #include "platform/launcher.h"
+#include "quiet_ui.h"
 
 #include <QApplication>
 #include <QTabBar>
@@ -27,17 +28,6 @@ using namespace tessaly;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBookmarks = 100000;
-
-class Quiet final : public UiPort {
-public:
-    Button showMessage(const MessageRequest& r) override { return r.defaultButton; }
-    std::optional<std::string> pickCategory(std::string_view) override { return std::nullopt; }
-    bool runQuery(const QueryRequest&, std::string&) override { return false; }
-    void beginProgress(std::string_view) override {}
-    void reportProgress(int, std::string_view) override {}
-    bool cancelRequested() override { return false; }
-    void endProgress() override {}
-};
 
 struct NoOpener final : Opener {
     int open(const std::string&, const std::string&) override { return kOpenedOk; }
@@ -88,7 +78,7 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     FileVersionLayer::instance().registerDatabaseFiles();
-    Quiet ui;
+    tessaly::bench::QuietUi ui;
     {
         MessageManager messages{ui};
         Database db{messages, folder};

@@ -8,6 +8,7 @@
 #include "frame/main_frame.h"
 #include "framework/qt_ui_port.h"
 #include "platform/data_folder.h"
+#include "quiet_ui.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -90,25 +91,11 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-class Quiet final : public tessaly::UiPort {
-public:
-    tessaly::Button showMessage(const tessaly::MessageRequest& r) override
-    {
-        return r.defaultButton;
-    }
-    std::optional<std::string> pickCategory(std::string_view) override { return std::nullopt; }
-    bool runQuery(const tessaly::QueryRequest&, std::string&) override { return false; }
-    void beginProgress(std::string_view) override {}
-    void reportProgress(int, std::string_view) override {}
-    bool cancelRequested() override { return false; }
-    void endProgress() override {}
-};
-
 void fill(const std::string& folder, int count)
 {
     using namespace tessaly;
     FileVersionLayer::instance().registerDatabaseFiles();
-    Quiet ui;
+    tessaly::bench::QuietUi ui;
     MessageManager messages{ui};
     Database db{messages, folder};
     db.bookmarks().open();

@@ -9,6 +9,7 @@
 #include "core/tables.h"
 #include "framework/dates.h"
 #include "links/link_batch.h"
+#include "quiet_ui.h"
 
 #include <httplib.h>
 
@@ -29,17 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kAddresses = 2000;
 constexpr auto kDelay = std::chrono::milliseconds(50);
-
-class Quiet final : public UiPort {
-public:
-    Button showMessage(const MessageRequest& r) override { return r.defaultButton; }
-    std::optional<std::string> pickCategory(std::string_view) override { return std::nullopt; }
-    bool runQuery(const QueryRequest&, std::string&) override { return false; }
-    void beginProgress(std::string_view) override {}
-    void reportProgress(int, std::string_view) override {}
-    bool cancelRequested() override { return false; }
-    void endProgress() override {}
-};
 
 struct Server {
     httplib::Server http;
@@ -102,7 +92,7 @@ std::pair<double, bool> runBatch(const std::vector<Address>& list, int jobs, int
     const std::string folder = "/tmp/tessaly-validate-bench-" + std::to_string(::getpid());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    Quiet ui;
+    tessaly::bench::QuietUi ui;
     MessageManager messages{ui};
     std::pair<double, bool> figures{0, true};
     {
