@@ -154,13 +154,13 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             summary.writeLevel = kLevelNotify;
         }
         file.stream();
-        // Held open for the whole run, so each test's scan and status line do
-        // not open and close these files again.
-        database_.details().use();
-        database_.keywords().use();
         lastCommit = Clock::now();
     };
     file.stream();
+    // Held open for the whole run, so each test's scan and status line do
+    // not open and close these files again.
+    database_.details().use();
+    database_.keywords().use();
 
     {
         std::lock_guard lock{mutex_};
@@ -219,9 +219,11 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             summary.tested += found ? 1 : 0;
             summary.passed += item.result == kLinkPass ? 1 : 0;
             summary.failed += item.result == kLinkFail ? 1 : 0;
-            if (found) {
-                summary.writeLevel =
-                    storeLinkResult(bookmarks, slot->bookmark, item.result, today_);
+            if (const int level =
+                    found ? storeLinkResult(bookmarks, slot->bookmark, item.result, today_)
+                          : kLevelDone;
+                level != kLevelDone) {
+                summary.writeLevel = level;
             }
             {
                 std::lock_guard lock{mutex_};

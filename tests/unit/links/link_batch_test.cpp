@@ -91,6 +91,10 @@ TEST_F(LinkBatchTest, OnlyHttpAddressesAreTestedInCategoryOrderAndEachIsStored)
     EXPECT_EQ(summary.passed, 2);
     EXPECT_EQ(summary.failed, 1);
     EXPECT_FALSE(summary.cancelled);
+    // Every file the run held open is let go again.
+    EXPECT_EQ(db.bookmarks().users(), 0);
+    EXPECT_EQ(db.details().users(), 0);
+    EXPECT_EQ(db.keywords().users(), 0);
     std::vector<std::string> tested;
     for (const LinkBatchItem& item : items) {
         if (item.tested) {
