@@ -148,13 +148,10 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     auto* general = new QWidget(tabs);
     auto* g = new QFormLayout(general);
     location_ = line(general, b.text(BookmarkField::Location), 255);
-    auto* analyze = new QPushButton(QStringLiteral("Analy&ze"), general);
-    analyze->setToolTip(QStringLiteral("Retreive and analyze HTML from this location"));
-    analyze->setEnabled(false); // the page analysis comes with its own issue
-    auto* locationRow = new QHBoxLayout;
-    locationRow->addWidget(location_, 1);
-    locationRow->addWidget(analyze);
-    g->addRow(prompt(QStringLiteral("&Location:"), location_), locationRow);
+    // "Retreive": this window's tooltip as users have always seen it.
+    g->addRow(prompt(QStringLiteral("&Location:"), location_),
+              locationWithAnalyze(general, location_,
+                                  QStringLiteral("Retreive and analyze HTML from this location")));
     description_ = line(general, b.text(BookmarkField::Description), 255);
     g->addRow(QStringLiteral("&Description:"), description_);
     category_ = new QComboBox(general);

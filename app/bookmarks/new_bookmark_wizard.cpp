@@ -104,13 +104,9 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* g = new QFormLayout(general);
     location_ = new QLineEdit(general);
     location_->setMaxLength(255);
-    auto* analyze = new QPushButton(QStringLiteral("Analy&ze"), general);
-    analyze->setToolTip(QStringLiteral("Retrieve and analyze HTML from this location"));
-    analyze->setEnabled(false); // the page analysis comes with its own issue
-    auto* locationRow = new QHBoxLayout;
-    locationRow->addWidget(location_, 1);
-    locationRow->addWidget(analyze);
-    g->addRow(prompt(QStringLiteral("&Location:"), location_), locationRow);
+    g->addRow(prompt(QStringLiteral("&Location:"), location_),
+              locationWithAnalyze(general, location_,
+                                  QStringLiteral("Retrieve and analyze HTML from this location")));
     description_ = new QLineEdit(general);
     description_->setMaxLength(255);
     g->addRow(QStringLiteral("&Description:"), description_);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -20,6 +23,19 @@ inline QLabel* prompt(const QString& text, QWidget* buddy)
 inline QString q(const std::string& s)
 {
     return QString::fromStdString(s);
+}
+
+// The location editor with its "Analy&ze" button beside it; the button
+// waits, disabled, for the page analysis.
+inline QHBoxLayout* locationWithAnalyze(QWidget* parent, QLineEdit* location, const QString& tip)
+{
+    auto* analyze = new QPushButton(QStringLiteral("Analy&ze"), parent);
+    analyze->setToolTip(tip);
+    analyze->setEnabled(false);
+    auto* row = new QHBoxLayout;
+    row->addWidget(location, 1);
+    row->addWidget(analyze);
+    return row;
 }
 
 } // namespace tessaly::gui
