@@ -125,13 +125,7 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     }
     updateQueryControls();
     reload();
-    WindowRegister& windows = WindowRegister::instance();
-    windows.add(objectName(), this);
-    connect(&windows, &WindowRegister::refreshRequested, this, [this](const QString& name) {
-        if (name == objectName()) {
-            reload();
-        }
-    });
+    WindowRegister::instance().add(objectName(), this, [this] { reload(); });
 }
 
 const Record& BrowseWindow::bookmarkOf(const Record& row)

@@ -72,14 +72,8 @@ CategoryListWindow::CategoryListWindow(Database& database,
     layout->addLayout(side);
     connect(table_, &CategoryTable::cellDoubleClicked, this, &CategoryListWindow::editCategory);
     reload();
-    WindowRegister& windows = WindowRegister::instance();
-    windows.add(objectName(), this);
     // The refresh notice goes to windows named "BROWSE...": this one too.
-    connect(&windows, &WindowRegister::refreshRequested, this, [this](const QString& name) {
-        if (name == objectName()) {
-            reload();
-        }
-    });
+    WindowRegister::instance().add(objectName(), this, [this] { reload(); });
 }
 
 void CategoryListWindow::reload()

@@ -52,6 +52,17 @@ void WindowRegister::add(const QString& name, QWidget* window)
     });
 }
 
+void WindowRegister::add(const QString& name, QWidget* window, std::function<void()> reload)
+{
+    add(name, window);
+    connect(this, &WindowRegister::refreshRequested, window,
+            [window, reload = std::move(reload)](const QString& target) {
+                if (target == window->objectName()) {
+                    reload();
+                }
+            });
+}
+
 void WindowRegister::notifyBrowseWindows()
 {
     for (const auto& [name, window] : windows_) {

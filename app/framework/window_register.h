@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 
 namespace tessaly::gui {
@@ -23,6 +24,8 @@ public:
     bool activate(const QString& name);
     // Enters a window; it leaves the register when it is destroyed.
     void add(const QString& name, QWidget* window);
+    // The same for a window that reloads on the refresh notice sent to it.
+    void add(const QString& name, QWidget* window, std::function<void()> reload);
     QWidget* find(const QString& name) const;
 
     // Asks every registered window whose name contains "BROWSE" (letter case
