@@ -26,4 +26,10 @@ bool Session::start()
     return true;
 }
 
+const Settings& Session::loadSettings()
+{
+    services_->settingsStore().load(services_->settings());
+    return services_->settings();
+}
+
 } // namespace tessaly::cli

@@ -22,6 +22,8 @@ public:
     // cannot be opened ends the process with its fatal message.
     bool start();
     Database& database() { return services_->database(); }
+    // The user's preferences as the program would read them at start-up.
+    const Settings& loadSettings();
 
 private:
     const Context& context_;

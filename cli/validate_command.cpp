@@ -8,13 +8,12 @@
 #include "options.h"
 #include "session.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tessaly::cli {
 
 namespace {
-
-constexpr int kMostJobs = 256;
 
 std::string_view resultWord(int result)
 {
@@ -34,15 +33,13 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
 {
     const Options options = parseOptions(arguments, {"query", "jobs"});
     std::string problem = options.error;
-    LinkBatchOptions batchOptions;
-    if (const auto jobs = options.get("jobs"); problem.empty() && jobs) {
-        int value = 0;
-        const auto [end, error] = std::from_chars(jobs->data(), jobs->data() + jobs->size(), value);
-        if (error != std::errc{} || end != jobs->data() + jobs->size() || value < 1 ||
-            value > kMostJobs) {
-            problem = "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs);
+    int jobs = 0; // 0: as the settings say
+    if (const auto text = options.get("jobs"); problem.empty() && text) {
+        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), jobs);
+        if (error != std::errc{} || end != text->data() + text->size() || jobs < 1 ||
+            jobs > kMostLinkTestJobs) {
+            problem = "--jobs takes a whole number from 1 to " + std::to_string(kMostLinkTestJobs);
         }
-        batchOptions.jobs = value;
     }
     if (problem.empty() && !options.positional.empty()) {
         problem = "unexpected " + options.positional[0];
@@ -63,6 +60,11 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
     Session session{context};
     if (!session.start()) {
         return kExitFailure;
+    }
+    LinkBatchOptions batchOptions = LinkBatchOptions::from(session.loadSettings());
+    if (jobs > 0) {
+        batchOptions.jobs = jobs;
+        batchOptions.perHost = std::min(batchOptions.perHost, jobs);
     }
     LinkBatch batch{session.database(), dates::today(), batchOptions};
     const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {

@@ -115,7 +115,8 @@ void MainFrame::wireActions()
     wire("BrowseByCategory", &MainFrame::openExplorer);
     wire("ValidateFavorites", [this] { validateFavorites(services_, dates::today(), this); });
     wire("ValidateMultiple", [this] {
-        validateAllLinks(services_.database(), services_.messages().ui(), dates::today());
+        validateAllLinks(services_.database(), services_.messages().ui(), dates::today(),
+                         LinkBatchOptions::from(services_.settings()));
         WindowRegister::instance().notifyBrowseWindows();
     });
     wire("GetUrlFromBrowser", [this] {

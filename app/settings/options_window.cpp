@@ -13,7 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tessaly::gui {
 
@@ -22,6 +25,16 @@ namespace {
 QString toQt(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+QSpinBox* count(QWidget* parent, const char* name, int value, const QString& tip)
+{
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(1, kMostLinkTestJobs);
+    box->setValue(value);
+    box->setToolTip(tip);
+    return box;
 }
 
 QComboBox* choices(QWidget* parent, const QStringList& items, const std::string& current)
@@ -87,6 +100,16 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     foldersLayout->addLayout(folderRow);
     connect(browse, &QPushButton::clicked, this, &OptionsWindow::browseFolder);
 
+    auto* linkTesting = new QGroupBox(QStringLiteral("Link Testing"), this);
+    auto* linkTestingLayout = new QFormLayout(linkTesting);
+    linkJobsSpinBox_ =
+        count(this, "LinkTestJobs", settings.linkTestJobs,
+              QStringLiteral("How many links \"Validate Multiple Links\" tests at the same time"));
+    linksPerHostSpinBox_ = count(this, "LinkTestsPerHost", settings.linkTestsPerHost,
+                                 QStringLiteral("How many of those may go to the same web site"));
+    linkTestingLayout->addRow(QStringLiteral("Links tested at once:"), linkJobsSpinBox_);
+    linkTestingLayout->addRow(QStringLiteral("At once on one site:"), linksPerHostSpinBox_);
+
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -97,6 +120,7 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     layout->addWidget(preferences);
     layout->addWidget(security);
     layout->addWidget(folders);
+    layout->addWidget(linkTesting);
     layout->addWidget(buttons);
 }
 
@@ -116,6 +140,8 @@ void OptionsWindow::accept()
     settings_.secure = secureCheckBox_->isChecked() ? 1 : 0;
     settings_.password = passwordLineEdit_->text().toStdString();
     settings_.favoritesPath = favoritesLineEdit_->text().toStdString();
+    settings_.linkTestJobs = linkJobsSpinBox_->value();
+    settings_.linkTestsPerHost = std::min(linksPerHostSpinBox_->value(), settings_.linkTestJobs);
     store_.save(settings_);
     QDialog::accept();
 }

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace tessaly::gui {
 
@@ -41,6 +42,8 @@ private:
     QCheckBox* secureCheckBox_ = nullptr;
     QLineEdit* passwordLineEdit_ = nullptr;
     QLineEdit* favoritesLineEdit_ = nullptr;
+    QSpinBox* linkJobsSpinBox_ = nullptr;
+    QSpinBox* linksPerHostSpinBox_ = nullptr;
     std::function<QString(const QString&)> chooseFolder_;
 };
 

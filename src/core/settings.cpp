@@ -5,6 +5,8 @@
 #include "framework/picture.h"
 #include "framework/text.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 namespace {
@@ -101,6 +103,11 @@ void SettingsStore::load(Settings& settings)
     settings.password = get("Password", settings.password);
     settings.startupBrowse = get("StartupBrowse", "Location");
     settings.favoritesPath = get("FavoritesPath", favorites);
+    settings.linkTestJobs = std::clamp(
+        toNumber(get("LinkTestJobs", std::to_string(settings.linkTestJobs))), 1, kMostLinkTestJobs);
+    settings.linkTestsPerHost =
+        std::clamp(toNumber(get("LinkTestsPerHost", std::to_string(settings.linkTestsPerHost))), 1,
+                   settings.linkTestJobs);
     configuration_.close();
 }
 
@@ -114,6 +121,8 @@ void SettingsStore::save(const Settings& settings)
     put("Password", settings.password);
     put("StartupBrowse", settings.startupBrowse);
     put("FavoritesPath", settings.favoritesPath);
+    put("LinkTestJobs", std::to_string(settings.linkTestJobs));
+    put("LinkTestsPerHost", std::to_string(settings.linkTestsPerHost));
     configuration_.file().flush();
     configuration_.close();
 }

@@ -8,16 +8,28 @@
 
 namespace tessaly {
 
+// Enough link tests at once to keep a batch busy while servers think, few
+// enough on one site that nobody's server is hammered.
+inline constexpr int kDefaultLinkTestJobs = 64;
+inline constexpr int kDefaultLinkTestsPerHost = 4;
+
 // The user's preferences, read at start-up and kept for the run.
 struct Settings {
-    std::string theme;             // read, kept; nothing depends on it
-    std::string doubleClickAction; // "Start URL" or "Edit Record"
-    int noTray = 0;                // 1: minimising leaves the frame in the task bar
-    int secure = 0;                // 1: ask for the password at start-up
-    std::string password;          // at most 32 characters
-    std::string startupBrowse;     // "Location" or "Category"
-    std::string favoritesPath;     // at most 255 characters
+    std::string theme;                       // read, kept; nothing depends on it
+    std::string doubleClickAction;           // "Start URL" or "Edit Record"
+    int noTray = 0;                          // 1: minimising leaves the frame in the task bar
+    int secure = 0;                          // 1: ask for the password at start-up
+    std::string password;                    // at most 32 characters
+    std::string startupBrowse;               // "Location" or "Category"
+    std::string favoritesPath;               // at most 255 characters
+    int linkTestJobs = kDefaultLinkTestJobs; // link tests waiting on the network at once
+    int linkTestsPerHost = kDefaultLinkTestsPerHost; // of those, at most this many on one site
 };
+
+// The bounds the link-test settings are held to when read: a stored 0 or a
+// typing slip in WIN.INI must not stop every test or open thousands of
+// connections.
+inline constexpr int kMostLinkTestJobs = 256;
 
 // The registry keys where the Favorites folder is looked for, and the
 // default when neither has it.

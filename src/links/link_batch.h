@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/settings.h"
 #include "framework/expression.h"
 #include "framework/ui_port.h"
 #include "links/link_test.h"
@@ -16,9 +17,14 @@
 namespace tessaly {
 
 struct LinkBatchOptions {
-    int jobs = 64;   // tests waiting on the network at once
-    int perHost = 4; // of those, at most this many on one host
+    int jobs = kDefaultLinkTestJobs;        // tests waiting on the network at once
+    int perHost = kDefaultLinkTestsPerHost; // of those, at most this many on one host
     HttpLimits limits;
+
+    static LinkBatchOptions from(const Settings& settings)
+    {
+        return {settings.linkTestJobs, settings.linkTestsPerHost, {}};
+    }
 };
 
 // One bookmark the batch came to, in category-then-location order.

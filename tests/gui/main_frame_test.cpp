@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolBar>
 #include <QtTest>
 
@@ -244,6 +245,8 @@ private Q_SLOTS:
                 [](const QString&) { return QStringLiteral("/srv/favorites"); });
             options.findChild<QPushButton*>("BrowseFolder")->click();
             QCOMPARE(edits[1]->text(), QStringLiteral("/srv/favorites"));
+            options.findChild<QSpinBox*>("LinkTestJobs")->setValue(8);
+            options.findChild<QSpinBox*>("LinkTestsPerHost")->setValue(20); // more than all
             options.accept();
         }
         Settings reread;
@@ -254,6 +257,8 @@ private Q_SLOTS:
         QCOMPARE(reread.secure, 1);
         QCOMPARE(reread.password, std::string{"pass word"});
         QCOMPARE(reread.favoritesPath, std::string{"/srv/favorites"});
+        QCOMPARE(reread.linkTestJobs, 8);
+        QCOMPARE(reread.linkTestsPerHost, 8);
 
         gui::OptionsWindow cancelled(settings, f.services.settingsStore());
         cancelled.findChildren<QLineEdit*>()[0]->setText("not kept");

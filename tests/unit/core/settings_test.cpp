@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace tessaly {
 namespace {
 
@@ -154,6 +156,8 @@ TEST_F(SettingsTest, OptionsWritesComeBackOnTheNextLoad)
     settings.password = "Sesame";
     settings.startupBrowse = "Category";
     settings.favoritesPath = "/home/me/Favorites";
+    settings.linkTestJobs = 12;
+    settings.linkTestsPerHost = 3;
     services.settingsStore().save(settings);
 
     Settings reread;
@@ -164,7 +168,28 @@ TEST_F(SettingsTest, OptionsWritesComeBackOnTheNextLoad)
     EXPECT_EQ(reread.password, "Sesame");
     EXPECT_EQ(reread.startupBrowse, "Category");
     EXPECT_EQ(reread.favoritesPath, "/home/me/Favorites");
+    EXPECT_EQ(reread.linkTestJobs, 12);
+    EXPECT_EQ(reread.linkTestsPerHost, 3);
     EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SettingsTest, LinkTestCountsAreHeldToWhatABatchCanRun)
+{
+    const auto loadWith = [&](const char* jobs, const char* perHost) {
+        services.settingsStore().put("LinkTestJobs", jobs);
+        services.settingsStore().put("LinkTestsPerHost", perHost);
+        Settings settings;
+        services.settingsStore().load(settings);
+        return std::pair{settings.linkTestJobs, settings.linkTestsPerHost};
+    };
+    EXPECT_EQ(loadWith("0", "0"), std::pair(1, 1)) << "no test at all would never end a run";
+    EXPECT_EQ(loadWith("many", "-3"), std::pair(1, 1));
+    EXPECT_EQ(loadWith("100000", "8"), std::pair(kMostLinkTestJobs, 8));
+    EXPECT_EQ(loadWith("6", "10"), std::pair(6, 6)) << "one site cannot have more than all";
+
+    Settings defaults;
+    EXPECT_EQ(defaults.linkTestJobs, kDefaultLinkTestJobs);
+    EXPECT_EQ(defaults.linkTestsPerHost, kDefaultLinkTestsPerHost);
 }
 
 TEST_F(SettingsTest, TheFavoritesFolderComesFromTheRegistryInTwoSteps)
