@@ -10,7 +10,7 @@ namespace tessaly {
 
 // Enough link tests at once to keep a batch busy while servers think, few
 // enough on one site that nobody's server is hammered.
-inline constexpr int kDefaultLinkTestJobs = 64;
+inline constexpr int kDefaultLinkTestJobs = 128;
 inline constexpr int kDefaultLinkTestsPerHost = 4;
 
 // The user's preferences, read at start-up and kept for the run.

@@ -143,6 +143,9 @@ bool HttpSession::open(const std::string& url, const BodyReader& reader)
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // An FTP connection closed at once would make the server's goodbye its
+    // last reply; it is closed with the session instead.
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, keepConnections_ || ftp_ ? 0L : 1L);
     // No compression is asked for: the page size is taken from
     // Content-Length, which would then be the compressed size.
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer_->errors);

@@ -51,6 +51,10 @@ public:
     // Ends the running open (and refuses further ones) at once.
     void abort();
 
+    // False: every connection is closed as soon as its answer is read,
+    // instead of being kept for a next open to the same server.
+    void setKeepConnections(bool keep) { keepConnections_ = keep; }
+
 private:
     struct Transfer;
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
@@ -65,6 +69,7 @@ private:
     const BodyReader* reader_ = nullptr;
     bool readerDone_ = false;
     bool ftp_ = false;
+    bool keepConnections_ = true;
 
     long status_ = 0;
     std::string finalUrl_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <unordered_map>
 
 namespace tessaly {
 
@@ -53,28 +54,35 @@ void LinkBatch::cancel()
             slot->test->cancel();
         }
     }
-    changed_.notify_all();
+    workable_.notify_all();
+    finished_.notify_all();
 }
 
 int LinkBatch::nextStartable()
 {
+    while (firstUnstarted_ < started_.size() && started_[firstUnstarted_] != 0) {
+        ++firstUnstarted_;
+    }
     // Tests run ahead of the caller only so far, so that finished tests do
     // not pile up while an early one is slow; but far enough that a run of
     // addresses on one host (the location order groups them) does not leave
     // the other jobs idle behind the per-host limit.
     const std::size_t window = static_cast<std::size_t>(options_.jobs) * 16;
     const std::size_t end = std::min(locations_.size(), stored_ + window);
-    for (std::size_t i = stored_; i < end; ++i) {
-        if (started_[i] != 0) {
-            continue;
-        }
-        const auto busy = std::find_if(busyHosts_.begin(), busyHosts_.end(),
-                                       [&](const auto& h) { return h.first == hosts_[i]; });
-        if (busy == busyHosts_.end() || busy->second < options_.perHost) {
-            return static_cast<int>(i);
+    // Of the tests that may start, the one whose host has the fewest under
+    // way, the earliest among equals: the jobs spread over every host in
+    // the window instead of filling the first hosts up to their limit and
+    // leaving the last ones to finish alone.
+    int chosen = -1;
+    int fewest = options_.perHost;
+    for (std::size_t i = firstUnstarted_; i < end && fewest > 0; ++i) {
+        if (const int busy = busy_[static_cast<std::size_t>(hosts_[i])];
+            started_[i] == 0 && busy < fewest) {
+            chosen = static_cast<int>(i);
+            fewest = busy;
         }
     }
-    return -1;
+    return chosen;
 }
 
 void LinkBatch::work()
@@ -82,9 +90,8 @@ void LinkBatch::work()
     std::unique_lock lock{mutex_};
     while (true) {
         int index = -1;
-        changed_.wait(lock, [&] {
-            if (cancelled_ ||
-                std::all_of(started_.begin(), started_.end(), [](char s) { return s != 0; })) {
+        workable_.wait(lock, [&] {
+            if (cancelled_ || unstarted_ == 0) {
                 return true;
             }
             index = nextStartable();
@@ -95,32 +102,31 @@ void LinkBatch::work()
         }
         const auto i = static_cast<std::size_t>(index);
         started_[i] = 1;
-        auto busy = std::find_if(busyHosts_.begin(), busyHosts_.end(),
-                                 [&](const auto& h) { return h.first == hosts_[i]; });
-        if (busy == busyHosts_.end()) {
-            busyHosts_.emplace_back(hosts_[i], 0);
-            busy = busyHosts_.end() - 1;
-        }
-        ++busy->second;
+        --unstarted_;
+        int& busy = busy_[static_cast<std::size_t>(hosts_[i])];
+        ++busy;
         auto slot = std::make_unique<Slot>();
         slot->bookmark.setText(BookmarkField::Location, locations_[i]);
         slot->test = std::make_unique<LinkTest>(locations_[i], slot->bookmark, database_, today_,
                                                 options_.limits);
         LinkTest& test = *slot->test;
         slots_[i] = std::move(slot);
+        if (unstarted_ == 0) {
+            workable_.notify_all(); // the idle workers can end
+        }
         lock.unlock();
         // Up to and including the open: no database file is touched here.
         while (!test.nextStepWaitsOnNetwork() && test.runStep()) {
         }
         test.runStep();
         lock.lock();
-        const auto host = std::find_if(busyHosts_.begin(), busyHosts_.end(),
-                                       [&](const auto& h) { return h.first == hosts_[i]; });
-        if (--host->second == 0) {
-            busyHosts_.erase(host);
-        }
+        --busy;
         slots_[i]->ready = true;
-        changed_.notify_all();
+        // The freed host lets one more test start; this worker looks for it
+        // itself, so only the caller needs waking, and only for its item.
+        if (i == stored_) {
+            finished_.notify_one();
+        }
     }
 }
 
@@ -164,14 +170,19 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
 
     {
         std::lock_guard lock{mutex_};
+        std::unordered_map<std::string, int> hostNumbers;
         for (const Entry& entry : entries) {
             if (entry.http) {
                 locations_.push_back(entry.location);
-                hosts_.push_back(hostOf(entry.location));
+                const auto [at, added] = hostNumbers.try_emplace(
+                    hostOf(entry.location), static_cast<int>(hostNumbers.size()));
+                hosts_.push_back(at->second);
             }
         }
+        busy_.assign(hostNumbers.size(), 0);
         slots_.resize(locations_.size());
         started_.assign(locations_.size(), 0);
+        unstarted_ = locations_.size();
     }
     std::vector<std::thread> workers;
     const auto jobs =
@@ -193,7 +204,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                 const auto ready = [&] {
                     return cancelled_ || (slots_[next] && slots_[next]->ready);
                 };
-                while (!changed_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
+                while (!finished_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
                     lock.unlock();
                     commit();
                     if (idle_) {
@@ -229,7 +240,8 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                 std::lock_guard lock{mutex_};
                 slots_[next].reset();
                 stored_ = ++next;
-                changed_.notify_all();
+                // The window moved on by one item, which a worker may start.
+                workable_.notify_one();
             }
             if (Clock::now() - lastCommit > std::chrono::milliseconds(250)) {
                 commit();

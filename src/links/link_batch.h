@@ -86,13 +86,16 @@ private:
     LinkBatchOptions options_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> hosts_;           // of each work item
+    std::condition_variable workable_;         // a worker may find a test to start
+    std::condition_variable finished_;         // a test is ready for the caller
     std::vector<std::string> locations_;       // of each work item
+    std::vector<int> hosts_;                   // of each work item, as a host number
+    std::vector<int> busy_;                    // tests under way, by host number
     std::vector<std::unique_ptr<Slot>> slots_; // of each work item, while under way
     std::vector<char> started_;
-    std::size_t stored_ = 0; // work items the caller has finished with
-    std::vector<std::pair<std::string, int>> busyHosts_;
+    std::size_t unstarted_ = 0;      // work items no worker has taken
+    std::size_t firstUnstarted_ = 0; // no item before it is waiting to start
+    std::size_t stored_ = 0;         // work items the caller has finished with
     std::atomic<bool> cancelled_{false};
     std::function<void()> idle_;
 };

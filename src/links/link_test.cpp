@@ -16,6 +16,26 @@ const char* const kLinkTestAgent = "Tessaly-2000 2.200000b";
 
 namespace {
 
+// Whether an address a link was moved to names a "not found" page: "404"
+// standing apart from other digits ("/404.html", "/error/404",
+// "?code=404"). A port or a number that merely holds those digits
+// (":40455", "/news/14042") is an ordinary page.
+bool pointsAtA404(std::string_view address)
+{
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9';
+    };
+    for (auto at = address.find("404"); at != std::string_view::npos;
+         at = address.find("404", at + 1)) {
+        const bool before = at > 0 && digit(address[at - 1]);
+        const bool after = at + 3 < address.size() && digit(address[at + 3]);
+        if (!before && !after) {
+            return true;
+        }
+    }
+    return false;
+}
+
 constexpr std::string_view kWaiting = "Waiting for response";
 constexpr std::size_t kStatusWidth = 90;
 constexpr std::size_t kLogWidth = 255;
@@ -181,7 +201,12 @@ LinkTest::LinkTest(std::string_view address, Record& bookmark, Database& databas
                    std::int32_t today, HttpLimits limits)
     : address_(cut(text::clip(address), 255)), bookmark_(bookmark), database_(database),
       today_(today), session_(kLinkTestAgent, limits)
-{}
+{
+    // A test asks one question. Its connection is closed with the answer,
+    // not held open on the server while the test waits its turn to be
+    // stored.
+    session_.setKeepConnections(false);
+}
 
 void LinkTest::cancel()
 {
@@ -351,9 +376,7 @@ void LinkTest::readHeaders()
         if (text::clip(finalUrl) != text::clip(address_)) {
             bookmark_.setText(BookmarkField::MovedTo, cut(finalUrl, 255));
         }
-        result_ = bookmark_.text(BookmarkField::MovedTo).find("404") != std::string::npos
-                      ? kLinkFail
-                      : kLinkPass;
+        result_ = pointsAtA404(bookmark_.text(BookmarkField::MovedTo)) ? kLinkFail : kLinkPass;
         step_ = kFinished;
     }
     if (!session_.expires().empty()) {

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace tessaly {
@@ -175,6 +178,51 @@ TEST_F(LinkBatchTest, ManyTestsAtOnceStoreWhatOneAtATimeWould)
     const auto one = results(1);
     ASSERT_EQ(one.size(), 24U);
     EXPECT_EQ(results(8), one);
+}
+
+TEST_F(LinkBatchTest, NoSiteGetsMoreThanItsShareAndTheJobsSpreadOverSites)
+{
+    // Two sites (the port counts as part of the host) of twelve pages each;
+    // the location order puts all of one before the other.
+    struct Site {
+        test::LocalServer server;
+        std::atomic<int> now{0};
+        std::atomic<int> most{0};
+    };
+    Site sites[2];
+    std::mutex mutex;
+    std::vector<int> arrivals; // the site of each request, as they came
+    for (int s = 0; s < 2; ++s) {
+        Site& site = sites[s];
+        site.server.server.Get("/slow", [&, s](const httplib::Request&, httplib::Response& r) {
+            const int now = ++site.now;
+            for (int seen = site.most; now > seen && !site.most.compare_exchange_weak(seen, now);) {
+            }
+            {
+                std::lock_guard lock{mutex};
+                arrivals.push_back(s);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            --site.now;
+            r.set_content("<title>Slow</title>", "text/html");
+        });
+        for (int i = 0; i < 12; ++i) {
+            add(site.server.url("/slow?n=") + std::to_string(i), "C");
+        }
+    }
+
+    LinkBatch spread{db, today, LinkBatchOptions{.jobs = 4, .perHost = 4}};
+    EXPECT_EQ(spread.run(nullptr, {}).passed, 24);
+    ASSERT_EQ(arrivals.size(), 24U);
+    EXPECT_EQ(std::count(arrivals.begin(), arrivals.begin() + 4, 1), 2)
+        << "the four jobs begin two on each site, not four on the first";
+
+    sites[0].most = 0;
+    sites[1].most = 0;
+    LinkBatch capped{db, today, LinkBatchOptions{.jobs = 6, .perHost = 2}};
+    EXPECT_EQ(capped.run(nullptr, {}).passed, 24);
+    EXPECT_EQ(sites[0].most, 2);
+    EXPECT_EQ(sites[1].most, 2);
 }
 
 TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)

@@ -130,6 +130,17 @@ TEST_F(LinkTestTest, AnAddressThatEndsUpAtA404IsAFailure)
     fresh.setText(BookmarkField::MovedTo, "http://elsewhere.test/404");
     bookmark = fresh;
     EXPECT_EQ(test("/page"), kLinkFail);
+
+    // Digits that only hold "404" inside a longer number name no missing page.
+    for (const char* moved : {"http://elsewhere.test:40455/", "http://elsewhere.test/news/14042",
+                              "http://elsewhere.test/?id=4040"}) {
+        fresh.setText(BookmarkField::MovedTo, moved);
+        bookmark = fresh;
+        EXPECT_EQ(test("/page"), kLinkPass) << moved;
+    }
+    fresh.setText(BookmarkField::MovedTo, "http://elsewhere.test/error?code=404&x=1");
+    bookmark = fresh;
+    EXPECT_EQ(test("/page"), kLinkFail);
 }
 
 TEST_F(LinkTestTest, TheStatusTableDecidesTheResult)
