@@ -208,11 +208,18 @@ int main()
     std::printf("link batch: %d addresses, %d ms per answer, %d tests at once, %d per host\n",
                 kAddresses, static_cast<int>(kDelay.count()), defaults.jobs, defaults.perHost);
     const auto spread = addresses(many);
-    const auto [rate, right] = runBatch(spread, defaults.jobs, defaults.perHost);
-    const double limit = serverLimit(spread, defaults.jobs);
-    std::printf("  50 hosts: %.0f links/s, servers' limit at %d at once %.0f links/s: "
-                "%.2fx of the limit (goal at least 0.5x); classified right: %s\n",
-                rate, defaults.jobs, limit, rate / limit, right ? "all" : "NOT ALL");
+    // At the default number at once, and at the most the setting allows.
+    std::vector<std::pair<int, double>> rates;
+    bool allRight = true;
+    for (const int jobs : {defaults.jobs, kMostLinkTestJobs}) {
+        const auto [rate, right] = runBatch(spread, jobs, defaults.perHost);
+        const double limit = serverLimit(spread, jobs);
+        std::printf("  50 hosts, %d at once: %.0f links/s, servers' limit at %d at once %.0f "
+                    "links/s: %.2fx of the limit (goal at least 0.5x); classified right: %s\n",
+                    jobs, rate, jobs, limit, rate / limit, right ? "all" : "NOT ALL");
+        rates.emplace_back(jobs, rate);
+        allRight = allRight && right;
+    }
     double best = 0;
     int bestThreads = 0;
     for (const int threads : {10, 25, 50, 100}) {
@@ -227,8 +234,11 @@ int main()
         }
     }
     if (best > 0) {
-        std::printf("  linkchecker best (%d threads): %.0f links/s: batch is %.1fx (goal 5x)\n",
-                    bestThreads, best, rate / best);
+        for (const auto& [jobs, rate] : rates) {
+            std::printf("  linkchecker best (%d threads): %.0f links/s: batch at %d at once is "
+                        "%.1fx (goal 5x)\n",
+                        bestThreads, best, jobs, rate / best);
+        }
     } else {
         std::printf("  linkchecker not installed (apt install linkchecker): no peer figure\n");
     }
@@ -246,5 +256,5 @@ int main()
             server->thread.join();
         }
     }
-    return right && singleRight ? 0 : 1;
+    return allRight && singleRight ? 0 : 1;
 }
