@@ -177,6 +177,12 @@ int FileManager::update(const Record& record)
     return raise(kMsgUpdateError, status);
 }
 
+int FileManager::endGroup()
+{
+    const EngineStatus status = file_.flush();
+    return status.ok() ? kLevelDone : raise(kMsgUpdateError, status);
+}
+
 int FileManager::remove(const Record& record)
 {
     const EngineStatus status = file_.remove(record);

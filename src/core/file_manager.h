@@ -51,6 +51,10 @@ public:
     int update(const Record& record);
     // Deletes the record read before (message 11 on failure).
     int remove(const Record& record);
+    // Ends a group of writes begun with file().stream(). When the group
+    // cannot be committed its writes are undone, and message 25 says so as
+    // it would for a single failed update.
+    int endGroup();
 
     // Clears the record and sets its automatically numbered field.
     void prime(Record& record);

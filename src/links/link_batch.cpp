@@ -155,9 +155,12 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     // of a second (and whenever the batch waits on the network): one commit
     // for each bookmark would make the disk, not the servers, set the pace.
     auto lastCommit = Clock::now();
+    // A group that cannot be committed is undone and reported; the run
+    // stops there rather than test links whose results would go the same way.
     const auto commit = [&] {
-        if (!file.flush().ok() && summary.writeLevel == kLevelDone) {
-            summary.writeLevel = kLevelNotify;
+        if (const int level = bookmarks.endGroup(); level != kLevelDone) {
+            summary.writeLevel = level;
+            return;
         }
         file.stream();
         lastCommit = Clock::now();
@@ -204,7 +207,8 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                 const auto ready = [&] {
                     return cancelled_ || (slots_[next] && slots_[next]->ready);
                 };
-                while (!finished_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
+                while (summary.writeLevel == kLevelDone &&
+                       !finished_.wait_for(lock, std::chrono::milliseconds(50), ready)) {
                     lock.unlock();
                     commit();
                     if (idle_) {
@@ -212,7 +216,8 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                     }
                     lock.lock();
                 }
-                slot = cancelled_ ? nullptr : slots_[next].get();
+                slot =
+                    cancelled_ || summary.writeLevel != kLevelDone ? nullptr : slots_[next].get();
             }
             if (slot == nullptr) {
                 break;
@@ -260,8 +265,10 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     for (std::thread& worker : workers) {
         worker.join();
     }
-    if (!file.flush().ok() && summary.writeLevel == kLevelDone) {
-        summary.writeLevel = kLevelNotify;
+    if (summary.writeLevel == kLevelDone) {
+        summary.writeLevel = bookmarks.endGroup();
+    } else {
+        file.flush(); // the failure is reported already
     }
     database_.keywords().close();
     database_.details().close();

@@ -9,6 +9,7 @@
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -159,6 +160,40 @@ TEST_F(LinkBatchTest, CancelKeepsWhatWasStoredAndWritesNothingMore)
     EXPECT_EQ(stored(silent.url()).number(BookmarkField::LastValidated), 0);
     EXPECT_EQ(stored(local.url("/201")).number(BookmarkField::LastValidated), 0)
         << "tested ahead, but after the cancelled one: not stored";
+}
+
+TEST_F(LinkBatchTest, AGroupThatCannotBeCommittedIsReportedAndEndsTheRun)
+{
+    local.server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        response.set_content("<title>Slow</title>", "text/html");
+    });
+    for (int i = 0; i < 3; ++i) {
+        add(local.url("/slow?n=") + std::to_string(i), "C");
+    }
+    // Another program reading the database keeps the results from being
+    // committed: the group is undone, message 25 says so, the run stops.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("URLDATA.tps").c_str(), &reader), SQLITE_OK);
+    LinkBatch batch{db, today, LinkBatchOptions{.jobs = 1, .perHost = 1}};
+    const LinkBatchSummary summary = batch.run(nullptr, [&](const LinkBatchItem& item) {
+        if (item.visited == 1) {
+            sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
+                         nullptr);
+        }
+    });
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    EXPECT_NE(summary.writeLevel, kLevelDone);
+    EXPECT_LT(summary.visited, 3) << "stopped while waiting for the second answer";
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.shown[0].title, "Record was not updated");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(
+            stored(local.url("/slow?n=") + std::to_string(i)).number(BookmarkField::LastValidated),
+            0);
+    }
 }
 
 TEST_F(LinkBatchTest, ManyTestsAtOnceStoreWhatOneAtATimeWould)
