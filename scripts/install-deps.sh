@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libqt6svg6 libsqlite3-dev libcurl4-openssl-dev liblz4-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   # tests
-  libgtest-dev libgmock-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth xdotool xclip x11-utils trayer openbox poppler-utils
   # screenshots and readable text in them
   fonts-dejavu-core imagemagick
