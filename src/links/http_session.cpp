@@ -142,6 +142,7 @@ bool HttpSession::open(const std::string& url, const BodyReader& reader)
     // server that accepts and then never answers cannot hold us.
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, limits_.totalSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     // An FTP connection closed at once would make the server's goodbye its
     // last reply; it is closed with the session instead.

@@ -14,6 +14,9 @@ struct HttpLimits {
     long connectSeconds = 15;  // to establish the connection
     long stallSeconds = 20;    // with no data arriving at all
     long maxRedirections = 20; // followed before the open fails
+    // The whole open, answer included (0: no bound): a server that sends a
+    // byte now and then never stalls, but cannot hold a test longer.
+    long totalSeconds = 120;
 };
 
 // One internet address opened at a time: redirections followed, the

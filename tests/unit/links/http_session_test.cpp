@@ -100,6 +100,21 @@ TEST_F(HttpSessionTest, RedirectionsAreFollowedButNotForever)
     EXPECT_NE(bounded.error(), "");
 }
 
+TEST_F(HttpSessionTest, AServerThatTricklesIsCutOffByTheWholeOpensBound)
+{
+    local.server.Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("text/html", [](std::size_t, httplib::DataSink& s) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return s.write("x", 1); // ten bytes a second: never a stall
+        });
+    });
+    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 1}};
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(session.open(local.url("/trickle"), upTo(4096)));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_NE(session.error(), "");
+}
+
 TEST_F(HttpSessionTest, ABodyThatNeverEndsIsReadOnlyAsFarAsAsked)
 {
     HttpSession session{kAgent};
