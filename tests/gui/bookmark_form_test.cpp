@@ -6,6 +6,7 @@
 #include "framework/picture.h"
 
 #include "scripted_ui.h"
+#include "stored_bookmark.h"
 #include "temp_folder.h"
 
 #include <QComboBox>
@@ -36,15 +37,7 @@ struct Fixture {
         }
     }
 
-    Record stored(const std::string& location)
-    {
-        Record r{bookmarkTable()};
-        r.setText(BookmarkField::Location, location);
-        db().bookmarks().use();
-        db().bookmarks().tryFetch(0, r);
-        db().bookmarks().close();
-        return r;
-    }
+    Record stored(const std::string& location) { return test::storedBookmark(db(), location); }
 
     std::vector<std::string> keywords()
     {

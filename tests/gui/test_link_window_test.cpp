@@ -6,6 +6,7 @@
 
 #include "local_server.h"
 #include "started_services.h"
+#include "stored_bookmark.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -52,13 +53,7 @@ struct Fixture : test::StartedServices {
 
     Record stored(const std::string& location)
     {
-        FileManager& bookmarks = services.database().bookmarks();
-        bookmarks.use();
-        Record r{bookmarkTable()};
-        r.setText(BookmarkField::Location, location);
-        bookmarks.fetch(static_cast<int>(BookmarkKey::Location), r);
-        bookmarks.close();
-        return r;
+        return test::storedBookmark(services.database(), location);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "local_server.h"
 #include "scripted_ui.h"
+#include "stored_bookmark.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -43,16 +44,7 @@ protected:
         bookmarks.close();
     }
 
-    Record stored(const std::string& location)
-    {
-        FileManager& bookmarks = db.bookmarks();
-        bookmarks.use();
-        Record r{bookmarkTable()};
-        r.setText(BookmarkField::Location, location);
-        bookmarks.fetch(static_cast<int>(BookmarkKey::Location), r);
-        bookmarks.close();
-        return r;
-    }
+    Record stored(const std::string& location) { return test::storedBookmark(db, location); }
 
     // Ten bookmarks of which three begin "http://", in two categories.
     void addTen()

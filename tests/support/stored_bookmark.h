@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/database.h"
+#include "core/tables.h"
+
+#include <string_view>
+
+namespace tessaly::test {
+
+// The bookmark stored under `location` as the file holds it now; only the
+// location when there is none.
+inline Record storedBookmark(Database& database, std::string_view location)
+{
+    FileManager& bookmarks = database.bookmarks();
+    bookmarks.use();
+    Record r{bookmarkTable()};
+    r.setText(BookmarkField::Location, location);
+    bookmarks.tryFetch(static_cast<int>(BookmarkKey::Location), r);
+    bookmarks.close();
+    return r;
+}
+
+} // namespace tessaly::test
