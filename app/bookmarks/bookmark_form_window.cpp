@@ -1,4 +1,5 @@
 #include "bookmarks/bookmark_form_window.h"
+#include "bookmarks/bookmark_rows.h"
 
 #include "bookmarks/categories.h"
 #include "core/services.h"
@@ -154,22 +155,14 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
                                   QStringLiteral("Retreive and analyze HTML from this location")));
     description_ = line(general, b.text(BookmarkField::Description), 255);
     g->addRow(QStringLiteral("&Description:"), description_);
-    category_ = new QComboBox(general);
-    category_->setEditable(true);
+    const CategoryRow categories = categoryRow(general, services_.database());
+    category_ = categories.box;
     category_->setToolTip(QStringLiteral("Category"));
-    for (const Record& c : listCategories(services_.database(), false)) {
-        category_->addItem(q(c.text(CategoryField::Category)));
-    }
     category_->setCurrentText(q(b.text(BookmarkField::Category)));
-    auto* browse = new QPushButton(QStringLiteral("&Browse"), general);
+    QPushButton* browse = categories.browse;
     browse->setToolTip(QStringLiteral("Select ") + category_->toolTip());
-    auto* categoryRow = new QHBoxLayout;
-    categoryRow->addWidget(category_, 1);
-    categoryRow->addWidget(browse);
-    g->addRow(prompt(QStringLiteral("&Category:"), category_), categoryRow);
-    rating_ = new QSpinBox(general);
-    rating_->setRange(0, 99);
-    rating_->setSpecialValueText(QStringLiteral(" ")); // @N2b: blank when zero
+    g->addRow(prompt(QStringLiteral("&Category:"), category_), categories.row);
+    rating_ = gui::ratingBox(general);
     rating_->setValue(static_cast<int>(b.number(BookmarkField::Rating)));
     g->addRow(QStringLiteral("&Rating:"), rating_);
     keyword_ = line(general, b.text(BookmarkField::Keyword), 20);

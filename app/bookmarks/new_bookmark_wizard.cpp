@@ -1,6 +1,7 @@
 #include "bookmarks/new_bookmark_wizard.h"
 
 #include "bookmarks/bookmark_form_window.h"
+#include "bookmarks/bookmark_rows.h"
 #include "bookmarks/categories.h"
 #include "bookmarks/x11_window_titles.h"
 #include "core/services.h"
@@ -110,26 +111,17 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     description_ = new QLineEdit(general);
     description_->setMaxLength(255);
     g->addRow(QStringLiteral("&Description:"), description_);
-    category_ = new QComboBox(general);
-    category_->setEditable(true);
-    for (const Record& c : listCategories(services_.database(), false)) {
-        category_->addItem(q(c.text(CategoryField::Category)));
-    }
+    const CategoryRow categories = categoryRow(general, services_.database());
+    category_ = categories.box;
     category_->setCurrentIndex(category_->count() > 0 ? 0 : -1);
-    auto* browse = new QPushButton(QStringLiteral("&Browse"), general);
-    connect(browse, &QPushButton::clicked, this, [this] {
+    connect(categories.browse, &QPushButton::clicked, this, [this] {
         if (const auto chosen =
                 services_.messages().ui().pickCategory(category_->currentText().toStdString())) {
             category_->setCurrentText(q(*chosen));
         }
     });
-    auto* categoryRow = new QHBoxLayout;
-    categoryRow->addWidget(category_, 1);
-    categoryRow->addWidget(browse);
-    g->addRow(prompt(QStringLiteral("&Category:"), category_), categoryRow);
-    rating_ = new QSpinBox(general);
-    rating_->setRange(0, 99);
-    rating_->setSpecialValueText(QStringLiteral(" "));
+    g->addRow(prompt(QStringLiteral("&Category:"), category_), categories.row);
+    rating_ = ratingBox(general);
     g->addRow(QStringLiteral("&Rating:"), withNote(rating_, "<<-  Rate this site"));
     keyword_ = new QLineEdit(general);
     keyword_->setMaxLength(20);
