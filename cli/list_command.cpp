@@ -110,11 +110,8 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
         context.err << "tessaly-cli list: " << problem << "\nusage: " << summary() << '\n';
         return kExitUsage;
     }
-    const SchemaResolver resolver{bookmarkSchema()};
-    auto filter = std::make_shared<const Expression>(
-        Expression::compile(options.get("query").value_or(""), resolver));
-    if (!filter->ok()) {
-        context.err << "tessaly-cli list: " << filter->error().describe() << '\n';
+    std::shared_ptr<const Expression> filter;
+    if (!queryFilter(options, name(), context.err, filter)) {
         return kExitUsage;
     }
     Session session{context};

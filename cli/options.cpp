@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "core/bookmark_schema.h"
+
 #include <algorithm>
 
 namespace tessaly::cli {
@@ -42,6 +44,23 @@ Options parseOptions(const std::vector<std::string>& arguments,
         options.named[name] = value;
     }
     return options;
+}
+
+bool queryFilter(const Options& options, std::string_view command, std::ostream& err,
+                 std::shared_ptr<const Expression>& filter)
+{
+    filter.reset();
+    const auto query = options.get("query");
+    if (!query) {
+        return true;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    filter = std::make_shared<const Expression>(Expression::compile(*query, resolver));
+    if (!filter->ok()) {
+        err << "tessaly-cli " << command << ": " << filter->error().describe() << '\n';
+        return false;
+    }
+    return true;
 }
 
 } // namespace tessaly::cli

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "framework/expression.h"
+
 #include <map>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaly::cli {
@@ -19,5 +24,11 @@ struct Options {
 // Splits `arguments`; every option in `known` takes one value.
 Options parseOptions(const std::vector<std::string>& arguments,
                      const std::vector<std::string>& known);
+
+// The bookmark filter given with --query, or null without one. A query that
+// does not compile is reported on `err` ("tessaly-cli COMMAND: ...") and
+// gives false.
+bool queryFilter(const Options& options, std::string_view command, std::ostream& err,
+                 std::shared_ptr<const Expression>& filter);
 
 } // namespace tessaly::cli

@@ -1,9 +1,7 @@
 #include "validate_command.h"
 
-#include "core/bookmark_schema.h"
 #include "dispatcher.h"
 #include "framework/dates.h"
-#include "framework/query_fields.h"
 #include "links/link_batch.h"
 #include "options.h"
 #include "session.h"
@@ -48,14 +46,9 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
         context.err << "tessaly-cli validate: " << problem << "\nusage: " << summary() << '\n';
         return kExitUsage;
     }
-    const SchemaResolver resolver{bookmarkSchema()};
     std::shared_ptr<const Expression> filter;
-    if (const auto query = options.get("query")) {
-        filter = std::make_shared<const Expression>(Expression::compile(*query, resolver));
-        if (!filter->ok()) {
-            context.err << "tessaly-cli validate: " << filter->error().describe() << '\n';
-            return kExitUsage;
-        }
+    if (!queryFilter(options, name(), context.err, filter)) {
+        return kExitUsage;
     }
     Session session{context};
     if (!session.start()) {
