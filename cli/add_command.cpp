@@ -26,10 +26,7 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
         parseOptions(arguments, {"description", "category", "keyword", "rating"});
     if (!options.error.empty() || options.positional.size() != 1 ||
         text::trim(options.positional[0]).empty()) {
-        context.err << "tessaly-cli add: "
-                    << (options.error.empty() ? "give one URL" : options.error)
-                    << "\nusage: " << summary() << '\n';
-        return kExitUsage;
+        return usageError(options.error.empty() ? "give one URL" : options.error, context);
     }
     int rating = 0;
     if (const auto value = options.get("rating"); value && !readRating(*value, rating)) {

@@ -7,6 +7,11 @@
 
 namespace tessaly::cli {
 
+// Exit codes of tessaly-cli.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
 // What a command works with: where it writes (tests hand in string streams)
 // and the data folder it opens the database in.
 struct Context {
@@ -24,6 +29,16 @@ public:
     virtual std::string_view summary() const = 0;
     // Runs with the arguments after the command name; returns the exit code.
     virtual int run(const std::vector<std::string>& arguments, const Context& context) = 0;
+
+protected:
+    // Says what is wrong with the arguments, then how the command is used;
+    // gives the exit code for bad arguments.
+    int usageError(std::string_view problem, const Context& context) const
+    {
+        context.err << "tessaly-cli " << name() << ": " << problem << "\nusage: " << summary()
+                    << '\n';
+        return kExitUsage;
+    }
 };
 
 } // namespace tessaly::cli

@@ -7,11 +7,6 @@
 
 namespace tessaly::cli {
 
-// Exit codes of tessaly-cli.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 // Picks the command named by the first argument and runs it. "--help",
 // "help" or no argument list the commands; "--version" prints the version.
 class Dispatcher final {

@@ -107,8 +107,7 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
         problem = "unknown format " + format;
     }
     if (!problem.empty()) {
-        context.err << "tessaly-cli list: " << problem << "\nusage: " << summary() << '\n';
-        return kExitUsage;
+        return usageError(problem, context);
     }
     std::shared_ptr<const Expression> filter;
     if (!queryFilter(options, name(), context.err, filter)) {

@@ -43,8 +43,7 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
         problem = "unexpected " + options.positional[0];
     }
     if (!problem.empty()) {
-        context.err << "tessaly-cli validate: " << problem << "\nusage: " << summary() << '\n';
-        return kExitUsage;
+        return usageError(problem, context);
     }
     std::shared_ptr<const Expression> filter;
     if (!queryFilter(options, name(), context.err, filter)) {
