@@ -1,6 +1,7 @@
 #include "core/record.h"
 
 #include "framework/text.h"
+#include "framework/utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,7 +14,14 @@ Record::Record(const TableDef& table)
 
 void Record::setText(int field, std::string_view value)
 {
-    fields_[index(field)].text = text::fit(value, static_cast<std::size_t>(table_->width(field)));
+    // Everything stored is well-formed UTF-8, whatever brought the bytes in,
+    // so keys compare exactly what is stored.
+    const auto width = static_cast<std::size_t>(table_->width(field));
+    if (utf8::isValid(value)) {
+        fields_[index(field)].text = text::fit(value, width);
+    } else {
+        fields_[index(field)].text = text::fit(utf8::valid(value), width);
+    }
 }
 
 void Record::setNumber(int field, std::int64_t value)

@@ -137,6 +137,11 @@ char32_t foldCase(char32_t cp)
     return mapUpper(mapLower(cp));
 }
 
+std::string foldKey(std::string_view text)
+{
+    return mapCase(clip(text), foldCase);
+}
+
 int compare(std::string_view a, std::string_view b)
 {
     // Byte order of UTF-8 is character-code order, so no decoding is needed.

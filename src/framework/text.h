@@ -50,6 +50,11 @@ inline bool equalNoCase(std::string_view a, std::string_view b)
 // The case-folded form of one character, as compareNoCase() sees it.
 char32_t foldCase(char32_t cp);
 
+// `text` with every character case-folded and trailing blanks removed, as
+// well-formed UTF-8: comparing two of these byte by byte orders them as
+// compareNoCase() orders the texts. Case-insensitive keys store it.
+std::string foldKey(std::string_view text);
+
 // True when `text` begins with `start`, letter case folded.
 bool startsWithNoCase(std::string_view text, std::string_view start);
 

@@ -4,7 +4,17 @@ namespace tessaly::utf8 {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+// Windows-1252 for the bytes 0x80-0x9F; the five it leaves undefined keep
+// their Latin-1 control character, so every byte has a character.
+constexpr char32_t kWindows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t foreignByte(unsigned char byte)
+{
+    return byte >= 0x80U && byte < 0xA0U ? kWindows1252[byte - 0x80U] : byte;
+}
 
 bool isContinuation(unsigned char byte)
 {
@@ -37,23 +47,23 @@ char32_t decode(std::string_view text, std::size_t& pos)
         minimum = 0x10000;
     } else {
         ++pos;
-        return kReplacement;
+        return foreignByte(lead);
     }
     if (pos + extra >= text.size()) {
         ++pos;
-        return kReplacement;
+        return foreignByte(lead);
     }
     for (std::size_t i = 1; i <= extra; ++i) {
         const auto byte = static_cast<unsigned char>(text[pos + i]);
         if (!isContinuation(byte)) {
             ++pos;
-            return kReplacement;
+            return foreignByte(lead);
         }
         cp = (cp << 6U) | (byte & 0x3FU);
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++pos;
-        return kReplacement;
+        return foreignByte(lead);
     }
     pos += extra + 1;
     return cp;
@@ -76,6 +86,38 @@ void append(std::string& out, char32_t cp)
         out.push_back(static_cast<char>(0x80U | ((cp >> 6U) & 0x3FU)));
         out.push_back(static_cast<char>(0x80U | (cp & 0x3FU)));
     }
+}
+
+bool isValid(std::string_view text)
+{
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        if (lead < 0x80U) {
+            ++pos;
+            continue;
+        }
+        // A well-formed sequence takes more than one byte; a single byte
+        // above 0x7F was decoded as a foreign byte.
+        const std::size_t start = pos;
+        decode(text, pos);
+        if (pos - start == 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string valid(std::string_view text)
+{
+    if (isValid(text)) {
+        return std::string{text};
+    }
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (std::size_t pos = 0; pos < text.size();) {
+        append(out, decode(text, pos));
+    }
+    return out;
 }
 
 std::size_t length(std::string_view text)

@@ -5,13 +5,22 @@
 #include <string_view>
 
 // UTF-8 helpers for text fields whose widths count characters, not bytes.
-// Malformed bytes are never rejected: each one counts as one character, so
-// text read from foreign files can always be measured, cut and written back.
+// Bytes that are not well-formed UTF-8 are read by one rule everywhere: each
+// is one character of Windows-1252, the encoding of the Windows-era files
+// this program reads. So "caf\xE9" is "café", and two different byte
+// strings never turn into the same replacement character.
 namespace tessaly::utf8 {
 
 // Decodes the character at `pos` and advances `pos` past it. A malformed
-// byte yields U+FFFD and advances by one byte.
+// byte yields its Windows-1252 character and advances by one byte.
 char32_t decode(std::string_view text, std::size_t& pos);
+
+// True when `text` is well-formed UTF-8 throughout.
+bool isValid(std::string_view text);
+
+// `text` as well-formed UTF-8: itself when it already is, else with each
+// malformed byte replaced by its Windows-1252 character.
+std::string valid(std::string_view text);
 
 // Appends the UTF-8 form of `cp` to `out`.
 void append(std::string& out, char32_t cp);

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace tessaly {
 namespace {
 
@@ -97,6 +100,34 @@ TEST(Utf8, MalformedBytesCountAsOneCharacterEach)
     EXPECT_EQ(roundTrip, "€𝄞");
     EXPECT_EQ(utf8::mid("héllo wörld", 6, 3), "wör");
     EXPECT_EQ(utf8::mid("abc", 10, 3), "");
+}
+
+TEST(Utf8, ForeignBytesAreWindows1252CharactersEverywhere)
+{
+    EXPECT_TRUE(utf8::isValid("café €"));
+    EXPECT_FALSE(utf8::isValid("caf\xE9"));
+    EXPECT_FALSE(utf8::isValid("\xC3"));
+    EXPECT_EQ(utf8::valid("caf\xE9 \x80\x96 \x81"), "café €– \u0081");
+    EXPECT_EQ(utf8::valid("already ünïcode"), "already ünïcode");
+    EXPECT_EQ(utf8::valid("\xED\xA0\x80"), "í\u00A0€") << "a surrogate is three foreign bytes";
+    EXPECT_FALSE(text::equalNoCase("caf\xE9", "caf\xE8"));
+    EXPECT_TRUE(text::equalNoCase("caf\xE9", "CAFÉ"));
+}
+
+TEST(Text, FoldedKeysOrderByteByByteAsTheCaseRuleDoes)
+{
+    const std::vector<std::string> texts = {"a",   "A  ", "_x", "Zeta",   "zeta ", "été",
+                                            "ÉTÉ", "Ω",   "ω",  "",       "ab",    "a b",
+                                            "ß",   "ſ",   "S",  "caf\xE9"};
+    for (const std::string& a : texts) {
+        for (const std::string& b : texts) {
+            const int bytes = text::foldKey(a).compare(text::foldKey(b));
+            EXPECT_EQ(bytes < 0 ? -1 : (bytes > 0 ? 1 : 0), text::compareNoCase(a, b))
+                << a << " / " << b;
+        }
+        EXPECT_TRUE(utf8::isValid(text::foldKey(a))) << a;
+    }
+    EXPECT_EQ(text::foldKey("Été  "), "ÉTÉ");
 }
 
 } // namespace
