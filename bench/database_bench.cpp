@@ -6,6 +6,7 @@
 #include "core/file_version.h"
 #include "core/sqlite.h"
 #include "core/tables.h"
+#include "framework/text.h"
 #include "quiet_ui.h"
 
 #include <chrono>
@@ -67,6 +68,17 @@ struct Folder {
     ~Folder() { std::filesystem::remove_all(path); }
 };
 
+std::string foldedMarks(const TableDef& table)
+{
+    std::string marks;
+    for (int f = 0; f < table.fieldCount(); ++f) {
+        if (table.isFolded(f)) {
+            marks += ",?";
+        }
+    }
+    return marks;
+}
+
 void printRatio(const char* what, double ours, double raw)
 {
     std::printf("%-34s %10.1f %10.1f %8.2f\n", what, ours * 1e3, raw * 1e3, ours / raw);
@@ -118,15 +130,29 @@ int main()
         columns += (f ? "," : "") + std::string{bookmarkTable().column(f)};
         marks += f ? ",?" : "?";
     }
+    // The raw peer keeps the same folded key copies the engine keeps.
+    std::string foldedColumns;
+    for (int f = 0; f < bookmarkTable().fieldCount(); ++f) {
+        if (bookmarkTable().isFolded(f)) {
+            foldedColumns += "," + bookmarkTable().foldedColumn(f);
+        }
+    }
     {
-        sql::Statement insert{raw, "INSERT INTO Locations(" + columns + ") VALUES(" + marks + ")"};
+        sql::Statement insert{raw, "INSERT INTO Locations(" + columns + foldedColumns +
+                                       ") VALUES(" + marks + foldedMarks(bookmarkTable()) + ")"};
         for (int i = 0; i < kBookmarks; ++i) {
             fillRecord(r, i);
+            int index = 1;
             for (int f = 0; f < bookmarkTable().fieldCount(); ++f) {
                 if (bookmarkTable().isText(f)) {
-                    insert.bind(f + 1, r.text(f));
+                    insert.bind(index++, r.text(f));
                 } else {
-                    insert.bind(f + 1, r.number(f));
+                    insert.bind(index++, r.number(f));
+                }
+            }
+            for (int f = 0; f < bookmarkTable().fieldCount(); ++f) {
+                if (bookmarkTable().isFolded(f)) {
+                    insert.bind(index++, text::foldKey(r.text(f)));
                 }
             }
             insert.run();
@@ -154,10 +180,10 @@ int main()
         }
         std::string order;
         for (const KeyComponent& c : bookmarkTable().keys[k].components) {
-            order += (order.empty() ? "" : ", ") + std::string{bookmarkTable().column(c.field)} +
-                     (bookmarkTable().keys[k].noCase && bookmarkTable().isText(c.field)
-                          ? " COLLATE TESSALY_NOCASE"
-                          : "") +
+            const bool folded = bookmarkTable().keys[k].noCase && bookmarkTable().isText(c.field);
+            order += (order.empty() ? "" : ", ") +
+                     (folded ? bookmarkTable().foldedColumn(c.field)
+                             : std::string{bookmarkTable().column(c.field)}) +
                      (c.descending ? " DESC" : "");
         }
         start = Clock::now();
@@ -194,10 +220,10 @@ int main()
     start = Clock::now();
     {
         sql::Statement fetch{raw, "SELECT rowid, " + columns +
-                                      " FROM Locations WHERE Location = ? COLLATE TESSALY_NOCASE"};
+                                      " FROM Locations WHERE Location_nocase = ?"};
         EngineStatus status;
         for (int i = 0; i < kFetches; ++i) {
-            fetch.bind(1, location(i * 5));
+            fetch.bind(1, text::foldKey(location(i * 5)));
             if (!fetch.step(status)) {
                 return 1;
             }

@@ -109,14 +109,13 @@ int main(int argc, char** argv)
     list.show();
     paint(list);
     const double open = ms(start);
-    const double rawOpen = rawFirstPage(folder, "Description COLLATE TESSALY_NOCASE, rowid");
+    const double rawOpen = rawFirstPage(folder, "Description_nocase, rowid");
     std::printf("%-30s %9.1f %9.1f %8.1f\n", "open and paint first page", open, rawOpen,
                 open / rawOpen);
 
     const char* orders[] = {
-        "Description COLLATE TESSALY_NOCASE, rowid", "Location COLLATE TESSALY_NOCASE, rowid",
-        "Category, Description, rowid", "Rating DESC, Description, Location, rowid",
-        "Keyword, Description, Location, rowid"};
+        "Description_nocase, rowid", "Location_nocase, rowid", "Category, Description, rowid",
+        "Rating DESC, Description, Location, rowid", "Keyword, Description, Location, rowid"};
     for (int tab = 4; tab >= 0; --tab) {
         start = Clock::now();
         list.tabs()->setCurrentIndex(tab);

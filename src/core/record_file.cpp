@@ -151,16 +151,6 @@ void RecordFile::readRow(sql::Statement& statement, Record& out) const
     }
 }
 
-void RecordFile::bindField(sql::Statement& statement, int index, const Record& record,
-                           int field) const
-{
-    if (table_.isText(field)) {
-        statement.bind(index, record.text(field));
-    } else {
-        statement.bind(index, record.number(field));
-    }
-}
-
 EngineStatus RecordFile::getAt(std::int64_t position, Record& out)
 {
     if (EngineStatus status = requireOpen(); !status.ok()) {
@@ -221,7 +211,7 @@ EngineStatus RecordFile::get(int key, const Record& values, Record& out)
     }
     int index = 1;
     for (const KeyComponent& component : def.components) {
-        bindField(query, index++, values, component.field);
+        bindComponent(query, index++, table_, def, values, component.field);
     }
     EngineStatus status;
     if (!query.step(status)) {
@@ -315,7 +305,7 @@ EngineStatus RecordFile::step(Record& out, bool forward)
             if (binds[i] < 0) {
                 c.statement.bind(index, from->position);
             } else {
-                bindField(c.statement, index, *from, binds[i]);
+                bindComponent(c.statement, index, table_, *key, *from, binds[i]);
             }
         }
         c.forward = forward;
@@ -369,7 +359,8 @@ std::int64_t RecordFile::highestNumber(int key, const Record& record)
     }
     sql::Statement highest{engine_.connection(), query};
     for (int c = 0; c < def.autoNumber; ++c) {
-        bindField(highest, c + 1, record, def.components[static_cast<std::size_t>(c)].field);
+        bindComponent(highest, c + 1, table_, def, record,
+                      def.components[static_cast<std::size_t>(c)].field);
     }
     EngineStatus status;
     const std::int64_t result = highest.step(status) ? highest.integer(0) : 0;
@@ -385,17 +376,15 @@ EngineStatus RecordFile::add(Record& record)
     if (!insert_.valid()) {
         std::vector<std::string> columns;
         std::vector<std::string> marks;
-        for (int field = 0; field < table_.fieldCount(); ++field) {
-            columns.push_back(sql::quoteName(table_.column(field)));
+        for (const std::string& column : storedColumnNames(table_)) {
+            columns.push_back(sql::quoteName(column));
             marks.emplace_back("?");
         }
         insert_ = sql::Statement{engine_.connection(), "INSERT INTO " + qualifiedName() + "(" +
                                                            joined(columns, ", ") + ") VALUES(" +
                                                            joined(marks, ", ") + ")"};
     }
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        bindField(insert_, field + 1, record, field);
-    }
+    bindRecord(insert_, table_, record);
     EngineStatus status = insert_.run();
     if (status.ok()) {
         record.position = engine_.connection().lastInsertRowid();
@@ -411,17 +400,14 @@ EngineStatus RecordFile::put(const Record& record)
     }
     if (!update_.valid()) {
         std::vector<std::string> assignments;
-        for (int field = 0; field < table_.fieldCount(); ++field) {
-            assignments.push_back(sql::quoteName(table_.column(field)) + " = ?");
+        for (const std::string& column : storedColumnNames(table_)) {
+            assignments.push_back(sql::quoteName(column) + " = ?");
         }
         update_ = sql::Statement{engine_.connection(), "UPDATE " + qualifiedName() + " SET " +
                                                            joined(assignments, ", ") +
                                                            " WHERE rowid = ?"};
     }
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        bindField(update_, field + 1, record, field);
-    }
-    update_.bind(table_.fieldCount() + 1, record.position);
+    update_.bind(bindRecord(update_, table_, record), record.position);
     EngineStatus status = update_.run();
     if (status.ok() && engine_.connection().changes() == 0) {
         status = EngineStatus::error(kRecordNotFound);

@@ -105,13 +105,13 @@ private:
     EngineStatus checkLayout();
     EngineStatus createTable(const std::string& tableName);
     EngineStatus createKeys();
+    EngineStatus refreshFolded();
     bool keysComplete();
     EngineStatus convertFrom(const std::string& sourceQualified, std::vector<std::string> columns);
     std::vector<std::string> storedColumns(const std::string& schema, const std::string& table);
     EngineStatus migrateAlternate();
     std::string selectList() const;
     void readRow(sql::Statement& statement, Record& out) const;
-    void bindField(sql::Statement& statement, int index, const Record& record, int field) const;
     EngineStatus step(Record& out, bool forward);
     EngineStatus requireOpen();
     EngineStatus requireWritable();

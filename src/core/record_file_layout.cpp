@@ -52,6 +52,25 @@ EngineStatus RecordFile::create()
     return finish(engine_.commit());
 }
 
+EngineStatus RecordFile::refreshFolded()
+{
+    // Rows written by another tool may carry no folded copies or stale ones;
+    // a rebuild of the keys makes them right again.
+    std::vector<std::string> assignments;
+    for (int field = 0; field < table_.fieldCount(); ++field) {
+        if (table_.isFolded(field)) {
+            assignments.push_back(sql::quoteName(table_.foldedColumn(field)) + " = " +
+                                  std::string{sql::kFoldFunction} + "(" +
+                                  sql::quoteName(table_.column(field)) + ")");
+        }
+    }
+    if (assignments.empty()) {
+        return {};
+    }
+    return engine_.connection().execute("UPDATE " + qualifiedName() + " SET " +
+                                        joined(assignments, ", "));
+}
+
 EngineStatus RecordFile::createTable(const std::string& tableName)
 {
     std::vector<std::string> columns;
@@ -59,6 +78,12 @@ EngineStatus RecordFile::createTable(const std::string& tableName)
         columns.push_back(
             sql::quoteName(table_.column(field)) +
             (table_.isText(field) ? " TEXT NOT NULL DEFAULT ''" : " INTEGER NOT NULL DEFAULT 0"));
+    }
+    for (int field = 0; field < table_.fieldCount(); ++field) {
+        if (table_.isFolded(field)) {
+            columns.push_back(sql::quoteName(table_.foldedColumn(field)) +
+                              " TEXT NOT NULL DEFAULT ''");
+        }
     }
     const std::string schema = sql::quoteName(schema_);
     EngineStatus status = engine_.connection().execute(
@@ -132,10 +157,7 @@ EngineStatus RecordFile::checkLayout()
     if (stored > table_.layoutVersion) {
         return EngineStatus::error(kInvalidRecordDeclaration); // written by a newer program
     }
-    std::vector<std::string> declared;
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        declared.emplace_back(table_.column(field));
-    }
+    const std::vector<std::string> declared = storedColumnNames(table_);
     const std::vector<std::string> columns = storedColumns(schema_, table);
     if (columns.empty()) {
         return EngineStatus::error(kInvalidRecordDeclaration);
@@ -169,9 +191,14 @@ EngineStatus RecordFile::convertFrom(const std::string& sourceQualified,
         const std::string_view name = table_.column(field);
         for (const std::string& column : columns) {
             if (text::equalNoCase(column, name)) {
+                const std::string source = "coalesce(" + sql::quoteName(column) +
+                                           (table_.isText(field) ? ", '')" : ", 0)");
                 targets.push_back(sql::quoteName(name));
-                sources.push_back("coalesce(" + sql::quoteName(column) +
-                                  (table_.isText(field) ? ", '')" : ", 0)"));
+                sources.push_back(source);
+                if (table_.isFolded(field)) {
+                    targets.push_back(sql::quoteName(table_.foldedColumn(field)));
+                    sources.push_back(std::string{sql::kFoldFunction} + "(" + source + ")");
+                }
             }
         }
     }
@@ -259,6 +286,9 @@ EngineStatus RecordFile::build()
         if (!status.ok()) {
             break;
         }
+    }
+    if (status.ok()) {
+        status = refreshFolded();
     }
     if (status.ok()) {
         status = createKeys();

@@ -1,6 +1,7 @@
 #include "core/record_file_sql.h"
 
 #include "core/sqlite.h"
+#include "framework/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,10 +43,7 @@ std::string keyColumns(const TableDef& table, const KeyDef& key, bool forward)
 {
     std::vector<std::string> parts;
     for (const KeyComponent& component : key.components) {
-        std::string part = sql::quoteName(table.column(component.field));
-        if (key.noCase && table.isText(component.field)) {
-            part += " COLLATE " + std::string{sql::kNoCase};
-        }
+        std::string part = componentExpression(table, key, component.field);
         if (component.descending == forward) {
             part += " DESC";
         }
@@ -61,11 +59,56 @@ std::string indexName(const TableDef& table, const KeyDef& key)
 
 std::string componentExpression(const TableDef& table, const KeyDef& key, int field)
 {
-    std::string expression = sql::quoteName(table.column(field));
+    // Plain binary columns keep the files readable by every SQLite tool: a
+    // collation of ours in an index would make them refuse the file.
     if (key.noCase && table.isText(field)) {
-        expression += " COLLATE " + std::string{sql::kNoCase};
+        return sql::quoteName(table.foldedColumn(field));
     }
-    return expression;
+    return sql::quoteName(table.column(field));
+}
+
+void bindComponent(sql::Statement& statement, int index, const TableDef& table, const KeyDef& key,
+                   const Record& record, int field)
+{
+    if (!table.isText(field)) {
+        statement.bind(index, record.number(field));
+    } else if (key.noCase) {
+        statement.bind(index, text::foldKey(record.text(field)));
+    } else {
+        statement.bind(index, record.text(field));
+    }
+}
+
+int bindRecord(sql::Statement& statement, const TableDef& table, const Record& record)
+{
+    int index = 1;
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        if (table.isText(field)) {
+            statement.bind(index++, record.text(field));
+        } else {
+            statement.bind(index++, record.number(field));
+        }
+    }
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        if (table.isFolded(field)) {
+            statement.bind(index++, text::foldKey(record.text(field)));
+        }
+    }
+    return index;
+}
+
+std::vector<std::string> storedColumnNames(const TableDef& table)
+{
+    std::vector<std::string> names;
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        names.emplace_back(table.column(field));
+    }
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        if (table.isFolded(field)) {
+            names.push_back(table.foldedColumn(field));
+        }
+    }
+    return names;
 }
 
 } // namespace tessaly::detail

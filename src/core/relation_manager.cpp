@@ -15,16 +15,27 @@ std::string alias(int depth)
     return "a" + std::to_string(depth);
 }
 
-// The child's linking column as its key compares it.
+// The child's linking column as its key compares it: the folded copy for a
+// case-insensitive key.
 std::string linkExpression(const Relation& relation, const std::string& tableAlias)
 {
     const TableDef& child = relation.child->table();
     const KeyDef& key = child.keys[static_cast<std::size_t>(relation.childKey)];
-    std::string expression = tableAlias + "." + sql::quoteName(child.column(relation.childField));
-    if (key.noCase) {
-        expression += " COLLATE " + std::string{sql::kNoCase};
+    if (key.noCase && child.isText(relation.childField)) {
+        return tableAlias + "." + sql::quoteName(child.foldedColumn(relation.childField));
     }
-    return expression;
+    return tableAlias + "." + sql::quoteName(child.column(relation.childField));
+}
+
+// A parent's value (an SQL expression) as the child's link compares it.
+std::string linkValue(const Relation& relation, const std::string& value)
+{
+    const TableDef& child = relation.child->table();
+    const KeyDef& key = child.keys[static_cast<std::size_t>(relation.childKey)];
+    if (key.noCase && child.isText(relation.childField)) {
+        return std::string{sql::kFoldFunction} + "(" + value + ")";
+    }
+    return value;
 }
 
 } // namespace
@@ -81,10 +92,16 @@ EngineStatus RelationManager::moveChildren(const Relation& relation, const Recor
                                            const Record& changed)
 {
     RecordFile& child = relation.child->file();
-    const std::string column = sql::quoteName(child.table().column(relation.childField));
+    const TableDef& childTable = child.table();
+    std::string assignments = sql::quoteName(childTable.column(relation.childField)) + " = ?1";
+    if (childTable.isFolded(relation.childField)) {
+        assignments += ", " + sql::quoteName(childTable.foldedColumn(relation.childField)) + " = " +
+                       std::string{sql::kFoldFunction} + "(?1)";
+    }
     sql::Statement move{child.engine().connection(), "UPDATE " + child.qualifiedName() +
-                                                         " AS a0 SET " + column + " = ?1 WHERE " +
-                                                         linkExpression(relation, "a0") + " = ?2"};
+                                                         " AS a0 SET " + assignments + " WHERE " +
+                                                         linkExpression(relation, "a0") + " = " +
+                                                         linkValue(relation, "?2")};
     const TableDef& parent = relation.parent->table();
     if (parent.isText(relation.parentField)) {
         move.bind(1, changed.text(relation.parentField));
@@ -139,7 +156,9 @@ EngineStatus RelationManager::deleteRows(FileManager& file, int depth, const std
         const std::string childCondition =
             "EXISTS (SELECT 1 FROM " + file.file().qualifiedName() + " AS " + parentAlias +
             " WHERE " + condition + " AND " + linkExpression(*relation, childAlias) + " = " +
-            parentAlias + "." + sql::quoteName(file.table().column(relation->parentField)) + ")";
+            linkValue(*relation, parentAlias + "." +
+                                     sql::quoteName(file.table().column(relation->parentField))) +
+            ")";
         EngineStatus status = deleteRows(*relation->child, depth + 1, childCondition, anchor);
         if (!status.ok()) {
             return status;

@@ -15,6 +15,14 @@ int compareNoCase(void* /*context*/, int lengthA, const void* a, int lengthB, co
                                {static_cast<const char*>(b), static_cast<std::size_t>(lengthB)});
 }
 
+void foldText(sqlite3_context* context, int /*count*/, sqlite3_value** values)
+{
+    const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(values[0]));
+    const std::string folded = text::foldKey({data == nullptr ? "" : data, size});
+    sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+}
+
 EngineStatus statusFor(sqlite3* db, int code)
 {
     const int primary = code & 0xFF;
@@ -99,6 +107,9 @@ EngineStatus Connection::open(const std::string& path, bool create, bool readOnl
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_create_collation(db_, std::string{kNoCase}.c_str(), SQLITE_UTF8, nullptr,
                              compareNoCase);
+    sqlite3_create_function(db_, std::string{kFoldFunction}.c_str(), 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldText, nullptr,
+                            nullptr);
     return {};
 }
 

@@ -11,9 +11,14 @@ struct sqlite3_stmt;
 
 namespace tessaly::sql {
 
-// Name of the collation of case-insensitive keys: letters compare as
-// capitals (Unicode-aware), trailing blanks are ignored.
+// The collation case-insensitive keys were once declared with. Files of that
+// layout name it in their indexes, so it stays known to our connections
+// until every such file has been converted on open.
 inline constexpr std::string_view kNoCase = "TESSALY_NOCASE";
+
+// The SQL function (of our connections only) that gives text::foldKey() of a
+// text: what a case-insensitive key stores and compares.
+inline constexpr std::string_view kFoldFunction = "tessaly_fold";
 
 // One SQLite connection. Not thread-safe: each thread has its own.
 class Connection final {

@@ -21,6 +21,29 @@ int TableDef::width(int field) const
     return schema->fields()[static_cast<std::size_t>(field)].size;
 }
 
+bool TableDef::isFolded(int field) const
+{
+    if (!isText(field)) {
+        return false;
+    }
+    for (const KeyDef& key : keys) {
+        if (!key.noCase) {
+            continue;
+        }
+        for (const KeyComponent& component : key.components) {
+            if (component.field == field) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string TableDef::foldedColumn(int field) const
+{
+    return std::string{column(field)} + "_nocase";
+}
+
 int TableDef::keyIndex(std::string_view name) const
 {
     for (std::size_t i = 0; i < keys.size(); ++i) {

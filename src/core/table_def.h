@@ -3,6 +3,7 @@
 #include "framework/record_schema.h"
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tessaly {
@@ -44,6 +45,10 @@ struct TableDef {
     std::string_view column(int field) const;
     bool isText(int field) const;
     int width(int field) const;
+    // True when a case-insensitive key holds the field: the file then keeps
+    // a folded copy of it (foldedColumn) that the key's index orders.
+    bool isFolded(int field) const;
+    std::string foldedColumn(int field) const;
     // The key whose label or name matches (letter case ignored), or -1.
     int keyIndex(std::string_view name) const;
 };

@@ -82,7 +82,7 @@ protected:
         for (const char* table : {"URLKeywords", "URLDetails"}) {
             EXPECT_EQ(query(engine, std::string{"SELECT count(*) FROM main."} + table +
                                         " r WHERE NOT EXISTS (SELECT 1 FROM main.Locations l "
-                                        "WHERE l.Location = r.Location COLLATE TESSALY_NOCASE)"),
+                                        "WHERE l.Location_nocase = r.Location_nocase)"),
                       0)
                 << table;
         }
