@@ -35,6 +35,8 @@ Database::Database(MessageManager& messages, std::string folder)
             static_cast<int>(DetailField::Location), kKeywordLocation}},
           messages)
 {
+    engine_.setCompanions(
+        {std::string{categoryTable().container}, std::string{catHtmlTable().container}});
     bookmarks_.setCategoryLookup([this](std::string_view name) { return categoryExists(name); });
 }
 

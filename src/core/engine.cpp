@@ -1,5 +1,7 @@
 #include "core/engine.h"
 
+#include "core/record_file_sql.h"
+
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,22 +84,22 @@ EngineStatus Engine::openMain(bool create, bool readOnly)
     // atomic; FULL sync makes it survive a power cut.
     db_.execute("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;");
     attached_[path] = Attached{"main", readOnly};
+    attachCompanions();
     return {};
+}
+
+const Engine::Attached* Engine::findAttached(const std::string& path) const
+{
+    const auto found = attached_.find(path);
+    return found != attached_.end() ? &found->second : nullptr;
 }
 
 EngineStatus Engine::attach(std::string_view container, bool create, bool readOnly,
                             std::string& schema)
 {
     const std::string path = containerPath(container);
-    if (const auto found = attached_.find(path); found != attached_.end()) {
-        if (found->second.readOnly && !readOnly) {
-            return EngineStatus::error(kAccessDenied);
-        }
-        schema = found->second.schema;
-        return {};
-    }
     const bool isMain = container == kMainContainer;
-    if (!db_.isOpen()) {
+    if (!db_.isOpen() && findAttached(path) == nullptr) {
         // The main container exists whenever any other is used: it is the
         // anchor of the connection and of multi-file commits.
         EngineStatus status = openMain(true, isMain ? readOnly : false);
@@ -111,7 +113,15 @@ EngineStatus Engine::attach(std::string_view container, bool create, bool readOn
             schema = "main";
             return {};
         }
-    } else if (isMain) {
+    }
+    if (const Attached* found = findAttached(path); found != nullptr) {
+        if (found->readOnly && !readOnly) {
+            return EngineStatus::error(kAccessDenied);
+        }
+        schema = found->schema;
+        return {};
+    }
+    if (isMain) {
         schema = "main";
         return {};
     }
@@ -119,8 +129,18 @@ EngineStatus Engine::attach(std::string_view container, bool create, bool readOn
         return EngineStatus::error(kFileNotFound);
     }
     if (depth_ > 0) {
-        return EngineStatus::error(kFileLocked); // SQLite cannot attach inside a transaction
+        // SQLite cannot attach inside a transaction; the set's own files
+        // were attached when the main container opened.
+        EngineStatus status = EngineStatus::error(kFileLocked);
+        status.systemText = "a database file cannot be opened inside a write group";
+        return status;
     }
+    return attachNew(path, create, readOnly, schema);
+}
+
+EngineStatus Engine::attachNew(const std::string& path, bool create, bool readOnly,
+                               std::string& schema)
+{
     const std::string name = "c" + std::to_string(nextSchema_++);
     sql::Statement attachStatement{db_, "ATTACH DATABASE ? AS " + name};
     attachStatement.bind(1, uriFor(path, create, readOnly));
@@ -136,6 +156,24 @@ EngineStatus Engine::attach(std::string_view container, bool create, bool readOn
     attached_[path] = Attached{name, readOnly};
     schema = name;
     return {};
+}
+
+void Engine::attachCompanions()
+{
+    // Best effort: a companion that cannot be attached now is attached (and
+    // its fault reported in its own name) when it is first used.
+    for (const std::string& container : companions_) {
+        const std::string path = containerPath(container);
+        if (attached_.contains(path)) {
+            continue;
+        }
+        const bool writable = !mainReadOnly_ && detail::canWrite(path);
+        if (!writable && !exists(path)) {
+            continue;
+        }
+        std::string schema;
+        attachNew(path, writable, !writable, schema);
+    }
 }
 
 bool Engine::isReadOnly(const std::string& schema) const

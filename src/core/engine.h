@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -22,6 +23,12 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     const std::string& folder() const { return folder_; }
+
+    // The other containers of the database set. They are attached as soon
+    // as the main container opens (made when missing and the folder allows
+    // it), so that a file first used inside a write group is already there:
+    // SQLite cannot attach a file inside a transaction.
+    void setCompanions(std::vector<std::string> containers) { companions_ = std::move(containers); }
 
     // The path of a container: "URLDATA" -> "<folder>/URLDATA.tps"; names
     // with an extension or a folder are taken as they are.
@@ -54,13 +61,18 @@ public:
 
 private:
     EngineStatus openMain(bool create, bool readOnly);
+    EngineStatus attachNew(const std::string& path, bool create, bool readOnly,
+                           std::string& schema);
+    void attachCompanions();
 
     struct Attached {
         std::string schema;
         bool readOnly = false;
     };
+    const Attached* findAttached(const std::string& path) const;
 
     std::string folder_;
+    std::vector<std::string> companions_;
     sql::Connection db_;
     bool mainReadOnly_ = false;
     std::map<std::string, Attached> attached_; // by container path

@@ -98,11 +98,28 @@ TEST_F(DatabaseTest, AFirstRunCreatesEachFileWithoutAWord)
     EXPECT_EQ(db.configuration().name(), "Configuration [Configuration]");
     EXPECT_EQ(db.bookmarks().name(), "TESSLY");
     EXPECT_FALSE(folder.read("URLDATA.tps").empty());
-    EXPECT_TRUE(folder.read("URL_C.tps").empty());
     openAll();
     EXPECT_FALSE(folder.read("URL_C.tps").empty());
     EXPECT_FALSE(folder.read("URL_H.tps").empty());
     EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(DatabaseTest, AWriteGroupMayUseTheCategoryFilesForTheFirstTime)
+{
+    // An import groups its bookmarks and adds categories as it goes: the
+    // category files are first used inside the group, in an empty folder.
+    ASSERT_EQ(db.bookmarks().use(), kLevelDone);
+    ASSERT_TRUE(db.bookmarks().file().stream().ok());
+    ASSERT_EQ(db.categories().use(), kLevelDone);
+    ASSERT_EQ(db.catHtml().use(), kLevelDone);
+    addCategory("Imported");
+    addHtml("Imported", "Before");
+    addBookmark("http://one/", "Imported");
+    ASSERT_EQ(db.bookmarks().endGroup(), kLevelDone);
+    EXPECT_TRUE(ui.shown.empty()) << ui.last().text;
+    EXPECT_EQ(rows(db.categories()).size(), 1U);
+    EXPECT_EQ(rows(db.catHtml()).size(), 1U);
+    EXPECT_EQ(rows(db.bookmarks()), std::vector<std::string>{"http://one/|"});
 }
 
 TEST_F(DatabaseTest, KeywordAndDetailRowsAreNumberedWithinTheirLocation)
