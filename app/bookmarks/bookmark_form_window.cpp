@@ -399,7 +399,9 @@ void BookmarkFormWindow::accept()
             for (const Record& old : stored) {
                 Record gone{file.table()};
                 if (file.file().getAt(old.position, gone).ok()) {
-                    file.file().remove(gone);
+                    if (const int level = file.remove(gone); level != kLevelDone) {
+                        return level;
+                    }
                 }
             }
             for (int row = 0; row < table->rowCount(); ++row) {
@@ -416,11 +418,17 @@ void BookmarkFormWindow::accept()
                 if (detail) {
                     r.setText(3, b);
                 }
-                file.insert(r);
+                if (const int level = file.insert(r); level != kLevelDone) {
+                    return level;
+                }
             }
+            return kLevelDone;
         };
-        rewrite(db.keywords(), storedKeywords_, keywords_, false);
-        rewrite(db.details(), storedDetails_, details_, true);
+        if (const int level = rewrite(db.keywords(), storedKeywords_, keywords_, false);
+            level != kLevelDone) {
+            return level;
+        }
+        return rewrite(db.details(), storedDetails_, details_, true);
     };
     db.keywords().use();
     db.details().use();

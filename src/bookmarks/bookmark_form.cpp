@@ -20,7 +20,8 @@ bool fileExists(const std::string& path)
 }
 
 // Moves the rows of `from` to `to` in a keyword or detail file; a row that
-// cannot be moved (its place is taken) is deleted.
+// cannot be moved (its place is taken) is deleted. The first failure that
+// is not a taken place ends the move with its status.
 EngineStatus moveRows(FileManager& rows, std::string_view from, std::string_view to)
 {
     RecordFile& file = rows.file();
@@ -29,15 +30,23 @@ EngineStatus moveRows(FileManager& rows, std::string_view from, std::string_view
     std::vector<Record> moving;
     file.set(0, start);
     Record row{file.table()};
-    while (file.next(row).ok() && text::equalNoCase(row.text(0), from)) {
+    EngineStatus status;
+    while ((status = file.next(row)).ok() && text::equalNoCase(row.text(0), from)) {
         moving.push_back(row);
+    }
+    if (!status.ok() && status.code != kNoMoreRecords) {
+        return status;
     }
     for (Record& r : moving) {
         // A row keeps its sequence unless the new location has it already.
         r.setText(0, to);
         r.setNumber(1, file.highestNumber(0, r) + 1);
-        if (!file.put(r).ok()) {
-            file.remove(r);
+        status = file.put(r);
+        if (status.code == kDuplicateKey) {
+            status = file.remove(r);
+        }
+        if (!status.ok()) {
+            return status;
         }
     }
     return {};
@@ -58,7 +67,7 @@ std::string keywordFromLocation(std::string_view location)
 }
 
 int saveBookmark(Database& database, const Record& original, Record& changed,
-                 const FormerLocations& formerLocations, const std::function<void()>& alsoWrite)
+                 const FormerLocations& formerLocations, const std::function<int()>& alsoWrite)
 {
     FileManager& bookmarks = database.bookmarks();
     if (const int level = bookmarks.validateRecord(changed); level != kLevelDone) {
@@ -69,12 +78,12 @@ int saveBookmark(Database& database, const Record& original, Record& changed,
         return level;
     }
     Engine& engine = database.engine();
-    if (!engine.begin().ok()) {
+    const bool adding = original.position == 0;
+    if (const EngineStatus begun = engine.begin(); !begun.ok()) {
         relations.close();
-        return kLevelNotify;
+        return bookmarks.reportWriteError(begun, adding);
     }
-    const int level =
-        original.position == 0 ? bookmarks.insert(changed) : relations.update(original, changed);
+    const int level = adding ? bookmarks.insert(changed) : relations.update(original, changed);
     if (level != kLevelDone) {
         engine.rollback();
         relations.close();
@@ -83,19 +92,29 @@ int saveBookmark(Database& database, const Record& original, Record& changed,
     const std::string final{text::clip(changed.text(BookmarkField::Location))};
     for (const std::string& former : formerLocations) {
         if (text::equalNoCase(former, final) ||
-            (original.position != 0 &&
-             text::equalNoCase(former, original.text(BookmarkField::Location)))) {
+            (!adding && text::equalNoCase(former, original.text(BookmarkField::Location)))) {
             continue; // the relation update moved the rows of the original already
         }
-        moveRows(database.keywords(), former, final);
-        moveRows(database.details(), former, final);
+        for (FileManager* rows : {&database.keywords(), &database.details()}) {
+            if (const EngineStatus moved = moveRows(*rows, former, final); !moved.ok()) {
+                engine.rollback();
+                relations.close();
+                return rows->reportWriteError(moved, false);
+            }
+        }
     }
     if (alsoWrite) {
-        alsoWrite();
+        if (const int written = alsoWrite(); written != kLevelDone) {
+            engine.rollback();
+            relations.close();
+            return written;
+        }
     }
+    // The commit is where a lock another program holds shows itself: the
+    // whole save is undone then, and the form must say so and stay open.
     const EngineStatus committed = engine.commit();
     relations.close();
-    return committed.ok() ? kLevelDone : kLevelNotify;
+    return committed.ok() ? kLevelDone : bookmarks.reportWriteError(committed, adding);
 }
 
 int deleteBookmark(Database& database, const Record& bookmark)

@@ -25,10 +25,13 @@ using FormerLocations = std::set<std::string>;
 // row that cannot be moved is deleted. Returns the level of the message
 // raised, 0 when saved.
 // `alsoWrite`, when given, runs inside the same transaction after the
-// bookmark was written (the form writes its keyword and detail rows there).
+// bookmark was written (the form writes its keyword and detail rows there)
+// and returns the level of the message it raised, 0 when all was written.
+// Any failure, the closing commit's included, undoes the whole save and is
+// reported (message 4 or 25 for a commit that fails).
 int saveBookmark(Database& database, const Record& original, Record& changed,
                  const FormerLocations& formerLocations,
-                 const std::function<void()>& alsoWrite = {});
+                 const std::function<int()>& alsoWrite = {});
 
 // A delete request: when the bookmark came from a .url shortcut that still
 // exists, asks "Delete original MSIE shortcut?" (deleting it on Yes), then

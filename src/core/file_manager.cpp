@@ -34,9 +34,9 @@ std::string FileManager::name() const
     return std::string{def.label};
 }
 
-int FileManager::raise(std::uint16_t number, const EngineStatus& status)
+int FileManager::raise(std::uint16_t number, const EngineStatus& status, std::string_view fileName)
 {
-    MessageManager::setFile(name());
+    MessageManager::setFile(fileName.empty() ? name() : std::string{fileName});
     MessageManager::setError(status.code, status.text);
     MessageManager::setFileError(status.systemCode, status.systemText);
     return messages_.raise(number);
@@ -154,33 +154,34 @@ int FileManager::insert(Record& record)
 {
     numberAutomatically(record);
     const EngineStatus status = file_.add(record);
-    if (status.ok()) {
-        return kLevelDone;
-    }
-    if (status.code == kDuplicateKey) {
-        MessageManager::setMessage(uniqueKeyName());
-        return raise(kMsgDuplicateKey, status);
-    }
-    return raise(kMsgInsertError, status);
+    return status.ok() ? kLevelDone : reportWriteError(status, true);
 }
 
 int FileManager::update(const Record& record)
 {
     const EngineStatus status = file_.put(record);
-    if (status.ok()) {
-        return kLevelDone;
-    }
-    if (status.code == kDuplicateKey) {
-        MessageManager::setMessage(uniqueKeyName());
-        return raise(kMsgDuplicateKey, status);
-    }
-    return raise(kMsgUpdateError, status);
+    return status.ok() ? kLevelDone : reportWriteError(status, false);
 }
 
 int FileManager::endGroup()
 {
     const EngineStatus status = file_.flush();
     return status.ok() ? kLevelDone : raise(kMsgUpdateError, status);
+}
+
+int FileManager::reportReadError(const EngineStatus& status)
+{
+    return raise(kMsgRetrieveError, status);
+}
+
+int FileManager::reportWriteError(const EngineStatus& status, bool adding,
+                                  std::string_view fileName)
+{
+    if (status.code == kDuplicateKey) {
+        MessageManager::setMessage(uniqueKeyName());
+        return raise(kMsgDuplicateKey, status, fileName);
+    }
+    return raise(adding ? kMsgInsertError : kMsgUpdateError, status, fileName);
 }
 
 int FileManager::remove(const Record& record)

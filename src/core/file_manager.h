@@ -51,10 +51,18 @@ public:
     int update(const Record& record);
     // Deletes the record read before (message 11 on failure).
     int remove(const Record& record);
-    // Ends a group of writes begun with file().stream(). When the group
-    // cannot be committed its writes are undone, and message 25 says so as
-    // it would for a single failed update.
+    // Ends a group of writes begun with file().stream().
+    // When the group cannot be committed its writes are undone, and message
+    // 25 says so as it would for a single failed update.
     int endGroup();
+    // Reports a read that failed (a damaged file, say) with message 1, so
+    // that a scan never takes a read error for the end of the file.
+    int reportReadError(const EngineStatus& status);
+    // Reports a failed write of this file as a single insert (message 4) or
+    // update (message 25) reports it; 13 for a duplicate key. `fileName`
+    // names what was written when it is not the file itself (a batch names
+    // its view, "Process:View").
+    int reportWriteError(const EngineStatus& status, bool adding, std::string_view fileName = {});
 
     // Clears the record and sets its automatically numbered field.
     void prime(Record& record);
@@ -68,7 +76,7 @@ public:
     int validateRecord(const Record& record);
 
 private:
-    int raise(std::uint16_t number, const EngineStatus& status);
+    int raise(std::uint16_t number, const EngineStatus& status, std::string_view fileName = {});
     void numberAutomatically(Record& record);
     std::string uniqueKeyName() const;
 

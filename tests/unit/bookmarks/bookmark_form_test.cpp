@@ -8,6 +8,7 @@
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace tessaly {
@@ -130,6 +131,40 @@ TEST_F(BookmarkFormTest, ARefusedSaveMovesNoRows)
     EXPECT_EQ(saveBookmark(db, original, changed, {"http://x/"}), kLevelNotify);
     EXPECT_EQ(ui.last().title, "Duplicate Key Error");
     EXPECT_EQ(keywordLocations(), (std::vector<std::string>{"http://x/|orphan-to-be"}));
+}
+
+TEST_F(BookmarkFormTest, ASaveWhoseCommitFailsIsReportedAndLeavesNothingBehind)
+{
+    Record a = bookmark("http://a/");
+    ASSERT_EQ(saveBookmark(db, Record{bookmarkTable()}, a, {}), kLevelDone);
+    addRows("http://a/", "ka");
+    // Another program reading the database holds its shared lock past the
+    // lock wait, so the commit cannot take the file.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("URLDATA.tps").c_str(), &reader), SQLITE_OK);
+    sqlite3_stmt* scan = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT Location FROM Locations", -1, &scan, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(scan), SQLITE_ROW);
+
+    Record fresh = bookmark("http://new/");
+    const int added = saveBookmark(db, Record{bookmarkTable()}, fresh, {});
+    EXPECT_EQ(ui.last().title, "Record Insert Error");
+    Record original = stored("http://a/");
+    Record changed = original;
+    changed.setText(BookmarkField::Location, "http://moved/");
+    const int updated = saveBookmark(db, original, changed, {"http://a/"}, [] { return 0; });
+    EXPECT_EQ(ui.last().title, "Record was not updated");
+    EXPECT_NE(ui.last().text.find("locked"), std::string::npos) << ui.last().text;
+
+    sqlite3_finalize(scan);
+    sqlite3_close(reader);
+    EXPECT_NE(added, kLevelDone);
+    EXPECT_NE(updated, kLevelDone);
+    EXPECT_EQ(stored("http://new/").position, 0);
+    EXPECT_NE(stored("http://a/").position, 0);
+    EXPECT_EQ(stored("http://moved/").position, 0);
+    EXPECT_EQ(keywordLocations(), (std::vector<std::string>{"http://a/|ka"}));
 }
 
 TEST_F(BookmarkFormTest, TheCategoryMustBeStoredInAnyLetterCase)
