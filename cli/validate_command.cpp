@@ -66,6 +66,11 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
             context.out.flush();
         }
     });
+    if (summary.readLevel != kLevelDone) {
+        context.err
+            << "tessaly-cli validate: the bookmarks could not be read; nothing was tested\n";
+        return kExitFailure;
+    }
     if (summary.writeLevel != kLevelDone) {
         context.err << "tessaly-cli validate: a result could not be stored; the run stopped\n";
         return kExitFailure;

@@ -15,11 +15,12 @@ BookmarkListModel::BookmarkListModel(ListRows& rows, std::vector<ListColumn> col
       bookmarkOf_(std::move(bookmarkOf))
 {}
 
-void BookmarkListModel::reload()
+EngineStatus BookmarkListModel::reload()
 {
     beginResetModel();
-    rows_.reload();
+    const EngineStatus status = rows_.reload();
     endResetModel();
+    return status;
 }
 
 int BookmarkListModel::rowCount(const QModelIndex& parent) const

@@ -43,7 +43,9 @@ public:
                       QObject* parent = nullptr);
 
     // Reads the rows again (after a change, a new order or a new filter).
-    void reload();
+    // The rows read again; a failed read (a damaged file) leaves the rows
+    // read before it and returns its status.
+    EngineStatus reload();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -365,7 +365,10 @@ void BrowseWindow::buildContextMenu()
 void BrowseWindow::reload()
 {
     const int row = currentRow();
-    model_->reload();
+    if (const EngineStatus status = model_->reload(); !status.ok()) {
+        // A damaged file lists only what could be read, and says so.
+        own_.reportReadError(status);
+    }
     bookmarks_.clear();
     setWindowTitle(variant_.titleWithCount
                        ? variant_.title + QStringLiteral(" (") +

@@ -145,27 +145,39 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     file.send("QUICKSCAN=on");
     file.set(static_cast<int>(BookmarkKey::CategoryLocation));
     Record record{bookmarkTable()};
-    while (!cancelled_ && file.next(record).ok()) {
+    EngineStatus read;
+    while (!cancelled_ && (read = file.next(record)).ok()) {
         const std::string& location = record.text(BookmarkField::Location);
         entries.push_back({location, location.starts_with("http://")});
     }
     file.send("QUICKSCAN=off");
     file.setFilter(nullptr);
+    if (!read.ok() && read.code != kNoMoreRecords) {
+        // A damaged file is not a short one: say so and test nothing.
+        summary.readLevel = bookmarks.reportReadError(read);
+        bookmarks.close();
+        return summary;
+    }
     // The results are committed in groups, a commit at most every quarter
     // of a second (and whenever the batch waits on the network): one commit
     // for each bookmark would make the disk, not the servers, set the pace.
     auto lastCommit = Clock::now();
-    // A group that cannot be committed is undone and reported; the run
-    // stops there rather than test links whose results would go the same way.
-    const auto commit = [&] {
-        if (const int level = bookmarks.endGroup(); level != kLevelDone) {
-            summary.writeLevel = level;
-            return;
+    // A group that cannot be begun or committed is undone and reported
+    // (naming the view the batch writes through); the run stops there
+    // rather than test links whose results would go the same way.
+    const auto checked = [&](const EngineStatus& status) {
+        if (!status.ok() && summary.writeLevel == kLevelDone) {
+            summary.writeLevel = bookmarks.reportWriteError(status, false, kBatchViewName);
         }
-        file.stream();
+    };
+    const auto commit = [&] {
+        checked(file.flush());
+        if (summary.writeLevel == kLevelDone) {
+            checked(file.stream());
+        }
         lastCommit = Clock::now();
     };
-    file.stream();
+    checked(file.stream());
     // Held open for the whole run, so each test's scan and status line do
     // not open and close these files again.
     database_.details().use();
@@ -196,7 +208,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
 
     std::size_t next = 0; // work item of the next http entry
     for (const Entry& entry : entries) {
-        if (cancelled_) {
+        if (cancelled_ || summary.writeLevel != kLevelDone) {
             break;
         }
         LinkBatchItem item{++summary.visited, summary.total, entry.location};
@@ -235,9 +247,9 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             summary.tested += found ? 1 : 0;
             summary.passed += item.result == kLinkPass ? 1 : 0;
             summary.failed += item.result == kLinkFail ? 1 : 0;
-            if (const int level =
-                    found ? storeLinkResult(bookmarks, slot->bookmark, item.result, today_)
-                          : kLevelDone;
+            if (const int level = found ? storeLinkResult(bookmarks, slot->bookmark, item.result,
+                                                          today_, kBatchViewName)
+                                        : kLevelDone;
                 level != kLevelDone) {
                 summary.writeLevel = level;
             }
@@ -266,7 +278,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         worker.join();
     }
     if (summary.writeLevel == kLevelDone) {
-        summary.writeLevel = bookmarks.endGroup();
+        checked(file.flush());
     } else {
         file.flush(); // the failure is reported already
     }

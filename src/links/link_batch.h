@@ -45,6 +45,7 @@ struct LinkBatchSummary {
     std::int64_t failed = 0;
     bool cancelled = false;
     int writeLevel = kLevelDone; // the failed write that stopped the run
+    int readLevel = kLevelDone;  // the failed read that kept it from starting
 };
 
 // Tests the bookmarks of the database, or those a filter selects, and

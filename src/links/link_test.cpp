@@ -405,7 +405,8 @@ void LinkTest::readHeaders()
     }
 }
 
-int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today)
+int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today,
+                    std::string_view fileName)
 {
     if (result == kLinkUnknown || result == kLinkCancelled) {
         return kLevelDone;
@@ -414,7 +415,9 @@ int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::i
                        result == kLinkPass || result == kLinkFail ? result : 0);
     bookmark.setNumber(BookmarkField::LastValidated, today);
     bookmarks.use();
-    const int level = bookmarks.update(bookmark);
+    const EngineStatus status = bookmarks.file().put(bookmark);
+    const int level =
+        status.ok() ? kLevelDone : bookmarks.reportWriteError(status, false, fileName);
     bookmarks.close();
     return level;
 }

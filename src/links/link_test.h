@@ -98,7 +98,12 @@ private:
 // kLinkUnknown and kLinkCancelled; otherwise the pass mark (1 pass, 2 fail,
 // 0 for anything else) and today's date are set and the bookmark, with all
 // the test filled in, is written back. Returns the write's level
-// (kLevelDone when nothing was to be written).
-int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today);
+// (kLevelDone when nothing was to be written). A failed write is reported
+// with message 25 naming `fileName`, the bookmark file when empty.
+int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today,
+                    std::string_view fileName = {});
+
+// What the batch runs' failed writes name: the view they write through.
+inline constexpr std::string_view kBatchViewName = "Process:View";
 
 } // namespace tessaly

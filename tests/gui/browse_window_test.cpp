@@ -7,6 +7,7 @@
 #include "framework/picture.h"
 #include "framework/window_register.h"
 
+#include "damaged_file.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -82,6 +83,17 @@ private Q_SLOTS:
             QCOMPARE(list.paging(), paging);
             QCOMPARE(list.model()->rowCount(), count);
         }
+    }
+
+    void aDamagedFileIsReportedWhenTheListLoads()
+    {
+        Fixture f(120);
+        test::damageRootPage(f.folder.file("URLDATA.tps"), "Locations");
+        BrowseWindow list(f.services, f.opener);
+        QVERIFY(!f.ui.shown.empty());
+        QCOMPARE(QString::fromStdString(f.ui.last().title),
+                 QStringLiteral("Record Retrieval Error"));
+        QVERIFY(list.model()->rowCount() < 120);
     }
 
     void modelPassesTheTester()

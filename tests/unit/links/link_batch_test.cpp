@@ -4,6 +4,7 @@
 #include "framework/query_fields.h"
 #include "links/link_batch.h"
 
+#include "damaged_file.h"
 #include "local_server.h"
 #include "scripted_ui.h"
 #include "stored_bookmark.h"
@@ -181,11 +182,30 @@ TEST_F(LinkBatchTest, AGroupThatCannotBeCommittedIsReportedAndEndsTheRun)
     EXPECT_LT(summary.visited, 3) << "stopped while waiting for the second answer";
     ASSERT_EQ(ui.shown.size(), 1U);
     EXPECT_EQ(ui.shown[0].title, "Record was not updated");
+    EXPECT_NE(ui.shown[0].text.find("Process:View"), std::string::npos) << ui.shown[0].text;
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(
             stored(local.url("/slow?n=") + std::to_string(i)).number(BookmarkField::LastValidated),
             0);
     }
+}
+
+TEST_F(LinkBatchTest, ADamagedFileIsReportedNotTakenForAShortOne)
+{
+    for (int i = 0; i < 200; ++i) {
+        add(local.url("/200?n=") + std::to_string(i), "C" + std::to_string(i % 7));
+    }
+    test::damageRootPage(folder.file("URLDATA.tps"), "Locations");
+
+    LinkBatch batch{db, today};
+    int reported = 0;
+    const LinkBatchSummary summary = batch.run(nullptr, [&](const LinkBatchItem&) { ++reported; });
+    EXPECT_NE(summary.readLevel, kLevelDone);
+    EXPECT_EQ(summary.tested, 0);
+    EXPECT_EQ(reported, 0);
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_EQ(ui.shown.back().title, "Record Retrieval Error");
+    EXPECT_NE(ui.shown.back().text.find("TESSLY"), std::string::npos) << ui.shown.back().text;
 }
 
 TEST_F(LinkBatchTest, ManyTestsAtOnceStoreWhatOneAtATimeWould)
