@@ -55,6 +55,22 @@ TEST(Services, ThemeIsReadFromTheConfiguration)
     EXPECT_EQ(second.theme(), "Ocean");
 }
 
+TEST(Services, ThemeIsReadThroughGetSettingWithItsWinIniFallback)
+{
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    folder.write("WIN.INI", "[Settings]\nTheme=Harbour\n");
+    Services services{ui, folder.path()};
+    services.start();
+    EXPECT_EQ(services.theme(), "Harbour");
+    EXPECT_EQ(services.settings().theme, "Harbour");
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    EXPECT_EQ(readSetting(configuration, "Theme"), "Harbour") << "kept as the setting's record";
+    configuration.close();
+    EXPECT_TRUE(ui.shown.empty());
+}
+
 TEST(Services, FileVersionAnnouncementsAreMadeOnceInTheirOrder)
 {
     FileVersionLayer& layer = FileVersionLayer::instance();
