@@ -85,11 +85,16 @@ void SettingsStore::put(std::string_view name, std::string_view value)
 
 std::string SettingsStore::registryFavorites() const
 {
-    std::string folder = registry_.read(kUserShellFolders, "Favorites", kDefaultFavorites);
-    if (folder == kDefaultFavorites) {
-        folder = registry_.read(kShellFolders, "Favorites", kDefaultFavorites);
+    // Wine keeps "%USERPROFILE%\Favorites" here; taken as it stands it names
+    // a folder that cannot exist, so its references are expanded, and when
+    // one names nothing known the expanded copy under "Shell Folders" serves.
+    const std::string folder = registry_.read(kUserShellFolders, "Favorites", kDefaultFavorites);
+    if (folder != kDefaultFavorites) {
+        if (auto expanded = registry_.expandReferences(folder)) {
+            return *expanded;
+        }
     }
-    return folder;
+    return registry_.read(kShellFolders, "Favorites", kDefaultFavorites);
 }
 
 void SettingsStore::load(Settings& settings)

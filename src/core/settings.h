@@ -62,7 +62,9 @@ public:
     // Writes the settings the Options window edits, in one group.
     void save(const Settings& settings);
 
-    // The Favorites folder from the registry, as Windows would give it.
+    // The Favorites folder from the registry: the "User Shell Folders" value
+    // with its environment references expanded as Wine expands them, else the
+    // "Shell Folders" value, else C:\WINDOWS\FAVORITES.
     std::string registryFavorites() const;
 
 private:

@@ -7,6 +7,7 @@
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -239,6 +240,107 @@ TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
     EXPECT_TRUE(passwordRequired(settings));
     settings.secure = 0;
     EXPECT_FALSE(passwordRequired(settings));
+}
+
+// Sets an environment variable for one test and restores it afterwards.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            hadOld_ = true;
+        }
+        value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
+    }
+    ~EnvironmentVariable() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+// user.reg as Wine writes it for the user "me": both Favorites values, the
+// second expanded, each key with its time stamps.
+std::string wineUserReg(const std::string& userShellFavorites, const std::string& volatileKey)
+{
+    return "WINE REGISTRY Version 2\n"
+           ";; All keys relative to \\\\User\\\\S-1-5-21-1953236147-3562105624-2513413358-1000\n"
+           "\n"
+           "#arch=win64\n"
+           "\n"
+           "[Environment] 1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"TEMP\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Temp\"\n"
+           "\"TMP\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Temp\"\n"
+           "\n"
+           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] "
+           "1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"AppData\"=\"C:\\\\users\\\\me\\\\AppData\\\\Roaming\"\n"
+           "\"Favorites\"=\"C:\\\\users\\\\me\\\\Favorites\"\n"
+           "\"Personal\"=\"C:\\\\users\\\\me\\\\Documents\"\n"
+           "\n"
+           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] "
+           "1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"AppData\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Roaming\"\n"
+           "\"Favorites\"=str(2):\"" +
+           userShellFavorites +
+           "\"\n"
+           "\"Personal\"=str(2):\"%USERPROFILE%\\\\Documents\"\n"
+           "\n" +
+           volatileKey;
+}
+
+TEST_F(SettingsTest, WineFavoritesReferencesAreExpandedIntoThePrefix)
+{
+    ::mkdir(prefix.file("drive_c").c_str(), 0700);
+    const EnvironmentVariable user{"USER", "someone"};
+    const auto favorites = [&](const std::string& reg) {
+        prefix.write("user.reg", reg);
+        return services.settingsStore().registryFavorites();
+    };
+
+    const std::string volatileMe = "[Volatile Environment] 1700000000\n"
+                                   "#time=1da1b2c3d4e5f60\n"
+                                   "\"USERNAME\"=\"me\"\n"
+                                   "\"USERPROFILE\"=\"C:\\\\users\\\\me\"\n";
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites", volatileMe)),
+              "C:\\users\\me\\Favorites")
+        << "the user's own environment values come first";
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites", "")),
+              "C:\\users\\someone\\Favorites")
+        << "without them, Wine's profile folder of the login name";
+    EXPECT_EQ(favorites(wineUserReg("%userprofile%\\\\Favorites", "")),
+              "C:\\users\\someone\\Favorites");
+    EXPECT_EQ(favorites(wineUserReg("%TEMP%\\\\..\\\\Favs of %USERNAME%", volatileMe)),
+              "C:\\users\\me\\AppData\\Local\\Temp\\..\\Favs of me")
+        << "values that refer to others";
+    EXPECT_EQ(favorites(wineUserReg("%ONEDRIVE%\\\\Favorites", volatileMe)),
+              "C:\\users\\me\\Favorites")
+        << "a reference to nothing known gives the expanded value of Shell Folders";
+    EXPECT_EQ(favorites(wineUserReg("D:\\\\Shared\\\\Favorites", "")), "D:\\Shared\\Favorites");
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites",
+                                    "[Volatile Environment] 1700000000\n"
+                                    "\"USERPROFILE\"=\"C:\\\\users\\\\Ren\\x00e9e\"\n")),
+              "C:\\users\\Ren\xc3\xa9"
+              "e\\Favorites")
+        << "Wine writes letters beyond ASCII as UTF-16 units in hex";
+
+    // What the first start stores: a folder inside the prefix, no reference.
+    prefix.write("user.reg", wineUserReg("%USERPROFILE%\\\\Favorites", volatileMe));
+    Settings settings;
+    services.settingsStore().load(settings);
+    EXPECT_EQ(settings.favoritesPath, prefix.file("drive_c/users/me/Favorites"));
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    EXPECT_EQ(readSetting(configuration, "FavoritesPath"),
+              prefix.file("drive_c/users/me/Favorites"));
+    configuration.close();
 }
 
 } // namespace
