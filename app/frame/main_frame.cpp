@@ -219,8 +219,10 @@ bool MainFrame::initialise()
     }
     routeToTray_ = settings.noTray == 0;
     statusTimer_.start();
-    if (passwordRequired(settings) && !passwordMatches(askPassword_(), settings.password)) {
-        return false;
+    if (passwordRequired(settings)) {
+        // Cancel ends the program whatever the password is.
+        const std::optional<std::string> typed = askPassword_();
+        return typed && passwordMatches(*typed, settings.password);
     }
     return true;
 }

@@ -41,8 +41,8 @@ class MainFrame final : public QMainWindow {
 public:
     // Today as (day number, clock time); replaceable for tests.
     using Clock = std::function<std::pair<std::int32_t, std::int32_t>()>;
-    // Asks for the password; returns what was typed or "**Cancelled**".
-    using PasswordAsker = std::function<std::string()>;
+    // Asks for the password; returns what was typed, nothing on Cancel.
+    using PasswordAsker = std::function<std::optional<std::string>()>;
 
     explicit MainFrame(Services& services, QWidget* parent = nullptr);
     ~MainFrame() override;

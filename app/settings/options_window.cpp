@@ -2,6 +2,7 @@
 
 #include "framework/dialog_units.h"
 #include "framework/icons.h"
+#include "framework/text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,14 +38,18 @@ QSpinBox* count(QWidget* parent, const char* name, int value, const QString& tip
     return box;
 }
 
-QComboBox* choices(QWidget* parent, const QStringList& items, const std::string& current)
+QComboBox* choices(QWidget* parent, const QStringList& items, const std::string& current,
+                   int inForce = 0)
 {
     auto* box = new QComboBox(parent);
     box->addItems(items);
     const int index = box->findText(toQt(current));
-    box->setCurrentIndex(index >= 0 ? index : 0);
+    box->setCurrentIndex(index >= 0 ? index : inForce);
     return box;
 }
+
+const QString kStartUrl = QStringLiteral("Start URL");
+const QString kEditRecord = QStringLiteral("Edit Record");
 
 } // namespace
 
@@ -63,9 +68,11 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     auto* preferencesLayout = new QFormLayout(preferences);
     noTrayCheckBox_ = new QCheckBox(QStringLiteral("Do not place in tray when minimized"), this);
     noTrayCheckBox_->setChecked(settings.noTray != 0);
-    doubleClickComboBox_ =
-        choices(this, {QStringLiteral("Start URL"), QStringLiteral("Edit Record")},
-                settings.doubleClickAction);
+    // Only "Start URL" starts the browser; any other value, the empty one of a
+    // fresh install included, leaves the lists opening the form.
+    doubleClickComboBox_ = choices(this, {kStartUrl, kEditRecord}, settings.doubleClickAction, 1);
+    connect(doubleClickComboBox_, &QComboBox::activated, this,
+            [this] { doubleClickChosen_ = true; });
     doubleClickComboBox_->setToolTip(
         QStringLiteral("Action to be taken when double-click on list received"));
     startupComboBox_ = choices(this, {QStringLiteral("Location"), QStringLiteral("Category")},
@@ -79,11 +86,28 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     secureCheckBox_ = new QCheckBox(QStringLiteral("Restrict using password"), this);
     secureCheckBox_->setToolTip(QStringLiteral("Restrict access with password protection"));
     secureCheckBox_->setChecked(settings.secure != 0);
-    passwordLineEdit_ = new QLineEdit(toQt(settings.password), this);
+    // Only the password's hash is stored, so there is nothing to show: an
+    // empty entry keeps what is stored.
+    passwordLineEdit_ = new QLineEdit(this);
     passwordLineEdit_->setMaxLength(32);
     passwordLineEdit_->setEchoMode(QLineEdit::Password);
+    const bool hasPassword = !text::clip(settings.password).empty();
+    passwordLineEdit_->setPlaceholderText(hasPassword ? QStringLiteral("(unchanged)")
+                                                      : QStringLiteral("(none)"));
+    passwordLineEdit_->setToolTip(
+        QStringLiteral("Type a new password; leave empty to keep the current one"));
+    clearPasswordCheckBox_ = new QCheckBox(QStringLiteral("Remove the password"), this);
+    clearPasswordCheckBox_->setObjectName(QStringLiteral("ClearPassword"));
+    clearPasswordCheckBox_->setEnabled(hasPassword);
+    connect(clearPasswordCheckBox_, &QCheckBox::toggled, passwordLineEdit_, [this](bool clear) {
+        passwordLineEdit_->setEnabled(!clear);
+        if (clear) {
+            passwordLineEdit_->clear();
+        }
+    });
     securityLayout->addRow(secureCheckBox_);
     securityLayout->addRow(QStringLiteral("Password:"), passwordLineEdit_);
+    securityLayout->addRow(clearPasswordCheckBox_);
 
     auto* folders = new QGroupBox(QStringLiteral("Folders"), this);
     auto* foldersLayout = new QVBoxLayout(folders);
@@ -134,15 +158,29 @@ void OptionsWindow::browseFolder()
 
 void OptionsWindow::accept()
 {
-    settings_.noTray = noTrayCheckBox_->isChecked() ? 1 : 0;
-    settings_.doubleClickAction = doubleClickComboBox_->currentText().toStdString();
-    settings_.startupBrowse = startupComboBox_->currentText().toStdString();
-    settings_.secure = secureCheckBox_->isChecked() ? 1 : 0;
-    settings_.password = passwordLineEdit_->text().toStdString();
-    settings_.favoritesPath = favoritesLineEdit_->text().toStdString();
-    settings_.linkTestJobs = linkJobsSpinBox_->value();
-    settings_.linkTestsPerHost = std::min(linksPerHostSpinBox_->value(), settings_.linkTestJobs);
-    store_.save(settings_);
+    Settings chosen = settings_;
+    chosen.noTray = noTrayCheckBox_->isChecked() ? 1 : 0;
+    if (doubleClickChosen_ ||
+        doubleClickComboBox_->findText(toQt(settings_.doubleClickAction)) >= 0) {
+        // The form's action shown for a blank setting is what is in force, no
+        // choice of the user's; a blank stays blank until they pick.
+        chosen.doubleClickAction = doubleClickComboBox_->currentText().toStdString();
+    }
+    chosen.startupBrowse = startupComboBox_->currentText().toStdString();
+    chosen.secure = secureCheckBox_->isChecked() ? 1 : 0;
+    if (clearPasswordCheckBox_->isChecked()) {
+        chosen.password.clear();
+    } else if (!passwordLineEdit_->text().isEmpty()) {
+        chosen.password = hashPassword(passwordLineEdit_->text().toStdString());
+    }
+    chosen.favoritesPath = favoritesLineEdit_->text().toStdString();
+    chosen.linkTestJobs = linkJobsSpinBox_->value();
+    chosen.linkTestsPerHost = std::min(linksPerHostSpinBox_->value(), chosen.linkTestJobs);
+    if (!store_.save(chosen)) {
+        // The box has said why; the values stay for another try or Cancel.
+        return;
+    }
+    settings_ = chosen;
     QDialog::accept();
 }
 

@@ -14,7 +14,10 @@ class QSpinBox;
 namespace tessaly::gui {
 
 // "Options" (procedure Setup): edits the settings; "&OK" stores them in one
-// group, "Cancel" brings the stored values back.
+// group (the window stays open with the values typed when that fails),
+// "Cancel" brings the stored values back. The password is never shown: an
+// empty entry keeps the stored one, a typed one replaces it, and "Remove the
+// password" clears it.
 class OptionsWindow final : public QDialog {
     Q_OBJECT
 
@@ -38,9 +41,11 @@ private:
     SettingsStore& store_;
     QCheckBox* noTrayCheckBox_ = nullptr;
     QComboBox* doubleClickComboBox_ = nullptr;
+    bool doubleClickChosen_ = false; // the user picked an entry of the list
     QComboBox* startupComboBox_ = nullptr;
     QCheckBox* secureCheckBox_ = nullptr;
     QLineEdit* passwordLineEdit_ = nullptr;
+    QCheckBox* clearPasswordCheckBox_ = nullptr;
     QLineEdit* favoritesLineEdit_ = nullptr;
     QSpinBox* linkJobsSpinBox_ = nullptr;
     QSpinBox* linksPerHostSpinBox_ = nullptr;

@@ -1,6 +1,5 @@
 #include "settings/password_dialog.h"
 
-#include "core/settings.h"
 #include "framework/dialog_units.h"
 #include "framework/icons.h"
 
@@ -29,12 +28,12 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
     layout->addRow(buttons);
 }
 
-std::string PasswordDialog::ask()
+std::optional<std::string> PasswordDialog::ask()
 {
     if (exec() == QDialog::Accepted) {
         return passwordLineEdit_->text().toStdString();
     }
-    return std::string{kPasswordCancelled};
+    return std::nullopt;
 }
 
 } // namespace tessaly::gui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -14,8 +15,9 @@ class PasswordDialog final : public QDialog {
 public:
     explicit PasswordDialog(QWidget* parent = nullptr);
 
-    // The text typed on "&OK", or "**Cancelled**".
-    std::string ask();
+    // The text typed on "&OK"; nothing on "Cancel" (or when the window is
+    // closed), which no password can equal.
+    std::optional<std::string> ask();
 
 private:
     QLineEdit* passwordLineEdit_ = nullptr;

@@ -40,7 +40,9 @@ void Services::readTheme()
     if (configuration.use() != kLevelDone) {
         return;
     }
-    theme_ = readSetting(configuration, "Theme");
+    // Through GetSetting, so a Theme kept in WIN.INI counts and a read error
+    // says so.
+    theme_ = settingsStore_->get("Theme", "");
     settings_.theme = theme_;
     configuration.close();
 }

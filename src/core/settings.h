@@ -19,7 +19,7 @@ struct Settings {
     std::string doubleClickAction;           // "Start URL" or "Edit Record"
     int noTray = 0;                          // 1: minimising leaves the frame in the task bar
     int secure = 0;                          // 1: ask for the password at start-up
-    std::string password;                    // at most 32 characters
+    std::string password;                    // as stored: hashPassword()'s text, or blank
     std::string startupBrowse;               // "Location" or "Category"
     std::string favoritesPath;               // at most 255 characters
     int linkTestJobs = kDefaultLinkTestJobs; // link tests waiting on the network at once
@@ -52,21 +52,28 @@ public:
     // record show "Error!" and give what the record holds.
     std::string get(std::string_view name, std::string_view fallback);
     // Stores a value, adding its record when needed; write errors show
-    // "Error!".
-    void put(std::string_view name, std::string_view value);
+    // "Error!" and give false.
+    bool put(std::string_view name, std::string_view value);
 
     // Reads every setting into `settings`, each with its current value as
     // the default (StartupBrowse: "Location"; FavoritesPath: the registry's
-    // Favorites folder).
+    // Favorites folder). A password still stored in clear is replaced by its
+    // hash here, so the clear text does not outlive the first start.
     void load(Settings& settings);
-    // Writes the settings the Options window edits, in one group.
-    void save(const Settings& settings);
+    // Writes the settings the Options window edits, in one group: all of
+    // them or, when any write or the group's commit fails, none. A failure
+    // shows the write-error box and gives false. A password given in clear
+    // is stored as its hash.
+    bool save(const Settings& settings);
 
-    // The Favorites folder from the registry, as Windows would give it.
+    // The Favorites folder from the registry: the "User Shell Folders" value
+    // with its environment references expanded as Wine expands them, else the
+    // "Shell Folders" value, else C:\WINDOWS\FAVORITES.
     std::string registryFavorites() const;
 
 private:
     int fetch(Record& record);
+    void showWriteError(std::string_view name, const EngineStatus& status);
 
     FileManager& configuration_;
     UiPort& ui_;
@@ -78,10 +85,17 @@ private:
 // password is not blank.
 bool passwordRequired(const Settings& settings);
 
-// The password check: both texts without trailing blanks and in capitals.
+// The password check: the typed text, without trailing blanks and in
+// capitals, against the stored hash of the password treated the same way
+// (so letter case and trailing blanks do not count). A `stored` text that is
+// not a hash is compared as a clear password the same way.
 bool passwordMatches(std::string_view typed, std::string_view stored);
 
-// What the password window returns when the user cancels.
-inline constexpr std::string_view kPasswordCancelled = "**Cancelled**";
+// The stored form of a password: "pbkdf2-sha256$<iterations>$<salt>$<hash>",
+// salt and hash in hex, a fresh random salt each time; blank for a blank
+// password. Takes tens of milliseconds on purpose.
+std::string hashPassword(std::string_view password);
+// Whether `stored` has the form hashPassword() gives.
+bool isPasswordHash(std::string_view stored);
 
 } // namespace tessaly

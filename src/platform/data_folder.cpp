@@ -42,6 +42,25 @@ bool makeFolders(const std::string& path)
     }
 }
 
+// Files of ours that an earlier version, or a umask of 022, left readable by
+// others; the databases hold the site passwords.
+void protectExistingFiles()
+{
+    static constexpr const char* kNames[] = {
+        "URLDATA.tps",       "URLDATA.tps-journal", "URL_C.tps",
+        "URL_C.tps-journal", "URL_H.tps",           "URL_H.tps-journal",
+        "TESSLY.INI",        "POSITION.INI",        "CPCSRPTS.INI",
+        "WIN.INI",           "DOWNLOAD.LOG",
+    };
+    for (const char* name : kNames) {
+        struct stat info {};
+        if (::lstat(name, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            (info.st_mode & 077U) != 0) {
+            ::chmod(name, info.st_mode & 0700U);
+        }
+    }
+}
+
 } // namespace
 
 std::string chooseDataFolder(const std::vector<std::string>& arguments)
@@ -65,6 +84,10 @@ std::string chooseDataFolder(const std::vector<std::string>& arguments)
 
 DataFolderChoice enterDataFolder(const std::string& path)
 {
+    // Everything the program creates from here on (databases and their
+    // journals, INI files, logs, exports) is the user's alone, whatever
+    // umask the session has: the folder holds the site passwords.
+    ::umask(077);
     DataFolderChoice choice{path, {}};
     if (!makeFolders(path)) {
         choice.error = "Cannot create the data folder " + path + ": " + std::strerror(errno);
@@ -77,7 +100,9 @@ DataFolderChoice enterDataFolder(const std::string& path)
     }
     if (::chdir(path.c_str()) != 0) {
         choice.error = "Cannot enter the data folder " + path + ": " + std::strerror(errno);
+        return choice;
     }
+    protectExistingFiles();
     return choice;
 }
 

@@ -17,7 +17,10 @@ struct DataFolderChoice {
 // $TESSALY_DATA, else $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly.
 std::string chooseDataFolder(const std::vector<std::string>& arguments);
 
-// Creates the folder (with its parents) and makes it the working directory.
+// Creates the folder (with its parents, each 0700) and makes it the working
+// directory. Sets the process umask to 077, so every file created later is
+// 0600, and takes the group's and others' access away from the program's own
+// files already in the folder. An existing folder keeps its permissions.
 DataFolderChoice enterDataFolder(const std::string& path);
 
 } // namespace tessaly

@@ -11,6 +11,7 @@
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -20,8 +21,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using namespace tessaly;
 using tessaly::gui::MainFrame;
@@ -165,11 +169,11 @@ private Q_SLOTS:
             bool asked;
         };
         const Case cases[] = {
-            {1, "Sesame", "sESAME", true, true},    // other letter case
-            {1, "Sesame", "Sesame   ", true, true}, // trailing blanks
-            {1, "Sesame", " Sesame", false, true},  // a leading blank counts
-            {1, "Sesame", "**Cancelled**", false, true},
-            {1, "", "anything", true, false}, // Secure with no password asks nothing
+            {1, "Sesame", "sESAME", true, true},         // other letter case
+            {1, "Sesame", "Sesame   ", true, true},      // trailing blanks
+            {1, "Sesame", " Sesame", false, true},       // a leading blank counts
+            {1, "Sesame", "**Cancelled**", false, true}, // only a wrong password
+            {1, "", "anything", true, false},            // Secure with no password asks nothing
             {0, "Sesame", "wrong", true, false},
         };
         for (const Case& c : cases) {
@@ -187,6 +191,60 @@ private Q_SLOTS:
             });
             QCOMPARE(frame.initialise(), c.starts);
             QCOMPARE(asked, c.asked);
+        }
+    }
+
+    // Drives the "Security Check" window start-up opens: types `typed` and
+    // presses the button named `button`, as a person would.
+    static void answerPasswordWindow(const QString& typed, const QString& button, bool& seen)
+    {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [=, &seen] {
+            QWidget* window = QApplication::activeModalWidget();
+            if (window == nullptr || window->objectName() != QStringLiteral("GetPassword")) {
+                return;
+            }
+            seen = window->windowTitle() == QStringLiteral("Security Check");
+            poll->stop();
+            poll->deleteLater();
+            QTest::keyClicks(window->findChild<QLineEdit*>(), typed);
+            for (QPushButton* b : window->findChildren<QPushButton*>()) {
+                if (b->text() == button) {
+                    QTest::mouseClick(b, Qt::LeftButton);
+                }
+            }
+        });
+        poll->start(10);
+    }
+
+    void cancelOnThePasswordWindowAlwaysEndsTheProgram()
+    {
+        struct Case {
+            const char* stored;
+            const char* typed;
+            const char* button;
+            bool starts;
+        };
+        const Case cases[] = {
+            {"**Cancelled**", "", "Cancel", false}, // the old Cancel marker as the password
+            {"**cancelled**", "**CANCELLED**", "Cancel", false},
+            {"**Cancelled**", "**cancelled**  ", "&OK", true},
+            {"Sesame", "sesame", "Cancel", false},
+            {"Sesame", "sesame", "&OK", true},
+            {"Sesame", "", "&OK", false},
+        };
+        for (const Case& c : cases) {
+            Fixture f;
+            Settings stored = f.services.settings();
+            f.services.settingsStore().load(stored);
+            stored.secure = 1;
+            stored.password = c.stored;
+            QVERIFY(f.services.settingsStore().save(stored));
+            MainFrame frame{f.services};
+            bool seen = false;
+            answerPasswordWindow(QString::fromUtf8(c.typed), QString::fromUtf8(c.button), seen);
+            QCOMPARE(frame.initialise(), c.starts);
+            QVERIFY(seen);
         }
     }
 
@@ -227,6 +285,32 @@ private Q_SLOTS:
         QCOMPARE(again.size(), QSize(900, 650));
     }
 
+    static QPushButton* button(QWidget* window, const QString& text)
+    {
+        for (QPushButton* b : window->findChildren<QPushButton*>()) {
+            if (b->text() == text) {
+                return b;
+            }
+        }
+        return nullptr;
+    }
+
+    // A click on the box itself: a click in the middle of a wide check box
+    // can miss its text.
+    static void tick(QCheckBox* box)
+    {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+
+    static std::string storedSetting(Services& services, std::string_view name)
+    {
+        FileManager& configuration = services.database().configuration();
+        configuration.use();
+        const std::string value = readSetting(configuration, name);
+        configuration.close();
+        return value;
+    }
+
     void optionsWindowWritesAndCancelReloads()
     {
         Fixture f;
@@ -234,20 +318,23 @@ private Q_SLOTS:
         f.services.settingsStore().load(settings);
         {
             gui::OptionsWindow options(settings, f.services.settingsStore());
+            options.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&options));
             QCOMPARE(options.windowTitle(), QStringLiteral("Options"));
-            options.findChildren<QCheckBox*>()[0]->setChecked(true); // no tray
-            options.findChildren<QComboBox*>()[0]->setCurrentText("Start URL");
+            tick(options.findChildren<QCheckBox*>()[0]);                        // no tray
+            QTest::keyClick(options.findChildren<QComboBox*>()[0], Qt::Key_Up); // Start URL
             options.findChildren<QComboBox*>()[1]->setCurrentText("Category");
-            options.findChildren<QCheckBox*>()[1]->setChecked(true); // secure
+            tick(options.findChildren<QCheckBox*>()[1]); // secure
             auto edits = options.findChildren<QLineEdit*>();
-            edits[0]->setText("pass word");
+            QTest::keyClicks(edits[0], "pass word");
             options.setFolderChooser(
                 [](const QString&) { return QStringLiteral("/srv/favorites"); });
-            options.findChild<QPushButton*>("BrowseFolder")->click();
+            QTest::mouseClick(options.findChild<QPushButton*>("BrowseFolder"), Qt::LeftButton);
             QCOMPARE(edits[1]->text(), QStringLiteral("/srv/favorites"));
             options.findChild<QSpinBox*>("LinkTestJobs")->setValue(8);
             options.findChild<QSpinBox*>("LinkTestsPerHost")->setValue(20); // more than all
-            options.accept();
+            QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+            QVERIFY(!options.isVisible());
         }
         Settings reread;
         f.services.settingsStore().load(reread);
@@ -255,16 +342,130 @@ private Q_SLOTS:
         QCOMPARE(reread.doubleClickAction, std::string{"Start URL"});
         QCOMPARE(reread.startupBrowse, std::string{"Category"});
         QCOMPARE(reread.secure, 1);
-        QCOMPARE(reread.password, std::string{"pass word"});
+        QVERIFY(passwordMatches("PASS WORD", reread.password));
+        QCOMPARE(reread.password, settings.password);
         QCOMPARE(reread.favoritesPath, std::string{"/srv/favorites"});
         QCOMPARE(reread.linkTestJobs, 8);
         QCOMPARE(reread.linkTestsPerHost, 8);
 
         gui::OptionsWindow cancelled(settings, f.services.settingsStore());
-        cancelled.findChildren<QLineEdit*>()[0]->setText("not kept");
-        settings.password = "changed in memory";
-        cancelled.reject();
-        QCOMPARE(settings.password, std::string{"pass word"}); // Cancel reloads what is stored
+        cancelled.show();
+        QTest::keyClicks(cancelled.findChildren<QLineEdit*>()[0], "not kept");
+        settings.startupBrowse = "changed in memory";
+        QTest::mouseClick(button(&cancelled, "Cancel"), Qt::LeftButton);
+        QCOMPARE(settings.startupBrowse, std::string{"Category"}); // Cancel reloads what is stored
+        QVERIFY(passwordMatches("pass word", settings.password));
+    }
+
+    void optionsShowThePasswordNeverAndReplaceItOnlyWhenTold()
+    {
+        Fixture f;
+        Settings& settings = f.services.settings();
+        f.services.settingsStore().load(settings);
+        settings.secure = 1;
+        settings.password = "Sesame";
+        QVERIFY(f.services.settingsStore().save(settings));
+        f.services.settingsStore().load(settings);
+        // Types `typed`, ticks "Remove the password" when told, presses OK;
+        // what is stored then. `shown` is what the entry showed at first.
+        QString shown;
+        const auto runOptions = [&](const QString& typed, bool clear) {
+            gui::OptionsWindow options(settings, f.services.settingsStore());
+            options.show();
+            auto* password = options.findChildren<QLineEdit*>()[0];
+            shown = password->echoMode() == QLineEdit::Password ? password->text()
+                                                                : QStringLiteral("in clear");
+            QTest::keyClicks(password, typed);
+            auto* remove = options.findChild<QCheckBox*>("ClearPassword");
+            if (clear && remove->isEnabled()) {
+                tick(remove);
+            }
+            QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+            return options.isVisible() ? std::string{"still open"}
+                                       : storedSetting(f.services, "Password");
+        };
+        const std::string first = storedSetting(f.services, "Password");
+        QCOMPARE(runOptions("", false), first); // an empty entry keeps the password
+        QCOMPARE(shown, QString{});             // neither the password nor its hash
+        const std::string second = runOptions("Open Sesame", false);
+        QVERIFY(passwordMatches("open sesame", second));
+        QVERIFY(!passwordMatches("Sesame", second));
+        QCOMPARE(runOptions("typed, then removed", true), std::string{});
+        QVERIFY(!passwordRequired(settings)); // no check at the next start
+
+        gui::OptionsWindow none(settings, f.services.settingsStore());
+        QVERIFY(!none.findChild<QCheckBox*>("ClearPassword")->isEnabled());
+    }
+
+    void optionsShowTheDoubleClickActionInForceAndStoreOnlyAChoice()
+    {
+        Fixture f;
+        Settings& settings = f.services.settings();
+        f.services.settingsStore().load(settings);
+        QCOMPARE(settings.doubleClickAction, std::string{}); // a fresh install: the form opens
+        {
+            gui::OptionsWindow options(settings, f.services.settingsStore());
+            options.show();
+            QCOMPARE(options.findChildren<QComboBox*>()[0]->currentText(),
+                     QStringLiteral("Edit Record"));
+            QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+        }
+        QCOMPARE(storedSetting(f.services, "DoubleClickAction"), std::string{});
+        QCOMPARE(settings.doubleClickAction, std::string{});
+        {
+            gui::OptionsWindow options(settings, f.services.settingsStore());
+            options.show();
+            auto* doubleClick = options.findChildren<QComboBox*>()[0];
+            QTest::keyClick(doubleClick, Qt::Key_Up);
+            QTest::keyClick(doubleClick, Qt::Key_Down); // chosen, though it was shown
+            QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+        }
+        QCOMPARE(storedSetting(f.services, "DoubleClickAction"), std::string{"Edit Record"});
+    }
+
+    // Another program reading URLDATA (a tessaly-cli list into a slow pipe)
+    // holds the lock the commit of the group needs.
+    void optionsOkThatCannotStoreSaysSoAndKeepsTheWindowOpen()
+    {
+        Fixture f;
+        Settings& settings = f.services.settings();
+        f.services.settingsStore().load(settings);
+        sqlite3* reader = nullptr;
+        QCOMPARE(sqlite3_open_v2(f.folder.file("URLDATA.tps").c_str(), &reader,
+                                 SQLITE_OPEN_READONLY, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* scan = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(reader, "SELECT name FROM sqlite_master", -1, &scan, nullptr),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_step(scan), SQLITE_ROW);
+
+        gui::OptionsWindow options(settings, f.services.settingsStore());
+        options.show();
+        tick(options.findChildren<QCheckBox*>()[1]); // secure
+        auto* password = options.findChildren<QLineEdit*>()[0];
+        QTest::keyClicks(password, "Sesame");
+        QTest::keyClick(options.findChildren<QComboBox*>()[0], Qt::Key_Up); // Start URL
+        QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+        QCOMPARE(f.ui.shown.size(), std::size_t{1});
+        QCOMPARE(f.ui.last().title, std::string{"Error!"});
+        QVERIFY2(f.ui.last().text.starts_with("Error writing configuration information.  Code "),
+                 f.ui.last().text.c_str());
+        QVERIFY(options.isVisible());
+        QCOMPARE(password->text(), QStringLiteral("Sesame"));
+        QCOMPARE(options.findChildren<QComboBox*>()[0]->currentText(), QStringLiteral("Start URL"));
+        QCOMPARE(settings.secure, 0); // nothing acts as if it were stored
+        QCOMPARE(settings.doubleClickAction, std::string{});
+
+        sqlite3_finalize(scan);
+        sqlite3_close(reader);
+        QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
+        QVERIFY(!options.isVisible());
+        QCOMPARE(f.ui.shown.size(), std::size_t{1});
+        Settings reread;
+        f.services.settingsStore().load(reread);
+        QCOMPARE(reread.secure, 1);
+        QVERIFY(passwordMatches("sesame", reread.password));
+        QCOMPARE(reread.doubleClickAction, std::string{"Start URL"});
     }
 
     void aboutAndHelp()

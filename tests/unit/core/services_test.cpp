@@ -2,11 +2,19 @@
 #include "core/line_file.h"
 #include "core/services.h"
 #include "core/tables.h"
+#include "framework/ini_file.h"
+#include "framework/line_writer.h"
+#include "platform/data_folder.h"
 
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessaly {
 namespace {
@@ -53,6 +61,86 @@ TEST(Services, ThemeIsReadFromTheConfiguration)
     Services second{ui, folder.path()};
     second.start();
     EXPECT_EQ(second.theme(), "Ocean");
+}
+
+TEST(Services, ThemeIsReadThroughGetSettingWithItsWinIniFallback)
+{
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    folder.write("WIN.INI", "[Settings]\nTheme=Harbour\n");
+    Services services{ui, folder.path()};
+    services.start();
+    EXPECT_EQ(services.theme(), "Harbour");
+    EXPECT_EQ(services.settings().theme, "Harbour");
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    EXPECT_EQ(readSetting(configuration, "Theme"), "Harbour") << "kept as the setting's record";
+    configuration.close();
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+// Every file the program makes in its folder is the user's alone, even under
+// a umask that lets others read: the databases hold the site passwords.
+TEST(Services, TheDataFolderAndEveryFileInItAreTheUsersAlone)
+{
+    test::TempFolder parent;
+    const std::string data = parent.file("shared/tessaly");
+    ASSERT_EQ(::mkdir(parent.file("shared").c_str(), 0755), 0);
+    const mode_t oldMask = ::umask(022);
+    char* before = ::getcwd(nullptr, 0);
+    const auto modeOf = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777U : 01U;
+    };
+    const DataFolderChoice fresh = enterDataFolder(data);
+    ASSERT_TRUE(fresh.error.empty()) << fresh.error;
+    EXPECT_EQ(modeOf(data), 0700U);
+    ASSERT_EQ(::chdir(before), 0);
+    // Left readable by others by an earlier version.
+    parent.write("shared/tessaly/POSITION.INI", "[Main]\nX=1\n");
+    ::chmod(parent.file("shared/tessaly/POSITION.INI").c_str(), 0644);
+    ::umask(022);
+    ASSERT_TRUE(enterDataFolder(data).error.empty());
+    EXPECT_EQ(modeOf(data + "/POSITION.INI"), 0600U) << "an existing file of ours is closed too";
+    {
+        test::ScriptedUi ui;
+        Services services{ui, "."};
+        services.start();
+        FileManager& categories = services.database().categories();
+        ASSERT_EQ(categories.use(), kLevelDone);
+        categories.close();
+        FileManager& configuration = services.database().configuration();
+        ASSERT_EQ(configuration.use(), kLevelDone);
+        ASSERT_TRUE(configuration.file().stream().ok());
+        services.settingsStore().put("Theme", "Harbour");
+        EXPECT_EQ(modeOf(data + "/URLDATA.tps-journal"), 0600U) << "the journal of a write group";
+        ASSERT_TRUE(configuration.file().flush().ok());
+        configuration.close();
+        ASSERT_TRUE(writeIniValue("TESSLY.INI", "Settings", "BodyInFrame", "2"));
+        LineWriter log;
+        ASSERT_TRUE(log.open("DOWNLOAD.LOG").ok());
+        log.writeLine("a line");
+        ASSERT_TRUE(log.close().ok());
+        services.shutdown();
+    }
+    ASSERT_EQ(::chdir(before), 0);
+    std::free(before);
+    ::umask(oldMask);
+
+    std::vector<std::string> seen;
+    DIR* folder = ::opendir(data.c_str());
+    ASSERT_NE(folder, nullptr);
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            seen.push_back(name);
+            EXPECT_EQ(modeOf(data + "/" + name), 0600U) << name;
+        }
+    }
+    ::closedir(folder);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"DOWNLOAD.LOG", "POSITION.INI", "TESSLY.INI",
+                                              "URLDATA.tps", "URL_C.tps"}));
 }
 
 TEST(Services, FileVersionAnnouncementsAreMadeOnceInTheirOrder)

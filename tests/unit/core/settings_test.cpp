@@ -7,7 +7,9 @@
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <utility>
@@ -153,7 +155,7 @@ TEST_F(SettingsTest, OptionsWritesComeBackOnTheNextLoad)
     settings.doubleClickAction = "Start URL";
     settings.noTray = 1;
     settings.secure = 1;
-    settings.password = "Sesame";
+    settings.password = "Sesame"; // given in clear, stored as its hash
     settings.startupBrowse = "Category";
     settings.favoritesPath = "/home/me/Favorites";
     settings.linkTestJobs = 12;
@@ -165,7 +167,8 @@ TEST_F(SettingsTest, OptionsWritesComeBackOnTheNextLoad)
     EXPECT_EQ(reread.doubleClickAction, "Start URL");
     EXPECT_EQ(reread.noTray, 1);
     EXPECT_EQ(reread.secure, 1);
-    EXPECT_EQ(reread.password, "Sesame");
+    EXPECT_TRUE(isPasswordHash(reread.password)) << reread.password;
+    EXPECT_TRUE(passwordMatches("sesame", reread.password));
     EXPECT_EQ(reread.startupBrowse, "Category");
     EXPECT_EQ(reread.favoritesPath, "/home/me/Favorites");
     EXPECT_EQ(reread.linkTestJobs, 12);
@@ -229,7 +232,6 @@ TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
     EXPECT_TRUE(passwordMatches("sesame", "Sesame"));
     EXPECT_TRUE(passwordMatches("SESAME   ", "Sesame"));
     EXPECT_FALSE(passwordMatches(" Sesame", "Sesame"));
-    EXPECT_FALSE(passwordMatches(kPasswordCancelled, "Sesame"));
     Settings settings;
     settings.secure = 1;
     EXPECT_FALSE(passwordRequired(settings)) << "Secure with an empty password asks nothing";
@@ -239,6 +241,192 @@ TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
     EXPECT_TRUE(passwordRequired(settings));
     settings.secure = 0;
     EXPECT_FALSE(passwordRequired(settings));
+}
+
+// Sets an environment variable for one test and restores it afterwards.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            hadOld_ = true;
+        }
+        value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
+    }
+    ~EnvironmentVariable() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+// user.reg as Wine writes it for the user "me": both Favorites values, the
+// second expanded, each key with its time stamps.
+std::string wineUserReg(const std::string& userShellFavorites, const std::string& volatileKey)
+{
+    return "WINE REGISTRY Version 2\n"
+           ";; All keys relative to \\\\User\\\\S-1-5-21-1953236147-3562105624-2513413358-1000\n"
+           "\n"
+           "#arch=win64\n"
+           "\n"
+           "[Environment] 1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"TEMP\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Temp\"\n"
+           "\"TMP\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Local\\\\Temp\"\n"
+           "\n"
+           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] "
+           "1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"AppData\"=\"C:\\\\users\\\\me\\\\AppData\\\\Roaming\"\n"
+           "\"Favorites\"=\"C:\\\\users\\\\me\\\\Favorites\"\n"
+           "\"Personal\"=\"C:\\\\users\\\\me\\\\Documents\"\n"
+           "\n"
+           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\User Shell Folders] "
+           "1700000000\n"
+           "#time=1da1b2c3d4e5f60\n"
+           "\"AppData\"=str(2):\"%USERPROFILE%\\\\AppData\\\\Roaming\"\n"
+           "\"Favorites\"=str(2):\"" +
+           userShellFavorites +
+           "\"\n"
+           "\"Personal\"=str(2):\"%USERPROFILE%\\\\Documents\"\n"
+           "\n" +
+           volatileKey;
+}
+
+TEST_F(SettingsTest, WineFavoritesReferencesAreExpandedIntoThePrefix)
+{
+    ::mkdir(prefix.file("drive_c").c_str(), 0700);
+    const EnvironmentVariable user{"USER", "someone"};
+    const auto favorites = [&](const std::string& reg) {
+        prefix.write("user.reg", reg);
+        return services.settingsStore().registryFavorites();
+    };
+
+    const std::string volatileMe = "[Volatile Environment] 1700000000\n"
+                                   "#time=1da1b2c3d4e5f60\n"
+                                   "\"USERNAME\"=\"me\"\n"
+                                   "\"USERPROFILE\"=\"C:\\\\users\\\\me\"\n";
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites", volatileMe)),
+              "C:\\users\\me\\Favorites")
+        << "the user's own environment values come first";
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites", "")),
+              "C:\\users\\someone\\Favorites")
+        << "without them, Wine's profile folder of the login name";
+    EXPECT_EQ(favorites(wineUserReg("%userprofile%\\\\Favorites", "")),
+              "C:\\users\\someone\\Favorites");
+    EXPECT_EQ(favorites(wineUserReg("%TEMP%\\\\..\\\\Favs of %USERNAME%", volatileMe)),
+              "C:\\users\\me\\AppData\\Local\\Temp\\..\\Favs of me")
+        << "values that refer to others";
+    EXPECT_EQ(favorites(wineUserReg("%ONEDRIVE%\\\\Favorites", volatileMe)),
+              "C:\\users\\me\\Favorites")
+        << "a reference to nothing known gives the expanded value of Shell Folders";
+    EXPECT_EQ(favorites(wineUserReg("D:\\\\Shared\\\\Favorites", "")), "D:\\Shared\\Favorites");
+    EXPECT_EQ(favorites(wineUserReg("%USERPROFILE%\\\\Favorites",
+                                    "[Volatile Environment] 1700000000\n"
+                                    "\"USERPROFILE\"=\"C:\\\\users\\\\Ren\\x00e9e\"\n")),
+              "C:\\users\\Ren\xc3\xa9"
+              "e\\Favorites")
+        << "Wine writes letters beyond ASCII as UTF-16 units in hex";
+
+    // What the first start stores: a folder inside the prefix, no reference.
+    prefix.write("user.reg", wineUserReg("%USERPROFILE%\\\\Favorites", volatileMe));
+    Settings settings;
+    services.settingsStore().load(settings);
+    EXPECT_EQ(settings.favoritesPath, prefix.file("drive_c/users/me/Favorites"));
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    EXPECT_EQ(readSetting(configuration, "FavoritesPath"),
+              prefix.file("drive_c/users/me/Favorites"));
+    configuration.close();
+}
+
+TEST_F(SettingsTest, ThePasswordIsStoredAsASaltedHashAndAClearOneIsConverted)
+{
+    // As an earlier version stored it.
+    services.settingsStore().put("Secure", "1");
+    services.settingsStore().put("Password", "Open Sesame");
+    Settings settings;
+    services.settingsStore().load(settings);
+    EXPECT_TRUE(isPasswordHash(settings.password)) << settings.password;
+    FileManager& configuration = services.database().configuration();
+    ASSERT_EQ(configuration.use(), kLevelDone);
+    const std::string stored = readSetting(configuration, "Password");
+    configuration.close();
+    EXPECT_EQ(stored, settings.password) << "the clear text is gone from the file";
+    EXPECT_EQ(stored.find("Sesame"), std::string::npos);
+    EXPECT_TRUE(stored.starts_with("pbkdf2-sha256$")) << stored;
+    EXPECT_TRUE(passwordRequired(settings));
+    EXPECT_TRUE(passwordMatches("open sesame  ", stored)) << "case and trailing blanks as before";
+    EXPECT_FALSE(passwordMatches(" Open Sesame", stored));
+    EXPECT_FALSE(passwordMatches("Open Sesam", stored));
+    EXPECT_FALSE(passwordMatches("", stored));
+    EXPECT_FALSE(passwordMatches(stored, stored)) << "the hash itself is no password";
+
+    Settings again;
+    services.settingsStore().load(again);
+    EXPECT_EQ(again.password, stored) << "a hash is not hashed again";
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(Password, HashesAreSaltedWholeAndHardToForge)
+{
+    const std::string longest(32, 'W'); // the Options entry's width
+    const std::string first = hashPassword(longest);
+    const std::string second = hashPassword(longest);
+    EXPECT_NE(first, second) << "a fresh salt each time";
+    EXPECT_TRUE(passwordMatches(std::string(32, 'w'), first));
+    EXPECT_TRUE(passwordMatches(longest, second));
+    EXPECT_LE(first.size(), 255U) << "fits the Configuration value whole";
+    EXPECT_EQ(hashPassword("   "), "") << "a blank password stays blank";
+
+    // A doctored hash is no hash: compared as clear text, it lets nothing in.
+    std::string doctored = first;
+    doctored.replace(doctored.find('$') + 1, 6, "999999999");
+    EXPECT_FALSE(isPasswordHash(doctored));
+    EXPECT_FALSE(passwordMatches(longest, doctored));
+    EXPECT_FALSE(isPasswordHash("pbkdf2-sha256$1000$zz$00"));
+    std::string flipped = first;
+    flipped.back() = flipped.back() == '0' ? '1' : '0';
+    EXPECT_FALSE(passwordMatches(longest, flipped));
+}
+
+TEST_F(SettingsTest, AGroupThatCannotBeStoredKeepsNoneAndSaysSo)
+{
+    Settings settings;
+    services.settingsStore().load(settings);
+    // A second program reading the file holds the lock the commit needs.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(
+        sqlite3_open_v2(folder.file("URLDATA.tps").c_str(), &reader, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
+    sqlite3_stmt* scan = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT name FROM sqlite_master", -1, &scan, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(scan), SQLITE_ROW);
+
+    Settings changed = settings;
+    changed.startupBrowse = "Category";
+    changed.noTray = 1;
+    EXPECT_FALSE(services.settingsStore().save(changed));
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().title, "Error!");
+    EXPECT_TRUE(ui.last().text.starts_with("Error writing configuration information.  Code "))
+        << ui.last().text;
+    sqlite3_finalize(scan);
+    sqlite3_close(reader);
+
+    Settings reread;
+    services.settingsStore().load(reread);
+    EXPECT_EQ(reread.startupBrowse, "Location");
+    EXPECT_EQ(reread.noTray, 0);
+    EXPECT_TRUE(services.settingsStore().save(changed))
+        << "the same values once the reader is done";
+    services.settingsStore().load(reread);
+    EXPECT_EQ(reread.startupBrowse, "Category");
 }
 
 } // namespace
