@@ -2,6 +2,7 @@
 
 #include "core/tables.h"
 #include "dispatcher.h"
+#include "field_escape.h"
 #include "framework/text.h"
 #include "options.h"
 #include "session.h"
@@ -58,7 +59,7 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
     if (db.bookmarks().insert(bookmark) != kLevelDone) {
         return kExitFailure; // the message has said why
     }
-    context.out << "Added " << bookmark.text(BookmarkField::Location) << '\n';
+    context.out << "Added " << tsvField(bookmark.text(BookmarkField::Location)) << '\n';
     return kExitOk;
 }
 

@@ -1,10 +1,14 @@
 #include "cli_ui.h"
 
+#include "field_escape.h"
+
 namespace tessaly::cli {
 
 Button CliUi::showMessage(const MessageRequest& request)
 {
-    err_ << request.title << ": " << request.text << '\n';
+    // Messages quote stored text (a location, a category): it must not
+    // drive the terminal.
+    err_ << messageText(request.title) << ": " << messageText(request.text) << '\n';
     err_.flush();
     return request.defaultButton;
 }

@@ -2,6 +2,7 @@
 
 #include "core/tables.h"
 #include "dispatcher.h"
+#include "field_escape.h"
 #include "framework/expression.h"
 #include "framework/text.h"
 #include "options.h"
@@ -17,47 +18,6 @@ namespace {
 
 constexpr std::array<std::string_view, 6> kOrders = {"location", "description", "category",
                                                      "catloc",   "rating",      "keyword"};
-
-// A field for a tab-separated line: tabs, line breaks and the backslash
-// itself written as escapes, so every row stays one line and reads back.
-std::string tsvField(std::string_view value)
-{
-    std::string out;
-    for (const char c : value) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string csvField(std::string_view value)
-{
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string{value};
-    }
-    std::string out = "\"";
-    for (const char c : value) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
 
 void writeRow(std::ostream& out, const std::vector<std::string>& fields, bool csv)
 {
