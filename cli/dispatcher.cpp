@@ -2,6 +2,7 @@
 
 #include "add_command.h"
 #include "list_command.h"
+#include "output_buffer.h"
 #include "validate_command.h"
 
 #include "framework/version.h"
@@ -65,8 +66,21 @@ void Dispatcher::printHelp(std::ostream& out) const
     }
 }
 
-int Dispatcher::run(const std::vector<std::string>& argumentsIn, std::ostream& out,
-                    std::ostream& err)
+int Dispatcher::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    const int code = dispatch(arguments, out, err);
+    // Output that did not reach its file is a failure even when the command
+    // did its work: a script would take a short listing for the whole.
+    if (!out.flush()) {
+        err << "tessaly-cli: the output could not be written: " << describeWriteFailure(out)
+            << '\n';
+        return code == kExitOk ? kExitFailure : code;
+    }
+    return code;
+}
+
+int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostream& out,
+                         std::ostream& err)
 {
     std::vector<std::string> arguments;
     Context context{out, err, chooseDataFolder(argumentsIn)};

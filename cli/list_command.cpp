@@ -88,12 +88,17 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     file.send("QUICKSCAN=on");
     file.set(static_cast<int>(orderAt - kOrders.begin()));
     Record record{bookmarkTable()};
-    while (file.next(record).ok()) {
+    // Stop at the first row that cannot be written: the rest would only
+    // fill a full disk further.
+    while (context.out && file.next(record).ok()) {
         writeRow(context.out, fieldsOf(record), csv);
     }
     const EngineStatus status = file.status();
     file.send("QUICKSCAN=off");
     bookmarks.close();
+    if (!context.out) {
+        return kExitFailure; // the dispatcher says why
+    }
     if (status.code != kNoMoreRecords) {
         context.err << "tessaly-cli list: reading stopped: " << status.text << '\n';
         return kExitFailure;
@@ -126,13 +131,22 @@ int RowsCommand::run(const std::vector<std::string>& arguments, const Context& c
         file.set(0);
     }
     writeRow(context.out, labelsOf(rows.table()), false);
-    while (file.next(record).ok()) {
+    while (context.out && file.next(record).ok()) {
         if (one && !text::equalNoCase(record.text(0), arguments[0])) {
             break;
         }
         writeRow(context.out, fieldsOf(record), false);
     }
+    const EngineStatus status = file.status();
     rows.close();
+    if (!context.out) {
+        return kExitFailure; // the dispatcher says why
+    }
+    // A damaged file must not read as a short one.
+    if (!status.ok() && status.code != kNoMoreRecords) {
+        context.err << "tessaly-cli " << name() << ": reading stopped: " << status.text << '\n';
+        return kExitFailure;
+    }
     return kExitOk;
 }
 

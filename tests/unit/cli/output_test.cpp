@@ -1,8 +1,12 @@
 #include "cli_test_support.h"
 #include "field_escape.h"
+#include "output_buffer.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 namespace tessaly::cli {
 namespace {
@@ -141,6 +145,96 @@ TEST(FieldEscape, MessagesKeepLineBreaksButNoOtherControl)
     // Letters beyond ASCII and U+FFFD itself are text, not escapes.
     EXPECT_EQ(tsvField("café \ufffd"), "café \ufffd");
     EXPECT_EQ(csvField("plain"), "plain");
+}
+
+} // namespace
+} // namespace tessaly::cli
+
+namespace tessaly::cli {
+namespace {
+
+using test::CommandsTest;
+using test::ProgramSetup;
+using test::runProgram;
+using test::TempFolder;
+
+constexpr std::string_view kNoSpace =
+    "tessaly-cli: the output could not be written: No space left on device\n";
+
+class UnwritableOutputTest : public CommandsTest {
+protected:
+    void addBookmarks(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            Record bookmark{bookmarkTable()};
+            bookmark.setText(BookmarkField::Location, "http://site" + std::to_string(i) + "/");
+            bookmark.setText(BookmarkField::Description, std::string(200, 'd'));
+            store(bookmark);
+        }
+    }
+};
+
+TEST_F(UnwritableOutputTest, AFullDeviceFailsEveryCommandThatPrints)
+{
+    addBookmarks(1);
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"list"},
+                                                      {"list", "--format", "csv"},
+                                                      {"keywords"},
+                                                      {"version"},
+                                                      {"--help"}}) {
+        const int fd = ::open("/dev/full", O_WRONLY);
+        ASSERT_GE(fd, 0);
+        OutputBuffer buffer{fd};
+        std::ostream full{&buffer};
+        EXPECT_EQ(runTo(full, arguments), kExitFailure) << arguments[0];
+        EXPECT_EQ(err, kNoSpace) << arguments[0];
+        buffer.close();
+    }
+}
+
+TEST_F(UnwritableOutputTest, TheProgramReportsAFullDeviceAndAReaderThatWentAway)
+{
+    addBookmarks(3);
+    ProgramSetup full;
+    full.stdoutPath = "/dev/full";
+    for (const std::string command : {"list", "version"}) {
+        const auto run = runProgram({"--data", folder.path(), command}, full);
+        EXPECT_EQ(run.code, kExitFailure) << command;
+        EXPECT_EQ(run.err, kNoSpace) << command;
+    }
+    ProgramSetup closedPipe;
+    closedPipe.closedPipe = true;
+    const auto run = runProgram({"--data", folder.path(), "list"}, closedPipe);
+    EXPECT_EQ(run.code, kExitFailure); // not killed by SIGPIPE
+    EXPECT_EQ(run.err, "tessaly-cli: the output could not be written: Broken pipe\n");
+}
+
+// A disk that fills up halfway through a listing: the file holds what fitted,
+// and the exit status says it is not the whole.
+TEST_F(UnwritableOutputTest, ADiskThatFillsUpHalfwayIsAFailure)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    TempFolder mountPoint;
+    if (::mount("tessaly-test", mountPoint.path().c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    addBookmarks(100); // about 23 KB of rows
+    {
+        // Leave 8 KB: the first rows fit, the rest does not.
+        std::ofstream filler{mountPoint.file("filler"), std::ios::binary};
+        filler << std::string(56 * 1024, 'x');
+    }
+    ProgramSetup setup;
+    setup.stdoutPath = mountPoint.file("listing.tsv");
+    const auto run = runProgram({"--data", folder.path(), "list"}, setup);
+    std::ifstream listing{setup.stdoutPath, std::ios::binary};
+    const std::string written{std::istreambuf_iterator<char>{listing}, {}};
+    ::umount(mountPoint.path().c_str());
+    EXPECT_EQ(run.code, kExitFailure);
+    EXPECT_EQ(run.err, kNoSpace);
+    EXPECT_LT(std::count(written.begin(), written.end(), '\n'), 101);
 }
 
 } // namespace
