@@ -12,12 +12,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// What a command works with: where it writes (tests hand in string streams)
-// and the data folder it opens the database in.
+// What a command works with: where it writes (tests hand in string streams),
+// the data folder it opens the database in, and where the access password
+// is read from when the program is guarded by one (empty: the terminal).
 struct Context {
     std::ostream& out;
     std::ostream& err;
     std::string dataFolder;
+    std::string passwordFile;
 };
 
 // One command of tessaly-cli.

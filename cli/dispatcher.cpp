@@ -9,6 +9,8 @@
 #include "platform/data_folder.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace tessaly::cli {
 
@@ -23,8 +25,11 @@ class VersionCommand final : public Command {
 public:
     std::string_view name() const override { return "version"; }
     std::string_view summary() const override { return "print the program's name and version"; }
-    int run(const std::vector<std::string>& /*arguments*/, const Context& context) override
+    int run(const std::vector<std::string>& arguments, const Context& context) override
     {
+        if (!arguments.empty()) {
+            return usageError("unexpected " + arguments[0], context);
+        }
         printVersion(context.out);
         return kExitOk;
     }
@@ -83,27 +88,65 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
                          std::ostream& err)
 {
     std::vector<std::string> arguments;
-    Context context{out, err, chooseDataFolder(argumentsIn)};
+    Context context{out, err, {}, {}};
+    std::optional<std::string> dataFolder;
+    std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < argumentsIn.size(); ++i) {
         const std::string& argument = argumentsIn[i];
-        if (argument == "--data") {
-            if (i + 1 >= argumentsIn.size()) {
-                err << "tessaly-cli: --data needs a folder\n";
-                return kExitUsage;
-            }
-            ++i;
-        } else if (!argument.starts_with("--data=")) {
-            arguments.push_back(argument);
+        if (argument == "--") {
+            // The command's own arguments, even those that look like ours.
+            arguments.insert(arguments.end(), argumentsIn.begin() + i, argumentsIn.end());
+            break;
         }
+        std::optional<std::string>* target = nullptr;
+        std::string_view option;
+        for (const auto& [name, slot] :
+             {std::pair{std::string_view{"--data"}, &dataFolder},
+              std::pair{std::string_view{"--password-file"}, &passwordFile}}) {
+            if (argument == name || argument.starts_with(std::string{name} + "=")) {
+                target = slot;
+                option = name;
+            }
+        }
+        if (target == nullptr) {
+            arguments.push_back(argument);
+            continue;
+        }
+        std::string value;
+        if (argument.size() > option.size()) {
+            value = argument.substr(option.size() + 1);
+        } else if (i + 1 < argumentsIn.size()) {
+            value = argumentsIn[++i];
+        }
+        if (value.empty()) {
+            err << "tessaly-cli: " << option
+                << (option == "--data" ? " needs a folder\n" : " needs a file\n");
+            return kExitUsage;
+        }
+        if (*target) {
+            // Which one was meant? Taking either would work on data the
+            // user did not name.
+            err << "tessaly-cli: " << option << " given twice\n";
+            return kExitUsage;
+        }
+        *target = value;
     }
+    context.dataFolder = dataFolder ? *dataFolder : chooseDataFolder({});
+    context.passwordFile = passwordFile.value_or("");
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
         arguments[0] == "help") {
+        if (arguments.size() > 1) {
+            err << "tessaly-cli: " << arguments[0] << " takes no arguments; unexpected "
+                << arguments[1] << "\n";
+            return kExitUsage;
+        }
         printHelp(out);
         return kExitOk;
     }
     if (arguments[0] == "--version") {
-        printVersion(out);
-        return kExitOk;
+        return (*std::find_if(commands_.begin(), commands_.end(),
+                              [](const auto& c) { return c->name() == "version"; }))
+            ->run({arguments.begin() + 1, arguments.end()}, context);
     }
     const auto found = std::find_if(commands_.begin(), commands_.end(),
                                     [&](const auto& c) { return c->name() == arguments[0]; });

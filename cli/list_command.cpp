@@ -108,10 +108,14 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
 
 int RowsCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    if (arguments.size() > 1) {
-        context.err << "tessaly-cli " << name() << ": give at most one location\n";
-        return kExitUsage;
+    const Options options = parseOptions(arguments, {});
+    if (!options.error.empty()) {
+        return usageError(options.error, context);
     }
+    if (options.positional.size() > 1) {
+        return usageError("give at most one location", context);
+    }
+    const std::vector<std::string>& locations = options.positional;
     Session session{context};
     if (!session.start()) {
         return kExitFailure;
@@ -122,17 +126,17 @@ int RowsCommand::run(const std::vector<std::string>& arguments, const Context& c
     }
     RecordFile& file = rows.file();
     Record record{rows.table()};
-    const bool one = !arguments.empty();
+    const bool one = !locations.empty();
     if (one) {
         Record start{rows.table()};
-        start.setText(0, arguments[0]);
+        start.setText(0, locations[0]);
         file.set(0, start);
     } else {
         file.set(0);
     }
     writeRow(context.out, labelsOf(rows.table()), false);
     while (context.out && file.next(record).ok()) {
-        if (one && !text::equalNoCase(record.text(0), arguments[0])) {
+        if (one && !text::equalNoCase(record.text(0), locations[0])) {
             break;
         }
         writeRow(context.out, fieldsOf(record), false);
