@@ -11,6 +11,7 @@ namespace tessaly::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitDatabase = 3; // the database cannot be used at all
 
 // What a command works with: where it writes (tests hand in string streams),
 // the data folder it opens the database in, and where the access password

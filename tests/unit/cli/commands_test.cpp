@@ -96,7 +96,7 @@ TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
         output += buffer.data();
     }
     const int status = ::pclose(pipe);
-    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_EQ(WEXITSTATUS(status), kExitDatabase);
     EXPECT_TRUE(output.starts_with("File Access Error: File (Configuration [Configuration]) "
                                    "could not be opened.  Error: "))
         << output;
