@@ -35,7 +35,7 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
         return kExitUsage;
     }
     Session session{context};
-    if (!session.start()) {
+    if (!session.start(Session::Access::Write)) {
         return kExitFailure;
     }
     Database& db = session.database();

@@ -51,7 +51,7 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
         return kExitUsage;
     }
     Session session{context};
-    if (!session.start()) {
+    if (!session.start(Session::Access::Write)) {
         return kExitFailure;
     }
     LinkBatchOptions batchOptions = LinkBatchOptions::from(session.loadSettings());

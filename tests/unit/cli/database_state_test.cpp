@@ -73,5 +73,27 @@ TEST(CliUiWords, WindowPhrasesBecomeTerminalWords)
     EXPECT_EQ(terminalWords(request), request.text + "  (tessaly-cli answers Yes.)");
 }
 
+// Only the bookmark file is read-only: the message must name it, not
+// whichever file the engine happened to touch first.
+TEST_F(CommandsTest, AReadOnlyBookmarkFileIsNamedWhenAdding)
+{
+    ASSERT_EQ(run({"add", "http://first/", "--category", "News"}), kExitOk);
+    ::chmod(folder.path().c_str(), 0777);
+    for (const char* name : {"URL_C.tps", "URL_H.tps"}) {
+        ::chmod(folder.file(name).c_str(), 0666);
+    }
+    ::chmod(folder.file("URLDATA.tps").c_str(), 0444);
+    ProgramSetup nobody;
+    nobody.asNobody = true;
+    const auto added =
+        runProgram({"--data", folder.path(), "add", "http://second/", "--category", "New"}, nobody);
+    EXPECT_EQ(added.code, kExitFailure);
+    EXPECT_EQ(added.err, "tessaly-cli: cannot write the bookmark file URLDATA.tps in " +
+                             folder.path() + ": Permission denied\n");
+    const auto listed = runProgram({"--data", folder.path(), "list"}, nobody);
+    EXPECT_EQ(listed.code, kExitOk) << listed.err;
+    EXPECT_NE(listed.out.find("http://first/"), std::string::npos);
+}
+
 } // namespace
 } // namespace tessaly::cli
