@@ -55,5 +55,23 @@ TEST_F(CommandsTest, AnOptionIsNeverTakenForAnAddress)
     EXPECT_TRUE(out.substr(out.find('\n') + 1).starts_with("--data\t")) << out;
 }
 
+TEST_F(CommandsTest, AFieldLongerThanItsWidthIsCutWithAWarning)
+{
+    const std::string location = "http://long.example/" + std::string(280, 'p');
+    const std::string keyword = "Schlüsselwörter-über-zwanzig"; // 28 characters, more bytes
+    ASSERT_EQ(run({"add", location, "--keyword", keyword}), kExitOk) << err;
+    EXPECT_EQ(err, "tessaly-cli add: warning: URL:Location holds 255 characters; the rest is cut\n"
+                   "tessaly-cli add: warning: URL:Keyword holds 20 characters; the rest is cut\n");
+    ASSERT_EQ(run({"list"}), kExitOk);
+    EXPECT_NE(out.find('\n' + location.substr(0, 255) + "\t\t\t0\tSchlüsselwörter-über\t"),
+              std::string::npos)
+        << out;
+
+    // Exactly full, or longer only by trailing blanks, is not cut.
+    ASSERT_EQ(run({"add", location.substr(0, 255), "--keyword", "twenty-characters-20   "}),
+              kExitFailure); // already stored, but no warning on the way
+    EXPECT_EQ(err.find("warning"), std::string::npos) << err;
+}
+
 } // namespace
 } // namespace tessaly::cli
