@@ -54,7 +54,9 @@ std::vector<std::string> labelsOf(const TableDef& table)
 
 int ListCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    const Options options = parseOptions(arguments, {"order", "query", "format"});
+    const Options options =
+        parseOptions(arguments, {"order", "query", "format"}, {"show-passwords"});
+    const bool showPasswords = options.has("show-passwords");
     const std::string order = options.get("order").value_or("location");
     const std::string format = options.get("format").value_or("tsv");
     const auto orderAt = std::find(kOrders.begin(), kOrders.end(), order);
@@ -91,6 +93,11 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     // Stop at the first row that cannot be written: the rest would only
     // fill a full disk further.
     while (context.out && file.next(record).ok()) {
+        if (!showPasswords) {
+            // Listings end up in files, mails and terminals' scroll-back;
+            // the sites' passwords leave only when asked for.
+            record.setText(BookmarkField::Password, "");
+        }
         writeRow(context.out, fieldsOf(record), csv);
     }
     const EngineStatus status = file.status();

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "access_check.h"
 #include "platform/data_folder.h"
 
 #include <cerrno>
@@ -44,7 +45,9 @@ bool Session::start(Access access)
     }
     services_ = std::make_unique<Services>(ui_, ".");
     services_->start();
-    return true;
+    // Everything the windows guard, passwords of sites included, is behind
+    // the same password here.
+    return checkAccess(loadSettings(), context_);
 }
 
 const Settings& Session::loadSettings()
