@@ -49,15 +49,19 @@ Dispatcher::Dispatcher()
 
 void Dispatcher::printHelp(std::ostream& out) const
 {
-    out << "Usage: tessaly-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+    out << "Usage: tessaly-cli [--data DIR] [--password-file FILE] COMMAND [ARGUMENTS]\n"
         << "       tessaly-cli --version | --help\n\n"
         << "Works on the bookmark database of " << kProductName
         << " without windows, for scripts and servers.\n\n"
         << "Options:\n"
-        << "  --data DIR   the data folder (default: $TESSALY_DATA, else\n"
-        << "               $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly)\n"
-        << "  --help       list the commands\n"
-        << "  --version    print the version\n\n"
+        << "  --data DIR            the data folder (default: $TESSALY_DATA, else\n"
+        << "                        $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly)\n"
+        << "  --password-file FILE  the access password, on the first line of FILE, when\n"
+        << "                        \"Secure\" is on; without it the terminal is asked\n"
+        << "  --help                list the commands\n"
+        << "  --version             print the version\n"
+        << "  --                    ends the options: an address that begins with \"-\"\n"
+        << "                        goes after it\n\n"
         << "Commands:\n";
     std::size_t width = 4;
     for (const auto& command : commands_) {
@@ -69,6 +73,24 @@ void Dispatcher::printHelp(std::ostream& out) const
         out << "  " << command->name() << std::string(width - command->name().size() + 3, ' ')
             << command->summary() << '\n';
     }
+    out << "\nOutput of list (tsv or csv), keywords and details (tsv): a header line, then\n"
+        << "a row per record.\n"
+        << "  tsv  one line per row, fields split by one tab; in a field a tab, line feed,\n"
+        << "       carriage return and backslash are written \\t, \\n, \\r and \\\\\n"
+        << "  csv  RFC 4180: a field with a comma, quote or line break is quoted, quotes\n"
+        << "       doubled; tabs and line breaks stay inside the quotes, a backslash as is\n"
+        << "  In both, and in every other line and message, any other control character\n"
+        << "  (U+0000-U+001F, U+007F-U+009F) is written \\xHH (hex), and a byte that is\n"
+        << "  not UTF-8 as U+FFFD. list leaves the site password blank unless\n"
+        << "  --show-passwords is given.\n"
+        << "\nExit status:\n"
+        << "  0  done\n"
+        << "  1  the command failed: the database refused a change or a read, a file\n"
+        << "     could not be written, the output could not be written, a wrong or\n"
+        << "     missing password\n"
+        << "  2  bad arguments\n"
+        << "  3  the database cannot be used: damaged, unreadable, a directory, or\n"
+        << "     written by a newer version\n";
 }
 
 int Dispatcher::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
