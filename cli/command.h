@@ -1,5 +1,7 @@
 #pragma once
 
+#include "field_escape.h"
+
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -38,8 +40,8 @@ protected:
     // gives the exit code for bad arguments.
     int usageError(std::string_view problem, const Context& context) const
     {
-        context.err << "tessaly-cli " << name() << ": " << problem << "\nusage: " << summary()
-                    << '\n';
+        context.err << "tessaly-cli " << name() << ": " << messageText(problem)
+                    << "\nusage: " << summary() << '\n';
         return kExitUsage;
     }
 };

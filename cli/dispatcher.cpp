@@ -1,5 +1,7 @@
 #include "dispatcher.h"
 
+#include "field_escape.h"
+
 #include "add_command.h"
 #include "list_command.h"
 #include "output_buffer.h"
@@ -159,7 +161,7 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
         arguments[0] == "help") {
         if (arguments.size() > 1) {
             err << "tessaly-cli: " << arguments[0] << " takes no arguments; unexpected "
-                << arguments[1] << "\n";
+                << messageText(arguments[1]) << "\n";
             return kExitUsage;
         }
         printHelp(out);
@@ -173,7 +175,8 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
     const auto found = std::find_if(commands_.begin(), commands_.end(),
                                     [&](const auto& c) { return c->name() == arguments[0]; });
     if (found == commands_.end()) {
-        err << "tessaly-cli: unknown command \"" << arguments[0] << "\"; see tessaly-cli --help\n";
+        err << "tessaly-cli: unknown command \"" << messageText(arguments[0])
+            << "\"; see tessaly-cli --help\n";
         return kExitUsage;
     }
     return (*found)->run({arguments.begin() + 1, arguments.end()}, context);

@@ -43,7 +43,8 @@ TEST_F(CommandsTest, AnOptionIsNeverTakenForAnAddress)
         << err;
     EXPECT_EQ(run({"add", "http://x/", "--rating", "1", "--rating=2"}), kExitUsage);
     EXPECT_TRUE(err.starts_with("tessaly-cli add: --rating given twice\n")) << err;
-    EXPECT_EQ(run({"keywords", "-x"}), kExitUsage);
+    EXPECT_EQ(run({"keywords", "-x\x1b[2J"}), kExitUsage);
+    EXPECT_TRUE(err.starts_with("tessaly-cli keywords: unknown option -x\\x1b[2J")) << err;
     ASSERT_EQ(run({"list"}), kExitOk);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << "nothing was stored: " << out;
 
