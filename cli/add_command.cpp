@@ -2,7 +2,9 @@
 
 #include "core/tables.h"
 #include "dispatcher.h"
+#include "field_escape.h"
 #include "framework/text.h"
+#include "framework/utf8.h"
 #include "options.h"
 #include "session.h"
 
@@ -16,6 +18,19 @@ bool readRating(const std::string& text, int& rating)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rating);
     return error == std::errc{} && end == text.data() + text.size() && rating >= 0 && rating <= 99;
+}
+
+// Sets a text field, saying on the error stream when the value is longer
+// than the field holds: a cut address leads somewhere else.
+void setField(Record& record, BookmarkField field, std::string_view value, const Context& context)
+{
+    const int index = static_cast<int>(field);
+    const auto width = static_cast<std::size_t>(record.table().width(index));
+    if (utf8::length(text::fit(value, std::string_view::npos)) > width) {
+        context.err << "tessaly-cli add: warning: " << record.table().schema->fields()[index].label
+                    << " holds " << width << " characters; the rest is cut\n";
+    }
+    record.setText(field, value);
 }
 
 } // namespace
@@ -34,7 +49,7 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
         return kExitUsage;
     }
     Session session{context};
-    if (!session.start()) {
+    if (!session.start(Session::Access::Write)) {
         return kExitFailure;
     }
     Database& db = session.database();
@@ -50,15 +65,16 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
         }
     }
     Record bookmark{bookmarkTable()};
-    bookmark.setText(BookmarkField::Location, text::trim(options.positional[0]));
-    bookmark.setText(BookmarkField::Description, options.get("description").value_or(""));
-    bookmark.setText(BookmarkField::Category, text::trim(category));
-    bookmark.setText(BookmarkField::Keyword, options.get("keyword").value_or(""));
+    setField(bookmark, BookmarkField::Location, text::trim(options.positional[0]), context);
+    setField(bookmark, BookmarkField::Description, options.get("description").value_or(""),
+             context);
+    setField(bookmark, BookmarkField::Category, text::trim(category), context);
+    setField(bookmark, BookmarkField::Keyword, options.get("keyword").value_or(""), context);
     bookmark.setNumber(BookmarkField::Rating, rating);
     if (db.bookmarks().insert(bookmark) != kLevelDone) {
         return kExitFailure; // the message has said why
     }
-    context.out << "Added " << bookmark.text(BookmarkField::Location) << '\n';
+    context.out << "Added " << tsvField(bookmark.text(BookmarkField::Location)) << '\n';
     return kExitOk;
 }
 

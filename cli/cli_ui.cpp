@@ -1,10 +1,75 @@
 #include "cli_ui.h"
 
+#include "command.h"
+#include "field_escape.h"
+
+#include <array>
+#include <utility>
+
 namespace tessaly::cli {
+
+namespace {
+
+// What the windows tell a person about their boxes, and what it means at a
+// terminal, where nobody presses OK and there is no previous window.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kWindowWords = {{
+    {"Press OK to end this application", "tessaly-cli stops"},
+    {"  Returning to previous window.", ""},
+    {"  Press OK to return to the calling procedure", ""},
+}};
+
+std::string_view buttonName(Button button)
+{
+    switch (button) {
+    case ButtonOk:
+        return "OK";
+    case ButtonYes:
+        return "Yes";
+    case ButtonNo:
+        return "No";
+    case ButtonCancel:
+        return "Cancel";
+    case ButtonAbort:
+        return "Abort";
+    case ButtonRetry:
+        return "Retry";
+    case ButtonIgnore:
+        return "Ignore";
+    default:
+        return "Help";
+    }
+}
+
+} // namespace
+
+std::string terminalWords(const MessageRequest& request)
+{
+    std::string text = request.text;
+    bool replaced = false;
+    for (const auto& [window, terminal] : kWindowWords) {
+        if (const auto at = text.find(window); at != std::string::npos) {
+            text.replace(at, window.size(), terminal);
+            replaced = true;
+        }
+    }
+    // The fatal messages end on the window phrase without a full stop.
+    if (replaced && !text.empty() && text.back() != '.') {
+        text += '.';
+    }
+    // A question has no one to answer it: say which answer was taken.
+    if ((request.buttons & (request.buttons - 1U)) != 0) {
+        text += "  (tessaly-cli answers ";
+        text += buttonName(request.defaultButton);
+        text += ".)";
+    }
+    return text;
+}
 
 Button CliUi::showMessage(const MessageRequest& request)
 {
-    err_ << request.title << ": " << request.text << '\n';
+    // Messages quote stored text (a location, a category): it must not
+    // drive the terminal.
+    err_ << messageText(request.title) << ": " << messageText(terminalWords(request)) << '\n';
     err_.flush();
     return request.defaultButton;
 }
@@ -33,10 +98,13 @@ bool CliUi::cancelRequested()
 void CliUi::endProgress()
 {}
 
-void CliUi::halt(int exitCode)
+void CliUi::halt(int /*exitCode*/)
 {
+    // Every halt of the core follows a database that cannot be used
+    // (damaged, unreadable, newer, not a file): one status for scripts,
+    // apart from the refusals of a working database (1) and bad arguments (2).
     err_.flush();
-    UiPort::halt(exitCode);
+    UiPort::halt(kExitDatabase);
 }
 
 } // namespace tessaly::cli

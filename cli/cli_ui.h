@@ -3,12 +3,18 @@
 #include "framework/ui_port.h"
 
 #include <ostream>
+#include <string>
 
 namespace tessaly::cli {
 
+// A message as the terminal shows it: what the windows say about pressing
+// OK or going back to a window is put in terminal words, and a question
+// says which answer tessaly-cli took.
+std::string terminalWords(const MessageRequest& request);
+
 // The UI port of tessaly-cli: every message goes to the error stream as
 // "Title: text", questions take their default answer, nothing is picked or
-// queried interactively, and a fatal message ends the process.
+// queried interactively, and a fatal message ends the process with status 3.
 class CliUi final : public UiPort {
 public:
     explicit CliUi(std::ostream& err) : err_(err) {}

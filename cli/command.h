@@ -1,5 +1,7 @@
 #pragma once
 
+#include "field_escape.h"
+
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -11,13 +13,16 @@ namespace tessaly::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitDatabase = 3; // the database cannot be used at all
 
-// What a command works with: where it writes (tests hand in string streams)
-// and the data folder it opens the database in.
+// What a command works with: where it writes (tests hand in string streams),
+// the data folder it opens the database in, and where the access password
+// is read from when the program is guarded by one (empty: the terminal).
 struct Context {
     std::ostream& out;
     std::ostream& err;
     std::string dataFolder;
+    std::string passwordFile;
 };
 
 // One command of tessaly-cli.
@@ -35,8 +40,8 @@ protected:
     // gives the exit code for bad arguments.
     int usageError(std::string_view problem, const Context& context) const
     {
-        context.err << "tessaly-cli " << name() << ": " << problem << "\nusage: " << summary()
-                    << '\n';
+        context.err << "tessaly-cli " << name() << ": " << messageText(problem)
+                    << "\nusage: " << summary() << '\n';
         return kExitUsage;
     }
 };

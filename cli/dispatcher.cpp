@@ -1,13 +1,18 @@
 #include "dispatcher.h"
 
+#include "field_escape.h"
+
 #include "add_command.h"
 #include "list_command.h"
+#include "output_buffer.h"
 #include "validate_command.h"
 
 #include "framework/version.h"
 #include "platform/data_folder.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace tessaly::cli {
 
@@ -22,8 +27,11 @@ class VersionCommand final : public Command {
 public:
     std::string_view name() const override { return "version"; }
     std::string_view summary() const override { return "print the program's name and version"; }
-    int run(const std::vector<std::string>& /*arguments*/, const Context& context) override
+    int run(const std::vector<std::string>& arguments, const Context& context) override
     {
+        if (!arguments.empty()) {
+            return usageError("unexpected " + arguments[0], context);
+        }
         printVersion(context.out);
         return kExitOk;
     }
@@ -43,15 +51,19 @@ Dispatcher::Dispatcher()
 
 void Dispatcher::printHelp(std::ostream& out) const
 {
-    out << "Usage: tessaly-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+    out << "Usage: tessaly-cli [--data DIR] [--password-file FILE] COMMAND [ARGUMENTS]\n"
         << "       tessaly-cli --version | --help\n\n"
         << "Works on the bookmark database of " << kProductName
         << " without windows, for scripts and servers.\n\n"
         << "Options:\n"
-        << "  --data DIR   the data folder (default: $TESSALY_DATA, else\n"
-        << "               $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly)\n"
-        << "  --help       list the commands\n"
-        << "  --version    print the version\n\n"
+        << "  --data DIR            the data folder (default: $TESSALY_DATA, else\n"
+        << "                        $XDG_DATA_HOME/tessaly, else ~/.local/share/tessaly)\n"
+        << "  --password-file FILE  the access password, on the first line of FILE, when\n"
+        << "                        \"Secure\" is on; without it the terminal is asked\n"
+        << "  --help                list the commands\n"
+        << "  --version             print the version\n"
+        << "  --                    ends the options: an address that begins with \"-\"\n"
+        << "                        goes after it\n\n"
         << "Commands:\n";
     std::size_t width = 4;
     for (const auto& command : commands_) {
@@ -63,38 +75,108 @@ void Dispatcher::printHelp(std::ostream& out) const
         out << "  " << command->name() << std::string(width - command->name().size() + 3, ' ')
             << command->summary() << '\n';
     }
+    out << "\nOutput of list (tsv or csv), keywords and details (tsv): a header line, then\n"
+        << "a row per record.\n"
+        << "  tsv  one line per row, fields split by one tab; in a field a tab, line feed,\n"
+        << "       carriage return and backslash are written \\t, \\n, \\r and \\\\\n"
+        << "  csv  RFC 4180: a field with a comma, quote or line break is quoted, quotes\n"
+        << "       doubled; tabs and line breaks stay inside the quotes, a backslash as is\n"
+        << "  In both, and in every other line and message, any other control character\n"
+        << "  (U+0000-U+001F, U+007F-U+009F) is written \\xHH (hex), and a byte that is\n"
+        << "  not UTF-8 as U+FFFD. list leaves the site password blank unless\n"
+        << "  --show-passwords is given.\n"
+        << "\nExit status:\n"
+        << "  0  done\n"
+        << "  1  the command failed: the database refused a change or a read, a file\n"
+        << "     could not be written, the output could not be written, a wrong or\n"
+        << "     missing password\n"
+        << "  2  bad arguments\n"
+        << "  3  the database cannot be used: damaged, unreadable, a directory, or\n"
+        << "     written by a newer version\n";
 }
 
-int Dispatcher::run(const std::vector<std::string>& argumentsIn, std::ostream& out,
-                    std::ostream& err)
+int Dispatcher::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    const int code = dispatch(arguments, out, err);
+    // Output that did not reach its file is a failure even when the command
+    // did its work: a script would take a short listing for the whole.
+    if (!out.flush()) {
+        err << "tessaly-cli: the output could not be written: " << describeWriteFailure(out)
+            << '\n';
+        return code == kExitOk ? kExitFailure : code;
+    }
+    return code;
+}
+
+int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostream& out,
+                         std::ostream& err)
 {
     std::vector<std::string> arguments;
-    Context context{out, err, chooseDataFolder(argumentsIn)};
+    Context context{out, err, {}, {}};
+    std::optional<std::string> dataFolder;
+    std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < argumentsIn.size(); ++i) {
         const std::string& argument = argumentsIn[i];
-        if (argument == "--data") {
-            if (i + 1 >= argumentsIn.size()) {
-                err << "tessaly-cli: --data needs a folder\n";
-                return kExitUsage;
-            }
-            ++i;
-        } else if (!argument.starts_with("--data=")) {
-            arguments.push_back(argument);
+        if (argument == "--") {
+            // The command's own arguments, even those that look like ours.
+            arguments.insert(arguments.end(), argumentsIn.begin() + i, argumentsIn.end());
+            break;
         }
+        std::optional<std::string>* target = nullptr;
+        std::string_view option;
+        for (const auto& [name, slot] :
+             {std::pair{std::string_view{"--data"}, &dataFolder},
+              std::pair{std::string_view{"--password-file"}, &passwordFile}}) {
+            if (argument == name || argument.starts_with(std::string{name} + "=")) {
+                target = slot;
+                option = name;
+            }
+        }
+        if (target == nullptr) {
+            arguments.push_back(argument);
+            continue;
+        }
+        std::string value;
+        if (argument.size() > option.size()) {
+            value = argument.substr(option.size() + 1);
+        } else if (i + 1 < argumentsIn.size()) {
+            value = argumentsIn[++i];
+        }
+        if (value.empty()) {
+            err << "tessaly-cli: " << option
+                << (option == "--data" ? " needs a folder\n" : " needs a file\n");
+            return kExitUsage;
+        }
+        if (*target) {
+            // Which one was meant? Taking either would work on data the
+            // user did not name.
+            err << "tessaly-cli: " << option << " given twice\n";
+            return kExitUsage;
+        }
+        *target = value;
     }
+    context.dataFolder = dataFolder ? *dataFolder : chooseDataFolder({});
+    context.passwordFile = passwordFile.value_or("");
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
         arguments[0] == "help") {
+        if (arguments.size() > 1) {
+            err << "tessaly-cli: " << arguments[0] << " takes no arguments; unexpected "
+                << messageText(arguments[1]) << "\n";
+            return kExitUsage;
+        }
         printHelp(out);
         return kExitOk;
     }
     if (arguments[0] == "--version") {
-        printVersion(out);
-        return kExitOk;
+        return (*std::find_if(commands_.begin(), commands_.end(),
+                              [](const auto& c) { return c->name() == "version"; }))
+            ->run({arguments.begin() + 1, arguments.end()}, context);
     }
     const auto found = std::find_if(commands_.begin(), commands_.end(),
                                     [&](const auto& c) { return c->name() == arguments[0]; });
     if (found == commands_.end()) {
-        err << "tessaly-cli: unknown command \"" << arguments[0] << "\"; see tessaly-cli --help\n";
+        err << "tessaly-cli: unknown command \"" << messageText(arguments[0])
+            << "\"; see tessaly-cli --help\n";
         return kExitUsage;
     }
     return (*found)->run({arguments.begin() + 1, arguments.end()}, context);

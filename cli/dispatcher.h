@@ -12,9 +12,12 @@ namespace tessaly::cli {
 class Dispatcher final {
 public:
     Dispatcher();
+    // Runs the command; output that could not be written (checked at the
+    // end, with a flush) makes a success exit 1 with a message on `err`.
     int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 private:
+    int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
     void printHelp(std::ostream& out) const;
 
     std::vector<std::unique_ptr<Command>> commands_;

@@ -2,6 +2,7 @@
 
 #include "core/tables.h"
 #include "dispatcher.h"
+#include "field_escape.h"
 #include "framework/expression.h"
 #include "framework/text.h"
 #include "options.h"
@@ -17,47 +18,6 @@ namespace {
 
 constexpr std::array<std::string_view, 6> kOrders = {"location", "description", "category",
                                                      "catloc",   "rating",      "keyword"};
-
-// A field for a tab-separated line: tabs, line breaks and the backslash
-// itself written as escapes, so every row stays one line and reads back.
-std::string tsvField(std::string_view value)
-{
-    std::string out;
-    for (const char c : value) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string csvField(std::string_view value)
-{
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string{value};
-    }
-    std::string out = "\"";
-    for (const char c : value) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
 
 void writeRow(std::ostream& out, const std::vector<std::string>& fields, bool csv)
 {
@@ -94,7 +54,9 @@ std::vector<std::string> labelsOf(const TableDef& table)
 
 int ListCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    const Options options = parseOptions(arguments, {"order", "query", "format"});
+    const Options options =
+        parseOptions(arguments, {"order", "query", "format"}, {"show-passwords"});
+    const bool showPasswords = options.has("show-passwords");
     const std::string order = options.get("order").value_or("location");
     const std::string format = options.get("format").value_or("tsv");
     const auto orderAt = std::find(kOrders.begin(), kOrders.end(), order);
@@ -128,12 +90,22 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     file.send("QUICKSCAN=on");
     file.set(static_cast<int>(orderAt - kOrders.begin()));
     Record record{bookmarkTable()};
-    while (file.next(record).ok()) {
+    // Stop at the first row that cannot be written: the rest would only
+    // fill a full disk further.
+    while (context.out && file.next(record).ok()) {
+        if (!showPasswords) {
+            // Listings end up in files, mails and terminals' scroll-back;
+            // the sites' passwords leave only when asked for.
+            record.setText(BookmarkField::Password, "");
+        }
         writeRow(context.out, fieldsOf(record), csv);
     }
     const EngineStatus status = file.status();
     file.send("QUICKSCAN=off");
     bookmarks.close();
+    if (!context.out) {
+        return kExitFailure; // the dispatcher says why
+    }
     if (status.code != kNoMoreRecords) {
         context.err << "tessaly-cli list: reading stopped: " << status.text << '\n';
         return kExitFailure;
@@ -143,10 +115,14 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
 
 int RowsCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    if (arguments.size() > 1) {
-        context.err << "tessaly-cli " << name() << ": give at most one location\n";
-        return kExitUsage;
+    const Options options = parseOptions(arguments, {});
+    if (!options.error.empty()) {
+        return usageError(options.error, context);
     }
+    if (options.positional.size() > 1) {
+        return usageError("give at most one location", context);
+    }
+    const std::vector<std::string>& locations = options.positional;
     Session session{context};
     if (!session.start()) {
         return kExitFailure;
@@ -157,22 +133,31 @@ int RowsCommand::run(const std::vector<std::string>& arguments, const Context& c
     }
     RecordFile& file = rows.file();
     Record record{rows.table()};
-    const bool one = !arguments.empty();
+    const bool one = !locations.empty();
     if (one) {
         Record start{rows.table()};
-        start.setText(0, arguments[0]);
+        start.setText(0, locations[0]);
         file.set(0, start);
     } else {
         file.set(0);
     }
     writeRow(context.out, labelsOf(rows.table()), false);
-    while (file.next(record).ok()) {
-        if (one && !text::equalNoCase(record.text(0), arguments[0])) {
+    while (context.out && file.next(record).ok()) {
+        if (one && !text::equalNoCase(record.text(0), locations[0])) {
             break;
         }
         writeRow(context.out, fieldsOf(record), false);
     }
+    const EngineStatus status = file.status();
     rows.close();
+    if (!context.out) {
+        return kExitFailure; // the dispatcher says why
+    }
+    // A damaged file must not read as a short one.
+    if (!status.ok() && status.code != kNoMoreRecords) {
+        context.err << "tessaly-cli " << name() << ": reading stopped: " << status.text << '\n';
+        return kExitFailure;
+    }
     return kExitOk;
 }
 

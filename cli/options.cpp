@@ -13,14 +13,28 @@ std::optional<std::string> Options::get(const std::string& name) const
 }
 
 Options parseOptions(const std::vector<std::string>& arguments,
-                     const std::vector<std::string>& known)
+                     const std::vector<std::string>& known,
+                     const std::vector<std::string>& switches)
 {
     Options options;
+    const auto fail = [&options](std::string problem) {
+        options.error = std::move(problem);
+        return options;
+    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (!argument.starts_with("--")) {
-            options.positional.push_back(argument);
+        if (argument == "--") {
+            options.positional.insert(options.positional.end(), arguments.begin() + i + 1,
+                                      arguments.end());
+            break;
+        }
+        if (argument.size() < 2 || argument[0] != '-') {
+            options.positional.push_back(argument); // "-" alone is a value too
             continue;
+        }
+        if (argument[1] != '-') {
+            return fail("unknown option " + argument +
+                        " (a value that begins with \"-\" goes after --)");
         }
         std::string name = argument.substr(2);
         std::string value;
@@ -30,14 +44,19 @@ Options parseOptions(const std::vector<std::string>& arguments,
             name.resize(equals);
             hasValue = true;
         }
-        if (std::find(known.begin(), known.end(), name) == known.end()) {
-            options.error = "unknown option --" + name;
-            return options;
+        const bool isSwitch = std::find(switches.begin(), switches.end(), name) != switches.end();
+        if (!isSwitch && std::find(known.begin(), known.end(), name) == known.end()) {
+            return fail("unknown option --" + name);
         }
-        if (!hasValue) {
+        if (options.named.contains(name)) {
+            return fail("--" + name + " given twice");
+        }
+        if (isSwitch && hasValue) {
+            return fail("--" + name + " takes no value");
+        }
+        if (!isSwitch && !hasValue) {
             if (i + 1 >= arguments.size()) {
-                options.error = "--" + name + " needs a value";
-                return options;
+                return fail("--" + name + " needs a value");
             }
             value = arguments[++i];
         }

@@ -12,18 +12,25 @@
 
 namespace tessaly::cli {
 
-// Arguments of one command: "--name value" options and the rest in order.
+// Arguments of one command: "--name value" options, "--name" switches and
+// the rest in order.
 struct Options {
     std::map<std::string, std::string> named;
     std::vector<std::string> positional;
     std::string error; // set when the arguments do not fit
 
     std::optional<std::string> get(const std::string& name) const;
+    bool has(const std::string& name) const { return named.contains(name); }
 };
 
-// Splits `arguments`; every option in `known` takes one value.
+// Splits `arguments`; every option in `known` takes one value ("--name V" or
+// "--name=V"), those in `switches` none. An option given twice, an unknown
+// one, and anything else that begins with "-" are errors, so a mistyped
+// option is never taken for an address; "--" ends the options and what
+// follows is positional whatever it looks like.
 Options parseOptions(const std::vector<std::string>& arguments,
-                     const std::vector<std::string>& known);
+                     const std::vector<std::string>& known,
+                     const std::vector<std::string>& switches = {});
 
 // The bookmark filter given with --query, or null without one. A query that
 // does not compile is reported on `err` ("tessaly-cli COMMAND: ...") and

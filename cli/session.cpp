@@ -1,6 +1,11 @@
 #include "session.h"
 
+#include "access_check.h"
 #include "platform/data_folder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace tessaly::cli {
 
@@ -14,16 +19,35 @@ Session::~Session()
     }
 }
 
-bool Session::start()
+bool Session::writable(const std::string& path, std::string_view what) const
+{
+    if (::access(path.c_str(), W_OK) == 0 || errno == ENOENT) {
+        return true;
+    }
+    context_.err << "tessaly-cli: cannot write " << what << ": " << std::strerror(errno) << '\n';
+    return false;
+}
+
+bool Session::start(Access access)
 {
     const DataFolderChoice folder = enterDataFolder(context_.dataFolder);
     if (!folder.error.empty()) {
         context_.err << "tessaly-cli: " << folder.error << '\n';
         return false;
     }
+    // The engine opens a read-only file for reading and only the first write
+    // fails, naming whichever file it touched first (often the categories).
+    // Say plainly which file stands in the way before anything is changed.
+    if (access == Access::Write &&
+        (!writable(".", "in the data folder " + folder.path) ||
+         !writable("URLDATA.tps", "the bookmark file URLDATA.tps in " + folder.path))) {
+        return false;
+    }
     services_ = std::make_unique<Services>(ui_, ".");
     services_->start();
-    return true;
+    // Everything the windows guard, passwords of sites included, is behind
+    // the same password here.
+    return checkAccess(loadSettings(), context_);
 }
 
 const Settings& Session::loadSettings()

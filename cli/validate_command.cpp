@@ -1,6 +1,7 @@
 #include "validate_command.h"
 
 #include "dispatcher.h"
+#include "field_escape.h"
 #include "framework/dates.h"
 #include "links/link_batch.h"
 #include "options.h"
@@ -50,7 +51,7 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
         return kExitUsage;
     }
     Session session{context};
-    if (!session.start()) {
+    if (!session.start(Session::Access::Write)) {
         return kExitFailure;
     }
     LinkBatchOptions batchOptions = LinkBatchOptions::from(session.loadSettings());
@@ -62,7 +63,7 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
     const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
         if (item.tested) {
             context.out << resultWord(item.result) << '\t' << item.statusCode << '\t'
-                        << item.location << '\n';
+                        << tsvField(item.location) << '\n';
             context.out.flush();
         }
     });

@@ -2,6 +2,7 @@
 // rebuilding and compacting them.
 #include "core/file_version.h"
 #include "core/record_file.h"
+#include "framework/version.h"
 #include "core/record_file_sql.h"
 #include "framework/text.h"
 
@@ -155,7 +156,12 @@ EngineStatus RecordFile::checkLayout()
         }
     }
     if (stored > table_.layoutVersion) {
-        return EngineStatus::error(kInvalidRecordDeclaration); // written by a newer program
+        // The bare number leaves the user guessing; the remedy is the newer
+        // program, not a repair.
+        EngineStatus status = EngineStatus::error(kInvalidRecordDeclaration);
+        status.text += " - the file was written by a newer version of ";
+        status.text += kProductName;
+        return status;
     }
     const std::vector<std::string> declared = storedColumnNames(table_);
     const std::vector<std::string> columns = storedColumns(schema_, table);

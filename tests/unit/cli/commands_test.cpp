@@ -1,7 +1,5 @@
-#include "dispatcher.h"
-
+#include "cli_test_support.h"
 #include "local_server.h"
-#include "temp_folder.h"
 
 #include <array>
 #include <cstdio>
@@ -13,36 +11,7 @@
 namespace tessaly::cli {
 namespace {
 
-// Runs commands in-process on a fresh data folder; the working directory
-// moves into it, as the programs do, and comes back afterwards.
-class CommandsTest : public ::testing::Test {
-protected:
-    void SetUp() override { before_ = ::getcwd(nullptr, 0); }
-    void TearDown() override
-    {
-        EXPECT_EQ(::chdir(before_), 0);
-        std::free(before_);
-    }
-
-    int run(std::vector<std::string> arguments)
-    {
-        arguments.insert(arguments.begin(), {"--data", folder.path()});
-        std::ostringstream o;
-        std::ostringstream e;
-        Dispatcher dispatcher;
-        const int code = dispatcher.run(arguments, o, e);
-        out = o.str();
-        err = e.str();
-        return code;
-    }
-
-    test::TempFolder folder;
-    std::string out;
-    std::string err;
-
-private:
-    char* before_ = nullptr;
-};
+using test::CommandsTest;
 
 TEST_F(CommandsTest, AddThenListInEachOrder)
 {
@@ -114,7 +83,7 @@ TEST_F(CommandsTest, KeywordAndDetailRowsOfOneOrEveryBookmark)
 
 TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
 {
-    test::TempFolder folder;
+    tessaly::test::TempFolder folder;
     const std::string junk = "not a database at all";
     folder.write("URLDATA.tps", junk);
     const std::string command =
@@ -127,7 +96,7 @@ TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
         output += buffer.data();
     }
     const int status = ::pclose(pipe);
-    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_EQ(WEXITSTATUS(status), kExitDatabase);
     EXPECT_TRUE(output.starts_with("File Access Error: File (Configuration [Configuration]) "
                                    "could not be opened.  Error: "))
         << output;
@@ -136,7 +105,7 @@ TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
 
 TEST_F(CommandsTest, ValidateTestsTheWebAddressesAndStoresTheResults)
 {
-    test::LocalServer local;
+    tessaly::test::LocalServer local;
     local.server.Get("/fine", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("<title>Fine</title>", "text/html");
     });
