@@ -8,8 +8,6 @@ namespace tessaly::cli {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 bool isControl(char32_t cp)
 {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
@@ -40,8 +38,8 @@ template <typename Special> std::string escape(std::string_view value, Special s
         }
         if (isControl(cp)) {
             appendHex(out, cp);
-        } else if (cp == kReplacement && pos - start == 1) {
-            utf8::append(out, kReplacement); // a stray byte, not a character
+        } else if (pos - start == 1 && cp >= 0x80) {
+            utf8::append(out, cp); // a stray byte: its Windows-1252 character
         } else {
             out.append(value.substr(start, pos - start));
         }

@@ -11,7 +11,8 @@ namespace tessaly::cli {
 //
 // Every format writes the control characters it does not define itself (C0,
 // DEL and the C1 range U+0080-U+009F) as "\xHH", the character's number in two
-// lower-case hex digits, and a byte that is not UTF-8 as U+FFFD.
+// lower-case hex digits, and a byte that is not UTF-8 as its Windows-1252
+// character, the rule by which the database stores such bytes.
 
 // A field of a tab-separated row: tab, line feed, carriage return and the
 // backslash become \t, \n, \r and \\, so every row is one line with one tab

@@ -104,7 +104,7 @@ protected:
 TEST_F(OutputFormatTest, TsvRowsHaveEveryFieldOnOneLineWhateverTheTextHolds)
 {
     const std::string escaped =
-        "a\\tb\\nc\\rd\\\\e\\x1b[31mf\\x7fg\\x85h\\x9bi\\x01j\ufffdk, \"q\"";
+        "a\\tb\\nc\\rd\\\\e\\x1b[31mf\\x7fg\\x85h\\x9bi\\x01j\u00ffk, \"q\"";
     ASSERT_EQ(run({"list"}), kExitOk) << err;
     EXPECT_FALSE(hasRawControl(out, "\t\n"));
     std::vector<std::string> lines = split(out, '\n');
@@ -136,7 +136,7 @@ TEST_F(OutputFormatTest, CsvQuotesLineBreaksAndEscapesOtherControls)
     ASSERT_EQ(rows.size(), 2U) << out;
     ASSERT_EQ(rows[1].size(), 20U);
     EXPECT_EQ(rows[1][0], "http://hostile.example/");
-    EXPECT_EQ(rows[1][1], "a\tb\nc\rd\\e\\x1b[31mf\\x7fg\\x85h\\x9bi\\x01j\ufffdk, \"q\"");
+    EXPECT_EQ(rows[1][1], "a\tb\nc\rd\\e\\x1b[31mf\\x7fg\\x85h\\x9bi\\x01j\u00ffk, \"q\"");
 }
 
 TEST(FieldEscape, MessagesKeepLineBreaksButNoOtherControl)
@@ -144,6 +144,7 @@ TEST(FieldEscape, MessagesKeepLineBreaksButNoOtherControl)
     EXPECT_EQ(messageText("one\ntwo\tthree\x1b]0;title\x07"), "one\ntwo\\tthree\\x1b]0;title\\x07");
     // Letters beyond ASCII and U+FFFD itself are text, not escapes.
     EXPECT_EQ(tsvField("café \ufffd"), "café \ufffd");
+    EXPECT_EQ(tsvField("caf\xE9 \x85"), "café …") << "stray bytes read as Windows-1252";
     EXPECT_EQ(csvField("plain"), "plain");
 }
 

@@ -140,7 +140,7 @@ TEST(Services, TheDataFolderAndEveryFileInItAreTheUsersAlone)
     ::closedir(folder);
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"DOWNLOAD.LOG", "POSITION.INI", "TESSLY.INI",
-                                              "URLDATA.tps", "URL_C.tps"}));
+                                              "URLDATA.tps", "URL_C.tps", "URL_H.tps"}));
 }
 
 TEST(Services, FileVersionAnnouncementsAreMadeOnceInTheirOrder)
