@@ -7,8 +7,6 @@ namespace tessaly {
 namespace {
 
 constexpr std::uint16_t kMsgDeleteError = 11;
-constexpr std::uint16_t kMsgUpdateError = 25;
-constexpr std::uint16_t kMsgDuplicateKey = 13;
 
 std::string alias(int depth)
 {
@@ -82,9 +80,6 @@ int RelationManager::fail(std::uint16_t number, const EngineStatus& status)
     MessageManager::setFile(primary_.name());
     MessageManager::setError(status.code, status.text);
     MessageManager::setFileError(status.systemCode, status.systemText);
-    if (status.code == kDuplicateKey) {
-        return messages_.raise(kMsgDuplicateKey);
-    }
     return messages_.raise(number);
 }
 
@@ -135,11 +130,12 @@ int RelationManager::update(const Record& original, const Record& changed)
     }
     if (!status.ok()) {
         engine.rollback();
-        return fail(kMsgUpdateError, status);
+        // As a single update says it: a duplicate names the key it breaks.
+        return primary_.reportWriteError(status, false);
     }
     status = engine.commit();
     if (!status.ok()) {
-        return fail(kMsgUpdateError, status);
+        return primary_.reportWriteError(status, false);
     }
     engine.noteWrite();
     return kLevelDone;

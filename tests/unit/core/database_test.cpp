@@ -155,6 +155,36 @@ TEST_F(DatabaseTest, ADuplicateLocationRaisesMessage13NamingTheKey)
               "Adding this TESSLY record creates a duplicate entry for the key: Site Location");
 }
 
+TEST_F(DatabaseTest, AChangeOntoAStoredKeyNamesTheKeyItBreaks)
+{
+    openAll();
+    addCategory("News");
+    addCategory("Sport");
+    addBookmark("http://a/", "News");
+    addBookmark("http://b/", "News");
+    // A message about another file first, so a stale name would show.
+    MessageManager::setMessage("Categories");
+
+    Record a = bookmark("http://a/");
+    ASSERT_EQ(db.bookmarks().fetch(0, a), kLevelDone);
+    Record moved = a;
+    moved.setText(BookmarkField::Location, "HTTP://B/");
+    EXPECT_EQ(db.bookmarkRelations().update(a, moved), kLevelNotify);
+    EXPECT_EQ(ui.last().text,
+              "Adding this TESSLY record creates a duplicate entry for the key: Site Location");
+
+    Record news{categoryTable()};
+    news.setText(CategoryField::Category, "News");
+    ASSERT_EQ(db.categories().fetch(0, news), kLevelDone);
+    Record renamed = news;
+    renamed.setText(CategoryField::Category, "SPORT");
+    EXPECT_EQ(db.categoryRelations().update(news, renamed), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "Duplicate Key Error");
+    EXPECT_EQ(ui.last().text,
+              "Adding this Categories record creates a duplicate entry for the key: Category");
+    EXPECT_EQ(rows(db.bookmarks()), (std::vector<std::string>{"http://a/|", "http://b/|"}));
+}
+
 TEST_F(DatabaseTest, TheCategoryOfABookmarkMustBeStored)
 {
     openAll();
