@@ -65,8 +65,8 @@ struct ExprNode {
     double number = 0;
     std::string text; // text constant or picture text
     FieldRef field;
-    Picture picture; // a picture fixed when compiling FORMAT
-    std::vector<ExprNode> args;
+    Picture picture;            // a picture fixed when compiling FORMAT
+    std::vector<ExprNode> args; // AND and OR hold every operand of a chain
 };
 
 // A compiled filter or value expression. An empty text compiles to an empty

@@ -168,15 +168,19 @@ Value evaluateNode(const ExprNode& node, const FieldSource& record)
         return Value::number(compareResult(node.op, compareValues(left, right)) ? 1 : 0);
     }
     case ExprNode::Kind::And:
-        return Value::number(evaluateNode(node.args[0], record).truth() &&
-                                     evaluateNode(node.args[1], record).truth()
-                                 ? 1
-                                 : 0);
+        for (const ExprNode& operand : node.args) {
+            if (!evaluateNode(operand, record).truth()) {
+                return Value::number(0);
+            }
+        }
+        return Value::number(1);
     case ExprNode::Kind::Or:
-        return Value::number(evaluateNode(node.args[0], record).truth() ||
-                                     evaluateNode(node.args[1], record).truth()
-                                 ? 1
-                                 : 0);
+        for (const ExprNode& operand : node.args) {
+            if (evaluateNode(operand, record).truth()) {
+                return Value::number(1);
+            }
+        }
+        return Value::number(0);
     case ExprNode::Kind::Not:
         return Value::number(evaluateNode(node.args[0], record).truth() ? 0 : 1);
     case ExprNode::Kind::Negate:

@@ -316,7 +316,8 @@ private:
         return chain(ExprNode::Kind::And, "AND", &Parser::notExpression);
     }
 
-    // operand { keyword operand }, grouped from the left.
+    // operand { keyword operand }: one node holding every operand, so a
+    // query of thousands of ANDs is as deep as one and evaluates in a loop.
     std::optional<ExprNode> chain(ExprNode::Kind kind, std::string_view keyword,
                                   std::optional<ExprNode> (Parser::*operand)())
     {
@@ -327,7 +328,11 @@ private:
             if (!right) {
                 return std::nullopt;
             }
-            left = binary(kind, std::move(*left), std::move(*right));
+            if (left->kind == kind) {
+                left->args.push_back(std::move(*right));
+            } else {
+                left = binary(kind, std::move(*left), std::move(*right));
+            }
         }
         return left;
     }
@@ -355,7 +360,12 @@ private:
     std::optional<ExprNode> comparison()
     {
         auto left = primary();
+        // Each comparison in a row ("a = b = c") nests the one before it.
+        int links = 0;
         while (left && current_.kind == TokenKind::Compare) {
+            if (depth_ + ++links > kMaxDepth) {
+                return fail(current_, "the expression is nested too deeply");
+            }
             const ExprNode::Op op = current_.op;
             advance();
             auto right = primary();

@@ -175,6 +175,32 @@ TEST_F(ExpressionTest, MalformedExpressionsGiveAClearErrorNeverACrash)
               "Invalid filter: the expression is nested too deeply at character 101");
 }
 
+TEST_F(ExpressionTest, LongFlatQueriesEvaluateAndDeepOnesAreRefused)
+{
+    // Tens of thousands of terms in a row are no deeper than two.
+    std::string allAnd = "URL:Rating = 7";
+    std::string anyOr = "URL:Rating = 1";
+    for (int i = 0; i < 30000; ++i) {
+        allAnd += " AND 1";
+        anyOr += " OR URL:Rating = 1";
+    }
+    anyOr += " OR URL:Category = 'News'";
+    EXPECT_TRUE(matches(allAnd, news));
+    EXPECT_FALSE(matches(allAnd + " AND 0", news));
+    EXPECT_TRUE(matches(anyOr, news));
+    EXPECT_TRUE(matches("(URL:Rating = 1 OR URL:Rating = 2) OR (0 OR URL:Rating = 7)", news));
+    // A row of comparisons nests: too long a row is a clear error, not a crash.
+    std::string compared = "1";
+    for (int i = 0; i < 30000; ++i) {
+        compared += " = 1";
+    }
+    EXPECT_EQ(errorOf(compared).rfind("Invalid filter: the expression is nested too deeply", 0), 0U)
+        << errorOf(compared);
+    std::string negated(30000, '-');
+    EXPECT_EQ(
+        errorOf(negated + "1").rfind("Invalid filter: the expression is nested too deeply", 0), 0U);
+}
+
 TEST_F(ExpressionTest, SortOrdersWithDescendingTerms)
 {
     const SortOrder order =
