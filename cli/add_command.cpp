@@ -57,13 +57,6 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
         return kExitFailure;
     }
     const std::string category = options.get("category").value_or("");
-    if (!text::trim(category).empty() && !db.categoryExists(category)) {
-        Record newCategory{categoryTable()};
-        newCategory.setText(CategoryField::Category, text::trim(category));
-        if (db.categories().insert(newCategory) != kLevelDone) {
-            return kExitFailure;
-        }
-    }
     Record bookmark{bookmarkTable()};
     setField(bookmark, BookmarkField::Location, text::trim(options.positional[0]), context);
     setField(bookmark, BookmarkField::Description, options.get("description").value_or(""),
@@ -71,7 +64,7 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
     setField(bookmark, BookmarkField::Category, text::trim(category), context);
     setField(bookmark, BookmarkField::Keyword, options.get("keyword").value_or(""), context);
     bookmark.setNumber(BookmarkField::Rating, rating);
-    if (db.bookmarks().insert(bookmark) != kLevelDone) {
+    if (db.addBookmarkWithCategory(bookmark) != kLevelDone) {
         return kExitFailure; // the message has said why
     }
     context.out << "Added " << tsvField(bookmark.text(BookmarkField::Location)) << '\n';

@@ -28,6 +28,12 @@ bool Session::writable(const std::string& path, std::string_view what) const
     return false;
 }
 
+namespace {
+
+constexpr int kScriptLockWaitMs = 10000;
+
+} // namespace
+
 bool Session::start(Access access)
 {
     const DataFolderChoice folder = enterDataFolder(context_.dataFolder);
@@ -44,6 +50,9 @@ bool Session::start(Access access)
         return false;
     }
     services_ = std::make_unique<Services>(ui_, ".");
+    // Scripts run side by side: one waits its turn while another writes,
+    // longer than a window that must not freeze would.
+    services_->setLockWait(kScriptLockWaitMs);
     services_->start();
     // Everything the windows guard, passwords of sites included, is behind
     // the same password here.

@@ -1,6 +1,7 @@
 #include "core/database.h"
 
 #include "core/tables.h"
+#include "framework/text.h"
 
 namespace tessaly {
 
@@ -55,6 +56,41 @@ bool Database::categoryExists(std::string_view name)
     const bool found = categories_.tryFetch(0, probe) == kLevelDone;
     categories_.close();
     return found;
+}
+
+int Database::addBookmarkWithCategory(Record& bookmark)
+{
+    if (const int level = bookmarks_.use(); level != kLevelDone) {
+        return level;
+    }
+    if (const int level = categories_.use(); level != kLevelDone) {
+        bookmarks_.close();
+        return level;
+    }
+    // The write lock taken at the start keeps other writers out between
+    // the look-up and the insert of the category.
+    int level = kLevelDone;
+    if (const EngineStatus begun = engine_.begin(); !begun.ok()) {
+        level = bookmarks_.reportWriteError(begun, true);
+    } else {
+        const std::string category{text::clip(bookmark.text(BookmarkField::Category))};
+        if (!category.empty() && !categoryExists(category)) {
+            Record added{categoryTable()};
+            added.setText(CategoryField::Category, category);
+            level = categories_.insert(added);
+        }
+        if (level == kLevelDone) {
+            level = bookmarks_.insert(bookmark);
+        }
+        if (level != kLevelDone) {
+            engine_.rollback();
+        } else if (const EngineStatus committed = engine_.commit(); !committed.ok()) {
+            level = bookmarks_.reportWriteError(committed, true);
+        }
+    }
+    categories_.close();
+    bookmarks_.close();
+    return level;
 }
 
 void Database::closeAll()

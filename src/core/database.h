@@ -38,6 +38,13 @@ public:
     // True when a category of that name is stored (letter case ignored).
     bool categoryExists(std::string_view name);
 
+    // Adds a bookmark, and first its category when none of that name (letter
+    // case ignored) is stored, in one transaction: a category added for a
+    // bookmark that is then refused does not stay behind, and another
+    // program adding the same category at the same moment is no error.
+    // Returns the level of the message raised, 0 when added.
+    int addBookmarkWithCategory(Record& bookmark);
+
     // Closes every file still open.
     void closeAll();
 

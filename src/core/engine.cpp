@@ -11,7 +11,6 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kMainContainer = "URLDATA";
-constexpr int kDefaultLockWaitMs = 1000;
 
 bool exists(const std::string& path)
 {
@@ -79,7 +78,7 @@ EngineStatus Engine::openMain(bool create, bool readOnly)
         return status;
     }
     mainReadOnly_ = readOnly;
-    setLockWait(kDefaultLockWaitMs);
+    setLockWait(lockWait_);
     // A rollback journal (not WAL) makes a commit across attached files
     // atomic; FULL sync makes it survive a power cut.
     db_.execute("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;");
@@ -239,6 +238,7 @@ void Engine::rollback()
 
 void Engine::setLockWait(int milliseconds)
 {
+    lockWait_ = milliseconds;
     db_.setBusyTimeout(milliseconds);
 }
 

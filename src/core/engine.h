@@ -50,7 +50,8 @@ public:
     void rollback();
     int transactionDepth() const { return depth_; }
 
-    // How long to wait for a lock another process holds.
+    // How long to wait for a lock another process holds (a second unless
+    // set); kept for the connection when it opens later.
     void setLockWait(int milliseconds);
 
     // Bumped on every write, so open scans know to find their place again.
@@ -80,6 +81,7 @@ private:
     bool failed_ = false;
     std::uint64_t generation_ = 0;
     int nextSchema_ = 1;
+    int lockWait_ = 1000;
 };
 
 } // namespace tessaly

@@ -56,6 +56,7 @@ void Services::start()
     positions_ = std::make_unique<PositionStore>(folderPath("POSITION.INI"));
     steps_.push_back("window-position store POSITION.INI");
     database_ = std::make_unique<Database>(*messages_, folder_);
+    database_->engine().setLockWait(lockWait_);
     steps_.push_back("file and relation managers");
     FileVersionLayer::instance().registerDatabaseFiles();
     steps_.push_back("file-version registrations");

@@ -33,6 +33,10 @@ public:
     Services(const Services&) = delete;
     Services& operator=(const Services&) = delete;
 
+    // How long the database waits for a lock another program holds; set it
+    // before start() (a second when not set).
+    void setLockWait(int milliseconds) { lockWait_ = milliseconds; }
+
     // Start-up up to the point where the windows take over. Fatal failures
     // (a configuration file that cannot be opened) end the program.
     void start();
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<MessageManager> messages_;
     std::unique_ptr<PositionStore> positions_;
     std::unique_ptr<Database> database_;
+    int lockWait_ = 1000;
     std::unique_ptr<RegistryAccessor> registry_;
     std::string theme_;
     Settings settings_;

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <thread>
+
 namespace tessaly {
 namespace {
 
@@ -183,6 +186,52 @@ TEST_F(DatabaseTest, AChangeOntoAStoredKeyNamesTheKeyItBreaks)
     EXPECT_EQ(ui.last().text,
               "Adding this Categories record creates a duplicate entry for the key: Category");
     EXPECT_EQ(rows(db.bookmarks()), (std::vector<std::string>{"http://a/|", "http://b/|"}));
+}
+
+TEST_F(DatabaseTest, WritersAddingTheSameNewCategoryAtOnceAllSucceed)
+{
+    openAll();
+    db.closeAll();
+    constexpr int kWriters = 8;
+    constexpr int kEach = 12;
+    std::atomic<int> failed{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            test::ScriptedUi own;
+            MessageManager ownMessages{own};
+            Database writer{ownMessages, folder.path()};
+            for (int i = 0; i < kEach; ++i) {
+                Record r = bookmark("http://w" + std::to_string(w) + "/" + std::to_string(i),
+                                    "Topic" + std::to_string(i));
+                if (writer.addBookmarkWithCategory(r) != kLevelDone) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (std::thread& t : writers) {
+        t.join();
+    }
+    EXPECT_EQ(failed.load(), 0);
+    openAll();
+    EXPECT_EQ(rows(db.bookmarks()).size(), static_cast<std::size_t>(kWriters * kEach));
+    EXPECT_EQ(rows(db.categories()).size(), static_cast<std::size_t>(kEach));
+}
+
+TEST_F(DatabaseTest, ACategoryAddedForARefusedBookmarkDoesNotStay)
+{
+    openAll();
+    addBookmark("http://a/", "");
+    Record twin = bookmark("HTTP://A/", "Fresh");
+    EXPECT_EQ(db.addBookmarkWithCategory(twin), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "Duplicate Key Error");
+    EXPECT_FALSE(db.categoryExists("Fresh"));
+    Record other = bookmark("http://b/", "fresh");
+    EXPECT_EQ(db.addBookmarkWithCategory(other), kLevelDone);
+    Record again = bookmark("http://c/", "FRESH");
+    EXPECT_EQ(db.addBookmarkWithCategory(again), kLevelDone);
+    EXPECT_EQ(rows(db.categories()), std::vector<std::string>{"fresh|0"});
 }
 
 TEST_F(DatabaseTest, TheCategoryOfABookmarkMustBeStored)
