@@ -6,6 +6,7 @@
 #include "list_command.h"
 #include "output_buffer.h"
 #include "validate_command.h"
+#include "import_command.h"
 
 #include "framework/version.h"
 #include "platform/data_folder.h"
@@ -46,6 +47,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<RowsCommand>(false));
     commands_.push_back(std::make_unique<RowsCommand>(true));
     commands_.push_back(std::make_unique<ValidateCommand>());
+    commands_.push_back(std::make_unique<ImportCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

@@ -25,6 +25,7 @@ public:
     // ends the process with its fatal message.
     bool start(Access access = Access::Read);
     Database& database() { return services_->database(); }
+    UiPort& ui() { return ui_; }
     // The user's preferences as the program would read them at start-up.
     const Settings& loadSettings();
 

@@ -1,0 +1,213 @@
+#include "import/import_lines.h"
+
+#include "framework/utf8.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 20U;
+constexpr std::size_t kLineEndWindow = 397;
+constexpr std::size_t kLineEndFallbackWindow = std::size_t{64} << 10U;
+
+void removeLineBreaks(std::string& line)
+{
+    line.erase(
+        std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }),
+        line.end());
+}
+
+} // namespace
+
+ImportLines::~ImportLines()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool ImportLines::open(const std::string& path)
+{
+    // Non-blocking, so that a named pipe given as a file cannot hang the
+    // import before it is found to be no file.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        error_ = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = path + ": " + (S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file");
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    if (!fill() && !error_.empty()) {
+        return false;
+    }
+    // The byte order mark decides the encoding.
+    if (buffer_.starts_with("\xEF\xBB\xBF")) {
+        start_ = 3;
+    } else if (buffer_.starts_with("\xFF\xFE") || buffer_.starts_with("\xFE\xFF")) {
+        encoding_ = buffer_[0] == '\xFF' ? Encoding::Utf16Le : Encoding::Utf16Be;
+        const std::string raw = buffer_.substr(2);
+        buffer_.clear();
+        decodeUtf16(raw, eof_);
+    }
+    const std::string_view head = std::string_view{buffer_}.substr(start_);
+    const std::string_view window = head.substr(0, kLineEndWindow);
+    const bool lf = window.find('\n') != std::string_view::npos;
+    const bool cr = window.find('\r') != std::string_view::npos;
+    if (lf && !cr) {
+        lineEnd_ = '\n';
+    } else if (!lf && !cr) {
+        // Nothing to go by in the first bytes (a long first line): the
+        // first line end met decides, rather than one line for the file.
+        const std::string_view wider = head.substr(0, kLineEndFallbackWindow);
+        lineEnd_ =
+            wider.find('\n') != std::string_view::npos && wider.find('\r') == std::string_view::npos
+                ? '\n'
+                : '\r';
+    } else {
+        lineEnd_ = '\r';
+    }
+    return true;
+}
+
+void ImportLines::decodeUtf16(std::string_view bytes, bool last)
+{
+    std::string data = carry_ + std::string{bytes};
+    carry_.clear();
+    std::size_t i = 0;
+    for (; i + 1 < data.size(); i += 2) {
+        const auto b0 = static_cast<unsigned char>(data[i]);
+        const auto b1 = static_cast<unsigned char>(data[i + 1]);
+        const char32_t unit = encoding_ == Encoding::Utf16Le ? (b1 << 8U) | b0 : (b0 << 8U) | b1;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 3 >= data.size()) {
+                break; // its partner comes with the next block
+            }
+            const auto c0 = static_cast<unsigned char>(data[i + 2]);
+            const auto c1 = static_cast<unsigned char>(data[i + 3]);
+            const char32_t low = encoding_ == Encoding::Utf16Le ? (c1 << 8U) | c0 : (c0 << 8U) | c1;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                utf8::append(buffer_, 0x10000 + ((unit - 0xD800) << 10U) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+            utf8::append(buffer_, 0xFFFD);
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            utf8::append(buffer_, 0xFFFD);
+        } else {
+            utf8::append(buffer_, unit);
+        }
+    }
+    if (i < data.size()) {
+        if (last) {
+            utf8::append(buffer_, 0xFFFD);
+        } else {
+            carry_ = data.substr(i);
+        }
+    }
+}
+
+bool ImportLines::fill()
+{
+    if (eof_ || fd_ < 0) {
+        return false;
+    }
+    buffer_.erase(0, start_);
+    scan_ -= std::min(scan_, start_);
+    start_ = 0;
+    std::string chunk(kChunk, '\0');
+    ssize_t got = 0;
+    do {
+        got = ::read(fd_, chunk.data(), chunk.size());
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        error_ = std::strerror(errno);
+        eof_ = true;
+        return false;
+    }
+    if (got == 0) {
+        eof_ = true;
+        if (encoding_ != Encoding::Bytes && !carry_.empty()) {
+            decodeUtf16({}, true);
+        }
+        return false;
+    }
+    read_ += static_cast<std::uint64_t>(got);
+    chunk.resize(static_cast<std::size_t>(got));
+    if (encoding_ == Encoding::Bytes) {
+        buffer_ += chunk;
+    } else {
+        decodeUtf16(chunk, false);
+    }
+    return true;
+}
+
+bool ImportLines::next(std::string& line)
+{
+    for (;;) {
+        const std::size_t end = buffer_.find(lineEnd_, std::max(scan_, start_));
+        if (end != std::string::npos || (eof_ && start_ < buffer_.size())) {
+            const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
+            const std::string_view raw{buffer_.data() + start_, stop - start_};
+            const std::string_view kept =
+                skipping_ ? std::string_view{} : raw.substr(0, kLongestLine);
+            const bool wasSkipping = skipping_;
+            skipping_ = false;
+            start_ = stop + (end == std::string::npos ? 0 : 1);
+            scan_ = start_;
+            if (wasSkipping) {
+                continue; // the end of a line cut at its longest
+            }
+            line = encoding_ == Encoding::Bytes ? utf8::valid(kept) : std::string{kept};
+            removeLineBreaks(line);
+            return true;
+        }
+        if (buffer_.size() - start_ > kLongestLine && !skipping_) {
+            // A line this long keeps its first part; the rest is dropped.
+            const std::string_view raw{buffer_.data() + start_, kLongestLine};
+            line = encoding_ == Encoding::Bytes ? utf8::valid(raw) : std::string{raw};
+            removeLineBreaks(line);
+            start_ = buffer_.size();
+            scan_ = start_;
+            skipping_ = true;
+            return true;
+        }
+        if (skipping_) {
+            start_ = buffer_.size();
+        }
+        scan_ = buffer_.size();
+        if (!fill()) {
+            if (!error_.empty()) {
+                return false;
+            }
+            if (start_ >= buffer_.size()) {
+                return false;
+            }
+        }
+    }
+}
+
+double ImportLines::fraction() const
+{
+    if (size_ == 0) {
+        return 1.0;
+    }
+    // Bytes read less those waiting in the buffer; for UTF-16 files the
+    // buffer holds UTF-8, so this is near enough for a progress bar.
+    const double done = static_cast<double>(read_) - static_cast<double>(buffer_.size() - start_);
+    return std::clamp(done / static_cast<double>(size_), 0.0, 1.0);
+}
+
+} // namespace tessaly

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessaly {
+
+// A text file to import, read a line at a time as UTF-8 text. A byte order
+// mark says UTF-8, UTF-16LE or UTF-16BE; without one, each line is UTF-8
+// where it is well-formed and Windows-1252 where it is not. Lines end at line
+// feeds when the first 397 bytes hold a line feed and no carriage return, else
+// at carriage returns (also when those bytes hold neither, unless the first
+// 64 KiB then show line feeds only); every carriage return and line feed is
+// removed from the lines. A line is read whole however long it is, up to
+// 16 MiB; the rest of a longer one is dropped, so a file without line ends
+// cannot fill the memory.
+class ImportLines final {
+public:
+    static constexpr std::size_t kLongestLine = std::size_t{16} << 20U;
+
+    ImportLines() = default;
+    ~ImportLines();
+    ImportLines(const ImportLines&) = delete;
+    ImportLines& operator=(const ImportLines&) = delete;
+
+    // Opens a regular file; false with the reason in error() otherwise.
+    bool open(const std::string& path);
+    // The next line; false at the end of the file or on a read error
+    // (error() then says which).
+    bool next(std::string& line);
+    // How much of the file has been read, from 0 to 1.
+    double fraction() const;
+    const std::string& error() const { return error_; }
+
+private:
+    enum class Encoding { Bytes, Utf16Le, Utf16Be };
+
+    bool fill();
+    void decodeUtf16(std::string_view bytes, bool last);
+
+    int fd_ = -1;
+    Encoding encoding_ = Encoding::Bytes;
+    char lineEnd_ = '\n';
+    std::string buffer_;    // read and not yet split (UTF-8 for UTF-16 files)
+    std::string carry_;     // an odd byte or a lone high surrogate of UTF-16
+    std::size_t start_ = 0; // where the next line begins in buffer_
+    std::size_t scan_ = 0;  // searched for a line end up to here
+    bool skipping_ = false; // dropping the rest of a line cut at its longest
+    std::uint64_t size_ = 0;
+    std::uint64_t read_ = 0;
+    bool eof_ = false;
+    std::string error_;
+};
+
+} // namespace tessaly

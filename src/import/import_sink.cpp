@@ -1,0 +1,255 @@
+#include "import/import_sink.h"
+
+#include "core/tables.h"
+#include "framework/text.h"
+#include "import/category_guess.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessaly {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kCommitEvery = std::chrono::milliseconds(250);
+constexpr int kCommitAfterWrites = 20000;
+// Asking the window whether Cancel was pressed costs a trip to the GUI
+// thread; a twentieth of a second is as quick as a hand.
+constexpr auto kPollEvery = std::chrono::milliseconds(50);
+
+} // namespace
+
+ImportSink::ImportSink(Database& database, UiPort& ui, const ImportRequest& request,
+                       CategoryRules rules)
+    : database_(database), ui_(ui), request_(request), rules_(std::move(rules))
+{}
+
+ImportSink::~ImportSink()
+{
+    if (open_) {
+        finish();
+    }
+}
+
+bool ImportSink::begin(std::string_view status, std::string_view caption)
+{
+    if (database_.bookmarks().use() != kLevelDone) {
+        return false;
+    }
+    if (database_.categories().use() != kLevelDone) {
+        database_.bookmarks().close();
+        return false;
+    }
+    if (database_.keywords().use() != kLevelDone) {
+        database_.categories().close();
+        database_.bookmarks().close();
+        return false;
+    }
+    open_ = true;
+    ui_.beginProgress(caption);
+    ui_.reportProgress(0, status);
+    lastPercent_ = 0;
+    if (const EngineStatus begun = database_.engine().begin(); !begun.ok()) {
+        fail(database_.bookmarks(), begun);
+        return false;
+    }
+    grouped_ = true;
+    lastCommit_ = Clock::now();
+    lastPoll_ = {}; // the first step asks at once
+    return true;
+}
+
+void ImportSink::fail(FileManager& file, const EngineStatus& status)
+{
+    if (!failed_) {
+        failed_ = true;
+        file.reportWriteError(status, true);
+    }
+}
+
+bool ImportSink::commitGroup(bool reopen)
+{
+    if (!grouped_) {
+        return !failed_;
+    }
+    grouped_ = false;
+    if (failed_) {
+        database_.engine().rollback();
+        return false;
+    }
+    if (const EngineStatus committed = database_.engine().commit(); !committed.ok()) {
+        fail(database_.bookmarks(), committed);
+        return false;
+    }
+    pending_ = 0;
+    lastCommit_ = Clock::now();
+    if (reopen) {
+        if (const EngineStatus begun = database_.engine().begin(); !begun.ok()) {
+            fail(database_.bookmarks(), begun);
+            return false;
+        }
+        grouped_ = true;
+    }
+    return true;
+}
+
+std::string ImportSink::chooseCategory(const Record& bookmark, std::string_view sourceCategory,
+                                       bool& create)
+{
+    const std::string source{text::clip(sourceCategory)};
+    create = false;
+    switch (request_.assignment) {
+    case CategoryAssignment::Selected:
+        return request_.category;
+    case CategoryAssignment::None:
+        return rules_.noneKeepsSource ? source : std::string{};
+    case CategoryAssignment::Ask: {
+        create = true;
+        std::optional<std::string> chosen;
+        if (request_.ask) {
+            chosen = request_.ask(bookmark, source);
+        }
+        if (chosen && !text::trim(*chosen).empty()) {
+            return std::string{text::trim(*chosen)};
+        }
+        return rules_.askCancelKeepsSource ? source : rules_.blankFallback;
+    }
+    case CategoryAssignment::Guess:
+        break;
+    }
+    create = true;
+    return source.empty() ? rules_.blankFallback : source;
+}
+
+bool ImportSink::ensureCategory(const std::string& name)
+{
+    const std::string folded = text::foldKey(name);
+    if (folded.empty() || knownCategories_.contains(folded)) {
+        return true;
+    }
+    FileManager& categories = database_.categories();
+    Record category{categoryTable()};
+    category.setText(CategoryField::Category, name);
+    if (categories.tryFetch(0, category) != kLevelDone) {
+        category.clear();
+        category.setText(CategoryField::Category, name);
+        const EngineStatus added = categories.file().add(category);
+        if (!added.ok() && added.code != kDuplicateKey) {
+            fail(categories, added);
+            return false;
+        }
+        ++pending_;
+    }
+    knownCategories_.insert(folded);
+    return true;
+}
+
+AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
+                          const std::vector<std::string>& keywords)
+{
+    if (failed_ || !open_) {
+        return AddResult::Failed;
+    }
+    bool create = false;
+    const std::string category = chooseCategory(bookmark, sourceCategory, create);
+    bookmark.setText(BookmarkField::Category, category);
+    lastCategory_ = bookmark.text(BookmarkField::Category);
+    bookmark.setText(BookmarkField::Keyword,
+                     guessCategory(bookmark.text(BookmarkField::Description)));
+    if (create && !ensureCategory(lastCategory_)) {
+        return AddResult::Failed;
+    }
+    const EngineStatus added = database_.bookmarks().file().add(bookmark);
+    if (added.code == kDuplicateKey) {
+        ++alreadyStored_;
+        return AddResult::AlreadyStored;
+    }
+    if (!added.ok()) {
+        fail(database_.bookmarks(), added);
+        return AddResult::Failed;
+    }
+    ++pending_;
+    ++imported_;
+    lastPosition_ = bookmark.position;
+    std::vector<std::string> seen;
+    for (const std::string& word : keywords) {
+        Record row{keywordTable()};
+        row.setText(KeywordField::Location, bookmark.text(BookmarkField::Location));
+        row.setText(KeywordField::Keyword, text::trim(word));
+        const std::string folded = text::foldKey(row.text(KeywordField::Keyword));
+        if (folded.empty() || std::find(seen.begin(), seen.end(), folded) != seen.end()) {
+            continue;
+        }
+        seen.push_back(folded);
+        if (database_.keywords().insert(row) != kLevelDone) {
+            failed_ = true; // the insert said why
+            return AddResult::Failed;
+        }
+        ++pending_;
+    }
+    return AddResult::Added;
+}
+
+AddResult ImportSink::setLastSiteInfo(std::string_view siteInfo)
+{
+    if (failed_ || lastPosition_ == 0) {
+        return AddResult::Failed;
+    }
+    RecordFile& file = database_.bookmarks().file();
+    Record bookmark{bookmarkTable()};
+    if (!file.getAt(lastPosition_, bookmark).ok()) {
+        return AddResult::Failed;
+    }
+    bookmark.setText(BookmarkField::SiteInfo, siteInfo);
+    if (const EngineStatus put = file.put(bookmark); !put.ok()) {
+        fail(database_.bookmarks(), put);
+        return AddResult::Failed;
+    }
+    ++pending_;
+    return AddResult::Added;
+}
+
+bool ImportSink::keepGoing(double fraction, std::string_view status)
+{
+    if (failed_ || cancelled_) {
+        return false;
+    }
+    const auto now = Clock::now();
+    if (pending_ >= kCommitAfterWrites || (pending_ > 0 && now - lastCommit_ >= kCommitEvery)) {
+        if (!commitGroup(true)) {
+            return false;
+        }
+    }
+    if (now - lastPoll_ < kPollEvery) {
+        return true;
+    }
+    lastPoll_ = now;
+    const int percent = std::clamp(static_cast<int>(std::floor(fraction * 100)), 0, 100);
+    if (percent != lastPercent_ || !status.empty()) {
+        lastPercent_ = percent;
+        ui_.reportProgress(percent, status);
+    }
+    if (ui_.cancelRequested()) {
+        cancelled_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool ImportSink::finish()
+{
+    if (!open_) {
+        return !failed_;
+    }
+    const bool committed = commitGroup(false);
+    open_ = false;
+    ui_.endProgress();
+    database_.keywords().close();
+    database_.categories().close();
+    database_.bookmarks().close();
+    return committed;
+}
+
+} // namespace tessaly

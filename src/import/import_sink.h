@@ -1,0 +1,101 @@
+#pragma once
+
+#include "core/database.h"
+#include "framework/ui_port.h"
+#include "import/import_request.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace tessaly {
+
+// How a source's own category meets the category assignment. The readers
+// of bookmark files and text fall back to "New"; the Favorites import keeps
+// the folder category when the user cancels a question and gives no category
+// at all under "None".
+struct CategoryRules {
+    std::string blankFallback = "New"; // "Guess" with a blank source category
+    bool askCancelKeepsSource = false; // "Ask" cancelled: the source category, else the fallback
+    bool noneKeepsSource = true;       // "None": the source category, else blank
+};
+
+// What became of one bookmark handed to the sink.
+enum class AddResult { Added, AlreadyStored, Failed };
+
+// The writing side of one import run: the category choice, the keyword
+// guess, the inserts of categories, bookmarks and keyword rows, the progress
+// window and its Cancel. Writes are grouped into transactions committed at
+// least four times a second, so an import of 100,000 bookmarks does not wait
+// on the disk for each one, and a crash loses at most the last moment's work
+// and never what was stored before. Not thread-safe; one run, one thread.
+class ImportSink final {
+public:
+    ImportSink(Database& database, UiPort& ui, const ImportRequest& request,
+               CategoryRules rules = {});
+    ~ImportSink();
+    ImportSink(const ImportSink&) = delete;
+    ImportSink& operator=(const ImportSink&) = delete;
+
+    // Opens the files, shows the progress window (`caption`, `status`) and
+    // begins the first group. False when the files cannot be used (a
+    // message said why).
+    bool begin(std::string_view status, std::string_view caption = "Processing Records");
+
+    // Adds `bookmark` (its texts set by the reader) with the category the
+    // assignment gives for `sourceCategory`, its keyword guessed from its
+    // description, and a keyword row for each of `keywords`. A bookmark whose
+    // location is stored already is left alone and counted apart.
+    AddResult add(Record& bookmark, std::string_view sourceCategory,
+                  const std::vector<std::string>& keywords = {});
+
+    // Sets the site information of the bookmark added last (a bookmark
+    // file's <DD> line); nothing when none was added.
+    AddResult setLastSiteInfo(std::string_view siteInfo);
+
+    // Updates the progress window (at most a few times a second) and tells
+    // whether the user pressed Cancel.
+    bool keepGoing(double fraction, std::string_view status = {});
+
+    // Commits what is left and closes the progress window and the files.
+    // False when the last commit failed (a message said why).
+    bool finish();
+
+    const ImportRequest& request() const { return request_; }
+    int imported() const { return imported_; }
+    int alreadyStored() const { return alreadyStored_; }
+    bool cancelled() const { return cancelled_; }
+    bool failed() const { return failed_; }
+    // The category the last bookmark was given (the HTML-list import's best
+    // guess for the next question).
+    const std::string& lastCategory() const { return lastCategory_; }
+
+private:
+    std::string chooseCategory(const Record& bookmark, std::string_view sourceCategory,
+                               bool& create);
+    bool ensureCategory(const std::string& name);
+    bool commitGroup(bool reopen);
+    void fail(FileManager& file, const EngineStatus& status);
+
+    Database& database_;
+    UiPort& ui_;
+    const ImportRequest& request_;
+    CategoryRules rules_;
+    std::unordered_set<std::string> knownCategories_; // folded names
+    std::string lastCategory_;
+    std::int64_t lastPosition_ = 0;
+    int imported_ = 0;
+    int alreadyStored_ = 0;
+    int pending_ = 0; // writes since the last commit
+    bool open_ = false;
+    bool grouped_ = false;
+    bool cancelled_ = false;
+    bool failed_ = false;
+    int lastPercent_ = -1;
+    std::chrono::steady_clock::time_point lastCommit_;
+    std::chrono::steady_clock::time_point lastPoll_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,89 @@
+#include "import/markup.h"
+
+#include "framework/html_text.h"
+
+namespace tessaly::markup {
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+} // namespace
+
+std::size_t findNoCase(std::string_view text, std::string_view needle, std::size_t from)
+{
+    if (needle.empty() || needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    const char first = lowerAscii(needle[0]);
+    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+        if (lowerAscii(text[i]) != first) {
+            continue;
+        }
+        std::size_t j = 1;
+        while (j < needle.size() && lowerAscii(text[i + j]) == lowerAscii(needle[j])) {
+            ++j;
+        }
+        if (j == needle.size()) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool beginsNoCase(std::string_view text, std::string_view start)
+{
+    text = skipBlanks(text);
+    return text.size() >= start.size() && findNoCase(text.substr(0, start.size()), start) == 0;
+}
+
+std::string_view skipBlanks(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i])) {
+        ++i;
+    }
+    return text.substr(i);
+}
+
+std::string attribute(std::string_view tag, std::string_view name)
+{
+    std::size_t at = 0;
+    while ((at = findNoCase(tag, name, at)) != std::string_view::npos) {
+        const bool starts = at > 0 && isSpace(tag[at - 1]);
+        std::size_t pos = at + name.size();
+        at = pos;
+        while (pos < tag.size() && isSpace(tag[pos])) {
+            ++pos;
+        }
+        if (!starts || pos >= tag.size() || tag[pos] != '=') {
+            continue;
+        }
+        ++pos;
+        while (pos < tag.size() && isSpace(tag[pos])) {
+            ++pos;
+        }
+        if (pos < tag.size() && (tag[pos] == '"' || tag[pos] == '\'')) {
+            const char quote = tag[pos];
+            const std::size_t end = tag.find(quote, pos + 1);
+            return html::decodeReferences(
+                tag.substr(pos + 1, (end == std::string_view::npos ? tag.size() : end) - pos - 1));
+        }
+        std::size_t end = pos;
+        while (end < tag.size() && !isSpace(tag[end]) && tag[end] != '>') {
+            ++end;
+        }
+        return html::decodeReferences(tag.substr(pos, end - pos));
+    }
+    return {};
+}
+
+} // namespace tessaly::markup
