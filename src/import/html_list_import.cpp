@@ -77,7 +77,8 @@ std::string linkTarget(std::string_view element)
             }
         }
     }
-    for (const char c : {'"', '>', '<'}) {
+    // Single quotes close a value as double ones do.
+    for (const char c : {'"', '\'', '>', '<'}) {
         trimAt(target, c);
     }
     return target;

@@ -222,7 +222,8 @@ bool ImportSink::keepGoing(double fraction, std::string_view status)
             return false;
         }
     }
-    if (now - lastPoll_ < kPollEvery) {
+    // The first and the last step of a phase always show.
+    if (now - lastPoll_ < kPollEvery && fraction > 0.0 && fraction < 1.0) {
         return true;
     }
     lastPoll_ = now;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace tessaly {
 
@@ -115,12 +116,13 @@ void importCsvRecord(std::string_view record, ImportSink& sink, const ImportRequ
 
 // The earliest address marker in `line` from `from` on: its position and
 // where the address itself begins.
-std::pair<std::size_t, std::size_t> findAddress(std::string_view line)
+std::tuple<std::size_t, std::size_t, bool> findAddress(std::string_view line)
 {
     static constexpr std::array<std::string_view, 5> kSchemes = {"http://", "ftp://", "telnet://",
                                                                  "news://", "gopher://"};
     std::size_t best = std::string_view::npos;
     std::size_t begins = std::string_view::npos;
+    bool anchor = false;
     for (const std::string_view scheme : kSchemes) {
         const std::size_t at = line.find(scheme);
         if (at < best) {
@@ -128,28 +130,32 @@ std::pair<std::size_t, std::size_t> findAddress(std::string_view line)
             begins = at;
         }
     }
-    if (const std::size_t anchor = markup::findNoCase(line, "a href"); anchor < best) {
-        best = anchor;
-        std::size_t pos = line.find('=', anchor);
-        pos = pos == std::string_view::npos ? anchor + 6 : pos + 1;
+    if (const std::size_t tag = markup::findNoCase(line, "a href"); tag < best) {
+        best = tag;
+        anchor = true;
+        std::size_t pos = line.find('=', tag);
+        pos = pos == std::string_view::npos ? tag + 6 : pos + 1;
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '"' || line[pos] == '\'')) {
             ++pos;
         }
         begins = pos;
     }
-    return {best, begins};
+    return {best, begins, anchor};
 }
 
 void importAsciiLine(std::string_view line, ImportSink& sink, const ImportRequest& request)
 {
     for (;;) {
-        const auto [marker, begins] = findAddress(line);
+        const auto [marker, begins, anchor] = findAddress(line);
         if (marker == std::string_view::npos) {
             return;
         }
         const std::size_t end = std::min(line.find_first_of(" ,<\">'", begins), line.size());
         const std::string address{line.substr(begins, end - begins)};
-        line = line.substr(std::min(end + 1, line.size()));
+        // After a link's address the text of the link follows its tag.
+        const std::size_t tagEnd = anchor ? line.find('>', end) : std::string_view::npos;
+        line = line.substr(
+            std::min((tagEnd != std::string_view::npos ? tagEnd : end) + 1, line.size()));
         const std::string_view rest = markup::skipBlanks(line);
         if (address.empty() || address.starts_with('#')) {
             continue;

@@ -1,0 +1,259 @@
+#include "import/html_list_import.h"
+#include "import/import_lines.h"
+
+#include "import_test_support.h"
+
+#include <sys/stat.h>
+
+namespace tessaly {
+namespace {
+
+using test::ImportTest;
+
+// A bookmark file as Firefox writes it: UTF-8, icons as data on the link's
+// line, tags, nested folders, an <HR> with the next item on its line.
+std::string firefoxStyleFile(const std::string& icon = "iVBORw0KGgo")
+{
+    return "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+           "<!-- This is an automatically generated file.\n"
+           "     It will be read and overwritten.\n"
+           "     DO NOT EDIT! -->\n"
+           "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+           "<TITLE>Bookmarks</TITLE>\n"
+           "<H1>Bookmarks Menu</H1>\n\n"
+           "<DL><p>\n"
+           "    <DT><A HREF=\"https://root.example/\" ADD_DATE=\"1700000000\" ICON=\"data:image/"
+           "png;base64," +
+           icon +
+           "\">Root &amp; link</A>\n"
+           "    <DT><H3 ADD_DATE=\"1700000000\" LAST_MODIFIED=\"1700000001\">News &amp; "
+           "Views</H3>\n"
+           "    <DL><p>\n"
+           "        <DT><A HREF=\"https://news.example/?a=1&amp;b=2\" TAGS=\"daily,world\" "
+           "SHORTCUTURL=\"nw\" LAST_VISIT=\"1700000000\">Caf&eacute; &#39;News&#39;</A>\n"
+           "        <DD>The &lt;best&gt; news<BR>and more\n"
+           "        <DT><H3 FOLDED>Deep</H3>\n"
+           "        <DL><p>\n"
+           "            <DT><A HREF=\"https://deep.example/\">Deep one</A>\n"
+           "        </DL><p>\n"
+           "        <DT><A HREF=\"https://news2.example/\">After deep</A>\n"
+           "    </DL><p>\n"
+           "    <HR>    <DT><A HREF=\"https://afterhr.example/\">After HR</A>\n"
+           "    <DT><A HREF=\"place:sort=8&maxResults=10\">Most Visited</A>\n"
+           "    <DT><A HREF=\"page.html\">Relative</A>\n"
+           "    <DT><A HREF=\"#top\">Anchor</A>\n"
+           "</DL>\n";
+}
+
+TEST_F(ImportTest, AFirefoxExportArrivesWithItsFoldersTitlesAndTags)
+{
+    const std::string file = sources.write("bookmarks.html", firefoxStyleFile());
+    const ImportSummary summary = import(ImportType::Netscape, file);
+    EXPECT_EQ(summary.imported, 5);
+    EXPECT_EQ(bookmarks(), (std::vector<std::string>{
+                               "https://afterhr.example/|After HR|New",
+                               "https://deep.example/|Deep one|Deep",
+                               "https://news.example/?a=1&b=2|Café 'News'|News & Views",
+                               "https://news2.example/|After deep|News & Views",
+                               "https://root.example/|Root & link|New",
+                           }))
+        << "the folder after a sub-folder's list is its enclosing folder again";
+    const Record news = stored("https://news.example/?a=1&b=2");
+    EXPECT_EQ(news.text(BookmarkField::SiteInfo), "The <best> news");
+    EXPECT_EQ(news.text(BookmarkField::Keyword), "Café") << "the first of the longest words";
+    EXPECT_EQ(news.text(BookmarkField::OriginalFilename), file);
+    EXPECT_EQ(news.number(BookmarkField::LastVisit), dates::dayNumber(2023, 11, 14));
+    EXPECT_EQ(keywords("https://news.example/?a=1&b=2"),
+              (std::vector<std::string>{"daily", "world", "nw"}));
+    EXPECT_EQ(categories(), (std::vector<std::string>{"Deep", "New", "News & Views"}));
+    EXPECT_EQ(ui.last().title, "Complete");
+    EXPECT_EQ(ui.last().text, "5 URL(s) imported.");
+
+    // A second import adds nothing and says nothing.
+    ui.shown.clear();
+    const ImportSummary again = import(ImportType::Netscape, file);
+    EXPECT_EQ(again.imported, 0);
+    EXPECT_EQ(again.alreadyStored, 5);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(bookmarks().size(), 5U);
+}
+
+TEST_F(ImportTest, TheAssignmentDecidesCategoriesAndWhetherTheyAreMade)
+{
+    const std::string file = sources.write("bookmarks.html", firefoxStyleFile());
+    import(ImportType::Netscape, file, CategoryAssignment::None);
+    EXPECT_EQ(stored("https://deep.example/").text(BookmarkField::Category), "Deep");
+    EXPECT_EQ(stored("https://root.example/").text(BookmarkField::Category), "")
+        << "before the first folder: blank under None";
+    EXPECT_TRUE(categories().empty());
+
+    test::TempFolder other;
+    Database second{messages, other.path()};
+    Record news{categoryTable()};
+    news.setText(CategoryField::Category, "Mine");
+    ASSERT_EQ(second.categories().use(), kLevelDone);
+    ASSERT_EQ(second.categories().insert(news), kLevelDone);
+    second.categories().close();
+    ImportRequest request{ImportType::Netscape, file, CategoryAssignment::Selected, "Mine", {}};
+    EXPECT_EQ(runImport(second, ui, request, {}, false).imported, 5);
+    EXPECT_EQ(test::storedBookmark(second, "https://deep.example/").text(BookmarkField::Category),
+              "Mine");
+}
+
+TEST_F(ImportTest, AskingForEachBookmarkOffersItsFolderAndFallsBackToNew)
+{
+    std::vector<std::string> guesses;
+    ask = [&](const Record& bookmark, std::string_view guess) -> std::optional<std::string> {
+        guesses.emplace_back(guess);
+        if (bookmark.text(BookmarkField::Location) == "https://deep.example/") {
+            return "Chosen";
+        }
+        return std::nullopt; // cancelled
+    };
+    import(ImportType::Netscape, sources.write("b.html", firefoxStyleFile()),
+           CategoryAssignment::Ask);
+    EXPECT_EQ(guesses, (std::vector<std::string>{"", "News & Views", "Deep", "News & Views", ""}));
+    EXPECT_EQ(stored("https://deep.example/").text(BookmarkField::Category), "Chosen");
+    EXPECT_EQ(stored("https://news2.example/").text(BookmarkField::Category), "New");
+    EXPECT_EQ(categories(), (std::vector<std::string>{"Chosen", "New"}));
+}
+
+TEST_F(ImportTest, LongLinesLineEndsAndEncodingsOfRealFiles)
+{
+    // An icon of 300 KB before the title, CRLF line ends (as other browsers
+    // write them), no charset, Windows-1252 bytes.
+    std::string file = firefoxStyleFile(std::string(300000, 'Q'));
+    std::string crlf;
+    for (const char c : file) {
+        crlf += c == '\n' ? std::string{"\r\n"} : std::string(1, c);
+    }
+    crlf += "<DT><A HREF=\"http://ansi.example/\">Caf\xE9 cr\xE8me</A>\r\n";
+    import(ImportType::Netscape, sources.write("crlf.html", crlf));
+    EXPECT_EQ(stored("https://root.example/").text(BookmarkField::Description), "Root & link");
+    EXPECT_EQ(stored("http://ansi.example/").text(BookmarkField::Description), "Café crème");
+    EXPECT_EQ(bookmarks().size(), 6U);
+
+    // UTF-16LE with its byte order mark, as Windows' editors save.
+    const std::string text = "<DL><DT><A HREF=\"http://wide.example/\">Ŵide ☃</A></DL>\n";
+    std::string wide = "\xFF\xFE";
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char32_t cp = utf8::decode(text, pos);
+        wide += static_cast<char>(cp & 0xFFU);
+        wide += static_cast<char>((cp >> 8U) & 0xFFU);
+    }
+    import(ImportType::Netscape, sources.write("wide.html", wide));
+    EXPECT_EQ(stored("http://wide.example/").text(BookmarkField::Description), "Ŵide ☃");
+}
+
+TEST(ImportLines, LineEndsComeFromTheStartOfTheFile)
+{
+    test::TempFolder folder;
+    const auto linesOf = [&](const std::string& content) {
+        ImportLines lines;
+        EXPECT_TRUE(lines.open(folder.write("f.txt", content)));
+        std::vector<std::string> out;
+        std::string line;
+        while (lines.next(line)) {
+            out.push_back(line);
+        }
+        return out;
+    };
+    EXPECT_EQ(linesOf("a\nb\n"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(linesOf("a\rb\r"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(linesOf("a\r\nb\r\nc"), (std::vector<std::string>{"a", "b", "c"}));
+    // Only line feeds at the start: a later CR stays inside its line (and
+    // is removed from it); a CR at the start makes CRs the line ends.
+    EXPECT_EQ(linesOf("a\n" + std::string(400, 'b') + "\rc\n"),
+              (std::vector<std::string>{"a", std::string(400, 'b') + "c"}));
+    EXPECT_EQ(linesOf("a\nb\rc\n"), (std::vector<std::string>{"ab", "c"}));
+    // A first line longer than the bytes looked at: the first line end decides.
+    EXPECT_EQ(linesOf(std::string(1000, 'x') + "\nb\n").size(), 2U);
+    EXPECT_EQ(linesOf("\xEF\xBB\xBFwith mark\n"), (std::vector<std::string>{"with mark"}));
+    EXPECT_EQ(linesOf(""), std::vector<std::string>{});
+
+    ImportLines none;
+    EXPECT_FALSE(none.open(folder.path() + "/missing.html"));
+    EXPECT_NE(none.error().find("No such file"), std::string::npos) << none.error();
+    ImportLines directory;
+    EXPECT_FALSE(directory.open(folder.path()));
+    EXPECT_NE(directory.error().find("is a folder"), std::string::npos);
+    const std::string fifo = folder.path() + "/pipe.html";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ImportLines pipe;
+    EXPECT_FALSE(pipe.open(fifo)) << "a named pipe must not hang the import";
+}
+
+TEST_F(ImportTest, ASourceThatCannotBeReadIsSaidAndImportsNothing)
+{
+    const ImportSummary missing = import(ImportType::Netscape, sources.path() + "/none.html");
+    EXPECT_EQ(missing.imported, 0);
+    EXPECT_NE(missing.sourceError.find("none.html"), std::string::npos);
+    EXPECT_EQ(ui.last().title, "Import Error");
+    // Binary junk is read without a crash and yields what it yields.
+    std::string junk;
+    for (int i = 0; i < 200000; ++i) {
+        junk += static_cast<char>((i * 7919) % 256);
+    }
+    for (const ImportType type :
+         {ImportType::Netscape, ImportType::Html, ImportType::Csv, ImportType::Ascii}) {
+        const ImportSummary summary = import(type, sources.write("junk.bin", junk));
+        EXPECT_FALSE(summary.failed);
+    }
+}
+
+TEST_F(ImportTest, CancelKeepsWhatWasImportedBeforeIt)
+{
+    std::string file = "<DL>\n";
+    for (int i = 0; i < 3000; ++i) {
+        file += "<DT><A HREF=\"http://site" + std::to_string(i) + ".example/\">Site</A>\n";
+    }
+    ui.cancelAfterFirstStep = true;
+    const ImportSummary summary = import(ImportType::Netscape, sources.write("big.html", file));
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_LT(summary.imported, 3000);
+    EXPECT_EQ(static_cast<int>(bookmarks().size()), summary.imported);
+}
+
+TEST_F(ImportTest, APageGivesItsLinksWithTheTextAfterThem)
+{
+    const std::string page =
+        "<html><head><title>Links</title></head><body>\n"
+        "<p><a href=\"http://one.example/\">12. Weather Online</a> daily forecasts\n"
+        "and maps</p>\n"
+        "<ul><li><a href='http://two.example/'>. Sport</a></li>\n"
+        "<li><A HREF=\"ftp://files.example/pub\">##. Files</A> t1 t2 t3 t4 t5 t6 t7 t8 t9 t10 t11\n"
+        "<li><a href=\"#top\">Top</a><a href=relative.html>Relative &amp; more</a>\n"
+        "<table><tr><td><a href=\"http://three.example/\"></a></td></tr></table>after table\n"
+        "<img src=\"http://img.example/logo.png\">\n"
+        "</body></html>\n";
+    const ImportSummary summary = import(ImportType::Html, sources.write("page.html", page));
+    EXPECT_EQ(summary.imported, 6);
+    EXPECT_EQ(stored("http://one.example/").text(BookmarkField::Description), "Weather Online");
+    EXPECT_EQ(stored("http://one.example/").text(BookmarkField::SiteInfo),
+              "12. Weather Online daily forecasts and maps");
+    EXPECT_EQ(stored("http://one.example/").text(BookmarkField::Category), "New - W");
+    EXPECT_EQ(stored("http://two.example/").text(BookmarkField::Description), "Sport");
+    EXPECT_EQ(stored("ftp://files.example/pub").text(BookmarkField::Description), "Files");
+    EXPECT_EQ(stored("relative.html").text(BookmarkField::Description), "Relative & more");
+    EXPECT_EQ(stored("http://three.example/").text(BookmarkField::Description),
+              "http://three.example/")
+        << "no text before </table>: the address describes it";
+    EXPECT_EQ(stored("http://img.example/logo.png").position != 0, true);
+    EXPECT_EQ(stored("#top").position, 0);
+    EXPECT_TRUE(ui.shown.empty()) << "a page reports in its own window, with no box";
+    EXPECT_NE(std::find(ui.progressTexts.begin(), ui.progressTexts.end(), "0 items remaining."),
+              ui.progressTexts.end());
+}
+
+TEST(LinkTarget, FromTheFirstSchemeElseFromHrefOrAction)
+{
+    EXPECT_EQ(linkTarget("<a href=\"http://a.example/x\">"), "http://a.example/x");
+    EXPECT_EQ(linkTarget("<A HREF=\"HTTP://B.example/\">"), "HTTP://B.example/");
+    EXPECT_EQ(linkTarget("<a href=page.html>"), "page.html");
+    EXPECT_EQ(linkTarget("<form action=\"/search\">"), "/search");
+    EXPECT_EQ(linkTarget("<a name=\"x\">"), "");
+    EXPECT_EQ(linkTarget("<a href=\"\">"), "");
+}
+
+} // namespace
+} // namespace tessaly
