@@ -92,4 +92,35 @@ void checkIniText(std::string_view input)
     }
 }
 
+std::string mutateInput(std::string input, std::mt19937& random, std::string_view alphabet,
+                        std::size_t limit)
+{
+    const int edits = 1 + static_cast<int>(random() % 6);
+    for (int i = 0; i < edits; ++i) {
+        const std::size_t at = input.empty() ? 0 : random() % (input.size() + 1);
+        switch (random() % 4) {
+        case 0:
+            input.insert(at, 1, alphabet[random() % alphabet.size()]);
+            break;
+        case 1:
+            if (!input.empty() && at < input.size()) {
+                input.erase(at, 1 + random() % 4);
+            }
+            break;
+        case 2:
+            if (!input.empty() && at < input.size()) {
+                input[at] = static_cast<char>(random() % 256);
+            }
+            break;
+        default:
+            input.insert(at, input.substr(0, random() % (input.size() + 1)));
+            if (input.size() > limit) {
+                input.resize(limit);
+            }
+            break;
+        }
+    }
+    return input;
+}
+
 } // namespace tessaly

@@ -12,36 +12,12 @@
 namespace tessaly {
 namespace {
 
+constexpr std::string_view kAlphabet =
+    "()',=<>-@:ANDORNOTUPPERSUBINSTRINGFORMATurl:Rating 0123456789'\xC3\xA9[]\r\n;#";
+
 std::string mutate(std::string input, std::mt19937& random)
 {
-    static const std::string alphabet =
-        "()',=<>-@:ANDORNOTUPPERSUBINSTRINGFORMATurl:Rating 0123456789'\xC3\xA9[]\r\n;#";
-    const int edits = 1 + static_cast<int>(random() % 6);
-    for (int i = 0; i < edits; ++i) {
-        const std::size_t at = input.empty() ? 0 : random() % (input.size() + 1);
-        switch (random() % 4) {
-        case 0:
-            input.insert(at, 1, alphabet[random() % alphabet.size()]);
-            break;
-        case 1:
-            if (!input.empty() && at < input.size()) {
-                input.erase(at, 1 + random() % 4);
-            }
-            break;
-        case 2:
-            if (!input.empty() && at < input.size()) {
-                input[at] = static_cast<char>(random() % 256);
-            }
-            break;
-        default:
-            input.insert(at, input.substr(0, random() % (input.size() + 1)));
-            if (input.size() > 4096) {
-                input.resize(4096);
-            }
-            break;
-        }
-    }
-    return input;
+    return mutateInput(std::move(input), random, kAlphabet, 4096);
 }
 
 TEST(Fuzz, FiltersNeverCrash)
