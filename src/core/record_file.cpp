@@ -111,6 +111,7 @@ void RecordFile::resetStatements()
 {
     *cursor_ = Cursor{};
     fetch_.clear();
+    highest_.clear();
     fetchAt_ = {};
     insert_ = {};
     update_ = {};
@@ -346,24 +347,29 @@ std::int64_t RecordFile::highestNumber(int key, const Record& record)
     if (def.autoNumber < 0) {
         return 0;
     }
-    std::vector<std::string> conditions;
-    for (int c = 0; c < def.autoNumber; ++c) {
-        const int field = def.components[static_cast<std::size_t>(c)].field;
-        conditions.push_back(componentExpression(table_, def, field) + " = ?");
+    highest_.resize(table_.keys.size());
+    sql::Statement& highest = highest_[static_cast<std::size_t>(key)];
+    if (!highest.valid()) {
+        std::vector<std::string> conditions;
+        for (int c = 0; c < def.autoNumber; ++c) {
+            const int field = def.components[static_cast<std::size_t>(c)].field;
+            conditions.push_back(componentExpression(table_, def, field) + " = ?");
+        }
+        const int numbered = def.components[static_cast<std::size_t>(def.autoNumber)].field;
+        std::string query =
+            "SELECT max(" + sql::quoteName(table_.column(numbered)) + ") FROM " + qualifiedName();
+        if (!conditions.empty()) {
+            query += " WHERE " + joined(conditions, " AND ");
+        }
+        highest = sql::Statement{engine_.connection(), query};
     }
-    const int numbered = def.components[static_cast<std::size_t>(def.autoNumber)].field;
-    std::string query =
-        "SELECT max(" + sql::quoteName(table_.column(numbered)) + ") FROM " + qualifiedName();
-    if (!conditions.empty()) {
-        query += " WHERE " + joined(conditions, " AND ");
-    }
-    sql::Statement highest{engine_.connection(), query};
     for (int c = 0; c < def.autoNumber; ++c) {
         bindComponent(highest, c + 1, table_, def, record,
                       def.components[static_cast<std::size_t>(c)].field);
     }
     EngineStatus status;
     const std::int64_t result = highest.step(status) ? highest.integer(0) : 0;
+    highest.reset();
     finish(status);
     return result;
 }

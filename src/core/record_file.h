@@ -125,7 +125,8 @@ private:
     bool streaming_ = false;
     std::unique_ptr<Cursor> cursor_;
     std::shared_ptr<const Expression> filter_;
-    std::vector<sql::Statement> fetch_; // by key, prepared on first use
+    std::vector<sql::Statement> fetch_;   // by key, prepared on first use
+    std::vector<sql::Statement> highest_; // by key, prepared on first use
     sql::Statement fetchAt_;
     sql::Statement insert_;
     sql::Statement update_;

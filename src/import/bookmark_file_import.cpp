@@ -94,11 +94,23 @@ public:
             return;
         }
         std::size_t pos = 0;
+        // Where each kind of item stands next; found again only once the
+        // reading has passed it, since lines can be long.
+        std::size_t folder = markup::findNoCase(line, "<H3");
+        std::size_t open = findListTag(line, "<DL", 0);
+        std::size_t close = findListTag(line, "</DL", 0);
+        std::size_t href = findHref(line, 0);
         for (;;) {
-            const std::size_t folder = markup::findNoCase(line, "<H3", pos);
-            const std::size_t open = findListTag(line, "<DL", pos);
-            const std::size_t close = findListTag(line, "</DL", pos);
-            const std::size_t href = findHref(line, pos);
+            const auto refresh = [&](std::size_t& at, auto find) {
+                if (at != std::string_view::npos && at < pos) {
+                    at = find(pos);
+                }
+            };
+            refresh(folder,
+                    [&](std::size_t from) { return markup::findNoCase(line, "<H3", from); });
+            refresh(open, [&](std::size_t from) { return findListTag(line, "<DL", from); });
+            refresh(close, [&](std::size_t from) { return findListTag(line, "</DL", from); });
+            refresh(href, [&](std::size_t from) { return findHref(line, from); });
             const std::size_t first = std::min({folder, open, close, href});
             if (first == std::string_view::npos) {
                 return;

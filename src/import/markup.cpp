@@ -23,10 +23,23 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
     if (needle.empty() || needle.size() > text.size()) {
         return std::string_view::npos;
     }
+    // Bookmark files have lines of many kilobytes: a needle that begins
+    // with a mark ("<DL") is found by the library's byte search, one that
+    // begins with a letter by a loop over the lower-cased bytes.
     const char first = lowerAscii(needle[0]);
-    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-        if (lowerAscii(text[i]) != first) {
-            continue;
+    const bool letter = first >= 'a' && first <= 'z';
+    const std::size_t last = text.size() - needle.size();
+    std::size_t i = from;
+    while (i <= last) {
+        if (letter) {
+            while (i <= last && lowerAscii(text[i]) != first) {
+                ++i;
+            }
+        } else {
+            i = text.find(first, i);
+        }
+        if (i == std::string_view::npos || i > last) {
+            return std::string_view::npos;
         }
         std::size_t j = 1;
         while (j < needle.size() && lowerAscii(text[i + j]) == lowerAscii(needle[j])) {
@@ -35,6 +48,7 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
         if (j == needle.size()) {
             return i;
         }
+        ++i;
     }
     return std::string_view::npos;
 }
