@@ -141,7 +141,6 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
         return calendar(this, caption, day);
     };
     const Record& b = original_;
-    former_.insert(std::string{text::clip(b.text(BookmarkField::Location))});
     auto* layout = new QVBoxLayout(this);
     auto* tabs = new QTabWidget(this);
 
@@ -259,7 +258,6 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
-    connect(location_, &QLineEdit::editingFinished, this, &BookmarkFormWindow::locationAccepted);
     connect(description_, &QLineEdit::editingFinished, this,
             &BookmarkFormWindow::descriptionAccepted);
     connect(category_->lineEdit(), &QLineEdit::editingFinished, this,
@@ -299,11 +297,6 @@ void BookmarkFormWindow::loadRows()
         details_->setItem(static_cast<int>(i), 1,
                           new QTableWidgetItem(q(storedDetails_[i].text(DetailField::DataValue))));
     }
-}
-
-void BookmarkFormWindow::locationAccepted()
-{
-    former_.insert(std::string{text::trim(s(location_->text()))});
 }
 
 void BookmarkFormWindow::descriptionAccepted()
@@ -387,7 +380,6 @@ bool BookmarkFormWindow::changed() const
 
 void BookmarkFormWindow::accept()
 {
-    locationAccepted();
     Record bookmark = collect();
     Database& db = services_.database();
     const std::string final{text::clip(bookmark.text(BookmarkField::Location))};
@@ -432,7 +424,7 @@ void BookmarkFormWindow::accept()
     };
     db.keywords().use();
     db.details().use();
-    const int level = saveBookmark(db, original_, bookmark, former_, writeRows);
+    const int level = saveBookmark(db, original_, bookmark, writeRows);
     db.details().close();
     db.keywords().close();
     // The lists hear of it after every OK, a refused one too.
