@@ -1,5 +1,6 @@
 #include "bookmarks/browse_window.h"
 
+#include "bookmarks/background_launch.h"
 #include "bookmarks/bookmark_form.h"
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/dropped_shortcut.h"
@@ -541,9 +542,13 @@ void BrowseWindow::launchAction()
         return;
     }
     const Record bookmark = model_->bookmark(row);
-    tessaly::launchAction(actionChoice_->currentText().toStdString(), bookmark,
-                          services_.database().bookmarks(), today_(), opener_,
-                          services_.messages().ui());
+    tessaly::launchAction(
+        actionChoice_->currentText().toStdString(), bookmark, services_.database().bookmarks(),
+        today_(),
+        [this](const std::string& target) {
+            launchInBackground(target, opener_, services_.messages().ui(), this);
+        },
+        services_.messages().ui());
 }
 
 void BrowseWindow::doubleClicked(const QModelIndex& index)
@@ -557,9 +562,14 @@ void BrowseWindow::doubleClicked(const QModelIndex& index)
     }
     const Record bookmark = model_->bookmark(index.row());
     const std::string location = actionText("URL", bookmark);
-    launch(location, {}, opener_, services_.messages().ui());
+    // The frame gets out of the browser's way only when a browser came; a
+    // failure leaves it as it was, with the message in front.
+    launchInBackground(location, opener_, services_.messages().ui(), this, [this](bool started) {
+        if (started) {
+            Q_EMIT minimiseFrameRequested();
+        }
+    });
     recordVisit(services_.database().bookmarks(), location, today_());
-    Q_EMIT minimiseFrameRequested();
 }
 
 void BrowseWindow::locate(const QString& typed)

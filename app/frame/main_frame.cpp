@@ -58,6 +58,10 @@ QString toQt(const std::string& text)
 MainFrame::MainFrame(Services& services, QWidget* parent)
     : QMainWindow(parent), services_(services), clock_(systemNow)
 {
+    // A launch may still run on a worker when the frame goes: the opener
+    // lives as long as the program.
+    static DesktopOpener desktopOpener;
+    opener_ = &desktopOpener;
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Tessaly 2000"));
     setWindowIcon(programIcon());

@@ -126,8 +126,7 @@ private:
     QPointer<SplashWindow> splash_;
     QPointer<HelpWindow> help_;
     QPrinter printer_;
-    DesktopOpener desktopOpener_;
-    Opener* opener_ = &desktopOpener_;
+    Opener* opener_ = nullptr;
     std::function<std::vector<BrowserCandidate>()> candidateSource_;
     Clock clock_;
     PasswordAsker askPassword_;

@@ -23,20 +23,52 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <chrono>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace tessaly;
 using tessaly::gui::BrowseWindow;
 
 namespace {
 
+// Launches run on a worker thread: what the opener saw is read under a lock.
 struct RecordingOpener final : Opener {
-    std::vector<std::string> opened;
     int open(const std::string& target, const std::string& parameters) override
     {
-        opened.push_back(target + (parameters.empty() ? "" : " " + parameters));
-        return kOpenedOk;
+        if (delay.count() > 0) {
+            std::this_thread::sleep_for(delay);
+        }
+        const std::lock_guard lock(mutex);
+        opened_.push_back(target + (parameters.empty() ? "" : " " + parameters));
+        return result;
     }
     bool start(const std::string&) override { return false; }
+    std::vector<std::string> opened()
+    {
+        const std::lock_guard lock(mutex);
+        return opened_;
+    }
+
+    std::chrono::milliseconds delay{0};
+    int result = kOpenedOk;
+
+private:
+    std::mutex mutex;
+    std::vector<std::string> opened_;
 };
+
+QPushButton* buttonText(QWidget& window, const QString& text)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
 
 struct Fixture {
     test::TempFolder folder;
@@ -163,7 +195,7 @@ private Q_SLOTS:
         list.tabs()->setCurrentIndex(1);
         list.table()->selectRow(1);
         list.launchAction();
-        QCOMPARE(f.opener.opened, (std::vector<std::string>{"http://site101.example/"}));
+        QTRY_COMPARE(f.opener.opened(), (std::vector<std::string>{"http://site101.example/"}));
         list.reload();
         QCOMPARE(
             list.model()
@@ -174,7 +206,7 @@ private Q_SLOTS:
 
         list.actionChoice()->setCurrentText("Rating");
         list.launchAction();
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
         QCOMPARE(f.ui.last().title, std::string{"Error"});
         QCOMPARE(f.ui.last().text, std::string{"No program associated with Rating."});
     }
@@ -186,8 +218,8 @@ private Q_SLOTS:
         BrowseWindow list(f.services, f.opener);
         QSignalSpy minimise(&list, &BrowseWindow::minimiseFrameRequested);
         Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
-        QCOMPARE(minimise.count(), 1);
+        QTRY_COMPARE(minimise.count(), 1);
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
 
         f.services.settings().doubleClickAction = "Edit Record";
         QString formTitle;
@@ -203,7 +235,78 @@ private Q_SLOTS:
         poll->start(10);
         Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
         QCOMPARE(formTitle, QStringLiteral("Edit Location")); // any other setting edits
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
+    }
+
+    void aLaunchKeepsTheWindowsAnsweringAndReportsItsFailureLater()
+    {
+        Fixture f(2);
+        f.opener.delay = std::chrono::milliseconds(1500);
+        f.opener.result = kOpenNoAssociation;
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        list.table()->selectRow(0);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(buttonText(list, "Launch URL"), Qt::LeftButton);
+        QVERIFY2(clock.elapsed() < 1000, "the click waited for the opener");
+        QVERIFY(f.ui.shown.empty());
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.shown.size(), std::size_t{1}, 5000);
+        QCOMPARE(f.ui.last().title, std::string{"Error Code 31"});
+        QCOMPARE(f.ui.last().text, std::string{"Could not start http://site100.example/."});
+    }
+
+    void aFailedDoubleClickLaunchLeavesTheFrameAsItWas()
+    {
+        Fixture f(2);
+        f.opener.result = kOpenNoAssociation;
+        gui::MainFrame frame{f.services};
+        frame.setOpener(&f.opener);
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise());
+        f.services.settings().doubleClickAction = "Start URL";
+        frame.show();
+        frame.openBookmarkList();
+        auto* list =
+            qobject_cast<BrowseWindow*>(frame.mdiArea()->subWindowList().front()->widget());
+        QVERIFY(list != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QRect cell = list->table()->visualRect(list->model()->index(0, 1));
+        // A view takes a double-click on the row its first press chose.
+        QTest::mouseClick(list->table()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(list->table()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_COMPARE(f.ui.shown.size(), std::size_t{1});
+        QCOMPARE(f.ui.last().text, std::string{"Could not start http://site100.example/."});
+        QTest::qWait(50);
+        QVERIFY(!frame.isMinimized());
+    }
+
+    void aDescriptionIsOpenedAsTextAndNeverRunAsACommand()
+    {
+        Fixture f;
+        const std::string marker = f.folder.file("owned");
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, "http://a.example/");
+        r.setText(BookmarkField::Description, "touch " + marker);
+        FileManager& bookmarks = f.services.database().bookmarks();
+        bookmarks.use();
+        bookmarks.insert(r);
+        bookmarks.close();
+        // The desktop's opener, as xdg-open does with a file that is not there.
+        const std::string opener = f.folder.write("opener.sh", "#!/bin/sh\nexit 2\n");
+        ::chmod(opener.c_str(), 0700);
+        ::setenv("TESSALY_OPENER", opener.c_str(), 1);
+        DesktopOpener desktop;
+        BrowseWindow list(f.services, desktop);
+        list.show();
+        list.table()->selectRow(0);
+        list.actionChoice()->setCurrentText("Description");
+        QTest::mouseClick(buttonText(list, "Launch URL"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.shown.size(), std::size_t{1}, 5000);
+        ::unsetenv("TESSALY_OPENER");
+        QCOMPARE(f.ui.last().text, "Could not start touch " + marker + ".");
+        QTest::qWait(200);
+        QVERIFY2(::access(marker.c_str(), F_OK) != 0, "the description ran as a command");
     }
 
     void singleInstanceAndRefreshNotice()
