@@ -127,12 +127,28 @@ private Q_SLOTS:
         QCOMPARE(headlines, 3); // reloaded on the refresh notice
 
         gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        list.show();
         list.table()->locate("Headlines");
-        f.ui.answers = {ButtonYes};
-        list.deleteCategory();
+        auto* remove = list.findChild<QPushButton*>("Delete");
+        QTest::mouseClick(remove, Qt::LeftButton); // the default answer keeps all
         QCOMPARE(f.ui.last().title, std::string{"Confirm Delete"});
+        QCOMPARE(f.ui.last().text,
+                 std::string{"Delete the category \"Headlines\" and the 3 bookmarks in it?\n\n"
+                             "Their keywords and details are deleted with them."});
+        QCOMPARE(f.ui.last().defaultButton, ButtonNo);
+        QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (4)"));
+        f.ui.answers = {ButtonYes};
+        QTest::mouseClick(remove, Qt::LeftButton);
         QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (1)"));
         QCOMPARE(list.table()->rowCount(), 2);
+
+        // An empty category gets the standard question.
+        list.table()->locate("_before all");
+        f.ui.answers = {ButtonYes};
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(f.ui.last().text,
+                 std::string{"Are you sure you want to delete the highlighted record?"});
+        QCOMPARE(list.table()->rowCount(), 1);
     }
 
     void theLocationsTabEditsTheCategorysBookmarks()
