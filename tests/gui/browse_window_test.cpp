@@ -16,8 +16,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -333,6 +336,114 @@ private Q_SLOTS:
         QTRY_VERIFY(gui::WindowRegister::instance().find(BrowseWindow::kName) == nullptr);
     }
 
+    void shortcutsDroppedOnTheRowsBecomeBookmarks()
+    {
+        Fixture f(2);
+        const std::string shortcut =
+            f.folder.write("Daily.url", "[InternetShortcut]\r\nURL=http://daily.example/\r\n");
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // Dragged in from another window, dropped on the second row.
+        QWidget other;
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(shortcut))});
+        QWidget* rows = list.table()->viewport();
+        const QPoint at = list.table()->visualRect(list.model()->index(1, 1)).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &drop);
+        QVERIFY(drop.isAccepted());
+        list.reload(); // the drop itself does not reload
+        QCOMPARE(list.model()->rowCount(), 3);
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (3)"));
+    }
+
+    void keysInTheList()
+    {
+        Fixture f;
+        FileManager& bookmarks = f.services.database().bookmarks();
+        bookmarks.use();
+        for (const char* description : {"Second page docs", "Beta site", "Browser tips"}) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location,
+                      std::string{"http://"} + description[0] + description[1] + ".example/");
+            r.setText(BookmarkField::Description, description);
+            r.setText(BookmarkField::Category, description);
+            bookmarks.insert(r);
+        }
+        bookmarks.close();
+        f.services.settings().doubleClickAction = "Start URL";
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.table()->setFocus();
+        const auto highlighted = [&] {
+            const int row = list.table()->selectionModel()->selectedRows().front().row();
+            return list.model()->bookmark(row).text(BookmarkField::Description);
+        };
+        // The locator gathers what is typed, in any letter case.
+        QTest::keyClicks(list.table(), "Bro");
+        QCOMPARE(highlighted(), std::string{"Browser tips"});
+        QTest::keyClick(list.table(), Qt::Key_Backspace);
+        QTest::keyClick(list.table(), Qt::Key_Backspace);
+        QTest::keyClicks(list.table(), "e");
+        QCOMPARE(highlighted(), std::string{"Beta site"});
+        QTest::qWait(1300); // a pause starts a new search
+        QTest::keyClicks(list.table(), "s");
+        QCOMPARE(highlighted(), std::string{"Second page docs"});
+        list.tabs()->setCurrentIndex(2); // Category: a key that counts letter case
+        list.table()->setFocus();
+        QTest::qWait(1300);
+        QTest::keyClicks(list.table(), "beta");
+        QCOMPARE(highlighted(), std::string{"Beta site"});
+
+        // Enter does what a double-click does; Tab leaves the list.
+        QTest::keyClick(list.table(), Qt::Key_Return);
+        QTRY_COMPARE(f.opener.opened(), (std::vector<std::string>{"http://Be.example/"}));
+        QTest::keyClick(list.table(), Qt::Key_Tab);
+        QVERIFY(!list.table()->hasFocus());
+    }
+
+    void anEmptyFileSaysHowToBegin()
+    {
+        Fixture f;
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        auto* hint = list.findChild<QLabel*>("EmptyHint");
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("No bookmarks yet: New adds one."));
+        Fixture g(1);
+        BrowseWindow some(g.services, g.opener);
+        some.show();
+        g.ui.queryAnswers = {"URL:Rating = 9"};
+        some.query(); // a query that finds nothing is not an empty file
+        QCOMPARE(some.model()->rowCount(), 0);
+        QVERIFY(!some.findChild<QLabel*>("EmptyHint")->isVisible());
+    }
+
+    void theCategoryListFollowsTheCategoryAskedFor()
+    {
+        Fixture f(9);
+        gui::MainFrame frame{f.services};
+        frame.setOpener(&f.opener);
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise());
+        frame.openList(gui::categoryListVariant("News"));
+        frame.openList(gui::categoryListVariant("Misc"));
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+        auto* list =
+            qobject_cast<BrowseWindow*>(frame.mdiArea()->subWindowList().front()->widget());
+        QCOMPARE(list->windowTitle(),
+                 QStringLiteral("Browse Locations by Category: Misc (6 of 9)"));
+        QCOMPARE(list->model()->rowCount(), 6);
+    }
+
     void droppedShortcutsBecomeBookmarks()
     {
         Fixture f(0);
@@ -357,14 +468,16 @@ private Q_SLOTS:
         auto* reset = list.findChild<QPushButton*>("Reset");
         QVERIFY(reset == nullptr || !reset->isEnabled());
         f.ui.queryAnswers = {"URL:Category = 'News'"};
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
         list.query();
         QCOMPARE(list.model()->rowCount(), 10);
-        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (10 of 30)"));
         QCOMPARE(list.queryText(), std::string{"URL:Category = 'News'"});
         list.query(); // the user cancels: nothing changes
         QCOMPARE(list.model()->rowCount(), 10);
         list.resetQuery();
         QCOMPARE(list.model()->rowCount(), 30);
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
         QVERIFY(list.queryText().empty());
 
         f.ui.queryAnswers = {"URL:Nothing = 1"};
@@ -435,7 +548,12 @@ private Q_SLOTS:
         QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // by location, then sequence
         QCOMPARE(cell(1, 1), QStringLiteral("beta"));
         QCOMPARE(cell(1, 2), QStringLiteral("Site 101")); // the bookmark's description
-        list.tabs()->setCurrentIndex(2);
+        QStringList tabs;
+        for (int i = 0; i < list.tabs()->count(); ++i) {
+            tabs << list.tabs()->tabText(i);
+        }
+        QCOMPARE(tabs, (QStringList{"Description", "Category"}));
+        list.tabs()->setCurrentIndex(1);
         QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // the tabs keep the one order
 
         f.ui.queryAnswers = {"UDK:Keyword = 'alpha'"};
@@ -456,7 +574,7 @@ private Q_SLOTS:
     {
         Fixture f(9);
         BrowseWindow list(f.services, f.opener, gui::categoryListVariant("News"));
-        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations by Category (9)"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations by Category: News (3 of 9)"));
         QCOMPARE(list.model()->rowCount(), 3);
         QCOMPARE(list.model()->columnCount(), 5);
         QCOMPARE(list.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
@@ -464,6 +582,14 @@ private Q_SLOTS:
         QVERIFY(!list.findChild<QPushButton*>("Query")->isVisible());
         QVERIFY(!list.findChild<QPushButton*>("Test")->isVisibleTo(&list));
         QVERIFY(list.findChild<QPushButton*>("Edit")->isVisibleTo(&list));
+        // Its context menu offers what its buttons offer, nothing more.
+        QStringList offered;
+        for (QAction* item : list.findChild<QMenu*>()->actions()) {
+            if (item->isVisible() && !item->isSeparator()) {
+                offered << item->text();
+            }
+        }
+        QCOMPARE(offered, (QStringList{"&Insert", "&Change", "&Delete"}));
         list.table()->setFocus();
         QTest::keyClicks(list.table(), "site 106");
         const int row = list.table()->selectionModel()->selectedRows().front().row();
