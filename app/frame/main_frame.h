@@ -73,6 +73,8 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // "&New Location...": the bookmark form on a new bookmark.
+    void newLocation();
     // The new-bookmark wizard on the pending address or a browser's.
     void runNewBookmarkWizard();
     // Where the wizard looks for browser addresses; tests put in their own.

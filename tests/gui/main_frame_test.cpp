@@ -1,3 +1,4 @@
+#include "bookmarks/browse_window.h"
 #include "core/services.h"
 #include "core/tables.h"
 #include "display_check.h"
@@ -72,9 +73,9 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<QMdiArea*>(frame.centralWidget()) != nullptr);
         QCOMPARE(texts(frame.menuBar()->actions()),
                  (QStringList{"&File", "&Browse", "&Reports", "&Tools", "&Window", "&Help"}));
-        QCOMPARE(
-            texts(menu(frame, "&File")->actions()),
-            (QStringList{"&Import", "&Export", "&Support Tools", "&Print Setup ...", "E&xit"}));
+        QCOMPARE(texts(menu(frame, "&File")->actions()),
+                 (QStringList{"&New Location...", "&Import", "&Export", "&Support Tools",
+                              "&Print Setup ...", "E&xit"}));
         QCOMPARE(texts(menu(frame, "&Tools")->actions()),
                  (QStringList{"&Options", "Get URL from Browser", "&Clipboard Monitor",
                               "Analy&ze Multiple Links", "&Validate Multiple Links",
@@ -122,13 +123,30 @@ private Q_SLOTS:
         for (QAction* a : bar->actions()) {
             tips << a->toolTip();
         }
-        QCOMPARE(tips, (QStringList{"Tessaly 2000 options",
+        QCOMPARE(tips, (QStringList{"Add a new location", "Tessaly 2000 options",
                                     "Start clipboard monitor (add many URLs quickly)",
                                     "Test all URLs", "Print list of locations", "View all links",
                                     "View links by category"}));
         QVERIFY(bar->actions()[0]->isEnabled());
-        QVERIFY(bar->actions()[2]->isEnabled());  // "Test all URLs"
-        QVERIFY(!bar->actions()[3]->isEnabled()); // the report comes later
+        QVERIFY(bar->actions()[1]->isEnabled());
+        QVERIFY(bar->actions()[3]->isEnabled());  // "Test all URLs"
+        QVERIFY(!bar->actions()[4]->isEnabled()); // the report comes later
+
+        // One picture means one command, across the frame and the list.
+        DesktopOpener opener;
+        tessaly::gui::BrowseWindow list(f.services, opener);
+        QList<QAction*> buttons = bar->actions();
+        buttons += list.findChild<QToolBar*>("ListToolBar")->actions();
+        QMap<QString, QImage> seen;
+        for (QAction* a : buttons) {
+            const QImage picture = a->icon().pixmap(24, 24).toImage();
+            QVERIFY2(!picture.isNull(), qPrintable(a->toolTip()));
+            for (auto it = seen.cbegin(); it != seen.cend(); ++it) {
+                QVERIFY2(it.value() != picture,
+                         qPrintable(a->toolTip() + QStringLiteral(" looks like ") + it.key()));
+            }
+            seen.insert(a->toolTip(), picture);
+        }
     }
 
     void statusBarOnASunday()
@@ -482,6 +500,10 @@ private Q_SLOTS:
         QVERIFY(frame.helpWindow() != nullptr);
         QVERIFY(frame.helpWindow()->isVisible());
         QVERIFY(frame.helpWindow()->toPlainText().contains("Tray icon"));
+        frame.action("HelpContents")->trigger();
+        // A new user learns there how to add a first category and bookmark.
+        QVERIFY(frame.helpWindow()->toPlainText().contains(
+            "In the Select Category window, New makes a category"));
         frame.action("Exit")->trigger();
         QVERIFY(!frame.helpWindow()->isVisible()); // help goes with the frame
     }
