@@ -11,13 +11,16 @@
 
 #include "started_services.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 using namespace tessaly;
@@ -53,6 +56,17 @@ struct Fixture : test::StartedServices {
         return Record{categoryTable()};
     }
 };
+
+void clickAccept(QDialog& dialog)
+{
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+}
 
 } // namespace
 
@@ -169,6 +183,48 @@ private Q_SLOTS:
         f.ui.answers = {ButtonYes};
         form.findChild<QPushButton*>("LocationDelete")->click();
         QCOMPARE(form.locationsTable()->rowCount(), 2);
+    }
+
+    void aRenamedCategoryKeepsTheHighlight()
+    {
+        Fixture f;
+        gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        list.show();
+        list.table()->locate("Art");
+        auto* poll = new QTimer(&list);
+        connect(poll, &QTimer::timeout, &list, [poll] {
+            if (auto* form = qobject_cast<gui::CategoryForm*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                form->nameEdit()->selectAll();
+                QTest::keyClicks(form->nameEdit(), "Zoology");
+                clickAccept(*form);
+            }
+        });
+        poll->start(10);
+        QTest::mouseClick(list.findChild<QPushButton*>("Edit"), Qt::LeftButton);
+        QCOMPARE(list.table()->current()->text(CategoryField::Category), std::string{"Zoology"});
+    }
+
+    void thePickerMakesAFirstCategory()
+    {
+        test::StartedServices f; // an empty database
+        gui::CategoryPicker picker(f.db(), "");
+        QCOMPARE(picker.table()->rowCount(), 0);
+        auto* poll = new QTimer(&picker);
+        connect(poll, &QTimer::timeout, &picker, [poll] {
+            if (auto* form = qobject_cast<gui::CategoryForm*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                QCOMPARE(form->windowTitle(), QStringLiteral("New Category"));
+                QTest::keyClicks(form->nameEdit(), "Reading");
+                clickAccept(*form);
+            }
+        });
+        poll->start(10);
+        picker.show();
+        QTest::mouseClick(picker.findChild<QPushButton*>("New"), Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Accepted));
+        QCOMPARE(picker.chosen(), std::optional<std::string>{"Reading"});
+        QVERIFY(f.db().categoryExists("Reading"));
     }
 
     void htmlFormStartsBeforeCategory()
