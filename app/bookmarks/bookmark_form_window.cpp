@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -264,6 +265,34 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
             [this] { categoryAccepted(); });
     connect(browse, &QPushButton::clicked, this, &BookmarkFormWindow::browseCategory);
     loadRows();
+    connectTabKeys(tabs);
+    // What the user types first goes into the first field.
+    location_->setFocus();
+}
+
+void BookmarkFormWindow::connectTabKeys(QTabWidget* tabs)
+{
+    const auto step = [tabs](int by) {
+        tabs->setCurrentIndex((tabs->currentIndex() + by + tabs->count()) % tabs->count());
+    };
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Tab),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        const int by = keys[0].keyboardModifiers().testFlag(Qt::ShiftModifier) ? -1 : 1;
+        connect(shortcut, &QShortcut::activated, tabs, [step, by] { step(by); });
+    }
+    // A tab chosen by key or mouse takes the focus to its first field.
+    connect(tabs, &QTabWidget::currentChanged, this, [tabs] {
+        QWidget* page = tabs->currentWidget();
+        for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+            if (page->isAncestorOf(w) && w->isVisibleTo(page) && w->isEnabled() &&
+                (w->focusPolicy() & Qt::TabFocus) != 0) {
+                w->setFocus(Qt::TabFocusReason);
+                return;
+            }
+        }
+    });
 }
 
 void BookmarkFormWindow::loadRows()

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
+class QTabWidget;
 class QTableWidget;
 
 namespace tessaly {
@@ -62,6 +63,7 @@ public:
     void pickDate(QLineEdit* edit, const QString& caption);
 
 private:
+    void connectTabKeys(QTabWidget* tabs);
     Record collect() const;
     void loadRows();
     bool changed() const;

@@ -9,10 +9,12 @@
 #include "stored_bookmark.h"
 #include "temp_folder.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -151,6 +153,28 @@ private Q_SLOTS:
         QCOMPARE(edit.result(), int(QDialog::Accepted));
         QCOMPARE(f.keywords(), (std::vector<std::string>{"http://b/|b/", "http://c/|a/"}));
         QCOMPARE(f.stored("http://a/").position, std::int64_t{0});
+    }
+
+    void keysReachTheFieldsAndTheTabs()
+    {
+        Fixture f;
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // What is typed at once goes into the first field.
+        QTest::keyClicks(QApplication::focusWidget(), "http://typed/");
+        QCOMPARE(form.locationEdit()->text(), QStringLiteral("http://typed/"));
+        auto* tabs = form.findChild<QTabWidget*>();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Site Info"));
+        QVERIFY(tabs->currentWidget()->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), form.locationEdit());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Custom"));
     }
 
     void cancellingChangesAsksFirst()
