@@ -95,10 +95,6 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
 {
     setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
-    if (parent == nullptr) {
-        // Its design size; inside the explorer view the view decides.
-        setMinimumSize(fromDialogUnits(this, 416, 200));
-    }
     setAcceptDrops(variant_.fullControls);
     own_.use();
     services_.database().bookmarks().use();
@@ -113,6 +109,11 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
         *rows_, variant_.columns,
         [this](const Record& row) -> const Record& { return bookmarkOf(row); });
     buildControls();
+    if (parent == nullptr) {
+        // Its design size, or what the font needs; inside the explorer
+        // view the view decides.
+        setMinimumSize(fromDialogUnits(this, 416, 200).expandedTo(layout()->minimumSize()));
+    }
     buildContextMenu();
     restoreLayout();
     if (variant_.fullControls) {
@@ -223,10 +224,12 @@ void BrowseWindow::buildControls()
         }
     }
     layout->addWidget(tools);
-    layout->addWidget(new QLabel(QStringLiteral("Click on the column headings to change the order "
-                                                "of displayed records.  Right-click for more "
-                                                "options."),
-                                 this));
+    auto* headingsTip =
+        new QLabel(QStringLiteral("Click on the column headings to change the order of displayed "
+                                  "records.  Right-click for more options."),
+                   this);
+    headingsTip->setWordWrap(true); // whole in a narrow window too (the explorer's right list)
+    layout->addWidget(headingsTip);
     tabs_ = new QTabBar(this);
     for (const auto& [text, key] : variant_.tabs) {
         tabs_->addTab(text);

@@ -88,6 +88,18 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 8);
         QCOMPARE(lines[5], QStringLiteral("\"_Before All\", you can position HTML code"));
         QCOMPARE(lines[7], QStringLiteral("backgrounds, sounds, frames, etc.)"));
+
+        // At its smallest every line keeps its full height, descenders too.
+        list.resize(list.minimumSize());
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        for (QLabel* label : list.findChild<QGroupBox*>()->findChildren<QLabel*>()) {
+            QVERIFY2(label->height() >= label->fontMetrics().height(), qPrintable(label->text()));
+        }
+        for (QPushButton* button : list.findChildren<QPushButton*>()) {
+            QVERIFY2(button->height() >= button->minimumSizeHint().height(),
+                     qPrintable(button->text()));
+        }
     }
 
     void formChecksSavesAndAsksBeforeLosingChanges()
