@@ -679,7 +679,9 @@ bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint() && key->modifiers() == Qt::NoModifier) {
+        // Shift only makes a capital: "Bro" is one search, not "B" and "ro".
+        const auto typing = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+        if (!text.isEmpty() && text.at(0).isPrint() && typing == Qt::NoModifier) {
             // Typing moves to the first row whose locator begins with it.
             if (!typing_.isValid() || typing_.elapsed() > kLocatorPauseMs) {
                 typed_.clear();

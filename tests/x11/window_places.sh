@@ -22,6 +22,8 @@ end_by_signal() {
   [[ $code -eq 0 ]] || { echo "SIGTERM ended tessaly with code $code, not as File > Exit"; exit 1; }
 }
 section() { sed -n "/^\[$1\]/,/^\[/p" "$data/POSITION.INI"; }
+# The place keys of a section on one line ("" when there are none).
+place_keys() { section "$1" | { grep -E '^(X|Y|Width|Height)=' || true; } | sort | tr '\n' ' '; }
 
 start_window_manager
 sleep 0.5
@@ -31,7 +33,7 @@ sleep 0.5
 first=$(place)
 end_by_signal
 section Main | grep -q '^X=' || { echo "no frame position saved"; cat "$data/POSITION.INI"; exit 1; }
-list=$(section BrowseTESSLY | grep -E '^(X|Y|Width|Height)=' | sort | tr '\n' ' ')
+list=$(place_keys BrowseTESSLY)
 [[ $(wc -w <<<"$list") -eq 4 ]] || { echo "the open list's place was not saved: $list"; exit 1; }
 
 for start in 2 3 4; do
@@ -39,7 +41,7 @@ for start in 2 3 4; do
   now=$(place)
   [[ $now == "$first" ]] || { echo "start $start: frame at $now, left at $first"; exit 1; }
   end_by_signal
-  again=$(section BrowseTESSLY | grep -E '^(X|Y|Width|Height)=' | sort | tr '\n' ' ')
+  again=$(place_keys BrowseTESSLY)
   [[ $again == "$list" ]] || { echo "start $start: list at $again, left at $list"; exit 1; }
 done
 echo "frame stayed at $first over four starts; list kept $list"
