@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
@@ -285,6 +287,31 @@ private Q_SLOTS:
         QVERIFY(other.initialise());
         other.show();
         QTRY_COMPARE(other.startUpList(), QStringLiteral("Category"));
+    }
+
+    void childWindowsOpenInsideTheAreaWithAllTheirControls()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise()); // the default size
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QMdiArea* area = frame.mdiArea();
+        frame.openExplorer();
+        frame.openCategoryList();
+        frame.action("BrowseLocations")->trigger();
+        const QRect visible = area->viewport()->rect();
+        for (QMdiSubWindow* window : area->subWindowList()) {
+            const QString name = window->widget()->objectName();
+            QVERIFY2(visible.contains(window->geometry()), qPrintable(name));
+            QVERIFY2(window->width() >= window->minimumSizeHint().width(), qPrintable(name));
+            QVERIFY2(window->height() >= window->minimumSizeHint().height(), qPrintable(name));
+        }
+        // A frame made smaller than a child scrolls to the rest of it.
+        frame.resize(frame.minimumSize());
+        QTRY_VERIFY(area->horizontalScrollBar()->isVisible() ||
+                    area->verticalScrollBar()->isVisible());
     }
 
     void positionIsKeptUnderMain()
