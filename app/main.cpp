@@ -1,5 +1,6 @@
 #include "core/services.h"
 #include "display_check.h"
+#include "frame/exit_signals.h"
 #include "frame/main_frame.h"
 #include "framework/icons.h"
 #include "framework/qt_ui_port.h"
@@ -43,6 +44,10 @@ int main(int argc, char** argv)
         // The frame and its windows go before the services they use.
         tessaly::gui::MainFrame frame{services};
         ui.setDialogParent(&frame);
+        // A logout or a kill asks the program to end: it ends as File > Exit.
+        const tessaly::gui::ExitSignals exitSignals{[&frame] {
+            frame.close();
+        }};
         if (frame.initialise()) {
             frame.show();
             code = QApplication::exec();

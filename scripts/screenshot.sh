@@ -3,8 +3,10 @@
 # screenshot: ./scripts/screenshot.sh [OUT.png] [BOOKMARKS] [VIEW] (default
 # docs/frame.png, no bookmarks). With BOOKMARKS, the data folder is filled
 # through tessaly-cli first and the bookmark list shows them. VIEW "form"
-# opens the bookmark form on the first row; "explorer" starts with the
-# explorer view. Needs a build in build/ (./scripts/test.sh makes one).
+# opens the bookmark form ("New Location", Ctrl+N); "explorer" opens the
+# explorer view (Ctrl+Shift+C); "categories" opens Browse > Categories. The frame keeps
+# its default size, as a first start shows it. Needs a build in build/
+# (./scripts/test.sh makes one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/frame.png}
@@ -24,24 +26,28 @@ for ((i = 0; i < count; i++)); do
     --description "$w1 $w2 $i" --category "${categories[i % ${#categories[@]}]}" \
     --keyword "$w2" --rating $((i * 3 % 11 % 10)) >/dev/null
 done
-if [[ $view == explorer ]]; then
-  printf '[Settings]\nStartupBrowse=Category\n' >"$data/WIN.INI"
-fi
 export out tessaly data view
-xvfb-run -a -s "-screen 0 1024x700x24" bash -c '
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   openbox >/dev/null 2>&1 &
   trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 28 >/dev/null 2>&1 &
   sleep 1
   "$tessaly" --data "$data" &
   pid=$!
   frame=$(timeout 20 xdotool search --sync --onlyvisible --name "^Tessaly 2000$" | head -n 1)
-  xdotool windowsize "$frame" 960 620 windowmove "$frame" 30 40
+  xdotool windowmove "$frame" 20 30
   sleep 3.5
   if [[ $view == form ]]; then
-    xdotool mousemove 340 570 click 1 # the Edit button of the list
+    xdotool windowactivate --sync "$frame" key ctrl+n
+    sleep 1.5
+  elif [[ $view == explorer ]]; then
+    xdotool windowactivate --sync "$frame" key ctrl+shift+c
+    sleep 1.5
+  elif [[ $view == categories ]]; then
+    xdotool windowactivate --sync "$frame" key alt+b sleep 0.5 key c
     sleep 1.5
   fi
-  /usr/bin/import -window root "$out"
+  /usr/bin/import -window root -crop 1060x820+0+0 +repage "$out"
   kill $pid
+  wait $pid || true
 '
 echo "saved $out"

@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -141,7 +142,6 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
         return calendar(this, caption, day);
     };
     const Record& b = original_;
-    former_.insert(std::string{text::clip(b.text(BookmarkField::Location))});
     auto* layout = new QVBoxLayout(this);
     auto* tabs = new QTabWidget(this);
 
@@ -259,13 +259,40 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
-    connect(location_, &QLineEdit::editingFinished, this, &BookmarkFormWindow::locationAccepted);
     connect(description_, &QLineEdit::editingFinished, this,
             &BookmarkFormWindow::descriptionAccepted);
     connect(category_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { categoryAccepted(); });
     connect(browse, &QPushButton::clicked, this, &BookmarkFormWindow::browseCategory);
     loadRows();
+    connectTabKeys(tabs);
+    // What the user types first goes into the first field.
+    location_->setFocus();
+}
+
+void BookmarkFormWindow::connectTabKeys(QTabWidget* tabs)
+{
+    const auto step = [tabs](int by) {
+        tabs->setCurrentIndex((tabs->currentIndex() + by + tabs->count()) % tabs->count());
+    };
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Tab),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        const int by = keys[0].keyboardModifiers().testFlag(Qt::ShiftModifier) ? -1 : 1;
+        connect(shortcut, &QShortcut::activated, tabs, [step, by] { step(by); });
+    }
+    // A tab chosen by key or mouse takes the focus to its first field.
+    connect(tabs, &QTabWidget::currentChanged, this, [tabs] {
+        QWidget* page = tabs->currentWidget();
+        for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+            if (page->isAncestorOf(w) && w->isVisibleTo(page) && w->isEnabled() &&
+                (w->focusPolicy() & Qt::TabFocus) != 0) {
+                w->setFocus(Qt::TabFocusReason);
+                return;
+            }
+        }
+    });
 }
 
 void BookmarkFormWindow::loadRows()
@@ -299,11 +326,6 @@ void BookmarkFormWindow::loadRows()
         details_->setItem(static_cast<int>(i), 1,
                           new QTableWidgetItem(q(storedDetails_[i].text(DetailField::DataValue))));
     }
-}
-
-void BookmarkFormWindow::locationAccepted()
-{
-    former_.insert(std::string{text::trim(s(location_->text()))});
 }
 
 void BookmarkFormWindow::descriptionAccepted()
@@ -387,7 +409,6 @@ bool BookmarkFormWindow::changed() const
 
 void BookmarkFormWindow::accept()
 {
-    locationAccepted();
     Record bookmark = collect();
     Database& db = services_.database();
     const std::string final{text::clip(bookmark.text(BookmarkField::Location))};
@@ -432,7 +453,7 @@ void BookmarkFormWindow::accept()
     };
     db.keywords().use();
     db.details().use();
-    const int level = saveBookmark(db, original_, bookmark, former_, writeRows);
+    const int level = saveBookmark(db, original_, bookmark, writeRows);
     db.details().close();
     db.keywords().close();
     // The lists hear of it after every OK, a refused one too.

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
+class QTabWidget;
 class QTableWidget;
 
 namespace tessaly {
@@ -24,8 +25,8 @@ namespace tessaly::gui {
 
 // The bookmark form "UpdateTESSLY": a bookmark on four tabs (General, Site
 // Info, Additional Keywords, Custom) with its keyword and detail rows.
-// "&OK" saves bookmark and rows together, carrying the rows of every
-// location the bookmark had while the form was open to the final one.
+// "&OK" saves bookmark and rows together; the rows move with the bookmark
+// when its location changes.
 class BookmarkFormWindow final : public QDialog {
     Q_OBJECT
 
@@ -54,16 +55,15 @@ public:
     QLineEdit* lastVisitEdit() const { return lastVisit_; }
     QTableWidget* keywordTable() const { return keywords_; }
     QTableWidget* detailTable() const { return details_; }
-    const FormerLocations& formerLocations() const { return former_; }
 
     // The form's steps on accepting a field (also run by the widgets).
-    void locationAccepted();
     void descriptionAccepted();
     bool categoryAccepted();
     void browseCategory();
     void pickDate(QLineEdit* edit, const QString& caption);
 
 private:
+    void connectTabKeys(QTabWidget* tabs);
     Record collect() const;
     void loadRows();
     bool changed() const;
@@ -71,7 +71,6 @@ private:
     Services& services_;
     Record original_;
     bool inserting_;
-    FormerLocations former_;
     DatePicker pickDate_;
     QLineEdit* location_ = nullptr;
     QLineEdit* description_ = nullptr;

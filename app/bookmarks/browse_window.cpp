@@ -1,5 +1,6 @@
 #include "bookmarks/browse_window.h"
 
+#include "bookmarks/background_launch.h"
 #include "bookmarks/bookmark_form.h"
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/dropped_shortcut.h"
@@ -94,7 +95,6 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
 {
     setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
-    setMinimumSize(fromDialogUnits(this, 416, 200));
     setAcceptDrops(variant_.fullControls);
     own_.use();
     services_.database().bookmarks().use();
@@ -109,6 +109,11 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
         *rows_, variant_.columns,
         [this](const Record& row) -> const Record& { return bookmarkOf(row); });
     buildControls();
+    if (parent == nullptr) {
+        // Its design size, or what the font needs; inside the explorer
+        // view the view decides.
+        setMinimumSize(fromDialogUnits(this, 416, 200).expandedTo(layout()->minimumSize()));
+    }
     buildContextMenu();
     restoreLayout();
     if (variant_.fullControls) {
@@ -185,22 +190,28 @@ void BrowseWindow::buildControls()
     tools->setVisible(variant_.fullControls);
     // The download and the browser's address come with their own windows;
     // until then their buttons wait, disabled.
+    // One icon per command: the theme's where it has the meaning, else ours.
     const struct {
         const char* tip;
+        const char* theme;
         const char* icon;
         bool enabled;
         void (BrowseWindow::*slot)();
     } toolButtons[] = {
-        {"Query the database (show selected records)", "validate", true, &BrowseWindow::query},
-        {"Reset the query (show all records)", "restore", true, &BrowseWindow::resetQuery},
-        {"Copy highlighted URL to the clipboard", "clipboard", true, &BrowseWindow::copyAction},
-        {"Launch using the default program", "add_url", true, &BrowseWindow::launchAction},
-        {"Download URL(s) to a local folder", "print", false, nullptr},
-        {"Get current URL from an open browser window", "add_url", true,
+        {"Query the database (show selected records)", "edit-find", "query", true,
+         &BrowseWindow::query},
+        {"Reset the query (show all records)", "edit-clear", "restore", true,
+         &BrowseWindow::resetQuery},
+        {"Copy highlighted URL to the clipboard", "edit-copy", "copy", true,
+         &BrowseWindow::copyAction},
+        {"Launch using the default program", "", "launch", true, &BrowseWindow::launchAction},
+        {"Download URL(s) to a local folder", "", "download", false, nullptr},
+        {"Get current URL from an open browser window", "", "add_url", true,
          &BrowseWindow::getUrlFromBrowser},
     };
     for (const auto& t : toolButtons) {
-        QAction* a = tools->addAction(themedIcon({}, QString::fromUtf8(t.icon)), QString{});
+        QAction* a = tools->addAction(
+            themedIcon(QString::fromUtf8(t.theme), QString::fromUtf8(t.icon)), QString{});
         a->setToolTip(QString::fromUtf8(t.tip));
         a->setEnabled(t.enabled);
         if (t.slot != nullptr) {
@@ -213,10 +224,12 @@ void BrowseWindow::buildControls()
         }
     }
     layout->addWidget(tools);
-    layout->addWidget(new QLabel(QStringLiteral("Click on the column headings to change the order "
-                                                "of displayed records.  Right-click for more "
-                                                "options."),
-                                 this));
+    auto* headingsTip =
+        new QLabel(QStringLiteral("Click on the column headings to change the order of displayed "
+                                  "records.  Right-click for more options."),
+                   this);
+    headingsTip->setWordWrap(true); // whole in a narrow window too (the explorer's right list)
+    layout->addWidget(headingsTip);
     tabs_ = new QTabBar(this);
     for (const auto& [text, key] : variant_.tabs) {
         tabs_->addTab(text);
@@ -225,8 +238,15 @@ void BrowseWindow::buildControls()
     connect(tabs_, &QTabBar::currentChanged, this, &BrowseWindow::changeOrder);
     layout->addWidget(tabs_);
 
+    emptyHint_ = new QLabel(QStringLiteral("No bookmarks yet: New adds one."), this);
+    emptyHint_->setObjectName(QStringLiteral("EmptyHint"));
+    emptyHint_->setVisible(false);
+    layout->addWidget(emptyHint_);
+
     table_ = new QTableView(this);
     table_->setModel(model_.get());
+    // Tab leaves the list for the next control; arrows move inside it.
+    table_->setTabKeyNavigation(false);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setDragEnabled(true);
@@ -339,7 +359,10 @@ void BrowseWindow::buildContextMenu()
             &BrowseWindow::editBookmark);
     connect(contextMenu_->addAction(QStringLiteral("&Delete")), &QAction::triggered, this,
             &BrowseWindow::deleteBookmark);
-    contextMenu_->addSeparator();
+    // The list's own items are hidden together with their buttons: the
+    // one-category list has none of them.
+    const bool own = variant_.fullControls;
+    contextMenu_->addSeparator()->setVisible(own);
     QAction* queryItem = contextMenu_->addAction(QStringLiteral("&Query"));
     QAction* resetItem = contextMenu_->addAction(QStringLiteral("&Reset"));
     connect(queryItem, &QAction::triggered, this, &BrowseWindow::query);
@@ -355,11 +378,14 @@ void BrowseWindow::buildContextMenu()
             &QAction::triggered, this, &BrowseWindow::getUrlFromBrowser);
     contextMenu_->addSeparator();
     QAction* testItem = contextMenu_->addAction(QStringLiteral("&Test"));
-    testItem->setVisible(variant_.fullControls);
     connect(testItem, &QAction::triggered, this, &BrowseWindow::testBookmark);
     contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
     contextMenu_->addSeparator();
     contextMenu_->addAction(QStringLiteral("&Print"))->setEnabled(false);
+    const QList<QAction*> items = contextMenu_->actions();
+    for (qsizetype i = 3; i < items.size(); ++i) {
+        items[i]->setVisible(own);
+    }
 }
 
 void BrowseWindow::reload()
@@ -370,13 +396,31 @@ void BrowseWindow::reload()
         own_.reportReadError(status);
     }
     bookmarks_.clear();
-    setWindowTitle(variant_.titleWithCount
-                       ? variant_.title + QStringLiteral(" (") +
-                             QString::number(rows_->fileCount()) + QLatin1Char(')')
-                       : variant_.title);
+    setWindowTitle(title());
+    // Only a bookmark file with nothing in it gets the hint, not a query
+    // that found nothing.
+    emptyHint_->setVisible(variant_.source == ListVariant::Source::Bookmarks &&
+                           rows_->fileCount() == 0);
     if (model_->rowCount() > 0) {
         table_->selectRow(std::clamp(row, 0, model_->rowCount() - 1));
     }
+}
+
+QString BrowseWindow::title() const
+{
+    QString title = variant_.title;
+    if (!variant_.category.empty() && !variant_.categoryRequired) {
+        title += QStringLiteral(": ") + QString::fromStdString(variant_.category);
+    }
+    if (!variant_.titleWithCount) {
+        return title;
+    }
+    // With a query or a category in force, the rows shown and the whole file.
+    const QString all = QString::number(rows_->fileCount());
+    const bool filtered = !queryText_.empty() || !variant_.category.empty();
+    return title + QStringLiteral(" (") +
+           (filtered ? QString::number(rows_->size()) + QStringLiteral(" of ") + all : all) +
+           QLatin1Char(')');
 }
 
 void BrowseWindow::changeOrder(int tab)
@@ -541,9 +585,13 @@ void BrowseWindow::launchAction()
         return;
     }
     const Record bookmark = model_->bookmark(row);
-    tessaly::launchAction(actionChoice_->currentText().toStdString(), bookmark,
-                          services_.database().bookmarks(), today_(), opener_,
-                          services_.messages().ui());
+    tessaly::launchAction(
+        actionChoice_->currentText().toStdString(), bookmark, services_.database().bookmarks(),
+        today_(),
+        [this](const std::string& target) {
+            launchInBackground(target, opener_, services_.messages().ui(), this);
+        },
+        services_.messages().ui());
 }
 
 void BrowseWindow::doubleClicked(const QModelIndex& index)
@@ -557,9 +605,14 @@ void BrowseWindow::doubleClicked(const QModelIndex& index)
     }
     const Record bookmark = model_->bookmark(index.row());
     const std::string location = actionText("URL", bookmark);
-    launch(location, {}, opener_, services_.messages().ui());
+    // The frame gets out of the browser's way only when a browser came; a
+    // failure leaves it as it was, with the message in front.
+    launchInBackground(location, opener_, services_.messages().ui(), this, [this](bool started) {
+        if (started) {
+            Q_EMIT minimiseFrameRequested();
+        }
+    });
     recordVisit(services_.database().bookmarks(), location, today_());
-    Q_EMIT minimiseFrameRequested();
 }
 
 void BrowseWindow::locate(const QString& typed)
@@ -573,6 +626,29 @@ void BrowseWindow::locate(const QString& typed)
 
 bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The view's own drop handling would take the shortcut files and throw
+    // them away: drops anywhere on the rows come here.
+    if (watched == table_->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+            dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+            return event->isAccepted() || QWidget::eventFilter(watched, event);
+        case QEvent::DragMove:
+            if (acceptsDrop(static_cast<QDropEvent*>(event))) {
+                static_cast<QDropEvent*>(event)->acceptProposedAction();
+                return true;
+            }
+            break;
+        case QEvent::Drop:
+            if (acceptsDrop(static_cast<QDropEvent*>(event))) {
+                dropEvent(static_cast<QDropEvent*>(event));
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Insert = "&New", Ctrl+Enter = "&Edit", Delete = "&Delete".
@@ -589,8 +665,23 @@ bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
             deleteBookmark();
             return true;
         }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers() == Qt::NoModifier) {
+            doubleClicked(table_->currentIndex()); // Enter does what a double-click does
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
+            typed_.chop(1);
+            typing_.restart();
+            if (!typed_.isEmpty()) {
+                locate(typed_);
+            }
+            return true;
+        }
         const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint() && key->modifiers() == Qt::NoModifier) {
+        // Shift only makes a capital: "Bro" is one search, not "B" and "ro".
+        const auto typing = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+        if (!text.isEmpty() && text.at(0).isPrint() && typing == Qt::NoModifier) {
             // Typing moves to the first row whose locator begins with it.
             if (!typing_.isValid() || typing_.elapsed() > kLocatorPauseMs) {
                 typed_.clear();
@@ -604,10 +695,18 @@ bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+bool BrowseWindow::acceptsDrop(const QDropEvent* event) const
+{
+    // Files from elsewhere; a row dragged inside the list is no shortcut.
+    return variant_.fullControls && event->mimeData()->hasUrls() && event->source() != table_;
+}
+
 void BrowseWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (variant_.fullControls && event->mimeData()->hasUrls() && event->source() == nullptr) {
+    if (acceptsDrop(event)) {
         event->acceptProposedAction();
+    } else {
+        event->ignore();
     }
 }
 
@@ -730,10 +829,6 @@ void BrowseWindow::saveLayout()
 void BrowseWindow::closeEvent(QCloseEvent* event)
 {
     saveLayout();
-    if (saveGeometry_) {
-        const QWidget* frame = parentWidget() != nullptr ? parentWidget() : this;
-        saveGeometry_(frame->geometry());
-    }
     event->accept();
 }
 

@@ -49,12 +49,6 @@ public:
     ~BrowseWindow() override;
 
     void setToday(Today today) { today_ = std::move(today); }
-    // Keeps the window's place and size when it closes (the frame stores
-    // them under the window's name).
-    void setGeometrySaver(std::function<void(const QRect&)> saver)
-    {
-        saveGeometry_ = std::move(saver);
-    }
 
     // Reads the rows again and rebuilds the title.
     void reload();
@@ -111,6 +105,9 @@ protected:
 
 private:
     QPushButton* testButton_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
+    QString title() const;
+    bool acceptsDrop(const QDropEvent* event) const;
     void buildControls();
     void buildContextMenu();
     void changeOrder(int tab);
@@ -141,7 +138,6 @@ private:
     QPushButton* queryButton_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     Today today_;
-    std::function<void(const QRect&)> saveGeometry_;
     std::function<std::vector<BrowserCandidate>()> candidateSource_;
     QString typed_;
     QElapsedTimer typing_;

@@ -35,7 +35,6 @@ ExplorerWindow::ExplorerWindow(Services& services, Opener& opener, QWidget* pare
     setObjectName(QStringLiteral("BrowseCategoriesAndURLFrame"));
     setWindowTitle(QStringLiteral("Browse Locations by Category"));
     setWindowIcon(themedIcon(QStringLiteral("folder"), QStringLiteral("category")));
-    setMinimumSize(fromDialogUnits(this, 416, 173));
     auto* layout = new QHBoxLayout(this);
     splitter_ = new QSplitter(Qt::Horizontal, this);
     auto* left = new QWidget(splitter_);
@@ -70,6 +69,7 @@ ExplorerWindow::ExplorerWindow(Services& services, Opener& opener, QWidget* pare
     bookmarks_->setMinimumWidth(margin);
     splitter_->setChildrenCollapsible(false);
     layout->addWidget(splitter_);
+    setMinimumSize(fromDialogUnits(this, 416, 173).expandedTo(layout->minimumSize()));
 
     // The left list's width, under the rule that a saved layout holds only
     // against the built-in format it was saved with.

@@ -63,7 +63,8 @@ ListVariant relationListVariant(const QString& name, const QString& title,
     v.title = title;
     v.titleWithCount = false;
     v.source = source;
-    v.tabs = bookmarkTabs();
+    // Only the two tabs these lists have always shown; neither re-sorts.
+    v.tabs = {bookmarkTabs()[0], bookmarkTabs()[2]};
     v.tabsOrder = false;
     v.fixedKey = 0; // the location key of the keyword and detail files
     v.columns = {iconColumn()};

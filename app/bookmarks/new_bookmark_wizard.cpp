@@ -182,7 +182,6 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     } else if (candidates_.size() == 1) {
         takeCandidate(candidates_.front());
     }
-    former_.insert(location_->text().toStdString());
     updateButtons();
 }
 
@@ -227,7 +226,6 @@ void NewBookmarkWizard::locationAccepted()
     if (text::trim(keyword_->text().toStdString()).empty()) {
         keyword_->setText(q(keywordFromLocation(location_->text().toStdString())));
     }
-    former_.insert(location_->text().toStdString());
 }
 
 void NewBookmarkWizard::descriptionAccepted()
@@ -256,7 +254,7 @@ void NewBookmarkWizard::finish()
     Database& db = services_.database();
     db.keywords().use();
     db.details().use();
-    const int level = saveBookmark(db, Record{bookmarkTable()}, bookmark, former_);
+    const int level = saveBookmark(db, Record{bookmarkTable()}, bookmark);
     db.details().close();
     db.keywords().close();
     // The wizard sends no refresh notice; a list that started it reloads.

@@ -56,7 +56,6 @@ private:
     void updateButtons();
 
     Services& services_;
-    FormerLocations former_;
     std::vector<BrowserCandidate> candidates_;
     QStackedWidget* pages_ = nullptr;
     QWidget* browserPage_ = nullptr;

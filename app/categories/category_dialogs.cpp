@@ -61,7 +61,7 @@ constexpr const char* kHtmlButtons[] = {"&Replace Title", "&Before Category",
 } // namespace
 
 CategoryPicker::CategoryPicker(Database& database, const std::string& nearest, QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent), database_(database)
 {
     setObjectName(QStringLiteral("SelectCategories"));
     setWindowTitle(QStringLiteral("Select Category"));
@@ -72,9 +72,25 @@ CategoryPicker::CategoryPicker(Database& database, const std::string& nearest, Q
     table_->setCategories(listCategories(database, true));
     table_->locate(QString::fromStdString(nearest));
     layout->addWidget(table_);
-    layout->addWidget(okCancel(this, QStringLiteral("&Select")));
+    QDialogButtonBox* buttons = okCancel(this, QStringLiteral("&Select"));
+    // A first bookmark needs a first category: made here, then picked.
+    QPushButton* add = buttons->addButton(QStringLiteral("&New"), QDialogButtonBox::ActionRole);
+    add->setObjectName(QStringLiteral("New"));
+    connect(add, &QPushButton::clicked, this, &CategoryPicker::newCategory);
+    layout->addWidget(buttons);
     connect(table_, &QTableWidget::cellDoubleClicked, this, &CategoryPicker::accept);
     connect(this, &QDialog::accepted, this, &CategoryPicker::select);
+}
+
+void CategoryPicker::newCategory()
+{
+    CategoryForm form(database_, Record{categoryTable()}, true, this);
+    if (form.exec() != QDialog::Accepted) {
+        return;
+    }
+    table_->setCategories(listCategories(database_, true));
+    table_->locate(form.nameEdit()->text());
+    accept();
 }
 
 void CategoryPicker::select()

@@ -30,13 +30,16 @@ class CategoryPicker final : public QDialog {
 
 public:
     CategoryPicker(Database& database, const std::string& nearest, QWidget* parent = nullptr);
-    // The chosen name after "&Select"; empty after "Cancel".
+    // The chosen name after "&Select" or a category made with "&New";
+    // empty after "Cancel".
     std::optional<std::string> chosen() const { return chosen_; }
     CategoryTable* table() const { return table_; }
 
 private:
+    void newCategory();
     void select();
 
+    Database& database_;
     CategoryTable* table_ = nullptr;
     std::optional<std::string> chosen_;
 };

@@ -27,7 +27,6 @@ CategoryListWindow::CategoryListWindow(Database& database,
     setObjectName(QString::fromUtf8(kName));
     setWindowTitle(QStringLiteral("Browse Categories"));
     setWindowIcon(themedIcon(QStringLiteral("folder"), QStringLiteral("category")));
-    setMinimumSize(fromDialogUnits(this, 360, 160));
     auto* layout = new QHBoxLayout(this);
     table_ = new CategoryTable(this);
     layout->addWidget(table_, 1);
@@ -70,6 +69,9 @@ CategoryListWindow::CategoryListWindow(Database& database,
     });
     side->addWidget(close);
     layout->addLayout(side);
+    // The design size, or more when the font needs it: an explicit minimum
+    // would otherwise let the tip's lines be squeezed into each other.
+    setMinimumSize(fromDialogUnits(this, 360, 160).expandedTo(layout->minimumSize()));
     connect(table_, &CategoryTable::cellDoubleClicked, this, &CategoryListWindow::editCategory);
     reload();
     // The refresh notice goes to windows named "BROWSE...": this one too.

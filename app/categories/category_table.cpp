@@ -24,7 +24,15 @@ CategoryTable::CategoryTable(QWidget* parent) : QTableWidget(0, 2, parent)
 
 void CategoryTable::setCategories(std::vector<Record> categories)
 {
-    const int keep = currentRow();
+    // The highlight stays on its category, wherever a rename sorted it.
+    int keep = currentRow();
+    const Record* before = current();
+    const std::int64_t kept = before != nullptr ? before->position : 0;
+    for (std::size_t i = 0; kept != 0 && i < categories.size(); ++i) {
+        if (categories[i].position == kept) {
+            keep = static_cast<int>(i);
+        }
+    }
     categories_ = std::move(categories);
     setRowCount(static_cast<int>(categories_.size()));
     for (std::size_t i = 0; i < categories_.size(); ++i) {

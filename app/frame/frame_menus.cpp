@@ -10,6 +10,8 @@ namespace tessaly::gui {
 const QList<MenuItem>& frameMenuItems()
 {
     static const QList<MenuItem> items = {
+        // A first start needs a way to add a bookmark without a list open.
+        {"&File", nullptr, "NewLocation", "&New Location...", "Ctrl+N", "Add a new location"},
         {"&File", nullptr, "Import", "&Import", "Ctrl+Shift+I", nullptr},
         {"&File", nullptr, "Export", "&Export", "Ctrl+Shift+E", "Export to HTML or  ASCII"},
         {"&File", "&Support Tools", "ImportOld", "&Import from Tessaly 1.x", nullptr,

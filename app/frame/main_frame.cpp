@@ -7,7 +7,9 @@
 #include "categories/category_list_window.h"
 #include "core/services.h"
 #include "core/settings.h"
+#include "core/tables.h"
 #include "frame/about_window.h"
+#include "frame/child_places.h"
 #include "frame/frame_menus.h"
 #include "frame/help_window.h"
 #include "frame/splash_window.h"
@@ -58,10 +60,18 @@ QString toQt(const std::string& text)
 MainFrame::MainFrame(Services& services, QWidget* parent)
     : QMainWindow(parent), services_(services), clock_(systemNow)
 {
+    // A launch may still run on a worker when the frame goes: the opener
+    // lives as long as the program.
+    static DesktopOpener desktopOpener;
+    opener_ = &desktopOpener;
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Tessaly 2000"));
     setWindowIcon(programIcon());
     mdiArea_ = new QMdiArea(this);
+    // A child reaching past the area (a restored frame smaller than it
+    // was) stays reachable.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     actions_ = buildFrameMenus(menuBar(), this);
     wireActions();
@@ -99,6 +109,7 @@ void MainFrame::wireActions()
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, handler);
     };
+    wire("NewLocation", &MainFrame::newLocation);
     wire("PrintSetup", &MainFrame::printSetup);
     wire("Exit", &QWidget::close);
     wire("Options", &MainFrame::openOptions);
@@ -139,6 +150,7 @@ void MainFrame::buildToolBar()
         const char* icon;
     };
     static const Button buttons[] = {
+        {"Add a new location", "NewLocation", "document-new", "new"},
         {"Tessaly 2000 options", "Options", "preferences-system", "options"},
         {"Start clipboard monitor (add many URLs quickly)", "ClipboardMonitor", "edit-paste",
          "clipboard"},
@@ -258,8 +270,11 @@ void MainFrame::savePosition()
 {
     PositionStore& positions = services_.positions();
     const QRect frame = normalGeometry().isValid() ? normalGeometry() : geometry();
-    positions.setValue("Main", "X", std::to_string(frame.x()));
-    positions.setValue("Main", "Y", std::to_string(frame.y()));
+    // X and Y are the outer corner, where move() puts the window back; the
+    // client area's corner sits a title bar lower and crept on each start.
+    const QPoint border = geometry().topLeft() - frameGeometry().topLeft();
+    positions.setValue("Main", "X", std::to_string(frame.x() - border.x()));
+    positions.setValue("Main", "Y", std::to_string(frame.y() - border.y()));
     positions.setValue("Main", "Width", std::to_string(frame.width()));
     positions.setValue("Main", "Height", std::to_string(frame.height()));
     positions.setValue("Main", "Maximized", isMaximized() ? "1" : "0");
@@ -358,8 +373,15 @@ void MainFrame::openExplorer()
             &QWidget::showMinimized);
     QMdiSubWindow* window = mdiArea_->addSubWindow(explorer);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->resize(fromDialogUnits(this, 416, 173).expandedTo(mdiArea_->viewport()->size() * 0.92));
+    placeChildWindow(*mdiArea_, *window, services_.positions(), ExplorerWindow::kName,
+                     mdiArea_->viewport()->size() * 0.92);
     window->show();
+}
+
+void MainFrame::newLocation()
+{
+    BookmarkFormWindow form(services_, Record{bookmarkTable()}, this);
+    form.exec();
 }
 
 void MainFrame::runNewBookmarkWizard()
@@ -382,13 +404,22 @@ void MainFrame::openCategoryList()
     list->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->resize(fromDialogUnits(this, 360, 160).expandedTo(QSize(640, 380)));
+    placeChildWindow(*mdiArea_, *window, services_.positions(), CategoryListWindow::kName,
+                     list->sizeHint());
     window->show();
 }
 
 void MainFrame::openList(const ListVariant& variant)
 {
-    if (WindowRegister::instance().activate(variant.name)) {
+    if (QWidget* open = WindowRegister::instance().find(variant.name)) {
+        // One window per list; the one-category list shows the category now
+        // asked for rather than the one it was opened on.
+        if (auto* list = qobject_cast<BrowseWindow*>(open);
+            list != nullptr && !variant.category.empty() &&
+            list->variant().category != variant.category) {
+            list->setCategory(variant.category);
+        }
+        WindowRegister::instance().activate(variant.name);
         return;
     }
     auto* list = new BrowseWindow(services_, *opener_, variant);
@@ -397,30 +428,16 @@ void MainFrame::openList(const ListVariant& variant)
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);
     // Each list keeps its place and size in the position store under its name.
-    PositionStore& positions = services_.positions();
-    const std::string section = variant.name.toStdString();
-    const auto width = parseNumber(positions.value(section, "Width"));
-    const auto height = parseNumber(positions.value(section, "Height"));
-    const QSize fill = mdiArea_->viewport()->size() * 0.92;
-    window->resize(width && height ? QSize(static_cast<int>(*width), static_cast<int>(*height))
-                                   : fromDialogUnits(this, 416, 200).expandedTo(fill));
-    const auto x = parseNumber(positions.value(section, "X"));
-    const auto y = parseNumber(positions.value(section, "Y"));
-    if (x && y) {
-        window->move(static_cast<int>(*x), static_cast<int>(*y));
-    }
-    list->setGeometrySaver([&positions, section](const QRect& frame) {
-        positions.setValue(section, "X", std::to_string(frame.x()));
-        positions.setValue(section, "Y", std::to_string(frame.y()));
-        positions.setValue(section, "Width", std::to_string(frame.width()));
-        positions.setValue(section, "Height", std::to_string(frame.height()));
-    });
+    placeChildWindow(*mdiArea_, *window, services_.positions(), variant.name.toStdString(),
+                     mdiArea_->viewport()->size() * 0.92);
     window->show();
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)
 {
     closeSplash();
+    // Each open child keeps its place and layout, as when closed by hand.
+    mdiArea_->closeAllSubWindows();
     // Help and About are windows of their own; they go with the frame, or the
     // program would run on after Exit.
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {

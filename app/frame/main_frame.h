@@ -73,6 +73,8 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // "&New Location...": the bookmark form on a new bookmark.
+    void newLocation();
     // The new-bookmark wizard on the pending address or a browser's.
     void runNewBookmarkWizard();
     // Where the wizard looks for browser addresses; tests put in their own.
@@ -126,8 +128,7 @@ private:
     QPointer<SplashWindow> splash_;
     QPointer<HelpWindow> help_;
     QPrinter printer_;
-    DesktopOpener desktopOpener_;
-    Opener* opener_ = &desktopOpener_;
+    Opener* opener_ = nullptr;
     std::function<std::vector<BrowserCandidate>()> candidateSource_;
     Clock clock_;
     PasswordAsker askPassword_;

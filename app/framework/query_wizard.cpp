@@ -120,6 +120,13 @@ QueryWizard::QueryWizard(const std::string& fieldList, const std::string& tag,
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     connect(presetBox_, &QComboBox::currentIndexChanged, this, &QueryWizard::presetChosen);
+    // Typing a query is choosing the custom query: no switch to find first.
+    connect(customEdit_, &QLineEdit::textEdited, this, [this] {
+        if (presetBox_->currentIndex() != kCustomPreset) {
+            const QSignalBlocker quiet(presetBox_);
+            presetBox_->setCurrentIndex(kCustomPreset);
+        }
+    });
     presetBox_->setCurrentIndex(filter.empty() ? 0 : kCustomPreset);
     resize(640, 380);
 }

@@ -19,39 +19,6 @@ bool fileExists(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Moves the rows of `from` to `to` in a keyword or detail file; a row that
-// cannot be moved (its place is taken) is deleted. The first failure that
-// is not a taken place ends the move with its status.
-EngineStatus moveRows(FileManager& rows, std::string_view from, std::string_view to)
-{
-    RecordFile& file = rows.file();
-    Record start{file.table()};
-    start.setText(0, from);
-    std::vector<Record> moving;
-    file.set(0, start);
-    Record row{file.table()};
-    EngineStatus status;
-    while ((status = file.next(row)).ok() && text::equalNoCase(row.text(0), from)) {
-        moving.push_back(row);
-    }
-    if (!status.ok() && status.code != kNoMoreRecords) {
-        return status;
-    }
-    for (Record& r : moving) {
-        // A row keeps its sequence unless the new location has it already.
-        r.setText(0, to);
-        r.setNumber(1, file.highestNumber(0, r) + 1);
-        status = file.put(r);
-        if (status.code == kDuplicateKey) {
-            status = file.remove(r);
-        }
-        if (!status.ok()) {
-            return status;
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 std::string keywordFromLocation(std::string_view location)
@@ -67,7 +34,7 @@ std::string keywordFromLocation(std::string_view location)
 }
 
 int saveBookmark(Database& database, const Record& original, Record& changed,
-                 const FormerLocations& formerLocations, const std::function<int()>& alsoWrite)
+                 const std::function<int()>& alsoWrite)
 {
     FileManager& bookmarks = database.bookmarks();
     if (const int level = bookmarks.validateRecord(changed); level != kLevelDone) {
@@ -88,20 +55,6 @@ int saveBookmark(Database& database, const Record& original, Record& changed,
         engine.rollback();
         relations.close();
         return level;
-    }
-    const std::string final{text::clip(changed.text(BookmarkField::Location))};
-    for (const std::string& former : formerLocations) {
-        if (text::equalNoCase(former, final) ||
-            (!adding && text::equalNoCase(former, original.text(BookmarkField::Location)))) {
-            continue; // the relation update moved the rows of the original already
-        }
-        for (FileManager* rows : {&database.keywords(), &database.details()}) {
-            if (const EngineStatus moved = moveRows(*rows, former, final); !moved.ok()) {
-                engine.rollback();
-                relations.close();
-                return rows->reportWriteError(moved, false);
-            }
-        }
     }
     if (alsoWrite) {
         if (const int written = alsoWrite(); written != kLevelDone) {

@@ -3,7 +3,6 @@
 #include "core/database.h"
 
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -13,24 +12,19 @@ namespace tessaly {
 // blank: the scheme before "://", else "mailto:", else "?".
 std::string keywordFromLocation(std::string_view location);
 
-// The locations a bookmark had while its form was open (letter case kept;
-// the same text once).
-using FormerLocations = std::set<std::string>;
-
 // Saves a bookmark from its form or wizard: the category must be stored
 // (message 14), the bookmark is inserted (`original.position` 0) or
-// rewritten through the relation manager, and only then are the keyword
-// and detail rows of every former location moved to the final one, all in
-// one transaction, so rows never point at a location that is not stored. A
-// row that cannot be moved is deleted. Returns the level of the message
-// raised, 0 when saved.
+// rewritten through the relation manager, which moves the keyword and
+// detail rows of the bookmark's own stored location with it. Rows stored at
+// a location merely typed while the form was open belong to another
+// bookmark (or to none) and stay where they are. Returns the level of the
+// message raised, 0 when saved.
 // `alsoWrite`, when given, runs inside the same transaction after the
 // bookmark was written (the form writes its keyword and detail rows there)
 // and returns the level of the message it raised, 0 when all was written.
 // Any failure, the closing commit's included, undoes the whole save and is
 // reported (message 4 or 25 for a commit that fails).
 int saveBookmark(Database& database, const Record& original, Record& changed,
-                 const FormerLocations& formerLocations,
                  const std::function<int()>& alsoWrite = {});
 
 // A delete request: when the bookmark came from a .url shortcut that still

@@ -55,12 +55,47 @@ int saveCategory(Database& database, const Record& original, const Record& chang
     return level;
 }
 
+std::int64_t bookmarksInCategory(Database& database, std::string_view category)
+{
+    FileManager& bookmarks = database.bookmarks();
+    if (bookmarks.use() != kLevelDone) {
+        return 0;
+    }
+    RecordFile& file = bookmarks.file();
+    Record start{bookmarkTable()};
+    start.setText(BookmarkField::Category, category);
+    file.set(static_cast<int>(BookmarkKey::Category), start);
+    Record row{bookmarkTable()};
+    std::int64_t count = 0;
+    while (file.next(row).ok() && text::equalNoCase(row.text(BookmarkField::Category), category)) {
+        ++count;
+    }
+    bookmarks.close();
+    return count;
+}
+
 int deleteCategory(Database& database, const Record& category)
 {
     MessageManager& messages = database.messages();
-    MessageManager::setFile(database.categories().name());
-    if (messages.raise(kMsgConfirmDelete) != kLevelBenign) {
-        return kLevelCancel;
+    const std::string name{text::clip(category.text(CategoryField::Category))};
+    const std::int64_t held = bookmarksInCategory(database, name);
+    if (held > 0) {
+        // The cascade takes the bookmarks too: the question must say so,
+        // and a hurried Enter must keep them.
+        const std::string what =
+            held == 1 ? "the 1 bookmark" : "the " + std::to_string(held) + " bookmarks";
+        if (messages.ui().showMessage(
+                {"Confirm Delete",
+                 "Delete the category \"" + name + "\" and " + what +
+                     " in it?\n\nTheir keywords and details are deleted with them.",
+                 MessageIcon::Exclamation, ButtonYes | ButtonNo, ButtonNo}) != ButtonYes) {
+            return kLevelCancel;
+        }
+    } else {
+        MessageManager::setFile(database.categories().name());
+        if (messages.raise(kMsgConfirmDelete) != kLevelBenign) {
+            return kLevelCancel;
+        }
     }
     RelationManager& relations = database.categoryRelations();
     if (const int level = relations.open(); level != kLevelDone) {

@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +30,13 @@ std::vector<Record> listCategories(Database& database, bool withReserved);
 // Returns the level of the message raised, 0 when saved.
 int saveCategory(Database& database, const Record& original, const Record& changed);
 
-// Asks the standard delete question and deletes the category with its
-// bookmarks (and their keywords and details) and HTML rows.
+// How many bookmarks file under `category` (its key's letter-case rule).
+std::int64_t bookmarksInCategory(Database& database, std::string_view category);
+
+// Deletes the category with its bookmarks (and their keywords and details)
+// and HTML rows, after a question: the standard delete question for an
+// empty category; for one that holds bookmarks, a question that says how
+// many go with it, with No as the default. Returns 0 when deleted.
 int deleteCategory(Database& database, const Record& category);
 
 // Saves a category HTML row (insert when its position is 0).

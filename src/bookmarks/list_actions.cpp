@@ -36,7 +36,7 @@ int recordVisit(FileManager& bookmarks, std::string_view location, std::int32_t 
 }
 
 bool launchAction(std::string_view choice, const Record& bookmark, FileManager& bookmarks,
-                  std::int32_t today, Opener& opener, UiPort& ui)
+                  std::int32_t today, const LaunchStarter& launch, UiPort& ui)
 {
     if (choice == "Category" || choice == "Keyword" || choice == "Rating") {
         ui.showMessage({"Error", "No program associated with " + std::string{choice} + ".",
@@ -44,11 +44,11 @@ bool launchAction(std::string_view choice, const Record& bookmark, FileManager& 
         return false;
     }
     const std::string target = actionText(choice, bookmark);
-    const bool started = launch(target, {}, opener, ui);
+    launch(target);
     if (choice == "URL") {
         recordVisit(bookmarks, target, today);
     }
-    return started;
+    return true;
 }
 
 } // namespace tessaly

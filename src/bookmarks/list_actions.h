@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,11 +26,16 @@ std::string actionText(std::string_view choice, const Record& bookmark);
 // standard messages; returns its level.
 int recordVisit(FileManager& bookmarks, std::string_view location, std::int32_t today);
 
-// "Launch URL": launches the chosen field of the bookmark, recording the
-// visit for "URL" (whether or not the launch worked); for "Category",
-// "Keyword" and "Rating" it shows "No program associated with <choice>."
-// under "Error" and does nothing else. Returns true when a launch started.
+// Starts a launch of `target`; it may finish later, off the window's
+// thread, and reports its own failure (see tryLaunch and launchFailure).
+using LaunchStarter = std::function<void(const std::string& target)>;
+
+// "Launch URL": hands the chosen field of the bookmark to `launch`,
+// recording the visit for "URL" (whether or not the launch works); for
+// "Category", "Keyword" and "Rating" it shows "No program associated with
+// <choice>." under "Error" and does nothing else. Returns true when the
+// field was handed on.
 bool launchAction(std::string_view choice, const Record& bookmark, FileManager& bookmarks,
-                  std::int32_t today, Opener& opener, UiPort& ui);
+                  std::int32_t today, const LaunchStarter& launch, UiPort& ui);
 
 } // namespace tessaly

@@ -103,10 +103,28 @@ int ListRows::compareLocator(const Record& row, std::string_view typed) const
     return key.noCase ? text::compareNoCase(value, typed) : text::compare(value, typed);
 }
 
+int ListRows::locatorField() const
+{
+    const KeyDef& key = file_.table().keys[static_cast<std::size_t>(key_)];
+    return key.components[std::min(locatorComponent_, key.components.size() - 1)].field;
+}
+
 std::optional<std::size_t> ListRows::locate(std::string_view typed)
 {
     if (size() == 0 || key_ < 0) {
         return std::nullopt;
+    }
+    const TableDef& table = file_.table();
+    const int field = locatorField();
+    if (!table.keys[static_cast<std::size_t>(key_)].noCase && table.isText(field)) {
+        // The key orders by character code, yet what is typed finds its row
+        // in any letter case ("beta" finds "Beta site"): the first row that
+        // begins with it, else the nearest in the key's own order.
+        for (std::size_t i = 0; i < size(); ++i) {
+            if (text::startsWithNoCase(at(i).text(field), typed)) {
+                return i;
+            }
+        }
     }
     std::size_t low = 0;
     std::size_t high = size();

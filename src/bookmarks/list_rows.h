@@ -44,12 +44,14 @@ public:
     // The row at `index` (< size()); a blank record if it vanished meanwhile.
     const Record& at(std::size_t index);
 
-    // The first row whose locator (a field of the order's key) is not before
-    // `typed` in the key's order; the last row when all are.
+    // The first row whose locator (a field of the order's key) begins with
+    // `typed`, letter case ignored; else the first not before it in the
+    // key's order, the last row when all are.
     std::optional<std::size_t> locate(std::string_view typed);
 
 private:
     int compareLocator(const Record& row, std::string_view typed) const;
+    int locatorField() const;
 
     RecordFile& file_;
     int key_ = 0;

@@ -70,28 +70,6 @@ bool isExecutableFile(const std::string& path)
            ::access(path.c_str(), X_OK) == 0;
 }
 
-// True when `program` names an executable: a path, or a name on PATH.
-bool isProgram(const std::string& program)
-{
-    if (program.empty()) {
-        return false;
-    }
-    if (program.find('/') != std::string::npos) {
-        return isExecutableFile(program);
-    }
-    const char* path = std::getenv("PATH");
-    std::string_view folders = path != nullptr ? path : "/usr/bin:/bin";
-    while (!folders.empty()) {
-        const auto colon = folders.find(':');
-        const std::string_view folder = folders.substr(0, colon);
-        if (isExecutableFile(std::string{folder.empty() ? "." : folder} + "/" + program)) {
-            return true;
-        }
-        folders = colon == std::string_view::npos ? std::string_view{} : folders.substr(colon + 1);
-    }
-    return false;
-}
-
 // Reaps a started program in the background so it leaves no zombie.
 void reapLater(pid_t pid)
 {
@@ -150,11 +128,22 @@ std::vector<std::string> splitCommandLine(std::string_view line)
     return words;
 }
 
+bool isStartableProgram(std::string_view program, bool quoted)
+{
+    // Bookmark text comes from page titles, imports and browser windows: a
+    // bare name would run whatever PATH holds with the text's arguments.
+    if (program.empty() ||
+        (program.front() != '/' && !(quoted && program.find('/') != program.npos))) {
+        return false;
+    }
+    return isExecutableFile(std::string{program});
+}
+
 int DesktopOpener::open(const std::string& target, const std::string& parameters)
 {
     if (!parameters.empty()) {
         // A program with arguments is started; a document cannot take them.
-        if (!isProgram(target)) {
+        if (!isStartableProgram(target, true)) {
             return kOpenFileNotFound;
         }
         std::vector<std::string> words{target};
@@ -182,13 +171,12 @@ int DesktopOpener::open(const std::string& target, const std::string& parameters
     return status == 2 ? kOpenFileNotFound : kOpenNoAssociation;
 }
 
-bool DesktopOpener::start(const std::string& commandLine)
+bool DesktopOpener::start(const std::string& program)
 {
-    const std::vector<std::string> words = splitCommandLine(commandLine);
-    if (words.empty() || !isProgram(words.front())) {
+    if (!isStartableProgram(program, true)) {
         return false;
     }
-    const pid_t pid = spawn(words);
+    const pid_t pid = spawn({program});
     if (pid < 0) {
         return false;
     }
@@ -196,38 +184,40 @@ bool DesktopOpener::start(const std::string& commandLine)
     return true;
 }
 
-bool launch(std::string_view targetIn, std::string_view workingFolder, Opener& opener, UiPort& ui)
+int tryLaunch(std::string_view targetIn, std::string_view workingFolder, Opener& opener)
 {
     const CurrentFolder folder{workingFolder};
     const std::string target{text::clip(targetIn)};
-    std::string program = target;
-    std::string parameters;
-    int result = opener.open(program, parameters);
+    int result = opener.open(target, {});
     if (result >= 32) {
         folder.restore();
-        return true;
+        return result;
     }
     // Once: a quoted program path, or the text before the first blank.
-    bool split = false;
-    if (!program.empty() && program.front() == '"') {
-        const std::string rest = program.substr(1);
+    std::string program;
+    std::string parameters;
+    bool quoted = false;
+    if (!target.empty() && target.front() == '"') {
+        const std::string rest = target.substr(1);
         const auto quote = rest.find('"');
         if (quote != std::string::npos) {
             parameters = std::string{text::trim(std::string_view{rest}.substr(quote + 1))};
             program = rest.substr(0, quote);
-            split = true;
+            quoted = true;
         }
-    } else if (const auto blank = program.find(' ');
-               blank != std::string::npos && blank + 1 < program.size()) {
-        parameters = std::string{text::trim(std::string_view{program}.substr(blank + 1))};
-        program = program.substr(0, blank);
-        split = true;
+    } else if (const auto blank = target.find(' ');
+               blank != std::string::npos && blank + 1 < target.size()) {
+        parameters = std::string{text::trim(std::string_view{target}.substr(blank + 1))};
+        program = target.substr(0, blank);
     }
-    result = opener.open(program, parameters);
+    const bool split = !program.empty();
+    if (split && isStartableProgram(program, quoted)) {
+        result = opener.open(program, parameters);
+    }
     // Then backwards over the blanks of an unquoted path that has blanks.
-    if (result < 32 && split) {
+    if (result < 32 && split && !quoted) {
         for (std::size_t i = target.size() >= 2 ? target.size() - 2 : 0; i >= 2; --i) {
-            if (target[i] != ' ') {
+            if (target[i] != ' ' || !isStartableProgram(target.substr(0, i))) {
                 continue;
             }
             program = target.substr(0, i);
@@ -238,15 +228,30 @@ bool launch(std::string_view targetIn, std::string_view workingFolder, Opener& o
             }
         }
     }
-    if (result < 32 && opener.start(program)) {
+    if (!split) {
+        program = target;
+    }
+    if (result < 32 && isStartableProgram(program, quoted) && opener.start(program)) {
         result = kOpenedOk;
     }
     // The current folder is restored after a failure too: later relative
     // file names must still mean the data folder.
     folder.restore();
+    return result;
+}
+
+MessageRequest launchFailure(std::string_view target, int result)
+{
+    return {"Error Code " + std::to_string(result),
+            "Could not start " + std::string{text::clip(target)} + ".", MessageIcon::Exclamation,
+            ButtonOk, ButtonOk};
+}
+
+bool launch(std::string_view target, std::string_view workingFolder, Opener& opener, UiPort& ui)
+{
+    const int result = tryLaunch(target, workingFolder, opener);
     if (result < 32) {
-        ui.showMessage({"Error Code " + std::to_string(result), "Could not start " + target + ".",
-                        MessageIcon::Exclamation, ButtonOk, ButtonOk});
+        ui.showMessage(launchFailure(target, result));
         return false;
     }
     return true;

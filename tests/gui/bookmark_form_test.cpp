@@ -9,9 +9,12 @@
 #include "stored_bookmark.h"
 #include "temp_folder.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -53,6 +56,16 @@ struct Fixture {
     }
 };
 
+QPushButton* okButton(QWidget& form)
+{
+    for (QPushButton* button : form.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("&OK")) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class BookmarkFormTest : public QObject {
@@ -71,7 +84,6 @@ private Q_SLOTS:
         }
         QCOMPARE(offered, (QStringList{"News", "Weather"})); // no reserved names
         form.locationEdit()->setText("http://weather.example/");
-        form.locationAccepted();
         form.descriptionEdit()->setText("The Online Weather");
         form.descriptionAccepted();
         QCOMPARE(form.keywordEdit()->text(), QStringLiteral("Weather"));
@@ -110,28 +122,59 @@ private Q_SLOTS:
         QCOMPARE(f.stored("http://x/").position, std::int64_t{0});
     }
 
-    void rowsFollowTheLocationFromAToBToD()
+    void anotherBookmarksRowsStayWithIt()
     {
         Fixture f;
-        {
-            Record a{bookmarkTable()};
-            BookmarkFormWindow form(f.services, a);
-            form.locationEdit()->setText("http://a/");
+        for (const char* location : {"http://a/", "http://b/"}) {
+            BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+            form.locationEdit()->setText(location);
             form.categoryBox()->setCurrentText("News");
             form.keywordTable()->insertRow(0);
-            form.keywordTable()->setItem(0, 0, new QTableWidgetItem("one"));
+            form.keywordTable()->setItem(0, 0, new QTableWidgetItem(&location[7]));
             form.accept();
         }
         BookmarkFormWindow edit(f.services, f.stored("http://a/"));
         QCOMPARE(edit.windowTitle(), QStringLiteral("Edit Location"));
         QCOMPARE(edit.keywordTable()->rowCount(), 1);
-        edit.locationEdit()->setText("http://b/");
-        edit.locationAccepted();
-        edit.locationEdit()->setText("http://d/");
-        edit.accept();
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowActive(&edit));
+        // B's location typed in passing: OK is refused, then C is typed.
+        QLineEdit* location = edit.locationEdit();
+        location->setFocus();
+        location->selectAll();
+        QTest::keyClicks(location, "http://b/");
+        QTest::keyClick(location, Qt::Key_Tab);
+        QTest::mouseClick(okButton(edit), Qt::LeftButton);
+        QCOMPARE(f.ui.last().title, std::string{"Duplicate Key Error"});
+        QVERIFY(edit.isVisible());
+        location->selectAll();
+        QTest::keyClicks(location, "http://c/");
+        QTest::mouseClick(okButton(edit), Qt::LeftButton);
         QCOMPARE(edit.result(), int(QDialog::Accepted));
-        QCOMPARE(f.keywords(), (std::vector<std::string>{"http://d/|one"}));
+        QCOMPARE(f.keywords(), (std::vector<std::string>{"http://b/|b/", "http://c/|a/"}));
         QCOMPARE(f.stored("http://a/").position, std::int64_t{0});
+    }
+
+    void keysReachTheFieldsAndTheTabs()
+    {
+        Fixture f;
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // What is typed at once goes into the first field.
+        QTest::keyClicks(QApplication::focusWidget(), "http://typed/");
+        QCOMPARE(form.locationEdit()->text(), QStringLiteral("http://typed/"));
+        auto* tabs = form.findChild<QTabWidget*>();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Site Info"));
+        QVERIFY(tabs->currentWidget()->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), form.locationEdit());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Custom"));
     }
 
     void cancellingChangesAsksFirst()

@@ -16,27 +16,62 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
+
+#include <chrono>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tessaly;
 using tessaly::gui::BrowseWindow;
 
 namespace {
 
+// Launches run on a worker thread: what the opener saw is read under a lock.
 struct RecordingOpener final : Opener {
-    std::vector<std::string> opened;
     int open(const std::string& target, const std::string& parameters) override
     {
-        opened.push_back(target + (parameters.empty() ? "" : " " + parameters));
-        return kOpenedOk;
+        if (delay.count() > 0) {
+            std::this_thread::sleep_for(delay);
+        }
+        const std::lock_guard lock(mutex);
+        opened_.push_back(target + (parameters.empty() ? "" : " " + parameters));
+        return result;
     }
     bool start(const std::string&) override { return false; }
+    std::vector<std::string> opened()
+    {
+        const std::lock_guard lock(mutex);
+        return opened_;
+    }
+
+    std::chrono::milliseconds delay{0};
+    int result = kOpenedOk;
+
+private:
+    std::mutex mutex;
+    std::vector<std::string> opened_;
 };
+
+QPushButton* buttonText(QWidget& window, const QString& text)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
 
 struct Fixture {
     test::TempFolder folder;
@@ -163,7 +198,7 @@ private Q_SLOTS:
         list.tabs()->setCurrentIndex(1);
         list.table()->selectRow(1);
         list.launchAction();
-        QCOMPARE(f.opener.opened, (std::vector<std::string>{"http://site101.example/"}));
+        QTRY_COMPARE(f.opener.opened(), (std::vector<std::string>{"http://site101.example/"}));
         list.reload();
         QCOMPARE(
             list.model()
@@ -174,7 +209,7 @@ private Q_SLOTS:
 
         list.actionChoice()->setCurrentText("Rating");
         list.launchAction();
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
         QCOMPARE(f.ui.last().title, std::string{"Error"});
         QCOMPARE(f.ui.last().text, std::string{"No program associated with Rating."});
     }
@@ -186,8 +221,8 @@ private Q_SLOTS:
         BrowseWindow list(f.services, f.opener);
         QSignalSpy minimise(&list, &BrowseWindow::minimiseFrameRequested);
         Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
-        QCOMPARE(minimise.count(), 1);
+        QTRY_COMPARE(minimise.count(), 1);
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
 
         f.services.settings().doubleClickAction = "Edit Record";
         QString formTitle;
@@ -203,7 +238,78 @@ private Q_SLOTS:
         poll->start(10);
         Q_EMIT list.table()->doubleClicked(list.model()->index(0, 1));
         QCOMPARE(formTitle, QStringLiteral("Edit Location")); // any other setting edits
-        QCOMPARE(f.opener.opened.size(), std::size_t{1});
+        QCOMPARE(f.opener.opened().size(), std::size_t{1});
+    }
+
+    void aLaunchKeepsTheWindowsAnsweringAndReportsItsFailureLater()
+    {
+        Fixture f(2);
+        f.opener.delay = std::chrono::milliseconds(1500);
+        f.opener.result = kOpenNoAssociation;
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        list.table()->selectRow(0);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(buttonText(list, "Launch URL"), Qt::LeftButton);
+        QVERIFY2(clock.elapsed() < 1000, "the click waited for the opener");
+        QVERIFY(f.ui.shown.empty());
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.shown.size(), std::size_t{1}, 5000);
+        QCOMPARE(f.ui.last().title, std::string{"Error Code 31"});
+        QCOMPARE(f.ui.last().text, std::string{"Could not start http://site100.example/."});
+    }
+
+    void aFailedDoubleClickLaunchLeavesTheFrameAsItWas()
+    {
+        Fixture f(2);
+        f.opener.result = kOpenNoAssociation;
+        gui::MainFrame frame{f.services};
+        frame.setOpener(&f.opener);
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise());
+        f.services.settings().doubleClickAction = "Start URL";
+        frame.show();
+        frame.openBookmarkList();
+        auto* list =
+            qobject_cast<BrowseWindow*>(frame.mdiArea()->subWindowList().front()->widget());
+        QVERIFY(list != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QRect cell = list->table()->visualRect(list->model()->index(0, 1));
+        // A view takes a double-click on the row its first press chose.
+        QTest::mouseClick(list->table()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(list->table()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_COMPARE(f.ui.shown.size(), std::size_t{1});
+        QCOMPARE(f.ui.last().text, std::string{"Could not start http://site100.example/."});
+        QTest::qWait(50);
+        QVERIFY(!frame.isMinimized());
+    }
+
+    void aDescriptionIsOpenedAsTextAndNeverRunAsACommand()
+    {
+        Fixture f;
+        const std::string marker = f.folder.file("owned");
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, "http://a.example/");
+        r.setText(BookmarkField::Description, "touch " + marker);
+        FileManager& bookmarks = f.services.database().bookmarks();
+        bookmarks.use();
+        bookmarks.insert(r);
+        bookmarks.close();
+        // The desktop's opener, as xdg-open does with a file that is not there.
+        const std::string opener = f.folder.write("opener.sh", "#!/bin/sh\nexit 2\n");
+        ::chmod(opener.c_str(), 0700);
+        ::setenv("TESSALY_OPENER", opener.c_str(), 1);
+        DesktopOpener desktop;
+        BrowseWindow list(f.services, desktop);
+        list.show();
+        list.table()->selectRow(0);
+        list.actionChoice()->setCurrentText("Description");
+        QTest::mouseClick(buttonText(list, "Launch URL"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.shown.size(), std::size_t{1}, 5000);
+        ::unsetenv("TESSALY_OPENER");
+        QCOMPARE(f.ui.last().text, "Could not start touch " + marker + ".");
+        QTest::qWait(200);
+        QVERIFY2(::access(marker.c_str(), F_OK) != 0, "the description ran as a command");
     }
 
     void singleInstanceAndRefreshNotice()
@@ -230,6 +336,116 @@ private Q_SLOTS:
         QTRY_VERIFY(gui::WindowRegister::instance().find(BrowseWindow::kName) == nullptr);
     }
 
+    void shortcutsDroppedOnTheRowsBecomeBookmarks()
+    {
+        Fixture f(2);
+        const std::string shortcut =
+            f.folder.write("Daily.url", "[InternetShortcut]\r\nURL=http://daily.example/\r\n");
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // Dragged in from another window, dropped on the second row.
+        QWidget other;
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(shortcut))});
+        QWidget* rows = list.table()->viewport();
+        const QPoint at = list.table()->visualRect(list.model()->index(1, 1)).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &drop);
+        QVERIFY(drop.isAccepted());
+        list.reload(); // the drop itself does not reload
+        QCOMPARE(list.model()->rowCount(), 3);
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (3)"));
+    }
+
+    void keysInTheList()
+    {
+        Fixture f;
+        FileManager& bookmarks = f.services.database().bookmarks();
+        bookmarks.use();
+        for (const char* description : {"Second page docs", "Beta site", "Browser tips"}) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location,
+                      std::string{"http://"} + description[0] + description[1] + ".example/");
+            r.setText(BookmarkField::Description, description);
+            r.setText(BookmarkField::Category, description);
+            bookmarks.insert(r);
+        }
+        bookmarks.close();
+        f.services.settings().doubleClickAction = "Start URL";
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.table()->setFocus();
+        const auto highlighted = [&] {
+            const int row = list.table()->selectionModel()->selectedRows().front().row();
+            return list.model()->bookmark(row).text(BookmarkField::Description);
+        };
+        // The locator gathers what is typed, a capital (Shift) included, in
+        // any letter case.
+        QTest::keyClick(list.table(), 'B', Qt::ShiftModifier);
+        QTest::keyClicks(list.table(), "ro");
+        QCOMPARE(highlighted(), std::string{"Browser tips"});
+        QTest::keyClick(list.table(), Qt::Key_Backspace);
+        QTest::keyClick(list.table(), Qt::Key_Backspace);
+        QTest::keyClicks(list.table(), "e");
+        QCOMPARE(highlighted(), std::string{"Beta site"});
+        QTest::qWait(1300); // a pause starts a new search
+        QTest::keyClicks(list.table(), "s");
+        QCOMPARE(highlighted(), std::string{"Second page docs"});
+        list.tabs()->setCurrentIndex(2); // Category: a key that counts letter case
+        list.table()->setFocus();
+        QTest::qWait(1300);
+        QTest::keyClicks(list.table(), "beta");
+        QCOMPARE(highlighted(), std::string{"Beta site"});
+
+        // Enter does what a double-click does; Tab leaves the list.
+        QTest::keyClick(list.table(), Qt::Key_Return);
+        QTRY_COMPARE(f.opener.opened(), (std::vector<std::string>{"http://Be.example/"}));
+        QTest::keyClick(list.table(), Qt::Key_Tab);
+        QVERIFY(!list.table()->hasFocus());
+    }
+
+    void anEmptyFileSaysHowToBegin()
+    {
+        Fixture f;
+        BrowseWindow list(f.services, f.opener);
+        list.show();
+        auto* hint = list.findChild<QLabel*>("EmptyHint");
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("No bookmarks yet: New adds one."));
+        Fixture g(1);
+        BrowseWindow some(g.services, g.opener);
+        some.show();
+        g.ui.queryAnswers = {"URL:Rating = 9"};
+        some.query(); // a query that finds nothing is not an empty file
+        QCOMPARE(some.model()->rowCount(), 0);
+        QVERIFY(!some.findChild<QLabel*>("EmptyHint")->isVisible());
+    }
+
+    void theCategoryListFollowsTheCategoryAskedFor()
+    {
+        Fixture f(9);
+        gui::MainFrame frame{f.services};
+        frame.setOpener(&f.opener);
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise());
+        frame.openList(gui::categoryListVariant("News"));
+        frame.openList(gui::categoryListVariant("Misc"));
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+        auto* list =
+            qobject_cast<BrowseWindow*>(frame.mdiArea()->subWindowList().front()->widget());
+        QCOMPARE(list->windowTitle(),
+                 QStringLiteral("Browse Locations by Category: Misc (6 of 9)"));
+        QCOMPARE(list->model()->rowCount(), 6);
+    }
+
     void droppedShortcutsBecomeBookmarks()
     {
         Fixture f(0);
@@ -254,14 +470,16 @@ private Q_SLOTS:
         auto* reset = list.findChild<QPushButton*>("Reset");
         QVERIFY(reset == nullptr || !reset->isEnabled());
         f.ui.queryAnswers = {"URL:Category = 'News'"};
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
         list.query();
         QCOMPARE(list.model()->rowCount(), 10);
-        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (10 of 30)"));
         QCOMPARE(list.queryText(), std::string{"URL:Category = 'News'"});
         list.query(); // the user cancels: nothing changes
         QCOMPARE(list.model()->rowCount(), 10);
         list.resetQuery();
         QCOMPARE(list.model()->rowCount(), 30);
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations (30)"));
         QVERIFY(list.queryText().empty());
 
         f.ui.queryAnswers = {"URL:Nothing = 1"};
@@ -332,7 +550,12 @@ private Q_SLOTS:
         QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // by location, then sequence
         QCOMPARE(cell(1, 1), QStringLiteral("beta"));
         QCOMPARE(cell(1, 2), QStringLiteral("Site 101")); // the bookmark's description
-        list.tabs()->setCurrentIndex(2);
+        QStringList tabs;
+        for (int i = 0; i < list.tabs()->count(); ++i) {
+            tabs << list.tabs()->tabText(i);
+        }
+        QCOMPARE(tabs, (QStringList{"Description", "Category"}));
+        list.tabs()->setCurrentIndex(1);
         QCOMPARE(cell(0, 1), QStringLiteral("gamma")); // the tabs keep the one order
 
         f.ui.queryAnswers = {"UDK:Keyword = 'alpha'"};
@@ -353,7 +576,7 @@ private Q_SLOTS:
     {
         Fixture f(9);
         BrowseWindow list(f.services, f.opener, gui::categoryListVariant("News"));
-        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations by Category (9)"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("Browse Locations by Category: News (3 of 9)"));
         QCOMPARE(list.model()->rowCount(), 3);
         QCOMPARE(list.model()->columnCount(), 5);
         QCOMPARE(list.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
@@ -361,6 +584,14 @@ private Q_SLOTS:
         QVERIFY(!list.findChild<QPushButton*>("Query")->isVisible());
         QVERIFY(!list.findChild<QPushButton*>("Test")->isVisibleTo(&list));
         QVERIFY(list.findChild<QPushButton*>("Edit")->isVisibleTo(&list));
+        // Its context menu offers what its buttons offer, nothing more.
+        QStringList offered;
+        for (QAction* item : list.findChild<QMenu*>()->actions()) {
+            if (item->isVisible() && !item->isSeparator()) {
+                offered << item->text();
+            }
+        }
+        QCOMPARE(offered, (QStringList{"&Insert", "&Change", "&Delete"}));
         list.table()->setFocus();
         QTest::keyClicks(list.table(), "site 106");
         const int row = list.table()->selectionModel()->selectedRows().front().row();

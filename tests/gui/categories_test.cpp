@@ -11,13 +11,16 @@
 
 #include "started_services.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 using namespace tessaly;
@@ -54,6 +57,17 @@ struct Fixture : test::StartedServices {
     }
 };
 
+void clickAccept(QDialog& dialog)
+{
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 class CategoriesTest : public QObject {
@@ -74,6 +88,18 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 8);
         QCOMPARE(lines[5], QStringLiteral("\"_Before All\", you can position HTML code"));
         QCOMPARE(lines[7], QStringLiteral("backgrounds, sounds, frames, etc.)"));
+
+        // At its smallest every line keeps its full height, descenders too.
+        list.resize(list.minimumSize());
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        for (QLabel* label : list.findChild<QGroupBox*>()->findChildren<QLabel*>()) {
+            QVERIFY2(label->height() >= label->fontMetrics().height(), qPrintable(label->text()));
+        }
+        for (QPushButton* button : list.findChildren<QPushButton*>()) {
+            QVERIFY2(button->height() >= button->minimumSizeHint().height(),
+                     qPrintable(button->text()));
+        }
     }
 
     void formChecksSavesAndAsksBeforeLosingChanges()
@@ -127,12 +153,28 @@ private Q_SLOTS:
         QCOMPARE(headlines, 3); // reloaded on the refresh notice
 
         gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        list.show();
         list.table()->locate("Headlines");
-        f.ui.answers = {ButtonYes};
-        list.deleteCategory();
+        auto* remove = list.findChild<QPushButton*>("Delete");
+        QTest::mouseClick(remove, Qt::LeftButton); // the default answer keeps all
         QCOMPARE(f.ui.last().title, std::string{"Confirm Delete"});
+        QCOMPARE(f.ui.last().text,
+                 std::string{"Delete the category \"Headlines\" and the 3 bookmarks in it?\n\n"
+                             "Their keywords and details are deleted with them."});
+        QCOMPARE(f.ui.last().defaultButton, ButtonNo);
+        QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (4)"));
+        f.ui.answers = {ButtonYes};
+        QTest::mouseClick(remove, Qt::LeftButton);
         QCOMPARE(bookmarks.windowTitle(), QStringLiteral("Browse Locations (1)"));
         QCOMPARE(list.table()->rowCount(), 2);
+
+        // An empty category gets the standard question.
+        list.table()->locate("_before all");
+        f.ui.answers = {ButtonYes};
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(f.ui.last().text,
+                 std::string{"Are you sure you want to delete the highlighted record?"});
+        QCOMPARE(list.table()->rowCount(), 1);
     }
 
     void theLocationsTabEditsTheCategorysBookmarks()
@@ -153,6 +195,48 @@ private Q_SLOTS:
         f.ui.answers = {ButtonYes};
         form.findChild<QPushButton*>("LocationDelete")->click();
         QCOMPARE(form.locationsTable()->rowCount(), 2);
+    }
+
+    void aRenamedCategoryKeepsTheHighlight()
+    {
+        Fixture f;
+        gui::CategoryListWindow list(f.db(), [](const gui::ListVariant&) {});
+        list.show();
+        list.table()->locate("Art");
+        auto* poll = new QTimer(&list);
+        connect(poll, &QTimer::timeout, &list, [poll] {
+            if (auto* form = qobject_cast<gui::CategoryForm*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                form->nameEdit()->selectAll();
+                QTest::keyClicks(form->nameEdit(), "Zoology");
+                clickAccept(*form);
+            }
+        });
+        poll->start(10);
+        QTest::mouseClick(list.findChild<QPushButton*>("Edit"), Qt::LeftButton);
+        QCOMPARE(list.table()->current()->text(CategoryField::Category), std::string{"Zoology"});
+    }
+
+    void thePickerMakesAFirstCategory()
+    {
+        test::StartedServices f; // an empty database
+        gui::CategoryPicker picker(f.db(), "");
+        QCOMPARE(picker.table()->rowCount(), 0);
+        auto* poll = new QTimer(&picker);
+        connect(poll, &QTimer::timeout, &picker, [poll] {
+            if (auto* form = qobject_cast<gui::CategoryForm*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                QCOMPARE(form->windowTitle(), QStringLiteral("New Category"));
+                QTest::keyClicks(form->nameEdit(), "Reading");
+                clickAccept(*form);
+            }
+        });
+        poll->start(10);
+        picker.show();
+        QTest::mouseClick(picker.findChild<QPushButton*>("New"), Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Accepted));
+        QCOMPARE(picker.chosen(), std::optional<std::string>{"Reading"});
+        QVERIFY(f.db().categoryExists("Reading"));
     }
 
     void htmlFormStartsBeforeCategory()

@@ -1,3 +1,4 @@
+#include "bookmarks/browse_window.h"
 #include "core/services.h"
 #include "core/tables.h"
 #include "display_check.h"
@@ -17,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
@@ -72,9 +75,9 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<QMdiArea*>(frame.centralWidget()) != nullptr);
         QCOMPARE(texts(frame.menuBar()->actions()),
                  (QStringList{"&File", "&Browse", "&Reports", "&Tools", "&Window", "&Help"}));
-        QCOMPARE(
-            texts(menu(frame, "&File")->actions()),
-            (QStringList{"&Import", "&Export", "&Support Tools", "&Print Setup ...", "E&xit"}));
+        QCOMPARE(texts(menu(frame, "&File")->actions()),
+                 (QStringList{"&New Location...", "&Import", "&Export", "&Support Tools",
+                              "&Print Setup ...", "E&xit"}));
         QCOMPARE(texts(menu(frame, "&Tools")->actions()),
                  (QStringList{"&Options", "Get URL from Browser", "&Clipboard Monitor",
                               "Analy&ze Multiple Links", "&Validate Multiple Links",
@@ -122,13 +125,30 @@ private Q_SLOTS:
         for (QAction* a : bar->actions()) {
             tips << a->toolTip();
         }
-        QCOMPARE(tips, (QStringList{"Tessaly 2000 options",
+        QCOMPARE(tips, (QStringList{"Add a new location", "Tessaly 2000 options",
                                     "Start clipboard monitor (add many URLs quickly)",
                                     "Test all URLs", "Print list of locations", "View all links",
                                     "View links by category"}));
         QVERIFY(bar->actions()[0]->isEnabled());
-        QVERIFY(bar->actions()[2]->isEnabled());  // "Test all URLs"
-        QVERIFY(!bar->actions()[3]->isEnabled()); // the report comes later
+        QVERIFY(bar->actions()[1]->isEnabled());
+        QVERIFY(bar->actions()[3]->isEnabled());  // "Test all URLs"
+        QVERIFY(!bar->actions()[4]->isEnabled()); // the report comes later
+
+        // One picture means one command, across the frame and the list.
+        DesktopOpener opener;
+        tessaly::gui::BrowseWindow list(f.services, opener);
+        QList<QAction*> buttons = bar->actions();
+        buttons += list.findChild<QToolBar*>("ListToolBar")->actions();
+        QMap<QString, QImage> seen;
+        for (QAction* a : buttons) {
+            const QImage picture = a->icon().pixmap(24, 24).toImage();
+            QVERIFY2(!picture.isNull(), qPrintable(a->toolTip()));
+            for (auto it = seen.cbegin(); it != seen.cend(); ++it) {
+                QVERIFY2(it.value() != picture,
+                         qPrintable(a->toolTip() + QStringLiteral(" looks like ") + it.key()));
+            }
+            seen.insert(a->toolTip(), picture);
+        }
     }
 
     void statusBarOnASunday()
@@ -267,6 +287,31 @@ private Q_SLOTS:
         QVERIFY(other.initialise());
         other.show();
         QTRY_COMPARE(other.startUpList(), QStringLiteral("Category"));
+    }
+
+    void childWindowsOpenInsideTheAreaWithAllTheirControls()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.setShowSplash(false);
+        QVERIFY(frame.initialise()); // the default size
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QMdiArea* area = frame.mdiArea();
+        frame.openExplorer();
+        frame.openCategoryList();
+        frame.action("BrowseLocations")->trigger();
+        const QRect visible = area->viewport()->rect();
+        for (QMdiSubWindow* window : area->subWindowList()) {
+            const QString name = window->widget()->objectName();
+            QVERIFY2(visible.contains(window->geometry()), qPrintable(name));
+            QVERIFY2(window->width() >= window->minimumSizeHint().width(), qPrintable(name));
+            QVERIFY2(window->height() >= window->minimumSizeHint().height(), qPrintable(name));
+        }
+        // A frame made smaller than a child scrolls to the rest of it.
+        frame.resize(frame.minimumSize());
+        QTRY_VERIFY(area->horizontalScrollBar()->isVisible() ||
+                    area->verticalScrollBar()->isVisible());
     }
 
     void positionIsKeptUnderMain()
@@ -482,6 +527,10 @@ private Q_SLOTS:
         QVERIFY(frame.helpWindow() != nullptr);
         QVERIFY(frame.helpWindow()->isVisible());
         QVERIFY(frame.helpWindow()->toPlainText().contains("Tray icon"));
+        frame.action("HelpContents")->trigger();
+        // A new user learns there how to add a first category and bookmark.
+        QVERIFY(frame.helpWindow()->toPlainText().contains(
+            "In the Select Category window, New makes a category"));
         frame.action("Exit")->trigger();
         QVERIFY(!frame.helpWindow()->isVisible()); // help goes with the frame
     }

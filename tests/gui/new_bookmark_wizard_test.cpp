@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -103,6 +104,49 @@ private Q_SLOTS:
         QCOMPARE(wizard.locationEdit()->text(), QStringLiteral("www.example.org/page"));
         wizard.locationAccepted();
         QCOMPARE(wizard.keywordEdit()->text(), QStringLiteral("?"));
+    }
+
+    void aLocationTypedInPassingKeepsItsRows()
+    {
+        Fixture f;
+        Database& db = f.services.database();
+        Record b{bookmarkTable()};
+        b.setText(BookmarkField::Location, "http://b/");
+        b.setText(BookmarkField::Category, "News");
+        db.bookmarks().use();
+        db.bookmarks().insert(b);
+        db.bookmarks().close();
+        db.keywords().use();
+        Record k{keywordTable()};
+        k.setText(KeywordField::Location, "http://b/");
+        k.setText(KeywordField::Keyword, "bees");
+        db.keywords().insert(k);
+        db.keywords().close();
+
+        NewBookmarkWizard wizard(f.services, none);
+        wizard.show();
+        QVERIFY(QTest::qWaitForWindowActive(&wizard));
+        wizard.locationEdit()->setFocus();
+        QTest::keyClicks(wizard.locationEdit(), "http://b/");
+        QTest::keyClick(wizard.locationEdit(), Qt::Key_Tab);
+        wizard.locationEdit()->selectAll();
+        QTest::keyClicks(wizard.locationEdit(), "http://c/");
+        for (QPushButton* button : wizard.findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("&Finish")) {
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        QCOMPARE(wizard.result(), int(QDialog::Accepted));
+        db.keywords().use();
+        Record row{keywordTable()};
+        db.keywords().file().set(0);
+        std::vector<std::string> rows;
+        while (db.keywords().file().next(row).ok()) {
+            rows.push_back(row.text(KeywordField::Location) + "|" +
+                           row.text(KeywordField::Keyword));
+        }
+        db.keywords().close();
+        QCOMPARE(rows, (std::vector<std::string>{"http://b/|bees"}));
     }
 
     void keywordsFromSchemesAndDescriptions()

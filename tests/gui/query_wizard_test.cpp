@@ -51,6 +51,21 @@ private Q_SLOTS:
                  std::string{"INSTRING('NEWS', UPPER(URL:Category), 1, 1) > 0 OR URL:Rating >= 5"});
     }
 
+    void typingACustomQueryChoosesIt()
+    {
+        test::TempFolder folder;
+        gui::QueryWizard wizard(bookmarkQueryFieldList(), "URL", folder.file("QUERIES.INI"), "");
+        wizard.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+        QCOMPARE(wizard.presetBox()->currentIndex(), 0); // "All Records"
+        wizard.customEdit()->setFocus();
+        QTest::keyClicks(wizard.customEdit(), "URL:Rating > 3");
+        QCOMPARE(wizard.presetBox()->currentText(), QStringLiteral("Custom Query..."));
+        QTest::keyClick(wizard.customEdit(), Qt::Key_Return);
+        QCOMPARE(wizard.result(), int(QDialog::Accepted));
+        QCOMPARE(wizard.filter(), std::string{"URL:Rating > 3"});
+    }
+
     void aMalformedCustomQueryIsRefused()
     {
         test::TempFolder folder;

@@ -90,32 +90,37 @@ protected:
     Database db{messages, folder.path()};
 };
 
-TEST_F(BookmarkFormTest, RowsFollowTheLocationFromAToBAndFromAToBToD)
+TEST_F(BookmarkFormTest, OnlyTheBookmarksOwnRowsMoveWithIt)
 {
     Record a = bookmark("http://a/");
+    Record b = bookmark("http://b/");
     ASSERT_EQ(saveBookmark(db, Record{bookmarkTable()}, a, {}), kLevelDone);
+    ASSERT_EQ(saveBookmark(db, Record{bookmarkTable()}, b, {}), kLevelDone);
     addRows("http://a/", "ka");
+    addRows("http://b/", "kb");
+    addRows("http://x/", "orphan");
+
+    // A becomes C: A's rows go with it; B's and the orphans stay put, even
+    // though the form saw their locations on the way.
     Record original = stored("http://a/");
     Record changed = original;
-    changed.setText(BookmarkField::Location, "http://b/");
-    ASSERT_EQ(saveBookmark(db, original, changed, {"http://a/", "http://b/"}), kLevelDone);
-    EXPECT_EQ(keywordLocations(), (std::vector<std::string>{"http://b/|ka"}));
+    changed.setText(BookmarkField::Location, "http://c/");
+    ASSERT_EQ(saveBookmark(db, original, changed), kLevelDone);
+    EXPECT_EQ(keywordLocations(),
+              (std::vector<std::string>{"http://b/|kb", "http://c/|ka", "http://x/|orphan"}));
 
-    // A -> B -> D in one sitting: rows of A and of B reach D.
-    addRows("http://b2/", "kb"); // rows left at an intermediate location B2
-    original = stored("http://b/");
-    changed = original;
-    changed.setText(BookmarkField::Location, "http://d/");
-    ASSERT_EQ(saveBookmark(db, original, changed, {"http://b/", "http://b2/", "http://d/"}),
-              kLevelDone);
-    EXPECT_EQ(keywordLocations(), (std::vector<std::string>{"http://d/|ka", "http://d/|kb"}));
+    // A new bookmark takes no one's rows.
+    Record d = bookmark("http://d/");
+    ASSERT_EQ(saveBookmark(db, Record{bookmarkTable()}, d), kLevelDone);
+    EXPECT_EQ(keywordLocations(),
+              (std::vector<std::string>{"http://b/|kb", "http://c/|ka", "http://x/|orphan"}));
     Record detail{detailTable()};
     db.details().file().set(0);
-    int atD = 0;
+    std::vector<std::string> details;
     while (db.details().file().next(detail).ok()) {
-        atD += detail.text(DetailField::Location) == "http://d/";
+        details.push_back(detail.text(DetailField::Location));
     }
-    EXPECT_EQ(atD, 2);
+    EXPECT_EQ(details, (std::vector<std::string>{"http://b/", "http://c/", "http://x/"}));
 }
 
 TEST_F(BookmarkFormTest, ARefusedSaveMovesNoRows)
@@ -128,7 +133,7 @@ TEST_F(BookmarkFormTest, ARefusedSaveMovesNoRows)
     Record original = stored("http://a/");
     Record changed = original;
     changed.setText(BookmarkField::Location, "HTTP://B/");
-    EXPECT_EQ(saveBookmark(db, original, changed, {"http://x/"}), kLevelNotify);
+    EXPECT_EQ(saveBookmark(db, original, changed), kLevelNotify);
     EXPECT_EQ(ui.last().title, "Duplicate Key Error");
     EXPECT_EQ(keywordLocations(), (std::vector<std::string>{"http://x/|orphan-to-be"}));
 }
@@ -153,7 +158,7 @@ TEST_F(BookmarkFormTest, ASaveWhoseCommitFailsIsReportedAndLeavesNothingBehind)
     Record original = stored("http://a/");
     Record changed = original;
     changed.setText(BookmarkField::Location, "http://moved/");
-    const int updated = saveBookmark(db, original, changed, {"http://a/"}, [] { return 0; });
+    const int updated = saveBookmark(db, original, changed, [] { return 0; });
     EXPECT_EQ(ui.last().title, "Record was not updated");
     EXPECT_NE(ui.last().text.find("locked"), std::string::npos) << ui.last().text;
 

@@ -22,7 +22,7 @@ struct RecordingOpener final : Opener {
         opened.push_back(parameters.empty() ? target : target + " | " + parameters);
         return succeed ? kOpenedOk : kOpenNoAssociation;
     }
-    bool start(const std::string& /*commandLine*/) override { return false; }
+    bool start(const std::string& /*program*/) override { return false; }
 };
 
 class ListActionsTest : public ::testing::Test {
@@ -54,6 +54,10 @@ protected:
     Database db{messages, folder.path()};
     Record bookmark{bookmarkTable()};
     RecordingOpener opener;
+    bool started = false;
+    const LaunchStarter launcher = [this](const std::string& target) {
+        started = launch(target, {}, opener, ui);
+    };
     const std::int32_t today = dates::dayNumber(2026, 12, 7);
 };
 
@@ -70,20 +74,22 @@ TEST_F(ListActionsTest, CopyTextPerChoice)
 
 TEST_F(ListActionsTest, LaunchingTheUrlRecordsTheVisitEvenWhenItFails)
 {
-    EXPECT_TRUE(launchAction("URL", bookmark, db.bookmarks(), today, opener, ui));
+    EXPECT_TRUE(launchAction("URL", bookmark, db.bookmarks(), today, launcher, ui));
+    EXPECT_TRUE(started);
     EXPECT_EQ(opener.opened, (std::vector<std::string>{"http://news.example/"}));
     EXPECT_EQ(lastVisit(), today);
 
     opener.succeed = false;
-    EXPECT_FALSE(launchAction("URL", bookmark, db.bookmarks(), today + 1, opener, ui));
+    EXPECT_TRUE(launchAction("URL", bookmark, db.bookmarks(), today + 1, launcher, ui));
+    EXPECT_FALSE(started);
     EXPECT_EQ(ui.last().text, "Could not start http://news.example/.");
     EXPECT_EQ(lastVisit(), today + 1);
 }
 
 TEST_F(ListActionsTest, LaunchingOtherFieldsRecordsNoVisit)
 {
-    EXPECT_TRUE(launchAction("Site Information", bookmark, db.bookmarks(), today, opener, ui));
-    EXPECT_TRUE(launchAction("Description", bookmark, db.bookmarks(), today, opener, ui));
+    EXPECT_TRUE(launchAction("Site Information", bookmark, db.bookmarks(), today, launcher, ui));
+    EXPECT_TRUE(launchAction("Description", bookmark, db.bookmarks(), today, launcher, ui));
     EXPECT_EQ(opener.opened, (std::vector<std::string>{"/usr/share/doc/readme.txt", "Daily News"}));
     EXPECT_EQ(lastVisit(), 0);
 }
@@ -91,7 +97,7 @@ TEST_F(ListActionsTest, LaunchingOtherFieldsRecordsNoVisit)
 TEST_F(ListActionsTest, CategoryKeywordAndRatingCannotBeLaunched)
 {
     for (const char* choice : {"Category", "Keyword", "Rating"}) {
-        EXPECT_FALSE(launchAction(choice, bookmark, db.bookmarks(), today, opener, ui));
+        EXPECT_FALSE(launchAction(choice, bookmark, db.bookmarks(), today, launcher, ui));
         EXPECT_EQ(ui.last().title, "Error");
         EXPECT_EQ(ui.last().text, std::string{"No program associated with "} + choice + ".");
     }

@@ -18,7 +18,7 @@ struct FakeOpener final : Opener {
     std::vector<std::pair<std::string, std::string>> opens;
     std::vector<std::string> starts;
     std::string opensProgram;  // open() succeeds for this target only
-    std::string startsProgram; // start() succeeds for this command line only
+    std::string startsProgram; // start() succeeds for this program only
     std::string folderSeen;
 
     int open(const std::string& target, const std::string& parameters) override
@@ -29,10 +29,10 @@ struct FakeOpener final : Opener {
         std::free(cwd);
         return target == opensProgram ? kOpenedOk : kOpenNoAssociation;
     }
-    bool start(const std::string& commandLine) override
+    bool start(const std::string& program) override
     {
-        starts.push_back(commandLine);
-        return commandLine == startsProgram;
+        starts.push_back(program);
+        return program == startsProgram;
     }
 };
 
@@ -47,46 +47,70 @@ TEST(Launcher, AnAddressTheShellOpensTakesOneCall)
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST(Launcher, AQuotedProgramPathIsSplitFromItsArguments)
+// An executable file at `name` (folders made as needed) inside `folder`.
+std::string program(const test::TempFolder& folder, const std::string& name)
 {
+    const std::string path = folder.file(name);
+    for (auto slash = path.find('/', folder.path().size() + 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+    }
+    folder.write(name, "#!/bin/sh\nexit 0\n");
+    ::chmod(path.c_str(), 0700);
+    return path;
+}
+
+TEST(Launcher, AProgramPathIsSplitFromItsArguments)
+{
+    test::TempFolder folder;
+    const std::string browser = program(folder, "Web Browser/browse");
     FakeOpener opener;
-    opener.opensProgram = "/opt/Web Browser/browse";
+    opener.opensProgram = browser;
     test::ScriptedUi ui;
-    EXPECT_TRUE(launch("\"/opt/Web Browser/browse\"  --new-window  http://x/", "", opener, ui));
+    EXPECT_TRUE(launch("\"" + browser + "\"  --new-window  http://x/", "", opener, ui));
     ASSERT_EQ(opener.opens.size(), 2U);
-    EXPECT_EQ(opener.opens[1], (std::pair<std::string, std::string>{"/opt/Web Browser/browse",
-                                                                    "--new-window  http://x/"}));
-}
+    EXPECT_EQ(opener.opens[1],
+              (std::pair<std::string, std::string>{browser, "--new-window  http://x/"}));
 
-TEST(Launcher, AnUnquotedPathWithBlanksIsFoundWalkingBack)
-{
-    FakeOpener opener;
-    opener.opensProgram = "/opt/my app/run";
-    test::ScriptedUi ui;
-    EXPECT_TRUE(launch("/opt/my app/run --flag value", "", opener, ui));
+    // Unquoted with blanks: walked back from the right, trying only the
+    // prefixes that are programs.
+    const std::string run = program(folder, "my app/run");
+    opener.opens.clear();
+    opener.opensProgram = run;
+    EXPECT_TRUE(launch(run + " --flag value", "", opener, ui));
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"/opt/my app/run --flag value", ""},
-        {"/opt/my", "app/run --flag value"},
-        {"/opt/my app/run --flag", "value"},
-        {"/opt/my app/run", "--flag value"},
+        {run + " --flag value", ""},
+        {run, "--flag value"},
     };
-    EXPECT_EQ(opener.opens, expected) << "the rightmost blank that works ends the walk";
+    EXPECT_EQ(opener.opens, expected);
+    EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST(Launcher, OneWordNobodyOpensEndsWithCouldNotStart)
+TEST(Launcher, BookmarkTextNeverNamesAProgramToRun)
 {
+    // Descriptions and site information come from pages and imports: a
+    // command in them must reach the desktop opener as text, nothing more.
+    test::TempFolder folder;
+    const std::string relative = program(folder, "tool");
     FakeOpener opener;
     test::ScriptedUi ui;
-    EXPECT_FALSE(launch("nonsense", "", opener, ui));
-    EXPECT_EQ(opener.starts, (std::vector<std::string>{"nonsense"}))
-        << "the command line is tried last";
-    ASSERT_EQ(ui.shown.size(), 1U);
-    EXPECT_EQ(ui.last().title, "Error Code 31");
-    EXPECT_EQ(ui.last().text, "Could not start nonsense.");
-    EXPECT_EQ(ui.last().buttons, ButtonOk);
+    for (const std::string text : {"touch ~/owned", "rm -r /tmp/x", "nonsense", "tool",
+                                   "\"sh\" -c 'touch owned'", "/no/such/program arg"}) {
+        opener.opens.clear();
+        opener.starts.clear();
+        EXPECT_FALSE(launch(text, folder.path(), opener, ui)) << text;
+        EXPECT_EQ(opener.opens, (std::vector<std::pair<std::string, std::string>>{{text, ""}}))
+            << text;
+        EXPECT_TRUE(opener.starts.empty()) << text;
+        EXPECT_EQ(ui.last().title, "Error Code 31");
+        EXPECT_EQ(ui.last().text, "Could not start " + text + ".");
+        EXPECT_EQ(ui.last().buttons, ButtonOk);
+    }
 
-    opener.startsProgram = "tool";
-    EXPECT_TRUE(launch("tool", "", opener, ui));
+    // A program given by its path starts alone when nothing opens it.
+    opener.startsProgram = relative;
+    EXPECT_TRUE(launch(relative, "", opener, ui));
+    EXPECT_EQ(opener.starts, (std::vector<std::string>{relative}));
 }
 
 TEST(Launcher, TheWorkingFolderHoldsOnlyDuringTheCall)
@@ -105,7 +129,7 @@ TEST(Launcher, TheWorkingFolderHoldsOnlyDuringTheCall)
     std::free(after);
 }
 
-TEST(DesktopOpener, UsesTheConfiguredOpenerAndStartsRealPrograms)
+TEST(DesktopOpener, UsesTheConfiguredOpenerAndStartsOnlyProgramsGivenByPath)
 {
     test::TempFolder folder;
     const std::string script =
@@ -119,13 +143,21 @@ TEST(DesktopOpener, UsesTheConfiguredOpenerAndStartsRealPrograms)
     EXPECT_TRUE(launch("http://example.com/page", "", opener, ui));
     EXPECT_EQ(folder.read("opened"), "http://example.com/page\n");
 
-    // Not an address: the opener refuses, and the program on PATH starts.
+    // Not an address: the opener refuses; a program named by its path
+    // starts with its arguments, one named by PATH does not.
     const std::string marker = folder.file("touched");
-    EXPECT_TRUE(launch("touch " + marker, "", opener, ui));
+    EXPECT_FALSE(launch("touch " + marker, "", opener, ui));
+    EXPECT_TRUE(launch("/usr/bin/touch " + marker, "", opener, ui));
     for (int i = 0; i < 200 && ::access(marker.c_str(), F_OK) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(::access(marker.c_str(), F_OK), 0);
+    ::unlink(marker.c_str());
+    DesktopOpener direct;
+    EXPECT_EQ(direct.open("touch", marker), kOpenFileNotFound);
+    EXPECT_FALSE(direct.start("touch"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_NE(::access(marker.c_str(), F_OK), 0);
 
     EXPECT_FALSE(launch("no-such-program-anywhere", "", opener, ui));
     EXPECT_EQ(ui.last().text, "Could not start no-such-program-anywhere.");
