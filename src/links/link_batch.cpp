@@ -381,9 +381,44 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     return summary;
 }
 
+namespace {
+
+// The progress window's texts: the percentage, then what is being done.
+std::string progressText(int percent, std::string_view activity)
+{
+    return std::to_string(percent) + "% Completed\n" + std::string{activity};
+}
+
+// A filter from the Query Wizard's text; nullptr for none, and an
+// expression that is not ok() for one that does not compile.
+std::shared_ptr<const Expression> queryFilter(UiPort& ui)
+{
+    std::string query;
+    if (!ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") ||
+        !ui.runQuery({bookmarkQueryFieldList(), "LINKS"}, query) || text::clip(query).empty()) {
+        return nullptr;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    return std::make_shared<const Expression>(
+        Expression::compile(text::fit(query, 1024), resolver));
+}
+
+// The program runs one database batch at a time: its progress window
+// polls the windows' events, through which the menu command (or the tray)
+// could otherwise start a second run inside the first.
+std::atomic<bool> batchRunning{false};
+
+} // namespace
+
 LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t today,
                                   LinkBatchOptions options)
 {
+    if (batchRunning.exchange(true)) {
+        return {};
+    }
+    struct Running {
+        ~Running() { batchRunning = false; }
+    } running;
     if (!ui.askYesNo("Test Links",
                      "This process will test the links in your database, and mark those that are "
                      "no longer valid. You will be able to select which links are tested using "
@@ -392,21 +427,14 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
         return {};
     }
     ui.beginProgress("Processing Records");
-    ui.reportProgress(0, "Testing Multiple Links");
-    std::shared_ptr<const Expression> filter;
-    std::string query;
-    if (ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") &&
-        ui.runQuery({bookmarkQueryFieldList(), "LINKS"}, query) && !text::clip(query).empty()) {
-        const SchemaResolver resolver{bookmarkSchema()};
-        filter = std::make_shared<const Expression>(
-            Expression::compile(text::fit(query, 1024), resolver));
-        if (!filter->ok()) {
-            // The wizard only builds valid queries; a hand-edited one that is
-            // not tests nothing rather than everything.
-            ui.endProgress();
-            ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
-            return {};
-        }
+    ui.reportProgress(0, progressText(0, "Testing Multiple Links"));
+    const std::shared_ptr<const Expression> filter = queryFilter(ui);
+    if (filter && !filter->ok()) {
+        // The wizard only builds valid queries; a hand-edited one that is
+        // not tests nothing rather than everything.
+        ui.endProgress();
+        ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
+        return {};
     }
     LinkBatch batch{database, today, options};
     batch.setIdle([&] {
@@ -416,13 +444,18 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
     });
     const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
         const auto percent = item.total > 0 ? static_cast<int>(item.visited * 100 / item.total) : 0;
-        ui.reportProgress(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
-                                                      " of up to " + std::to_string(item.total));
+        ui.reportProgress(
+            std::min(percent, 100),
+            progressText(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
+                                                     " of up to " + std::to_string(item.total)));
         if (ui.cancelRequested()) {
             batch.cancel();
         }
     });
     ui.endProgress();
+    if (!summary.localError.empty()) {
+        ui.showMessage({"Test Links", summary.localError, MessageIcon::Exclamation});
+    }
     return summary;
 }
 

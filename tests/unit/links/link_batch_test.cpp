@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace tessaly {
 namespace {
@@ -290,9 +291,35 @@ TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)
     EXPECT_EQ(summary.visited, 3);
     EXPECT_EQ(summary.tested, 1);
     EXPECT_EQ(ui.progressTexts.front(), "Processing Records");
-    EXPECT_EQ(ui.progressTexts.back(), "Testing 3 of up to 10");
+    EXPECT_EQ(ui.progressTexts[1], "0% Completed\nTesting Multiple Links");
+    EXPECT_EQ(ui.progressTexts.back(), "30% Completed\nTesting 3 of up to 10");
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
     EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+}
+
+// The progress window lets the windows' events through while it waits;
+// one that starts the command again must not run a second batch inside
+// the first.
+TEST_F(LinkBatchTest, TheMenuCommandDoesNotStartInsideARunningOne)
+{
+    addTen();
+    LinkBatchSummary inner;
+    bool again = true;
+    ui.whilePolled = [&] {
+        if (std::exchange(again, false)) {
+            ui.answers = {ButtonYes, ButtonNo};
+            inner = validateAllLinks(db, ui, today);
+        }
+    };
+    ui.answers = {ButtonYes, ButtonNo};
+    const LinkBatchSummary summary = validateAllLinks(db, ui, today);
+    EXPECT_EQ(summary.visited, 10);
+    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(inner.visited, 0);
+    EXPECT_EQ(std::count_if(ui.shown.begin(), ui.shown.end(),
+                            [](const MessageRequest& m) { return m.title == "Test Links"; }),
+              1)
+        << "the second start asks nothing";
 }
 
 TEST_F(LinkBatchTest, TheProgressWindowsCancelStopsTheMenuCommand)
