@@ -170,6 +170,7 @@ void HttpSession::reset()
     localFailure_ = false;
     readerDone_ = false;
     headAt_.reset();
+    statusLine_ = false;
     bodyStalled_ = false;
 }
 
@@ -199,7 +200,9 @@ std::size_t HttpSession::onHeader(char* data, std::size_t size, std::size_t coun
         }
         return bytes;
     }
-    if (line.empty()) {
+    if (line.starts_with("HTTP/")) {
+        session->statusLine_ = true;
+    } else if (line.empty()) {
         // The end of a head. Unless it sends us elsewhere (or is only an
         // interim answer), the body is all that is left to come.
         CURL* easy = session->transfer_->easy;
@@ -211,6 +214,8 @@ std::size_t HttpSession::onHeader(char* data, std::size_t size, std::size_t coun
             curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK;
         if (code >= 200 && !redirected) {
             session->headAt_ = Clock::now();
+        } else {
+            session->statusLine_ = false; // another answer is to come
         }
     }
     return bytes;
@@ -357,9 +362,10 @@ void HttpSession::finish(int code, const std::string& url)
         readError_ = "The page stopped arriving after its head";
     } else if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && readerDone_)) {
         // The answer is in, or as much of it as was asked for.
-    } else if (headAt_) {
-        // The status line and the head are in: that is the answer, and
-        // the body's trouble is only a failed read.
+    } else if (headAt_ || (statusLine_ && status_ > 0)) {
+        // The final answer's status line is in: that is the answer, and
+        // the trouble after it (in the head or the body) only a failed
+        // read.
         readError_ = reason;
     } else {
         error_ = reason;

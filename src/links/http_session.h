@@ -98,6 +98,7 @@ private:
     // When the head of the final answer was in: its body has the stall
     // time from then.
     std::optional<std::chrono::steady_clock::time_point> headAt_;
+    bool statusLine_ = false; // of an answer that sends us nowhere else
     bool bodyStalled_ = false;
     const BodyReader* reader_ = nullptr;
     bool readerDone_ = false;

@@ -121,6 +121,10 @@ TEST(HttpSessionBody, AStatusLineIsAnAnswerWhateverBecomesOfTheBody)
             c.send("x"); // five bytes a second: never a stall by the byte rate
         }
     }};
+    test::RawServer stallsInTheHead{[&](test::RawServer::Connection& c) {
+        c.send(head);
+        c.pause(std::chrono::seconds(60));
+    }};
     for (const test::RawServer* server : {&stalls, &closesEarly, &trickles}) {
         HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 120}};
         std::string body;
@@ -133,7 +137,24 @@ TEST(HttpSessionBody, AStatusLineIsAnAnswerWhateverBecomesOfTheBody)
         EXPECT_EQ(session.statusCode(), 200);
         EXPECT_TRUE(body.starts_with(title)) << body;
         EXPECT_EQ(session.contentType(), "text/html");
+        EXPECT_NE(session.readError(), "");
     }
+
+    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 120}};
+    EXPECT_TRUE(session.open(stallsInTheHead.url())) << session.error();
+    EXPECT_EQ(session.statusCode(), 200) << "the status line came before the stall";
+    EXPECT_NE(session.readError(), "");
+}
+
+TEST(HttpSessionBody, ARedirectionToADeadServerIsNoAnswer)
+{
+    test::SilentPort dead;
+    test::RawServer redirects{[&](test::RawServer::Connection& c) {
+        c.send("HTTP/1.1 302 Found\r\nLocation: " + dead.url() + "\r\nContent-Length: 0\r\n\r\n");
+    }};
+    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1}};
+    EXPECT_FALSE(session.open(redirects.url()));
+    EXPECT_NE(session.error(), "");
 }
 
 TEST_F(HttpSessionTest, ABodyThatNeverEndsIsReadOnlyAsFarAsAsked)
