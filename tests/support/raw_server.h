@@ -39,7 +39,11 @@ public:
             }
             return head;
         }
-        void send(std::string_view bytes) { ::send(socket_, bytes.data(), bytes.size(), 0); }
+        // A client that has gone makes the write fail, not end the process.
+        void send(std::string_view bytes)
+        {
+            ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        }
         bool pause(std::chrono::milliseconds time)
         {
             const auto end = std::chrono::steady_clock::now() + time;
