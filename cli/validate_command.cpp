@@ -72,6 +72,10 @@ int ValidateCommand::run(const std::vector<std::string>& arguments, const Contex
             << "tessaly-cli validate: the bookmarks could not be read; nothing was tested\n";
         return kExitFailure;
     }
+    if (!summary.localError.empty()) {
+        context.err << "tessaly-cli validate: " << summary.localError << "; the run stopped\n";
+        return kExitFailure;
+    }
     if (summary.writeLevel != kLevelDone) {
         context.err << "tessaly-cli validate: a result could not be stored; the run stopped\n";
         return kExitFailure;

@@ -130,6 +130,9 @@ void QtUiPort::beginProgress(std::string_view caption)
         progress_ = new QProgressDialog(toQt(caption), tr("Cancel"), 0, 100, dialogParent_);
         progress_->setWindowTitle(toQt(caption));
         progress_->setMinimumDuration(0);
+        // The run it shows goes on under it on this thread: no window may
+        // start another one meanwhile.
+        progress_->setWindowModality(Qt::ApplicationModal);
         connect(progress_, &QProgressDialog::canceled, this, [this] { cancelled_ = true; });
         progress_->show();
     });

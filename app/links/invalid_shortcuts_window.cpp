@@ -6,12 +6,15 @@
 #include "links/test_link_window.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tessaly::gui {
 
@@ -41,10 +44,23 @@ InvalidShortcutsWindow::InvalidShortcutsWindow(Services& services, std::int32_t 
 
 bool InvalidShortcutsWindow::collectAndTest()
 {
-    entries_.clear();
+    // The walk reads the disk, which may be a slow or network one: the
+    // window keeps repainting meanwhile.
     const std::string folder = folder_.toStdString();
-    walkFavorites(folder, entries_);
-    prepareShortcutList(folder, entries_);
+    QFutureWatcher<std::vector<ShortcutEntry>> walking;
+    QEventLoop waiting;
+    connect(&walking, &QFutureWatcher<std::vector<ShortcutEntry>>::finished, &waiting,
+            &QEventLoop::quit);
+    walking.setFuture(QtConcurrent::run([folder] {
+        std::vector<ShortcutEntry> list;
+        walkFavorites(folder, list);
+        prepareShortcutList(folder, list);
+        return list;
+    }));
+    if (!walking.isFinished()) {
+        waiting.exec();
+    }
+    entries_ = walking.result();
     // The tests concern no stored bookmark.
     Record noBookmark{bookmarkTable()};
     for (std::size_t i = entries_.size(); i-- > 0;) {
@@ -60,8 +76,7 @@ bool InvalidShortcutsWindow::collectAndTest()
         }
     }
     setWindowTitle(QStringLiteral("Invalid URLs"));
-    heading_->setText(QStringLiteral("Shortcuts in ") + folder_ +
-                      QStringLiteral(" whose address no longer answers:"));
+    list_->clear();
     for (const ShortcutEntry& entry : entries_) {
         list_->addTopLevelItem(new QTreeWidgetItem(
             {QString::fromStdString(entry.path), QString::fromStdString(entry.address)}));

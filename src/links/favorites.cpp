@@ -4,13 +4,51 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <system_error>
 
 namespace tessaly {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A shortcut is a few lines; more than this of a file is not one.
+constexpr std::size_t kMostShortcutBytes = 64 * 1024;
+
+// The URL value of a shortcut file. Only a regular file is read (a pipe or
+// a device named like a shortcut would block or never end), and only its
+// first bytes.
+std::string shortcutAddress(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    struct stat status {};
+    std::string content;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        std::array<char, 8192> buffer{};
+        ssize_t got = 0;
+        while (content.size() < kMostShortcutBytes &&
+               (got = ::read(fd, buffer.data(), buffer.size())) > 0) {
+            content.append(buffer.data(), static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    IniFile shortcut;
+    shortcut.parse(std::string_view{content}.substr(0, kMostShortcutBytes));
+    return std::string{utf8::prefix(
+        text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})), 1023)};
+}
+
+} // namespace
 
 void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list)
 {
@@ -19,13 +57,21 @@ void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list)
                                         error};
     for (; !error && it != fs::recursive_directory_iterator{}; it.increment(error)) {
         std::error_code kind;
-        if (it->is_directory(kind)) {
+        const bool folderEntry = it->is_directory(kind);
+        // Hidden entries are not listed: on this system a name that begins
+        // with a dot hides a file or a folder.
+        if (it->path().filename().string().starts_with('.')) {
+            if (folderEntry) {
+                it.disable_recursion_pending();
+            }
+            continue;
+        }
+        if (folderEntry) {
             continue;
         }
         ShortcutEntry entry{it->path().string(), {}};
         if (text::upper(it->path().filename().string()).find(".URL") != std::string::npos) {
-            entry.address = std::string{utf8::prefix(
-                text::trim(readIniValue(entry.path, "InternetShortcut", "URL")), 1023)};
+            entry.address = shortcutAddress(entry.path);
         }
         list.push_back(std::move(entry));
     }

@@ -16,10 +16,12 @@ struct ShortcutEntry {
 };
 
 // Appends every file under `folder` and all its sub-folders (symbolic links
-// to folders are not followed, so a loop cannot trap the walk). A file whose
+// to folders are not followed, so a loop cannot trap the walk); hidden
+// files and folders (names beginning with a dot) are left out. A file whose
 // upper-cased name contains ".URL" is read as a shortcut: the URL value of
-// its [InternetShortcut] section, up to 1023 characters. Folders that cannot
-// be read are passed over.
+// its [InternetShortcut] section, up to 1023 characters, from its first
+// 64 KiB, and only when it is a regular file. Folders that cannot be read
+// are passed over. Never blocks on what it finds; safe off the GUI thread.
 void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list);
 
 // Makes each path that begins with `folder` relative to it (the separator

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,18 +14,26 @@ namespace tessaly {
 
 // The waits that keep a dead or stalled server from holding a caller.
 struct HttpLimits {
-    long connectSeconds = 15;  // to establish the connection
-    long stallSeconds = 20;    // with no data arriving at all
+    long connectSeconds = 15; // to look the name up and establish the connection
+    // With no data arriving at all; and, once an answer's head is in, for
+    // the body to arrive (a body that trickles is a stalled one).
+    long stallSeconds = 20;
     long maxRedirections = 20; // followed before the open fails
     // The whole open, answer included (0: no bound): a server that sends a
     // byte now and then never stalls, but cannot hold a test longer.
     long totalSeconds = 120;
 };
 
+// The address as it goes on the wire: blanks, control characters, bytes
+// beyond ASCII and the characters ", < and > percent-encoded after the host
+// (what is encoded already stays so). The host is left for the library,
+// which asks for an international name in its ASCII form.
+std::string encodeAddress(std::string_view address);
+
 // One internet address opened at a time: redirections followed, the
 // answer's status, headers and body handed over as they arrive. Every
-// wait is bounded by the limits, and abort() from any thread ends a
-// running open at once.
+// wait is bounded by the limits (a name lookup too), and abort() from any
+// thread ends a running open at once.
 class HttpSession {
 public:
     // Receives the body in blocks as it arrives; returns false when it has
@@ -36,8 +47,14 @@ public:
 
     // Opens `url` and reads the answer. False when no answer came (bad
     // address, refused, timed out, certificate not trusted, aborted):
-    // error() then says why. A server's error status is an answer.
+    // error() then says why. A server's error status is an answer, and so
+    // is a head whose body then fails or stalls: readError() says why the
+    // body ended early, and the reader has had what arrived.
     bool open(const std::string& url, const BodyReader& reader = {});
+
+    // Lets go of the connection and every handle (and their descriptors)
+    // while keeping what the last open learnt; the next open makes new ones.
+    void release();
 
     // Of the last open.
     long statusCode() const { return status_; } // 0 for schemes without one
@@ -49,6 +66,10 @@ public:
     // The server's last reply line for FTP; blank for HTTP.
     const std::string& serverReply() const { return serverReply_; }
     const std::string& error() const { return error_; }
+    const std::string& readError() const { return readError_; }
+    // The last open failed for want of something on this machine (open
+    // files, memory, a thread), which says nothing about the address.
+    bool localFailure() const { return localFailure_; }
     bool aborted() const { return abort_.load(); }
 
     // Ends the running open (and refuses further ones) at once.
@@ -64,11 +85,21 @@ private:
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
     void reset();
     void readHeaders();
+    bool makeTransfer();
+    void setOptions(const std::string& url);
+    int waitMilliseconds() const;
+    void finish(int result, const std::string& url);
 
     std::string userAgent_;
     HttpLimits limits_;
+    std::mutex transferMutex_; // abort() against release()
     std::unique_ptr<Transfer> transfer_;
     std::atomic<bool> abort_{false};
+    // When the head of the final answer was in: its body has the stall
+    // time from then.
+    std::optional<std::chrono::steady_clock::time_point> headAt_;
+    bool statusLine_ = false; // of an answer that sends us nowhere else
+    bool bodyStalled_ = false;
     const BodyReader* reader_ = nullptr;
     bool readerDone_ = false;
     bool ftp_ = false;
@@ -82,6 +113,8 @@ private:
     std::string contentType_;
     std::string serverReply_;
     std::string error_;
+    std::string readError_;
+    bool localFailure_ = false;
 };
 
 } // namespace tessaly

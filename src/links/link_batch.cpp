@@ -5,8 +5,11 @@
 #include "framework/query_fields.h"
 #include "framework/text.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <unordered_map>
 
@@ -28,7 +31,56 @@ std::string hostOf(std::string_view location)
     return text::lower(rest);
 }
 
+// Descriptors a test under way may hold: its connection, the library's
+// wake-up pair and, during a name lookup, the resolver's pair, with one to
+// spare. A finished test holds none.
+constexpr int kDescriptorsPerTest = 6;
+// Kept back for what the program opens besides the tests: the database
+// and its journal, the windows, the terminal.
+constexpr int kDescriptorsKept = 64;
+// How long a test may go on failing for want of descriptors or memory here
+// before the run stops, and the waits between its tries.
+constexpr auto kLocalFailureLimit = std::chrono::seconds(60);
+constexpr auto kFirstRetryWait = std::chrono::milliseconds(20);
+constexpr auto kLongestRetryWait = std::chrono::milliseconds(1000);
+
+int openDescriptors()
+{
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator it{"/proc/self/fd", error};
+         !error && it != std::filesystem::directory_iterator{}; it.increment(error)) {
+        ++count;
+    }
+    return count;
+}
+
 } // namespace
+
+int raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 1024;
+    }
+    // As servers do: the soft limit is a default, the hard one the real
+    // bound, and a batch of network tests is what it is there for.
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    constexpr rlim_t kMost = 1 << 20;
+    return static_cast<int>(std::min(limit.rlim_cur, kMost));
+}
+
+int linkTestJobsFor(int wanted)
+{
+    const int available = raiseOpenFileLimit() - openDescriptors() - kDescriptorsKept;
+    return std::clamp(available / kDescriptorsPerTest, 1, std::max(wanted, 1));
+}
 
 struct LinkBatch::Slot {
     Record bookmark{bookmarkTable()};
@@ -39,8 +91,8 @@ struct LinkBatch::Slot {
 LinkBatch::LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options)
     : database_(database), today_(today), options_(options)
 {
-    options_.jobs = std::max(options_.jobs, 1);
-    options_.perHost = std::max(options_.perHost, 1);
+    options_.jobs = linkTestJobsFor(options_.jobs);
+    options_.perHost = std::clamp(options_.perHost, 1, options_.jobs);
 }
 
 LinkBatch::~LinkBatch() = default;
@@ -105,21 +157,10 @@ void LinkBatch::work()
         --unstarted_;
         int& busy = busy_[static_cast<std::size_t>(hosts_[i])];
         ++busy;
-        auto slot = std::make_unique<Slot>();
-        slot->bookmark.setText(BookmarkField::Location, locations_[i]);
-        slot->test = std::make_unique<LinkTest>(locations_[i], slot->bookmark, database_, today_,
-                                                options_.limits);
-        LinkTest& test = *slot->test;
-        slots_[i] = std::move(slot);
         if (unstarted_ == 0) {
             workable_.notify_all(); // the idle workers can end
         }
-        lock.unlock();
-        // Up to and including the open: no database file is touched here.
-        while (!test.nextStepWaitsOnNetwork() && test.runStep()) {
-        }
-        test.runStep();
-        lock.lock();
+        openUntilAnswered(i, lock);
         --busy;
         slots_[i]->ready = true;
         // The freed host lets one more test start; this worker looks for it
@@ -127,6 +168,48 @@ void LinkBatch::work()
         if (i == stored_) {
             finished_.notify_one();
         }
+    }
+}
+
+// Makes item i's test and runs it up to and including the open (no
+// database file is touched there), with `lock` released meanwhile. A test
+// that could not be tried for want of descriptors or memory here says
+// nothing about its link: it is made again and retried after a wait, and
+// when that goes on too long the run stops with a message instead.
+void LinkBatch::openUntilAnswered(std::size_t i, std::unique_lock<std::mutex>& lock)
+{
+    auto wait = kFirstRetryWait;
+    const auto started = Clock::now();
+    while (true) {
+        auto slot = std::make_unique<Slot>();
+        slot->bookmark.setText(BookmarkField::Location, locations_[i]);
+        slot->test = std::make_unique<LinkTest>(locations_[i], slot->bookmark, database_, today_,
+                                                options_.limits);
+        LinkTest& test = *slot->test;
+        slots_[i] = std::move(slot);
+        if (cancelled_) {
+            test.cancel();
+        }
+        lock.unlock();
+        while (!test.nextStepWaitsOnNetwork() && test.runStep()) {
+        }
+        test.runStep();
+        lock.lock();
+        if (!test.localFailure() || cancelled_) {
+            return;
+        }
+        if (Clock::now() - started > kLocalFailureLimit) {
+            if (localError_.empty()) {
+                localError_ = "Links could not be tested for want of open files or memory on "
+                              "this computer (" +
+                              (test.log().empty() ? std::string{} : test.log().back()) + ")";
+            }
+            cancelled_ = true;
+            finished_.notify_all();
+            return;
+        }
+        workable_.wait_for(lock, wait, [this] { return cancelled_.load(); });
+        wait = std::min(wait * 2, kLongestRetryWait);
     }
 }
 
@@ -239,6 +322,12 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                                                slot->bookmark) == kLevelDone;
             item.result = found ? slot->test->run() : kLinkUnknown;
             item.statusCode = slot->test->statusCode();
+            if (const int level = slot->test->scanLevel(); level != kLevelDone) {
+                // The page's rows could not be written: reported already,
+                // and the rest would go the same way.
+                summary.writeLevel = level;
+                break;
+            }
             if (item.result == kLinkCancelled || cancelled_) {
                 summary.cancelled = true;
                 break;
@@ -277,6 +366,10 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     for (std::thread& worker : workers) {
         worker.join();
     }
+    if (!localError_.empty()) {
+        summary.localError = localError_;
+        summary.cancelled = false;
+    }
     if (summary.writeLevel == kLevelDone) {
         checked(file.flush());
     } else {
@@ -288,9 +381,44 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     return summary;
 }
 
+namespace {
+
+// The progress window's texts: the percentage, then what is being done.
+std::string progressText(int percent, std::string_view activity)
+{
+    return std::to_string(percent) + "% Completed\n" + std::string{activity};
+}
+
+// A filter from the Query Wizard's text; nullptr for none, and an
+// expression that is not ok() for one that does not compile.
+std::shared_ptr<const Expression> queryFilter(UiPort& ui)
+{
+    std::string query;
+    if (!ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") ||
+        !ui.runQuery({bookmarkQueryFieldList(), "LINKS"}, query) || text::clip(query).empty()) {
+        return nullptr;
+    }
+    const SchemaResolver resolver{bookmarkSchema()};
+    return std::make_shared<const Expression>(
+        Expression::compile(text::fit(query, 1024), resolver));
+}
+
+// The program runs one database batch at a time: its progress window
+// polls the windows' events, through which the menu command (or the tray)
+// could otherwise start a second run inside the first.
+std::atomic<bool> batchRunning{false};
+
+} // namespace
+
 LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t today,
                                   LinkBatchOptions options)
 {
+    if (batchRunning.exchange(true)) {
+        return {};
+    }
+    struct Running {
+        ~Running() { batchRunning = false; }
+    } running;
     if (!ui.askYesNo("Test Links",
                      "This process will test the links in your database, and mark those that are "
                      "no longer valid. You will be able to select which links are tested using "
@@ -299,21 +427,14 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
         return {};
     }
     ui.beginProgress("Processing Records");
-    ui.reportProgress(0, "Testing Multiple Links");
-    std::shared_ptr<const Expression> filter;
-    std::string query;
-    if (ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") &&
-        ui.runQuery({bookmarkQueryFieldList(), "LINKS"}, query) && !text::clip(query).empty()) {
-        const SchemaResolver resolver{bookmarkSchema()};
-        filter = std::make_shared<const Expression>(
-            Expression::compile(text::fit(query, 1024), resolver));
-        if (!filter->ok()) {
-            // The wizard only builds valid queries; a hand-edited one that is
-            // not tests nothing rather than everything.
-            ui.endProgress();
-            ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
-            return {};
-        }
+    ui.reportProgress(0, progressText(0, "Testing Multiple Links"));
+    const std::shared_ptr<const Expression> filter = queryFilter(ui);
+    if (filter && !filter->ok()) {
+        // The wizard only builds valid queries; a hand-edited one that is
+        // not tests nothing rather than everything.
+        ui.endProgress();
+        ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
+        return {};
     }
     LinkBatch batch{database, today, options};
     batch.setIdle([&] {
@@ -323,13 +444,18 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
     });
     const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
         const auto percent = item.total > 0 ? static_cast<int>(item.visited * 100 / item.total) : 0;
-        ui.reportProgress(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
-                                                      " of up to " + std::to_string(item.total));
+        ui.reportProgress(
+            std::min(percent, 100),
+            progressText(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
+                                                     " of up to " + std::to_string(item.total)));
         if (ui.cancelRequested()) {
             batch.cancel();
         }
     });
     ui.endProgress();
+    if (!summary.localError.empty()) {
+        ui.showMessage({"Test Links", summary.localError, MessageIcon::Exclamation});
+    }
     return summary;
 }
 

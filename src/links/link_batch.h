@@ -46,7 +46,17 @@ struct LinkBatchSummary {
     bool cancelled = false;
     int writeLevel = kLevelDone; // the failed write that stopped the run
     int readLevel = kLevelDone;  // the failed read that kept it from starting
+    // Why the run stopped when this computer ran short of open files or
+    // memory for too long; empty otherwise. No result was stored for it.
+    std::string localError;
 };
+
+// Raises the soft limit of open files to the hard one (as servers do) and
+// returns the limit now in force.
+int raiseOpenFileLimit();
+// How many tests may wait on the network at once, at most `wanted`: as
+// many as the open files left under the limit allow.
+int linkTestJobsFor(int wanted);
 
 // Tests the bookmarks of the database, or those a filter selects, and
 // stores each result in its bookmark. Several tests wait on the network at
@@ -80,6 +90,7 @@ private:
     };
 
     void work();
+    void openUntilAnswered(std::size_t item, std::unique_lock<std::mutex>& lock);
     int nextStartable(); // under mutex_: the work index to start, or -1
 
     Database& database_;
@@ -98,6 +109,7 @@ private:
     std::size_t firstUnstarted_ = 0; // no item before it is waiting to start
     std::size_t stored_ = 0;         // work items the caller has finished with
     std::atomic<bool> cancelled_{false};
+    std::string localError_; // under mutex_
     std::function<void()> idle_;
 };
 

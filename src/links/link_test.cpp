@@ -6,6 +6,7 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 #include "links/page_scanner.h"
+#include "links/page_text.h"
 
 #include <array>
 #include <charconv>
@@ -185,6 +186,12 @@ std::string cut(std::string_view text, std::size_t width)
     return std::string{utf8::prefix(text, width)};
 }
 
+// What a server says in a header or a reply line, as a field keeps it.
+std::string fieldText(std::string_view text, std::size_t width)
+{
+    return cut(withoutControls(text), width);
+}
+
 } // namespace
 
 const HttpStatusEntry* findHttpStatus(unsigned code)
@@ -258,7 +265,7 @@ bool LinkTest::runStep()
     case 6:
         if (!session_.serverReply().empty()) {
             response_ = session_.serverReply();
-            bookmark_.setText(BookmarkField::Custom2, cut(response_, 60));
+            bookmark_.setText(BookmarkField::Custom2, fieldText(response_, 60));
         }
         break;
     case 7:
@@ -294,13 +301,20 @@ void LinkTest::open()
         page_ += block.substr(0, kPageBlock - page_.size());
         return page_.size() < kPageBlock;
     });
+    // A test makes one request: its connection and handles go now, not when
+    // the test is stored, which in a batch may be much later.
+    session_.release();
     if (opened_) {
         result_ = kLinkPass;
-    } else {
-        result_ = kLinkFail;
-        step_ = kFinished;
-        addLog(session_.error());
+        return;
     }
+    step_ = kFinished;
+    // The root handle's step: a connection that could not even be tried for
+    // want of open files or memory gives no result, as a root handle that
+    // cannot be opened does. A failed open is a fail.
+    result_ = session_.localFailure() ? kLinkUnknown : kLinkFail;
+    addLog(response_);
+    response_ = session_.error();
 }
 
 void LinkTest::readStatus()
@@ -348,13 +362,24 @@ void LinkTest::readPage()
         !text::clip(bookmark_.text(BookmarkField::SiteInfo)).empty()) {
         return;
     }
-    // The block as text ends at its first NUL, as a page read into a text
-    // buffer would.
-    const std::string_view block{page_.data(), std::min(page_.find('\0'), page_.size())};
-    for (std::size_t at = 0; at < std::min<std::size_t>(block.size(), 1100); at += 100) {
-        addLog(block.substr(at, 100));
+    // The whole block counts, a NUL in it too; it is read as the text the
+    // answer or the page says it is.
+    const bool cut = page_.size() == kPageBlock || !session_.readError().empty();
+    const std::string block = decodePage(page_, session_.contentType(), cut);
+    for (std::size_t at = 0; at < 11; ++at) {
+        addLog(utf8::mid(block, at * 100, 100));
     }
-    if (statusCode_ == 0 && block.substr(0, 512).find("404") != std::string_view::npos) {
+    const bool readFailed = !session_.readError().empty();
+    if (readFailed) {
+        // A body that failed after its head is a read that failed: the
+        // result stands, and what arrived of the block is still the page's.
+        addLog(session_.readError());
+        step_ = kFinished;
+        if (page_.empty()) {
+            return;
+        }
+    }
+    if (statusCode_ == 0 && utf8::prefix(block, 512).find("404") != std::string_view::npos) {
         result_ = kLinkFail;
         step_ = kFinished;
         return;
@@ -362,7 +387,7 @@ void LinkTest::readPage()
     const bool infoWasBlank = text::clip(bookmark_.text(BookmarkField::SiteInfo)).empty();
     ElementList elements;
     tokenize(block, elements);
-    scanPage(elements, ScanMode::Test, 0, today_, bookmark_, database_);
+    scanLevel_ = scanPage(elements, ScanMode::Test, 0, today_, bookmark_, database_);
     if (infoWasBlank) {
         appendBodyText(elements, bookmark_);
     }
@@ -374,7 +399,7 @@ void LinkTest::readHeaders()
     if (!finalUrl.empty()) {
         response_ = finalUrl;
         if (text::clip(finalUrl) != text::clip(address_)) {
-            bookmark_.setText(BookmarkField::MovedTo, cut(finalUrl, 255));
+            bookmark_.setText(BookmarkField::MovedTo, fieldText(finalUrl, 255));
         }
         result_ = pointsAtA404(bookmark_.text(BookmarkField::MovedTo)) ? kLinkFail : kLinkPass;
         step_ = kFinished;
@@ -396,12 +421,12 @@ void LinkTest::readHeaders()
     if ((text::clip(custom1).empty() || custom1.starts_with("Last modified:")) &&
         !session_.lastModified().empty()) {
         response_ = session_.lastModified();
-        bookmark_.setText(BookmarkField::Custom1, cut("Last modified: " + response_, 60));
+        bookmark_.setText(BookmarkField::Custom1, fieldText("Last modified: " + response_, 60));
     }
     if (text::clip(bookmark_.text(BookmarkField::Custom2)).empty() &&
         !session_.contentType().empty()) {
         response_ = session_.contentType();
-        bookmark_.setText(BookmarkField::Custom2, cut(response_, 60));
+        bookmark_.setText(BookmarkField::Custom2, fieldText(response_, 60));
     }
 }
 

@@ -68,6 +68,12 @@ public:
     unsigned statusCode() const { return statusCode_; }
     const std::string& statusText() const { return statusText_; }
     const std::vector<std::string>& log() const { return log_; }
+    // The open could not be tried for want of open files or memory here:
+    // the result (kLinkUnknown) says nothing about the address.
+    bool localFailure() const { return session_.localFailure(); }
+    // The level of the page scan's writes (kLevelDone when they were made
+    // or none was due); a failure was reported already.
+    int scanLevel() const { return scanLevel_; }
 
 private:
     void open();
@@ -91,6 +97,7 @@ private:
     std::string page_;     // the first block of the body
     bool opened_ = false;
     bool recordsStatus_ = true;
+    int scanLevel_ = kLevelDone;
     std::vector<std::string> log_;
 };
 

@@ -4,6 +4,7 @@
 #include "framework/dates.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
+#include "links/page_text.h"
 
 #include <algorithm>
 #include <vector>
@@ -29,7 +30,8 @@ std::string asciiUpper(std::string_view text)
 }
 
 // The element's text after the first `marker` (found in the ASCII
-// upper-cased copy), at most `width` characters, before a quote.
+// upper-cased copy), at most `width` characters, before a quote, as plain
+// text.
 std::string valueAfter(const std::string& element, const std::string& upper,
                        std::string_view marker, std::size_t width)
 {
@@ -37,8 +39,15 @@ std::string valueAfter(const std::string& element, const std::string& upper,
     if (at == std::string::npos) {
         return {};
     }
-    return textBeforeQuote(
-        utf8::prefix(std::string_view{element}.substr(at + marker.size()), width));
+    return plainText(
+        textBeforeQuote(utf8::prefix(std::string_view{element}.substr(at + marker.size()), width)));
+}
+
+// The title in the element after "<TITLE": a title of one character joins
+// its end tag in one element, and an empty one leaves the end tag alone.
+std::string titleIn(std::string_view element)
+{
+    return plainText(element.substr(0, element.find('<')));
 }
 
 bool hasDetailLines(FileManager& details, std::string_view location)
@@ -51,7 +60,9 @@ bool hasDetailLines(FileManager& details, std::string_view location)
            text::equalNoCase(row.text(DetailField::Location), location);
 }
 
-void replaceKeywords(FileManager& keywords, std::string_view location, std::string_view content)
+// Replaces the bookmark's keyword rows; the level of the first failed
+// write (each is reported as it fails).
+int replaceKeywords(FileManager& keywords, std::string_view location, std::string_view content)
 {
     RecordFile& file = keywords.file();
     Record probe{keywordTable()};
@@ -62,18 +73,22 @@ void replaceKeywords(FileManager& keywords, std::string_view location, std::stri
     while (file.next(row).ok() && text::equalNoCase(row.text(KeywordField::Location), location)) {
         old.push_back(row);
     }
+    int level = kLevelDone;
+    const auto keep = [&level](int result) {
+        if (level == kLevelDone) {
+            level = result;
+        }
+    };
     for (const Record& r : old) {
-        file.remove(r);
+        keep(keywords.remove(r));
     }
     std::vector<std::string> seen;
     std::string rest{content};
     while (!rest.empty()) {
         const auto comma = rest.find(',');
-        std::string keyword = rest.substr(0, comma);
-        keyword.erase(0, keyword.find_first_not_of(' ') == std::string::npos
-                             ? keyword.size()
-                             : keyword.find_first_not_of(' '));
-        keyword = std::string{utf8::prefix(keyword, 32)};
+        // Blanks before a comma are no part of a keyword: "news ," and
+        // "news," are one.
+        std::string keyword{utf8::prefix(text::trim(rest.substr(0, comma)), 32)};
         rest = comma == std::string::npos ? std::string{}
                                           : std::string{text::trim(rest.substr(comma + 1))};
         if (!text::clip(keyword).empty() &&
@@ -82,15 +97,78 @@ void replaceKeywords(FileManager& keywords, std::string_view location, std::stri
             Record k{keywordTable()};
             k.setText(KeywordField::Location, location);
             k.setText(KeywordField::Keyword, keyword);
-            keywords.insert(k);
+            keep(keywords.insert(k));
+        }
+    }
+    return level;
+}
+
+} // namespace
+
+namespace {
+
+// What one scan works with.
+struct Scan {
+    ScanMode mode;
+    Record& bookmark;
+    FileManager& keywords;
+    FileManager& details;
+    std::string location;
+    bool hadDetails = false;
+    int level = kLevelDone; // of the first write that failed
+
+    void keep(int result)
+    {
+        if (level == kLevelDone) {
+            level = result;
+        }
+    }
+};
+
+void scanMeta(const std::string& element, const std::string& upper, Scan& scan)
+{
+    Record& bookmark = scan.bookmark;
+    const bool named = upper.find("NAME=\"") != std::string::npos;
+    const std::string name =
+        text::upper(valueAfter(element, upper, named ? "NAME=\"" : "HTTP-EQUIV=\"", 255));
+    const std::string content = valueAfter(element, upper, "CONTENT=\"", 4096);
+    if (text::clip(name).empty() || text::clip(content).empty()) {
+        return;
+    }
+    if (name == "REV") {
+        if (text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
+            bookmark.setText(BookmarkField::EmailAddress, content);
+        }
+    } else if (name == "REFRESH") {
+        bookmark.setText(BookmarkField::MovedTo, content);
+    } else if (name == "EXPIRES") {
+        const std::int32_t day = dates::parseHttpDate(content);
+        if (day > kEarliestExpiry) {
+            bookmark.setNumber(BookmarkField::Expires, day);
+        }
+    } else if (name == "DESCRIPTION") {
+        const std::string& info = bookmark.text(BookmarkField::SiteInfo);
+        if (scan.mode == ScanMode::Analysis || text::clip(info).empty() ||
+            info.starts_with("HTML: ")) {
+            bookmark.setText(BookmarkField::SiteInfo, content);
+        }
+    } else if (scan.mode == ScanMode::Analysis && name == "KEYWORDS") {
+        scan.keep(replaceKeywords(scan.keywords, scan.location, content));
+    } else if (scan.mode == ScanMode::Analysis && !scan.hadDetails) {
+        Record detail{detailTable()};
+        detail.setText(DetailField::Location, scan.location);
+        detail.setText(DetailField::DataLabel, name);
+        detail.setText(DetailField::DataValue, content);
+        if (!text::clip(detail.text(DetailField::DataValue)).empty()) {
+            scan.keep(scan.details.insert(detail));
         }
     }
 }
 
 } // namespace
 
-void scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
-              Record& bookmark, Database& database)
+int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
+             Record& bookmark, Database& database)
 {
     if (pageSize != 0) {
         bookmark.setNumber(BookmarkField::PageSize, pageSize);
@@ -98,13 +176,16 @@ void scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize,
     bookmark.setNumber(BookmarkField::LastValidated, today);
     bookmark.setNumber(BookmarkField::LastVisit, today);
     bookmark.setNumber(BookmarkField::Validated, 1);
-    FileManager& keywords = database.keywords();
-    FileManager& details = database.details();
-    keywords.use();
-    details.use();
-    const std::string location = bookmark.text(BookmarkField::Location);
-    const bool hadDetails = hasDetailLines(details, location);
-    keywords.file().stream();
+    Scan scan{mode, bookmark, database.keywords(), database.details(),
+              bookmark.text(BookmarkField::Location)};
+    scan.keywords.use();
+    scan.details.use();
+    scan.hadDetails = hasDetailLines(scan.details, scan.location);
+    // The rows are written as one group; a group that cannot begin or be
+    // committed is reported as the failed adding of the rows it held.
+    if (const EngineStatus status = scan.keywords.file().stream(); !status.ok()) {
+        scan.keep(scan.keywords.reportWriteError(status, true));
+    }
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const std::string& element = elements[i];
         const std::string upper = asciiUpper(element);
@@ -118,53 +199,21 @@ void scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize,
             if (i + 1 >= elements.size()) {
                 continue;
             }
-            const std::string& title = elements[++i];
-            // An empty title leaves its own end tag next: that is no title.
-            if (!title.starts_with("<") &&
+            const std::string title = titleIn(elements[++i]);
+            if (!text::clip(title).empty() &&
                 text::clip(bookmark.text(BookmarkField::Description)).empty()) {
                 bookmark.setText(BookmarkField::Description, title);
             }
         } else if (upper.starts_with("<META")) {
-            const bool named = upper.find("NAME=\"") != std::string::npos;
-            const std::string name =
-                text::upper(valueAfter(element, upper, named ? "NAME=\"" : "HTTP-EQUIV=\"", 255));
-            const std::string content = valueAfter(element, upper, "CONTENT=\"", 4096);
-            if (text::clip(name).empty() || text::clip(content).empty()) {
-                continue;
-            }
-            if (name == "REV") {
-                if (text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
-                    bookmark.setText(BookmarkField::EmailAddress, content);
-                }
-            } else if (name == "REFRESH") {
-                bookmark.setText(BookmarkField::MovedTo, content);
-            } else if (name == "EXPIRES") {
-                const std::int32_t day = dates::parseHttpDate(content);
-                if (day > kEarliestExpiry) {
-                    bookmark.setNumber(BookmarkField::Expires, day);
-                }
-            } else if (name == "DESCRIPTION") {
-                const std::string& info = bookmark.text(BookmarkField::SiteInfo);
-                if (mode == ScanMode::Analysis || text::clip(info).empty() ||
-                    info.starts_with("HTML: ")) {
-                    bookmark.setText(BookmarkField::SiteInfo, content);
-                }
-            } else if (mode == ScanMode::Analysis && name == "KEYWORDS") {
-                replaceKeywords(keywords, location, content);
-            } else if (mode == ScanMode::Analysis && !hadDetails) {
-                Record detail{detailTable()};
-                detail.setText(DetailField::Location, location);
-                detail.setText(DetailField::DataLabel, name);
-                detail.setText(DetailField::DataValue, content);
-                if (!text::clip(detail.text(DetailField::DataValue)).empty()) {
-                    details.insert(detail);
-                }
-            }
+            scanMeta(element, upper, scan);
         }
     }
-    keywords.file().flush();
-    details.close();
-    keywords.close();
+    if (const EngineStatus status = scan.keywords.file().flush(); !status.ok()) {
+        scan.keep(scan.keywords.reportWriteError(status, true));
+    }
+    scan.details.close();
+    scan.keywords.close();
+    return scan.level;
 }
 
 void appendBodyText(const ElementList& elements, Record& bookmark)
@@ -185,11 +234,12 @@ void appendBodyText(const ElementList& elements, Record& bookmark)
         }
         if (!element.starts_with("<")) {
             const std::string_view clipped = text::clip(element);
+            // Only the separators this rule writes break a line.
             const std::string separator =
                 utf8::length(info) > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
+            const std::string words = plainText(element);
             std::string joined = info + separator +
-                                 std::string{std::string_view{element}.substr(
-                                     std::min(element.find_first_not_of(' '), element.size()))};
+                                 words.substr(std::min(words.find_first_not_of(' '), words.size()));
             joined.erase(0, std::min(joined.find_first_not_of(' '), joined.size()));
             bookmark.setText(BookmarkField::SiteInfo, joined);
         }

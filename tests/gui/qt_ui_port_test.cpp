@@ -89,6 +89,10 @@ private Q_SLOTS:
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
                 QCOMPARE(progress->value(), 40);
+                // The run goes on under the window on the GUI thread: the
+                // menus that could start another must be out of reach.
+                QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
+                QCOMPARE(QApplication::activeModalWidget(), progress);
                 QCOMPARE(progress->labelText(), QStringLiteral("http://example.com/"));
                 progress->cancel();
             }

@@ -5,6 +5,7 @@
 #include "links/test_link_window.h"
 
 #include "local_server.h"
+#include "pipe_shortcut.h"
 #include "started_services.h"
 #include "stored_bookmark.h"
 
@@ -145,11 +146,16 @@ private Q_SLOTS:
         shortcut("News/Daily.url", f.local.url("/gone"));
         shortcut("News/Gone.url", f.local.url("/gone"));
         std::ofstream{favorites.file("notes.txt")} << "not a shortcut";
+        // Hidden entries are not listed.
+        std::ofstream{favorites.file(".directory")} << "[Desktop Entry]\n";
+        shortcut(".hiddendir/secret.url", f.local.url("/gone"));
         f.services.settings().favoritesPath = favorites.path();
 
         gui::InvalidShortcutsWindow window(f.services, 100000);
         QVERIFY(window.collectAndTest());
         QCOMPARE(window.windowTitle(), QStringLiteral("Invalid URLs"));
+        QCOMPARE(window.findChild<QLabel*>()->text(), QStringLiteral("Loading locations from:\n") +
+                                                          QString::fromStdString(favorites.path()));
         auto* list = window.findChild<QTreeWidget*>(QStringLiteral("Shortcuts"));
         QCOMPARE(list->headerItem()->text(0), QStringLiteral("Shortcut"));
         QCOMPARE(list->headerItem()->text(1), QStringLiteral("URL"));
@@ -158,6 +164,14 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("News/Gone.url"));
         QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("notes.txt"));
         QCOMPARE(list->topLevelItem(2)->text(1), QString{});
+
+        // A pipe named like a shortcut is listed (it is no shortcut) but
+        // never read: reading it would wait for a writer for ever.
+        test::PipeShortcut pipe{favorites.file("x.url"), std::chrono::seconds(10)};
+        QVERIFY(window.collectAndTest());
+        QVERIFY(!pipe.rescued());
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(list->topLevelItem(3)->text(0), QStringLiteral("x.url"));
 
         // The tests concern no bookmark: no status lines were left behind.
         FileManager& details = f.services.database().details();

@@ -47,6 +47,9 @@ void ScriptedUi::reportProgress(int /*percent*/, std::string_view status)
 
 bool ScriptedUi::cancelRequested()
 {
+    if (whilePolled) {
+        whilePolled();
+    }
     return cancelAfterFirstStep && steps_ > 0;
 }
 

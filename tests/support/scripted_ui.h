@@ -3,6 +3,7 @@
 #include "framework/ui_port.h"
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ public:
     std::deque<std::string> categoryAnswers; // categories the picker returns
     std::vector<std::string> progressTexts;
     bool cancelAfterFirstStep = false;
+    // Runs each time progress is polled, as the windows' events would.
+    std::function<void()> whilePolled;
     bool haltForReal = false; // end the process as the program would
 
     Button showMessage(const MessageRequest& request) override;

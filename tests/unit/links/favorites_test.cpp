@@ -1,5 +1,6 @@
 #include "links/favorites.h"
 
+#include "pipe_shortcut.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,27 @@ TEST(FavoritesTest, EveryFileIsCollectedWithTheAddressOfItsShortcut)
     walkFavorites(favorites.path() + "/", again);
     prepareShortcutList(favorites.path() + "/", again);
     EXPECT_EQ(again, list);
+}
+
+// Hidden entries are not listed, and only regular files are read, each
+// only so far: a pipe or a huge file named like a shortcut cannot hold the
+// walk.
+TEST(FavoritesTest, HiddenEntriesAreSkippedAndOnlyWhatIsSafeIsRead)
+{
+    test::TempFolder favorites;
+    write(favorites.file("Top.url"), "[InternetShortcut]\nURL=http://top.test/\n");
+    write(favorites.file(".directory"), "[Desktop Entry]\n");
+    write(favorites.file(".hiddendir/secret.url"), "[InternetShortcut]\nURL=http://secret.test/\n");
+    write(favorites.file("Huge.url"),
+          std::string(4 << 20, '\n') + "[InternetShortcut]\nURL=http://far-down.test/\n");
+    test::PipeShortcut pipe{favorites.file("x.url"), std::chrono::seconds(10)};
+
+    std::vector<ShortcutEntry> list;
+    walkFavorites(favorites.path(), list);
+    prepareShortcutList(favorites.path(), list);
+    EXPECT_FALSE(pipe.rescued()) << "the walk waited on the pipe";
+    EXPECT_EQ(list, (std::vector<ShortcutEntry>{
+                        {"Huge.url", ""}, {"Top.url", "http://top.test/"}, {"x.url", ""}}));
 }
 
 TEST(FavoritesTest, AMissingFolderGivesAnEmptyList)

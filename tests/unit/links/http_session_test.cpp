@@ -1,6 +1,7 @@
 #include "links/http_session.h"
 
 #include "local_server.h"
+#include "raw_server.h"
 
 #include "temp_folder.h"
 
@@ -100,18 +101,59 @@ TEST_F(HttpSessionTest, RedirectionsAreFollowedButNotForever)
     EXPECT_NE(bounded.error(), "");
 }
 
-TEST_F(HttpSessionTest, AServerThatTricklesIsCutOffByTheWholeOpensBound)
+// Pages whose head arrives whole and whose body then goes wrong: the
+// status is in, so the open succeeds with what arrived, and the body's
+// trouble is bounded by the stall time, not by the whole open's bound.
+TEST(HttpSessionBody, AStatusLineIsAnAnswerWhateverBecomesOfTheBody)
 {
-    local.server.Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
-        response.set_chunked_content_provider("text/html", [](std::size_t, httplib::DataSink& s) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            return s.write("x", 1); // ten bytes a second: never a stall
-        });
-    });
-    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 1}};
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(session.open(local.url("/trickle"), upTo(4096)));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
+    const std::string title = "<title>Still here</title>";
+    test::RawServer stalls{[&](test::RawServer::Connection& c) {
+        c.send(head + "Content-Length: 5000\r\n\r\n" + title);
+        c.pause(std::chrono::seconds(60));
+    }};
+    test::RawServer closesEarly{[&](test::RawServer::Connection& c) {
+        c.send(head + "Content-Length: 5000\r\n\r\n" + title);
+    }};
+    test::RawServer trickles{[&](test::RawServer::Connection& c) {
+        c.send(head + "Content-Length: 5000\r\n\r\n" + title);
+        while (c.pause(std::chrono::milliseconds(200))) {
+            c.send("x"); // five bytes a second: never a stall by the byte rate
+        }
+    }};
+    test::RawServer stallsInTheHead{[&](test::RawServer::Connection& c) {
+        c.send(head);
+        c.pause(std::chrono::seconds(60));
+    }};
+    for (const test::RawServer* server : {&stalls, &closesEarly, &trickles}) {
+        HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 120}};
+        std::string body;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_TRUE(session.open(server->url(), [&](std::string_view block) {
+            body += block;
+            return body.size() < 4096;
+        })) << session.error();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_EQ(session.statusCode(), 200);
+        EXPECT_TRUE(body.starts_with(title)) << body;
+        EXPECT_EQ(session.contentType(), "text/html");
+        EXPECT_NE(session.readError(), "");
+    }
+
+    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1, .totalSeconds = 120}};
+    EXPECT_TRUE(session.open(stallsInTheHead.url())) << session.error();
+    EXPECT_EQ(session.statusCode(), 200) << "the status line came before the stall";
+    EXPECT_NE(session.readError(), "");
+}
+
+TEST(HttpSessionBody, ARedirectionToADeadServerIsNoAnswer)
+{
+    test::SilentPort dead;
+    test::RawServer redirects{[&](test::RawServer::Connection& c) {
+        c.send("HTTP/1.1 302 Found\r\nLocation: " + dead.url() + "\r\nContent-Length: 0\r\n\r\n");
+    }};
+    HttpSession session{kAgent, HttpLimits{.stallSeconds = 1}};
+    EXPECT_FALSE(session.open(redirects.url()));
     EXPECT_NE(session.error(), "");
 }
 
@@ -204,6 +246,49 @@ TEST_F(HttpSessionTest, AbortEndsAWaitingOpenAtOnceAndRefusesMore)
     EXPECT_TRUE(session.aborted());
     EXPECT_EQ(session.error(), "Cancelled");
     EXPECT_FALSE(session.open(local.url("/page")));
+}
+
+// Addresses as people type them: what must be encoded is encoded on the way
+// out, the rest goes as it stands.
+TEST_F(HttpSessionTest, AddressesAreSentEncodedAsTheyWereMeant)
+{
+    std::string target;
+    local.server.Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+        target = request.target;
+        response.set_content("<title>Found</title>", "text/html");
+    });
+    HttpSession session{kAgent};
+    ASSERT_TRUE(session.open(local.url("/ok?q=a b&r=\"<x>\""))) << session.error();
+    EXPECT_EQ(session.statusCode(), 200);
+    EXPECT_EQ(target, "/ok?q=a%20b&r=%22%3Cx%3E%22");
+    EXPECT_EQ(session.finalUrl(), local.url("/ok?q=a b&r=\"<x>\""))
+        << "the address stays as it was written";
+
+    ASSERT_TRUE(session.open(local.url("/gr\xC3\xBC\xC3\x9F"
+                                       "e?%41=1")))
+        << session.error();
+    EXPECT_EQ(target, "/gr%C3%BC%C3%9Fe?%41=1") << "what is encoded already is left alone";
+}
+
+// A host name in another script goes out in its ASCII form. The local
+// server stands in as the proxy, so the name needs no real lookup.
+TEST_F(HttpSessionTest, AnInternationalHostNameIsAskedForInItsAsciiForm)
+{
+    std::string host;
+    local.server.Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+        host = request.get_header_value("Host");
+        response.set_content("<title>Found</title>", "text/html");
+    });
+    ::setenv("http_proxy", local.url("").c_str(), 1);
+    ::setenv("no_proxy", "", 1);
+    HttpSession session{kAgent};
+    const bool opened = session.open("http://b\xC3\xBC"
+                                     "cher.example/a b");
+    ::unsetenv("http_proxy");
+    ::unsetenv("no_proxy");
+    ASSERT_TRUE(opened) << session.error();
+    EXPECT_EQ(session.statusCode(), 200);
+    EXPECT_EQ(host, "xn--bcher-kva.example");
 }
 
 } // namespace

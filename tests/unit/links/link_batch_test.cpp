@@ -12,11 +12,15 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace tessaly {
 namespace {
@@ -287,9 +291,35 @@ TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)
     EXPECT_EQ(summary.visited, 3);
     EXPECT_EQ(summary.tested, 1);
     EXPECT_EQ(ui.progressTexts.front(), "Processing Records");
-    EXPECT_EQ(ui.progressTexts.back(), "Testing 3 of up to 10");
+    EXPECT_EQ(ui.progressTexts[1], "0% Completed\nTesting Multiple Links");
+    EXPECT_EQ(ui.progressTexts.back(), "30% Completed\nTesting 3 of up to 10");
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
     EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+}
+
+// The progress window lets the windows' events through while it waits;
+// one that starts the command again must not run a second batch inside
+// the first.
+TEST_F(LinkBatchTest, TheMenuCommandDoesNotStartInsideARunningOne)
+{
+    addTen();
+    LinkBatchSummary inner;
+    bool again = true;
+    ui.whilePolled = [&] {
+        if (std::exchange(again, false)) {
+            ui.answers = {ButtonYes, ButtonNo};
+            inner = validateAllLinks(db, ui, today);
+        }
+    };
+    ui.answers = {ButtonYes, ButtonNo};
+    const LinkBatchSummary summary = validateAllLinks(db, ui, today);
+    EXPECT_EQ(summary.visited, 10);
+    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(inner.visited, 0);
+    EXPECT_EQ(std::count_if(ui.shown.begin(), ui.shown.end(),
+                            [](const MessageRequest& m) { return m.title == "Test Links"; }),
+              1)
+        << "the second start asks nothing";
 }
 
 TEST_F(LinkBatchTest, TheProgressWindowsCancelStopsTheMenuCommand)
@@ -301,6 +331,64 @@ TEST_F(LinkBatchTest, TheProgressWindowsCancelStopsTheMenuCommand)
     EXPECT_TRUE(summary.cancelled);
     EXPECT_LT(summary.visited, 10);
     EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::LastValidated), 0);
+}
+
+// The run a desktop's open-file limit must not change: a dead host early in
+// the location order holds one test while thousands of live pages on many
+// sites are tested ahead of it. In a child process, so the lowered limit
+// ends with it.
+int runUnderALowOpenFileLimit()
+{
+    const rlimit low{256, 256};
+    if (::setrlimit(RLIMIT_NOFILE, &low) != 0) {
+        return 3;
+    }
+    FileVersionLayer::instance().registerDatabaseFiles();
+    std::vector<std::unique_ptr<test::LocalServer>> sites;
+    for (int s = 0; s < 32; ++s) {
+        auto& site = *sites.emplace_back(std::make_unique<test::LocalServer>());
+        site.server.Get("/ok", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<title>Live</title>", "text/html");
+        });
+    }
+    test::SilentPort dead;
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+    FileManager& bookmarks = db.bookmarks();
+    bookmarks.use();
+    bookmarks.file().stream();
+    const auto add = [&](const std::string& location, const std::string& category) {
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Category, category);
+        bookmarks.insert(r);
+    };
+    add(dead.url(), "A");
+    for (int i = 0; i < 2400; ++i) {
+        add(sites[static_cast<std::size_t>(i % 32)]->url("/ok?n=") + std::to_string(i), "B");
+    }
+    bookmarks.file().flush();
+    bookmarks.close();
+    LinkBatch batch{db, dates::today(),
+                    LinkBatchOptions{.jobs = kDefaultLinkTestJobs,
+                                     .perHost = kDefaultLinkTestsPerHost,
+                                     .limits = {.connectSeconds = 3, .stallSeconds = 3}}};
+    const LinkBatchSummary summary = batch.run(nullptr, {});
+    for (const auto& shown : ui.shown) {
+        std::fprintf(stderr, "%s: %s\n", shown.title.c_str(), shown.text.c_str());
+    }
+    std::fprintf(stderr, "tested %lld passed %lld failed %lld\n",
+                 static_cast<long long>(summary.tested), static_cast<long long>(summary.passed),
+                 static_cast<long long>(summary.failed));
+    return summary.passed == 2400 && summary.failed == 1 ? 0 : 1;
+}
+
+TEST(LinkBatchLimits, ALowOpenFileLimitChangesNoResult)
+{
+    EXPECT_EXIT(std::exit(runUnderALowOpenFileLimit()), ::testing::ExitedWithCode(0),
+                "passed 2400 failed 1");
 }
 
 } // namespace

@@ -6,12 +6,18 @@
 
 #include "ftp_responder.h"
 #include "local_server.h"
+#include "raw_server.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace tessaly {
 namespace {
@@ -190,7 +196,8 @@ TEST_F(LinkTestTest, AnUnreachableAddressFailsWithItsReasonInTheLog)
     EXPECT_EQ(linkTest.run(), kLinkFail);
     EXPECT_EQ(linkTest.step(), LinkTest::kFinished);
     ASSERT_EQ(linkTest.log().size(), 2U);
-    EXPECT_EQ(linkTest.log().back(), "Waiting for response");
+    EXPECT_EQ(linkTest.log().front(), "Waiting for response") << "the step's own text comes first";
+    EXPECT_NE(linkTest.log().back().find("onnect"), std::string::npos) << linkTest.log().back();
     EXPECT_TRUE(details().empty());
 }
 
@@ -227,6 +234,129 @@ TEST_F(LinkTestTest, AnFtpAddressHasNoStatusButTheServersReply)
     bookmark.setText(BookmarkField::Location, missing.url("page.html"));
     LinkTest second{missing.url("page.html"), bookmark, db, today};
     EXPECT_EQ(second.run(), kLinkFail) << "a 404 early in a page without status fails";
+}
+
+TEST_F(LinkTestTest, APageWhoseBodyStallsAfterItsHeadKeepsItsStatus)
+{
+    test::RawServer stalls{[](test::RawServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 9000\r\n\r\n"
+               "<title>Still here</title>");
+        c.pause(std::chrono::seconds(60));
+    }};
+    bookmark.setText(BookmarkField::Location, stalls.url());
+    LinkTest linkTest{stalls.url(), bookmark, db, today, HttpLimits{.stallSeconds = 1}};
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(linkTest.run(), kLinkPass);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(linkTest.statusCode(), 200U);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "Still here")
+        << "what arrived of the block is scanned";
+    EXPECT_EQ(details(), (std::vector<std::pair<std::string, std::string>>{
+                             {validated, std::string{findHttpStatus(200)->message}}}));
+}
+
+// What a page says is stored as text: decoded by its declared encoding,
+// its character references resolved, and nothing that would steer a
+// terminal.
+TEST_F(LinkTestTest, PageTextIsDecodedByItsEncodingAndStoredAsPlainText)
+{
+    const auto serve = [&](const std::string& path, std::string body, std::string type) {
+        local.server.Get(path, [body, type](const httplib::Request&, httplib::Response& r) {
+            r.set_content(body, type);
+        });
+    };
+    serve("/latin1", "<title>Caf\xE9 cr\xE8me</title><body>Caf\xE9 cr\xE8me</body>",
+          "text/html; charset=ISO-8859-1");
+    serve("/declared",
+          "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+          "charset=iso-8859-15\"><title>\xA4 5</title>",
+          "text/html");
+    serve("/metacharset", "<meta charset=\"koi8-r\"><title>\xF0\xD2\xC9\xD7\xC5\xD4</title>",
+          "text/html");
+    serve("/utf8", "<title>Caf\xC3\xA9</title>", "text/html");
+    serve("/undeclared", "<title>Caf\xE9 \x80</title>", "text/html");
+    serve("/references",
+          "<title>Tom &amp; Jerry&#39;s &eacute;t&#xE9;</title>"
+          "<meta name=\"description\" content=\"a &lt;b&gt; &quot;c&quot; &bogus; &#0;\">",
+          "text/html");
+    serve("/hostile",
+          "<title>\x1B[31mRed\x07 alert</title><a href=\"mailto:x\x1B@y\">"
+          "<body>Bell\x07 and \x1B[0m escape</body>",
+          "text/html");
+    const struct {
+        const char* path;
+        const char* description;
+        const char* siteInfo;
+    } pages[] = {
+        {"/latin1", "Caf\xC3\xA9 cr\xC3\xA8me", "Caf\xC3\xA9 cr\xC3\xA8me"},
+        {"/declared", "\xE2\x82\xAC 5", ""},
+        {"/metacharset", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", ""},
+        {"/utf8", "Caf\xC3\xA9", ""},
+        {"/undeclared", "Caf\xC3\xA9 \xE2\x82\xAC", ""},
+        {"/references", "Tom & Jerry's \xC3\xA9t\xC3\xA9", "a <b> \"c\" &bogus; \xEF\xBF\xBD"},
+        {"/hostile", " [31mRed  alert", "Bell  and  [0m escape"},
+    };
+    for (const auto& page : pages) {
+        bookmark = Record{bookmarkTable()};
+        EXPECT_EQ(test(page.path), kLinkPass) << page.path;
+        EXPECT_EQ(bookmark.text(BookmarkField::Description), page.description) << page.path;
+        if (*page.siteInfo != '\0') {
+            EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), page.siteInfo) << page.path;
+        }
+        for (const BookmarkField field :
+             {BookmarkField::Description, BookmarkField::SiteInfo, BookmarkField::EmailAddress}) {
+            const std::string& value = bookmark.text(field);
+            EXPECT_TRUE(
+                std::none_of(value.begin(), value.end(), [](char c) { return c >= 0 && c < ' '; }))
+                << page.path << ": " << value;
+        }
+    }
+}
+
+// A process out of open files cannot try the address: that is no verdict
+// about the link. In a child process, so the lowered limit ends with it.
+int testWithEveryFileInUse()
+{
+    const rlimit low{64, 64};
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    FileVersionLayer::instance().registerDatabaseFiles();
+    test::LocalServer local;
+    local.server.Get("/page", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<title>Live</title>", "text/html");
+    });
+    test::TempFolder folder;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+    Record bookmark{bookmarkTable()};
+    std::vector<int> taken;
+    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) {
+        taken.push_back(fd);
+    }
+    LinkTest starved{local.url("/page"), bookmark, db, dates::today()};
+    const int result = starved.run();
+    for (const int fd : taken) {
+        ::close(fd);
+    }
+    std::fprintf(stderr, "result %d local %d\n", result, starved.localFailure() ? 1 : 0);
+    LinkTest fed{local.url("/page"), bookmark, db, dates::today()};
+    std::fprintf(stderr, "then %d\n", fed.run());
+    return 0;
+}
+
+TEST(LinkTestLimits, NoOpenFilesLeftGivesNoResultRatherThanAFailure)
+{
+    EXPECT_EXIT(std::exit(testWithEveryFileInUse()), ::testing::ExitedWithCode(0),
+                "result 0 local 1\nthen 1");
+}
+
+TEST_F(LinkTestTest, ANulInThePageDoesNotEndIt)
+{
+    local.server.Get("/nul", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content(std::string{"<p>a\0b</p><title>After the nul</title>", 38}, "text/html");
+    });
+    EXPECT_EQ(test("/nul"), kLinkPass);
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "After the nul");
 }
 
 } // namespace

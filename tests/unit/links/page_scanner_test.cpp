@@ -8,6 +8,7 @@
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <random>
 
@@ -122,10 +123,18 @@ TEST_F(PageScannerTest, TheScanMarksThePassAndTakesTheTitleOnlyForABlankDescript
     EXPECT_EQ(bookmark.number(BookmarkField::PageSize), 1234) << "0 means the size is unknown";
 }
 
-TEST_F(PageScannerTest, AnEmptyTitleIsNoDescription)
+TEST_F(PageScannerTest, AnEmptyTitleIsNoDescriptionAndAShortOneIsOnlyItself)
 {
     scan("<title></title><body>text</body>");
     EXPECT_EQ(bookmark.text(BookmarkField::Description), "");
+    scan("<title> </title><body>text</body>");
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "");
+    // A one-character text joins the tag after it as one element.
+    scan("<title>h</title><body>text</body>");
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), "h");
+    bookmark.setText(BookmarkField::Description, "");
+    scan("<title> h</title><body>text</body>");
+    EXPECT_EQ(bookmark.text(BookmarkField::Description), " h");
 }
 
 TEST_F(PageScannerTest, TheFirstMailLinkIsTakenAndAnExistingAddressKept)
@@ -178,6 +187,30 @@ TEST_F(PageScannerTest, KeywordRowsAreReplacedWithoutDuplicatesAndOnlyByAnAnalys
     ASSERT_EQ(rows.size(), 2U);
     EXPECT_EQ(rows[0], std::make_pair(location, std::string{"news"}));
     EXPECT_EQ(rows[1], std::make_pair(location, std::string{"sport"}));
+
+    // Blanks before a comma make no new keyword.
+    scan(R"(<meta name="keywords" content="news , sport , news,sport">)");
+    EXPECT_EQ(keywords(), rows);
+}
+
+TEST_F(PageScannerTest, AScanWhoseRowsCannotBeCommittedSaysSo)
+{
+    // Another program reading the database keeps the rows from being
+    // committed.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("URLDATA.tps").c_str(), &reader), SQLITE_OK);
+    for (FileManager* file : {&db.keywords(), &db.details()}) {
+        file->use();
+        file->close();
+    }
+    sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    const int level = scanPage(elementsOf(R"(<meta name="keywords" content="news">)"),
+                               ScanMode::Analysis, 0, today, bookmark, db);
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_NE(level, kLevelDone);
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_TRUE(keywords().empty());
 }
 
 TEST_F(PageScannerTest, OtherMetaNamesBecomeDetailsOnlyForABookmarkWithoutAny)

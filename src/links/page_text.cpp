@@ -1,0 +1,202 @@
+#include "links/page_text.h"
+
+#include "framework/text.h"
+#include "framework/utf8.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <iterator>
+
+namespace tessaly {
+
+namespace {
+
+struct NamedReference {
+    std::string_view name;
+    char32_t character;
+};
+
+// The character references of HTML 4 and "&apos;", sorted by name.
+constexpr NamedReference kNamedReferences[] = {
+#include "links/named_references.inc"
+};
+
+// The charset named after "charset=" in `text` (upper or lower case),
+// without quotes; empty when there is none.
+std::string charsetIn(std::string_view text)
+{
+    const std::string lower = text::lower(text);
+    const auto at = lower.find("charset=");
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::string_view rest = std::string_view{lower}.substr(at + 8);
+    rest = rest.substr(std::min(rest.find_first_not_of("\"' "), rest.size()));
+    return std::string{rest.substr(0, rest.find_first_of("\"'; >/\t\r\n"))};
+}
+
+// The charset a <meta charset> or <meta http-equiv content> tag declares.
+std::string declaredCharset(std::string_view block)
+{
+    const std::string lower = text::lower(block);
+    for (auto at = lower.find("<meta"); at != std::string::npos; at = lower.find("<meta", at + 1)) {
+        const auto end = lower.find('>', at);
+        if (std::string found = charsetIn(std::string_view{lower}.substr(at, end - at));
+            !found.empty()) {
+            return found;
+        }
+    }
+    return {};
+}
+
+// Browsers read a page labelled Latin-1 or ASCII as Windows-1252, which
+// only adds characters where Latin-1 has control codes.
+std::string iconvName(const std::string& label)
+{
+    if (label == "iso-8859-1" || label == "latin1" || label == "us-ascii" || label == "ascii" ||
+        label == "iso_8859-1" || label == "l1") {
+        return "WINDOWS-1252";
+    }
+    return label;
+}
+
+std::string windows1252(std::string_view block)
+{
+    std::string out;
+    for (const char c : block) {
+        std::size_t pos = 0;
+        utf8::append(out, utf8::decode(std::string_view{&c, 1}, pos));
+    }
+    return out;
+}
+
+// Converts with iconv; false when the charset is unknown. A byte the
+// charset does not allow is read as Windows-1252.
+bool convert(std::string_view block, const std::string& charset, std::string& out)
+{
+    iconv_t converter = iconv_open("UTF-8", iconvName(charset).c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    std::string input{block};
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    std::array<char, 1024> buffer{};
+    while (inLeft > 0) {
+        char* outAt = buffer.data();
+        std::size_t outLeft = buffer.size();
+        const std::size_t done = iconv(converter, &in, &inLeft, &outAt, &outLeft);
+        out.append(buffer.data(), static_cast<std::size_t>(outAt - buffer.data()));
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            if (errno == EINVAL) {
+                break; // a character cut at the end of the block
+            }
+            out += windows1252(std::string_view{in, 1});
+            ++in;
+            --inLeft;
+        }
+    }
+    iconv_close(converter);
+    return true;
+}
+
+// The length of `block` without a UTF-8 sequence begun but not finished at
+// its end.
+std::size_t withoutCutCharacter(std::string_view block)
+{
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, block.size()); ++back) {
+        const auto c = static_cast<unsigned char>(block[block.size() - back]);
+        if ((c & 0xC0) != 0x80) {
+            const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            return need > back ? block.size() - back : block.size();
+        }
+    }
+    return block.size();
+}
+
+// The character of a reference that begins at `text[at]` ("&"), and the
+// length of the reference; 0 when it is none.
+std::size_t reference(std::string_view text, std::size_t at, char32_t& character)
+{
+    const auto semicolon = text.find(';', at);
+    if (semicolon == std::string_view::npos || semicolon - at > 33) {
+        return 0;
+    }
+    const std::string_view body = text.substr(at + 1, semicolon - at - 1);
+    if (body.starts_with('#')) {
+        const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
+        const std::string_view digits = body.substr(hex ? 2 : 1);
+        std::uint32_t value = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+        if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size()) {
+            return 0;
+        }
+        // No NUL, no surrogate, nothing beyond Unicode: the replacement
+        // character, as browsers show it.
+        const bool usable = value != 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
+        character = usable ? static_cast<char32_t>(value) : U'\uFFFD';
+        return semicolon - at + 1;
+    }
+    const auto found = std::lower_bound(
+        std::begin(kNamedReferences), std::end(kNamedReferences), body,
+        [](const NamedReference& entry, std::string_view name) { return entry.name < name; });
+    if (found == std::end(kNamedReferences) || found->name != body) {
+        return 0;
+    }
+    character = found->character;
+    return semicolon - at + 1;
+}
+
+} // namespace
+
+std::string decodePage(std::string_view block, std::string_view contentType, bool cut)
+{
+    std::string out;
+    for (const std::string& charset : {charsetIn(contentType), declaredCharset(block)}) {
+        if (!charset.empty() && convert(block, charset, out)) {
+            return out;
+        }
+        out.clear();
+    }
+    const std::string_view whole = cut ? block.substr(0, withoutCutCharacter(block)) : block;
+    return utf8::isValid(whole) ? std::string{whole} : windows1252(block);
+}
+
+std::string plainText(std::string_view html)
+{
+    std::string out;
+    out.reserve(html.size());
+    for (std::size_t at = 0; at < html.size();) {
+        char32_t character = 0;
+        if (html[at] == '&') {
+            if (const std::size_t length = reference(html, at, character); length > 0) {
+                utf8::append(out, character < U' ' || character == 0x7F ? U' ' : character);
+                at += length;
+                continue;
+            }
+        }
+        out += html[at];
+        ++at;
+    }
+    return withoutControls(out);
+}
+
+std::string withoutControls(std::string_view text)
+{
+    std::string out{text};
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < ' ' || byte == 0x7F) {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+} // namespace tessaly
