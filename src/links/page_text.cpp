@@ -1,5 +1,6 @@
 #include "links/page_text.h"
 
+#include "framework/html_text.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 
@@ -15,16 +16,6 @@
 namespace tessaly {
 
 namespace {
-
-struct NamedReference {
-    std::string_view name;
-    char32_t character;
-};
-
-// The character references of HTML 4 and "&apos;", sorted by name.
-constexpr NamedReference kNamedReferences[] = {
-#include "links/named_references.inc"
-};
 
 // The charset named after "charset=" in `text` (upper or lower case),
 // without quotes; empty when there is none.
@@ -119,40 +110,6 @@ std::size_t withoutCutCharacter(std::string_view block)
     return block.size();
 }
 
-// The character of a reference that begins at `text[at]` ("&"), and the
-// length of the reference; 0 when it is none.
-std::size_t reference(std::string_view text, std::size_t at, char32_t& character)
-{
-    const auto semicolon = text.find(';', at);
-    if (semicolon == std::string_view::npos || semicolon - at > 33) {
-        return 0;
-    }
-    const std::string_view body = text.substr(at + 1, semicolon - at - 1);
-    if (body.starts_with('#')) {
-        const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
-        const std::string_view digits = body.substr(hex ? 2 : 1);
-        std::uint32_t value = 0;
-        const auto [end, error] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-        if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size()) {
-            return 0;
-        }
-        // No NUL, no surrogate, nothing beyond Unicode: the replacement
-        // character, as browsers show it.
-        const bool usable = value != 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-        character = usable ? static_cast<char32_t>(value) : U'\uFFFD';
-        return semicolon - at + 1;
-    }
-    const auto found = std::lower_bound(
-        std::begin(kNamedReferences), std::end(kNamedReferences), body,
-        [](const NamedReference& entry, std::string_view name) { return entry.name < name; });
-    if (found == std::end(kNamedReferences) || found->name != body) {
-        return 0;
-    }
-    character = found->character;
-    return semicolon - at + 1;
-}
-
 } // namespace
 
 std::string decodePage(std::string_view block, std::string_view contentType, bool cut)
@@ -170,21 +127,7 @@ std::string decodePage(std::string_view block, std::string_view contentType, boo
 
 std::string plainText(std::string_view html)
 {
-    std::string out;
-    out.reserve(html.size());
-    for (std::size_t at = 0; at < html.size();) {
-        char32_t character = 0;
-        if (html[at] == '&') {
-            if (const std::size_t length = reference(html, at, character); length > 0) {
-                utf8::append(out, character < U' ' || character == 0x7F ? U' ' : character);
-                at += length;
-                continue;
-            }
-        }
-        out += html[at];
-        ++at;
-    }
-    return withoutControls(out);
+    return withoutControls(html::decodeReferences(html));
 }
 
 std::string withoutControls(std::string_view text)

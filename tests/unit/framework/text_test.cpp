@@ -1,4 +1,5 @@
 #include "framework/fixed_text.h"
+#include "framework/html_text.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 
@@ -112,6 +113,18 @@ TEST(Utf8, ForeignBytesAreWindows1252CharactersEverywhere)
     EXPECT_EQ(utf8::valid("\xED\xA0\x80"), "í\u00A0€") << "a surrogate is three foreign bytes";
     EXPECT_FALSE(text::equalNoCase("caf\xE9", "caf\xE8"));
     EXPECT_TRUE(text::equalNoCase("caf\xE9", "CAFÉ"));
+}
+
+TEST(HtmlText, ReferencesAreDecodedAndOtherAmpersandsKept)
+{
+    EXPECT_EQ(html::decodeReferences("Caf&eacute; &amp; cr&egrave;me"), "Café & crème");
+    EXPECT_EQ(html::decodeReferences("&AElig;&alpha;&ang;&apos;&aring;&zwnj;&zeta;&Zeta;"),
+              "Æα∠'å\u200Cζ\u0396")
+        << "first, middle and last names of the table";
+    EXPECT_EQ(html::decodeReferences("&#39;&#x27;&#X41;&#0;&#xD800;&#1114112;&#150;"),
+              "''A\uFFFD\uFFFD\uFFFD–")
+        << "NUL, surrogates and beyond Unicode are replaced; 150 is Windows-1252";
+    EXPECT_EQ(html::decodeReferences("AT&T &unknown; &amp &#; &#x;"), "AT&T &unknown; & &#; &#x;");
 }
 
 TEST(Text, FoldedKeysOrderByteByByteAsTheCaseRuleDoes)
