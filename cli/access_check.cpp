@@ -1,5 +1,6 @@
 #include "access_check.h"
 
+#include "framework/system_file.h"
 #include "framework/version.h"
 
 #include <cerrno>
@@ -23,14 +24,13 @@ void dropLineEnd(std::string& line)
 
 std::optional<std::string> readPasswordFile(const std::string& path, std::ostream& err)
 {
-    std::ifstream in{path, std::ios::binary};
-    if (!in) {
-        err << "tessaly-cli: cannot read the password file " << path << ": " << std::strerror(errno)
-            << '\n';
+    std::string content;
+    if (const SystemResult read = readWholeFile(path, content, std::size_t{64} << 10U);
+        !read.ok()) {
+        err << "tessaly-cli: cannot read the password file " << path << ": " << read.text << '\n';
         return std::nullopt;
     }
-    std::string line;
-    std::getline(in, line);
+    std::string line = content.substr(0, content.find('\n'));
     dropLineEnd(line);
     return line;
 }

@@ -64,6 +64,18 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
     setField(bookmark, BookmarkField::Category, text::trim(category), context);
     setField(bookmark, BookmarkField::Keyword, options.get("keyword").value_or(""), context);
     bookmark.setNumber(BookmarkField::Rating, rating);
+    // Said in the terminal's words; the insert would say it in the windows'.
+    Record stored = bookmark;
+    if (db.bookmarks().use() == kLevelDone) {
+        const bool found =
+            db.bookmarks().tryFetch(static_cast<int>(BookmarkKey::Location), stored) == kLevelDone;
+        db.bookmarks().close();
+        if (found) {
+            context.err << "tessaly-cli add: " << stored.text(BookmarkField::Location)
+                        << " is stored already\n";
+            return kExitFailure;
+        }
+    }
     if (db.addBookmarkWithCategory(bookmark) != kLevelDone) {
         return kExitFailure; // the message has said why
     }

@@ -1,9 +1,11 @@
 #include "cli_ui.h"
 
 #include "command.h"
+#include "core/tables.h"
 #include "field_escape.h"
 
 #include <array>
+#include <cctype>
 #include <utility>
 
 namespace tessaly::cli {
@@ -40,11 +42,39 @@ std::string_view buttonName(Button button)
     }
 }
 
+// "TESSLY" -> "TESSLY (URLDATA.tps)": the names messages give the files,
+// followed by the file a user can find in the data folder.
+void nameFilesOnDisk(std::string& text)
+{
+    for (const TableDef* table : {&bookmarkTable(), &configurationTable(), &categoryTable(),
+                                  &catHtmlTable(), &keywordTable(), &detailTable()}) {
+        const std::string name =
+            table->description.empty()
+                ? std::string{table->label}
+                : std::string{table->description} + " [" + std::string{table->label} + "]";
+        const std::string file = std::string{table->container} + ".tps";
+        const std::string disk = table->description.empty() ? " (" + file + ")" : " in " + file;
+        for (std::size_t at = text.find(name); at != std::string::npos;
+             at = text.find(name, at + 1)) {
+            const std::size_t end = at + name.size();
+            const bool whole =
+                (at == 0 || !std::isalnum(static_cast<unsigned char>(text[at - 1]))) &&
+                (end == text.size() || (!std::isalnum(static_cast<unsigned char>(text[end])) &&
+                                        text[end] != '.' && text[end] != '_'));
+            if (whole && text.compare(end, disk.size(), disk) != 0) {
+                text.insert(end, disk);
+                at = end + disk.size() - 1;
+            }
+        }
+    }
+}
+
 } // namespace
 
 std::string terminalWords(const MessageRequest& request)
 {
     std::string text = request.text;
+    nameFilesOnDisk(text);
     bool replaced = false;
     for (const auto& [window, terminal] : kWindowWords) {
         if (const auto at = text.find(window); at != std::string::npos) {
@@ -67,6 +97,9 @@ std::string terminalWords(const MessageRequest& request)
 
 Button CliUi::showMessage(const MessageRequest& request)
 {
+    if (quietReadOnly_ && request.title == "Access Denied") {
+        return request.defaultButton;
+    }
     // Messages quote stored text (a location, a category): it must not
     // drive the terminal.
     err_ << messageText(request.title) << ": " << messageText(terminalWords(request)) << '\n';

@@ -8,8 +8,9 @@
 namespace tessaly::cli {
 
 // A message as the terminal shows it: what the windows say about pressing
-// OK or going back to a window is put in terminal words, and a question
-// says which answer tessaly-cli took.
+// OK or going back to a window is put in terminal words, the program's names
+// of its files are followed by the file on disk ("TESSLY (URLDATA.tps)"),
+// and a question says which answer tessaly-cli took.
 std::string terminalWords(const MessageRequest& request);
 
 // The UI port of tessaly-cli: every message goes to the error stream as
@@ -18,6 +19,9 @@ std::string terminalWords(const MessageRequest& request);
 class CliUi final : public UiPort {
 public:
     explicit CliUi(std::ostream& err) : err_(err) {}
+
+    // Leaves out the notice that a file is opened for reading only.
+    void setQuietReadOnlyFallback(bool quiet) { quietReadOnly_ = quiet; }
 
     Button showMessage(const MessageRequest& request) override;
     std::optional<std::string> pickCategory(std::string_view nearest) override;
@@ -30,6 +34,7 @@ public:
 
 private:
     std::ostream& err_;
+    bool quietReadOnly_ = false;
 };
 
 } // namespace tessaly::cli

@@ -4,9 +4,13 @@
 
 #include "add_command.h"
 #include "list_command.h"
+#include "message_stream.h"
 #include "output_buffer.h"
-#include "validate_command.h"
+
 #include "import_command.h"
+#include "validate_command.h"
+#include <cstdlib>
+#include <unistd.h>
 
 #include "framework/version.h"
 #include "platform/data_folder.h"
@@ -27,7 +31,10 @@ void printVersion(std::ostream& out)
 class VersionCommand final : public Command {
 public:
     std::string_view name() const override { return "version"; }
-    std::string_view summary() const override { return "print the program's name and version"; }
+    std::string_view summary() const override
+    {
+        return "version: print the program's name and version";
+    }
     int run(const std::vector<std::string>& arguments, const Context& context) override
     {
         if (!arguments.empty()) {
@@ -97,8 +104,10 @@ void Dispatcher::printHelp(std::ostream& out) const
         << "     written by a newer version\n";
 }
 
-int Dispatcher::run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+int Dispatcher::run(const std::vector<std::string>& arguments, std::ostream& out,
+                    std::ostream& plainErr)
 {
+    MessageStream err{plainErr};
     const int code = dispatch(arguments, out, err);
     // Output that did not reach its file is a failure even when the command
     // did its work: a script would take a short listing for the whole.
@@ -158,7 +167,15 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
         *target = value;
     }
     context.dataFolder = dataFolder ? *dataFolder : chooseDataFolder({});
+    // The file is read after the data folder became the working folder: a
+    // relative name means the folder the command was given in.
     context.passwordFile = passwordFile.value_or("");
+    if (!context.passwordFile.empty() && !context.passwordFile.starts_with('/')) {
+        if (char* here = ::getcwd(nullptr, 0); here != nullptr) {
+            context.passwordFile = std::string{here} + "/" + context.passwordFile;
+            std::free(here);
+        }
+    }
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
         arguments[0] == "help") {
         if (arguments.size() > 1) {

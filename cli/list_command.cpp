@@ -1,5 +1,7 @@
 #include "list_command.h"
 
+#include "framework/utf8.h"
+
 #include "core/tables.h"
 #include "dispatcher.h"
 #include "field_escape.h"
@@ -122,7 +124,10 @@ int RowsCommand::run(const std::vector<std::string>& arguments, const Context& c
     if (options.positional.size() > 1) {
         return usageError("give at most one location", context);
     }
-    const std::vector<std::string>& locations = options.positional;
+    std::vector<std::string> locations;
+    for (const std::string& location : options.positional) {
+        locations.push_back(utf8::valid(location)); // as the stored text was read
+    }
     Session session{context};
     if (!session.start()) {
         return kExitFailure;

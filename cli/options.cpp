@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "framework/utf8.h"
+
 #include "core/bookmark_schema.h"
 
 #include <algorithm>
@@ -74,7 +76,8 @@ bool queryFilter(const Options& options, std::string_view command, std::ostream&
         return true;
     }
     const SchemaResolver resolver{bookmarkSchema()};
-    filter = std::make_shared<const Expression>(Expression::compile(*query, resolver));
+    // Bytes that are not UTF-8 are read as the stored text was: Windows-1252.
+    filter = std::make_shared<const Expression>(Expression::compile(utf8::valid(*query), resolver));
     if (!filter->ok()) {
         err << "tessaly-cli " << command << ": " << filter->error().describe() << '\n';
         return false;

@@ -30,7 +30,7 @@ bool Session::writable(const std::string& path, std::string_view what) const
 
 namespace {
 
-constexpr int kScriptLockWaitMs = 10000;
+constexpr int kScriptLockWaitMs = 30000;
 
 } // namespace
 
@@ -49,6 +49,9 @@ bool Session::start(Access access)
          !writable("URLDATA.tps", "the bookmark file URLDATA.tps in " + folder.path))) {
         return false;
     }
+    // A command that only reads has nothing to say when a file it could not
+    // write is opened for reading instead.
+    ui_.setQuietReadOnlyFallback(access == Access::Read);
     services_ = std::make_unique<Services>(ui_, ".");
     // Scripts run side by side: one waits its turn while another writes,
     // longer than a window that must not freeze would.

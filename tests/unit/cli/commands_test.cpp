@@ -44,8 +44,7 @@ TEST_F(CommandsTest, AStoredLocationIsRefusedAndACategoryIsCreatedOnce)
 {
     ASSERT_EQ(run({"add", "http://x/", "--category", "News"}), kExitOk);
     EXPECT_EQ(run({"add", "HTTP://X/", "--category", "news"}), kExitFailure);
-    EXPECT_EQ(err, "Duplicate Key Error: Adding this TESSLY record creates a duplicate entry for "
-                   "the key: Site Location\n");
+    EXPECT_EQ(err, "tessaly-cli add: http://x/ is stored already\n");
     ASSERT_EQ(run({"list"}), kExitOk);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
 }
@@ -97,8 +96,9 @@ TEST(CliProgram, AnUnusableDatabaseEndsWithAClearMessageAndIsLeftAlone)
     }
     const int status = ::pclose(pipe);
     EXPECT_EQ(WEXITSTATUS(status), kExitDatabase);
-    EXPECT_TRUE(output.starts_with("File Access Error: File (Configuration [Configuration]) "
-                                   "could not be opened.  Error: "))
+    EXPECT_TRUE(
+        output.starts_with("File Access Error: File (Configuration [Configuration] in URLDATA.tps) "
+                           "could not be opened.  Error: "))
         << output;
     EXPECT_EQ(folder.read("URLDATA.tps"), junk);
 }

@@ -32,9 +32,10 @@ TEST_F(UnusableDatabaseTest, EndsWithStatusThreeAndTerminalWords)
     auto run = list();
     EXPECT_EQ(run.code, kExitDatabase);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "File Access Error: File (Configuration [Configuration]) could not be "
-                       "opened.  Error: Invalid Record Declaration - file is not a database "
-                       "(47).  tessaly-cli stops.\n");
+    EXPECT_EQ(run.err,
+              "File Access Error: File (Configuration [Configuration] in URLDATA.tps) could not be "
+              "opened.  Error: Invalid Record Declaration - file is not a database "
+              "(47).  tessaly-cli stops.\n");
     EXPECT_EQ(folder.read("URLDATA.tps"), "not a database at all");
 
     std::filesystem::remove(folder.file("URLDATA.tps"));
@@ -64,13 +65,35 @@ TEST(CliUiWords, WindowPhrasesBecomeTerminalWords)
     request.text = "Error: (Record Not Found (35)) attempting to access a record from the TESSLY "
                    "file.  Returning to previous window.";
     EXPECT_EQ(terminalWords(request), "Error: (Record Not Found (35)) attempting to access a "
-                                      "record from the TESSLY file.");
+                                      "record from the TESSLY (URLDATA.tps) file.");
     request.text = "Adding this record creates a duplicate entry for the key:Site Location";
     EXPECT_EQ(terminalWords(request), request.text);
     request.text = "TESSLY key file is invalid.  Do you want to rebuild the key?";
     request.buttons = ButtonYes | ButtonNo;
     request.defaultButton = ButtonYes;
-    EXPECT_EQ(terminalWords(request), request.text + "  (tessaly-cli answers Yes.)");
+    EXPECT_EQ(terminalWords(request), "TESSLY (URLDATA.tps) key file is invalid.  Do you want to "
+                                      "rebuild the key?  (tessaly-cli answers Yes.)");
+    request.text = "The value of Category must be found in the Categories file.  TESSLY.INI";
+    request.buttons = ButtonOk;
+    EXPECT_EQ(terminalWords(request), "The value of Category must be found in the Categories "
+                                      "(URL_C.tps) file.  TESSLY.INI")
+        << "names inside other names are left alone";
+}
+
+TEST(CliUiWords, AReadingCommandSaysNothingOfFilesOpenedForReadingOnly)
+{
+    std::ostringstream err;
+    CliUi ui{err};
+    const MessageRequest fallback{"Access Denied",
+                                  "Could not get write access to TESSLY so trying read-only.",
+                                  MessageIcon::Exclamation, ButtonOk, ButtonOk};
+    ui.showMessage(fallback);
+    EXPECT_NE(err.str().find("Access Denied"), std::string::npos);
+    err.str({});
+    ui.setQuietReadOnlyFallback(true);
+    ui.showMessage(fallback);
+    ui.showMessage({"Record Retrieval Error", "Error", MessageIcon::Stop, ButtonOk, ButtonOk});
+    EXPECT_EQ(err.str(), "Record Retrieval Error: Error\n");
 }
 
 // Only the bookmark file is read-only: the message must name it, not

@@ -139,6 +139,20 @@ TEST_F(OutputFormatTest, CsvQuotesLineBreaksAndEscapesOtherControls)
     EXPECT_EQ(rows[1][1], "a\tb\nc\rd\\e\\x1b[31mf\\x7fg\\x85h\\x9bi\\x01j\u00ffk, \"q\"");
 }
 
+TEST_F(CommandsTest, QueriesReadStrayBytesAsStoredTextAndErrorsShowNoControls)
+{
+    ASSERT_EQ(run({"add", "http://caf\xE9/", "--description", "Caf\xE9 bar"}), kExitOk) << err;
+    ASSERT_EQ(run({"list", "--query", "URL:Description = 'Caf\xE9 bar'"}), kExitOk) << err;
+    EXPECT_NE(out.find("http://café/"), std::string::npos) << out;
+    ASSERT_EQ(run({"keywords", "http://caf\xE9/"}), kExitOk) << err;
+
+    EXPECT_EQ(run({"list", "--query", "\x1b[31m"}), kExitUsage);
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+    EXPECT_NE(err.find("\\x1b"), std::string::npos) << err;
+    EXPECT_EQ(run({"list", "--query", "\xE9"}), kExitUsage);
+    EXPECT_NE(err.find("é"), std::string::npos) << err;
+}
+
 TEST(FieldEscape, MessagesKeepLineBreaksButNoOtherControl)
 {
     EXPECT_EQ(messageText("one\ntwo\tthree\x1b]0;title\x07"), "one\ntwo\\tthree\\x1b]0;title\\x07");

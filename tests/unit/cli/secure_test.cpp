@@ -66,6 +66,28 @@ TEST_F(SecureTest, APasswordFileOpensTheDatabaseWhenItMatches)
                        ": No such file or directory\n");
 }
 
+TEST_F(SecureTest, APasswordFileIsFoundWhereTheCommandWasGivenAndSaysWhyItCannotBeRead)
+{
+    // A relative name means the folder the command was given in, not the
+    // data folder it works in.
+    tessaly::test::TempFolder here;
+    here.write("pw", "OPEN SESAME\n");
+    char* before = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(here.path().c_str()), 0);
+    const int code = run({"--password-file", "pw", "list"});
+    ASSERT_EQ(::chdir(before), 0);
+    std::free(before);
+    EXPECT_EQ(code, kExitOk) << err;
+
+    EXPECT_EQ(run({"--password-file", here.path(), "list"}), kExitFailure);
+    EXPECT_EQ(err,
+              "tessaly-cli: cannot read the password file " + here.path() + ": Is a directory\n");
+    const std::string hostile = here.path() + "/no\x1b[31m";
+    EXPECT_EQ(run({"--password-file", hostile, "list"}), kExitFailure);
+    EXPECT_NE(err.find("no\\x1b[31m"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
+}
+
 TEST_F(SecureTest, WithoutATerminalOrAFileTheCommandIsRefused)
 {
     const auto run = runProgram({"--data", folder.path(), "list"}); // a session of its own

@@ -201,6 +201,9 @@ TEST_F(DatabaseTest, WritersAddingTheSameNewCategoryAtOnceAllSucceed)
             test::ScriptedUi own;
             MessageManager ownMessages{own};
             Database writer{ownMessages, folder.path()};
+            // This is about the race for the category, not about how long a
+            // writer waits for the lock on a busy machine.
+            writer.engine().setLockWait(60000);
             for (int i = 0; i < kEach; ++i) {
                 Record r = bookmark("http://w" + std::to_string(w) + "/" + std::to_string(i),
                                     "Topic" + std::to_string(i));
