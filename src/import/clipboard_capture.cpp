@@ -1,0 +1,233 @@
+#include "import/clipboard_capture.h"
+
+#include "core/tables.h"
+#include "framework/picture.h"
+#include "framework/text.h"
+#include "framework/utf8.h"
+#include "import/markup.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::string_view kDefaultCategory = "Clipboard";
+constexpr std::size_t kHeadingWindow = 255;
+
+std::string fitted(std::string_view value, std::size_t width)
+{
+    return std::string{text::fit(markup::skipBlanks(value), width)};
+}
+
+std::string keywordOf(std::string_view address)
+{
+    if (const std::size_t scheme = address.find("://"); scheme != std::string_view::npos) {
+        return std::string{text::fit(address.substr(0, scheme), 20)};
+    }
+    return markup::beginsNoCase(address, "mailto:") ? "mailto:" : "?";
+}
+
+// The category a heading at `at` names ("<h2>News<", "<H3 ADD_DATE=..>News<"),
+// or nothing when the tag there is no heading.
+std::optional<std::string> headingAt(std::string_view text, std::size_t at)
+{
+    const bool plain = at + 3 < text.size() && text[at + 3] == '>';
+    const bool folder = text.substr(std::min(at + 3, text.size()), 4) == " ADD";
+    if (!plain && !folder) {
+        return std::nullopt;
+    }
+    const std::string_view window = utf8::prefix(text.substr(at), kHeadingWindow);
+    const std::size_t open = window.find('>');
+    if (open == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view rest = window.substr(open + 1);
+    const std::size_t close = rest.find('<');
+    const std::string name =
+        fitted(close == std::string_view::npos ? utf8::prefix(rest, kHeadingWindow - 1)
+                                               : rest.substr(0, close),
+               50);
+    return name.empty() ? std::nullopt : std::optional<std::string>{name};
+}
+
+// The value of the "href" at the start of `text`: quoted by double quotes
+// (or single ones) or bare. `end` is where the value ends; empty with `end`
+// 4 for an "href" that is no attribute, so the scan moves past it.
+std::string hrefValue(std::string_view text, std::size_t& end)
+{
+    std::size_t pos = 4;
+    while (pos < text.size() && text[pos] == ' ') {
+        ++pos;
+    }
+    if (pos >= text.size() || text[pos] != '=') {
+        end = 4;
+        return {};
+    }
+    ++pos;
+    while (pos < text.size() && text[pos] == ' ') {
+        ++pos;
+    }
+    if (pos < text.size() && (text[pos] == '"' || text[pos] == '\'')) {
+        const std::size_t close = text.find(text[pos], pos + 1);
+        end = close == std::string_view::npos ? text.size() : close + 1;
+        return std::string{text.substr(pos + 1, std::min(close, text.size()) - pos - 1)};
+    }
+    end = std::min(text.find_first_of(" >", pos), text.size());
+    return std::string{text.substr(pos, end - pos)};
+}
+
+} // namespace
+
+std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
+{
+    std::vector<CapturedBookmark> found;
+    // The copied text as the capture sees it: 2000 characters, and blanks
+    // after a shorter one, so an address at its very end still ends.
+    const std::string_view seen = utf8::prefix(copied, kCapturedTextWidth);
+    const bool padded = utf8::length(seen) < kCapturedTextWidth;
+    std::string t{seen};
+    while (!t.empty()) {
+        const std::size_t before = t.size();
+        CapturedBookmark bookmark;
+        bookmark.category = kDefaultCategory;
+        const std::size_t href = markup::findNoCase(t, "href");
+        const std::size_t heading = markup::findNoCase(t, "<h");
+        if (heading != std::string::npos && (href == std::string::npos || heading < href)) {
+            if (const auto name = headingAt(t, heading)) {
+                bookmark.category = *name;
+            }
+        }
+        std::string address;
+        std::size_t addressEnd = 0;
+        if (href != std::string::npos) {
+            t.erase(0, href);
+            address = fitted(hrefValue(t, addressEnd), 255);
+        } else {
+            std::size_t at = std::string::npos;
+            for (const char* scheme : {"http://", "ftp://", "telnet://", "mailto:"}) {
+                if ((at = markup::findNoCase(t, scheme)) != std::string::npos) {
+                    break;
+                }
+            }
+            if (at == std::string::npos) {
+                const std::size_t www = markup::findNoCase(t, "www.");
+                if (www == std::string::npos) {
+                    break; // no address left
+                }
+                t = "http://" + t.substr(www);
+                at = 0;
+            }
+            t.erase(0, at);
+            // A comma after an address in prose ends it as a blank does: no
+            // address ends in one.
+            addressEnd = t.find_first_of(" ,");
+            if (addressEnd == std::string::npos) {
+                if (!padded) {
+                    t.erase(0, utf8::offsetOf(t, 9));
+                    continue;
+                }
+                addressEnd = t.size();
+            }
+            address = fitted(t.substr(0, addressEnd), 255);
+        }
+        if (address.empty() || address.find(':') == std::string::npos) {
+            t.erase(0, std::max<std::size_t>(addressEnd, 1));
+            continue;
+        }
+        t.erase(0, addressEnd);
+        if (const std::size_t close = t.find('>'); close != std::string::npos) {
+            t.erase(0, close + 1);
+        }
+        if (const std::size_t end = markup::findNoCase(t, "</a>"); end != std::string::npos) {
+            bookmark.description = fitted(std::string_view{t}.substr(0, end), 255);
+            bookmark.siteInfo = fitted(std::string_view{t}.substr(end + 4), 2048);
+            if (bookmark.siteInfo.starts_with('<')) {
+                bookmark.siteInfo.clear();
+            }
+            t.erase(0, end + 1);
+        } else {
+            bookmark.description = fitted(t, 255);
+        }
+        if (t.size() >= before) {
+            t.erase(0, 1); // every pass moves on
+        }
+        if (address.starts_with('#')) {
+            continue;
+        }
+        bookmark.keyword = keywordOf(address);
+        bookmark.location = std::move(address);
+        found.push_back(std::move(bookmark));
+    }
+    return found;
+}
+
+std::string defaultCaptureDescription(std::string_view location, std::int32_t day,
+                                      std::int32_t time)
+{
+    return "Added from clipboard " + format(day, "@d3") + " " + format(time, "@t3") + " " +
+           std::string{location};
+}
+
+bool ClipboardCapture::store(CapturedBookmark found, std::int32_t day, std::int32_t time)
+{
+    Record bookmark{bookmarkTable()};
+    bookmark.setText(BookmarkField::Location, found.location);
+    bookmark.setText(BookmarkField::Category, found.category);
+    bookmark.setText(BookmarkField::Keyword, found.keyword);
+    bookmark.setText(BookmarkField::SiteInfo, found.siteInfo);
+    bookmark.setText(BookmarkField::Description,
+                     text::trim(found.description).empty()
+                         ? defaultCaptureDescription(found.location, day, time)
+                         : found.description);
+    FileManager& bookmarks = database_.bookmarks();
+    FileManager& categories = database_.categories();
+    Record stored = bookmark;
+    if (bookmarks.tryFetch(static_cast<int>(BookmarkKey::Location), stored) == kLevelDone) {
+        return false; // stored already, in some letter case
+    }
+    Engine& engine = database_.engine();
+    if (!engine.begin().ok()) {
+        return false;
+    }
+    Record category{categoryTable()};
+    category.setText(CategoryField::Category, bookmark.text(BookmarkField::Category));
+    if (categories.tryFetch(0, category) != kLevelDone) {
+        category.clear();
+        category.setText(CategoryField::Category, bookmark.text(BookmarkField::Category));
+        if (const EngineStatus added = categories.file().add(category);
+            !added.ok() && added.code != kDuplicateKey) {
+            engine.rollback();
+            return false;
+        }
+    }
+    if (!bookmarks.file().add(bookmark).ok()) {
+        engine.rollback();
+        return false;
+    }
+    return engine.commit().ok();
+}
+
+std::vector<std::string> ClipboardCapture::capture(std::string_view text, std::int32_t day,
+                                                   std::int32_t time)
+{
+    std::vector<std::string> added;
+    if (database_.bookmarks().use() != kLevelDone) {
+        return added;
+    }
+    if (database_.categories().use() != kLevelDone) {
+        database_.bookmarks().close();
+        return added;
+    }
+    for (CapturedBookmark& found : findCapturedBookmarks(utf8::valid(text))) {
+        const std::string location = found.location;
+        if (store(std::move(found), day, time)) {
+            ++added_;
+            status_ = "Added " + std::to_string(added_) + ":  " + location;
+            added.push_back(location);
+        }
+    }
+    database_.categories().close();
+    database_.bookmarks().close();
+    return added;
+}
+
+} // namespace tessaly
