@@ -147,7 +147,7 @@ bool ImportSink::ensureCategory(const std::string& name)
 }
 
 AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
-                          const std::vector<std::string>& keywords)
+                          const std::vector<std::string>& keywords, bool guessKeyword)
 {
     if (failed_ || !open_) {
         return AddResult::Failed;
@@ -156,8 +156,10 @@ AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
     const std::string category = chooseCategory(bookmark, sourceCategory, create);
     bookmark.setText(BookmarkField::Category, category);
     lastCategory_ = bookmark.text(BookmarkField::Category);
-    bookmark.setText(BookmarkField::Keyword,
-                     guessCategory(bookmark.text(BookmarkField::Description)));
+    if (guessKeyword) {
+        bookmark.setText(BookmarkField::Keyword,
+                         guessCategory(bookmark.text(BookmarkField::Description)));
+    }
     if (create && !ensureCategory(lastCategory_)) {
         return AddResult::Failed;
     }

@@ -46,10 +46,11 @@ public:
 
     // Adds `bookmark` (its texts set by the reader) with the category the
     // assignment gives for `sourceCategory`, its keyword guessed from its
-    // description, and a keyword row for each of `keywords`. A bookmark whose
-    // location is stored already is left alone and counted apart.
+    // description (unless `guessKeyword` is false: the source gave one), and
+    // a keyword row for each of `keywords`. A bookmark whose location is
+    // stored already is left alone and counted apart.
     AddResult add(Record& bookmark, std::string_view sourceCategory,
-                  const std::vector<std::string>& keywords = {});
+                  const std::vector<std::string>& keywords = {}, bool guessKeyword = true);
 
     // Sets the site information of the bookmark added last (a bookmark
     // file's <DD> line); nothing when none was added.
