@@ -217,8 +217,12 @@ private:
         }
         Record bookmark{bookmarkTable()};
         bookmark.setText(BookmarkField::Location, location);
-        bookmark.setText(BookmarkField::Description,
-                         text::trim(html::decodeReferences(markup::skipBlanks(description))));
+        // A bookmark saved without a title shows its address in the browser
+        // (and in its profile import here): a blank line in the list would
+        // hide it.
+        const std::string title{
+            text::trim(html::decodeReferences(markup::skipBlanks(description)))};
+        bookmark.setText(BookmarkField::Description, title.empty() ? location : title);
         bookmark.setText(BookmarkField::SiteInfo, html::decodeReferences(siteInfo));
         bookmark.setText(BookmarkField::OriginalFilename, request_.source);
         bookmark.setNumber(BookmarkField::LastVisit,
