@@ -5,8 +5,10 @@
 #include "add_command.h"
 #include "list_command.h"
 #include "message_stream.h"
+#include "options.h"
 #include "output_buffer.h"
 
+#include "capture_command.h"
 #include "import_command.h"
 #include "validate_command.h"
 #include <cstdlib>
@@ -55,6 +57,8 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<RowsCommand>(true));
     commands_.push_back(std::make_unique<ValidateCommand>());
     commands_.push_back(std::make_unique<ImportCommand>());
+    commands_.push_back(std::make_unique<ImportOldCommand>());
+    commands_.push_back(std::make_unique<CaptureCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 
@@ -170,12 +174,7 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
     // The file is read after the data folder became the working folder: a
     // relative name means the folder the command was given in.
     context.passwordFile = passwordFile.value_or("");
-    if (!context.passwordFile.empty() && !context.passwordFile.starts_with('/')) {
-        if (char* here = ::getcwd(nullptr, 0); here != nullptr) {
-            context.passwordFile = std::string{here} + "/" + context.passwordFile;
-            std::free(here);
-        }
-    }
+    context.passwordFile = callerPath(context.passwordFile);
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
         arguments[0] == "help") {
         if (arguments.size() > 1) {

@@ -27,7 +27,7 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
     }
     request.type = *type;
     if (options.positional.size() == 2) {
-        request.source = options.positional[1];
+        request.source = callerPath(options.positional[1]);
     } else if (*type != ImportType::Favorites && *type != ImportType::Firefox &&
                *type != ImportType::Chromium) {
         return usageError("which file to import?", context);

@@ -2,6 +2,9 @@
 
 #include "framework/utf8.h"
 
+#include <cstdlib>
+#include <unistd.h>
+
 #include "core/bookmark_schema.h"
 
 #include <algorithm>
@@ -65,6 +68,20 @@ Options parseOptions(const std::vector<std::string>& arguments,
         options.named[name] = value;
     }
     return options;
+}
+
+std::string callerPath(const std::string& path)
+{
+    if (path.empty() || path.starts_with('/') || path == "-") {
+        return path;
+    }
+    char* here = ::getcwd(nullptr, 0);
+    if (here == nullptr) {
+        return path;
+    }
+    std::string absolute = std::string{here} + "/" + path;
+    std::free(here);
+    return absolute;
 }
 
 bool queryFilter(const Options& options, std::string_view command, std::ostream& err,

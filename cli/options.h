@@ -32,6 +32,11 @@ Options parseOptions(const std::vector<std::string>& arguments,
                      const std::vector<std::string>& known,
                      const std::vector<std::string>& switches = {});
 
+// `path` as the command was given it, made absolute against the working
+// folder of the moment: commands read their files after the session has
+// moved into the data folder.
+std::string callerPath(const std::string& path);
+
 // The bookmark filter given with --query, or null without one. A query that
 // does not compile is reported on `err` ("tessaly-cli COMMAND: ...") and
 // gives false.

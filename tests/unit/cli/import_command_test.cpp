@@ -1,5 +1,7 @@
 #include "cli_test_support.h"
 
+#include "core/sqlite.h"
+
 #include <filesystem>
 
 namespace tessaly::cli::test {
@@ -23,9 +25,10 @@ TEST_F(ImportCommandTest, ImportsAFileOnceAndSaysWhatArrived)
     ASSERT_EQ(run({"list", "--order", "location"}), kExitOk);
     EXPECT_NE(out.find("http://a.example/\tA\tNews\t"), std::string::npos) << out;
 
-    ASSERT_EQ(run({"import", "csv", sources.write("x.csv", "\"Mine\",\"http://c.example/\",\"C\"\n"),
-                   "--assign", "none"}),
-              kExitOk)
+    ASSERT_EQ(
+        run({"import", "csv", sources.write("x.csv", "\"Mine\",\"http://c.example/\",\"C\"\n"),
+             "--assign", "none"}),
+        kExitOk)
         << err;
     ASSERT_EQ(run({"import", "csv", sources.write("y.csv", "\"X\",\"http://d.example/\",\"D\"\n"),
                    "--assign", "selected", "--category", "News"}),
@@ -67,6 +70,55 @@ TEST_F(ImportCommandTest, FavoritesComeFromTheGivenFolder)
     EXPECT_EQ(out, "Imported 1 bookmarks; 0 were stored already\n");
     ASSERT_EQ(run({"list"}), kExitOk);
     EXPECT_NE(out.find("http://editor.example/\tEditor\tTools\t"), std::string::npos) << out;
+}
+
+TEST_F(ImportCommandTest, CaptureTakesTheAddressesOfTextAsIfCopied)
+{
+    const std::string text = sources.write("copied.txt", "see www.example.com now");
+    ASSERT_EQ(run({"capture", text}), kExitOk) << err;
+    EXPECT_EQ(out, "Added http://www.example.com\nCaptured 1 bookmarks\n");
+    ASSERT_EQ(run({"list", "--format", "tsv"}), kExitOk);
+    EXPECT_NE(out.find("http://www.example.com\tnow\tClipboard\t0\thttp\t"), std::string::npos)
+        << out;
+    ASSERT_EQ(run({"capture", text}), kExitOk);
+    EXPECT_EQ(out, "Captured 0 bookmarks\n");
+    EXPECT_EQ(run({"capture", sources.path() + "/none.txt"}), kExitFailure);
+    EXPECT_EQ(run({"capture", "a", "b"}), kExitUsage);
+}
+
+TEST_F(ImportCommandTest, AnOldDatabaseIsTakenOnlyByItsNameAndOnce)
+{
+    const std::string old = sources.path() + "/url_l.tps";
+    {
+        sql::Connection db;
+        ASSERT_TRUE(db.open(old, true, false).ok());
+        ASSERT_TRUE(db.execute("CREATE TABLE ImportTESSLY(Location TEXT, Description TEXT, "
+                               "Category TEXT, Rating INTEGER, Keyword TEXT, SiteInfo TEXT);"
+                               "INSERT INTO ImportTESSLY VALUES('http://old.example/', 'Old', "
+                               "'Archive', 3, 'Kw', '')")
+                        .ok());
+    }
+    EXPECT_EQ(run({"import-old", sources.write("other.tps", "x")}), kExitFailure);
+    EXPECT_EQ(err, "Cannot Import: You can only import from databases created by Tessaly version "
+                   "1.5 and above.\n");
+    ASSERT_EQ(run({"import-old", old}), kExitOk) << err;
+    EXPECT_EQ(out, "Imported 1 bookmarks; 0 were stored already\n");
+    ASSERT_EQ(run({"import-old", old}), kExitOk);
+    EXPECT_EQ(out, "Imported 0 bookmarks; 1 were stored already\n");
+    EXPECT_EQ(run({"import-old", sources.write("URL_L.TPS", std::string(4096, 'j'))}),
+              kExitFailure);
+    EXPECT_NE(err.find("File Access Error"), std::string::npos) << err;
+}
+
+TEST_F(ImportCommandTest, ARelativeSourceIsFoundWhereTheCommandWasGiven)
+{
+    sources.write("here.csv", "\"News\",\"http://here.example/\",\"Here\"\n");
+    char* before = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(sources.path().c_str()), 0);
+    const int code = run({"import", "csv", "here.csv"});
+    ASSERT_EQ(::chdir(before), 0);
+    std::free(before);
+    EXPECT_EQ(code, kExitOk) << err;
 }
 
 } // namespace
