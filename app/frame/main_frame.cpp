@@ -1,5 +1,8 @@
 #include "frame/main_frame.h"
 
+#include "import/clipboard_monitor.h"
+#include "import/import_old_dialog.h"
+
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
 #include "bookmarks/explorer_window.h"
@@ -129,6 +132,11 @@ void MainFrame::wireActions()
         validateAllLinks(services_.database(), services_.messages().ui(), dates::today(),
                          LinkBatchOptions::from(services_.settings()));
         WindowRegister::instance().notifyBrowseWindows();
+    });
+    wire("ClipboardMonitor", &MainFrame::openClipboardMonitor);
+    wire("ImportOld", [this] {
+        ImportOldDialog dialog{services_, this};
+        dialog.exec();
     });
     wire("GetUrlFromBrowser", [this] {
         // The wizard then looks for the address in a browser window.
@@ -388,6 +396,23 @@ void MainFrame::runNewBookmarkWizard()
 {
     NewBookmarkWizard wizard(services_, candidateSource_, this);
     wizard.exec();
+}
+
+void MainFrame::openClipboardMonitor()
+{
+    if (WindowRegister::instance().activate(QString::fromUtf8(ClipboardMonitor::kName))) {
+        return;
+    }
+    auto* monitor = new ClipboardMonitor(services_);
+    monitor->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(monitor);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(monitor, &QDialog::finished, window, &QWidget::close);
+    WindowRegister::instance().add(QString::fromUtf8(ClipboardMonitor::kName), monitor);
+    placeChildWindow(*mdiArea_, *window, services_.positions(), ClipboardMonitor::kName,
+                     monitor->sizeHint());
+    window->show();
+    monitor->start();
 }
 
 void MainFrame::openCategoryList()

@@ -86,6 +86,7 @@ public:
     void openExplorer();
     // Opens the category list, single.
     void openCategoryList();
+    void openClipboardMonitor();
     // Opens a list window (the bookmark list or a variant), single.
     void openList(const ListVariant& variant);
     // The program that opens bookmarks; tests put in their own.
