@@ -130,6 +130,7 @@ private Q_SLOTS:
                                     "View links by category"}));
         QVERIFY(bar->actions()[0]->isEnabled());
         QVERIFY(bar->actions()[1]->isEnabled());
+        QVERIFY(bar->actions()[2]->isEnabled());  // the clipboard monitor
         QVERIFY(bar->actions()[3]->isEnabled());  // "Test all URLs"
         QVERIFY(!bar->actions()[4]->isEnabled()); // the report comes later
 
