@@ -8,6 +8,7 @@
 #include "output_buffer.h"
 
 #include "import_command.h"
+#include "repair_command.h"
 #include "validate_command.h"
 #include <cstdlib>
 #include <unistd.h>
@@ -55,6 +56,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<RowsCommand>(true));
     commands_.push_back(std::make_unique<ValidateCommand>());
     commands_.push_back(std::make_unique<ImportCommand>());
+    commands_.push_back(std::make_unique<RepairCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

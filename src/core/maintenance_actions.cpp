@@ -335,7 +335,7 @@ FileOutcome Maintenance::info(const Located& located, MaintenanceEntry& entry)
     }
     entry.records = "?";
     entry.information = "Error : " + errorText(status);
-    return FileOutcome::Failed;
+    return status.code == kFileNotFound ? FileOutcome::Skipped : FileOutcome::Failed;
 }
 
 FileOutcome Maintenance::lineAction(MaintenanceAction action, const Located& located,
@@ -371,7 +371,7 @@ FileOutcome Maintenance::lineAction(MaintenanceAction action, const Located& loc
         if (action == MaintenanceAction::Info) {
             entry.records = "?";
             entry.information = "Error : " + errorText(status);
-            return FileOutcome::Failed;
+            return status.code == kFileNotFound ? FileOutcome::Skipped : FileOutcome::Failed;
         }
         if (status.code == kFileNotFound) {
             return FileOutcome::Skipped;
