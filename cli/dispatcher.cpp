@@ -10,6 +10,7 @@
 
 #include "capture_command.h"
 #include "import_command.h"
+#include "repair_command.h"
 #include "validate_command.h"
 #include <cstdlib>
 #include <unistd.h>
@@ -59,6 +60,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<ImportCommand>());
     commands_.push_back(std::make_unique<ImportOldCommand>());
     commands_.push_back(std::make_unique<CaptureCommand>());
+    commands_.push_back(std::make_unique<RepairCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

@@ -26,6 +26,7 @@
 #include "framework/window_register.h"
 #include "links/invalid_shortcuts_window.h"
 #include "links/link_batch.h"
+#include "maintenance/repair_files_window.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
 
@@ -127,6 +128,7 @@ void MainFrame::wireActions()
     wire("BrowseByDetail", [this] { openList(detailListVariant()); });
     wire("BrowseCategories", &MainFrame::openCategoryList);
     wire("BrowseByCategory", &MainFrame::openExplorer);
+    wire("RepairDatabases", &MainFrame::openRepairFiles);
     wire("ValidateFavorites", [this] { validateFavorites(services_, dates::today(), this); });
     wire("ValidateMultiple", [this] {
         validateAllLinks(services_.database(), services_.messages().ui(), dates::today(),
@@ -413,6 +415,34 @@ void MainFrame::openClipboardMonitor()
                      monitor->sizeHint());
     window->show();
     monitor->start();
+}
+
+void MainFrame::openRepairFiles()
+{
+    UiPort& ui = services_.messages().ui();
+    showRepairWarning(ui);
+    RepairFilesWindow window(
+        ui, ".", {services_.fileNames().importFile.str(), services_.fileNames().outputFile.str()},
+        this);
+    window.setReplacedHandler([this, &ui](const std::vector<std::string>&) {
+        // Our own connections still read the damaged copy the repair moved
+        // aside; the next use opens the fresh file. A window that holds a
+        // file open would go on writing into the kept copy, so the user is
+        // told to start again rather than lose those changes.
+        Database& db = services_.database();
+        for (FileManager* file : {&db.bookmarks(), &db.categories(), &db.catHtml(), &db.keywords(),
+                                  &db.details(), &db.configuration()}) {
+            if (file->users() > 0) {
+                ui.showMessage({"Repair",
+                                "A window still has a repaired file open. Close the program and "
+                                "start it again before making any change.",
+                                MessageIcon::Exclamation, ButtonOk, ButtonOk});
+                return;
+            }
+        }
+        db.closeAll();
+    });
+    window.exec();
 }
 
 void MainFrame::openCategoryList()

@@ -73,6 +73,8 @@ public:
     void restoreFrame();
     // Opens the bookmark list, or brings the open one forward.
     void openBookmarkList();
+    // "&Repair Databases": the warning, then "Repair Files".
+    void openRepairFiles();
     // "&New Location...": the bookmark form on a new bookmark.
     void newLocation();
     // The new-bookmark wizard on the pending address or a browser's.

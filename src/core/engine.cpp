@@ -10,8 +10,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::string_view kMainContainer = "URLDATA";
-
 bool exists(const std::string& path)
 {
     struct stat info {};
@@ -69,7 +67,7 @@ std::string Engine::containerPath(std::string_view container) const
 
 EngineStatus Engine::openMain(bool create, bool readOnly)
 {
-    const std::string path = containerPath(kMainContainer);
+    const std::string path = containerPath(mainContainer_);
     if (!create && !exists(path)) {
         return EngineStatus::error(kFileNotFound);
     }
@@ -97,7 +95,7 @@ EngineStatus Engine::attach(std::string_view container, bool create, bool readOn
                             std::string& schema)
 {
     const std::string path = containerPath(container);
-    const bool isMain = container == kMainContainer;
+    const bool isMain = container == mainContainer_ || path == containerPath(mainContainer_);
     if (!db_.isOpen() && findAttached(path) == nullptr) {
         // The main container exists whenever any other is used: it is the
         // anchor of the connection and of multi-file commits.
@@ -185,10 +183,10 @@ bool Engine::isReadOnly(const std::string& schema) const
     return false;
 }
 
-EngineStatus Engine::begin()
+EngineStatus Engine::begin(bool exclusive)
 {
     if (depth_ == 0) {
-        EngineStatus status = db_.execute("BEGIN IMMEDIATE");
+        EngineStatus status = db_.execute(exclusive ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE");
         if (!status.ok()) {
             return status;
         }

@@ -30,6 +30,11 @@ public:
     // SQLite cannot attach a file inside a transaction.
     void setCompanions(std::vector<std::string> containers) { companions_ = std::move(containers); }
 
+    // The container the connection opens on (URLDATA unless set). The
+    // maintenance actions open each file on a connection of its own, so
+    // that the lock they take covers that file and no other.
+    void setMainContainer(std::string container) { mainContainer_ = std::move(container); }
+
     // The path of a container: "URLDATA" -> "<folder>/URLDATA.tps"; names
     // with an extension or a folder are taken as they are.
     std::string containerPath(std::string_view container) const;
@@ -44,8 +49,10 @@ public:
     sql::Connection& connection() { return db_; }
 
     // Transactions nest: only the outermost begin and commit reach SQLite;
-    // a rollback at any depth undoes the whole transaction.
-    EngineStatus begin();
+    // a rollback at any depth undoes the whole transaction. An exclusive
+    // outermost begin also keeps readers of other processes out (32 when
+    // one holds the file longer than the lock wait).
+    EngineStatus begin(bool exclusive = false);
     EngineStatus commit();
     void rollback();
     int transactionDepth() const { return depth_; }
@@ -74,6 +81,7 @@ private:
 
     std::string folder_;
     std::vector<std::string> companions_;
+    std::string mainContainer_ = "URLDATA";
     sql::Connection db_;
     bool mainReadOnly_ = false;
     std::map<std::string, Attached> attached_; // by container path

@@ -4,6 +4,7 @@
 #include "core/record.h"
 #include "core/table_def.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,8 +83,11 @@ public:
     EngineStatus stream();
     EngineStatus flush();
 
-    // Rebuilds every key; compacts the file.
-    EngineStatus build();
+    // Rebuilds every key in one transaction, refreshing the folded copies
+    // first. `beforeKey` is told the number of each key before it is built;
+    // false from it stops the build and undoes it (status 90).
+    EngineStatus build(const std::function<bool(int key)>& beforeKey = {});
+    // Compacts the file.
     EngineStatus pack();
 
     // Driver commands: "QUICKSCAN=on|off", "Recover=N" (wait N seconds for
@@ -104,6 +108,7 @@ private:
     void resetStatements();
     EngineStatus checkLayout();
     EngineStatus createTable(const std::string& tableName);
+    EngineStatus createKey(const KeyDef& key);
     EngineStatus createKeys();
     EngineStatus refreshFolded();
     bool keysComplete();

@@ -2,9 +2,9 @@
 // rebuilding and compacting them.
 #include "core/file_version.h"
 #include "core/record_file.h"
-#include "framework/version.h"
 #include "core/record_file_sql.h"
 #include "framework/text.h"
+#include "framework/version.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -104,15 +104,18 @@ EngineStatus RecordFile::createTable(const std::string& tableName)
     return layout.run();
 }
 
+EngineStatus RecordFile::createKey(const KeyDef& key)
+{
+    return engine_.connection().execute(
+        std::string{"CREATE "} + (key.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " +
+        sql::quoteName(schema_) + "." + sql::quoteName(indexName(table_, key)) + " ON " +
+        sql::quoteName(table_.table) + "(" + keyColumns(table_, key, true) + ")");
+}
+
 EngineStatus RecordFile::createKeys()
 {
-    const std::string schema = sql::quoteName(schema_);
     for (const KeyDef& key : table_.keys) {
-        EngineStatus status = engine_.connection().execute(
-            std::string{"CREATE "} + (key.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " +
-            schema + "." + sql::quoteName(indexName(table_, key)) + " ON " +
-            sql::quoteName(table_.table) + "(" + keyColumns(table_, key, true) + ")");
-        if (!status.ok()) {
+        if (EngineStatus status = createKey(key); !status.ok()) {
             return status;
         }
     }
@@ -272,7 +275,7 @@ EngineStatus RecordFile::migrateAlternate()
     return convertFrom(sql::quoteName(alternateSchema) + "." + sql::quoteName(source), columns);
 }
 
-EngineStatus RecordFile::build()
+EngineStatus RecordFile::build(const std::function<bool(int key)>& beforeKey)
 {
     if (schema_.empty()) {
         const std::string container = containerName();
@@ -285,19 +288,23 @@ EngineStatus RecordFile::build()
     if (!status.ok()) {
         return finish(status);
     }
+    resetStatements();
+    // The folded copies first: every key that ignores letter case is built
+    // from them.
+    status = refreshFolded();
     const std::string schema = sql::quoteName(schema_);
-    for (const KeyDef& key : table_.keys) {
-        status = engine_.connection().execute("DROP INDEX IF EXISTS " + schema + "." +
-                                              sql::quoteName(indexName(table_, key)));
-        if (!status.ok()) {
+    for (std::size_t key = 0; status.ok() && key < table_.keys.size(); ++key) {
+        if (beforeKey && !beforeKey(static_cast<int>(key))) {
+            status = EngineStatus::error(kOperatingSystemError);
+            status.systemText = "the build was cancelled; the keys are as they were";
             break;
         }
-    }
-    if (status.ok()) {
-        status = refreshFolded();
-    }
-    if (status.ok()) {
-        status = createKeys();
+        const KeyDef& def = table_.keys[key];
+        status = engine_.connection().execute("DROP INDEX IF EXISTS " + schema + "." +
+                                              sql::quoteName(indexName(table_, def)));
+        if (status.ok()) {
+            status = createKey(def);
+        }
     }
     if (!status.ok()) {
         engine_.rollback();

@@ -1,0 +1,175 @@
+#include "maintenance/repair_files_window.h"
+
+#include "framework/icons.h"
+#include "maintenance/repair_progress_dialog.h"
+
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <thread>
+
+namespace tessaly::gui {
+
+RepairFilesWindow::RepairFilesWindow(UiPort& ui, std::string folder, MaintenanceNames names,
+                                     QWidget* parent)
+    : QDialog(parent), ui_(ui), folder_(std::move(folder)), names_(std::move(names)),
+      entries_(maintenanceEntries())
+{
+    setObjectName(QString::fromUtf8(kName));
+    setWindowTitle(tr("Repair Files"));
+    fileList_ = new QTreeWidget(this);
+    fileList_->setHeaderLabels({QString{}, tr("File"), tr("Records"), tr("Information")});
+    fileList_->setRootIsDecorated(false);
+    fileList_->setUniformRowHeights(true);
+    fileList_->header()->setSectionResizeMode(TickColumn, QHeaderView::ResizeToContents);
+    for (const MaintenanceEntry& entry : entries_) {
+        auto* item = new QTreeWidgetItem(fileList_);
+        item->setText(FileColumn, QString::fromStdString(entry.description));
+        item->setToolTip(FileColumn, QString::fromStdString(entry.label));
+    }
+    fileList_->setCurrentItem(fileList_->topLevelItem(0));
+    connect(fileList_, &QTreeWidget::itemClicked, this, &RepairFilesWindow::toggleTag);
+
+    struct ButtonDef {
+        const char* text;
+        const char* tip;
+        std::function<void()> run;
+    };
+    const std::vector<ButtonDef> defs = {
+        {"&Tag All", "Tag all the files",
+         [this] {
+             setAllTags(true);
+         }},
+        {"&Untag All", "Untag all of the files",
+         [this] {
+             setAllTags(false);
+         }},
+        {"&Repair", nullptr,
+         [this] {
+             runAction(MaintenanceAction::Fix);
+         }},
+        {"&Build", "Build the key files for the tagged data files",
+         [this] {
+             runAction(MaintenanceAction::Build);
+         }},
+        {"&Pack", "Pack the tagged data files",
+         [this] {
+             runAction(MaintenanceAction::Pack);
+         }},
+        {"Relea&se", "Release any held records in the tagged files",
+         [this] {
+             runAction(MaintenanceAction::Release);
+         }},
+        {"&Info", nullptr,
+         [this] {
+             runAction(MaintenanceAction::Info);
+         }},
+        {"Cl&ose", "Close this window",
+         [this] {
+             close();
+         }},
+    };
+    auto* buttonColumn = new QVBoxLayout;
+    for (const ButtonDef& def : defs) {
+        auto* button = new QPushButton(tr(def.text), this);
+        if (def.tip != nullptr) {
+            button->setToolTip(tr(def.tip));
+        }
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, def.run);
+        buttonColumn->addWidget(button);
+        buttons_.push_back(button);
+    }
+    buttonColumn->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(fileList_, 1);
+    layout->addLayout(buttonColumn);
+    refreshRows();
+    resize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 22);
+}
+
+RepairFilesWindow::~RepairFilesWindow() = default;
+
+QPushButton* RepairFilesWindow::button(const QString& text) const
+{
+    for (QPushButton* b : buttons_) {
+        if (b->text() == text) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+void RepairFilesWindow::setAllTags(bool tagged)
+{
+    for (MaintenanceEntry& entry : entries_) {
+        entry.tagged = tagged;
+    }
+    refreshRows();
+}
+
+void RepairFilesWindow::toggleTag(QTreeWidgetItem* item, int column)
+{
+    // A click on the tick tags or untags; elsewhere it only highlights the
+    // entry an action takes when nothing is tagged.
+    if (column != TickColumn) {
+        return;
+    }
+    const int row = fileList_->indexOfTopLevelItem(item);
+    if (row >= 0) {
+        entries_[static_cast<std::size_t>(row)].tagged =
+            !entries_[static_cast<std::size_t>(row)].tagged;
+    }
+    refreshRows();
+}
+
+void RepairFilesWindow::refreshRows()
+{
+    static const QIcon tick = themedIcon({}, QStringLiteral("check"));
+    for (std::size_t row = 0; row < entries_.size(); ++row) {
+        const MaintenanceEntry& entry = entries_[row];
+        QTreeWidgetItem* item = fileList_->topLevelItem(static_cast<int>(row));
+        item->setIcon(TickColumn, entry.tagged ? tick : QIcon{});
+        item->setData(TickColumn, Qt::UserRole, entry.tagged);
+        item->setText(RecordsColumn, QString::fromStdString(entry.records));
+        item->setText(InformationColumn, QString::fromStdString(entry.information));
+    }
+}
+
+void RepairFilesWindow::runAction(MaintenanceAction action)
+{
+    const int highlighted = fileList_->indexOfTopLevelItem(fileList_->currentItem());
+    for (QPushButton* b : buttons_) {
+        b->setEnabled(false);
+    }
+    RepairProgressDialog dialog(this);
+    progress_ = &dialog;
+    dialog.QDialog::show();
+    MaintenanceSummary summary;
+    QEventLoop loop;
+    // The work runs on a thread of its own with its own connections; the
+    // window's list is only read again once it has finished.
+    std::thread worker([&] {
+        Maintenance maintenance{ui_, folder_, names_};
+        maintenance.setObserver(&dialog);
+        summary = maintenance.run(action, entries_, highlighted);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress_ = nullptr;
+    dialog.hide();
+    for (QPushButton* b : buttons_) {
+        b->setEnabled(true);
+    }
+    refreshRows();
+    if (!summary.replaced.empty() && replaced_) {
+        replaced_(summary.replaced);
+    }
+}
+
+} // namespace tessaly::gui

@@ -1,0 +1,235 @@
+// Repair: check a container and, when it is damaged, copy every readable row
+// into a fresh file with its keys rebuilt, keeping the damaged file beside it.
+#include "core/maintenance.h"
+#include "core/maintenance_files.h"
+#include "core/salvage.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+using namespace maintenance;
+
+namespace {
+
+constexpr std::string_view kMultiTableQuestion =
+    "This is a multi-table TPS file. You can try using Fix, but the results are not guarenteed "
+    "and could damage your file further.  Do you want to continue ? ";
+
+// A folder of our own beside the damaged file: the fresh file is made there
+// and renamed over the damaged one on the same file system.
+class WorkFolder final {
+public:
+    explicit WorkFolder(const std::string& beside)
+    {
+        std::string pattern =
+            std::filesystem::path{beside}.parent_path().string() + "/.tessaly-repair-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~WorkFolder()
+    {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// "URLDATA.tps" -> "URLDATA.damaged-20250131-153012.tps"; never a name in use.
+std::string keptName(const std::string& path, std::time_t when, int attempt)
+{
+    const std::filesystem::path file{path};
+    char stamp[32] = {};
+    std::tm local{};
+    ::localtime_r(&when, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string name = file.stem().string() + ".damaged-" + stamp;
+    if (attempt > 1) {
+        name += "-" + std::to_string(attempt);
+    }
+    return (file.parent_path() / (name + file.extension().string())).string();
+}
+
+// Gives the damaged file its dated name as a second link, so that the file
+// never stops existing under one name or the other; where links cannot be
+// made it is renamed, refusing a name in use.
+EngineStatus keepDamaged(const std::string& path, std::time_t when, std::string& kept)
+{
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        kept = keptName(path, when, attempt);
+        if (::link(path.c_str(), kept.c_str()) == 0) {
+            return {};
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (exists(kept)) {
+            continue;
+        }
+        if (std::rename(path.c_str(), kept.c_str()) == 0) {
+            return {};
+        }
+        return EngineStatus::systemError(errno);
+    }
+    return EngineStatus::systemError(EEXIST);
+}
+
+std::string integrityResult(sql::Connection& connection, bool& readable)
+{
+    sql::Statement check{connection, "PRAGMA main.integrity_check(20)"};
+    std::string result;
+    EngineStatus status;
+    while (check.step(status)) {
+        result += (result.empty() ? "" : "\n") + std::string{check.text(0)};
+    }
+    readable = status.ok() && check.valid();
+    return readable ? result : errorText(status.ok() ? check.prepareStatus() : status);
+}
+
+} // namespace
+
+FileOutcome Maintenance::fix(const Located& located, MaintenanceEntry& entry,
+                             MaintenanceSummary& summary)
+{
+    std::string name = located.fullName();
+    if (name.find('!') != std::string::npos) {
+        if (!ui_.askYesNo("Warning", kMultiTableQuestion, false)) {
+            return FileOutcome::Skipped;
+        }
+        name = name.substr(0, name.find("\\!"));
+    }
+    if (name.empty() || !exists(name)) {
+        return FileOutcome::Skipped;
+    }
+    const std::string shortName = std::filesystem::path{name}.filename().string();
+    sql::Connection damaged;
+    EngineStatus status = damaged.open(name, false, false);
+    if (status.ok()) {
+        damaged.setBusyTimeout(lockWait_);
+        status = damaged.execute("BEGIN EXCLUSIVE");
+    }
+    if (status.code == kInvalidRecordDeclaration) {
+        ui_.showMessage({"Error",
+                         shortName + " is not a database file of this program, so it cannot be "
+                                     "repaired.",
+                         MessageIcon::Stop, ButtonOk, ButtonOk});
+        return FileOutcome::Failed;
+    }
+    if (!status.ok() && status.code != kKeyFileInvalid) {
+        showAccessError(ui_, status);
+        return FileOutcome::Failed;
+    }
+    progress("Checking File", 0);
+    bool readable = false;
+    const std::string found = integrityResult(damaged, readable);
+    if (readable && found == "ok") {
+        progress("Checking File", 100);
+        entry.information = "No damage found";
+        ui_.showMessage({"Repair", "No damage was found in " + shortName + ". Nothing was changed.",
+                         MessageIcon::Information, ButtonOk, ButtonOk});
+        return FileOutcome::Done;
+    }
+
+    progress("Recovering Rows", 10);
+    WorkFolder work{name};
+    if (work.path().empty()) {
+        showAccessError(ui_, EngineStatus::systemError(errno));
+        return FileOutcome::Failed;
+    }
+    Engine fresh{work.path()};
+    fresh.setMainContainer(shortName);
+    const SalvageReport report =
+        salvageRows(damaged, tablesOf(located), fresh, shortName, [this] { return cancelled(); });
+    fresh.close();
+    if (report.cancelled) {
+        return FileOutcome::Cancelled;
+    }
+    const auto refuse = [&](const std::string& why) {
+        ui_.showMessage({"Error",
+                         shortName + " is damaged and " + why + " The file was not changed.",
+                         MessageIcon::Stop, ButtonOk, ButtonOk});
+        entry.information = "Damaged: " + found.substr(0, found.find('\n'));
+        return FileOutcome::Failed;
+    };
+    if (!report.status.ok()) {
+        return refuse("its rows could not be written to a fresh file : Error " +
+                      errorText(report.status) + ".");
+    }
+    if (!report.anythingRead) {
+        return refuse("not even its list of tables could be read : " + found + ".");
+    }
+    progress("Recovering Rows", 90);
+    const std::string freshPath = work.path() + "/" + shortName;
+    {
+        sql::Connection check;
+        bool freshReadable = false;
+        if (!check.open(freshPath, false, true).ok() ||
+            integrityResult(check, freshReadable) != "ok") {
+            return refuse("the fresh copy did not pass its check.");
+        }
+    }
+    struct stat mode {};
+    if (::stat(name.c_str(), &mode) == 0) {
+        ::chmod(freshPath.c_str(), mode.st_mode & 07777);
+    }
+    std::string kept;
+    if (status = keepDamaged(name, clock_(), kept); !status.ok()) {
+        return refuse("it could not be kept under another name : Error " + errorText(status) + ".");
+    }
+    if (std::rename(freshPath.c_str(), name.c_str()) != 0) {
+        const int error = errno;
+        if (!exists(name)) {
+            std::rename(kept.c_str(), name.c_str()); // put it back where it was
+        }
+        return refuse(
+            "the fresh copy could not take its place : " + std::string{std::strerror(error)} + ".");
+    }
+    damaged.execute("ROLLBACK");
+    damaged.close();
+    summary.replaced.push_back(name);
+    progress("Recovering Rows", 100);
+
+    const std::string keptShort = std::filesystem::path{kept}.filename().string();
+    std::string message = shortName + " was damaged. " + std::to_string(report.rows) +
+                          (report.rows == 1 ? " row was" : " rows were") +
+                          " recovered into a fresh file and its keys were rebuilt.";
+    if (report.passedDamage || report.lostRows > 0) {
+        message += " Rows on the damaged parts of the file could not be read.";
+    }
+    if (!report.unreadableTables.empty()) {
+        message += " Nothing could be read of:";
+        for (const std::string& table : report.unreadableTables) {
+            message += " " + table;
+        }
+        message += ".";
+    }
+    if (report.duplicates > 0) {
+        message +=
+            " " + std::to_string(report.duplicates) + " rows repeating a unique key were left out.";
+    }
+    message += " The damaged file is kept as " + keptShort + ".";
+    entry.information = "Repaired: " + std::to_string(report.rows) +
+                        " rows recovered; damaged file kept as " + keptShort;
+    KeyedFile reopened{folder_, *located.table, located.container, lockWait_};
+    if (reopened.open(kAccessReadOnly, located.path).ok()) {
+        entry.records = std::to_string(reopened.file().records());
+    }
+    ui_.showMessage({"Repair", message, MessageIcon::Information, ButtonOk, ButtonOk});
+    return FileOutcome::Done;
+}
+
+} // namespace tessaly

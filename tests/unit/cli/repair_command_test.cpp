@@ -1,0 +1,106 @@
+// tessaly-cli repair: the window's actions for scripts, on real files.
+#include "cli_test_support.h"
+#include "damaged_file.h"
+
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/wait.h>
+
+namespace tessaly::cli::test {
+namespace {
+
+class RepairCommandTest : public CommandsTest {
+protected:
+    void storeBookmarks(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            Record r{bookmarkTable()};
+            const std::string location = "http://site" + std::to_string(i) + ".example/";
+            r.setText(BookmarkField::Location, location);
+            r.setText(BookmarkField::Description, "Site " + std::to_string(i));
+            store(r);
+            Record keyword{keywordTable()};
+            keyword.setText(KeywordField::Location, location);
+            keyword.setText(KeywordField::Keyword, "k");
+            store(keyword);
+        }
+    }
+};
+
+TEST_F(RepairCommandTest, InfoListsEveryFileAndWarnsFirst)
+{
+    storeBookmarks(3);
+    ASSERT_EQ(run({"repair", "info"}), kExitOk) << err;
+    EXPECT_TRUE(err.starts_with("Warning: You should ensure that all windows within this "
+                                "application are closed before repairing the databases.\n"))
+        << err;
+    EXPECT_NE(out.find("TESSLY\tdone\t3\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("URLKeywords\tdone\t3\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("ImportTESSLY\tskipped\t?\tError : File Not Found\n"), std::string::npos);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 9);
+}
+
+TEST_F(RepairCommandTest, FixAsksAboutTheMultiTableFileAndRepairsOnlyWithYes)
+{
+    storeBookmarks(40);
+    tessaly::test::damageRootPage(folder.file("URLDATA.tps"), "URLKeywords");
+
+    ASSERT_EQ(run({"repair", "fix", "TESSLY"}), kExitOk) << err;
+    EXPECT_NE(err.find("Do you want to continue ?   (tessaly-cli answers No.)"), std::string::npos)
+        << err;
+    EXPECT_EQ(out, "TESSLY\tskipped\t?\t\n");
+
+    ASSERT_EQ(run({"repair", "fix", "tessly", "--yes"}), kExitOk) << err;
+    EXPECT_NE(err.find("(tessaly-cli answers Yes.)"), std::string::npos) << err;
+    EXPECT_NE(err.find("Repair: URLDATA.tps was damaged. 40 rows were recovered into a fresh "
+                       "file and its keys were rebuilt. Rows on the damaged parts of the file "
+                       "could not be read. Nothing could be read of: URLKeywords. The damaged "
+                       "file is kept as URLDATA.damaged-"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(out.starts_with("TESSLY\tdone\t40\tRepaired: 40 rows recovered; damaged file "
+                                "kept as URLDATA.damaged-"))
+        << out;
+    ASSERT_EQ(run({"list"}), kExitOk) << err;
+    EXPECT_NE(out.find("http://site39.example/"), std::string::npos);
+}
+
+TEST_F(RepairCommandTest, AFileHeldByAnotherProcessFailsWithStatusOne)
+{
+    storeBookmarks(2);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.file("URL_C.tps").c_str(), &db);
+        sqlite3_exec(db, "BEGIN; SELECT count(*) FROM Categories;", nullptr, nullptr, nullptr);
+        [[maybe_unused]] const auto written = ::write(ready[1], "r", 1);
+        ::pause();
+        std::_Exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    const int code = run({"repair", "pack", "Categories", "TESSLY"});
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(code, kExitFailure);
+    EXPECT_NE(err.find("File Access Error: This option requires exclusive file access."),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(out, "Categories\tfailed\t?\t\nTESSLY\tdone\t2\t\n");
+}
+
+TEST_F(RepairCommandTest, AnUnknownActionOrLabelIsAUsageError)
+{
+    EXPECT_EQ(run({"repair"}), kExitUsage);
+    EXPECT_EQ(run({"repair", "mend"}), kExitUsage);
+    EXPECT_NE(err.find("unknown action mend"), std::string::npos);
+    EXPECT_EQ(run({"repair", "info", "Configuration"}), kExitUsage);
+    EXPECT_NE(err.find("unknown file label Configuration"), std::string::npos);
+}
+
+} // namespace
+} // namespace tessaly::cli::test
