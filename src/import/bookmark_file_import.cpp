@@ -311,11 +311,7 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     if (html && complete && !elements.empty() && !sink.failed()) {
         importHtmlList(elements, sink);
     }
-    summary.failed = !sink.finish() || sink.failed();
-    summary.imported = sink.imported();
-    summary.alreadyStored = sink.alreadyStored();
-    summary.cancelled = sink.cancelled();
-    return summary;
+    return sink.summarize(summary);
 }
 
 } // namespace tessaly

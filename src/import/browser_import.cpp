@@ -105,15 +105,6 @@ template <typename Row> bool eachRow(sql::Connection& db, const std::string& sql
     return status.ok();
 }
 
-ImportSummary finished(ImportSink& sink, ImportSummary summary)
-{
-    summary.failed = !sink.finish() || sink.failed() || summary.failed;
-    summary.imported = sink.imported();
-    summary.alreadyStored = sink.alreadyStored();
-    summary.cancelled = sink.cancelled();
-    return summary;
-}
-
 // The names the browser shows for its root folders.
 std::string firefoxRootName(std::string_view guid)
 {
@@ -205,7 +196,7 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
     if (!read && !sink.cancelled() && !sink.failed()) {
         summary.sourceError = places + ": the bookmarks could not be read";
     }
-    return finished(sink, summary);
+    return sink.summarize(summary);
 }
 
 namespace {
@@ -307,7 +298,7 @@ ImportSummary importChromium(Database& database, UiPort& ui, const ImportRequest
             break;
         }
     }
-    return finished(sink, summary);
+    return sink.summarize(summary);
 }
 
 } // namespace tessaly

@@ -75,11 +75,7 @@ ImportSummary importFavorites(Database& database, UiPort& ui, const ImportReques
             break;
         }
     }
-    summary.failed = !sink.finish() || sink.failed();
-    summary.imported = sink.imported();
-    summary.alreadyStored = sink.alreadyStored();
-    summary.cancelled = sink.cancelled();
-    return summary;
+    return sink.summarize(summary);
 }
 
 } // namespace tessaly

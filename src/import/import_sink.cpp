@@ -255,4 +255,13 @@ bool ImportSink::finish()
     return committed;
 }
 
+ImportSummary ImportSink::summarize(ImportSummary summary)
+{
+    summary.failed = !finish() || failed() || summary.failed;
+    summary.imported = imported();
+    summary.alreadyStored = alreadyStored();
+    summary.cancelled = cancelled();
+    return summary;
+}
+
 } // namespace tessaly

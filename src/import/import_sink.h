@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "framework/ui_port.h"
+#include "import/import_readers.h"
 #include "import/import_request.h"
 
 #include <chrono>
@@ -63,6 +64,8 @@ public:
     // Commits what is left and closes the progress window and the files.
     // False when the last commit failed (a message said why).
     bool finish();
+    // finish(), then `summary` with the run's counts and outcome added.
+    ImportSummary summarize(ImportSummary summary);
 
     const ImportRequest& request() const { return request_; }
     int imported() const { return imported_; }

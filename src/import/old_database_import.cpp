@@ -146,11 +146,7 @@ ImportSummary importOldDatabase(Database& database, UiPort& ui, const std::strin
         summary.sourceError = path + ": " + status.text;
         reportOpenError(ui, path, status);
     }
-    summary.failed = !sink.finish() || sink.failed();
-    summary.imported = sink.imported();
-    summary.alreadyStored = sink.alreadyStored();
-    summary.cancelled = sink.cancelled();
-    return summary;
+    return sink.summarize(summary);
 }
 
 } // namespace tessaly

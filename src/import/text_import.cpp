@@ -203,11 +203,7 @@ ImportSummary importTextFile(Database& database, UiPort& ui, const ImportRequest
     if (!lines.error().empty()) {
         summary.sourceError = request.source + ": " + lines.error();
     }
-    summary.failed = !sink.finish() || sink.failed();
-    summary.imported = sink.imported();
-    summary.alreadyStored = sink.alreadyStored();
-    summary.cancelled = sink.cancelled();
-    return summary;
+    return sink.summarize(summary);
 }
 
 } // namespace tessaly
