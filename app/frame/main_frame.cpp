@@ -21,6 +21,7 @@
 #include "framework/ini_file.h"
 #include "framework/picture.h"
 #include "framework/window_register.h"
+#include "import/import_wizard.h"
 #include "links/invalid_shortcuts_window.h"
 #include "links/link_batch.h"
 #include "settings/options_window.h"
@@ -110,6 +111,7 @@ void MainFrame::wireActions()
         connect(a, &QAction::triggered, this, handler);
     };
     wire("NewLocation", &MainFrame::newLocation);
+    wire("Import", &MainFrame::openImportWizard);
     wire("PrintSetup", &MainFrame::printSetup);
     wire("Exit", &QWidget::close);
     wire("Options", &MainFrame::openOptions);
@@ -387,6 +389,13 @@ void MainFrame::newLocation()
 void MainFrame::runNewBookmarkWizard()
 {
     NewBookmarkWizard wizard(services_, candidateSource_, this);
+    wizard.exec();
+}
+
+void MainFrame::openImportWizard()
+{
+    ImportWizard wizard(
+        services_, [this] { runNewBookmarkWizard(); }, this);
     wizard.exec();
 }
 
