@@ -238,7 +238,9 @@ void BrowseWindow::buildControls()
     connect(tabs_, &QTabBar::currentChanged, this, &BrowseWindow::changeOrder);
     layout->addWidget(tabs_);
 
-    emptyHint_ = new QLabel(QStringLiteral("No bookmarks yet: New adds one."), this);
+    emptyHint_ = new QLabel(
+        QStringLiteral("No bookmarks yet: New adds one; File > Import brings them from a browser."),
+        this);
     emptyHint_->setObjectName(QStringLiteral("EmptyHint"));
     emptyHint_->setVisible(false);
     layout->addWidget(emptyHint_);

@@ -24,6 +24,7 @@
 #include "framework/ini_file.h"
 #include "framework/picture.h"
 #include "framework/window_register.h"
+#include "import/import_wizard.h"
 #include "links/invalid_shortcuts_window.h"
 #include "links/link_batch.h"
 #include "maintenance/repair_files_window.h"
@@ -114,6 +115,7 @@ void MainFrame::wireActions()
         connect(a, &QAction::triggered, this, handler);
     };
     wire("NewLocation", &MainFrame::newLocation);
+    wire("Import", &MainFrame::openImportWizard);
     wire("PrintSetup", &MainFrame::printSetup);
     wire("Exit", &QWidget::close);
     wire("Options", &MainFrame::openOptions);
@@ -443,6 +445,13 @@ void MainFrame::openRepairFiles()
         db.closeAll();
     });
     window.exec();
+}
+
+void MainFrame::openImportWizard()
+{
+    ImportWizard wizard(
+        services_, [this] { runNewBookmarkWizard(); }, this);
+    wizard.exec();
 }
 
 void MainFrame::openCategoryList()

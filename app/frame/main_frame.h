@@ -84,6 +84,8 @@ public:
     {
         candidateSource_ = std::move(source);
     }
+    // The import wizard, which then refreshes the open lists.
+    void openImportWizard();
     // Opens the explorer view, single.
     void openExplorer();
     // Opens the category list, single.

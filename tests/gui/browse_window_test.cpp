@@ -419,7 +419,9 @@ private Q_SLOTS:
         list.show();
         auto* hint = list.findChild<QLabel*>("EmptyHint");
         QVERIFY(hint->isVisible());
-        QCOMPARE(hint->text(), QStringLiteral("No bookmarks yet: New adds one."));
+        QCOMPARE(hint->text(),
+                 QStringLiteral("No bookmarks yet: New adds one; File > Import brings them from a "
+                                "browser."));
         Fixture g(1);
         BrowseWindow some(g.services, g.opener);
         some.show();
