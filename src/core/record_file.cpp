@@ -292,7 +292,16 @@ EngineStatus RecordFile::step(Record& out, bool forward)
             terms.push_back("(" + joined(parts, " AND ") + ")");
         }
         std::string query = selectList();
-        if (!terms.empty()) {
+        if (!terms.empty() && key != nullptr) {
+            // The terms spell out "after this place in the key's order"; the
+            // bound on the first component in front of them lets SQLite read
+            // from that place in the index instead of sorting the rest.
+            const KeyComponent& first = key->components.front();
+            query += " WHERE " + componentExpression(table_, *key, first.field) +
+                     (forward != first.descending ? " >= ?" : " <= ?") + " AND (" +
+                     joined(terms, " OR ") + ")";
+            binds.insert(binds.begin(), first.field);
+        } else if (!terms.empty()) {
             query += " WHERE " + joined(terms, " OR ");
         }
         query += " ORDER BY ";
