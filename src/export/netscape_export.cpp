@@ -1,0 +1,139 @@
+// The type "Netscape": the bookmark file that every browser imports, one
+// folder per category.
+#include "core/record.h"
+#include "core/record_file.h"
+#include "core/tables.h"
+#include "export/export_writer.h"
+#include "framework/dates.h"
+#include "framework/html_text.h"
+#include "framework/text.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Browsers keep a title on one line; so does the importer's "<DD>" line.
+std::string oneLine(std::string_view text)
+{
+    std::string out{text};
+    for (char& c : out) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+class NetscapeWriter final : public ExportWriter {
+public:
+    explicit NetscapeWriter(const WriterSetup& setup)
+        : setup_(setup), main_(setup.main), now_(std::to_string(setup.now))
+    {}
+
+    void opening() override
+    {
+        const std::string& title = setup_.settings->pageTitle;
+        const std::string heading = html::escape(title.empty() ? "Bookmarks" : title);
+        main_->line("<!DOCTYPE NETSCAPE-Bookmark-file-1>");
+        main_->line("<!-- This is an automatically generated file.");
+        main_->line("     It will be read and overwritten.");
+        main_->line("     DO NOT EDIT! -->");
+        main_->line("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">");
+        main_->line("<TITLE>" + heading + "</TITLE>");
+        main_->line("<H1>" + heading + "</H1>");
+        main_->line("");
+        main_->line("<DL><p>");
+    }
+
+    void record(const Record& bookmark) override
+    {
+        const std::string& category = bookmark.text(BookmarkField::Category);
+        if (setup_.grouped && category != current_) {
+            closeFolder();
+            current_ = category;
+            if (!category.empty()) {
+                main_->line("    <DT><H3 ADD_DATE=\"" + now_ + "\" LAST_MODIFIED=\"" + now_ +
+                            "\">" + html::escapeAttribute(oneLine(category)) + "</H3>");
+                main_->line("    <DL><p>");
+                inFolder_ = true;
+            }
+        }
+        const std::string& location = bookmark.text(BookmarkField::Location);
+        const std::string& description = bookmark.text(BookmarkField::Description);
+        std::string line = (inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"") +
+                           html::escapeAddress(location) + "\" ADD_DATE=\"" + now_ + "\"";
+        if (const std::int32_t visit =
+                static_cast<std::int32_t>(bookmark.number(BookmarkField::LastVisit));
+            dates::isValidDay(visit) && visit > dates::dayNumber(1970, 1, 1)) {
+            const std::int64_t seconds =
+                (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
+            line += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
+        }
+        if (const std::string tags = tagsOf(location); !tags.empty()) {
+            line += " TAGS=\"" + html::escapeAttribute(tags) + "\"";
+        }
+        line += ">" + html::escapeAttribute(oneLine(description.empty() ? location : description)) +
+                "</A>";
+        main_->line(line);
+        if (const std::string& siteInfo = bookmark.text(BookmarkField::SiteInfo);
+            !text::trim(siteInfo).empty()) {
+            main_->line((inFolder_ ? "        <DD>" : "    <DD>") +
+                        html::escapeAttribute(oneLine(siteInfo)));
+        }
+    }
+
+    void closing() override
+    {
+        closeFolder();
+        main_->line("</DL>");
+    }
+
+private:
+    void closeFolder()
+    {
+        if (inFolder_) {
+            main_->line("    </DL><p>");
+            inFolder_ = false;
+        }
+    }
+
+    // The bookmark's keyword rows, joined as browsers write tags.
+    std::string tagsOf(const std::string& location)
+    {
+        if (setup_.keywords == nullptr) {
+            return {};
+        }
+        Record start{keywordTable()};
+        start.setText(KeywordField::Location, location);
+        RecordFile& file = *setup_.keywords;
+        file.set(0, start);
+        Record row{keywordTable()};
+        std::string tags;
+        while (file.next(row).ok() &&
+               text::equalNoCase(row.text(KeywordField::Location), location)) {
+            const std::string word{text::trim(row.text(KeywordField::Keyword))};
+            if (word.empty()) {
+                continue;
+            }
+            tags += (tags.empty() ? "" : ",") + word;
+        }
+        return tags;
+    }
+
+    const WriterSetup& setup_;
+    ExportOutput* main_;
+    std::string now_;
+    std::string current_;
+    bool inFolder_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<ExportWriter> makeNetscapeWriter(const WriterSetup& setup)
+{
+    return std::make_unique<NetscapeWriter>(setup);
+}
+
+} // namespace tessaly
