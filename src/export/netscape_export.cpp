@@ -2,6 +2,7 @@
 // folder per category.
 #include "core/record.h"
 #include "core/record_file.h"
+#include "core/sqlite.h"
 #include "core/tables.h"
 #include "export/export_writer.h"
 #include "framework/dates.h"
@@ -99,26 +100,39 @@ private:
         }
     }
 
-    // The bookmark's keyword rows, joined as browsers write tags.
+    // The bookmark's keyword rows, joined as browsers write tags. One
+    // indexed look-up per bookmark: the file's own scan from a key value
+    // would cost a pass over the keywords each time.
     std::string tagsOf(const std::string& location)
     {
         if (setup_.keywords == nullptr) {
             return {};
         }
-        Record start{keywordTable()};
-        start.setText(KeywordField::Location, location);
-        RecordFile& file = *setup_.keywords;
-        file.set(0, start);
-        Record row{keywordTable()};
-        std::string tags;
-        while (file.next(row).ok() &&
-               text::equalNoCase(row.text(KeywordField::Location), location)) {
-            const std::string word{text::trim(row.text(KeywordField::Keyword))};
-            if (word.empty()) {
-                continue;
-            }
-            tags += (tags.empty() ? "" : ",") + word;
+        if (!tags_.valid()) {
+            const TableDef& table = keywordTable();
+            const int where = static_cast<int>(KeywordField::Location);
+            const std::string match = table.isFolded(where)
+                                          ? sql::quoteName(table.foldedColumn(where))
+                                          : sql::quoteName(table.column(where));
+            tags_ = sql::Statement{
+                setup_.keywords->engine().connection(),
+                "SELECT " + sql::quoteName(table.column(static_cast<int>(KeywordField::Keyword))) +
+                    " FROM " + setup_.keywords->qualifiedName() + " WHERE " + match +
+                    " = ? ORDER BY " +
+                    sql::quoteName(table.column(static_cast<int>(KeywordField::Sequence)))};
+            folded_ = table.isFolded(where);
         }
+        tags_.reset();
+        tags_.bind(1, folded_ ? text::foldKey(location) : location);
+        std::string tags;
+        EngineStatus status;
+        while (tags_.step(status)) {
+            const std::string_view word = text::trim(tags_.text(0));
+            if (!word.empty()) {
+                tags += (tags.empty() ? "" : ",") + std::string{word};
+            }
+        }
+        tags_.reset();
         return tags;
     }
 
@@ -127,6 +141,8 @@ private:
     std::string now_;
     std::string current_;
     bool inFolder_ = false;
+    sql::Statement tags_;
+    bool folded_ = false;
 };
 
 } // namespace
