@@ -3,6 +3,7 @@
 // its own, against the goal of 3 s and 150 MiB, against raw SQLite inserting
 // the same rows (no reading at all: the limit of storing them), and against
 // buku importing the same file in the same run when it is installed.
+#include "child_process.h"
 #include "core/database.h"
 #include "core/file_version.h"
 #include "core/sqlite.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using namespace tessaly;
+using namespace tessaly::bench;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFolders = 250;
@@ -32,18 +34,6 @@ constexpr int kLinksPerFolder = 200;
 constexpr int kBookmarks = kFolders * kSubFolders * kLinksPerFolder;
 constexpr double kGoalSeconds = 3.0;
 constexpr double kGoalMiB = 150.0;
-
-struct Folder {
-    std::string path;
-    Folder()
-    {
-        std::string pattern = "/tmp/tessaly-import-bench-XXXXXX";
-        path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-};
 
 std::string location(int n)
 {
@@ -89,44 +79,6 @@ void writeFile(const std::string& path)
         out << "    </DL><p>\n";
     }
     out << "</DL>\n";
-}
-
-struct Run {
-    double seconds = 0;
-    double mib = 0;
-    int status = -1;
-};
-
-// Runs a program with `environment` added and its output discarded.
-Run runProgram(const std::vector<std::string>& arguments,
-               const std::vector<std::string>& environment = {})
-{
-    std::fflush(stdout); // or the child writes what is still buffered
-    const auto start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        for (const std::string& variable : environment) {
-            ::putenv(const_cast<char*>(variable.c_str()));
-        }
-        std::freopen("/dev/null", "r", stdin);
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    Run run;
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    return run;
 }
 
 // An INSERT of every stored column of `table`: the fields, then the folded

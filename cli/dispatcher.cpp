@@ -9,6 +9,7 @@
 #include "output_buffer.h"
 
 #include "capture_command.h"
+#include "export_command.h"
 #include "import_command.h"
 #include "repair_command.h"
 #include "validate_command.h"
@@ -61,6 +62,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<ImportOldCommand>());
     commands_.push_back(std::make_unique<CaptureCommand>());
     commands_.push_back(std::make_unique<RepairCommand>());
+    commands_.push_back(std::make_unique<ExportCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

@@ -184,4 +184,68 @@ std::string decodeReferences(std::string_view text)
     return out;
 }
 
+namespace {
+
+std::string escaped(std::string_view text, bool quote)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += quote ? "&quot;" : "\"";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string escape(std::string_view text)
+{
+    return escaped(text, false);
+}
+
+std::string escapeAttribute(std::string_view text)
+{
+    return escaped(text, true);
+}
+
+std::string escapeAddress(std::string_view address)
+{
+    std::string out;
+    out.reserve(address.size());
+    for (const char c : address) {
+        switch (c) {
+        case '"':
+            out += "%22";
+            break;
+        case '<':
+            out += "%3C";
+            break;
+        case '>':
+            out += "%3E";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace tessaly::html

@@ -14,4 +14,17 @@ namespace tessaly::html {
 // stays as it is.
 std::string decodeReferences(std::string_view text);
 
+// Plain text made safe to stand between tags: "&", "<" and ">" become
+// references, so a stored text can never open an element of its own.
+std::string escape(std::string_view text);
+
+// The same for a value between double quotes in a tag; "\"" becomes
+// "&quot;" as well.
+std::string escapeAttribute(std::string_view text);
+
+// An address for href="...": "\"", "<" and ">" are percent-encoded (the
+// address still leads to the same place) and "&" is written "&amp;", so
+// the value can neither end the attribute nor the tag.
+std::string escapeAddress(std::string_view address);
+
 } // namespace tessaly::html

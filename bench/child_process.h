@@ -1,0 +1,67 @@
+#pragma once
+
+// What the benchmarks that time whole programs share: a scratch folder and
+// a child process timed with its peak memory.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tessaly::bench {
+
+// A fresh folder under /tmp, removed with all it holds.
+struct Folder {
+    std::string path;
+    explicit Folder(const std::string& name = "tessaly-bench")
+    {
+        std::string pattern = "/tmp/" + name + "-XXXXXX";
+        path = ::mkdtemp(pattern.data());
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+};
+
+struct Run {
+    double seconds = 0;
+    double mib = 0;
+    int status = -1;
+};
+
+// Runs a program with `environment` added and its output discarded.
+inline Run runProgram(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment = {})
+{
+    std::fflush(stdout); // or the child writes what is still buffered
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (const std::string& variable : environment) {
+            ::putenv(const_cast<char*>(variable.c_str()));
+        }
+        std::freopen("/dev/null", "r", stdin);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    Run run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    return run;
+}
+
+} // namespace tessaly::bench

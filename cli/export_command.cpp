@@ -1,0 +1,97 @@
+#include "export_command.h"
+
+#include "export/export_file.h"
+#include "field_escape.h"
+#include "framework/ini_file.h"
+#include "framework/text.h"
+#include "options.h"
+#include "session.h"
+
+#include <array>
+
+namespace tessaly::cli {
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kTypes = {"Simple", "Table", "Frame",
+                                                    "CSV",    "ASCII", "Netscape"};
+constexpr std::array<std::string_view, 6> kOrders = {"Location", "Description", "Keyword",
+                                                     "CatDesc",  "CatLoc",      "Rating"};
+
+// The stored name of `given` among `names`, letter case ignored; empty
+// when it is none of them.
+template <std::size_t N>
+std::string storedName(const std::array<std::string_view, N>& names, std::string_view given)
+{
+    for (const std::string_view name : names) {
+        if (text::equalNoCase(name, given)) {
+            return std::string{name};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+int ExportCommand::run(const std::vector<std::string>& arguments, const Context& context)
+{
+    const Options options =
+        parseOptions(arguments, {"order", "category", "query", "title"}, {"rating", "siteinfo"});
+    if (!options.error.empty()) {
+        return usageError(options.error, context);
+    }
+    if (options.positional.size() != 2) {
+        return usageError(options.positional.size() < 2 ? "give a type and a file"
+                                                        : "unexpected " + options.positional[2],
+                          context);
+    }
+    ExportSettings settings;
+    settings.type = storedName(kTypes, options.positional[0]);
+    if (settings.type.empty()) {
+        return usageError("unknown type " + options.positional[0], context);
+    }
+    // A browser shows its bookmarks in folders: by category unless asked.
+    const std::string order =
+        options.get("order").value_or(settings.type == "Netscape" ? "catdesc" : "location");
+    settings.order = storedName(kOrders, order);
+    if (settings.order.empty()) {
+        return usageError("unknown order " + order, context);
+    }
+    if (options.has("category") && options.has("query")) {
+        return usageError("give --category or --query, not both", context);
+    }
+    std::shared_ptr<const Expression> filter;
+    if (!queryFilter(options, name(), context.err, filter)) {
+        return kExitUsage;
+    }
+    ExportContext exportContext;
+    if (options.has("category")) {
+        settings.assignment = "Selected";
+        settings.category = std::string{text::fit(text::trim(*options.get("category")), 50)};
+    } else if (options.has("query")) {
+        settings.assignment = "Query";
+        exportContext.query = options.get("query");
+    }
+    settings.file = callerPath(options.positional[1]);
+    settings.pageTitle = options.get("title").value_or("");
+    settings.rating = options.has("rating");
+    settings.siteInfo = options.has("siteinfo");
+
+    Session session{context};
+    if (!session.start()) {
+        return kExitFailure;
+    }
+    exportContext.bodyInFrame =
+        text::trim(readIniValue("TESSLY.INI", "Settings", "BodyInFrame")) == "1";
+    const ExportResult result =
+        exportFile(session.database(), session.ui(), settings, exportContext);
+    if (!result.done) {
+        return kExitFailure; // the message is on the error stream
+    }
+    for (const std::string& file : result.files) {
+        context.out << messageText(file) << '\n';
+    }
+    return kExitOk;
+}
+
+} // namespace tessaly::cli

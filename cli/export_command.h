@@ -1,0 +1,23 @@
+#pragma once
+
+#include "command.h"
+
+namespace tessaly::cli {
+
+// export TYPE FILE [--order ORDER] [--category NAME | --query EXPR]
+// [--title TEXT] [--rating] [--siteinfo]: the export of the wizard without
+// the window. TYPE is simple, table, frame, csv, ascii or netscape (any
+// letter case); prints every file written, the main file first.
+class ExportCommand final : public Command {
+public:
+    std::string_view name() const override { return "export"; }
+    std::string_view summary() const override
+    {
+        return "export simple|table|frame|csv|ascii|netscape FILE "
+               "[--order location|description|keyword|catdesc|catloc|rating] "
+               "[--category NAME | --query EXPR] [--title TEXT] [--rating] [--siteinfo]";
+    }
+    int run(const std::vector<std::string>& arguments, const Context& context) override;
+};
+
+} // namespace tessaly::cli

@@ -1,0 +1,174 @@
+#include "export/export_output.h"
+
+#include "framework/text.h"
+#include "framework/utf8.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+
+std::atomic<unsigned> temporaryCount{0};
+
+} // namespace
+
+ExportOutput::ExportOutput(std::string path, bool cutLines)
+    : path_(std::move(path)), cutLines_(cutLines)
+{}
+
+ExportOutput::~ExportOutput()
+{
+    discard();
+}
+
+SystemResult ExportOutput::open()
+{
+    // Beside the real file, so that the rename stays on one file system;
+    // O_EXCL so that two exports at once never share a temporary file.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = path_ + ".part" + std::to_string(::getpid()) + "-" +
+                     std::to_string(temporaryCount.fetch_add(1));
+        const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file_ = ::fdopen(fd, "w");
+            if (file_ == nullptr) {
+                error_ = SystemResult::fromErrno(errno);
+                ::close(fd);
+                ::unlink(temporary_.c_str());
+                temporary_.clear();
+                return error_;
+            }
+            static_cast<void>(std::setvbuf(file_, nullptr, _IOFBF, std::size_t{1} << 16U));
+            return {};
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    error_ = SystemResult::fromErrno(errno);
+    temporary_.clear();
+    return error_;
+}
+
+void ExportOutput::line(std::string_view text)
+{
+    if (file_ == nullptr || !error_.ok()) {
+        return;
+    }
+    const std::string_view cut = cutLines_ ? utf8::prefix(text, kLineWidth) : text;
+    const std::string_view clipped = text::clip(cut);
+    if (std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size() ||
+        std::fputc('\n', file_) == EOF) {
+        error_ = SystemResult::fromErrno(errno);
+    }
+}
+
+SystemResult ExportOutput::finish()
+{
+    if (file_ == nullptr) {
+        return error_;
+    }
+    if (std::fflush(file_) != 0 && error_.ok()) {
+        error_ = SystemResult::fromErrno(errno);
+    }
+    if (error_.ok() && ::fsync(::fileno(file_)) != 0) {
+        error_ = SystemResult::fromErrno(errno);
+    }
+    if (std::fclose(file_) != 0 && error_.ok()) {
+        error_ = SystemResult::fromErrno(errno);
+    }
+    file_ = nullptr;
+    return error_;
+}
+
+SystemResult ExportOutput::commit()
+{
+    if (!error_.ok() || temporary_.empty()) {
+        return error_;
+    }
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        error_ = SystemResult::fromErrno(errno);
+        return error_;
+    }
+    temporary_.clear();
+    return {};
+}
+
+void ExportOutput::discard()
+{
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+ExportOutput* ExportOutputs::create(const std::string& path, bool cutLines)
+{
+    outputs_.push_back(std::make_unique<ExportOutput>(path, cutLines));
+    ExportOutput* output = outputs_.back().get();
+    if (!output->open().ok() && openFailure_ == nullptr) {
+        openFailure_ = output;
+        failedOpening_ = true;
+    }
+    return output;
+}
+
+const ExportOutput* ExportOutputs::failed() const
+{
+    if (openFailure_ != nullptr) {
+        return openFailure_;
+    }
+    for (const auto& output : outputs_) {
+        if (!output->error().ok()) {
+            return output.get();
+        }
+    }
+    return nullptr;
+}
+
+SystemResult ExportOutputs::finishAll()
+{
+    SystemResult first;
+    for (const auto& output : outputs_) {
+        if (const SystemResult result = output->finish(); !result.ok() && first.ok()) {
+            first = result;
+        }
+    }
+    return first;
+}
+
+SystemResult ExportOutputs::commitAll()
+{
+    for (const auto& output : outputs_) {
+        if (const SystemResult result = output->commit(); !result.ok()) {
+            return result;
+        }
+    }
+    return {};
+}
+
+void ExportOutputs::discardAll()
+{
+    for (const auto& output : outputs_) {
+        output->discard();
+    }
+}
+
+std::vector<std::string> ExportOutputs::paths() const
+{
+    std::vector<std::string> out;
+    for (const auto& output : outputs_) {
+        out.push_back(output->path());
+    }
+    return out;
+}
+
+} // namespace tessaly

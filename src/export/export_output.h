@@ -1,0 +1,69 @@
+#pragma once
+
+#include "framework/system_file.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// One output file of an export, written line by line under a temporary
+// name in its own folder and renamed over the real name by commit(), so a
+// run that fails or is stopped never leaves half a page where a good one
+// stood. Lines are cut at 1024 characters unless told otherwise; trailing
+// blanks are never written. The first error is kept; later lines are
+// dropped.
+class ExportOutput final {
+public:
+    static constexpr std::size_t kLineWidth = 1024;
+
+    ExportOutput(std::string path, bool cutLines);
+    ~ExportOutput();
+    ExportOutput(const ExportOutput&) = delete;
+    ExportOutput& operator=(const ExportOutput&) = delete;
+
+    // Creates the temporary file; the error when it cannot be made.
+    SystemResult open();
+    void line(std::string_view text);
+    // Flushes and closes the temporary file; the first error met.
+    SystemResult finish();
+    // Renames the finished file into place.
+    SystemResult commit();
+    // Removes the temporary file, if any.
+    void discard();
+
+    const std::string& path() const { return path_; }
+    const SystemResult& error() const { return error_; }
+
+private:
+    std::string path_;
+    std::string temporary_;
+    bool cutLines_;
+    std::FILE* file_ = nullptr;
+    SystemResult error_;
+};
+
+// The files of one run: made in order, finished, then all renamed into
+// place or all discarded.
+class ExportOutputs final {
+public:
+    ExportOutput* create(const std::string& path, bool cutLines = true);
+    // The file whose error ended the run, or null.
+    const ExportOutput* failed() const;
+    // Whether the failure was in creating the file rather than adding to it.
+    bool failedOpening() const { return failedOpening_; }
+    SystemResult finishAll();
+    SystemResult commitAll();
+    void discardAll();
+    std::vector<std::string> paths() const;
+
+private:
+    std::vector<std::unique_ptr<ExportOutput>> outputs_;
+    bool failedOpening_ = false;
+    const ExportOutput* openFailure_ = nullptr;
+};
+
+} // namespace tessaly

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "export/export_file.h"
+#include "export/export_output.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tessaly {
+
+class Record;
+class RecordFile;
+
+enum class ExportType { Simple, Table, Frame, Csv, Ascii, Netscape };
+enum class ExportOrder { Location, Description, Keyword, CatDesc, CatLoc, Rating };
+
+// Types and orders by their stored names, in any letter case.
+std::optional<ExportType> parseExportType(std::string_view name);
+std::optional<ExportOrder> parseExportOrder(std::string_view name);
+bool isGrouped(ExportOrder order);
+bool isHtmlStyle(ExportType type);
+
+// The user's own HTML for a category (file CatHTML): by type number 1
+// "Replace Title" to 5 "After Category", or all of a category's records in
+// key order. A missing record is blank text.
+class CategoryHtml final {
+public:
+    explicit CategoryHtml(RecordFile* file) : file_(file) {}
+    std::string text(int type, std::string_view category) const;
+    // (type, text) of every record of `category`, in key order.
+    std::vector<std::pair<std::string, std::string>> all(std::string_view category) const;
+
+private:
+    RecordFile* file_;
+};
+
+// One format's lines: the opening lines, a step per bookmark read (already
+// filtered and selected), the closing lines. Writes go to outputs made in
+// ExportOutputs; their errors are checked by the caller between records.
+class ExportWriter {
+public:
+    virtual ~ExportWriter() = default;
+    virtual void opening() = 0;
+    virtual void record(const Record& bookmark) = 0;
+    virtual void closing() = 0;
+};
+
+// What every writer is made with.
+struct WriterSetup {
+    ExportType type = ExportType::Table;
+    bool grouped = false;
+    const ExportSettings* settings = nullptr;
+    bool bodyInFrame = false;
+    std::int32_t today = 0;
+    std::int64_t now = 0;
+    ExportNames names;
+    ExportOutputs* outputs = nullptr;
+    ExportOutput* main = nullptr;
+    const CategoryHtml* categoryHtml = nullptr;
+    RecordFile* keywords = nullptr; // the keyword rows, for the browsers' tags
+};
+
+std::unique_ptr<ExportWriter> makeHtmlWriter(const WriterSetup& setup);
+std::unique_ptr<ExportWriter> makeTextWriter(const WriterSetup& setup);
+std::unique_ptr<ExportWriter> makeNetscapeWriter(const WriterSetup& setup);
+
+// "Tessaly 2000 2.4": who made the pages.
+std::string productLine();
+
+} // namespace tessaly

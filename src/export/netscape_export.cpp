@@ -1,0 +1,155 @@
+// The type "Netscape": the bookmark file that every browser imports, one
+// folder per category.
+#include "core/record.h"
+#include "core/record_file.h"
+#include "core/sqlite.h"
+#include "core/tables.h"
+#include "export/export_writer.h"
+#include "framework/dates.h"
+#include "framework/html_text.h"
+#include "framework/text.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Browsers keep a title on one line; so does the importer's "<DD>" line.
+std::string oneLine(std::string_view text)
+{
+    std::string out{text};
+    for (char& c : out) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+class NetscapeWriter final : public ExportWriter {
+public:
+    explicit NetscapeWriter(const WriterSetup& setup)
+        : setup_(setup), main_(setup.main), now_(std::to_string(setup.now))
+    {}
+
+    void opening() override
+    {
+        const std::string& title = setup_.settings->pageTitle;
+        const std::string heading = html::escape(title.empty() ? "Bookmarks" : title);
+        main_->line("<!DOCTYPE NETSCAPE-Bookmark-file-1>");
+        main_->line("<!-- This is an automatically generated file.");
+        main_->line("     It will be read and overwritten.");
+        main_->line("     DO NOT EDIT! -->");
+        main_->line("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">");
+        main_->line("<TITLE>" + heading + "</TITLE>");
+        main_->line("<H1>" + heading + "</H1>");
+        main_->line("");
+        main_->line("<DL><p>");
+    }
+
+    void record(const Record& bookmark) override
+    {
+        const std::string& category = bookmark.text(BookmarkField::Category);
+        if (setup_.grouped && category != current_) {
+            closeFolder();
+            current_ = category;
+            if (!category.empty()) {
+                main_->line("    <DT><H3 ADD_DATE=\"" + now_ + "\" LAST_MODIFIED=\"" + now_ +
+                            "\">" + html::escapeAttribute(oneLine(category)) + "</H3>");
+                main_->line("    <DL><p>");
+                inFolder_ = true;
+            }
+        }
+        const std::string& location = bookmark.text(BookmarkField::Location);
+        const std::string& description = bookmark.text(BookmarkField::Description);
+        std::string line = (inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"") +
+                           html::escapeAddress(location) + "\" ADD_DATE=\"" + now_ + "\"";
+        if (const std::int32_t visit =
+                static_cast<std::int32_t>(bookmark.number(BookmarkField::LastVisit));
+            dates::isValidDay(visit) && visit > dates::dayNumber(1970, 1, 1)) {
+            const std::int64_t seconds =
+                (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
+            line += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
+        }
+        if (const std::string tags = tagsOf(location); !tags.empty()) {
+            line += " TAGS=\"" + html::escapeAttribute(tags) + "\"";
+        }
+        line += ">" + html::escapeAttribute(oneLine(description.empty() ? location : description)) +
+                "</A>";
+        main_->line(line);
+        if (const std::string& siteInfo = bookmark.text(BookmarkField::SiteInfo);
+            !text::trim(siteInfo).empty()) {
+            main_->line((inFolder_ ? "        <DD>" : "    <DD>") +
+                        html::escapeAttribute(oneLine(siteInfo)));
+        }
+    }
+
+    void closing() override
+    {
+        closeFolder();
+        main_->line("</DL>");
+    }
+
+private:
+    void closeFolder()
+    {
+        if (inFolder_) {
+            main_->line("    </DL><p>");
+            inFolder_ = false;
+        }
+    }
+
+    // The bookmark's keyword rows, joined as browsers write tags. One
+    // indexed look-up per bookmark: the file's own scan from a key value
+    // would cost a pass over the keywords each time.
+    std::string tagsOf(const std::string& location)
+    {
+        if (setup_.keywords == nullptr) {
+            return {};
+        }
+        if (!tags_.valid()) {
+            const TableDef& table = keywordTable();
+            const int where = static_cast<int>(KeywordField::Location);
+            const std::string match = table.isFolded(where)
+                                          ? sql::quoteName(table.foldedColumn(where))
+                                          : sql::quoteName(table.column(where));
+            tags_ = sql::Statement{
+                setup_.keywords->engine().connection(),
+                "SELECT " + sql::quoteName(table.column(static_cast<int>(KeywordField::Keyword))) +
+                    " FROM " + setup_.keywords->qualifiedName() + " WHERE " + match +
+                    " = ? ORDER BY " +
+                    sql::quoteName(table.column(static_cast<int>(KeywordField::Sequence)))};
+            folded_ = table.isFolded(where);
+        }
+        tags_.reset();
+        tags_.bind(1, folded_ ? text::foldKey(location) : location);
+        std::string tags;
+        EngineStatus status;
+        while (tags_.step(status)) {
+            const std::string_view word = text::trim(tags_.text(0));
+            if (!word.empty()) {
+                tags += (tags.empty() ? "" : ",") + std::string{word};
+            }
+        }
+        tags_.reset();
+        return tags;
+    }
+
+    const WriterSetup& setup_;
+    ExportOutput* main_;
+    std::string now_;
+    std::string current_;
+    bool inFolder_ = false;
+    sql::Statement tags_;
+    bool folded_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<ExportWriter> makeNetscapeWriter(const WriterSetup& setup)
+{
+    return std::make_unique<NetscapeWriter>(setup);
+}
+
+} // namespace tessaly

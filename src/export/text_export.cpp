@@ -1,0 +1,100 @@
+// The types "CSV" and "ASCII": one line per bookmark, nothing around them.
+#include "core/record.h"
+#include "core/tables.h"
+#include "export/export_writer.h"
+#include "framework/text.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::size_t kCategoryWidth = 50;
+constexpr std::size_t kLocationWidth = 255;
+constexpr std::size_t kDescriptionWidth = 255;
+constexpr std::size_t kSiteInfoWidth = 2048;
+
+// A quoted field; a quote inside is doubled so that the field survives a
+// reading by the comma-separated import and by spreadsheet programs.
+void appendQuoted(std::string& line, std::string_view field)
+{
+    line += '"';
+    for (const char c : text::clip(field)) {
+        if (c == '"') {
+            line += '"';
+        }
+        line += c;
+    }
+    line += '"';
+}
+
+class TextWriter final : public ExportWriter {
+public:
+    explicit TextWriter(const WriterSetup& setup)
+        : settings_(*setup.settings), csv_(setup.type == ExportType::Csv), main_(setup.main)
+    {}
+
+    void opening() override {}
+    void closing() override {}
+
+    void record(const Record& bookmark) override
+    {
+        line_.clear();
+        if (csv_) {
+            csvLine(bookmark);
+        } else {
+            asciiLine(bookmark);
+        }
+        main_->line(line_);
+    }
+
+private:
+    void csvLine(const Record& bookmark)
+    {
+        appendQuoted(line_, bookmark.text(BookmarkField::Category));
+        line_ += ',';
+        appendQuoted(line_, bookmark.text(BookmarkField::Location));
+        line_ += ',';
+        appendQuoted(line_, bookmark.text(BookmarkField::Description));
+        if (settings_.siteInfo) {
+            line_ += ',';
+            appendQuoted(line_, bookmark.text(BookmarkField::SiteInfo));
+        }
+        if (settings_.rating) {
+            line_ += ',';
+            line_ += std::to_string(bookmark.number(BookmarkField::Rating));
+        }
+    }
+
+    // Fixed columns joined by a blank; the line is cut at 1024 characters
+    // when written, so with site information the rating never shows.
+    void asciiLine(const Record& bookmark)
+    {
+        line_ += text::padded(bookmark.text(BookmarkField::Category), kCategoryWidth);
+        line_ += ' ';
+        line_ += text::padded(bookmark.text(BookmarkField::Location), kLocationWidth);
+        line_ += ' ';
+        line_ += text::padded(bookmark.text(BookmarkField::Description), kDescriptionWidth);
+        if (settings_.siteInfo) {
+            line_ += ' ';
+            line_ += text::padded(bookmark.text(BookmarkField::SiteInfo), kSiteInfoWidth);
+        }
+        if (settings_.rating) {
+            line_ += ' ';
+            line_ += std::to_string(bookmark.number(BookmarkField::Rating));
+        }
+    }
+
+    const ExportSettings& settings_;
+    bool csv_;
+    ExportOutput* main_;
+    std::string line_;
+};
+
+} // namespace
+
+std::unique_ptr<ExportWriter> makeTextWriter(const WriterSetup& setup)
+{
+    return std::make_unique<TextWriter>(setup);
+}
+
+} // namespace tessaly

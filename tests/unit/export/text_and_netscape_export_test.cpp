@@ -1,0 +1,112 @@
+#include "export_test_support.h"
+
+#include "import/importer.h"
+
+namespace tessaly::test {
+namespace {
+
+// Exports read back by the program's own importers into a second database.
+class RoundTripTest : public ExportTest {
+protected:
+    ImportSummary importInto(ImportType type, const std::string& source)
+    {
+        ImportRequest request;
+        request.type = type;
+        request.source = source;
+        request.assignment = CategoryAssignment::None;
+        return runImport(copy, ui, request, {}, false);
+    }
+
+    // "category|location|description|siteinfo|rating" of every bookmark.
+    static std::vector<std::string> rows(Database& database)
+    {
+        std::vector<std::string> out;
+        FileManager& file = database.bookmarks();
+        file.use();
+        Record r{bookmarkTable()};
+        file.file().set(static_cast<int>(BookmarkKey::Location));
+        while (file.file().next(r).ok()) {
+            out.push_back(r.text(BookmarkField::Category) + "|" + r.text(BookmarkField::Location) +
+                          "|" + r.text(BookmarkField::Description) + "|" +
+                          r.text(BookmarkField::SiteInfo) + "|" +
+                          std::to_string(r.number(BookmarkField::Rating)));
+        }
+        file.close();
+        return out;
+    }
+
+    TempFolder copyFolder;
+    Database copy{messages, copyFolder.path()};
+};
+
+TEST_F(RoundTripTest, CsvKeepsAllFiveFieldsWithQuotesAndCommasInside)
+{
+    add("https://example.org/q", "Say \"hi\", then \",\" twice", "Quotes, \"and\" commas", 4,
+        "Notes \"quoted\",\"split\"");
+    add("https://example.org/plain", "Plain", "Tools", 0, "Some notes");
+    settings.siteInfo = true;
+    settings.rating = true;
+    ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
+    EXPECT_EQ(lines("out.csv")[0], "\"Tools\",\"https://example.org/plain\",\"Plain\","
+                                   "\"Some notes\",0");
+    importInto(ImportType::Csv, out.file("out.csv"));
+    EXPECT_EQ(rows(copy), rows(db));
+}
+
+TEST_F(RoundTripTest, CsvWithoutExtraFieldsWritesThreeQuotedFields)
+{
+    add("https://example.org/", "", "Tools", 7, "ignored");
+    ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
+    // A blank description stays blank outside HTML.
+    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\"\n");
+    settings.rating = true;
+    ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
+    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\",7\n");
+}
+
+TEST_F(RoundTripTest, AsciiColumnsStandAtFixedPositions)
+{
+    add("https://example.org/", "Example", "Tools", 7, std::string(600, 's'));
+    ASSERT_TRUE(run("ASCII", "Location", "out.txt").done);
+    const std::string line = lines("out.txt").at(0);
+    EXPECT_EQ(line.substr(0, 6), "Tools ");
+    EXPECT_EQ(line.substr(51, 20), "https://example.org/");
+    EXPECT_EQ(line.substr(307), "Example");
+    settings.rating = true;
+    ASSERT_TRUE(run("ASCII", "Location", "out.txt").done);
+    EXPECT_EQ(lines("out.txt").at(0).substr(307), "Example" + std::string(249, ' ') + "7");
+    // Site information fills the line to its 1024th character: no rating.
+    settings.siteInfo = true;
+    ASSERT_TRUE(run("ASCII", "Location", "out.txt").done);
+    EXPECT_EQ(lines("out.txt").at(0).size(), 1024U);
+    EXPECT_EQ(lines("out.txt").at(0).substr(563), std::string(461, 's'));
+}
+
+TEST_F(RoundTripTest, NetscapeFileReadsBackWithCategoriesAndKeywords)
+{
+    add("https://example.org/a?x=1&y=2", "Alpha & <Omega>", "News", 3, "Line one\nline two");
+    add("https://example.org/b", "Beta", "News");
+    add("https://example.org/c", "Gamma \"quoted\"", "Tools & Things");
+    add("https://example.org/top", "Top level", "");
+    addKeyword("https://example.org/b", "daily");
+    addKeyword("https://example.org/b", "reading");
+    ASSERT_TRUE(run("Netscape", "CatDesc", "bookmarks.html").done);
+    const std::string file = read("bookmarks.html");
+    EXPECT_TRUE(file.starts_with("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"));
+    EXPECT_NE(file.find("    <DT><H3 ADD_DATE=\"1700000000\" LAST_MODIFIED=\"1700000000\">"
+                        "Tools &amp; Things</H3>\n    <DL><p>\n"),
+              std::string::npos);
+    EXPECT_NE(file.find("<DT><A HREF=\"https://example.org/b\" ADD_DATE=\"1700000000\" "
+                        "TAGS=\"daily,reading\">Beta</A>\n"),
+              std::string::npos);
+    EXPECT_NE(file.find("<DD>Line one line two\n"), std::string::npos);
+
+    importInto(ImportType::Netscape, out.file("bookmarks.html"));
+    std::vector<std::string> expected = rows(db);
+    expected[0] = "News|https://example.org/a?x=1&y=2|Alpha & <Omega>|Line one line two|0";
+    expected[1] = "News|https://example.org/b|Beta||0";
+    EXPECT_EQ(rows(copy), expected);
+}
+
+} // namespace
+} // namespace tessaly::test
