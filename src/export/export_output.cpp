@@ -1,11 +1,14 @@
 #include "export/export_output.h"
 
+#include "platform/data_folder.h"
+
 #include "framework/text.h"
 #include "framework/utf8.h"
 
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessaly {
@@ -34,6 +37,9 @@ SystemResult ExportOutput::open()
                      std::to_string(temporaryCount.fetch_add(1));
         const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // A page is the user's to publish: it follows the user's own
+            // umask, not the private one the program keeps for its data.
+            static_cast<void>(::fchmod(fd, userFileMode()));
             file_ = ::fdopen(fd, "w");
             if (file_ == nullptr) {
                 error_ = SystemResult::fromErrno(errno);

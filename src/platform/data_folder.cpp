@@ -1,5 +1,7 @@
 #include "platform/data_folder.h"
 
+#include <optional>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -82,12 +84,35 @@ std::string chooseDataFolder(const std::vector<std::string>& arguments)
     return homeFolder() + "/.local/share/tessaly";
 }
 
+namespace {
+
+// The umask the session gave the program, kept before the data folder's
+// private one replaces it.
+std::optional<mode_t> sessionUmask;
+
+} // namespace
+
+mode_t userFileMode()
+{
+    mode_t mask = 0;
+    if (sessionUmask) {
+        mask = *sessionUmask;
+    } else {
+        mask = ::umask(0);
+        ::umask(mask);
+    }
+    return 0666U & ~mask;
+}
+
 DataFolderChoice enterDataFolder(const std::string& path)
 {
     // Everything the program creates from here on (databases and their
     // journals, INI files, logs, exports) is the user's alone, whatever
     // umask the session has: the folder holds the site passwords.
-    ::umask(077);
+    const mode_t before = ::umask(077);
+    if (!sessionUmask) {
+        sessionUmask = before;
+    }
     DataFolderChoice choice{path, {}};
     if (!makeFolders(path)) {
         choice.error = "Cannot create the data folder " + path + ": " + std::strerror(errno);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace tessaly {
@@ -22,5 +23,10 @@ std::string chooseDataFolder(const std::vector<std::string>& arguments);
 // 0600, and takes the group's and others' access away from the program's own
 // files already in the folder. An existing folder keeps its permissions.
 DataFolderChoice enterDataFolder(const std::string& path);
+
+// The permissions of a file the user asked for outside the data folder (an
+// export): read and write as the session's own umask allows, the one the
+// program found at its start, not the private one it keeps for its folder.
+mode_t userFileMode();
 
 } // namespace tessaly

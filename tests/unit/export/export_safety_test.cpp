@@ -121,6 +121,18 @@ TEST_F(ExportTest, AFailedWriteKeepsTheEarlierPageAndTellsWhy)
     EXPECT_EQ(filesInOut(), std::vector<std::string>{"Links.htm"});
 }
 
+TEST_F(ExportTest, PagesFollowTheUsersUmaskNotTheProgramsPrivateOne)
+{
+    add("https://example.org/", "Example", "Tools");
+    const mode_t before = ::umask(027);
+    const ExportResult result = run("Table", "Location");
+    ::umask(before);
+    ASSERT_TRUE(result.done) << result.message;
+    struct stat info {};
+    ASSERT_EQ(::stat(out.file("Links.htm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777U, 0640U);
+}
+
 TEST_F(ExportTest, AFolderThatIsNotThereIsToldAsAnOpeningError)
 {
     add("https://example.org/", "Example", "Tools");

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessaly {
@@ -64,4 +65,17 @@ TEST(DataFolder, IsCreatedAndEntered)
 }
 
 } // namespace
+TEST(DataFolder, FilesForTheUserKeepTheSessionsUmask)
+{
+    test::TempFolder folder;
+    char* before = ::getcwd(nullptr, 0);
+    const mode_t mask = ::umask(022);
+    const DataFolderChoice choice = enterDataFolder(folder.path() + "/data");
+    EXPECT_TRUE(choice.error.empty()) << choice.error;
+    EXPECT_EQ(userFileMode(), 0644U) << "the session's umask, not the data folder's 077";
+    EXPECT_EQ(::umask(mask), 077U);
+    EXPECT_EQ(::chdir(before), 0);
+    std::free(before);
+}
+
 } // namespace tessaly
