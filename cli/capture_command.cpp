@@ -1,5 +1,7 @@
 #include "capture_command.h"
 
+#include "field_escape.h"
+
 #include "framework/dates.h"
 #include "framework/system_file.h"
 #include "import/clipboard_capture.h"
@@ -50,7 +52,7 @@ int CaptureCommand::run(const std::vector<std::string>& arguments, const Context
     }
     ClipboardCapture capture{session.database()};
     for (const std::string& location : capture.capture(copied, dates::today(), timeNow())) {
-        context.out << "Added " << location << '\n';
+        context.out << "Added " << tsvField(location) << '\n';
     }
     context.out << "Captured " << capture.added() << " bookmarks\n";
     return kExitOk;

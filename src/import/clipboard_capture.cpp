@@ -6,6 +6,8 @@
 #include "framework/utf8.h"
 #include "import/markup.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 namespace {
@@ -75,6 +77,34 @@ std::string hrefValue(std::string_view text, std::size_t& end)
     return std::string{text.substr(pos, end - pos)};
 }
 
+// A blank, a comma or a line break or other control character ends an
+// address in copied prose; none belongs in one.
+bool endsAddress(char c)
+{
+    return c == ' ' || c == ',' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// An address with its scheme and something after it: "http://" alone or
+// "http://www." is no address.
+bool plausibleAddress(std::string_view address)
+{
+    if (address.find(':') == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t scheme = address.find("://");
+    if (scheme == std::string_view::npos) {
+        return address.find(':') + 1 < address.size();
+    }
+    const std::size_t start = scheme + 3;
+    const std::size_t slash = address.find('/', start);
+    const std::string_view host =
+        address.substr(start, slash == std::string_view::npos ? slash : slash - start);
+    if (host.find_first_not_of('.') == std::string_view::npos) {
+        return false; // nothing, or dots only
+    }
+    return !(host.size() == 4 && markup::findNoCase(host, "www.") == 0);
+}
+
 } // namespace
 
 std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
@@ -102,24 +132,30 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
             t.erase(0, href);
             address = fitted(hrefValue(t, addressEnd), 255);
         } else {
+            // The earliest address of any kind: taking one kind first would
+            // pass over the others before it. https:// too, as most
+            // addresses copied today have it.
             std::size_t at = std::string::npos;
-            for (const char* scheme : {"http://", "ftp://", "telnet://", "mailto:"}) {
-                if ((at = markup::findNoCase(t, scheme)) != std::string::npos) {
-                    break;
-                }
+            bool www = false;
+            for (const char* scheme : {"http://", "https://", "ftp://", "telnet://", "mailto:"}) {
+                at = std::min(at, markup::findNoCase(t, scheme));
+            }
+            if (const std::size_t w = markup::findNoCase(t, "www."); w < at) {
+                at = w;
+                www = true;
             }
             if (at == std::string::npos) {
-                const std::size_t www = markup::findNoCase(t, "www.");
-                if (www == std::string::npos) {
-                    break; // no address left
-                }
-                t = "http://" + t.substr(www);
+                break; // no address left
+            }
+            if (www) {
+                t = "http://" + t.substr(at);
                 at = 0;
             }
             t.erase(0, at);
             // A comma after an address in prose ends it as a blank does: no
             // address ends in one.
-            addressEnd = t.find_first_of(" ,");
+            addressEnd = std::find_if(t.begin(), t.end(), endsAddress) - t.begin();
+            addressEnd = addressEnd == t.size() ? std::string::npos : addressEnd;
             if (addressEnd == std::string::npos) {
                 if (!padded) {
                     t.erase(0, utf8::offsetOf(t, 9));
@@ -129,7 +165,7 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
             }
             address = fitted(t.substr(0, addressEnd), 255);
         }
-        if (address.empty() || address.find(':') == std::string::npos) {
+        if (!plausibleAddress(address)) {
             t.erase(0, std::max<std::size_t>(addressEnd, 1));
             continue;
         }

@@ -35,8 +35,19 @@ TEST(ClipboardCapture, PlainTextGivesEachAddressWithTheTextAfterIt)
     EXPECT_EQ(found[1].keyword, "ftp");
 
     found = findCapturedBookmarks("write to mailto:me@example.org, or telnet://old.example");
-    ASSERT_EQ(locations(found), (std::vector<std::string>{"telnet://old.example"}))
-        << "the schemes are tried in their order";
+    ASSERT_EQ(locations(found),
+              (std::vector<std::string>{"mailto:me@example.org", "telnet://old.example"}))
+        << "the earliest address first, whatever its kind: none is passed over";
+    EXPECT_EQ(
+        locations(findCapturedBookmarks(
+            "Visit https://secure.example/a today, www.plain.example and HTTP://UP.example/")),
+        (std::vector<std::string>{"https://secure.example/a", "http://www.plain.example",
+                                  "HTTP://UP.example/"}));
+    EXPECT_EQ(locations(findCapturedBookmarks("a http://esc.example/\x1b[2J b\r\nnext "
+                                              "http://line.example/\nend")),
+              (std::vector<std::string>{"http://esc.example/", "http://line.example/"}))
+        << "a control character or line break ends an address";
+    EXPECT_TRUE(findCapturedBookmarks("www. and http:// and https://... alone").empty());
     EXPECT_EQ(locations(findCapturedBookmarks("write to mailto:me@example.org, soon")),
               std::vector<std::string>{"mailto:me@example.org"});
     EXPECT_EQ(findCapturedBookmarks("mailto:me@example.org x")[0].keyword, "mailto:");
