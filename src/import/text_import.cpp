@@ -3,6 +3,7 @@
 #include "core/tables.h"
 #include "framework/picture.h"
 #include "framework/text.h"
+#include "framework/utf8.h"
 #include "import/import_lines.h"
 #include "import/import_readers.h"
 #include "import/import_sink.h"
@@ -10,13 +11,13 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 
 namespace tessaly {
 
 namespace {
 
 constexpr std::string_view kImporting = "Importing";
+constexpr std::size_t kSiteInfoWidth = 2048;
 // A quoted field may hold line breaks; a record that never closes its quote
 // is given up after this many lines rather than swallowing the file.
 constexpr int kMostLinesInRecord = 1000;
@@ -114,51 +115,79 @@ void importCsvRecord(std::string_view record, ImportSink& sink, const ImportRequ
     sink.add(bookmark, field(0));
 }
 
-// The earliest address marker in `line` from `from` on: its position and
-// where the address itself begins.
-std::tuple<std::size_t, std::size_t, bool> findAddress(std::string_view line)
+// The address markers of plain text, each with where it stands next in a
+// line. A marker is looked for again only once the reading has passed it,
+// so a long line is read once rather than once per address.
+class AddressMarkers {
+public:
+    explicit AddressMarkers(std::string_view line) : line_(line)
+    {
+        for (std::size_t i = 0; i < kMarkers.size(); ++i) {
+            next_[i] = markup::findNoCase(line_, kMarkers[i]);
+        }
+    }
+
+    // The earliest marker at or after `from`: where it stands and whether it
+    // is a link's "a href".
+    std::pair<std::size_t, bool> earliest(std::size_t from)
+    {
+        std::size_t best = std::string_view::npos;
+        bool anchor = false;
+        for (std::size_t i = 0; i < kMarkers.size(); ++i) {
+            if (next_[i] < from) {
+                next_[i] = markup::findNoCase(line_, kMarkers[i], from);
+            }
+            if (next_[i] < best) {
+                best = next_[i];
+                anchor = i == 0;
+            }
+        }
+        return {best, anchor};
+    }
+
+private:
+    // Schemes in any letter case, as addresses allow; https:// too.
+    static constexpr std::array<std::string_view, 7> kMarkers = {
+        "a href", "http://", "https://", "ftp://", "telnet://", "news://", "gopher://"};
+
+    std::string_view line_;
+    std::array<std::size_t, kMarkers.size()> next_{};
+};
+
+// Where the address of a link's "a href" at `tag` begins: after the "="
+// and its quote.
+std::size_t hrefStart(std::string_view line, std::size_t tag)
 {
-    static constexpr std::array<std::string_view, 5> kSchemes = {"http://", "ftp://", "telnet://",
-                                                                 "news://", "gopher://"};
-    std::size_t best = std::string_view::npos;
-    std::size_t begins = std::string_view::npos;
-    bool anchor = false;
-    for (const std::string_view scheme : kSchemes) {
-        const std::size_t at = line.find(scheme);
-        if (at < best) {
-            best = at;
-            begins = at;
-        }
+    std::size_t pos = line.find('=', tag);
+    pos = pos == std::string_view::npos ? tag + 6 : pos + 1;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '"' || line[pos] == '\'')) {
+        ++pos;
     }
-    if (const std::size_t tag = markup::findNoCase(line, "a href"); tag < best) {
-        best = tag;
-        anchor = true;
-        std::size_t pos = line.find('=', tag);
-        pos = pos == std::string_view::npos ? tag + 6 : pos + 1;
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '"' || line[pos] == '\'')) {
-            ++pos;
-        }
-        begins = pos;
-    }
-    return {best, begins, anchor};
+    return pos;
 }
 
 void importAsciiLine(std::string_view line, ImportSink& sink, const ImportRequest& request)
 {
+    AddressMarkers markers{line};
+    std::size_t pos = 0;
     for (;;) {
-        const auto [marker, begins, anchor] = findAddress(line);
+        const auto [marker, anchor] = markers.earliest(pos);
         if (marker == std::string_view::npos) {
             return;
         }
+        const std::size_t begins = anchor ? hrefStart(line, marker) : marker;
         const std::size_t end = std::min(line.find_first_of(" ,<\">'", begins), line.size());
         const std::string address{line.substr(begins, end - begins)};
         // After a link's address the text of the link follows its tag.
         const std::size_t tagEnd = anchor ? line.find('>', end) : std::string_view::npos;
-        line = line.substr(
-            std::min((tagEnd != std::string_view::npos ? tagEnd : end) + 1, line.size()));
-        const std::string_view rest = markup::skipBlanks(line);
-        if (address.empty() || address.starts_with('#')) {
-            continue;
+        pos = std::min((tagEnd != std::string_view::npos ? tagEnd : end) + 1, line.size());
+        // The rest of the line describes the address; no field holds more
+        // than 2,048 characters of it.
+        const std::string_view rest =
+            utf8::prefix(markup::skipBlanks(line.substr(pos)), kSiteInfoWidth);
+        if (address.empty() || address.starts_with('#') ||
+            address.find("://") + 3 >= address.size()) {
+            continue; // no address, a place in a page, or a scheme alone
         }
         Record bookmark{bookmarkTable()};
         bookmark.setText(BookmarkField::Location, address);

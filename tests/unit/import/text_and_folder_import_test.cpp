@@ -41,9 +41,12 @@ TEST_F(ImportTest, TextGivesEveryAddressWithTheRestOfItsLine)
     const std::string text = "See http://one.example/path, then \"ftp://two.example/f\" too\n"
                              "<a href=\"http://three.example/\">Three</a>\n"
                              "nothing here\n"
-                             "news://group.example and gopher://old.example\n";
+                             "news://group.example and gopher://old.example\n"
+                             "secure https://secure.example/ and HTTP://UP.example/ http://\n";
     const ImportSummary summary = import(ImportType::Ascii, sources.write("notes.txt", text));
-    EXPECT_EQ(summary.imported, 5);
+    EXPECT_EQ(summary.imported, 7) << "https:// and schemes in capitals too; a scheme alone no";
+    EXPECT_EQ(stored("https://secure.example/").text(BookmarkField::Description),
+              "and HTTP://UP.example/ http://");
     EXPECT_EQ(stored("http://one.example/path").text(BookmarkField::Description),
               "then \"ftp://two.example/f\" too");
     EXPECT_EQ(stored("ftp://two.example/f").text(BookmarkField::Description), "too");
