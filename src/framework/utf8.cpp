@@ -16,6 +16,8 @@ char32_t foreignByte(unsigned char byte)
     return byte >= 0x80U && byte < 0xA0U ? kWindows1252[byte - 0x80U] : byte;
 }
 
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
 bool isContinuation(unsigned char byte)
 {
     return (byte & 0xC0U) == 0x80U;
@@ -116,6 +118,40 @@ std::string valid(std::string_view text)
     out.reserve(text.size() + text.size() / 2);
     for (std::size_t pos = 0; pos < text.size();) {
         append(out, decode(text, pos));
+    }
+    return out;
+}
+
+std::string withoutByteOrderMark(std::string_view bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        return std::string{bytes.substr(3)};
+    }
+    const bool little = bytes.starts_with("\xFF\xFE");
+    if (!little && !bytes.starts_with("\xFE\xFF")) {
+        return std::string{bytes};
+    }
+    const auto unitAt = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return little ? (b << 8U) | a : (a << 8U) | b;
+    };
+    std::string out;
+    std::size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                append(out, 0x10000 + ((unit - 0xD800) << 10U) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        append(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacementCharacter : unit);
+    }
+    if (i < bytes.size()) {
+        append(out, kReplacementCharacter);
     }
     return out;
 }

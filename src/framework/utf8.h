@@ -25,6 +25,11 @@ std::string valid(std::string_view text);
 // Appends the UTF-8 form of `cp` to `out`.
 void append(std::string& out, char32_t cp);
 
+// Text of a file that begins with a byte order mark (UTF-8, UTF-16LE or
+// UTF-16BE) as UTF-8 without the mark; other text as it is. A broken
+// UTF-16 unit becomes U+FFFD.
+std::string withoutByteOrderMark(std::string_view bytes);
+
 // Number of characters in `text`.
 std::size_t length(std::string_view text);
 

@@ -1,12 +1,16 @@
 // The "IE" type: Internet shortcuts of a Favorites folder tree, with their
 // folders as categories.
 #include "core/tables.h"
+#include "framework/system_file.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 #include "import/import_readers.h"
 #include "import/import_sink.h"
 #include "import/markup.h"
 #include "links/favorites.h"
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -42,6 +46,15 @@ ImportSummary importFavorites(Database& database, UiPort& ui, const ImportReques
 {
     ImportSummary summary;
     const std::string folder{text::clip(request.source.empty() ? favoritesFolder : request.source)};
+    // A folder the user named must be there; the Favorites folder of the
+    // settings may be missing, which imports nothing.
+    struct stat info {};
+    if (!request.source.empty() && (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+        summary.sourceError = folder + (::stat(folder.c_str(), &info) != 0
+                                            ? ": " + SystemResult::fromErrno(errno).text
+                                            : ": is not a folder");
+        return summary;
+    }
     // The Favorites import keeps a shortcut's folders when the user cancels
     // a question, and under "None" gives no category (and makes none).
     ImportSink sink{database, ui, request, CategoryRules{{}, true, false}};

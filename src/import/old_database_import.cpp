@@ -82,6 +82,11 @@ ImportSummary importOldDatabase(Database& database, UiPort& ui, const std::strin
             status.text += " - no table of bookmarks";
         }
     }
+    // A table without addresses is some other program's file.
+    if (status.ok() && columnOrBlank(old, table, "Location", false) == "''") {
+        status = EngineStatus::error(kFileNotFound);
+        status.text += " - no table of bookmarks";
+    }
     std::string select;
     if (status.ok()) {
         select = "SELECT " + columnOrBlank(old, table, "Location", false) + ", " +

@@ -42,8 +42,10 @@ std::string shortcutAddress(const std::string& path)
         }
     }
     ::close(fd);
+    // Windows' editors save shortcuts as UTF-16 with a byte order mark.
     IniFile shortcut;
-    shortcut.parse(std::string_view{content}.substr(0, kMostShortcutBytes));
+    shortcut.parse(
+        utf8::withoutByteOrderMark(std::string_view{content}.substr(0, kMostShortcutBytes)));
     return std::string{utf8::prefix(
         text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})), 1023)};
 }

@@ -93,6 +93,19 @@ TEST_F(OldDatabaseTest, AFileThatIsNoDatabaseIsReportedAndLeftAlone)
     EXPECT_EQ(ui.last().title, "File Access Error");
     const std::string empty = oldDatabase("empty_url_l.tps", "", "Unrelated");
     EXPECT_EQ(importOldDatabase(db, ui, empty).imported, 0);
+
+    // Another program's SQLite file: said, not passed over as empty.
+    ui.shown.clear();
+    const std::string foreign = sources.path() + "/foreign_URL_L.TPS";
+    {
+        sql::Connection other;
+        ASSERT_TRUE(other.open(foreign, true, false).ok());
+        ASSERT_TRUE(other.execute("CREATE TABLE Foo(a); INSERT INTO Foo VALUES(1)").ok());
+    }
+    const ImportSummary summary2 = importOldDatabase(db, ui, foreign);
+    EXPECT_FALSE(summary2.sourceError.empty());
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_EQ(ui.last().title, "File Access Error");
 }
 
 } // namespace

@@ -81,10 +81,18 @@ TEST_F(FavoritesImportTest, ShortcutsBecomeBookmarksWithTheirFoldersAsCategories
              "[InternetShortcut]\nURL=http://far.example/\n");
     shortcut("News/readme.txt", "not a shortcut");
     shortcut("News/Empty.url", "[InternetShortcut]\n");
+    // Saved by a Windows editor: UTF-16LE with its byte order mark.
+    std::string wide = "\xFF\xFE";
+    for (const char c : std::string{"[InternetShortcut]\r\nURL=http://wide.example/\r\n"}) {
+        wide += c;
+        wide += '\0';
+    }
+    shortcut("Wide.url", wide);
     const ImportSummary summary = import(ImportType::Favorites, {});
-    EXPECT_EQ(summary.imported, 3);
+    EXPECT_EQ(summary.imported, 4);
     EXPECT_EQ(ui.last().title, "Complete");
-    EXPECT_EQ(ui.last().text, "3 bookmark(s) imported.");
+    EXPECT_EQ(ui.last().text, "4 bookmark(s) imported.");
+    EXPECT_EQ(stored("http://wide.example/").text(BookmarkField::Description), "Wide");
     const Record top = stored("http://top.example/");
     EXPECT_EQ(top.text(BookmarkField::Category), "Internet Explorer");
     EXPECT_EQ(top.text(BookmarkField::Description), "Top");
@@ -106,9 +114,14 @@ TEST_F(FavoritesImportTest, NoneGivesNoCategoryAndAMissingFolderNone)
     EXPECT_EQ(stored("http://one.example/").text(BookmarkField::Category), "");
     EXPECT_TRUE(categories().empty()) << "no category of an empty name is made";
 
-    const ImportSummary none = import(ImportType::Favorites, sources.path() + "/nowhere");
+    favorites = sources.path() + "/nowhere";
+    const ImportSummary none = import(ImportType::Favorites, {});
     EXPECT_EQ(none.imported, 0);
-    EXPECT_EQ(ui.last().text, "0 bookmark(s) imported.");
+    EXPECT_EQ(ui.last().text, "0 bookmark(s) imported.")
+        << "a Favorites folder of the settings that is not there imports nothing";
+    const ImportSummary named = import(ImportType::Favorites, sources.path() + "/nowhere");
+    EXPECT_NE(named.sourceError.find("nowhere: No such file or directory"), std::string::npos)
+        << "a folder the user names must be there";
 }
 
 TEST_F(ImportTest, AChromiumProfileGivesItsFoldersAndRoots)
