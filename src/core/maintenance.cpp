@@ -85,6 +85,7 @@ MaintenanceSummary Maintenance::run(MaintenanceAction action,
                                     std::vector<MaintenanceEntry>& entries, int highlighted)
 {
     MaintenanceSummary summary;
+    fixed_.clear();
     std::vector<MaintenanceEntry*> chosen;
     for (MaintenanceEntry& entry : entries) {
         if (entry.tagged) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +141,7 @@ private:
     int lockWait_ = 300;
     std::function<std::time_t()> clock_;
     MaintenanceProgress shown_;
+    std::set<std::string> fixed_; // files repaired in this run, whatever their tables
 };
 
 } // namespace tessaly

@@ -342,6 +342,9 @@ FileOutcome Maintenance::lineAction(MaintenanceAction action, const Located& loc
                                     MaintenanceEntry& entry)
 {
     if (action == MaintenanceAction::Fix) {
+        if (located.path.empty() || !std::filesystem::exists(located.path)) {
+            return FileOutcome::Skipped; // nothing to repair
+        }
         ui_.showMessage({"Error",
                          entry.label +
                              " is a text file, not a database file: Repair works only on the "

@@ -106,15 +106,21 @@ FileOutcome Maintenance::fix(const Located& located, MaintenanceEntry& entry,
                              MaintenanceSummary& summary)
 {
     std::string name = located.fullName();
-    if (name.find('!') != std::string::npos) {
-        if (!ui_.askYesNo("Warning", kMultiTableQuestion, false)) {
-            return FileOutcome::Skipped;
-        }
+    const bool multiTable = name.find('!') != std::string::npos;
+    if (multiTable) {
         name = name.substr(0, name.find("\\!"));
     }
     if (name.empty() || !exists(name)) {
         return FileOutcome::Skipped;
     }
+    // Several tables share a file: it is asked about and repaired once.
+    if (fixed_.contains(name)) {
+        return FileOutcome::Done;
+    }
+    if (multiTable && !ui_.askYesNo("Warning", kMultiTableQuestion, false)) {
+        return FileOutcome::Skipped;
+    }
+    fixed_.insert(name);
     const std::string shortName = std::filesystem::path{name}.filename().string();
     sql::Connection damaged;
     EngineStatus status = damaged.open(name, false, false);
