@@ -65,6 +65,19 @@ TEST_F(RepairCommandTest, FixAsksAboutTheMultiTableFileAndRepairsOnlyWithYes)
     EXPECT_NE(out.find("http://site39.example/"), std::string::npos);
 }
 
+TEST_F(RepairCommandTest, FixingEveryFileOfAHealthyDatabaseAsksOnceAndSucceeds)
+{
+    storeBookmarks(2);
+    ASSERT_EQ(run({"repair", "fix", "--yes"}), kExitOk) << out << err;
+    std::size_t questions = 0;
+    for (std::size_t at = err.find("multi-table"); at != std::string::npos;
+         at = err.find("multi-table", at + 1)) {
+        ++questions;
+    }
+    EXPECT_EQ(questions, 1U) << "URLDATA.tps holds three tables and is repaired once";
+    EXPECT_NE(out.find("ASCIIfile\tskipped"), std::string::npos) << out;
+}
+
 TEST_F(RepairCommandTest, AFileHeldByAnotherProcessFailsWithStatusOne)
 {
     storeBookmarks(2);
