@@ -54,7 +54,7 @@ int CaptureCommand::run(const std::vector<std::string>& arguments, const Context
     for (const std::string& location : capture.capture(copied, dates::today(), timeNow())) {
         context.out << "Added " << tsvField(location) << '\n';
     }
-    context.out << "Captured " << capture.added() << " bookmarks\n";
+    context.out << "Captured " << counted(capture.added(), "bookmark") << '\n';
     return kExitOk;
 }
 
@@ -83,8 +83,7 @@ int ImportOldCommand::run(const std::vector<std::string>& arguments, const Conte
     if (!summary.sourceError.empty() || summary.failed) {
         return kExitFailure; // the warning has said why
     }
-    context.out << "Imported " << summary.imported << " bookmarks; " << summary.alreadyStored
-                << " were stored already\n";
+    context.out << importSummaryLine(summary.imported, summary.alreadyStored);
     return kExitOk;
 }
 

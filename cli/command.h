@@ -25,6 +25,19 @@ struct Context {
     std::string passwordFile;
 };
 
+// "1 bookmark", "2 bookmarks": a count with its noun.
+inline std::string counted(long long n, std::string_view noun)
+{
+    return std::to_string(n) + " " + std::string{noun} + (n == 1 ? "" : "s");
+}
+
+// The summary line of an import: how many arrived and how many were there.
+inline std::string importSummaryLine(long long imported, long long stored)
+{
+    return "Imported " + counted(imported, "bookmark") + "; " + std::to_string(stored) +
+           (stored == 1 ? " was" : " were") + " stored already\n";
+}
+
 // One command of tessaly-cli.
 class Command {
 public:

@@ -65,8 +65,7 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
         context.err << "tessaly-cli import: a bookmark could not be stored; the import stopped\n";
         return kExitFailure;
     }
-    context.out << "Imported " << summary.imported << " bookmarks; " << summary.alreadyStored
-                << " were stored already\n";
+    context.out << importSummaryLine(summary.imported, summary.alreadyStored);
     return kExitOk;
 }
 

@@ -67,7 +67,7 @@ TEST_F(ImportCommandTest, FavoritesComeFromTheGivenFolder)
     std::filesystem::create_directories(sources.path() + "/Favorites/Tools");
     sources.write("Favorites/Tools/Editor.url", "[InternetShortcut]\nURL=http://editor.example/\n");
     ASSERT_EQ(run({"import", "IE", sources.path() + "/Favorites"}), kExitOk) << err;
-    EXPECT_EQ(out, "Imported 1 bookmarks; 0 were stored already\n");
+    EXPECT_EQ(out, "Imported 1 bookmark; 0 were stored already\n");
     ASSERT_EQ(run({"list"}), kExitOk);
     EXPECT_NE(out.find("http://editor.example/\tEditor\tTools\t"), std::string::npos) << out;
 }
@@ -76,7 +76,7 @@ TEST_F(ImportCommandTest, CaptureTakesTheAddressesOfTextAsIfCopied)
 {
     const std::string text = sources.write("copied.txt", "see www.example.com now");
     ASSERT_EQ(run({"capture", text}), kExitOk) << err;
-    EXPECT_EQ(out, "Added http://www.example.com\nCaptured 1 bookmarks\n");
+    EXPECT_EQ(out, "Added http://www.example.com\nCaptured 1 bookmark\n");
     ASSERT_EQ(run({"list", "--format", "tsv"}), kExitOk);
     EXPECT_NE(out.find("http://www.example.com\tnow\tClipboard\t0\thttp\t"), std::string::npos)
         << out;
@@ -102,9 +102,9 @@ TEST_F(ImportCommandTest, AnOldDatabaseIsTakenOnlyByItsNameAndOnce)
     EXPECT_EQ(err, "Cannot Import: You can only import from databases created by Tessaly version "
                    "1.5 and above.\n");
     ASSERT_EQ(run({"import-old", old}), kExitOk) << err;
-    EXPECT_EQ(out, "Imported 1 bookmarks; 0 were stored already\n");
+    EXPECT_EQ(out, "Imported 1 bookmark; 0 were stored already\n");
     ASSERT_EQ(run({"import-old", old}), kExitOk);
-    EXPECT_EQ(out, "Imported 0 bookmarks; 1 were stored already\n");
+    EXPECT_EQ(out, "Imported 0 bookmarks; 1 was stored already\n");
     EXPECT_EQ(run({"import-old", sources.write("URL_L.TPS", std::string(4096, 'j'))}),
               kExitFailure);
     EXPECT_NE(err.find("File Access Error"), std::string::npos) << err;
