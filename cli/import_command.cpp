@@ -65,6 +65,10 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
         context.err << "tessaly-cli import: a bookmark could not be stored; the import stopped\n";
         return kExitFailure;
     }
+    if (summary.linesCut > 0) {
+        context.err << "tessaly-cli import: warning: " << counted(summary.linesCut, "line")
+                    << " longer than 16 MiB were read only that far\n";
+    }
     context.out << importSummaryLine(summary.imported, summary.alreadyStored);
     return kExitOk;
 }

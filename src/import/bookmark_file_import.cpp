@@ -304,6 +304,7 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
             netscape.line(line);
         }
     }
+    summary.linesCut = lines.linesCut();
     if (!lines.error().empty()) {
         summary.sourceError = request.source + ": " + lines.error();
         complete = false;

@@ -72,10 +72,11 @@ bool ImportLines::open(const std::string& path)
         // Nothing to go by in the first bytes (a long first line): the
         // first line end met decides, rather than one line for the file.
         const std::string_view wider = head.substr(0, kLineEndFallbackWindow);
+        // A first line longer still: line feeds, as files are written now.
         lineEnd_ =
-            wider.find('\n') != std::string_view::npos && wider.find('\r') == std::string_view::npos
-                ? '\n'
-                : '\r';
+            wider.find('\r') != std::string_view::npos && wider.find('\n') == std::string_view::npos
+                ? '\r'
+                : '\n';
     } else {
         lineEnd_ = '\r';
     }
@@ -154,6 +155,20 @@ bool ImportLines::fill()
     return true;
 }
 
+void ImportLines::take(std::string_view raw, std::string& line)
+{
+    if (raw.size() > kLongestLine) {
+        // What the cut leaves of the last item is no item: a line of markup
+        // ends at its last ">", other text at its last blank.
+        raw = raw.substr(0, kLongestLine);
+        const std::size_t tag = raw.rfind('>');
+        raw = raw.substr(0, (tag != std::string_view::npos ? tag : raw.rfind(' ')) + 1);
+        ++linesCut_;
+    }
+    line = encoding_ == Encoding::Bytes ? utf8::valid(raw) : std::string{raw};
+    removeLineBreaks(line);
+}
+
 bool ImportLines::next(std::string& line)
 {
     for (;;) {
@@ -161,24 +176,21 @@ bool ImportLines::next(std::string& line)
         if (end != std::string::npos || (eof_ && start_ < buffer_.size())) {
             const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
             const std::string_view raw{buffer_.data() + start_, stop - start_};
-            const std::string_view kept =
-                skipping_ ? std::string_view{} : raw.substr(0, kLongestLine);
             const bool wasSkipping = skipping_;
             skipping_ = false;
-            start_ = stop + (end == std::string::npos ? 0 : 1);
-            scan_ = start_;
             if (wasSkipping) {
+                start_ = stop + (end == std::string::npos ? 0 : 1);
+                scan_ = start_;
                 continue; // the end of a line cut at its longest
             }
-            line = encoding_ == Encoding::Bytes ? utf8::valid(kept) : std::string{kept};
-            removeLineBreaks(line);
+            take(raw, line);
+            start_ = stop + (end == std::string::npos ? 0 : 1);
+            scan_ = start_;
             return true;
         }
         if (buffer_.size() - start_ > kLongestLine && !skipping_) {
             // A line this long keeps its first part; the rest is dropped.
-            const std::string_view raw{buffer_.data() + start_, kLongestLine};
-            line = encoding_ == Encoding::Bytes ? utf8::valid(raw) : std::string{raw};
-            removeLineBreaks(line);
+            take({buffer_.data() + start_, buffer_.size() - start_}, line);
             start_ = buffer_.size();
             scan_ = start_;
             skipping_ = true;

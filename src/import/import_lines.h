@@ -9,10 +9,11 @@ namespace tessaly {
 // mark says UTF-8, UTF-16LE or UTF-16BE; without one, each line is UTF-8
 // where it is well-formed and Windows-1252 where it is not. Lines end at line
 // feeds when the first 397 bytes hold a line feed and no carriage return, else
-// at carriage returns (also when those bytes hold neither, unless the first
-// 64 KiB then show line feeds only); every carriage return and line feed is
-// removed from the lines. A line is read whole however long it is, up to
-// 16 MiB; the rest of a longer one is dropped, so a file without line ends
+// at carriage returns (when those bytes hold neither, the first 64 KiB
+// decide, and line feeds when they hold neither either); every carriage
+// return and line feed is removed from the lines. A line is read whole
+// however long it is, up to 16 MiB, and a longer one up to its last ">" (or
+// blank) before that; the rest of it is dropped, so a file without line ends
 // cannot fill the memory.
 class ImportLines final {
 public:
@@ -31,11 +32,15 @@ public:
     // How much of the file has been read, from 0 to 1.
     double fraction() const;
     const std::string& error() const { return error_; }
+    // Lines cut at the longest; next() gives such a line up to its last
+    // blank or ">", so that no address or tag is read half.
+    int linesCut() const { return linesCut_; }
 
 private:
     enum class Encoding { Bytes, Utf16Le, Utf16Be };
 
     bool fill();
+    void take(std::string_view raw, std::string& line);
     void decodeUtf16(std::string_view bytes, bool last);
 
     int fd_ = -1;
@@ -50,6 +55,7 @@ private:
     std::uint64_t read_ = 0;
     bool eof_ = false;
     std::string error_;
+    int linesCut_ = 0;
 };
 
 } // namespace tessaly

@@ -15,6 +15,7 @@ struct ImportSummary {
     int alreadyStored = 0; // bookmarks whose location was stored before
     bool cancelled = false;
     bool failed = false; // a write failed; a message said why
+    int linesCut = 0;    // lines longer than 16 MiB, read up to there
     std::string sourceError;
 };
 

@@ -229,6 +229,7 @@ ImportSummary importTextFile(Database& database, UiPort& ui, const ImportRequest
         }
         importCsvRecord(record, sink, request);
     }
+    summary.linesCut = lines.linesCut();
     if (!lines.error().empty()) {
         summary.sourceError = request.source + ": " + lines.error();
     }

@@ -171,6 +171,23 @@ TEST(ImportLines, LineEndsComeFromTheStartOfTheFile)
     EXPECT_EQ(linesOf("\xEF\xBB\xBFwith mark\n"), (std::vector<std::string>{"with mark"}));
     EXPECT_EQ(linesOf(""), std::vector<std::string>{});
 
+    // A line longer than the longest is read to its last whole item, and
+    // the lines after it as they are.
+    std::string huge;
+    const std::string item = "<A HREF=\"http://x.example/\">t</A> ";
+    while (huge.size() <= ImportLines::kLongestLine) {
+        huge += item;
+    }
+    ImportLines cut;
+    ASSERT_TRUE(cut.open(folder.write("huge.html", huge + "\nnext\n")));
+    std::string line;
+    ASSERT_TRUE(cut.next(line));
+    EXPECT_TRUE(line.ends_with("</A>")) << line.substr(line.size() - 40);
+    EXPECT_LE(line.size(), ImportLines::kLongestLine);
+    EXPECT_EQ(cut.linesCut(), 1);
+    ASSERT_TRUE(cut.next(line));
+    EXPECT_EQ(line, "next");
+
     ImportLines none;
     EXPECT_FALSE(none.open(folder.path() + "/missing.html"));
     EXPECT_NE(none.error().find("No such file"), std::string::npos) << none.error();
