@@ -23,6 +23,7 @@ namespace {
 constexpr std::string_view kReadingHtml = "Reading HTML...";
 constexpr std::size_t kCarryLimit = 8192;
 constexpr std::size_t kTokenizeAbove = 7168;
+constexpr std::size_t kPieceWidth = 1024;
 
 // The day of a time in seconds since 1970 (as bookmark files write dates),
 // 0 for none.
@@ -250,9 +251,24 @@ class HtmlCollector {
 public:
     explicit HtmlCollector(ElementList& elements) : elements_(elements) {}
 
+    // The carry buffer takes a line a piece of 1,024 characters at a time,
+    // as many as a line record holds: a page written on one long line (as
+    // pages are minified) is read whole rather than cut at the buffer.
     void line(std::string_view line)
     {
-        carry_ = std::string{text::clip(carry_)} + " " + std::string{line};
+        bool first = true;
+        do {
+            const std::string_view piece = utf8::prefix(line, kPieceWidth);
+            line.remove_prefix(piece.size());
+            add(piece, first);
+            first = false;
+        } while (!line.empty());
+    }
+
+private:
+    void add(std::string_view piece, bool newLine)
+    {
+        carry_ = std::string{text::clip(carry_)} + (newLine ? " " : "") + std::string{piece};
         carry_ = std::string{utf8::prefix(markup::skipBlanks(carry_), kCarryLimit)};
         if (text::clip(carry_).size() > kTokenizeAbove) {
             tokenize(carry_, elements_);
@@ -265,7 +281,6 @@ public:
         }
     }
 
-private:
     ElementList& elements_;
     std::string carry_;
 };

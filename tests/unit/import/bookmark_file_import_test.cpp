@@ -262,6 +262,19 @@ TEST_F(ImportTest, APageGivesItsLinksWithTheTextAfterThem)
               ui.progressTexts.end());
 }
 
+TEST_F(ImportTest, APageOnOneLongLineGivesEveryLink)
+{
+    std::string page = "<html><body>";
+    for (int i = 0; i < 2000; ++i) {
+        page += "<p><a href=\"http://site" + std::to_string(i) + ".example/\">Site " +
+                std::to_string(i) + "</a> about site " + std::to_string(i) + "</p>";
+    }
+    page += "</body></html>";
+    const ImportSummary summary = import(ImportType::Html, sources.write("minified.html", page));
+    EXPECT_EQ(summary.imported, 2000);
+    EXPECT_EQ(stored("http://site1999.example/").text(BookmarkField::Description), "Site 1999");
+}
+
 TEST(LinkTarget, FromTheFirstSchemeElseFromHrefOrAction)
 {
     EXPECT_EQ(linkTarget("<a href=\"http://a.example/x\">"), "http://a.example/x");
