@@ -14,6 +14,8 @@ packages=(
   # tests
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth xdotool xclip x11-utils trayer openbox poppler-utils
+  # an HTML parser that checks exported pages hold no script of a bookmark's
+  python3
   # screenshots and readable text in them
   fonts-dejavu-core imagemagick
   # locale data for date pictures and Unicode case folding
