@@ -4,6 +4,7 @@
 #include "core/tables.h"
 #include "platform/registry.h"
 
+#include "environment_variable.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -243,26 +244,7 @@ TEST(Password, CaseAndTrailingBlanksDoNotCountButLeadingBlanksDo)
     EXPECT_FALSE(passwordRequired(settings));
 }
 
-// Sets an environment variable for one test and restores it afterwards.
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
-    }
-    ~EnvironmentVariable() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-    EnvironmentVariable(const EnvironmentVariable&) = delete;
-    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
+using test::EnvironmentVariable;
 
 // user.reg as Wine writes it for the user "me": both Favorites values, the
 // second expanded, each key with its time stamps.

@@ -1,5 +1,6 @@
 #include "platform/data_folder.h"
 
+#include "environment_variable.h"
 #include "temp_folder.h"
 
 #include <cstdlib>
@@ -10,26 +11,7 @@
 namespace tessaly {
 namespace {
 
-// Sets an environment variable for one test and restores it afterwards.
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
-    }
-    ~EnvironmentVariable() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-    EnvironmentVariable(const EnvironmentVariable&) = delete;
-    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
+using test::EnvironmentVariable;
 
 TEST(DataFolder, ArgumentThenEnvironmentThenXdgThenHome)
 {
