@@ -27,6 +27,20 @@ void redirect(const std::string& path, int flags, int target)
 
 } // namespace
 
+void execProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    std::string program = TESSALY_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
 ProgramRun runProgram(const std::vector<std::string>& arguments, const ProgramSetup& setup)
 {
     TempFolder capture;
@@ -56,16 +70,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, const ProgramSe
         if (setup.asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             ::_exit(126);
         }
-        std::vector<char*> argv;
-        std::string program = TESSALY_CLI_PATH;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+        execProgram(arguments);
     }
     if (setup.closedPipe) {
         ::close(pipeEnds[1]);

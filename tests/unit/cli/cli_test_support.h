@@ -92,4 +92,7 @@ struct ProgramSetup {
 // Runs the tessaly-cli program with `arguments` and waits for it.
 ProgramRun runProgram(const std::vector<std::string>& arguments, const ProgramSetup& setup = {});
 
+// In a child process: becomes tessaly-cli with `arguments`; never returns.
+[[noreturn]] void execProgram(const std::vector<std::string>& arguments);
+
 } // namespace tessaly::cli::test

@@ -121,16 +121,7 @@ TerminalRun runAtTerminal(const std::vector<std::string>& arguments, const std::
         ::dup2(fd, 0);
         ::dup2(fd, 1);
         ::dup2(fd, 2);
-        std::vector<char*> argv;
-        std::string program = TESSALY_CLI_PATH;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
+        test::execProgram(arguments);
     }
     bool sent = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
