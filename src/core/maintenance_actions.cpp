@@ -307,7 +307,11 @@ FileOutcome Maintenance::release(const Located& located, MaintenanceEntry& entry
     }
     file.send("RECOVER=0");
     file.send("IGNORESTATUS=OFF");
-    opened.engine().commit();
+    // Ending the read gives the file back; a failure there is the file's.
+    if (const EngineStatus ended = opened.engine().commit();
+        !ended.ok() && status.code == kNoMoreRecords) {
+        status = ended;
+    }
     if (status.code != kNoMoreRecords) {
         ui_.showMessage({"Error",
                          entry.label + " could not be read after record " + std::to_string(count) +
