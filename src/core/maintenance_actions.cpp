@@ -167,15 +167,27 @@ std::optional<Maintenance::Located> Maintenance::locate(std::string_view label) 
     return std::nullopt;
 }
 
+namespace {
+
+// Opens a keyed file for writing and takes it for this program alone: no
+// other program may read it meanwhile. kFileNotFound when there is none.
+EngineStatus takeAlone(KeyedFile& opened, const Maintenance::Located& located)
+{
+    EngineStatus status = opened.open(kAccessReadWrite, located.path);
+    if (status.ok() || status.code == kKeyFileInvalid) {
+        status = opened.engine().begin(true);
+    }
+    return status;
+}
+
+} // namespace
+
 FileOutcome Maintenance::build(const Located& located, MaintenanceEntry& entry)
 {
     KeyedFile opened{folder_, *located.table, located.container, lockWait_};
-    EngineStatus status = opened.open(kAccessReadWrite, located.path);
+    EngineStatus status = takeAlone(opened, located);
     if (status.code == kFileNotFound) {
         return FileOutcome::Skipped;
-    }
-    if (status.ok() || status.code == kKeyFileInvalid) {
-        status = opened.engine().begin(true); // no other program may read meanwhile
     }
     if (!status.ok()) {
         showAccessError(ui_, status);
@@ -227,17 +239,14 @@ FileOutcome Maintenance::build(const Located& located, MaintenanceEntry& entry)
 FileOutcome Maintenance::pack(const Located& located, MaintenanceEntry& entry)
 {
     KeyedFile opened{folder_, *located.table, located.container, lockWait_};
-    EngineStatus status = opened.open(kAccessReadWrite, located.path);
+    // Compacting rewrites the whole file: first make sure nobody else holds
+    // it, so a reader elsewhere is reported rather than waited for.
+    EngineStatus status = takeAlone(opened, located);
     if (status.code == kFileNotFound) {
         return FileOutcome::Skipped;
     }
-    if (status.ok() || status.code == kKeyFileInvalid) {
-        // Compacting rewrites the whole file: first make sure nobody else
-        // holds it, so a reader elsewhere is reported rather than waited for.
-        status = opened.engine().begin(true);
-        if (status.ok()) {
-            status = opened.engine().commit();
-        }
+    if (status.ok()) {
+        status = opened.engine().commit();
     }
     if (!status.ok()) {
         showAccessError(ui_, status);
