@@ -20,8 +20,8 @@ struct RecordFile::Cursor {
     std::optional<Record> anchor; // set(key, values)
     std::optional<Record> last;   // the record read last
     bool forward = true;
-    bool active = false; // statement streams in `forward` direction
-    sql::Statement statement;
+    bool active = false;                 // statement streams in `forward` direction
+    sql::Statement* statement = nullptr; // one of the file's prepared scans
 };
 
 RecordFile::RecordFile(Engine& engine, const TableDef& table)
@@ -103,13 +103,25 @@ EngineStatus RecordFile::open(int accessMode)
         return finish(EngineStatus::error(kKeyFileInvalid));
     }
     open_ = true;
+    endScan();
     *cursor_ = Cursor{};
     return finish({});
 }
 
+void RecordFile::endScan()
+{
+    if (cursor_->statement != nullptr) {
+        cursor_->statement->reset(); // releases the read lock of the scan
+        cursor_->statement = nullptr;
+    }
+    cursor_->active = false;
+}
+
 void RecordFile::resetStatements()
 {
+    endScan();
     *cursor_ = Cursor{};
+    scans_.clear();
     fetch_.clear();
     highest_.clear();
     fetchAt_ = {};
@@ -226,6 +238,7 @@ EngineStatus RecordFile::get(int key, const Record& values, Record& out)
 
 EngineStatus RecordFile::set(int key)
 {
+    endScan();
     *cursor_ = Cursor{};
     cursor_->key = key >= 0 && static_cast<std::size_t>(key) < table_.keys.size() ? key : -1;
     return finish(requireOpen());
@@ -309,28 +322,34 @@ EngineStatus RecordFile::step(Record& out, bool forward)
             query += keyColumns(table_, *key, forward) + ", ";
         }
         query += forward ? "rowid" : "rowid DESC";
-        c.statement = sql::Statement{engine_.connection(), query};
+        // Scans are prepared once per shape of query: a list or an import
+        // that seeks for every bookmark does not pay for a prepare each time.
+        endScan();
+        sql::Statement& statement = scans_[query];
+        if (!statement.valid()) {
+            statement = sql::Statement{engine_.connection(), query};
+        }
+        c.statement = &statement;
         for (std::size_t i = 0; i < binds.size(); ++i) {
             const int index = static_cast<int>(i) + 1;
             if (binds[i] < 0) {
-                c.statement.bind(index, from->position);
+                c.statement->bind(index, from->position);
             } else {
-                bindComponent(c.statement, index, table_, *key, *from, binds[i]);
+                bindComponent(*c.statement, index, table_, *key, *from, binds[i]);
             }
         }
         c.forward = forward;
         c.active = true;
     }
     EngineStatus status;
-    while (c.statement.step(status)) {
-        readRow(c.statement, out);
+    while (c.statement->step(status)) {
+        readRow(*c.statement, out);
         c.last = out;
         if (!filter_ || filter_->matches(out)) {
             return finish({});
         }
     }
-    c.statement = {}; // releases the read lock of a finished scan
-    c.active = false;
+    endScan();
     return finish(status.ok() ? EngineStatus::error(kNoMoreRecords) : status);
 }
 

@@ -5,6 +5,7 @@
 #include "core/table_def.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,6 +107,7 @@ private:
 
     EngineStatus finish(EngineStatus status);
     void resetStatements();
+    void endScan();
     EngineStatus checkLayout();
     EngineStatus createTable(const std::string& tableName);
     EngineStatus createKey(const KeyDef& key);
@@ -130,8 +132,9 @@ private:
     bool streaming_ = false;
     std::unique_ptr<Cursor> cursor_;
     std::shared_ptr<const Expression> filter_;
-    std::vector<sql::Statement> fetch_;   // by key, prepared on first use
-    std::vector<sql::Statement> highest_; // by key, prepared on first use
+    std::map<std::string, sql::Statement> scans_; // by query text, prepared on first use
+    std::vector<sql::Statement> fetch_;           // by key, prepared on first use
+    std::vector<sql::Statement> highest_;         // by key, prepared on first use
     sql::Statement fetchAt_;
     sql::Statement insert_;
     sql::Statement update_;
