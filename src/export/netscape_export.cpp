@@ -100,39 +100,24 @@ private:
         }
     }
 
-    // The bookmark's keyword rows, joined as browsers write tags. One
-    // indexed look-up per bookmark: the file's own scan from a key value
-    // would cost a pass over the keywords each time.
+    // The bookmark's keyword rows, joined as browsers write tags.
     std::string tagsOf(const std::string& location)
     {
         if (setup_.keywords == nullptr) {
             return {};
         }
-        if (!tags_.valid()) {
-            const TableDef& table = keywordTable();
-            const int where = static_cast<int>(KeywordField::Location);
-            const std::string match = table.isFolded(where)
-                                          ? sql::quoteName(table.foldedColumn(where))
-                                          : sql::quoteName(table.column(where));
-            tags_ = sql::Statement{
-                setup_.keywords->engine().connection(),
-                "SELECT " + sql::quoteName(table.column(static_cast<int>(KeywordField::Keyword))) +
-                    " FROM " + setup_.keywords->qualifiedName() + " WHERE " + match +
-                    " = ? ORDER BY " +
-                    sql::quoteName(table.column(static_cast<int>(KeywordField::Sequence)))};
-            folded_ = table.isFolded(where);
-        }
-        tags_.reset();
-        tags_.bind(1, folded_ ? text::foldKey(location) : location);
+        RecordFile& keywords = *setup_.keywords;
+        Record row{keywordTable()};
+        row.setText(KeywordField::Location, location);
+        keywords.set(0, row); // UDK:K_LOCATION: location, then sequence
         std::string tags;
-        EngineStatus status;
-        while (tags_.step(status)) {
-            const std::string_view word = text::trim(tags_.text(0));
+        while (keywords.next(row).ok() &&
+               text::equalNoCase(row.text(KeywordField::Location), location)) {
+            const std::string_view word = text::trim(row.text(KeywordField::Keyword));
             if (!word.empty()) {
                 tags += (tags.empty() ? "" : ",") + std::string{word};
             }
         }
-        tags_.reset();
         return tags;
     }
 
@@ -141,8 +126,6 @@ private:
     std::string now_;
     std::string current_;
     bool inFolder_ = false;
-    sql::Statement tags_;
-    bool folded_ = false;
 };
 
 } // namespace
