@@ -24,6 +24,16 @@ struct ExportSettings {
     std::string pageTitle;
     bool rating = false;
     bool siteInfo = false;
+    // Shown, stored and restored by the wizard; no format reads them.
+    bool keyword = false;
+    bool otherFields = false;
+    // "Use pre-formatted HTML": the three HTML types follow the user's
+    // templates (Default_*.htm in the data folder) instead of the built-in
+    // styles. `templateFile`, when it names a file, is the main template.
+    bool preformatted = false;
+    std::string templateFile;
+    std::string metaKeywords;
+    std::string metaDescription;
 };
 
 // What an export takes from the program around it rather than from the
