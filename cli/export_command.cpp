@@ -7,31 +7,7 @@
 #include "options.h"
 #include "session.h"
 
-#include <array>
-
 namespace tessaly::cli {
-
-namespace {
-
-constexpr std::array<std::string_view, 6> kTypes = {"Simple", "Table", "Frame",
-                                                    "CSV",    "ASCII", "Netscape"};
-constexpr std::array<std::string_view, 6> kOrders = {"Location", "Description", "Keyword",
-                                                     "CatDesc",  "CatLoc",      "Rating"};
-
-// The stored name of `given` among `names`, letter case ignored; empty
-// when it is none of them.
-template <std::size_t N>
-std::string storedName(const std::array<std::string_view, N>& names, std::string_view given)
-{
-    for (const std::string_view name : names) {
-        if (text::equalNoCase(name, given)) {
-            return std::string{name};
-        }
-    }
-    return {};
-}
-
-} // namespace
 
 int ExportCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
@@ -46,14 +22,14 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
                           context);
     }
     ExportSettings settings;
-    settings.type = storedName(kTypes, options.positional[0]);
+    settings.type = storedTypeName(options.positional[0]);
     if (settings.type.empty()) {
         return usageError("unknown type " + options.positional[0], context);
     }
     // A browser shows its bookmarks in folders: by category unless asked.
     const std::string order =
         options.get("order").value_or(settings.type == "Netscape" ? "catdesc" : "location");
-    settings.order = storedName(kOrders, order);
+    settings.order = storedOrderName(order);
     if (settings.order.empty()) {
         return usageError("unknown order " + order, context);
     }

@@ -11,6 +11,7 @@
 #include "core/services.h"
 #include "core/settings.h"
 #include "core/tables.h"
+#include "export/export_wizard.h"
 #include "frame/about_window.h"
 #include "frame/child_places.h"
 #include "frame/frame_menus.h"
@@ -116,6 +117,7 @@ void MainFrame::wireActions()
     };
     wire("NewLocation", &MainFrame::newLocation);
     wire("Import", &MainFrame::openImportWizard);
+    wire("Export", &MainFrame::openExportWizard);
     wire("PrintSetup", &MainFrame::printSetup);
     wire("Exit", &QWidget::close);
     wire("Options", &MainFrame::openOptions);
@@ -451,6 +453,12 @@ void MainFrame::openImportWizard()
 {
     ImportWizard wizard(
         services_, [this] { runNewBookmarkWizard(); }, this);
+    wizard.exec();
+}
+
+void MainFrame::openExportWizard()
+{
+    ExportWizard wizard(services_, *opener_, bodyInFrame_ == 0, this);
     wizard.exec();
 }
 

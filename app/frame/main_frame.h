@@ -86,6 +86,7 @@ public:
     }
     // The import wizard, which then refreshes the open lists.
     void openImportWizard();
+    void openExportWizard();
     // Opens the explorer view, single.
     void openExplorer();
     // Opens the category list, single.

@@ -3,13 +3,10 @@
 #include "categories/ask_category.h"
 #include "core/services.h"
 #include "core/tables.h"
+#include "framework/worker_database.h"
 #include "import/importer.h"
 
-#include <QEventLoop>
 #include <QPointer>
-#include <QThread>
-
-#include <memory>
 
 namespace tessaly::gui {
 
@@ -47,30 +44,18 @@ std::optional<std::string> askOnGuiThread(QObject& guiObject, const QPointer<QWi
 
 ImportSummary runImportOnWorker(Services& services, ImportRequest request, QWidget* dialogParent)
 {
-    UiPort& ui = services.messages().ui();
-    const std::string folder = services.folderPath(".");
     const std::string favoritesFolder = services.settings().favoritesPath;
     QObject guiObject; // lives on this thread: the target of the worker's questions
     const QPointer<QWidget> parent = dialogParent;
     ImportSummary summary;
-    std::unique_ptr<QThread> worker{QThread::create([&] {
-        // SQLite connections are per thread: the worker opens its own on the
-        // same files, with messages of its own over the same port.
-        MessageManager messages{ui};
-        Database database{messages, folder};
+    runWithWorkerDatabase(services, [&](Database& database) {
         if (request.assignment == CategoryAssignment::Ask) {
             request.ask = [&](const Record& bookmark, std::string_view guess) {
                 return askOnGuiThread(guiObject, parent, database, bookmark, guess);
             };
         }
-        summary = runImport(database, ui, request, favoritesFolder, true);
-        database.closeAll();
-    })};
-    QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
+        summary = runImport(database, services.messages().ui(), request, favoritesFolder, true);
+    });
     return summary;
 }
 

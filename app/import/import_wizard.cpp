@@ -3,28 +3,22 @@
 #include "core/services.h"
 #include "framework/dialog_units.h"
 #include "framework/form_widgets.h"
-#include "framework/icons.h"
-#include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
-#include "import/import_help_window.h"
+#include "framework/wizard_parts.h"
 #include "import/import_run.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -78,21 +72,6 @@ const char* filterOf(ImportType type)
     return "All Files|*.*";
 }
 
-// "Name|pattern|Name|pattern" as the file dialog takes it. "*.*" means
-// every file, as it does on Windows; here it would leave out the names
-// without a dot (Chromium's "Bookmarks", most text files).
-QStringList nameFilters(const QString& filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString pattern =
-            parts[i + 1] == QStringLiteral("*.*") ? QStringLiteral("*") : parts[i + 1];
-        out << parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')');
-    }
-    return out;
-}
-
 bool usesFile(ImportType type)
 {
     return type != ImportType::Favorites && type != ImportType::Url;
@@ -103,56 +82,19 @@ bool isBrowserProfile(ImportType type)
     return type == ImportType::Firefox || type == ImportType::Chromium;
 }
 
-QLabel* heading(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
 } // namespace
 
 ImportWizard::ImportWizard(Services& services, std::function<void()> startNewBookmarkWizard,
                            QWidget* parent)
-    : QDialog(parent), services_(services),
+    : WizardDialog(services,
+                   {kName, "Import Wizard", "Import Help", ":/import.txt",
+                    "Proceed with the import", "Cancel the import", "Import Settings Not Saved"},
+                   parent),
       startNewBookmarkWizard_(std::move(startNewBookmarkWizard)),
       profiles_(findBrowserProfiles(QDir::homePath().toStdString()))
 {
-    setObjectName(QString::fromUtf8(kName));
-    setWindowTitle(QStringLiteral("Import Wizard"));
-    setWindowIcon(programIcon());
-    auto* layout = new QVBoxLayout(this);
-    pages_ = new QStackedWidget(this);
-    pages_->addWidget(buildTypePage());
-    pages_->addWidget(buildCategoryPage());
-    pages_->addWidget(buildFilePage());
-    layout->addWidget(pages_, 1);
-
-    auto* buttons = new QHBoxLayout;
-    auto* help = new QPushButton(QStringLiteral("Help"), this);
-    buttons->addWidget(help);
-    buttons->addStretch(1);
-    backButton_ = new QPushButton(QStringLiteral("&Back"), this);
-    nextButton_ = new QPushButton(QStringLiteral("&Next"), this);
-    finishButton_ = new QPushButton(QStringLiteral("&Finish"), this);
-    finishButton_->setToolTip(QStringLiteral("Proceed with the import"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setToolTip(QStringLiteral("Cancel the import"));
-    for (QPushButton* b : {backButton_, nextButton_, finishButton_, cancel}) {
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
-    connect(help, &QPushButton::clicked, this, &ImportWizard::showHelp);
-    connect(backButton_, &QPushButton::clicked, this, &ImportWizard::back);
-    connect(nextButton_, &QPushButton::clicked, this, &ImportWizard::next);
-    connect(finishButton_, &QPushButton::clicked, this, &ImportWizard::finish);
-    connect(cancel, &QPushButton::clicked, this, &ImportWizard::reject);
-
+    setPages({buildTypePage(), buildCategoryPage(), buildFilePage()});
     showChoices(ImportSettings::read(services_.folderPath("TESSLY.INI")));
-    showPage(TypePage);
-    restorePosition();
 }
 
 ImportWizard::~ImportWizard() = default;
@@ -161,7 +103,7 @@ QWidget* ImportWizard::buildTypePage()
 {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(heading(QStringLiteral("Type"), page));
+    layout->addWidget(pageHeading(QStringLiteral("Type"), page));
     layout->addWidget(new QLabel(QStringLiteral("Enter the source type for this import:"), page));
     types_ = new QButtonGroup(page);
     for (const auto& [type, text] : kTypes) {
@@ -179,7 +121,7 @@ QWidget* ImportWizard::buildCategoryPage()
 {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(heading(QStringLiteral("Category"), page));
+    layout->addWidget(pageHeading(QStringLiteral("Category"), page));
     layout->addWidget(new QLabel(QStringLiteral("Determine the category for each URL by:"), page));
     assignments_ = new QButtonGroup(page);
     for (const auto& [assignment, text] : kAssignments) {
@@ -205,7 +147,8 @@ QWidget* ImportWizard::buildCategoryPage()
     }
     layout->addStretch(1);
     connect(assignments_, &QButtonGroup::idClicked, this, &ImportWizard::applyAssignmentRule);
-    connect(categoryButton_, &QPushButton::clicked, this, &ImportWizard::pickCategory);
+    connect(categoryButton_, &QPushButton::clicked, this,
+            [this] { pickCategoryInto(services_, *categoryEdit_); });
     return page;
 }
 
@@ -213,7 +156,7 @@ QWidget* ImportWizard::buildFilePage()
 {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(heading(QStringLiteral("File"), page));
+    layout->addWidget(pageHeading(QStringLiteral("File"), page));
 
     fileGroup_ = new QWidget(page);
     fileGroup_->setObjectName(QStringLiteral("FileGroup"));
@@ -352,79 +295,16 @@ QRadioButton* ImportWizard::assignmentButton(CategoryAssignment assignment) cons
     return qobject_cast<QRadioButton*>(assignments_->button(static_cast<int>(assignment)));
 }
 
-QPushButton* ImportWizard::button(const QString& text) const
+bool ImportWizard::mayLeave(int page)
 {
-    for (QPushButton* b : findChildren<QPushButton*>()) {
-        if (b->text() == text) {
-            return b;
-        }
-    }
-    return nullptr;
-}
-
-ImportHelpWindow* ImportWizard::helpWindow() const
-{
-    return help_;
-}
-
-int ImportWizard::currentPage() const
-{
-    return pages_->currentIndex();
-}
-
-void ImportWizard::showPage(int page)
-{
-    pages_->setCurrentIndex(page);
-    backButton_->setEnabled(page > TypePage);
-    nextButton_->setEnabled(page < FilePage);
-    // Enter goes on to the next page, and on the last one finishes.
-    (page < FilePage ? nextButton_ : finishButton_)->setDefault(true);
-}
-
-void ImportWizard::back()
-{
-    if (!running_ && currentPage() > TypePage) {
-        showPage(currentPage() - 1);
-    }
-}
-
-void ImportWizard::next()
-{
-    if (running_ || currentPage() >= FilePage) {
-        return;
-    }
-    if (currentPage() == CategoryPage && !categoryAccepted()) {
-        return;
-    }
-    showPage(currentPage() + 1);
+    return page != CategoryPage || categoryAccepted();
 }
 
 bool ImportWizard::categoryAccepted()
 {
-    if (assignments_->checkedId() != static_cast<int>(CategoryAssignment::Selected)) {
-        return true; // the entry is disabled and not used
-    }
-    const std::string typed{text::trim(categoryEdit_->text().toStdString())};
-    if (typed.empty() || services_.database().categoryExists(typed)) {
-        return true;
-    }
-    // Every bookmark of the import would get a category that is not
-    // stored: the user picks one (or makes it in the picker).
-    if (const auto chosen = services_.messages().ui().pickCategory(typed)) {
-        categoryEdit_->setText(q(*chosen));
-        return true;
-    }
-    showPage(CategoryPage);
-    categoryEdit_->setFocus();
-    return false;
-}
-
-void ImportWizard::pickCategory()
-{
-    const std::string typed{text::trim(categoryEdit_->text().toStdString())};
-    if (const auto chosen = services_.messages().ui().pickCategory(typed)) {
-        categoryEdit_->setText(q(*chosen));
-    }
+    // Without "Selected" the entry is disabled and not used.
+    return assignments_->checkedId() != static_cast<int>(CategoryAssignment::Selected) ||
+           acceptCategoryOn(CategoryPage, *categoryEdit_);
 }
 
 void ImportWizard::browse()
@@ -464,24 +344,9 @@ void ImportWizard::takePath(const QString& path)
     profileBox_->setCurrentIndex(profileBox_->findData(path));
 }
 
-void ImportWizard::showHelp()
-{
-    if (help_ == nullptr) {
-        // A window of the wizard's own, so that it takes input while the
-        // modal wizard is open.
-        help_ = new ImportHelpWindow(this);
-        help_->setAttribute(Qt::WA_DeleteOnClose);
-        // Beside the wizard rather than wherever the desktop puts it.
-        help_->move(frameGeometry().topLeft() + QPoint(40, 40));
-    }
-    help_->show();
-    help_->raise();
-    help_->activateWindow();
-}
-
 void ImportWizard::finish()
 {
-    if (running_) {
+    if (running()) {
         return;
     }
     if (!categoryAccepted()) {
@@ -518,79 +383,14 @@ void ImportWizard::runImport()
     request.source = usesFile(chosen.type) ? chosen.file : std::string{};
     request.assignment = chosen.assignment;
     request.category = chosen.category;
-    running_ = true;
+    setRunning(true);
     runImportOnWorker(services_, request, this);
-    running_ = false;
+    setRunning(false);
 }
 
-void ImportWizard::reject()
+bool ImportWizard::saveChoices(std::string* error)
 {
-    if (!running_) {
-        QDialog::reject();
-    }
-}
-
-void ImportWizard::closeEvent(QCloseEvent* event)
-{
-    if (running_) {
-        event->ignore(); // the import's own window has the Cancel
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void ImportWizard::done(int result)
-{
-    if (running_) {
-        return;
-    }
-    if (!closed_) {
-        closed_ = true;
-        std::string error;
-        if (!choices().write(services_.folderPath("TESSLY.INI"), &error)) {
-            services_.messages().ui().showMessage(
-                {"Import Settings Not Saved", "TESSLY.INI could not be written: " + error + ".",
-                 MessageIcon::Exclamation, ButtonOk, ButtonOk});
-        }
-        savePosition();
-    }
-    if (help_ != nullptr) {
-        help_->close();
-    }
-    QDialog::done(result);
-}
-
-void ImportWizard::restorePosition()
-{
-    PositionStore& positions = services_.positions();
-    const auto number = [&](const char* key) {
-        return parseNumber(positions.value(kName, key));
-    };
-    const auto width = number("Width");
-    const auto height = number("Height");
-    if (width && height) {
-        resize(QSize(static_cast<int>(*width), static_cast<int>(*height))
-                   .expandedTo(minimumSizeHint()));
-    }
-    const auto x = number("X");
-    const auto y = number("Y");
-    if (x && y) {
-        const QPoint wanted(static_cast<int>(*x), static_cast<int>(*y));
-        // A place on a screen that is gone would put the wizard out of sight.
-        if (QGuiApplication::screenAt(wanted + QPoint(20, 20)) != nullptr) {
-            move(wanted);
-        }
-    }
-}
-
-void ImportWizard::savePosition()
-{
-    PositionStore& positions = services_.positions();
-    const QPoint corner = frameGeometry().topLeft();
-    positions.setValue(kName, "X", std::to_string(corner.x()));
-    positions.setValue(kName, "Y", std::to_string(corner.y()));
-    positions.setValue(kName, "Width", std::to_string(width()));
-    positions.setValue(kName, "Height", std::to_string(height()));
+    return choices().write(services_.folderPath("TESSLY.INI"), error);
 }
 
 } // namespace tessaly::gui

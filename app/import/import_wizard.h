@@ -3,8 +3,7 @@
 #include "import/browser_profiles.h"
 #include "import/import_request.h"
 
-#include <QDialog>
-#include <QPointer>
+#include "framework/wizard_dialog.h"
 
 #include <functional>
 #include <vector>
@@ -24,14 +23,12 @@ class Services;
 
 namespace tessaly::gui {
 
-class ImportHelpWindow;
-
 // The "Import Wizard" ("Wizard:Import"): what to import, how the imported
 // bookmarks get their category, and from which file or web address, on
 // three pages. The choices come from TESSLY.INI, section "Import", when it
 // opens and go back there when it closes. "Finish" runs the import off the
 // GUI thread and then asks the open lists to refresh.
-class ImportWizard final : public QDialog {
+class ImportWizard final : public WizardDialog {
     Q_OBJECT
 
 public:
@@ -44,7 +41,6 @@ public:
                  QWidget* parent = nullptr);
     ~ImportWizard() override;
 
-    int currentPage() const;
     QRadioButton* typeButton(ImportType type) const;
     QRadioButton* assignmentButton(CategoryAssignment assignment) const;
     QLineEdit* categoryEdit() const { return categoryEdit_; }
@@ -56,22 +52,15 @@ public:
     QCheckBox* followLinksCheckBox() const { return followLinks_; }
     QComboBox* profileBox() const { return profileBox_; }
     QPushButton* browseButton() const { return browseButton_; }
-    QPushButton* button(const QString& text) const;
-    ImportHelpWindow* helpWindow() const;
 
     // The choices as they stand in the window.
     ImportSettings choices() const;
 
-    void back();
-    void next();
-    void finish();
-    void reject() override;
-    void done(int result) override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    void finish() override;
 
 private:
+    bool mayLeave(int page) override;
+    bool saveChoices(std::string* error) override;
     QWidget* buildTypePage();
     QWidget* buildCategoryPage();
     QWidget* buildFilePage();
@@ -79,24 +68,15 @@ private:
     void applyTypeRule();
     void applyAssignmentRule();
     void fillProfiles(ImportType type);
-    void showPage(int page);
     bool categoryAccepted();
-    void pickCategory();
     void browse();
-    void showHelp();
     void takePath(const QString& path);
     void runImport();
-    void restorePosition();
-    void savePosition();
 
-    Services& services_;
     std::function<void()> startNewBookmarkWizard_;
     std::vector<BrowserProfile> profiles_;
     QString filter_; // the browse filter of the chosen type, "Name|pattern|..."
-    bool running_ = false;
-    bool closed_ = false;
 
-    QStackedWidget* pages_ = nullptr;
     QButtonGroup* types_ = nullptr;
     QButtonGroup* assignments_ = nullptr;
     QLineEdit* categoryEdit_ = nullptr;
@@ -110,10 +90,6 @@ private:
     QWidget* webGroup_ = nullptr;
     QLineEdit* webEdit_ = nullptr;
     QCheckBox* followLinks_ = nullptr;
-    QPushButton* backButton_ = nullptr;
-    QPushButton* nextButton_ = nullptr;
-    QPushButton* finishButton_ = nullptr;
-    QPointer<ImportHelpWindow> help_;
 };
 
 } // namespace tessaly::gui

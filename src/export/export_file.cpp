@@ -139,6 +139,28 @@ std::optional<ExportOrder> parseExportOrder(std::string_view name)
     return byName<ExportOrder>(kOrderNames, text::clip(name));
 }
 
+std::string_view exportTypeName(ExportType type)
+{
+    return kTypeNames[static_cast<std::size_t>(type)];
+}
+
+std::string_view exportOrderName(ExportOrder order)
+{
+    return kOrderNames[static_cast<std::size_t>(order)];
+}
+
+std::string storedTypeName(std::string_view given)
+{
+    const auto type = parseExportType(given);
+    return type ? std::string{exportTypeName(*type)} : std::string{};
+}
+
+std::string storedOrderName(std::string_view given)
+{
+    const auto order = parseExportOrder(given);
+    return order ? std::string{exportOrderName(*order)} : std::string{};
+}
+
 bool isGrouped(ExportOrder order)
 {
     return order == ExportOrder::CatDesc || order == ExportOrder::CatLoc;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaly {
@@ -34,6 +35,15 @@ struct ExportSettings {
     std::string templateFile;
     std::string metaKeywords;
     std::string metaDescription;
+
+    // The wizard's choices as TESSLY.INI (at `iniPath`) holds them, each cut
+    // to its width, with the defaults for what is blank or unknown.
+    static ExportSettings read(const std::string& iniPath);
+    // Writes every choice back, the file also as the one last used with
+    // the type; false with `error` when the file could not be written.
+    bool write(const std::string& iniPath, std::string* error = nullptr) const;
+    // The file last used with `type` ("Export:File:" + type), blank when none.
+    static std::string lastFileFor(const std::string& iniPath, std::string_view type);
 };
 
 // What an export takes from the program around it rather than from the
@@ -69,6 +79,11 @@ struct ExportResult {
 // database's files on the calling thread.
 ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& settings,
                         const ExportContext& context = {});
+
+// The stored spelling ("Table", "CatDesc") of a type or order given in
+// any letter case; empty when it is none of them.
+std::string storedTypeName(std::string_view given);
+std::string storedOrderName(std::string_view given);
 
 // The names of the Frame style's pages: `file` with its name (not its
 // folder) in lower case up to the first ".htm", and that without its folder.

@@ -20,6 +20,8 @@ enum class ExportOrder { Location, Description, Keyword, CatDesc, CatLoc, Rating
 // Types and orders by their stored names, in any letter case.
 std::optional<ExportType> parseExportType(std::string_view name);
 std::optional<ExportOrder> parseExportOrder(std::string_view name);
+std::string_view exportTypeName(ExportType type);
+std::string_view exportOrderName(ExportOrder order);
 bool isGrouped(ExportOrder order);
 bool isHtmlStyle(ExportType type);
 

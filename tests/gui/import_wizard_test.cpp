@@ -8,9 +8,10 @@
 #include "core/tables.h"
 #include "framework/ini_file.h"
 #include "framework/qt_ui_port.h"
-#include "import/import_help_window.h"
+#include "framework/text_help_window.h"
 #include "import/import_wizard.h"
 
+#include "modal_answers.h"
 #include "started_services.h"
 #include "stored_bookmark.h"
 #include "temp_folder.h"
@@ -37,6 +38,9 @@
 
 using namespace tessaly;
 using gui::ImportWizard;
+using test::buttonOf;
+using test::click;
+using test::ModalAnswers;
 
 namespace {
 
@@ -96,67 +100,6 @@ const char* const kExport =
     "    </DL><p>\n"
     "    <DT><A HREF=\"https://top.example/\" ADD_DATE=\"1700000000\">Top Page</A>\n"
     "</DL>\n";
-
-// Answers the modal windows that open while a step runs, as a user would.
-// `answer` gets each window once and says whether it dealt with it (false:
-// not yet, ask again); message boxes it leaves alone are noted and closed
-// with their default button. Each answer runs from an event of its own, so
-// that a window it opens is answered too.
-class ModalAnswers final : public QObject {
-public:
-    explicit ModalAnswers(std::function<bool(QWidget*)> answer = {}) : answer_(std::move(answer))
-    {
-        connect(&timer_, &QTimer::timeout, this, &ModalAnswers::poll);
-        timer_.start(5);
-    }
-
-    QStringList messages;
-
-private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal->property(kAnswered).toBool()) {
-            return;
-        }
-        modal->setProperty(kAnswered, true);
-        QTimer::singleShot(0, this, [this, window = QPointer<QWidget>(modal)] {
-            if (window == nullptr || (answer_ && answer_(window))) {
-                return;
-            }
-            if (auto* box = qobject_cast<QMessageBox*>(window.data())) {
-                messages << box->windowTitle() + "|" + box->text();
-                QTest::mouseClick(box->defaultButton(), Qt::LeftButton);
-                return;
-            }
-            window->setProperty(kAnswered, false);
-        });
-    }
-
-    static constexpr const char* kAnswered = "answeredByTest";
-    std::function<bool(QWidget*)> answer_;
-    QTimer timer_;
-};
-
-QPushButton* buttonOf(QWidget* window, const QString& text)
-{
-    for (QPushButton* b : window->findChildren<QPushButton*>()) {
-        if (b->text() == text) {
-            return b;
-        }
-    }
-    return nullptr;
-}
-
-// Clicks near the left end, where a radio button or check box that its
-// layout stretched has its circle or box; the middle of a push button is
-// as good.
-void click(QAbstractButton* button)
-{
-    QVERIFY(button != nullptr);
-    QTest::mouseClick(button, Qt::LeftButton, {},
-                      QPoint(std::min(8, button->width() / 2), button->height() / 2));
-}
 
 std::vector<BrowserCandidate> noBrowser()
 {
@@ -553,7 +496,7 @@ private Q_SLOTS:
         ImportWizard wizard(f.services, {});
         wizard.show();
         click(wizard.button("Help"));
-        gui::ImportHelpWindow* help = wizard.helpWindow();
+        gui::TextHelpWindow* help = wizard.helpWindow();
         QVERIFY(help != nullptr && help->isVisible());
         QCOMPARE(help->windowTitle(), QStringLiteral("Import Help"));
         QVERIFY(help->textView()->isReadOnly());

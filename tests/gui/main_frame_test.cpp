@@ -9,6 +9,7 @@
 #include "framework/dates.h"
 #include "settings/options_window.h"
 
+#include "modal_answers.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -104,13 +105,13 @@ private Q_SLOTS:
                  QStringLiteral("View the contents of the help file"));
 
         // Commands whose windows arrive later wait, disabled.
-        for (const char* waiting : {"Export", "AnalyzeMultiple", "ReportWizard"}) {
+        for (const char* waiting : {"AnalyzeMultiple", "ReportWizard"}) {
             QVERIFY2(!frame.action(waiting)->isEnabled(), waiting);
         }
-        for (const char* ready : {"Import", "BrowseLocations", "Options", "Themes", "PrintSetup",
-                                  "Exit", "Tile", "Cascade", "ArrangeIcons", "HelpContents",
-                                  "HelpIndex", "About", "ValidateMultiple", "ClipboardMonitor",
-                                  "ImportOld", "RepairDatabases"}) {
+        for (const char* ready :
+             {"Import", "Export", "BrowseLocations", "Options", "Themes", "PrintSetup", "Exit",
+              "Tile", "Cascade", "ArrangeIcons", "HelpContents", "HelpIndex", "About",
+              "ValidateMultiple", "ClipboardMonitor", "ImportOld", "RepairDatabases"}) {
             QVERIFY2(frame.action(ready)->isEnabled(), ready);
         }
     }
@@ -512,6 +513,23 @@ private Q_SLOTS:
         QCOMPARE(reread.secure, 1);
         QVERIFY(passwordMatches("sesame", reread.password));
         QCOMPARE(reread.doubleClickAction, std::string{"Start URL"});
+    }
+
+    void ctrlShiftEOpensTheExportWizard()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QString opened;
+        test::ModalAnswers answers([&](QWidget* modal) {
+            opened = modal->windowTitle();
+            test::click(test::buttonOf(modal, "Cancel"));
+            return true;
+        });
+        QTest::keyClick(&frame, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(opened, QStringLiteral("Export Wizard"));
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void aboutAndHelp()

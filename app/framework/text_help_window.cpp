@@ -1,4 +1,4 @@
-#include "import/import_help_window.h"
+#include "framework/text_help_window.h"
 
 #include "framework/dialog_units.h"
 #include "framework/icons.h"
@@ -14,11 +14,12 @@
 
 namespace tessaly::gui {
 
-ImportHelpWindow::ImportHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+TextHelpWindow::TextHelpWindow(const QString& title, const QString& resource, QWidget* parent)
+    : QWidget(parent, Qt::Window)
 {
     ensureResources();
-    setObjectName(QStringLiteral("ImportHelp"));
-    setWindowTitle(QStringLiteral("Import Help"));
+    setObjectName(QString(title).remove(QLatin1Char(' ')));
+    setWindowTitle(title);
     setWindowIcon(programIcon());
     auto* layout = new QVBoxLayout(this);
     text_ = new QPlainTextEdit(this);
@@ -26,10 +27,10 @@ ImportHelpWindow::ImportHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window
     // The text is laid out in columns with its examples indented.
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFile file(QStringLiteral(":/import.txt"));
+    QFile file(resource);
     text_->setPlainText(file.open(QIODevice::ReadOnly | QIODevice::Text)
                             ? QString::fromUtf8(file.readAll())
-                            : QStringLiteral("import.txt could not be read."));
+                            : resource.mid(2) + QStringLiteral(" could not be read."));
     layout->addWidget(text_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
