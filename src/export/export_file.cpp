@@ -231,9 +231,11 @@ ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& se
     setup.now = context.now != 0 ? context.now : static_cast<std::int64_t>(std::time(nullptr));
     setup.names = exportNames(settings.file);
     setup.outputs = &outputs;
-    // Browsers read long titles and notes whole: only our own formats keep
-    // to lines of 1024 characters.
-    setup.main = outputs.create(std::string{text::clip(settings.file)}, !netscape);
+    // Browsers read long titles and notes whole, and a comma-separated line
+    // cut inside its quotes would run into the next bookmark when read
+    // back: only the pages and the fixed columns keep to 1024 characters.
+    const bool cutLines = !netscape && *type != ExportType::Csv;
+    setup.main = outputs.create(std::string{text::clip(settings.file)}, cutLines);
     const CategoryHtml categoryHtml{withHtml ? &catHtml.file() : nullptr};
     setup.categoryHtml = &categoryHtml;
     setup.keywords = withKeywords ? &keywords.file() : nullptr;

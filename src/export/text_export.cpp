@@ -27,6 +27,19 @@ void appendQuoted(std::string& line, std::string_view field)
     line += '"';
 }
 
+// A fixed column: a line break or tab inside the field (site information
+// often has them) would move every later column, so each is a blank.
+std::string column(std::string_view field, std::size_t width)
+{
+    std::string text = text::padded(field, width);
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
 class TextWriter final : public ExportWriter {
 public:
     explicit TextWriter(const WriterSetup& setup)
@@ -69,14 +82,14 @@ private:
     // when written, so with site information the rating never shows.
     void asciiLine(const Record& bookmark)
     {
-        line_ += text::padded(bookmark.text(BookmarkField::Category), kCategoryWidth);
+        line_ += column(bookmark.text(BookmarkField::Category), kCategoryWidth);
         line_ += ' ';
-        line_ += text::padded(bookmark.text(BookmarkField::Location), kLocationWidth);
+        line_ += column(bookmark.text(BookmarkField::Location), kLocationWidth);
         line_ += ' ';
-        line_ += text::padded(bookmark.text(BookmarkField::Description), kDescriptionWidth);
+        line_ += column(bookmark.text(BookmarkField::Description), kDescriptionWidth);
         if (settings_.siteInfo) {
             line_ += ' ';
-            line_ += text::padded(bookmark.text(BookmarkField::SiteInfo), kSiteInfoWidth);
+            line_ += column(bookmark.text(BookmarkField::SiteInfo), kSiteInfoWidth);
         }
         if (settings_.rating) {
             line_ += ' ';

@@ -53,6 +53,34 @@ TEST_F(RoundTripTest, CsvKeepsAllFiveFieldsWithQuotesAndCommasInside)
     EXPECT_EQ(rows(copy), rows(db));
 }
 
+TEST_F(RoundTripTest, CsvKeepsLongSiteInformationAndItsLineBreaksWhole)
+{
+    // Over 1024 characters with the other fields: cut, the line would end
+    // inside its quotes and swallow the next bookmark when read back.
+    add("https://example.org/long", "Long", "Tools", 5,
+        "First line\nsecond \"line\"\n" + std::string(2000, 'x'));
+    add("https://example.org/next", "Next", "Tools", 2, "short");
+    settings.siteInfo = true;
+    settings.rating = true;
+    ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
+    const ImportSummary summary = importInto(ImportType::Csv, out.file("out.csv"));
+    EXPECT_EQ(summary.imported, 2);
+    EXPECT_EQ(rows(copy), rows(db));
+}
+
+TEST_F(RoundTripTest, AsciiKeepsOneLinePerBookmarkWhateverTheFieldsHold)
+{
+    add("https://example.org/a", "Two\nlines", "Tools", 0, "Tab\there\r\nand more");
+    add("https://example.org/b", "B", "Tools");
+    settings.siteInfo = true;
+    ASSERT_TRUE(run("ASCII", "Location", "out.txt").done);
+    const auto written = lines("out.txt");
+    ASSERT_EQ(written.size(), 2U);
+    EXPECT_EQ(written[0].substr(307, 9), "Two lines");
+    EXPECT_EQ(written[0].substr(563), "Tab here  and more");
+    EXPECT_EQ(written[1].substr(51, 21), "https://example.org/b");
+}
+
 TEST_F(RoundTripTest, CsvWithoutExtraFieldsWritesThreeQuotedFields)
 {
     add("https://example.org/", "", "Tools", 7, "ignored");
