@@ -17,8 +17,9 @@ using namespace detail;
 // statement that streams the rows.
 struct RecordFile::Cursor {
     int key = -1;
-    std::optional<Record> anchor; // set(key, values)
+    std::optional<Record> anchor; // set(key, values); setEqual's values
     std::optional<Record> last;   // the record read last
+    std::size_t equal = 0;        // leading key components held equal to the anchor's
     bool forward = true;
     bool active = false;                 // statement streams in `forward` direction
     sql::Statement* statement = nullptr; // one of the file's prepared scans
@@ -253,6 +254,16 @@ EngineStatus RecordFile::set(int key, const Record& values)
     return status_;
 }
 
+EngineStatus RecordFile::setEqual(int key, const Record& values, std::size_t components)
+{
+    set(key, values);
+    if (cursor_->key >= 0) {
+        cursor_->equal =
+            std::min(components, table_.keys[static_cast<std::size_t>(key)].components.size());
+    }
+    return status_;
+}
+
 EngineStatus RecordFile::setRecordOrder()
 {
     return set(-1);
@@ -268,6 +279,93 @@ EngineStatus RecordFile::previous(Record& out)
     return step(out, false);
 }
 
+// What a scan's statement depends on: everything but the values bound.
+struct RecordFile::ScanShape {
+    int key;
+    bool forward;
+    bool from;   // starts at a place in the key's order
+    bool strict; // after that place (the record read last), not at it
+    std::size_t equal;
+};
+
+struct RecordFile::Scan {
+    sql::Statement statement;
+    // What each parameter takes: a field of the place or of the equal
+    // scan's values (second true), or -1 for the place's position.
+    std::vector<std::pair<int, bool>> binds;
+};
+
+// The scan for `shape`, its statement prepared on first use: a list or an
+// export that seeks for every bookmark pays for neither a prepare nor the
+// query's text each time.
+RecordFile::Scan& RecordFile::scanFor(const ScanShape& shape)
+{
+    const std::string id = std::to_string(shape.key) + (shape.forward ? "f" : "b") +
+                           (shape.from ? "p" : "") + (shape.strict ? "s" : "") +
+                           std::to_string(shape.equal);
+    Scan& scan = scans_[id];
+    if (scan.statement.valid()) {
+        return scan;
+    }
+    const bool forward = shape.forward;
+    const KeyDef* key =
+        shape.key >= 0 ? &table_.keys[static_cast<std::size_t>(shape.key)] : nullptr;
+    const std::size_t count = key != nullptr ? key->components.size() : 0;
+    std::vector<std::string> where;
+    for (std::size_t j = 0; j < shape.equal; ++j) {
+        const int field = key->components[j].field;
+        where.push_back(componentExpression(table_, *key, field) + " = ?");
+        scan.binds.emplace_back(field, true);
+    }
+    std::vector<std::string> terms;
+    std::vector<std::pair<int, bool>> termBinds;
+    for (std::size_t i = 0; shape.from && i <= count; ++i) {
+        std::vector<std::string> parts;
+        for (std::size_t j = 0; j < i; ++j) {
+            const int field = key->components[j].field;
+            parts.push_back(componentExpression(table_, *key, field) + " = ?");
+            termBinds.emplace_back(field, false);
+        }
+        if (i < count) {
+            const KeyComponent& component = key->components[i];
+            const bool greater = forward != component.descending;
+            parts.push_back(componentExpression(table_, *key, component.field) +
+                            (greater ? " > ?" : " < ?"));
+            termBinds.emplace_back(component.field, false);
+        } else if (shape.strict) {
+            parts.push_back(forward ? "rowid > ?" : "rowid < ?");
+            termBinds.emplace_back(-1, false);
+        } else if (i == 0) {
+            break;
+        }
+        terms.push_back("(" + joined(parts, " AND ") + ")");
+    }
+    if (!terms.empty() && key != nullptr && shape.equal == 0) {
+        // The terms spell out "after this place in the key's order"; the
+        // bound on the first component in front of them lets SQLite read
+        // from that place in the index instead of sorting the rest.
+        const KeyComponent& first = key->components.front();
+        where.push_back(componentExpression(table_, *key, first.field) +
+                        (forward != first.descending ? " >= ?" : " <= ?"));
+        scan.binds.emplace_back(first.field, false);
+    }
+    if (!terms.empty()) {
+        where.push_back("(" + joined(terms, " OR ") + ")");
+        scan.binds.insert(scan.binds.end(), termBinds.begin(), termBinds.end());
+    }
+    std::string query = selectList();
+    if (!where.empty()) {
+        query += " WHERE " + joined(where, " AND ");
+    }
+    query += " ORDER BY ";
+    if (key != nullptr) {
+        query += keyColumns(table_, *key, forward) + ", ";
+    }
+    query += forward ? "rowid" : "rowid DESC";
+    scan.statement = sql::Statement{engine_.connection(), query};
+    return scan;
+}
+
 EngineStatus RecordFile::step(Record& out, bool forward)
 {
     if (EngineStatus status = requireOpen(); !status.ok()) {
@@ -277,65 +375,20 @@ EngineStatus RecordFile::step(Record& out, bool forward)
     if (!c.active || c.forward != forward) {
         // Start streaming in this direction from where the scan stands: after
         // the record read last, else at the key value set, else at the start.
-        const KeyDef* key = c.key >= 0 ? &table_.keys[static_cast<std::size_t>(c.key)] : nullptr;
-        const Record* from = c.last ? &*c.last : (c.anchor ? &*c.anchor : nullptr);
-        const bool strict = c.last.has_value();
-        std::vector<std::string> terms;
-        std::vector<int> binds; // field numbers; -1 for the position
-        const std::size_t count = key != nullptr ? key->components.size() : 0;
-        for (std::size_t i = 0; from != nullptr && i <= count; ++i) {
-            std::vector<std::string> parts;
-            for (std::size_t j = 0; j < i; ++j) {
-                const int field = key->components[j].field;
-                parts.push_back(componentExpression(table_, *key, field) + " = ?");
-                binds.push_back(field);
-            }
-            if (i < count) {
-                const KeyComponent& component = key->components[i];
-                const bool greater = forward != component.descending;
-                parts.push_back(componentExpression(table_, *key, component.field) +
-                                (greater ? " > ?" : " < ?"));
-                binds.push_back(component.field);
-            } else if (strict) {
-                parts.push_back(forward ? "rowid > ?" : "rowid < ?");
-                binds.push_back(-1);
-            } else if (i == 0) {
-                break;
-            }
-            terms.push_back("(" + joined(parts, " AND ") + ")");
-        }
-        std::string query = selectList();
-        if (!terms.empty() && key != nullptr) {
-            // The terms spell out "after this place in the key's order"; the
-            // bound on the first component in front of them lets SQLite read
-            // from that place in the index instead of sorting the rest.
-            const KeyComponent& first = key->components.front();
-            query += " WHERE " + componentExpression(table_, *key, first.field) +
-                     (forward != first.descending ? " >= ?" : " <= ?") + " AND (" +
-                     joined(terms, " OR ") + ")";
-            binds.insert(binds.begin(), first.field);
-        } else if (!terms.empty()) {
-            query += " WHERE " + joined(terms, " OR ");
-        }
-        query += " ORDER BY ";
-        if (key != nullptr) {
-            query += keyColumns(table_, *key, forward) + ", ";
-        }
-        query += forward ? "rowid" : "rowid DESC";
-        // Scans are prepared once per shape of query: a list or an import
-        // that seeks for every bookmark does not pay for a prepare each time.
+        // An equal scan's values hold its range, not a place in it.
+        const Record* from = c.last ? &*c.last : (c.anchor && c.equal == 0 ? &*c.anchor : nullptr);
+        Scan& scan = scanFor({c.key, forward, from != nullptr, c.last.has_value(), c.equal});
         endScan();
-        sql::Statement& statement = scans_[query];
-        if (!statement.valid()) {
-            statement = sql::Statement{engine_.connection(), query};
-        }
-        c.statement = &statement;
-        for (std::size_t i = 0; i < binds.size(); ++i) {
+        c.statement = &scan.statement;
+        const KeyDef* key = c.key >= 0 ? &table_.keys[static_cast<std::size_t>(c.key)] : nullptr;
+        for (std::size_t i = 0; i < scan.binds.size(); ++i) {
             const int index = static_cast<int>(i) + 1;
-            if (binds[i] < 0) {
+            const auto [field, fromEqual] = scan.binds[i];
+            if (field < 0) {
                 c.statement->bind(index, from->position);
             } else {
-                bindComponent(*c.statement, index, table_, *key, *from, binds[i]);
+                bindComponent(*c.statement, index, table_, *key, fromEqual ? *c.anchor : *from,
+                              field);
             }
         }
         c.forward = forward;

@@ -55,6 +55,10 @@ public:
     EngineStatus set(int key);
     EngineStatus set(int key, const Record& values);
     EngineStatus setRecordOrder();
+    // Positions before the first of the records whose first `components`
+    // key components equal those of `values` (a bookmark's keyword rows);
+    // next() and previous() read only those, in the key's order.
+    EngineStatus setEqual(int key, const Record& values, std::size_t components);
     EngineStatus next(Record& out);
     EngineStatus previous(Record& out);
 
@@ -132,9 +136,12 @@ private:
     bool streaming_ = false;
     std::unique_ptr<Cursor> cursor_;
     std::shared_ptr<const Expression> filter_;
-    std::map<std::string, sql::Statement> scans_; // by query text, prepared on first use
-    std::vector<sql::Statement> fetch_;           // by key, prepared on first use
-    std::vector<sql::Statement> highest_;         // by key, prepared on first use
+    struct Scan;
+    struct ScanShape;
+    Scan& scanFor(const ScanShape& shape);
+    std::map<std::string, Scan> scans_;   // by shape, prepared on first use
+    std::vector<sql::Statement> fetch_;   // by key, prepared on first use
+    std::vector<sql::Statement> highest_; // by key, prepared on first use
     sql::Statement fetchAt_;
     sql::Statement insert_;
     sql::Statement update_;

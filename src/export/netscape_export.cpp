@@ -109,10 +109,9 @@ private:
         RecordFile& keywords = *setup_.keywords;
         Record row{keywordTable()};
         row.setText(KeywordField::Location, location);
-        keywords.set(0, row); // UDK:K_LOCATION: location, then sequence
+        keywords.setEqual(0, row, 1); // UDK:K_LOCATION: location, then sequence
         std::string tags;
-        while (keywords.next(row).ok() &&
-               text::equalNoCase(row.text(KeywordField::Location), location)) {
+        while (keywords.next(row).ok()) {
             const std::string_view word = text::trim(row.text(KeywordField::Keyword));
             if (!word.empty()) {
                 tags += (tags.empty() ? "" : ",") + std::string{word};

@@ -159,6 +159,36 @@ TEST_F(RecordFileTest, ScansTurnAroundAndStartAtAKeyValue)
               (std::vector<std::string>{"http://d/", "http://b/", "http://a/", "http://c/"}));
 }
 
+TEST_F(RecordFileTest, AnEqualScanReadsOnlyItsRangeBothWays)
+{
+    openBookmarks();
+    for (const auto& [location, category] :
+         std::vector<std::pair<const char*, const char*>>{{"http://3/", "News"},
+                                                          {"http://1/", "Art"},
+                                                          {"http://2/", "News"},
+                                                          {"http://4/", "Newsletters"},
+                                                          {"http://6/", "news"},
+                                                          {"http://5/", "News"}}) {
+        Record r = bookmark(location, location, category);
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    // The category order compares exactly: "news" is another range, and
+    // "Newsletters", which sorts right after the range, stays out.
+    bookmarks.setEqual(kByCategory, bookmark("", "", "News"), 1);
+    EXPECT_EQ(scan(bookmarks), (std::vector<std::string>{"http://2/", "http://3/", "http://5/"}));
+    bookmarks.setEqual(kByCategory, bookmark("", "", "News"), 1);
+    Record r{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Location), "http://3/");
+    EXPECT_EQ(scan(bookmarks, false), (std::vector<std::string>{"http://2/"}));
+    bookmarks.setEqual(kByCategory, bookmark("", "", "Music"), 1);
+    EXPECT_EQ(scan(bookmarks), std::vector<std::string>{});
+    // A plain scan after it reads everything again.
+    bookmarks.set(kByCategory);
+    EXPECT_EQ(scan(bookmarks).size(), 6U);
+}
+
 TEST_F(RecordFileTest, FiltersPassOverRecordsThatDoNotMatch)
 {
     openBookmarks();
