@@ -9,6 +9,7 @@
 #include "export/default_templates.h"
 #include "export/export_writer.h"
 #include "export/template_page.h"
+#include "export/template_tokens.h"
 #include "framework/html_text.h"
 #include "framework/picture.h"
 #include "framework/system_file.h"
@@ -33,83 +34,6 @@ constexpr std::size_t kTemplateLimit = std::size_t{16} << 20U;
 constexpr std::size_t kPageLimit = std::size_t{512} << 20U;
 constexpr std::size_t kElementCost = sizeof(PageElement);
 
-enum Token {
-    kSiteInfo,
-    kBase,
-    kGenDate,
-    kLocation,
-    kUrl,
-    kDescription,
-    kDesc,
-    kCategory,
-    kCat,
-    kRating,
-    kRank,
-    kKeyword,
-    kLastVisit,
-    kLastValidated,
-    kValidated,
-    kMovedTo,
-    kComments,
-    kUserName,
-    kPassword,
-    kExpires,
-    kPageSize,
-    kEmailAddress,
-    kCustom1,
-    kCustom2,
-    kCustom3,
-    kCatDesc,
-    kTitle,
-    kFilename,
-    kProduct,
-    kMetaKeywords,
-    kMetaDescription,
-    kOrder,
-    kExportType,
-    kBookmark,
-    kTokenCount
-};
-
-// In the order they are filled in: the first of each in an element when a
-// section is added, the next at the end of the run.
-constexpr std::array<std::string_view, kTokenCount> kTokens = {
-    "(URL:SITEINFO)",
-    "(URL:BASE)",
-    "(URL:GENDATE)",
-    "(URL:LOCATION)",
-    "(URL:URL)",
-    "(URL:DESCRIPTION)",
-    "(URL:DESC)",
-    "(URL:CATEGORY)",
-    "(URL:CAT)",
-    "(URL:RATING)",
-    "(URL:RANK)",
-    "(URL:KEYWORD)",
-    "(URL:LASTVISIT)",
-    "(URL:LASTVALIDATED)",
-    "(URL:VALIDATED)",
-    "(URL:MOVEDTO)",
-    "(URL:COMMENTS)",
-    "(URL:USERNAME)",
-    "(URL:PASSWORD)",
-    "(URL:EXPIRES)",
-    "(URL:PAGESIZE)",
-    "(URL:EMAILADDRESS)",
-    "(URL:CUSTOM1)",
-    "(URL:CUSTOM2)",
-    "(URL:CUSTOM3)",
-    "(URL:CATDESC)",
-    "(URL:TITLE)",
-    "(URL:FILENAME)",
-    "(URL:PRODUCT)",
-    "<!--URL:META:KEYWORDS-->",
-    "<!--URL:META:DESCRIPTION-->",
-    "(URL:ORDER)",
-    "(URL:EXPORTTYPE)",
-    "(URL:BOOKMARK)",
-};
-
 constexpr std::string_view kTocToken = "(URL:TOC)";
 
 constexpr std::array<std::string_view, 3> kTypeNames = {"Simple", "Table", "Frame"};
@@ -130,29 +54,6 @@ std::string tagName(std::string_view element)
         name += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return name;
-}
-
-std::string anchorName(std::string_view category)
-{
-    std::string name;
-    const std::string_view clipped = text::clip(category);
-    for (std::size_t pos = 0; pos < clipped.size();) {
-        const char32_t c = utf8::decode(clipped, pos);
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        name += letter ? static_cast<char>(c) : '_';
-    }
-    return name;
-}
-
-// "<META NAME="keywords" CONTENT="...">"; nothing for a blank text.
-std::string metaTag(std::string_view name, std::string_view content)
-{
-    const std::string_view clipped = text::clip(content);
-    if (clipped.empty()) {
-        return {};
-    }
-    return "<META NAME=\"" + std::string{name} + "\" CONTENT=\"" + html::escapeAttribute(clipped) +
-           "\">";
 }
 
 struct Page {
@@ -181,8 +82,11 @@ private:
     }
     bool load(const std::string& name, bool chosen, PageElements& elements);
     void notice(const std::string& text);
-    std::string value(Token token) const;
-    std::string orderText() const;
+    std::string value(Token token) const
+    {
+        return tokenValue(token, {buffer_, settings_, setup_.names, typeName(), setup_.today,
+                                  categoryDescription_});
+    }
     void expand(PageElements& list, const std::vector<std::string>* toc);
     void placeToc(PageElements& list, std::size_t i, const std::vector<std::string>& toc);
     void append(const PageElements& section);
@@ -411,134 +315,6 @@ void TemplateWriter::append(const PageElements& section)
     account(bytes);
 }
 
-std::string TemplateWriter::orderText() const
-{
-    const ExportOrder order = parseExportOrder(settings_.order).value_or(ExportOrder::Location);
-    switch (order) {
-    case ExportOrder::CatDesc:
-        return "Category/Description";
-    case ExportOrder::CatLoc:
-        return "Category/Location";
-    case ExportOrder::Location:
-        return "Location";
-    case ExportOrder::Description:
-        return "Description";
-    case ExportOrder::Keyword:
-        return "Keyword";
-    case ExportOrder::Rating:
-        return "Rating";
-    }
-    return {};
-}
-
-// The text a token stands for, ready for the page. Stored fields are plain
-// text and are escaped (for an attribute as well, as a template may put any
-// token between quotes); addresses are made safe for href="...".
-std::string TemplateWriter::value(Token token) const
-{
-    const Record& b = buffer_;
-    const auto field = [&b](BookmarkField f) {
-        return html::escapeAttribute(b.text(f));
-    };
-    const auto date = [&b](BookmarkField f) {
-        return format(static_cast<double>(b.number(f)), "@d17b");
-    };
-    const std::string& location = b.text(BookmarkField::Location);
-    switch (token) {
-    case kSiteInfo:
-        return field(BookmarkField::SiteInfo);
-    case kBase:
-        return html::escapeAttribute(setup_.names.stem);
-    case kGenDate:
-        return format(setup_.today, "@d17b");
-    case kLocation:
-        return "<a href=\"" + html::escapeAddress(location) + "\">" + html::escape(location) +
-               "</a>";
-    case kUrl:
-        return html::escapeAddress(location);
-    case kDescription: {
-        const std::string& description = b.text(BookmarkField::Description);
-        if (text::clip(description).empty()) {
-            return "No description";
-        }
-        return "<a href=\"" + html::escapeAddress(location) + "\">" + html::escape(description) +
-               "</a>";
-    }
-    case kDesc:
-        return field(BookmarkField::Description);
-    case kCategory:
-    case kCat:
-        return field(BookmarkField::Category);
-    case kRating:
-    case kRank:
-        return format(static_cast<double>(b.number(BookmarkField::Rating)), "@n2b");
-    case kKeyword:
-        return field(BookmarkField::Keyword);
-    case kLastVisit:
-        return date(BookmarkField::LastVisit);
-    case kLastValidated:
-        return date(BookmarkField::LastValidated);
-    case kValidated: {
-        const std::int64_t validated = b.number(BookmarkField::Validated);
-        return validated == 1 ? "Pass" : validated == 2 ? "Failed" : "Unknown";
-    }
-    case kMovedTo:
-        return html::escapeAddress(b.text(BookmarkField::MovedTo));
-    case kComments:
-        return field(BookmarkField::Comments);
-    case kUserName:
-        return field(BookmarkField::UserName);
-    case kPassword:
-        return field(BookmarkField::Password);
-    case kExpires:
-        return date(BookmarkField::Expires);
-    case kPageSize:
-        return std::to_string(b.number(BookmarkField::PageSize));
-    case kEmailAddress: {
-        const std::string email{text::clip(b.text(BookmarkField::EmailAddress))};
-        if (email.empty()) {
-            return {};
-        }
-        const bool hasScheme = text::startsWithNoCase(email, "mailto:");
-        return "<a href=\"" + html::escapeAddress(hasScheme ? email : "mailto:" + email) + "\">" +
-               html::escape(email) + "</a>";
-    }
-    case kCustom1:
-        return field(BookmarkField::Custom1);
-    case kCustom2:
-        return field(BookmarkField::Custom2);
-    case kCustom3:
-        return field(BookmarkField::Custom3);
-    case kCatDesc:
-        return html::escapeAttribute(categoryDescription_);
-    case kTitle:
-        return html::escapeAttribute(settings_.pageTitle);
-    case kFilename:
-        return html::escapeAttribute(text::clip(settings_.file));
-    case kProduct:
-        return productLine();
-    case kMetaKeywords:
-        return metaTag("keywords", settings_.metaKeywords);
-    case kMetaDescription:
-        return metaTag("description", settings_.metaDescription);
-    case kOrder:
-        return orderText();
-    case kExportType:
-        return typeName();
-    case kBookmark: {
-        const std::string name = anchorName(b.text(BookmarkField::Category));
-        // An id leads the table of contents' "#" links there as a name
-        // did, and is what current HTML allows.
-        return name.empty() ? std::string{} : "<a id=\"" + name + "\"></a>";
-    }
-    case kTokenCount:
-        break;
-    }
-    return {};
-}
-
-// Fills in the first of every token in each element, last element first;
-// with `toc` (the end of the run) also the table of contents.
 void TemplateWriter::expand(PageElements& list, const std::vector<std::string>* toc)
 {
     for (std::size_t i = list.size(); i-- > 0;) {

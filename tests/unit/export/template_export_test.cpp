@@ -156,11 +156,33 @@ TEST_F(TemplateExportTest, FrameByCategoryWritesAPagePerCategoryAndTheFrameFiles
     EXPECT_NE(frameset.find("src=\"mylinks_banner.htm\""), std::string::npos);
     EXPECT_NE(frameset.find("src=\"mylinks_contents.htm\""), std::string::npos);
 
-    // The flat order's one page stands apart from the frameset.
+    // The flat order's one page stands apart from the frameset, and its
+    // contents lead to places on that page.
+    setTemplate("Default_contents_Frame.htm", "<p>(URL:TOC)</p>\n");
     const ExportResult flat = run("Frame", "Location", "Flat.htm");
     ASSERT_TRUE(flat.done) << flat.message;
     EXPECT_NE(read("flatm.htm").find("Charlie"), std::string::npos);
     EXPECT_NE(read("Flat.htm").find("src=\"flatm.htm\""), std::string::npos);
+    EXPECT_EQ(read("flat_contents.htm"),
+              "<p><a href=\"flatm.htm#Apples\">Apples</a><br><a href=\"flatm.htm#Berries\">"
+              "Berries</a><br><a href=\"flatm.htm#Cherries\">Cherries</a><br></p>\n");
+}
+
+TEST_F(TemplateExportTest, CancelEndsTheReadingButNotThePage)
+{
+    for (int i = 0; i < 300; ++i) {
+        add("https://example.org/" + std::to_string(1000 + i), "Bookmark", "Tools");
+    }
+    setTemplate("Default_Table.htm", "<ul>\n<!--URL:BEGIN-->\n<li>(URL:URL)</li>\n"
+                                     "<!--URL:END-->\n</ul>\n");
+    ui.cancelAfterFirstStep = true;
+    const ExportResult result = run("Table", "Location");
+    ASSERT_TRUE(result.done) << result.message;
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(read("Links.htm"), "<ul><!--URL:BEGIN--><li>https://example.org/1000</li>\n"
+                                 "<!--URL:END--></ul>\n");
+    EXPECT_EQ(ui.progressTexts, (std::vector<std::string>{"Processing Records", "Exporting",
+                                                          "Reading default HTML", "Exporting"}));
 }
 
 TEST_F(TemplateExportTest, LinesAreJoinedAndBrokenAsPagesNeedThem)
