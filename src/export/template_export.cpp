@@ -19,6 +19,7 @@
 
 #include <array>
 #include <map>
+#include <unordered_set>
 #include <sys/stat.h>
 
 namespace tessaly {
@@ -112,6 +113,7 @@ private:
     bool categoryOpen_ = false;
     // The categories met, in order; a category's number is its place + 1.
     std::vector<std::string> categories_;
+    std::unordered_set<std::string> met_;
     std::map<std::string, std::string> descriptions_;
     Record buffer_; // the bookmark last read, as the tokens see it
     std::string categoryDescription_;
@@ -201,7 +203,7 @@ void TemplateWriter::record(const Record& bookmark)
     buffer_ = bookmark;
     const std::string category{text::clip(bookmark.text(BookmarkField::Category))};
     categoryDescription_ = categoryDescription(category);
-    if (std::find(categories_.begin(), categories_.end(), category) == categories_.end()) {
+    if (met_.insert(category).second) {
         categories_.push_back(category);
         if (grouped_) {
             closeCategory();
