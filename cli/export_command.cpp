@@ -11,8 +11,8 @@ namespace tessaly::cli {
 
 int ExportCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    const Options options =
-        parseOptions(arguments, {"order", "category", "query", "title"}, {"rating", "siteinfo"});
+    const Options options = parseOptions(
+        arguments, {"order", "category", "query", "title", "template"}, {"rating", "siteinfo"});
     if (!options.error.empty()) {
         return usageError(options.error, context);
     }
@@ -33,6 +33,10 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
     if (settings.order.empty()) {
         return usageError("unknown order " + order, context);
     }
+    if (options.has("template") && settings.type != "Simple" && settings.type != "Table" &&
+        settings.type != "Frame") {
+        return usageError("--template goes with simple, table or frame only", context);
+    }
     if (options.has("category") && options.has("query")) {
         return usageError("give --category or --query, not both", context);
     }
@@ -52,6 +56,11 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
     settings.pageTitle = options.get("title").value_or("");
     settings.rating = options.has("rating");
     settings.siteInfo = options.has("siteinfo");
+    if (const std::optional<std::string> chosen = options.get("template")) {
+        // "default": the Default_ templates of the data folder.
+        settings.preformatted = true;
+        settings.templateFile = *chosen == "default" ? std::string{} : callerPath(*chosen);
+    }
 
     Session session{context};
     if (!session.start()) {

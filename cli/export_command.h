@@ -5,9 +5,11 @@
 namespace tessaly::cli {
 
 // export TYPE FILE [--order ORDER] [--category NAME | --query EXPR]
-// [--title TEXT] [--rating] [--siteinfo]: the export of the wizard without
-// the window. TYPE is simple, table, frame, csv, ascii or netscape (any
-// letter case); prints every file written, the main file first.
+// [--title TEXT] [--rating] [--siteinfo] [--template FILE|default]: the
+// export of the wizard without the window. TYPE is simple, table, frame,
+// csv, ascii or netscape (any letter case); --template makes the three HTML
+// types follow a template (FILE, or "default" for the data folder's
+// Default_ files). Prints every file written, the main file first.
 class ExportCommand final : public Command {
 public:
     std::string_view name() const override { return "export"; }
@@ -15,7 +17,8 @@ public:
     {
         return "export simple|table|frame|csv|ascii|netscape FILE "
                "[--order location|description|keyword|catdesc|catloc|rating] "
-               "[--category NAME | --query EXPR] [--title TEXT] [--rating] [--siteinfo]";
+               "[--category NAME | --query EXPR] [--title TEXT] [--rating] [--siteinfo] "
+               "[--template FILE|default]";
     }
     int run(const std::vector<std::string>& arguments, const Context& context) override;
 };

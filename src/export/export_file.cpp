@@ -85,6 +85,9 @@ bool compileFilter(UiPort& ui, const ExportSettings& settings, const ExportConte
 
 std::unique_ptr<ExportWriter> makeWriter(const WriterSetup& setup)
 {
+    if (isHtmlStyle(setup.type) && setup.settings->preformatted) {
+        return makeTemplateWriter(setup);
+    }
     if (isHtmlStyle(setup.type)) {
         return makeHtmlWriter(setup);
     }
@@ -111,7 +114,7 @@ void readBookmarks(RecordFile& file, UiPort& ui, const ExportSettings& settings,
                                            text::clip(settings.category))) {
             writer.record(bookmark);
             ++result.exported;
-            if (outputs.failed() != nullptr) {
+            if (outputs.failed() != nullptr || !writer.problem().empty()) {
                 return;
             }
         }
@@ -124,6 +127,29 @@ void readBookmarks(RecordFile& file, UiPort& ui, const ExportSettings& settings,
             result.cancelled = true;
             return;
         }
+    }
+}
+
+// One writer's run: its preparation, the opening lines, every bookmark
+// read and the closing lines, unless a file or the writer fails first.
+void writeAll(ExportWriter& writer, RecordFile& file, UiPort& ui,
+              const std::shared_ptr<const Expression>& filter, const ExportSettings& settings,
+              ExportOrder order, ExportOutputs& outputs, ExportResult& result)
+{
+    writer.prepare();
+    if (!writer.problem().empty()) {
+        return;
+    }
+    writer.opening();
+    file.setFilter(filter);
+    file.send("QUICKSCAN=on");
+    file.set(static_cast<int>(keyOf(order)));
+    readBookmarks(file, ui, settings, writer, outputs, result);
+    file.send("QUICKSCAN=off");
+    file.setFilter(nullptr);
+    if (outputs.failed() == nullptr && writer.problem().empty()) {
+        // Cancel still ends the pages properly.
+        writer.closing();
     }
 }
 
@@ -212,14 +238,20 @@ ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& se
     FileManager& bookmarks = database.bookmarks();
     FileManager& catHtml = database.catHtml();
     FileManager& keywords = database.keywords();
+    FileManager& categories = database.categories();
     const bool html = isHtmlStyle(*type);
+    // CSV, ASCII and the browsers' file have no templates.
+    const bool preformatted = html && settings.preformatted;
     const bool netscape = *type == ExportType::Netscape;
     if (bookmarks.use() != kLevelDone) {
         result.message = "The bookmark file cannot be opened.";
         return result;
     }
-    const bool withHtml = html && catHtml.use() == kLevelDone;
+    // Templates hold their own HTML: the category HTML is for the
+    // built-in styles.
+    const bool withHtml = html && !preformatted && catHtml.use() == kLevelDone;
     const bool withKeywords = netscape && keywords.use() == kLevelDone;
+    const bool withCategories = preformatted && categories.use() == kLevelDone;
 
     ExportOutputs outputs;
     WriterSetup setup;
@@ -231,31 +263,27 @@ ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& se
     setup.now = context.now != 0 ? context.now : static_cast<std::int64_t>(std::time(nullptr));
     setup.names = exportNames(settings.file);
     setup.outputs = &outputs;
-    // Browsers read long titles and notes whole, and a comma-separated line
-    // cut inside its quotes would run into the next bookmark when read
-    // back: only the pages and the fixed columns keep to 1024 characters.
-    const bool cutLines = !netscape && *type != ExportType::Csv;
+    // Browsers read long titles and notes whole, a template's line may hold
+    // a long field, and a comma-separated line cut inside its quotes would
+    // run into the next bookmark when read back: only the built-in pages
+    // and the fixed columns keep to 1024 characters.
+    const bool cutLines = !netscape && !preformatted && *type != ExportType::Csv;
     setup.main = outputs.create(std::string{text::clip(settings.file)}, cutLines);
     const CategoryHtml categoryHtml{withHtml ? &catHtml.file() : nullptr};
     setup.categoryHtml = &categoryHtml;
     setup.keywords = withKeywords ? &keywords.file() : nullptr;
+    setup.categories = withCategories ? &categories.file() : nullptr;
+    setup.folder = database.engine().folder();
+    setup.ui = &ui;
 
     RecordFile& file = bookmarks.file();
+    std::string problem;
     if (outputs.failed() == nullptr) {
         const std::unique_ptr<ExportWriter> writer = makeWriter(setup);
         ui.beginProgress("Processing Records");
         ui.reportProgress(0, "Exporting");
-        writer->opening();
-        file.setFilter(filter);
-        file.send("QUICKSCAN=on");
-        file.set(static_cast<int>(keyOf(*order)));
-        readBookmarks(file, ui, settings, *writer, outputs, result);
-        file.send("QUICKSCAN=off");
-        file.setFilter(nullptr);
-        if (outputs.failed() == nullptr) {
-            // Cancel still ends the pages properly.
-            writer->closing();
-        }
+        writeAll(*writer, file, ui, filter, settings, *order, outputs, result);
+        problem = writer->problem();
         ui.endProgress();
     }
     const EngineStatus status = file.status();
@@ -265,9 +293,17 @@ ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& se
     if (withHtml) {
         catHtml.close();
     }
+    if (withCategories) {
+        categories.close();
+    }
     bookmarks.close();
 
     outputs.finishAll();
+    if (!problem.empty()) {
+        outputs.discardAll();
+        tell(ui, result, problem);
+        return result;
+    }
     if (const ExportOutput* failed = outputs.failed(); failed != nullptr) {
         outputs.discardAll();
         tell(ui, result,

@@ -13,6 +13,7 @@ namespace tessaly {
 
 class Record;
 class RecordFile;
+class UiPort;
 
 enum class ExportType { Simple, Table, Frame, Csv, Ascii, Netscape };
 enum class ExportOrder { Location, Description, Keyword, CatDesc, CatLoc, Rating };
@@ -45,6 +46,11 @@ private:
 class ExportWriter {
 public:
     virtual ~ExportWriter() = default;
+    // Readies what the lines need (templates) before the opening lines.
+    virtual void prepare() {}
+    // Why the run cannot go on (a template that cannot be read, pages past
+    // their limit); empty while all is well.
+    virtual std::string problem() const { return {}; }
     virtual void opening() = 0;
     virtual void record(const Record& bookmark) = 0;
     virtual void closing() = 0;
@@ -63,11 +69,17 @@ struct WriterSetup {
     ExportOutput* main = nullptr;
     const CategoryHtml* categoryHtml = nullptr;
     RecordFile* keywords = nullptr; // the keyword rows, for the browsers' tags
+    // The pre-formatted export: the category descriptions, the folder its
+    // templates live in and the user it tells of empty ones.
+    RecordFile* categories = nullptr;
+    std::string folder;
+    UiPort* ui = nullptr;
 };
 
 std::unique_ptr<ExportWriter> makeHtmlWriter(const WriterSetup& setup);
 std::unique_ptr<ExportWriter> makeTextWriter(const WriterSetup& setup);
 std::unique_ptr<ExportWriter> makeNetscapeWriter(const WriterSetup& setup);
+std::unique_ptr<ExportWriter> makeTemplateWriter(const WriterSetup& setup);
 
 // "Tessaly 2000 2.4": who made the pages.
 std::string productLine();

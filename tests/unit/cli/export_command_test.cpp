@@ -48,6 +48,33 @@ TEST_F(ExportCommandTest, WritesEachTypeWhereTheCallerStandsAndPrintsTheFiles)
     EXPECT_NE(pages.read("bookmarks.html").find(">Tools</H3>"), std::string::npos);
 }
 
+TEST_F(ExportCommandTest, TemplatesComeFromTheCallersFileOrTheDataFolder)
+{
+    ASSERT_EQ(::chdir(pages.path().c_str()), 0);
+    pages.write("mine.htm", "<!--URL:BEGIN-->\n<p>(URL:Desc) in (URL:Cat)</p>\n");
+    ASSERT_EQ(run({"export", "table", "Links.htm", "--template", "mine.htm"}), kExitOk) << err;
+    EXPECT_EQ(pages.read("Links.htm"), "<!--URL:BEGIN--><p>A &lt;b&gt; in News</p>\n"
+                                       "<!--URL:BEGIN--><p>B in Tools</p>\n");
+    EXPECT_EQ(out, pages.file("Links.htm") + "\n");
+
+    // The program is now in its data folder: full names from here on.
+    ASSERT_EQ(run({"export", "simple", pages.file("d.htm"), "--template", "default", "--order",
+                   "catdesc"}),
+              kExitOk)
+        << err;
+    EXPECT_NE(folder.read("Default_Simple_cat.htm").find("<!--URL:BEGINCAT-->"), std::string::npos);
+    EXPECT_NE(pages.read("d.htm").find("<meta charset=\"utf-8\">"), std::string::npos);
+
+    EXPECT_EQ(run({"export", "csv", "x.csv", "--template", "default"}), kExitUsage);
+    EXPECT_NE(err.find("--template goes with simple, table or frame only"), std::string::npos);
+    EXPECT_EQ(run({"export", "netscape", "x.html", "--template", "mine.htm"}), kExitUsage);
+    EXPECT_EQ(
+        run({"export", "frame", pages.file("f.htm"), "--template", pages.file("nowhere.htm")}),
+        kExitFailure);
+    EXPECT_NE(err.find("Cannot read the template " + pages.file("nowhere.htm")), std::string::npos)
+        << err;
+}
+
 TEST_F(ExportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
 {
     EXPECT_EQ(run({"export", "table"}), kExitUsage);

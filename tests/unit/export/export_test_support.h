@@ -12,11 +12,91 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tessaly::test {
+
+// The elements an HTML parser sees in a page: "tag attr=value ..." per
+// start tag, with the values decoded as a browser decodes them.
+inline std::vector<std::string> parsedStartTags(const std::string& path)
+{
+    const std::string script =
+        "import sys, html.parser\n"
+        "class P(html.parser.HTMLParser):\n"
+        "    def handle_starttag(self, tag, attrs):\n"
+        "        print(tag + ''.join(' %s=%s' % (k, v) for k, v in attrs))\n"
+        "p = P(); p.feed(open(sys.argv[1], encoding='utf-8').read()); p.close()\n";
+    const std::string command = "python3 -c \"$TESSALY_PARSE\" '" + path + "'";
+    ::setenv("TESSALY_PARSE", script.c_str(), 1);
+    std::vector<std::string> tags;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return tags;
+    }
+    std::string line;
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+        if (c == '\n') {
+            tags.push_back(line);
+            line.clear();
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    ::pclose(pipe);
+    return tags;
+}
+
+// No page of `files` holds a script element, and the pages still link to
+// the tests' script-bearing address "http://x/\"><script>alert(1)</script>",
+// which leads where it led.
+inline void expectSafeLinks(const std::vector<std::string>& files)
+{
+    bool link = false;
+    for (const std::string& path : files) {
+        for (const std::string& tag : parsedStartTags(path)) {
+            EXPECT_FALSE(tag.starts_with("script")) << path << ": " << tag;
+            if (tag.starts_with("a href=http://x/")) {
+                EXPECT_TRUE(
+                    tag.starts_with("a href=http://x/%22%3E%3Cscript%3Ealert(1)%3C/script%3E"))
+                    << tag;
+                link = true;
+            }
+        }
+    }
+    EXPECT_TRUE(link);
+}
+
+// While it stands, a file may grow to a few KB only: a write runs into the
+// limit as into a full disk.
+class FileSizeLimit final {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*handler_)(int) = nullptr;
+};
 
 // A data folder with a bookmark file, an output folder and the exports
 // between them, on a fixed day.
@@ -79,7 +159,37 @@ protected:
         return exportFile(db, ui, settings, context);
     }
 
+    // The same while no file may grow past `bytes`: a write runs into the
+    // limit as into a full disk. The database is open before the limit,
+    // which only the files of the export meet.
+    ExportResult runUnderLimit(std::string type, std::string order, rlim_t bytes)
+    {
+        db.bookmarks().use();
+        db.catHtml().use();
+        db.categories().use();
+        ExportResult result;
+        {
+            const FileSizeLimit limit{bytes};
+            result = run(std::move(type), std::move(order));
+        }
+        db.categories().close();
+        db.catHtml().close();
+        db.bookmarks().close();
+        return result;
+    }
+
     std::string read(const std::string& name) const { return out.read(name); }
+
+    // Every file written, each under its name.
+    std::string dump(const ExportResult& result) const
+    {
+        std::string text;
+        for (const std::string& path : result.files) {
+            const std::string name = path.substr(path.rfind('/') + 1);
+            text += "==> " + name + " <==\n" + read(name);
+        }
+        return text;
+    }
 
     // The lines of an output file.
     std::vector<std::string> lines(const std::string& name) const

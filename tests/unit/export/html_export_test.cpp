@@ -32,17 +32,6 @@ protected:
         settings.rating = true;
         settings.siteInfo = true;
     }
-
-    // Every file written, each under its name.
-    std::string dump(const ExportResult& result) const
-    {
-        std::string text;
-        for (const std::string& path : result.files) {
-            const std::string name = path.substr(path.rfind('/') + 1);
-            text += "==> " + name + " <==\n" + read(name);
-        }
-        return text;
-    }
 };
 
 std::string goldenPath(const std::string& name)
