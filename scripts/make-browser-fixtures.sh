@@ -70,7 +70,8 @@ print("data:image/png;base64," + base64.b64encode(png).decode())
 EOF
 )
 
-PROFILE=$profile LOG=$work/firefox.log ICON=$icon PYTHONPATH=$here/tests/support python3 - <<'EOF'
+PROFILE=$profile LOG=$work/firefox.log ICON=$icon PYTHONPATH=$here/tests/support \
+    PYTHONDONTWRITEBYTECODE=1 python3 - <<'EOF'
 import os, sys
 from marionette import Firefox, MarionetteError
 

@@ -26,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import marionette  # noqa: E402
 
@@ -161,9 +162,12 @@ def firefox_reads(export, work):
                                 log=log) as firefox:
             tree = firefox.chrome_script(READ_TREE, timeout=90)
             firefox.quit()
-    except marionette.MarionetteError as e:
-        with open(log, encoding="utf-8", errors="replace") as f:
-            raise Failure("%s\nFirefox's log:\n%s" % (e, f.read()))
+    except (marionette.MarionetteError, OSError) as e:  # OSError: a connection that timed out
+        text = ""
+        if os.path.exists(log):
+            with open(log, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+        raise Failure("%s\nFirefox's log:\n%s" % (e, text))
     check(isinstance(tree, dict) and "error" not in tree, "reading the tree: %s" % tree)
     return tree
 
