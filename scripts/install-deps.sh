@@ -16,6 +16,8 @@ packages=(
   xvfb xauth xdotool xclip x11-utils trayer openbox poppler-utils
   # an HTML parser that checks exported pages hold no script of a bookmark's
   python3
+  # a real browser that imports the bookmark file we export
+  firefox-esr
   # screenshots and readable text in them
   fonts-dejavu-core imagemagick
   # locale data for date pictures and Unicode case folding

@@ -12,12 +12,13 @@
 # headless in a fresh profile under a temporary folder that is removed at
 # the end; nothing in the user's own profiles is read or touched.
 #
-# Firefox: a user.js turns on the HTML export at shutdown and turns off the
-# first-run pages, updates and telemetry. The bookmarks go in through
-# Marionette (in the chrome context, PlacesUtils), then Marionette:Quit
-# shuts Firefox down cleanly, which writes bookmarks.html and checkpoints
-# places.sqlite. Kept: firefox/bookmarks.html and firefox/places.sqlite
-# (a VACUUMed copy).
+# Firefox (started and driven by tests/support/marionette.py, which the test
+# of our own bookmark file shares): a user.js turns on the HTML export at
+# shutdown and turns off the first-run pages, updates and telemetry. The
+# bookmarks go in through Marionette (in the chrome context, PlacesUtils),
+# then Marionette:Quit shuts Firefox down cleanly, which writes
+# bookmarks.html and checkpoints places.sqlite. Kept: firefox/bookmarks.html
+# and firefox/places.sqlite (a VACUUMed copy).
 #
 # Chromium: a hand-written Default/Bookmarks is loaded by a headless
 # Chromium and rewritten at SIGTERM (a clean shutdown for Chromium) with
@@ -50,37 +51,9 @@ need sqlite3
 mkdir -p "$out/firefox" "$out/chromium"
 
 # ---------------------------------------------------------------- Firefox
-port=$((20000 + RANDOM % 20000))
 profile=$work/firefox-profile
 mkdir -p "$profile"
-cat >"$profile/user.js" <<EOF
-user_pref("browser.bookmarks.autoExportHTML", true);
-user_pref("marionette.port", $port);
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("startup.homepage_welcome_url", "");
-user_pref("startup.homepage_welcome_url.additional", "");
-user_pref("browser.aboutwelcome.enabled", false);
-user_pref("trailhead.firstrun.didSeeAboutWelcome", true);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("datareporting.healthreport.uploadEnabled", false);
-user_pref("toolkit.telemetry.enabled", false);
-user_pref("toolkit.telemetry.unified", false);
-user_pref("app.update.enabled", false);
-user_pref("app.update.auto", false);
-user_pref("app.normandy.enabled", false);
-user_pref("extensions.update.enabled", false);
-user_pref("browser.search.update", false);
-user_pref("browser.safebrowsing.downloads.remote.enabled", false);
-user_pref("network.connectivity-service.enabled", false);
-user_pref("network.captive-portal-service.enabled", false);
-user_pref("browser.newtabpage.enabled", false);
-EOF
-
 firefox_version=$(firefox-esr --version 2>/dev/null)
-MOZ_HEADLESS=1 firefox-esr --headless --marionette -remote-allow-system-access \
-    --profile "$profile" --no-remote about:blank >"$work/firefox.log" 2>&1 &
-browser_pid=$!
 
 # A data: icon of a few kilobytes: real exports carry icons this long on the
 # link's line, before its title.
@@ -97,49 +70,10 @@ print("data:image/png;base64," + base64.b64encode(png).decode())
 EOF
 )
 
-PORT=$port ICON=$icon python3 - <<'EOF'
-import json, os, socket, sys, time
-
-port = int(os.environ["PORT"])
-
-def connect():
-    deadline = time.time() + 60
-    while True:
-        try:
-            return socket.create_connection(("127.0.0.1", port), timeout=60)
-        except OSError:
-            if time.time() > deadline:
-                sys.exit("Marionette did not answer on port %d" % port)
-            time.sleep(0.5)
-
-sock = connect()
-buffer = b""
-
-def receive():
-    global buffer
-    while b":" not in buffer:
-        buffer += sock.recv(65536)
-    length, _, rest = buffer.partition(b":")
-    length = int(length)
-    while len(rest) < length:
-        rest += sock.recv(65536)
-    buffer = rest[length:]
-    return json.loads(rest[:length])
-
-next_id = 0
-def command(name, params=None):
-    global next_id
-    next_id += 1
-    body = json.dumps([0, next_id, name, params or {}]).encode()
-    sock.sendall(str(len(body)).encode() + b":" + body)
-    reply = receive()
-    if reply[2]:
-        sys.exit("%s failed: %s" % (name, reply[2]))
-    return reply[3]
-
-receive()  # the greeting
-command("WebDriver:NewSession", {"capabilities": {}})
-command("Marionette:SetContext", {"value": "chrome"})
+PROFILE=$profile LOG=$work/firefox.log ICON=$icon PYTHONPATH=$here/tests/support \
+    PYTHONDONTWRITEBYTECODE=1 python3 - <<'EOF'
+import os, sys
+from marionette import Firefox, MarionetteError
 
 script = r"""
 const [icon, resolve] = arguments;
@@ -192,15 +126,17 @@ const { PlacesUtils } = ChromeUtils.importESModule("resource://gre/modules/Place
   return "ok";
 })().then(resolve, (e) => resolve("error: " + e + "\n" + e.stack));
 """
-result = command("WebDriver:ExecuteAsyncScript",
-                 {"script": script, "args": [os.environ["ICON"]], "scriptTimeout": 60000})
-if result.get("value") != "ok":
-    sys.exit("adding the bookmarks failed: %s" % result)
-command("Marionette:Quit", {"flags": []})
+try:
+    with Firefox(os.environ["PROFILE"], prefs={"browser.bookmarks.autoExportHTML": True},
+                 log=os.environ["LOG"]) as firefox:
+        result = firefox.chrome_script(script, [os.environ["ICON"]])
+        if result != "ok":
+            sys.exit("adding the bookmarks failed: %s" % result)
+        firefox.quit()
+except MarionetteError as e:
+    with open(os.environ["LOG"], errors="replace") as log:
+        sys.exit("%s; Firefox's log:\n%s" % (e, log.read()))
 EOF
-
-wait "$browser_pid" || true
-browser_pid=
 if [[ ! -s $profile/bookmarks.html ]]; then
     echo "$0: Firefox wrote no bookmarks.html; see its log:" >&2
     cat "$work/firefox.log" >&2
