@@ -1,13 +1,52 @@
 #include "bookmarks/bookmark_list_model.h"
 
+#include "columns/header_preferences.h"
 #include "core/tables.h"
+#include "framework/dates.h"
 #include "framework/icons.h"
 #include "framework/picture.h"
 
+#include <QDate>
 #include <QMimeData>
+#include <QTime>
 #include <QUrl>
 
 namespace tessaly::gui {
+
+namespace {
+
+// A cell's value for graphs: dates as dates (a blank one as none), times
+// as times, numbers as numbers, the validation icon as its state's name.
+QVariant graphValue(const Record& row, const ListColumn& column)
+{
+    if (column.icon) {
+        const std::int64_t state = row.number(column.field);
+        return state == 1   ? QStringLiteral("Passed")
+               : state == 2 ? QStringLiteral("Failed")
+                            : QStringLiteral("Unknown");
+    }
+    if (row.table().isText(column.field)) {
+        return QString::fromStdString(row.text(column.field));
+    }
+    const std::int64_t number = row.number(column.field);
+    switch (Picture::parse(column.picture).kind) {
+    case Picture::Kind::Date: {
+        const auto day = static_cast<std::int32_t>(number);
+        if (number == 0 || !dates::isValidDay(day)) {
+            return QDate{};
+        }
+        const dates::CivilDate date = dates::civilDate(day);
+        return QDate(date.year, date.month, date.day);
+    }
+    case Picture::Kind::Time:
+        // Hundredths of a second since midnight, plus one.
+        return number <= 0 ? QTime{} : QTime::fromMSecsSinceStartOfDay(int((number - 1) * 10));
+    default:
+        return QVariant::fromValue<qlonglong>(number);
+    }
+}
+
+} // namespace
 
 BookmarkListModel::BookmarkListModel(ListRows& rows, std::vector<ListColumn> columns,
                                      BookmarkOf bookmarkOf, QObject* parent)
@@ -46,6 +85,9 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const
     const ListColumn& column = columns_[static_cast<std::size_t>(index.column())];
     const Record& own = rows_.at(static_cast<std::size_t>(index.row()));
     const Record& row = column.ofBookmark ? bookmarkOf_(own) : own;
+    if (role == kGraphValueRole) {
+        return graphValue(row, column);
+    }
     if (column.icon) {
         if (role != Qt::DecorationRole) {
             return {};

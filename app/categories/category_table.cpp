@@ -1,5 +1,6 @@
 #include "categories/category_table.h"
 
+#include "columns/header_preferences.h"
 #include "core/tables.h"
 #include "framework/picture.h"
 #include "framework/text.h"
@@ -7,6 +8,8 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
+
+#include <algorithm>
 
 namespace tessaly::gui {
 
@@ -24,30 +27,89 @@ CategoryTable::CategoryTable(QWidget* parent) : QTableWidget(0, 2, parent)
 
 void CategoryTable::setCategories(std::vector<Record> categories)
 {
-    // The highlight stays on its category, wherever a rename sorted it.
-    int keep = currentRow();
-    const Record* before = current();
-    const std::int64_t kept = before != nullptr ? before->position : 0;
-    for (std::size_t i = 0; kept != 0 && i < categories.size(); ++i) {
-        if (categories[i].position == kept) {
-            keep = static_cast<int>(i);
-        }
-    }
     categories_ = std::move(categories);
+    fill(currentRow());
+}
+
+// Shows `categories_` in the chosen order. The highlight stays on its
+// category, wherever a rename or the order put it.
+void CategoryTable::fill(int keepRow)
+{
+    const std::int64_t kept = keepRow >= 0 && keepRow < rowCount() && item(keepRow, 0) != nullptr
+                                  ? item(keepRow, 0)->data(Qt::UserRole).toLongLong()
+                                  : 0;
+    if (order_) {
+        const auto field =
+            order_->first == 0 ? CategoryField::Category : CategoryField::Description;
+        const bool descending = order_->second == Qt::DescendingOrder;
+        std::stable_sort(categories_.begin(), categories_.end(),
+                         [&](const Record& a, const Record& b) {
+                             const int compared = text::compareNoCase(a.text(field), b.text(field));
+                             return descending ? compared > 0 : compared < 0;
+                         });
+    }
+    int keep = keepRow;
     setRowCount(static_cast<int>(categories_.size()));
     for (std::size_t i = 0; i < categories_.size(); ++i) {
         const Record& c = categories_[i];
         const auto row = static_cast<int>(i);
-        setItem(row, 0,
-                new QTableWidgetItem(QString::fromStdString(
-                    format(std::string_view{c.text(CategoryField::Category)}, "@s50"))));
+        auto* name = new QTableWidgetItem(QString::fromStdString(
+            format(std::string_view{c.text(CategoryField::Category)}, "@s50")));
+        name->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(c.position));
+        setItem(row, 0, name);
         setItem(row, 1,
                 new QTableWidgetItem(QString::fromStdString(
                     format(std::string_view{c.text(CategoryField::Description)}, "@s255"))));
+        if (kept != 0 && c.position == kept) {
+            keep = row;
+        }
     }
     if (rowCount() > 0) {
         selectRow(std::clamp(keep, 0, rowCount() - 1));
     }
+}
+
+void CategoryTable::sortBy(std::optional<std::pair<int, Qt::SortOrder>> order)
+{
+    order_ = order;
+    if (!order_) {
+        // The key order: by name, letter case ignored, as the file keeps it.
+        std::stable_sort(categories_.begin(), categories_.end(),
+                         [](const Record& a, const Record& b) {
+                             return text::compareNoCase(a.text(CategoryField::Category),
+                                                        b.text(CategoryField::Category)) < 0;
+                         });
+    }
+    fill(currentRow());
+}
+
+HeaderPreferences& CategoryTable::enableColumnPreferences(PositionStore& positions, UiPort& ui,
+                                                          const std::string& section,
+                                                          const std::string& keyPrefix)
+{
+    HeaderPreferences::Hooks hooks;
+    // Every category is loaded: both columns sort in memory.
+    hooks.sortable = [](int) {
+        return true;
+    };
+    hooks.sort = [this](int logical, Qt::SortOrder order) {
+        sortBy(std::pair{logical, order});
+        return true;
+    };
+    hooks.resetColumns = [this] {
+        QHeaderView* header = horizontalHeader();
+        for (int logical = 0; logical < header->count(); ++logical) {
+            header->moveSection(header->visualIndex(logical), logical);
+            header->setSectionHidden(logical, false);
+        }
+        setColumnWidth(0, 180);
+        sortBy(std::nullopt);
+        header->setSortIndicatorShown(false);
+    };
+    auto* preferences =
+        new HeaderPreferences(*this, positions, section, ui, std::move(hooks), keyPrefix);
+    preferences->restore();
+    return *preferences;
 }
 
 const Record* CategoryTable::current() const

@@ -4,9 +4,18 @@
 
 #include <QTableWidget>
 
+#include <optional>
+#include <string>
 #include <vector>
 
+namespace tessaly {
+class PositionStore;
+class UiPort;
+} // namespace tessaly
+
 namespace tessaly::gui {
+
+class HeaderPreferences;
 
 // The two columns of the category windows, "Category" (@s50) and
 // "Description" (its first 255 characters), every row loaded, in key order.
@@ -23,11 +32,22 @@ public:
     // Highlights the first name at or after `name` (letter case ignored).
     void locate(const QString& name);
 
+    // Rows in the order of a column, letter case ignored, until the next
+    // choice; the key order again with nullopt.
+    void sortBy(std::optional<std::pair<int, Qt::SortOrder>> order);
+    // The headings' menu and sorting, kept under `section` + ">Header".
+    HeaderPreferences& enableColumnPreferences(PositionStore& positions, UiPort& ui,
+                                               const std::string& section,
+                                               const std::string& keyPrefix = {});
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void fill(int keepRow);
+
     std::vector<Record> categories_;
+    std::optional<std::pair<int, Qt::SortOrder>> order_;
     QString typed_;
     qint64 lastKey_ = 0;
 };

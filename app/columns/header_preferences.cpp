@@ -23,9 +23,9 @@ constexpr const char* kGeneral = "XplorePreferences";
 constexpr const char* kGridLines = "GridLines";
 constexpr const char* kAlternateRows = "AlternateRows";
 
-std::string styleKey(int logical)
+std::string styleKey(const std::string& prefix, int logical)
 {
-    return "Style" + std::to_string(logical);
+    return prefix + "Style" + std::to_string(logical);
 }
 
 // "text=#rrggbb;back=#rrggbb;font=<Qt's font description>", each part only
@@ -92,9 +92,11 @@ void ColumnStyleDelegate::initStyleOption(QStyleOptionViewItem* option,
 }
 
 HeaderPreferences::HeaderPreferences(QTableView& view, PositionStore& positions,
-                                     std::string section, UiPort& ui, Hooks hooks)
+                                     std::string section, UiPort& ui, Hooks hooks,
+                                     std::string keyPrefix)
     : QObject(&view), view_(view), header_(*view.horizontalHeader()), positions_(positions),
-      section_(std::move(section)), ui_(ui), hooks_(std::move(hooks))
+      section_(std::move(section)), keyPrefix_(std::move(keyPrefix)), ui_(ui),
+      hooks_(std::move(hooks))
 {
     delegate_ = new ColumnStyleDelegate(&view_);
     view_.setItemDelegate(delegate_);
@@ -124,7 +126,7 @@ HeaderPreferences::HeaderPreferences(QTableView& view, PositionStore& positions,
 void HeaderPreferences::restore()
 {
     for (int logical = 0; logical < header_.count(); ++logical) {
-        const std::string stored = positions_.value(headerSection(), styleKey(logical));
+        const std::string stored = positions_.value(headerSection(), styleKey(keyPrefix_, logical));
         if (!stored.empty()) {
             const ColumnStyle style = parseStyle(stored);
             if (!style.empty()) {
@@ -133,7 +135,8 @@ void HeaderPreferences::restore()
         }
     }
     applyGeneral();
-    const QString sort = QString::fromStdString(positions_.value(headerSection(), "Sort"));
+    const QString sort =
+        QString::fromStdString(positions_.value(headerSection(), keyPrefix_ + "Sort"));
     bool ok = false;
     const int logical = sort.section(QLatin1Char(':'), 0, 0).toInt(&ok);
     if (ok && logical >= 0 && logical < header_.count()) {
@@ -186,7 +189,7 @@ void HeaderPreferences::reverse()
 
 void HeaderPreferences::saveSort()
 {
-    positions_.setValue(headerSection(), "Sort",
+    positions_.setValue(headerSection(), keyPrefix_ + "Sort",
                         sorted_ ? std::to_string(sorted_->first) +
                                       (sorted_->second == Qt::AscendingOrder ? ":A" : ":D")
                                 : std::string{});
@@ -228,7 +231,7 @@ const ColumnStyle* HeaderPreferences::style(int logical) const
 void HeaderPreferences::saveStyle(int logical)
 {
     const ColumnStyle* chosen = style(logical);
-    positions_.setValue(headerSection(), styleKey(logical),
+    positions_.setValue(headerSection(), styleKey(keyPrefix_, logical),
                         chosen != nullptr ? styleText(*chosen) : std::string{});
 }
 

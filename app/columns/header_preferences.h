@@ -77,8 +77,10 @@ public:
         std::function<void()> print;
     };
 
+    // `keyPrefix` sets apart two lists of one window, which share its
+    // section ("List:" and "Browse:" in the explorer view).
     HeaderPreferences(QTableView& view, PositionStore& positions, std::string section, UiPort& ui,
-                      Hooks hooks);
+                      Hooks hooks, std::string keyPrefix = {});
 
     // Applies the kept choices: styles, general choices, then the sort.
     void restore();
@@ -117,6 +119,7 @@ private:
     QHeaderView& header_;
     PositionStore& positions_;
     std::string section_;
+    std::string keyPrefix_;
     UiPort& ui_;
     Hooks hooks_;
     ColumnStyleDelegate* delegate_ = nullptr;

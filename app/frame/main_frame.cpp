@@ -8,6 +8,7 @@
 #include "bookmarks/explorer_window.h"
 #include "bookmarks/new_bookmark_wizard.h"
 #include "categories/category_list_window.h"
+#include "categories/category_table.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "core/tables.h"
@@ -474,6 +475,8 @@ void MainFrame::openCategoryList()
             form.exec();
         });
     list->setAttribute(Qt::WA_DeleteOnClose);
+    list->table()->enableColumnPreferences(services_.positions(), services_.messages().ui(),
+                                           CategoryListWindow::kName);
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);
     placeChildWindow(*mdiArea_, *window, services_.positions(), CategoryListWindow::kName,

@@ -1,7 +1,9 @@
+#include "categories/category_table.h"
 #include "columns/column_graph_window.h"
 #include "columns/header_preferences.h"
 #include "columns/value_distribution.h"
 #include "core/position_store.h"
+#include "core/tables.h"
 #include "framework/qt_ui_port.h"
 
 #include "modal_answers.h"
@@ -204,6 +206,52 @@ private Q_SLOTS:
         QMenu* columns = actionNamed(menu, "&Columns")->menu();
         actionNamed(columns, "Rating")->trigger();
         QVERIFY(!header->isSectionHidden(2));
+    }
+
+    void theCategoryListSortsByEitherColumnAndKeepsItsHighlight()
+    {
+        test::TempFolder folder;
+        PositionStore positions{folder.file("POSITION.INI")};
+        gui::QtUiPort ui;
+        gui::CategoryTable table;
+        std::vector<Record> categories;
+        std::int64_t position = 0;
+        for (const auto& [name, description] : std::vector<std::pair<const char*, const char*>>{
+                 {"art", "Zebra pictures"}, {"Books", "apples"}, {"cars", "Motors"}}) {
+            Record r{categoryTable()};
+            r.setText(CategoryField::Category, name);
+            r.setText(CategoryField::Description, description);
+            r.position = ++position;
+            categories.push_back(r);
+        }
+        table.setCategories(categories);
+        table.enableColumnPreferences(positions, ui, "BrowseCategories");
+        table.resize(400, 200);
+        table.show();
+        table.selectRow(1); // Books
+        const auto names = [&] {
+            QStringList out;
+            for (int row = 0; row < table.rowCount(); ++row) {
+                out << table.item(row, 0)->text();
+            }
+            return out;
+        };
+        QHeaderView* header = table.horizontalHeader();
+        const auto click = [&](int logical) {
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(logical) + 10, header->height() / 2));
+        };
+        click(1);
+        QCOMPARE(names(), (QStringList{"Books", "cars", "art"}));
+        QCOMPARE(table.current()->text(CategoryField::Category), std::string{"Books"});
+        click(1);
+        QCOMPARE(names(), (QStringList{"art", "cars", "Books"}));
+        QCOMPARE(table.current()->text(CategoryField::Category), std::string{"Books"});
+        // A refresh keeps the order chosen.
+        table.setCategories(categories);
+        QCOMPARE(names(), (QStringList{"art", "cars", "Books"}));
+        QCOMPARE(positions.value("BrowseCategories>Header", "Sort"), std::string{"1:D"});
     }
 
     void bestFitShowsTheWholeText()
