@@ -1,0 +1,56 @@
+#pragma once
+
+#include "framework/system_file.h"
+#include "reports/report_spool.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+// Writes pages as a PDF file in the standard Courier types, so the file
+// needs no embedded font and any reader shows it. Characters outside
+// Windows-1252 (the standard types' encoding) print as "?". The file is
+// written under a temporary name in its own folder and renamed over `path`
+// by commit(), so a failed or stopped run never leaves half a file where a
+// good one stood. The first error is kept; later writes are dropped.
+class PdfCanvas final : public PageCanvas {
+public:
+    explicit PdfCanvas(std::string path);
+    ~PdfCanvas() override;
+    PdfCanvas(const PdfCanvas&) = delete;
+    PdfCanvas& operator=(const PdfCanvas&) = delete;
+
+    // Creates the temporary file; the error when it cannot be made.
+    SystemResult open();
+
+    void beginPage(const PageSize& size) override;
+    void text(double x, double y, double size, bool bold, std::string_view utf8) override;
+    void rule(double x1, double x2, double y) override;
+    void endPage() override;
+
+    // Ends the document, flushes it to disk and renames it into place.
+    SystemResult commit(std::string_view title);
+    // Removes the temporary file, if any.
+    void discard();
+
+    const SystemResult& error() const { return error_; }
+
+private:
+    void write(std::string_view bytes);
+    void beginObject(std::size_t number);
+    void fail(int errorNumber);
+
+    std::string path_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+    SystemResult error_;
+    long offset_ = 0;                 // bytes written so far
+    std::vector<long> objectOffsets_; // by object number - 1
+    std::string content_;             // the open page's drawing
+    PageSize size_;
+    std::size_t pages_ = 0;
+};
+
+} // namespace tessaly
