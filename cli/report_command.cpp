@@ -36,6 +36,13 @@ std::optional<PageSize> paperOf(std::string_view name)
     return std::nullopt;
 }
 
+int cannotWrite(const std::string& path, std::string_view reason, const Context& context)
+{
+    context.err << "tessaly-cli report: " << messageText(path)
+                << " could not be written: " << messageText(reason) << '\n';
+    return kExitFailure;
+}
+
 } // namespace
 
 int ReportCommand::run(const std::vector<std::string>& arguments, const Context& context)
@@ -98,20 +105,22 @@ int ReportCommand::run(const std::vector<std::string>& arguments, const Context&
     if (!session.start()) {
         return kExitFailure;
     }
+    // A file that cannot be written is told before the file is read, not
+    // after a long report.
+    PdfCanvas pdf{path};
+    if (!pdf.open().ok()) {
+        return cannotWrite(path, pdf.error().text, context);
+    }
     ReportRun run = runReport(session.database(), session.ui(), request);
     if (!run.output) {
         return kExitFailure; // what happened is on the error stream
     }
-    PdfCanvas pdf{path};
-    if (pdf.open().ok() && run.pages->replay(pdf)) {
+    if (run.pages->replay(pdf)) {
         static_cast<void>(pdf.commit(report->title));
     }
     if (!run.pages->ok() || !pdf.error().ok()) {
         pdf.discard();
-        context.err << "tessaly-cli " << name() << ": " << messageText(path)
-                    << " could not be written: "
-                    << (run.pages->ok() ? pdf.error().text : run.pages->error()) << '\n';
-        return kExitFailure;
+        return cannotWrite(path, run.pages->ok() ? pdf.error().text : run.pages->error(), context);
     }
     context.out << messageText(path) << '\n';
     return kExitOk;
