@@ -13,7 +13,7 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kEllipsis = "...";
-constexpr int kGap = 1;         // characters between two columns
+constexpr int kGap = 2;         // characters between two columns
 constexpr int kNarrowest = 3;   // a column never shrinks below
 constexpr double kRowSpace = 2; // points between two rows
 constexpr double kLeading = 1.25;
@@ -46,6 +46,9 @@ std::string elided(std::string_view text, std::size_t width)
 // its last blank when that leaves at least half a line, else at the width.
 std::size_t breakAt(std::string_view rest, std::size_t width)
 {
+    if (utf8::length(rest) <= width) {
+        return rest.size();
+    }
     const std::size_t cut = utf8::offsetOf(rest, width);
     if (cut < rest.size() && rest[cut] == ' ') {
         return cut;

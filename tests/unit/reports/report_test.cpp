@@ -100,6 +100,8 @@ protected:
 TEST(ReportCells, WrapAtBlanksOrWidthElideWhenOutOfLines)
 {
     EXPECT_EQ(cellLines("short", 10, Overflow::Wrap, 8), (std::vector<std::string>{"short"}));
+    EXPECT_EQ(cellLines("two words", 9, Overflow::Wrap, 8),
+              (std::vector<std::string>{"two words"}));
     EXPECT_EQ(cellLines("one two three four", 9, Overflow::Wrap, 8),
               (std::vector<std::string>{"one two", "three", "four"}));
     EXPECT_EQ(cellLines("abcdefghijkl", 5, Overflow::Wrap, 8),
