@@ -1,3 +1,4 @@
+#include "bookmarks/browse_window.h"
 #include "core/database.h"
 #include "core/services.h"
 #include "core/tables.h"
@@ -5,6 +6,7 @@
 #include "framework/ini_file.h"
 #include "framework/qt_ui_port.h"
 #include "pdf_text.h"
+#include "started_services.h"
 #include "temp_folder.h"
 
 #include <QApplication>
@@ -253,6 +255,33 @@ private Q_SLOTS:
         QCOMPARE(checked,
                  (QStringList{"Location", "Description", "Category", "Rating", "Password"}));
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    void listPrintRunsTheDesignedReportOnTheFramePrinter()
+    {
+        Fixture f;
+        f.add("https://a.example/", "First", 5);
+        MainFrame frame{f.services};
+        frame.printer().setOutputFileName(QString::fromStdString(f.folder.file("list.pdf")));
+        test::NoOpener opener;
+        gui::BrowseWindow list(f.services, opener);
+        list.show();
+        auto* print = list.findChild<QPushButton*>("Print");
+        QVERIFY(print != nullptr && print->isEnabled());
+        QCOMPARE(print->toolTip(), QStringLiteral("Print location information"));
+        ModalSteps steps{{[](QWidget* window) {
+                              QTest::mouseClick(window->findChild<QDialogButtonBox*>()->button(
+                                                    QDialogButtonBox::Ok),
+                                                Qt::LeftButton);
+                          },
+                          ModalSteps::press(QMessageBox::No), ModalSteps::press(QMessageBox::No)}};
+        QTest::mouseClick(print, Qt::LeftButton);
+        QTRY_VERIFY(steps.done());
+        QCOMPARE(steps.seen.first(), QStringLiteral("Internet Locations (URLs)"));
+        const std::string text =
+            test::pdfText(f.folder.file("list.pdf"), f.folder.file("list.txt"));
+        QVERIFY2(text.find("Internet Locations (URLs)") != std::string::npos, text.c_str());
+        QVERIFY(text.find("https://a.example/") != std::string::npos);
     }
 };
 
