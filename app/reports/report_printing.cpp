@@ -4,6 +4,7 @@
 #include "framework/picture.h"
 #include "framework/ui_port.h"
 #include "reports/report_design_dialog.h"
+#include "reports/report_progress_window.h"
 #include "reports/report_run.h"
 
 #include <QHash>
@@ -137,6 +138,8 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
     request.report = &report;
     request.layout.page = {paper.width(), paper.height()};
     request.layout.date = format(dates::today(), "@d4");
+    ReportProgressWindow progress{parent};
+    request.progress = &progress;
     ReportRun run = runReport(database, ui, request);
     if (!run.output) {
         return;

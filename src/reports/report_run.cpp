@@ -25,8 +25,9 @@ constexpr int kWarnViewOpen = 36;
 // The reading of one report: progress, Cancel and the rows laid out.
 class Reading {
 public:
-    Reading(UiPort& ui, ReportRun& run, RecordFile& file, Warnings& warnings)
-        : ui_(ui), run_(run), file_(file), warnings_(warnings),
+    Reading(UiPort& ui, ReportProgress& progress, ReportRun& run, RecordFile& file,
+            Warnings& warnings)
+        : ui_(ui), progress_(progress), run_(run), file_(file), warnings_(warnings),
           total_(std::max<std::int64_t>(file.records(), 1))
     {}
 
@@ -38,11 +39,12 @@ public:
         const std::int64_t whole = outOf > 0 ? outOf : total_;
         const auto percent =
             static_cast<int>(std::min<std::int64_t>(base + done * share / whole, 100));
+        ++read_;
         if (percent != percent_) {
             percent_ = percent;
-            ui_.reportProgress(percent, std::to_string(percent) + run_.strings.progressPercentText);
+            progress_.update(percent, read_);
         }
-        if (done % kRecordsPerPass != 0 || declined_ || !ui_.cancelRequested()) {
+        if (read_ % kRecordsPerPass != 0 || !progress_.stopRequested()) {
             return true;
         }
         const ReportStrings& s = run_.strings;
@@ -51,8 +53,7 @@ public:
             run_.cancelled = true;
             return false;
         }
-        // The window's Cancel stays pressed: the user is not asked again.
-        declined_ = true;
+        progress_.resume();
         return true;
     }
 
@@ -123,12 +124,13 @@ public:
 
 private:
     UiPort& ui_;
+    ReportProgress& progress_;
     ReportRun& run_;
     RecordFile& file_;
     Warnings& warnings_;
     std::int64_t total_;
     int percent_ = -1;
-    bool declined_ = false;
+    std::int64_t read_ = 0; // records read in every phase
 };
 
 FileManager& managerOf(Database& database, const TableDef& table)
@@ -209,10 +211,11 @@ ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request
     run.pages = std::make_unique<ReportSpool>();
     ReportLayout layout{report, *run.pages, request.layout};
     file.setFilter(compileFilter(filterText, *report.table, warnings));
-    ui.beginProgress(run.preview ? run.strings.progressTitlePreview
-                                 : run.strings.progressTitlePrint);
+    UiReportProgress uiProgress{ui};
+    ReportProgress& progress = request.progress != nullptr ? *request.progress : uiProgress;
+    progress.begin(run.strings, run.preview);
     file.send("QUICKSCAN=on");
-    Reading reading{ui, run, file, warnings};
+    Reading reading{ui, progress, run, file, warnings};
     std::optional<SortOrder> order;
     if (!report.sortExpression.empty()) {
         order = SortOrder::compile(report.sortExpression, SchemaResolver{*report.table->schema});
@@ -231,7 +234,7 @@ ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request
     if (opened) {
         file.close();
     }
-    ui.endProgress();
+    progress.end();
     layout.finish(run.cancelled);
     run.printed = layout.rows();
 

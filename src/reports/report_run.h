@@ -2,6 +2,7 @@
 
 #include "reports/report_definition.h"
 #include "reports/report_layout.h"
+#include "reports/report_progress.h"
 #include "reports/report_spool.h"
 #include "reports/report_strings.h"
 
@@ -25,6 +26,8 @@ struct ReportRequest {
     // The INI file of the display strings ("WIN.INI" when empty).
     std::string iniName{kReportIniName};
     LayoutSetup layout;
+    // The progress window; null for the UI port's own.
+    ReportProgress* progress = nullptr;
 };
 
 struct ReportRun {
@@ -43,12 +46,11 @@ struct ReportRun {
 
 // Runs a report the way its menu item does: the query question ("Query
 // Wizard", tag "URL"), the preview question, then the file read in the
-// report's order under the filter with progress through `ui` (polled for
-// Cancel every 25 records), one detail row per record laid out into the
-// pages. Read errors are told as "Record Retrieval Error" and end the
-// reading as its end would; a filter or order that cannot be set is told
-// as "View Open Error" and the report goes on without it. The file is
-// opened (and closed again) by the report when it is not open already.
+// report's order under the filter with the progress window (polled for
+// Cancel every 25 records; Cancel asks whether the user is sure), one detail row per record laid
+// out into the pages. Read errors are told as "Record Retrieval Error" and end the reading as its
+// end would; a filter or order that cannot be set is told as "View Open Error" and the report goes
+// on without it. The file is opened (and closed again) by the report when it is not open already.
 ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request);
 
 } // namespace tessaly

@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -67,6 +66,23 @@ struct Fixture {
         r.setText(BookmarkField::Password, "hunter2");
         QCOMPARE(services.database().addBookmarkWithCategory(r), 0);
     }
+
+    // Many bookmarks in one transaction.
+    void addMany(int count)
+    {
+        add("https://first.example/", "First", 1);
+        FileManager& bookmarks = services.database().bookmarks();
+        QCOMPARE(bookmarks.use(), kLevelDone);
+        QVERIFY(bookmarks.file().stream().ok());
+        for (int i = 0; i < count; ++i) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location, "https://many" + std::to_string(i) + ".example/");
+            r.setText(BookmarkField::Category, "Home");
+            QCOMPARE(bookmarks.insert(r), kLevelDone);
+        }
+        QCOMPARE(bookmarks.endGroup(), kLevelDone);
+        bookmarks.close();
+    }
 };
 
 // Answers the modal windows in turn, each with the next step; a message box
@@ -99,7 +115,7 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         // The progress window is modal too; it is left to run.
         if (modal == nullptr || modal->property("answered").toBool() || steps_.empty() ||
-            qobject_cast<QProgressDialog*>(modal) != nullptr) {
+            modal->objectName() == QStringLiteral("ReportProgress")) {
             return;
         }
         modal->setProperty("answered", true);
@@ -190,6 +206,44 @@ private Q_SLOTS:
         QTRY_VERIFY(steps.done());
         QCOMPARE(steps.seen.last(), QStringLiteral("URLs by Rating"));
         QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+    }
+
+    void escapeInTheProgressWindowAsksThenPreviewsWhatWasRead()
+    {
+        Fixture f;
+        f.addMany(20000);
+        MainFrame frame{f.services};
+        // Escape as soon as the progress window shows.
+        QTimer escape;
+        QString progressTitle;
+        connect(&escape, &QTimer::timeout, &escape, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal->objectName() == QStringLiteral("ReportProgress")) {
+                escape.stop();
+                progressTitle = modal->windowTitle();
+                QTest::keyClick(modal, Qt::Key_Escape);
+            }
+        });
+        escape.start(1);
+        int pages = 0;
+        ModalSteps steps{{ModalSteps::press(QMessageBox::No), ModalSteps::press(QMessageBox::Yes),
+                          ModalSteps::press(QMessageBox::Yes), ModalSteps::press(QMessageBox::Yes),
+                          [&pages](QWidget* window) {
+                              auto* view = window->findChild<QPrintPreviewWidget*>();
+                              QVERIFY(view != nullptr);
+                              QTRY_VERIFY(view->pageCount() > 0);
+                              pages = view->pageCount();
+                              qobject_cast<QDialog*>(window)->reject();
+                          }}};
+        clickReportItem(frame, "ReportCategory");
+        QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 20000);
+        QCOMPARE(progressTitle, QStringLiteral("Generating Report"));
+        QCOMPARE(steps.seen[2], QStringLiteral("Question|Are you sure you want to CANCEL this "
+                                               "Report?"));
+        QCOMPARE(steps.seen[3], QStringLiteral("Question|Report Cancellation Requested!\n\n"
+                                               "Preview Report generated so far?"));
+        QVERIFY(pages > 0);
+        QVERIFY2(pages < 300, qPrintable(QString::number(pages))); // not the whole file
     }
 
     void toolBarDesignsAReportAndKeepsTheColumns()
