@@ -5,6 +5,7 @@
 #include "reports/report_run.h"
 #include "reports/sorted_positions.h"
 
+#include "damaged_file.h"
 #include "pdf_text.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
@@ -376,6 +377,25 @@ TEST_F(ReportTest, CategoriesAndDesignedOrderByItsSortExpression)
     EXPECT_LT(text.find("Alpha"), text.find("beta")) << "UPPER() ignores letter case";
     EXPECT_NE(text.find("s3cret"), std::string::npos);
     EXPECT_NE(text.find("Internet Locations (URLs)"), std::string::npos);
+}
+
+TEST_F(ReportTest, ADamagedFileIsARecordRetrievalErrorAndEndsTheReading)
+{
+    for (int i = 0; i < 200; ++i) {
+        add("https://d" + std::to_string(i) + ".example/", "D", "Home");
+    }
+    db.closeAll();
+    damageRootPage(folder.file("URLDATA.tps"), "Locations");
+    const ReportRun result = run(ui, fixed("URLs by Location"));
+    EXPECT_FALSE(result.message.empty());
+    ASSERT_FALSE(ui.shown.empty());
+    const MessageRequest& error = ui.shown.front();
+    EXPECT_EQ(error.title, "Record Retrieval Error");
+    EXPECT_TRUE(error.text.starts_with("Error: (")) << error.text;
+    EXPECT_TRUE(error.text.ends_with(") attempting to access a record from the TESSLY file.  "
+                                     "Returning to previous window."))
+        << error.text;
+    EXPECT_EQ(error.buttons, ButtonOk);
 }
 
 TEST_F(ReportTest, PdfToAFolderThatIsNotThereFailsAndLeavesNothing)
