@@ -115,10 +115,11 @@ int ReportCommand::run(const std::vector<std::string>& arguments, const Context&
     if (!run.output) {
         return kExitFailure; // what happened is on the error stream
     }
-    if (run.pages->replay(pdf)) {
+    const bool replayed = run.pages->replay(pdf);
+    if (replayed) {
         static_cast<void>(pdf.commit(report->title));
     }
-    if (!run.pages->ok() || !pdf.error().ok()) {
+    if (!replayed || !pdf.error().ok()) {
         pdf.discard();
         return cannotWrite(path, run.pages->ok() ? pdf.error().text : run.pages->error(), context);
     }

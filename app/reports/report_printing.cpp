@@ -149,9 +149,11 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
         return;
     }
     PainterCanvas canvas{printer};
-    run.pages->replay(canvas);
+    const bool replayed = run.pages->replay(canvas);
     canvas.end();
-    if (canvas.failed()) {
+    if (!replayed) {
+        ui.showMessage({report.title, run.pages->error(), MessageIcon::Stop, ButtonOk, ButtonOk});
+    } else if (canvas.failed()) {
         ui.showMessage({run.strings.noPrinterTitle,
                         "The report could not be sent to the printer \"" +
                             printer.printerName().toStdString() +

@@ -15,12 +15,40 @@ namespace tessaly {
 
 namespace {
 
-// Objects 1 to 4 are fixed; each page adds its drawing and itself.
+// Objects 1 to 8 are fixed; each page adds its drawing and itself. The
+// standard types use 3 and 4, an embedded font 3 and 5 to 8.
 constexpr std::size_t kCatalog = 1;
 constexpr std::size_t kPageTree = 2;
 constexpr std::size_t kRegular = 3;
 constexpr std::size_t kBold = 4;
-constexpr std::size_t kFirstPage = 5;
+constexpr std::size_t kDescendant = 5;
+constexpr std::size_t kDescriptor = 6;
+constexpr std::size_t kFontFile = 7;
+constexpr std::size_t kCharacterMap = 8;
+constexpr std::size_t kFirstPage = 9;
+constexpr std::string_view kFontName = "DejaVuSansMono";
+
+// Flate-packed bytes; empty when zlib fails.
+std::string packed(std::string_view bytes)
+{
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+                  Z_BEST_SPEED) != Z_OK) {
+        return {};
+    }
+    out.resize(size);
+    return out;
+}
+
+void appendHex(std::string& out, unsigned value, int digits)
+{
+    static constexpr std::string_view kDigits = "0123456789ABCDEF";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        out += kDigits[(value >> static_cast<unsigned>(shift)) & 0xFU];
+    }
+}
 
 // A number as PDF writes it: never in the locale's decimal comma.
 std::string number(double value)
@@ -62,8 +90,24 @@ std::string reference(std::size_t object)
 
 } // namespace
 
-PdfCanvas::PdfCanvas(std::string path) : path_(std::move(path))
-{}
+std::string defaultReportFont()
+{
+    for (const char* candidate : {"/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+                                  "/usr/local/share/fonts/DejaVuSansMono.ttf"}) {
+        if (::access(candidate, R_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+PdfCanvas::PdfCanvas(std::string path, const std::string& fontPath) : path_(std::move(path))
+{
+    embedded_ = !fontPath.empty() && font_.load(fontPath);
+    if (embedded_) {
+        glyphs_.assign(0x10000, -1);
+    }
+}
 
 PdfCanvas::~PdfCanvas()
 {
@@ -99,13 +143,122 @@ SystemResult PdfCanvas::open()
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     beginObject(kCatalog);
     write("<< /Type /Catalog /Pages " + reference(kPageTree) + " >>\nendobj\n");
-    beginObject(kRegular);
-    write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>\n"
-          "endobj\n");
-    beginObject(kBold);
-    write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier-Bold /Encoding /WinAnsiEncoding >>\n"
-          "endobj\n");
+    writeFonts();
     return error_;
+}
+
+void PdfCanvas::writeStream(std::size_t object, std::string_view bytes, std::string_view extra)
+{
+    const std::string data = packed(bytes);
+    if (data.empty() && !bytes.empty()) {
+        fail(ENOMEM);
+        return;
+    }
+    beginObject(object);
+    write("<< /Length " + std::to_string(data.size()) + " /Filter /FlateDecode" +
+          std::string{extra} + " >>\nstream\n");
+    write(data);
+    write("\nendstream\nendobj\n");
+}
+
+void PdfCanvas::writeFonts()
+{
+    if (!embedded_) {
+        beginObject(kRegular);
+        write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>\n"
+              "endobj\n");
+        beginObject(kBold);
+        write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier-Bold /Encoding "
+              "/WinAnsiEncoding >>\nendobj\n");
+        for (const std::size_t unused : {kDescendant, kDescriptor, kFontFile}) {
+            beginObject(unused);
+            write("null\nendobj\n");
+        }
+        return;
+    }
+    const std::string name{kFontName};
+    beginObject(kRegular);
+    write("<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+          " /Encoding /Identity-H /DescendantFonts [" + reference(kDescendant) + "] /ToUnicode " +
+          reference(kCharacterMap) + " >>\nendobj\n");
+    beginObject(kBold);
+    write("null\nendobj\n");
+    beginObject(kDescendant);
+    write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+          "/FontDescriptor " +
+          reference(kDescriptor) + " /DW " + std::to_string(font_.advance()) +
+          " /CIDToGIDMap /Identity >>\nendobj\n");
+    const auto box = font_.box();
+    beginObject(kDescriptor);
+    write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 33 /FontBBox [" +
+          std::to_string(box[0]) + ' ' + std::to_string(box[1]) + ' ' + std::to_string(box[2]) +
+          ' ' + std::to_string(box[3]) + "] /ItalicAngle 0 /Ascent " +
+          std::to_string(font_.ascent()) + " /Descent " + std::to_string(font_.descent()) +
+          " /CapHeight " + std::to_string(font_.ascent()) + " /StemV 80 /FontFile2 " +
+          reference(kFontFile) + " >>\nendobj\n");
+    writeStream(kFontFile, font_.data(), " /Length1 " + std::to_string(font_.data().size()));
+}
+
+// What readers need to turn the glyphs shown back into text (to search it,
+// copy it, or read it as pdftotext does).
+void PdfCanvas::writeCharacterMap()
+{
+    if (!embedded_) {
+        beginObject(kCharacterMap);
+        write("null\nendobj\n");
+        return;
+    }
+    std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    auto entry = used_.begin();
+    while (entry != used_.end()) {
+        std::string block;
+        std::size_t count = 0;
+        for (; entry != used_.end() && count < 100; ++entry, ++count) {
+            block += '<';
+            appendHex(block, entry->first, 4);
+            block += "> <";
+            char32_t cp = entry->second;
+            if (cp >= 0x10000U) { // a pair of UTF-16 halves
+                cp -= 0x10000U;
+                appendHex(block, 0xD800U + (cp >> 10U), 4);
+                appendHex(block, 0xDC00U + (cp & 0x3FFU), 4);
+            } else {
+                appendHex(block, cp, 4);
+            }
+            block += ">\n";
+        }
+        map += std::to_string(count) + " beginbfchar\n" + block + "endbfchar\n";
+    }
+    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    writeStream(kCharacterMap, map);
+}
+
+std::string PdfCanvas::glyphString(std::string_view utf8)
+{
+    std::string out = "<";
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = utf8::decode(utf8, pos);
+        std::int32_t glyph = cp < 0x10000U ? glyphs_[cp] : -1;
+        if (glyph < 0) {
+            glyph = font_.glyph(cp);
+            if (cp < 0x10000U) {
+                glyphs_[cp] = glyph;
+            }
+        }
+        char32_t shown = cp;
+        if (glyph == 0) { // the font has no such character
+            shown = U'?';
+            glyph = font_.glyph(shown);
+        }
+        used_.emplace(static_cast<std::uint16_t>(glyph), shown);
+        appendHex(out, static_cast<unsigned>(glyph), 4);
+    }
+    out += '>';
+    return out;
 }
 
 void PdfCanvas::write(std::string_view bytes)
@@ -137,10 +290,19 @@ void PdfCanvas::beginPage(const PageSize& size)
 
 void PdfCanvas::text(double x, double y, double size, bool bold, std::string_view utf8)
 {
-    content_ += "BT /";
-    content_ += bold ? "F2 " : "F1 ";
-    content_ += number(size) + " Tf " + number(x) + ' ' + number(size_.height - y) + " Td " +
-                pdfString(utf8) + " Tj ET\n";
+    const std::string at = number(x) + ' ' + number(size_.height - y) + " Td ";
+    if (!embedded_) {
+        content_ += "BT /";
+        content_ += bold ? "F2 " : "F1 ";
+        content_ += number(size) + " Tf " + at + pdfString(utf8) + " Tj ET\n";
+        return;
+    }
+    // Squeezed or stretched to the layout's 0.6 of the size per character;
+    // bold strokes the outline as well as filling it.
+    const double scale = characterWidth(1000.0) * 100.0 / font_.advance();
+    content_ += "BT /F1 " + number(size) + " Tf " + number(scale) + " Tz " +
+                (bold ? "2 Tr " + number(size * 0.04) + " w " : std::string{"0 Tr "}) + at +
+                glyphString(utf8) + " Tj ET\n";
 }
 
 void PdfCanvas::rule(double x1, double x2, double y)
@@ -152,30 +314,19 @@ void PdfCanvas::rule(double x1, double x2, double y)
 void PdfCanvas::endPage()
 {
     const std::size_t drawing = kFirstPage + 2 * pages_;
-    uLongf packedSize = compressBound(static_cast<uLong>(content_.size()));
-    std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-                  reinterpret_cast<const Bytef*>(content_.data()),
-                  static_cast<uLong>(content_.size()), Z_BEST_SPEED) != Z_OK) {
-        fail(ENOMEM);
-        return;
-    }
-    packed.resize(packedSize);
-    beginObject(drawing);
-    write("<< /Length " + std::to_string(packed.size()) + " /Filter /FlateDecode >>\nstream\n");
-    write(packed);
-    write("\nendstream\nendobj\n");
+    writeStream(drawing, content_);
     beginObject(drawing + 1);
     write("<< /Type /Page /Parent " + reference(kPageTree) + " /MediaBox [0 0 " +
           number(size_.width) + ' ' + number(size_.height) + "] /Resources << /Font << /F1 " +
-          reference(kRegular) + " /F2 " + reference(kBold) + " >> >> /Contents " +
-          reference(drawing) + " >>\nendobj\n");
+          reference(kRegular) + (embedded_ ? std::string{} : " /F2 " + reference(kBold)) +
+          " >> >> /Contents " + reference(drawing) + " >>\nendobj\n");
     ++pages_;
     content_.clear();
 }
 
 SystemResult PdfCanvas::commit(std::string_view title)
 {
+    writeCharacterMap();
     beginObject(kPageTree);
     write("<< /Type /Pages /Count " + std::to_string(pages_) + " /Kids [");
     for (std::size_t i = 0; i < pages_; ++i) {

@@ -2,22 +2,30 @@
 
 #include "framework/system_file.h"
 #include "reports/report_spool.h"
+#include "reports/truetype_font.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace tessaly {
 
-// Writes pages as a PDF file in the standard Courier types, so the file
-// needs no embedded font and any reader shows it. Characters outside
-// Windows-1252 (the standard types' encoding) print as "?". The file is
+// The fixed-pitch font the reports embed: DejaVu Sans Mono where the system
+// has it, else empty.
+std::string defaultReportFont();
+
+// Writes pages as a PDF file. With a TrueType font the file embeds it and
+// prints every character the font has (bold is drawn by stroking the
+// outline); without one it uses the standard Courier types, whose encoding
+// (Windows-1252) prints other characters as "?". The file is
 // written under a temporary name in its own folder and renamed over `path`
 // by commit(), so a failed or stopped run never leaves half a file where a
 // good one stood. The first error is kept; later writes are dropped.
 class PdfCanvas final : public PageCanvas {
 public:
-    explicit PdfCanvas(std::string path);
+    explicit PdfCanvas(std::string path, const std::string& fontPath = defaultReportFont());
     ~PdfCanvas() override;
     PdfCanvas(const PdfCanvas&) = delete;
     PdfCanvas& operator=(const PdfCanvas&) = delete;
@@ -41,6 +49,10 @@ private:
     void write(std::string_view bytes);
     void beginObject(std::size_t number);
     void fail(int errorNumber);
+    void writeStream(std::size_t object, std::string_view bytes, std::string_view extra = {});
+    void writeFonts();
+    void writeCharacterMap();
+    std::string glyphString(std::string_view utf8);
 
     std::string path_;
     std::string temporary_;
@@ -51,6 +63,10 @@ private:
     std::string content_;             // the open page's drawing
     PageSize size_;
     std::size_t pages_ = 0;
+    TrueTypeFont font_;
+    bool embedded_ = false;
+    std::vector<std::int32_t> glyphs_;       // by character below U+10000; -1 not looked up
+    std::map<std::uint16_t, char32_t> used_; // what each glyph shown stands for
 };
 
 } // namespace tessaly

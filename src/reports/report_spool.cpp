@@ -182,7 +182,11 @@ bool ReportSpool::replay(PageCanvas& canvas)
         return false;
     }
     // Further pages of a report still being laid out go after these.
-    return std::fseek(file_, 0, SEEK_END) == 0;
+    if (std::fseek(file_, 0, SEEK_END) != 0) {
+        fail(errno);
+        return false;
+    }
+    return true;
 }
 
 } // namespace tessaly

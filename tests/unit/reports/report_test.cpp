@@ -76,13 +76,13 @@ protected:
     }
 
     // The report as PDF, read back.
-    std::string printed(ReportRun& result)
+    std::string printed(ReportRun& result, const std::string& font = defaultReportFont())
     {
         EXPECT_TRUE(result.output);
         if (!result.output) {
             return {};
         }
-        PdfCanvas pdf{out.file("report.pdf")};
+        PdfCanvas pdf{out.file("report.pdf"), font};
         EXPECT_TRUE(pdf.open().ok());
         EXPECT_TRUE(result.pages->replay(pdf));
         EXPECT_TRUE(pdf.commit("report").ok());
@@ -396,6 +396,20 @@ TEST_F(ReportTest, ADamagedFileIsARecordRetrievalErrorAndEndsTheReading)
                                      "Returning to previous window."))
         << error.text;
     EXPECT_EQ(error.buttons, ButtonOk);
+}
+
+TEST_F(ReportTest, TextBeyondLatinPrintsInTheEmbeddedFontOrAsQuestionMarksWithout)
+{
+    add("https://u.example/", "Привет Ωμέγα café 漢", "Home");
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    const std::string courier = printed(result, "");
+    EXPECT_NE(courier.find("?????? ????? café ?"), std::string::npos) << courier;
+    if (defaultReportFont().empty()) {
+        GTEST_SKIP() << "no DejaVu Sans Mono on this system";
+    }
+    const std::string embedded = printed(result);
+    // The font has no Chinese: that one character stays a question mark.
+    EXPECT_NE(embedded.find("Привет Ωμέγα café ?"), std::string::npos) << embedded;
 }
 
 TEST_F(ReportTest, PdfToAFolderThatIsNotThereFailsAndLeavesNothing)
