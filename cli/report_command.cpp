@@ -115,13 +115,8 @@ int ReportCommand::run(const std::vector<std::string>& arguments, const Context&
     if (!run.output) {
         return kExitFailure; // what happened is on the error stream
     }
-    const bool replayed = run.pages->replay(pdf);
-    if (replayed) {
-        static_cast<void>(pdf.commit(report->title));
-    }
-    if (!replayed || !pdf.error().ok()) {
-        pdf.discard();
-        return cannotWrite(path, run.pages->ok() ? pdf.error().text : run.pages->error(), context);
+    if (const std::string problem = writePages(*run.pages, pdf, report->title); !problem.empty()) {
+        return cannotWrite(path, problem, context);
     }
     context.out << messageText(path) << '\n';
     return kExitOk;

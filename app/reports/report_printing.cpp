@@ -3,14 +3,18 @@
 #include "framework/dates.h"
 #include "framework/picture.h"
 #include "framework/ui_port.h"
+#include "reports/pdf_canvas.h"
 #include "reports/report_design_dialog.h"
 #include "reports/report_progress_window.h"
 #include "reports/report_run.h"
 
+#include <QFileDialog>
 #include <QHash>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QToolBar>
 
 namespace tessaly::gui {
 
@@ -95,6 +99,25 @@ private:
     bool failed_ = false;
 };
 
+// Writes the pages as the command line does, to a file the user names.
+void savePdf(ReportSpool& pages, const ReportDefinition& report, QWidget* parent)
+{
+    const QString title = QString::fromStdString(report.title);
+    const QString file = QFileDialog::getSaveFileName(
+        parent, QObject::tr("Save as PDF"), title + QStringLiteral(".pdf"),
+        QObject::tr("PDF files (*.pdf);;All files (*)"));
+    if (file.isEmpty()) {
+        return;
+    }
+    PdfCanvas pdf{file.toStdString()};
+    static_cast<void>(pdf.open());
+    if (const std::string problem = writePages(pages, pdf, report.title); !problem.empty()) {
+        QMessageBox::warning(
+            parent, title,
+            QObject::tr("%1 could not be written: %2").arg(file, QString::fromStdString(problem)));
+    }
+}
+
 void preview(ReportSpool& pages, const ReportDefinition& report, QPrinter& printer, QWidget* parent)
 {
     QPrintPreviewDialog dialog(&printer, parent);
@@ -109,6 +132,13 @@ void preview(ReportSpool& pages, const ReportDefinition& report, QPrinter& print
                          PainterCanvas canvas{*target};
                          pages.replay(canvas);
                      });
+    if (auto* bar = dialog.findChild<QToolBar*>()) {
+        bar->addSeparator();
+        QAction* save = bar->addAction(QObject::tr("Save as PDF"));
+        save->setObjectName(QStringLiteral("SaveAsPdf"));
+        QObject::connect(save, &QAction::triggered, &dialog,
+                         [&pages, &report, &dialog] { savePdf(pages, report, &dialog); });
+    }
     dialog.exec();
 }
 

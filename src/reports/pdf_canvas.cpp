@@ -370,4 +370,17 @@ void PdfCanvas::discard()
     discardTemporary(file_, temporary_);
 }
 
+std::string writePages(ReportSpool& pages, PdfCanvas& pdf, std::string_view title)
+{
+    const bool replayed = pdf.error().ok() && pages.replay(pdf);
+    if (replayed) {
+        static_cast<void>(pdf.commit(title));
+    }
+    if (replayed && pdf.error().ok()) {
+        return {};
+    }
+    pdf.discard();
+    return pages.ok() ? pdf.error().text : pages.error();
+}
+
 } // namespace tessaly

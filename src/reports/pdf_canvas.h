@@ -69,4 +69,8 @@ private:
     std::map<std::uint16_t, char32_t> used_; // what each glyph shown stands for
 };
 
+// Replays `pages` into `pdf` (opened) and puts the file in place; empty
+// when done, else the reason, the temporary file then removed.
+std::string writePages(ReportSpool& pages, PdfCanvas& pdf, std::string_view title);
+
 } // namespace tessaly

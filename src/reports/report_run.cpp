@@ -111,8 +111,10 @@ public:
                 return;
             }
         }
+        // Rows lost with a run of the sort must not pass for the whole report.
         if (!positions.error().empty()) {
             run_.message = positions.error();
+            run_.failed = true;
         }
     }
 
@@ -239,8 +241,11 @@ ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request
     run.printed = layout.rows();
 
     const ReportStrings& s = run.strings;
-    if (!run.pages->ok()) {
-        run.message = run.pages->error();
+    if (!run.pages->ok() || run.failed) {
+        if (!run.failed) {
+            run.message = run.pages->error();
+            run.failed = true;
+        }
         ui.showMessage({report.title, run.message, MessageIcon::Stop, ButtonOk, ButtonOk});
         return run;
     }

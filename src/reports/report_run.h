@@ -34,6 +34,7 @@ struct ReportRun {
     bool ended = false;     // Cancel at a question: nothing to hand on
     bool preview = false;   // the user chose to preview rather than print
     bool cancelled = false; // stopped while reading
+    bool failed = false;    // the pages could not be made whole (the user was told)
     // Pages to hand to the previewer or the printer. False for an empty
     // result (the user was told NothingToPrvw or NothingToPrnt), and for a
     // cancelled preview the user chose not to see.

@@ -125,7 +125,9 @@ void SortedPositions::spill()
         fail(errno);
     }
     pending_.clear();
-    runs_.push_back(std::move(run));
+    if (run->file != nullptr) {
+        runs_.push_back(std::move(run));
+    }
 }
 
 void SortedPositions::finish()

@@ -13,7 +13,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -200,12 +202,31 @@ private Q_SLOTS:
                               auto* view = dialog->findChild<QPrintPreviewWidget*>();
                               QTRY_VERIFY(view->pageCount() > 0);
                               pages = view->pageCount();
+                              // The preview saves the pages as PDF too.
+                              auto* bar = dialog->findChild<QToolBar*>();
+                              auto* save = bar->findChild<QAction*>("SaveAsPdf");
+                              QVERIFY(save != nullptr);
+                              QTest::mouseClick(bar->widgetForAction(save), Qt::LeftButton);
                               dialog->reject();
+                          },
+                          [&f](QWidget* window) {
+                              auto* files = qobject_cast<QFileDialog*>(window);
+                              QVERIFY(files != nullptr);
+                              auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+                              name->clear();
+                              QTest::keyClicks(name,
+                                               QString::fromStdString(f.folder.file("saved.pdf")));
+                              QTest::keyClick(name, Qt::Key_Return);
                           }}};
         clickReportItem(frame, "ReportRating");
         QTRY_VERIFY(steps.done());
-        QCOMPARE(steps.seen.last(), QStringLiteral("URLs by Rating"));
+        QCOMPARE(steps.seen[2], QStringLiteral("URLs by Rating"));
         QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+        const std::string saved =
+            test::pdfText(f.folder.file("saved.pdf"), f.folder.file("saved.txt"));
+        QVERIFY2(saved.find("Page " + std::to_string(pages) + " of " + std::to_string(pages)) !=
+                     std::string::npos,
+                 saved.c_str());
     }
 
     void escapeInTheProgressWindowAsksThenPreviewsWhatWasRead()

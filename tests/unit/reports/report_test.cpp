@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace tessaly::test {
 namespace {
@@ -188,6 +189,30 @@ TEST(SortedRuns, MergeInOrderKeepingArrivalForTies)
     }
     EXPECT_EQ(got, (std::vector<std::int64_t>{3, 1, 2, 6, 0, 4, 5}));
     EXPECT_EQ(positions.error(), "");
+}
+
+TEST(SortedRuns, ARunThatCannotBeKeptIsAnErrorNotAShortList)
+{
+    const SortOrder order = SortOrder::compile("URL:Rating", SchemaResolver{bookmarkSchema()});
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const auto open =
+        static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator{"/proc/self/fd"},
+                                          std::filesystem::directory_iterator{}));
+    rlimit few = before;
+    few.rlim_cur = open + 3; // room for a few runs, not twenty
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    SortedPositions positions{order, 1};
+    for (int i = 0; i < 20; ++i) {
+        Record r{bookmarkTable()};
+        r.setNumber(BookmarkField::Rating, 20 - i);
+        positions.add(r, i);
+    }
+    positions.finish();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    EXPECT_TRUE(positions.error().starts_with("the sort could not be kept: ")) << positions.error();
+    std::int64_t p = 0;
+    EXPECT_FALSE(positions.next(p));
 }
 
 TEST_F(ReportTest, FixedReportPrintsTitleHeadersRowsInKeyOrderTotalAndPageNumber)
