@@ -237,11 +237,14 @@ private Q_SLOTS:
         // Escape as soon as the progress window shows.
         QTimer escape;
         QString progressTitle;
+        QStringList progressTexts;
         connect(&escape, &QTimer::timeout, &escape, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (modal != nullptr && modal->objectName() == QStringLiteral("ReportProgress")) {
                 escape.stop();
                 progressTitle = modal->windowTitle();
+                progressTexts << modal->findChild<QLabel*>("PercentLabel")->text()
+                              << modal->findChild<QLabel*>("RecordsLabel")->text();
                 QTest::keyClick(modal, Qt::Key_Escape);
             }
         });
@@ -259,6 +262,8 @@ private Q_SLOTS:
         clickReportItem(frame, "ReportCategory");
         QTRY_VERIFY_WITH_TIMEOUT(steps.done(), 20000);
         QCOMPARE(progressTitle, QStringLiteral("Generating Report"));
+        QVERIFY2(progressTexts[0].endsWith("% Completed"), qPrintable(progressTexts[0]));
+        QVERIFY2(progressTexts[1].endsWith(" Records Read"), qPrintable(progressTexts[1]));
         QCOMPARE(steps.seen[2], QStringLiteral("Question|Are you sure you want to CANCEL this "
                                                "Report?"));
         QCOMPARE(steps.seen[3], QStringLiteral("Question|Report Cancellation Requested!\n\n"
