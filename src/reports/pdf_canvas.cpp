@@ -106,6 +106,7 @@ PdfCanvas::PdfCanvas(std::string path, const std::string& fontPath) : path_(std:
     embedded_ = !fontPath.empty() && font_.load(fontPath);
     if (embedded_) {
         glyphs_.assign(0x10000, -1);
+        used_.assign(0x10000, 0);
     }
 }
 
@@ -213,25 +214,35 @@ void PdfCanvas::writeCharacterMap()
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    auto entry = used_.begin();
-    while (entry != used_.end()) {
-        std::string block;
-        std::size_t count = 0;
-        for (; entry != used_.end() && count < 100; ++entry, ++count) {
-            block += '<';
-            appendHex(block, entry->first, 4);
-            block += "> <";
-            char32_t cp = entry->second;
-            if (cp >= 0x10000U) { // a pair of UTF-16 halves
-                cp -= 0x10000U;
-                appendHex(block, 0xD800U + (cp >> 10U), 4);
-                appendHex(block, 0xDC00U + (cp & 0x3FFU), 4);
-            } else {
-                appendHex(block, cp, 4);
-            }
-            block += ">\n";
-        }
+    std::string block;
+    std::size_t count = 0;
+    const auto flush = [&] {
         map += std::to_string(count) + " beginbfchar\n" + block + "endbfchar\n";
+        block.clear();
+        count = 0;
+    };
+    for (std::size_t glyph = 0; glyph < used_.size(); ++glyph) {
+        char32_t cp = used_[glyph];
+        if (cp == 0) {
+            continue;
+        }
+        block += '<';
+        appendHex(block, static_cast<unsigned>(glyph), 4);
+        block += "> <";
+        if (cp >= 0x10000U) { // a pair of UTF-16 halves
+            cp -= 0x10000U;
+            appendHex(block, 0xD800U + (cp >> 10U), 4);
+            appendHex(block, 0xDC00U + (cp & 0x3FFU), 4);
+        } else {
+            appendHex(block, cp, 4);
+        }
+        block += ">\n";
+        if (++count == 100) { // the most one block may hold
+            flush();
+        }
+    }
+    if (count > 0) {
+        flush();
     }
     map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
     writeStream(kCharacterMap, map);
@@ -254,7 +265,9 @@ std::string PdfCanvas::glyphString(std::string_view utf8)
             shown = U'?';
             glyph = font_.glyph(shown);
         }
-        used_.emplace(static_cast<std::uint16_t>(glyph), shown);
+        if (used_[static_cast<std::size_t>(glyph)] == 0) {
+            used_[static_cast<std::size_t>(glyph)] = shown;
+        }
         appendHex(out, static_cast<unsigned>(glyph), 4);
     }
     out += '>';

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -65,8 +64,8 @@ private:
     std::size_t pages_ = 0;
     TrueTypeFont font_;
     bool embedded_ = false;
-    std::vector<std::int32_t> glyphs_;       // by character below U+10000; -1 not looked up
-    std::map<std::uint16_t, char32_t> used_; // what each glyph shown stands for
+    std::vector<std::int32_t> glyphs_; // by character below U+10000; -1 not looked up
+    std::vector<char32_t> used_;       // by glyph: the character it stood for, or 0
 };
 
 // Replays `pages` into `pdf` (opened) and puts the file in place; empty
