@@ -166,6 +166,7 @@ private Q_SLOTS:
         Fixture f;
         f.add("https://b.example/", "Second", 2);
         f.add("https://a.example/", "First", 5);
+        f.add("https://z.example/" + std::string(237, 'L'), "Long", 1);
         MainFrame frame{f.services};
         frame.printer().setOutputFileName(QString::fromStdString(f.folder.file("out.pdf")));
         ModalSteps steps{{ModalSteps::press(QMessageBox::No), ModalSteps::press(QMessageBox::No)}};
@@ -177,8 +178,28 @@ private Q_SLOTS:
         const std::string text = test::pdfText(f.folder.file("out.pdf"), f.folder.file("out.txt"));
         QVERIFY2(text.find("URLs by Location") != std::string::npos, text.c_str());
         QVERIFY(text.find("https://a.example/") < text.find("https://b.example/"));
-        QVERIFY(text.find("Records Printed: 2") != std::string::npos);
+        QVERIFY(text.find("Records Printed: 3") != std::string::npos);
         QVERIFY(text.find("Page 1 of 1") != std::string::npos);
+        // The printer's type is fitted to the layout: a long location wraps
+        // within its column, clear of the next.
+        const QStringList lines = QString::fromStdString(text).split('\n');
+        qsizetype description = -1;
+        int wrapped = 0;
+        for (const QString& line : lines) {
+            if (line.startsWith("Location")) {
+                description = line.indexOf("Description");
+            }
+            if (line.contains("LLLL")) {
+                ++wrapped;
+                QVERIFY(description > 0);
+                qsizetype end = line.indexOf("LLLL");
+                while (end < line.size() && line[end] == 'L') {
+                    ++end;
+                }
+                QVERIFY2(end < description, qPrintable(line));
+            }
+        }
+        QVERIFY(wrapped >= 6);
     }
 
     void previewShowsThePagesAndAnEmptyFileHasNothingToPreview()
