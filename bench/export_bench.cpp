@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bookmark_source.h"
 #include "child_process.h"
 
 namespace {
@@ -22,31 +23,8 @@ namespace {
 using namespace tessaly::bench;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kFolders = 500;
-constexpr int kLinksPerFolder = 200;
-constexpr int kBookmarks = kFolders * kLinksPerFolder;
+constexpr int kBookmarks = kSourceBookmarks;
 constexpr double kGoalSeconds = 0.25;
-
-// The bookmarks to export, as a browser's bookmark file both programs read.
-void writeSource(const std::string& path)
-{
-    std::ofstream out{path, std::ios::binary};
-    out << "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" "
-           "CONTENT=\"text/html; charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n"
-           "<DL><p>\n";
-    int n = 0;
-    for (int f = 0; f < kFolders; ++f) {
-        out << "    <DT><H3>Folder " << f << "</H3>\n    <DL><p>\n";
-        for (int i = 0; i < kLinksPerFolder; ++i, ++n) {
-            out << "        <DT><A HREF=\"https://site" << n % 5000 << ".example/page/" << n
-                << "?q=" << n << "&amp;r=1\" TAGS=\"tag" << n % 50 << "\">Page " << n << " of site "
-                << n % 5000 << " &amp; more</A>\n"
-                << "        <DD>Notes on page " << n << "\n";
-        }
-        out << "    </DL><p>\n";
-    }
-    out << "</DL>\n";
-}
 
 double megabytes(const std::string& path)
 {
@@ -60,7 +38,7 @@ int main(int argc, char** argv)
     const std::string cli = argc > 1 ? argv[1] : TESSALY_CLI_PATH;
     Folder files;
     const std::string source = files.path + "/source.html";
-    writeSource(source);
+    writeBookmarkSource(source);
     Folder data;
     if (runProgram({cli, "--data", data.path, "import", "netscape", source}).status != 0) {
         std::printf("tessaly-cli import failed\n");

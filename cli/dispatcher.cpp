@@ -12,6 +12,7 @@
 #include "export_command.h"
 #include "import_command.h"
 #include "repair_command.h"
+#include "report_command.h"
 #include "validate_command.h"
 #include <cstdlib>
 #include <unistd.h>
@@ -63,6 +64,7 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<CaptureCommand>());
     commands_.push_back(std::make_unique<RepairCommand>());
     commands_.push_back(std::make_unique<ExportCommand>());
+    commands_.push_back(std::make_unique<ReportCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
 }
 

@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   # libraries
   qt6-base-dev libqt6svg6 libsqlite3-dev libcurl4-openssl-dev liblz4-dev
+  # packs the pages of printed reports
+  zlib1g-dev
   # international host names in their ASCII form (the library curl itself uses)
   libidn2-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev

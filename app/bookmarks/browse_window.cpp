@@ -1,4 +1,5 @@
 #include "bookmarks/browse_window.h"
+#include "reports/report_printing.h"
 
 #include "bookmarks/background_launch.h"
 #include "bookmarks/bookmark_form.h"
@@ -312,8 +313,7 @@ void BrowseWindow::buildControls()
     buttons->addWidget(resetButton_);
     queryButton_->setVisible(variant_.fullControls);
     resetButton_->setVisible(variant_.fullControls);
-    // The form's buttons, and "&Print", whose report comes with its own
-    // window (until then it waits, disabled).
+    // The form's buttons, and "&Print", the designed report.
     const struct {
         const char* text;
         const char* tip;
@@ -330,6 +330,10 @@ void BrowseWindow::buildControls()
                                 b->objectName() == QStringLiteral("Edit") ||
                                 b->objectName() == QStringLiteral("Delete");
         b->setVisible(formButton || variant_.fullControls);
+        if (b->objectName() == QStringLiteral("Print")) {
+            b->setEnabled(true);
+            connect(b, &QPushButton::clicked, this, &BrowseWindow::printList);
+        }
         if (formButton) {
             b->setEnabled(true);
             void (BrowseWindow::*slot)() =
@@ -383,11 +387,18 @@ void BrowseWindow::buildContextMenu()
     connect(testItem, &QAction::triggered, this, &BrowseWindow::testBookmark);
     contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
     contextMenu_->addSeparator();
-    contextMenu_->addAction(QStringLiteral("&Print"))->setEnabled(false);
+    connect(contextMenu_->addAction(QStringLiteral("&Print")), &QAction::triggered, this,
+            &BrowseWindow::printList);
     const QList<QAction*> items = contextMenu_->actions();
     for (qsizetype i = 3; i < items.size(); ++i) {
         items[i]->setVisible(own);
     }
+}
+
+void BrowseWindow::printList()
+{
+    printDesignedReport(services_.database(), services_.messages().ui(), reportPrinter(), this);
+    reload();
 }
 
 void BrowseWindow::reload()

@@ -69,6 +69,8 @@ public:
     // "&Test": the link test of the highlighted bookmark, its result stored;
     // a cancelled test closes the list.
     void testBookmark();
+    // "&Print": the designed report, then the list read again.
+    void printList();
     void closeList();
     // Shows another category's bookmarks (the explorer view's right list).
     void setCategory(const std::string& category);

@@ -1,4 +1,5 @@
 #include "frame/main_frame.h"
+#include "reports/report_printing.h"
 
 #include "import/clipboard_monitor.h"
 #include "import/import_old_dialog.h"
@@ -91,6 +92,7 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
 
 MainFrame::~MainFrame()
 {
+    setReportPrinter(nullptr);
     if (!closed_) {
         hotKeys_.reset();
         procedure_.reset();
@@ -141,6 +143,7 @@ void MainFrame::wireActions()
         WindowRegister::instance().notifyBrowseWindows();
     });
     wire("ClipboardMonitor", &MainFrame::openClipboardMonitor);
+    wireReports();
     wire("ImportOld", [this] {
         ImportOldDialog dialog{services_, this};
         dialog.exec();
@@ -154,6 +157,28 @@ void MainFrame::wireActions()
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
     }
+}
+
+void MainFrame::wireReports()
+{
+    setReportPrinter(&printer_);
+    static const std::pair<const char*, std::string_view> reports[] = {
+        {"ReportDescription", "URLs by Description"}, {"ReportLocation", "URLs by Location"},
+        {"ReportCategory", "URLs by Category"},       {"ReportRating", "URLs by Rating"},
+        {"ReportKeyword", "URLs by Keyword"},         {"ReportCategories", "Categories"},
+    };
+    for (const auto& [item, title] : reports) {
+        QAction* a = action(QString::fromUtf8(item));
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, [this, report = findFixedReport(title)] {
+            printReport(services_.database(), services_.messages().ui(), *report, printer_, this);
+        });
+    }
+    QAction* wizard = action(QStringLiteral("ReportWizard"));
+    wizard->setEnabled(true);
+    connect(wizard, &QAction::triggered, this, [this] {
+        printDesignedReport(services_.database(), services_.messages().ui(), printer_, this);
+    });
 }
 
 void MainFrame::buildToolBar()

@@ -96,6 +96,8 @@ public:
     void openList(const ListVariant& variant);
     // The program that opens bookmarks; tests put in their own.
     void setOpener(Opener* opener) { opener_ = opener; }
+    // The printer of "Print Setup", on which the reports print.
+    QPrinter& printer() { return printer_; }
 
 Q_SIGNALS:
     // The splash closed: the list chosen by "StartupBrowse" should open.
@@ -108,6 +110,7 @@ protected:
 
 private:
     void wireActions();
+    void wireReports();
     void buildToolBar();
     void buildStatusBar();
     void restorePosition();

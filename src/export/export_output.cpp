@@ -106,14 +106,7 @@ SystemResult ExportOutput::commit()
 
 void ExportOutput::discard()
 {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    discardTemporary(file_, temporary_);
 }
 
 ExportOutput* ExportOutputs::create(const std::string& path, bool cutLines)

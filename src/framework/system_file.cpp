@@ -136,4 +136,16 @@ SystemResult writeFileAtomically(const std::string& path, std::string_view conte
     return {};
 }
 
+void discardTemporary(std::FILE*& file, std::string& temporary)
+{
+    if (file != nullptr) {
+        std::fclose(file);
+        file = nullptr;
+    }
+    if (!temporary.empty()) {
+        ::unlink(temporary.c_str());
+        temporary.clear();
+    }
+}
+
 } // namespace tessaly

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,10 @@ SystemResult readWholeFile(const std::string& path, std::string& content,
 // folder, is flushed to disk, and is then renamed over `path`. A file that is
 // new gets the permissions 0644 less the umask; an existing one keeps its own.
 SystemResult writeFileAtomically(const std::string& path, std::string_view content);
+
+// Closes `file` (when open) and removes the temporary file `temporary`
+// (when named), leaving both empty: what an output written under a
+// temporary name does when its run fails.
+void discardTemporary(std::FILE*& file, std::string& temporary);
 
 } // namespace tessaly

@@ -25,6 +25,21 @@ bool isContinuation(unsigned char byte)
 
 } // namespace
 
+int windows1252Byte(char32_t cp)
+{
+    if (cp < 0x80U || (cp >= 0xA0U && cp <= 0xFFU)) {
+        return static_cast<int>(cp);
+    }
+    for (unsigned i = 0; i < 32; ++i) {
+        // The five undefined bytes keep their control characters, which no
+        // printable text holds.
+        if (kWindows1252[i] == cp && cp >= 0x100U) {
+            return static_cast<int>(0x80U + i);
+        }
+    }
+    return -1;
+}
+
 char32_t decode(std::string_view text, std::size_t& pos)
 {
     const auto lead = static_cast<unsigned char>(text[pos]);

@@ -30,6 +30,10 @@ void append(std::string& out, char32_t cp);
 // UTF-16 unit becomes U+FFFD.
 std::string withoutByteOrderMark(std::string_view bytes);
 
+// The Windows-1252 byte of `cp`, or -1 when that encoding has none (the
+// printed reports' standard fonts are encoded so).
+int windows1252Byte(char32_t cp);
+
 // Number of characters in `text`.
 std::size_t length(std::string_view text);
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "reports/report_definition.h"
+
+class QPrinter;
+class QWidget;
+
+namespace tessaly {
+class Database;
+class UiPort;
+} // namespace tessaly
+
+namespace tessaly::gui {
+
+// The printer the reports print on when a window other than the frame
+// starts them (a list's "&Print"): the frame's "Print Setup" printer once
+// the frame has set it, else one of the system's default.
+void setReportPrinter(QPrinter* printer);
+QPrinter& reportPrinter();
+
+// Runs a report the way its menu item does: the query and preview
+// questions, the file read with the progress window, then the pages in the
+// print preview (Yes) or on `printer`, the frame's "Print Setup" printer
+// (No). The preview can print them or save them as PDF.
+void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
+                 QWidget* parent);
+
+// The designed report: the design dialog first, then as printReport();
+// nothing when the dialog is cancelled.
+void printDesignedReport(Database& database, UiPort& ui, QPrinter& printer, QWidget* parent);
+
+} // namespace tessaly::gui

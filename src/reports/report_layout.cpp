@@ -1,0 +1,242 @@
+#include "reports/report_layout.h"
+
+#include "core/record.h"
+#include "framework/picture.h"
+#include "framework/text.h"
+#include "framework/utf8.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::string_view kEllipsis = "...";
+constexpr int kGap = 2;         // characters between two columns
+constexpr int kNarrowest = 3;   // a column never shrinks below
+constexpr double kRowSpace = 2; // points between two rows
+constexpr double kLeading = 1.25;
+
+// Control characters (a line break in a comment) print as blanks.
+std::string printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char32_t cp = utf8::decode(text, pos);
+        utf8::append(out, cp < 0x20U || (cp >= 0x7FU && cp < 0xA0U) ? U' ' : cp);
+    }
+    return out;
+}
+
+std::string elided(std::string_view text, std::size_t width)
+{
+    if (utf8::length(text) <= width) {
+        return std::string{text};
+    }
+    if (width <= kEllipsis.size()) {
+        return std::string{utf8::prefix(text, width)};
+    }
+    return std::string{text::clip(utf8::prefix(text, width - kEllipsis.size()))} +
+           std::string{kEllipsis};
+}
+
+// Where a line of `width` characters at the start of `rest` ends: after
+// its last blank when that leaves at least half a line, else at the width.
+std::size_t breakAt(std::string_view rest, std::size_t width)
+{
+    if (utf8::length(rest) <= width) {
+        return rest.size();
+    }
+    const std::size_t cut = utf8::offsetOf(rest, width);
+    if (cut < rest.size() && rest[cut] == ' ') {
+        return cut;
+    }
+    const std::size_t blank = rest.substr(0, cut).rfind(' ');
+    if (blank != std::string_view::npos && utf8::length(rest.substr(0, blank)) >= width / 2) {
+        return blank + 1;
+    }
+    return cut;
+}
+
+} // namespace
+
+std::vector<std::string> cellLines(std::string_view textIn, int widthIn, Overflow overflow,
+                                   int maxLines)
+{
+    const std::string whole = printable(text::clip(textIn));
+    const auto width = static_cast<std::size_t>(std::max(widthIn, 1));
+    std::vector<std::string> lines;
+    if (overflow == Overflow::Elide || maxLines <= 1) {
+        lines.push_back(elided(whole, width));
+        return lines;
+    }
+    std::string_view rest = whole;
+    while (!rest.empty()) {
+        if (static_cast<int>(lines.size()) == maxLines - 1) {
+            lines.push_back(elided(rest, width));
+            break;
+        }
+        const std::size_t end = breakAt(rest, width);
+        lines.emplace_back(text::clip(rest.substr(0, end)));
+        rest = rest.substr(end);
+        while (!rest.empty() && rest.front() == ' ') {
+            rest.remove_prefix(1);
+        }
+    }
+    if (lines.empty()) {
+        lines.emplace_back();
+    }
+    return lines;
+}
+
+std::string cellText(const Record& record, int field)
+{
+    const FieldDef& def = record.table().schema->fields()[static_cast<std::size_t>(field)];
+    if (def.isText()) {
+        return record.text(field);
+    }
+    const std::int64_t value = record.number(field);
+    if (def.type == FieldType::Choice) {
+        std::string_view choices = def.choices;
+        for (std::int64_t i = 0; i < value && !choices.empty(); ++i) {
+            const std::size_t bar = choices.find('|');
+            choices = bar == std::string_view::npos ? std::string_view{} : choices.substr(bar + 1);
+        }
+        return std::string{choices.substr(0, choices.find('|'))};
+    }
+    const std::string shown = format(static_cast<double>(value), def.picture);
+    return std::string{text::trim(shown)};
+}
+
+ReportLayout::ReportLayout(const ReportDefinition& report, ReportSpool& spool, LayoutSetup setup)
+    : report_(report), spool_(spool), setup_(std::move(setup)), page_(setup_.page)
+{
+    if (report_.landscape != (page_.width > page_.height)) {
+        std::swap(page_.width, page_.height);
+    }
+    const double charWidth = characterWidth(setup_.bodySize);
+    const int columns = static_cast<int>(report_.columns.size());
+    const int room = static_cast<int>((page_.width - 2 * setup_.margin) / charWidth) -
+                     kGap * std::max(columns - 1, 0);
+    const int wanted =
+        std::accumulate(report_.columns.begin(), report_.columns.end(), 0,
+                        [](int sum, const ReportColumn& c) { return sum + c.width; });
+    double x = setup_.margin;
+    for (const ReportColumn& column : report_.columns) {
+        int width = column.width;
+        if (wanted > room) {
+            width = std::max(kNarrowest, column.width * room / wanted);
+        }
+        widths_.push_back(width);
+        left_.push_back(x);
+        x += (width + kGap) * charWidth;
+    }
+    bottom_ = page_.height - setup_.margin - setup_.bodySize * 2;
+}
+
+double ReportLayout::lineHeight() const
+{
+    return setup_.bodySize * kLeading;
+}
+
+void ReportLayout::startPage()
+{
+    spool_.beginPage(page_);
+    pageOpen_ = true;
+    const double left = setup_.margin;
+    const double right = page_.width - setup_.margin;
+    double y = setup_.margin + setup_.titleSize;
+    spool_.text(left, y, setup_.titleSize, true, report_.title);
+    const double dateWidth =
+        characterWidth(setup_.bodySize) * static_cast<double>(utf8::length(setup_.date));
+    spool_.text(right - dateWidth, y, setup_.bodySize, false, setup_.date);
+    y += setup_.bodySize;
+    spool_.rule(left, right, y);
+    y += lineHeight() + 2;
+    const double charWidth = characterWidth(setup_.bodySize);
+    for (std::size_t i = 0; i < widths_.size(); ++i) {
+        const ReportColumn& column = report_.columns[i];
+        const std::string header = elided(column.header, static_cast<std::size_t>(widths_[i]));
+        const double shift = column.alignRight
+                                 ? (widths_[i] - static_cast<int>(utf8::length(header))) * charWidth
+                                 : 0.0;
+        spool_.text(left_[i] + shift, y, setup_.bodySize, true, header);
+    }
+    y += setup_.bodySize * 0.5;
+    spool_.rule(left, right, y);
+    y_ = y + kRowSpace;
+}
+
+void ReportLayout::endPage()
+{
+    if (!pageOpen_) {
+        return;
+    }
+    spool_.pageFooter(page_.width / 2, page_.height - setup_.margin + setup_.bodySize,
+                      setup_.bodySize);
+    spool_.endPage();
+    pageOpen_ = false;
+}
+
+void ReportLayout::ensureRoom(double height)
+{
+    if (!pageOpen_) {
+        startPage();
+    } else if (y_ + height > bottom_) {
+        endPage();
+        startPage();
+    }
+}
+
+void ReportLayout::row(const Record& record)
+{
+    std::vector<std::vector<std::string>> cells;
+    std::size_t height = 1;
+    for (std::size_t i = 0; i < widths_.size(); ++i) {
+        const ReportColumn& column = report_.columns[i];
+        cells.push_back(cellLines(cellText(record, column.field), widths_[i], column.overflow,
+                                  setup_.maxCellLines));
+        height = std::max(height, cells.back().size());
+    }
+    ensureRoom(static_cast<double>(height) * lineHeight());
+    const double charWidth = characterWidth(setup_.bodySize);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        double y = y_ + setup_.bodySize;
+        for (const std::string& line : cells[i]) {
+            const double shift =
+                report_.columns[i].alignRight
+                    ? (widths_[i] - static_cast<int>(utf8::length(line))) * charWidth
+                    : 0.0;
+            if (!line.empty()) {
+                spool_.text(left_[i] + shift, y, setup_.bodySize, false, line);
+            }
+            y += lineHeight();
+        }
+    }
+    y_ += static_cast<double>(height) * lineHeight() + kRowSpace;
+    ++rows_;
+}
+
+void ReportLayout::finish(bool cancelled)
+{
+    if (rows_ == 0 && !pageOpen_) {
+        return;
+    }
+    ensureRoom(lineHeight() * 3);
+    const double left = setup_.margin;
+    spool_.rule(left, page_.width - setup_.margin, y_);
+    double y = y_ + setup_.bodySize + kRowSpace;
+    const std::string label = "Records Printed:";
+    spool_.text(left, y, setup_.bodySize, true, label);
+    spool_.text(left + characterWidth(setup_.bodySize) * static_cast<double>(label.size() + 1), y,
+                setup_.bodySize, false, std::to_string(rows_));
+    if (cancelled) {
+        y += lineHeight();
+        spool_.text(left, y, setup_.bodySize, true, "** Report Cancelled **");
+    }
+    endPage();
+}
+
+} // namespace tessaly

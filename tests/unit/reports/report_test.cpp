@@ -1,0 +1,449 @@
+#include "core/database.h"
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "reports/pdf_canvas.h"
+#include "reports/report_run.h"
+#include "reports/sorted_positions.h"
+
+#include "damaged_file.h"
+#include "pdf_text.h"
+#include "scripted_ui.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <sys/resource.h>
+
+namespace tessaly::test {
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in{text};
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Presses Cancel by the first time progress is polled.
+class CancellingUi final : public UiPort {
+public:
+    ScriptedUi script;
+    int pollsBeforeCancel = 0;
+
+    Button showMessage(const MessageRequest& r) override { return script.showMessage(r); }
+    std::optional<std::string> pickCategory(std::string_view n) override
+    {
+        return script.pickCategory(n);
+    }
+    bool runQuery(const QueryRequest& r, std::string& f) override { return script.runQuery(r, f); }
+    void beginProgress(std::string_view c) override { script.beginProgress(c); }
+    void reportProgress(int p, std::string_view s) override { script.reportProgress(p, s); }
+    bool cancelRequested() override { return --pollsBeforeCancel < 0; }
+    void endProgress() override { script.endProgress(); }
+};
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override { FileVersionLayer::instance().registerDatabaseFiles(); }
+
+    void add(std::string_view location, std::string_view description, std::string_view category,
+             std::int64_t rating = 0)
+    {
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Description, description);
+        r.setText(BookmarkField::Category, category);
+        r.setNumber(BookmarkField::Rating, rating);
+        r.setText(BookmarkField::Password, "s3cret");
+        ASSERT_EQ(db.addBookmarkWithCategory(r), 0) << location;
+    }
+
+    ReportRun run(UiPort& port, const ReportDefinition& report,
+                  std::optional<std::string> query = std::string{}, bool askPreview = false)
+    {
+        ReportRequest request;
+        request.report = &report;
+        request.query = std::move(query);
+        request.askPreview = askPreview;
+        request.iniName = folder.file("CPCSRPTS.INI");
+        request.layout.date = "March 9, 2026";
+        return runReport(db, port, request);
+    }
+
+    // The report as PDF, read back.
+    std::string printed(ReportRun& result, const std::string& font = defaultReportFont())
+    {
+        EXPECT_TRUE(result.output);
+        if (!result.output) {
+            return {};
+        }
+        PdfCanvas pdf{out.file("report.pdf"), font};
+        EXPECT_TRUE(pdf.open().ok());
+        EXPECT_TRUE(result.pages->replay(pdf));
+        EXPECT_TRUE(pdf.commit("report").ok());
+        return pdfText(out.file("report.pdf"), out.file("report.txt"));
+    }
+
+    const ReportDefinition& fixed(std::string_view title) { return *findFixedReport(title); }
+
+    TempFolder folder;
+    TempFolder out;
+    ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+};
+
+TEST(ReportCells, WrapAtBlanksOrWidthElideWhenOutOfLines)
+{
+    EXPECT_EQ(cellLines("short", 10, Overflow::Wrap, 8), (std::vector<std::string>{"short"}));
+    EXPECT_EQ(cellLines("two words", 9, Overflow::Wrap, 8),
+              (std::vector<std::string>{"two words"}));
+    EXPECT_EQ(cellLines("one two three four", 9, Overflow::Wrap, 8),
+              (std::vector<std::string>{"one two", "three", "four"}));
+    EXPECT_EQ(cellLines("abcdefghijkl", 5, Overflow::Wrap, 8),
+              (std::vector<std::string>{"abcde", "fghij", "kl"}));
+    EXPECT_EQ(cellLines("abcdefghijklmnop", 5, Overflow::Wrap, 2),
+              (std::vector<std::string>{"abcde", "fg..."}));
+    EXPECT_EQ(cellLines("abcdefghijkl", 6, Overflow::Elide, 8),
+              (std::vector<std::string>{"abc..."}));
+    EXPECT_EQ(cellLines("line\nbreak\ttab", 20, Overflow::Elide, 8),
+              (std::vector<std::string>{"line break tab"}));
+    // Characters, not bytes, fill a column.
+    EXPECT_EQ(cellLines("ééééé", 5, Overflow::Elide, 1), (std::vector<std::string>{"ééééé"}));
+    EXPECT_EQ(cellLines("", 5, Overflow::Wrap, 8), (std::vector<std::string>{""}));
+}
+
+TEST(ReportDefinitions, FixedTitlesDesignedColumnsAndOrders)
+{
+    ASSERT_EQ(fixedReports().size(), 6U);
+    EXPECT_EQ(findFixedReport("urls by KEYWORD")->key, static_cast<int>(BookmarkKey::Keyword));
+    EXPECT_EQ(findFixedReport("Categories")->table, &categoryTable());
+    EXPECT_EQ(findFixedReport("URLs by Nothing"), nullptr);
+    EXPECT_EQ(designColumns().size(), 20U);
+    EXPECT_EQ(designOrders()[4].sortExpression,
+              "-URL:Rating,UPPER(URL:Description),UPPER(URL:Location)");
+
+    std::string problem;
+    const auto designed = designedReport({"location", "Password"}, "rating", problem);
+    ASSERT_TRUE(designed) << problem;
+    EXPECT_TRUE(printsPasswords(*designed));
+    EXPECT_FALSE(designed->landscape);
+    EXPECT_FALSE(designedReport({"Location", "Colour"}, "Rating", problem));
+    EXPECT_EQ(problem, "unknown column Colour");
+    EXPECT_FALSE(designedReport({}, "Rating", problem));
+    EXPECT_FALSE(designedReport({"Location"}, "Size", problem));
+    std::vector<std::string> all;
+    for (const ReportColumn& c : designColumns()) {
+        all.emplace_back(c.header);
+    }
+    EXPECT_TRUE(designedReport(all, "Keyword", problem)->landscape);
+}
+
+TEST(ReportStringsFile, KeysReadDefaultsKeptBarsBreakLines)
+{
+    const TempFolder folder;
+    const ReportStrings defaults = loadReportStrings(folder.file("none.ini"), "Bookmarks");
+    EXPECT_EQ(defaults.askPreviewText, "Do you wish to PREVIEW this Report?");
+    EXPECT_EQ(defaults.cancelPartialText,
+              "Report Cancellation Requested!\n\nPreview Report generated so far?");
+    EXPECT_EQ(defaults.progressUserText, "Bookmarks");
+    EXPECT_EQ(defaults.nothingToPrintTitle, "NOTE...");
+    EXPECT_EQ(defaults.asciiOutMasks, "Text\n*.TXT\nAll Files\n*.*");
+    EXPECT_EQ(defaults.labelErrorText2, "\n\nDoes not support paper type:");
+
+    const std::string ini = folder.write(
+        "CPCSRPTS.INI", "[Other]\nAskPrvwDialogText=wrong section\n"
+                        "[display strings 2.0]\naskprvwdialogtext=Look first?|Really?\n"
+                        "ProgWinPctText= percent\nProgWinUsrText=Reading\n");
+    const ReportStrings s = loadReportStrings(ini, "Bookmarks");
+    EXPECT_EQ(s.askPreviewText, "Look first?\nReally?");
+    EXPECT_EQ(s.progressPercentText, "percent");
+    EXPECT_EQ(s.progressUserText, "Reading");
+    EXPECT_EQ(s.askPreviewTitle, "Preview");
+}
+
+TEST(SortedRuns, MergeInOrderKeepingArrivalForTies)
+{
+    const SortOrder order =
+        SortOrder::compile("-URL:Rating,UPPER(URL:Description)", SchemaResolver{bookmarkSchema()});
+    ASSERT_TRUE(order.ok());
+    SortedPositions positions{order, 2}; // runs of two, so several merge
+    const std::vector<std::pair<int, std::string>> rows = {{1, "b"}, {5, "z"}, {3, "a"}, {5, "A"},
+                                                           {1, "B"}, {0, "q"}, {3, "c"}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        Record r{bookmarkTable()};
+        r.setNumber(BookmarkField::Rating, rows[i].first);
+        r.setText(BookmarkField::Description, rows[i].second);
+        positions.add(r, static_cast<std::int64_t>(i));
+    }
+    positions.finish();
+    std::vector<std::int64_t> got;
+    for (std::int64_t p = 0; positions.next(p);) {
+        got.push_back(p);
+    }
+    EXPECT_EQ(got, (std::vector<std::int64_t>{3, 1, 2, 6, 0, 4, 5}));
+    EXPECT_EQ(positions.error(), "");
+}
+
+TEST(SortedRuns, ARunThatCannotBeKeptIsAnErrorNotAShortList)
+{
+    const SortOrder order = SortOrder::compile("URL:Rating", SchemaResolver{bookmarkSchema()});
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const auto open =
+        static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator{"/proc/self/fd"},
+                                          std::filesystem::directory_iterator{}));
+    rlimit few = before;
+    few.rlim_cur = open + 3; // room for a few runs, not twenty
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    SortedPositions positions{order, 1};
+    for (int i = 0; i < 20; ++i) {
+        Record r{bookmarkTable()};
+        r.setNumber(BookmarkField::Rating, 20 - i);
+        positions.add(r, i);
+    }
+    positions.finish();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+    EXPECT_TRUE(positions.error().starts_with("the sort could not be kept: ")) << positions.error();
+    std::int64_t p = 0;
+    EXPECT_FALSE(positions.next(p));
+}
+
+TEST_F(ReportTest, FixedReportPrintsTitleHeadersRowsInKeyOrderTotalAndPageNumber)
+{
+    add("https://c.example/", "Cooking", "Home", 2);
+    add("https://a.example/", "Zebras", "Animals", 5);
+    add("https://b.example/", "Apples", "Home", 4);
+    ReportRun result = run(ui, fixed("URLs by Category"));
+    EXPECT_EQ(result.printed, 3);
+    const std::string text = printed(result);
+    for (const std::string_view expected :
+         {"URLs by Category", "March 9, 2026", "Location", "Description", "Category", "Rating",
+          "Keyword", "Records Printed: 3", "Page 1 of 1"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    // Category, then description within it.
+    const std::size_t zebras = text.find("Zebras");
+    const std::size_t apples = text.find("Apples");
+    const std::size_t cooking = text.find("Cooking");
+    EXPECT_LT(zebras, apples);
+    EXPECT_LT(apples, cooking);
+    EXPECT_EQ(text.find("Report Cancelled"), std::string::npos);
+    EXPECT_TRUE(ui.shown.empty()) << ui.last().text;
+}
+
+TEST_F(ReportTest, ManyRowsRunOnPagesEachWithHeadersAndItsNumber)
+{
+    for (int i = 0; i < 150; ++i) {
+        add("https://site" + std::to_string(1000 + i) + ".example/", "Site", "Many");
+    }
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    ASSERT_GT(result.pages->pages(), 1);
+    const std::string text = printed(result);
+    const int pages = result.pages->pages();
+    for (int page = 1; page <= pages; ++page) {
+        const std::string footer = "Page " + std::to_string(page) + " of " + std::to_string(pages);
+        EXPECT_NE(text.find(footer), std::string::npos) << footer;
+    }
+    std::size_t headers = 0;
+    for (std::size_t at = 0; (at = text.find("URLs by Location", at)) != std::string::npos; ++at) {
+        ++headers;
+    }
+    EXPECT_EQ(headers, static_cast<std::size_t>(pages));
+    EXPECT_LT(text.find("site1000"), text.find("site1149"));
+    EXPECT_NE(text.find("Records Printed: 150"), std::string::npos);
+}
+
+TEST_F(ReportTest, LongLocationStaysInsideItsColumn)
+{
+    const std::string location = "https://long.example/" + std::string(234, 'L');
+    ASSERT_EQ(location.size(), 255U);
+    add(location, "Described", "Wide");
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    const std::vector<std::string> lines = linesOf(printed(result));
+    std::size_t descriptionColumn = std::string::npos;
+    std::size_t letters = 0;
+    for (const std::string& line : lines) {
+        if (line.starts_with("Location")) {
+            descriptionColumn = line.find("Description");
+        }
+        if (line.find("LLL") == std::string::npos) {
+            continue;
+        }
+        const std::size_t last = line.find_last_of('L');
+        ASSERT_NE(descriptionColumn, std::string::npos);
+        EXPECT_LT(last, descriptionColumn) << line;
+        letters += static_cast<std::size_t>(std::count(line.begin(), line.end(), 'L'));
+        if (line.find("Described") != std::string::npos) {
+            EXPECT_EQ(line.find("Described"), descriptionColumn) << line;
+        }
+    }
+    // Wrapped onto its lines, every letter printed.
+    EXPECT_EQ(letters, 234U);
+}
+
+TEST_F(ReportTest, EmptyFileAndFilterMatchingNothingHaveNothingToPrint)
+{
+    ReportRun empty = run(ui, fixed("URLs by Rating"));
+    EXPECT_FALSE(empty.output);
+    EXPECT_EQ(empty.printed, 0);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().title, "NOTE...");
+    EXPECT_EQ(ui.last().text, "Nothing to Print.");
+
+    add("https://a.example/", "A", "Home", 1);
+    ui.shown.clear();
+    ui.answers = {ButtonYes}; // preview
+    ReportRun none = run(ui, fixed("URLs by Rating"), "URL:Rating > 3", true);
+    EXPECT_TRUE(none.preview);
+    EXPECT_FALSE(none.output);
+    ASSERT_EQ(ui.shown.size(), 2U);
+    EXPECT_EQ(ui.shown[0].text, "Do you wish to PREVIEW this Report?");
+    EXPECT_EQ(ui.shown[0].buttons, ButtonYes | ButtonNo | ButtonCancel);
+    EXPECT_EQ(ui.last().text, "Nothing to Preview.");
+}
+
+TEST_F(ReportTest, QueryQuestionUnderTagUrlThenCancelAtPreviewEndsWithoutReading)
+{
+    add("https://a.example/", "A", "Home", 1);
+    ui.answers = {ButtonYes, ButtonCancel};
+    ui.queryAnswers = {"URL:Rating = 1"};
+    ReportRun result = run(ui, fixed("URLs by Location"), std::nullopt, true);
+    EXPECT_TRUE(result.ended);
+    EXPECT_FALSE(result.output);
+    ASSERT_EQ(ui.shown.size(), 2U);
+    EXPECT_EQ(ui.shown[0].title, "Query Wizard");
+    EXPECT_EQ(ui.shown[0].text, "Would you like to apply a query to this report?");
+    EXPECT_TRUE(ui.progressTexts.empty());
+
+    std::string problem;
+    const auto designed = designedReport({"Location"}, "Site Location", problem);
+    ui.shown.clear();
+    ui.answers = {ButtonNo, ButtonCancel};
+    run(ui, *designed, std::nullopt, true);
+    EXPECT_EQ(ui.shown[0].text, "Would you like to apply a query to this report (answer No to "
+                                "print all records)?");
+}
+
+TEST_F(ReportTest, CancelAskedThenPartialPreviewShowsWhatWasRead)
+{
+    for (int i = 0; i < 60; ++i) {
+        add("https://site" + std::to_string(100 + i) + ".example/", "Site", "Many");
+    }
+    CancellingUi cancelling;
+    cancelling.script.answers = {ButtonYes, ButtonYes, ButtonYes}; // preview, sure, partial
+    ReportRun result = run(cancelling, fixed("URLs by Location"), std::string{}, true);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.printed, 25) << "stopped at the first pass's end";
+    const auto& shown = cancelling.script.shown;
+    ASSERT_EQ(shown.size(), 3U);
+    EXPECT_EQ(shown[1].text, "Are you sure you want to CANCEL this Report?");
+    EXPECT_EQ(shown[2].text, "Report Cancellation Requested!\n\nPreview Report generated so far?");
+    const std::string text = printed(result);
+    EXPECT_NE(text.find("** Report Cancelled **"), std::string::npos);
+    EXPECT_NE(text.find("Records Printed: 25"), std::string::npos);
+
+    CancellingUi declining;
+    declining.script.answers = {ButtonYes, ButtonYes, ButtonNo}; // no partial preview
+    EXPECT_FALSE(run(declining, fixed("URLs by Location"), std::string{}, true).output);
+    CancellingUi goingOn;
+    goingOn.script.answers = {ButtonYes, ButtonNo}; // not sure: the report goes on
+    ReportRun whole = run(goingOn, fixed("URLs by Location"), std::string{}, true);
+    EXPECT_FALSE(whole.cancelled);
+    EXPECT_EQ(whole.printed, 60);
+}
+
+TEST_F(ReportTest, ProgressCountsToAHundredInPercentText)
+{
+    for (int i = 0; i < 30; ++i) {
+        add("https://p" + std::to_string(i) + ".example/", "P", "Many");
+    }
+    folder.write("CPCSRPTS.INI", "[DISPLAY STRINGS 2.0]\nProgWinPctText=% done\n");
+    run(ui, fixed("URLs by Description"));
+    ASSERT_FALSE(ui.progressTexts.empty());
+    EXPECT_EQ(ui.progressTexts.back(), "100% done");
+    EXPECT_EQ(std::adjacent_find(ui.progressTexts.begin(), ui.progressTexts.end()),
+              ui.progressTexts.end())
+        << "redrawn only when the percentage changes";
+}
+
+TEST_F(ReportTest, BadFilterIsAViewOpenErrorAndTheReportGoesOn)
+{
+    add("https://a.example/", "A", "Home", 1);
+    ReportRun result = run(ui, fixed("URLs by Location"), "URL:Nothing = 1");
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_EQ(ui.shown[0].title, "View Open Error");
+    EXPECT_TRUE(ui.shown[0].text.starts_with("Error: (Invalid filter"));
+    EXPECT_TRUE(ui.shown[0].text.ends_with(
+        ") attempting to open the current VIEW. Filter and Range Limits ignored."));
+    EXPECT_EQ(result.printed, 1);
+}
+
+TEST_F(ReportTest, CategoriesAndDesignedOrderByItsSortExpression)
+{
+    add("https://a.example/", "beta", "home", 3);
+    add("https://b.example/", "Alpha", "Home", 3);
+    add("https://c.example/", "gamma", "Work", 5);
+    ReportRun categories = run(ui, fixed("Categories"));
+    const std::string listed = printed(categories);
+    EXPECT_NE(listed.find("Records Printed: 2"), std::string::npos) << listed;
+
+    std::string problem;
+    const auto designed = designedReport({"Description", "Rating", "Password"}, "Rating", problem);
+    ReportRun result = run(ui, *designed);
+    const std::string text = printed(result);
+    EXPECT_LT(text.find("gamma"), text.find("Alpha"));
+    EXPECT_LT(text.find("Alpha"), text.find("beta")) << "UPPER() ignores letter case";
+    EXPECT_NE(text.find("s3cret"), std::string::npos);
+    EXPECT_NE(text.find("Internet Locations (URLs)"), std::string::npos);
+}
+
+TEST_F(ReportTest, ADamagedFileIsARecordRetrievalErrorAndEndsTheReading)
+{
+    for (int i = 0; i < 200; ++i) {
+        add("https://d" + std::to_string(i) + ".example/", "D", "Home");
+    }
+    db.closeAll();
+    damageRootPage(folder.file("URLDATA.tps"), "Locations");
+    const ReportRun result = run(ui, fixed("URLs by Location"));
+    EXPECT_FALSE(result.message.empty());
+    ASSERT_FALSE(ui.shown.empty());
+    const MessageRequest& error = ui.shown.front();
+    EXPECT_EQ(error.title, "Record Retrieval Error");
+    EXPECT_TRUE(error.text.starts_with("Error: (")) << error.text;
+    EXPECT_TRUE(error.text.ends_with(") attempting to access a record from the TESSLY file.  "
+                                     "Returning to previous window."))
+        << error.text;
+    EXPECT_EQ(error.buttons, ButtonOk);
+}
+
+TEST_F(ReportTest, TextBeyondLatinPrintsInTheEmbeddedFontOrAsQuestionMarksWithout)
+{
+    add("https://u.example/", "Привет Ωμέγα café 漢", "Home");
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    const std::string courier = printed(result, "");
+    EXPECT_NE(courier.find("?????? ????? café ?"), std::string::npos) << courier;
+    if (defaultReportFont().empty()) {
+        GTEST_SKIP() << "no DejaVu Sans Mono on this system";
+    }
+    const std::string embedded = printed(result);
+    // The font has no Chinese: that one character stays a question mark.
+    EXPECT_NE(embedded.find("Привет Ωμέγα café ?"), std::string::npos) << embedded;
+}
+
+TEST_F(ReportTest, PdfToAFolderThatIsNotThereFailsAndLeavesNothing)
+{
+    PdfCanvas pdf{out.file("missing/report.pdf")};
+    EXPECT_FALSE(pdf.open().ok());
+    EXPECT_FALSE(pdf.commit("x").ok());
+    EXPECT_FALSE(std::filesystem::exists(out.file("missing")));
+}
+
+} // namespace
+} // namespace tessaly::test
