@@ -222,7 +222,7 @@ void LinkTest::cancel()
     session_.abort();
 }
 
-void LinkTest::addLog(std::string_view text)
+void addLogLine(std::vector<std::string>& log, std::string_view text)
 {
     std::string line{utf8::prefix(trimLeft(text), kLogWidth)};
     for (char& c : line) {
@@ -232,8 +232,13 @@ void LinkTest::addLog(std::string_view text)
     }
     line = std::string{trimLeft(line)};
     if (!text::clip(line).empty()) {
-        log_.push_back(std::move(line));
+        log.push_back(std::move(line));
     }
+}
+
+void LinkTest::addLog(std::string_view text)
+{
+    addLogLine(log_, text);
 }
 
 bool LinkTest::runStep()

@@ -29,6 +29,10 @@ struct HttpStatusEntry {
 };
 const HttpStatusEntry* findHttpStatus(unsigned code);
 
+// Adds what a step of a network window leaves to show to its log: the
+// first 255 characters, control characters as blanks, when not blank.
+void addLogLine(std::vector<std::string>& log, std::string_view text);
+
 // "Tessaly-2000 2.200000b": the agent the link test and the analysis send.
 extern const char* const kLinkTestAgent;
 
