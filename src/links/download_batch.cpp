@@ -95,7 +95,7 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
     } progressEnd{ui_};
     std::shared_ptr<const Expression> filter;
     if (text::clip(filterText).empty()) {
-        filter = askLinksQuery(ui_);
+        filter = askForQuery_ ? askLinksQuery(ui_) : nullptr;
     } else {
         const SchemaResolver resolver{bookmarkSchema()};
         filter = std::make_shared<const Expression>(Expression::compile(filterText, resolver));

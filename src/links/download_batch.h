@@ -54,6 +54,8 @@ public:
 
     void setRunner(Runner runner) { runner_ = std::move(runner); }
     void setObserver(Observer observer) { observer_ = std::move(observer); }
+    // False: an empty filter means every bookmark, without the question.
+    void setAskForQuery(bool ask) { askForQuery_ = ask; }
 
     // `filter` is a record-filter expression; when empty the user is asked
     // whether to choose the links by a query.
@@ -68,6 +70,7 @@ private:
     std::string logPath_;
     Runner runner_;
     Observer observer_;
+    bool askForQuery_ = true;
 };
 
 // The filter that selects one bookmark, for a list with no filter of its own.

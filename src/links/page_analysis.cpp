@@ -240,7 +240,7 @@ public:
             item.result = kLinkCancelled;
             return kLevelDone;
         }
-        item.bytes = std::max(bytes, 0);
+        item.bytes = read_.bytesSoFar();
         const int level = analyzeBookmark(bytes, read_.elements(), bookmark_, database_, today_);
         item.result = static_cast<int>(bookmark_.number(BookmarkField::Validated));
         if (level != kLevelDone) {
