@@ -94,12 +94,7 @@ public:
           database_(database), today_(today)
     {}
 
-    void open() override
-    {
-        while (!test_.nextStepWaitsOnNetwork() && test_.runStep()) {
-        }
-        test_.runStep();
-    }
+    void open() override { test_.runThroughNetwork(); }
     void cancel() override { test_.cancel(); }
     bool localFailure() const override { return test_.localFailure(); }
     std::string failureText() const override

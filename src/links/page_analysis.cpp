@@ -13,7 +13,7 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kWaiting = "Waiting for response";
-constexpr std::size_t kLogWidth = 255;
+constexpr std::size_t kLogWidth = 255; // of the block's text logged on a 404
 
 } // namespace
 
@@ -25,31 +25,21 @@ HttpLimits pageReadLimits()
 }
 
 PageRead::PageRead(std::string_view address, HttpLimits limits)
-    : address_(utf8::prefix(text::clip(address), 255)), session_(kLinkTestAgent, limits)
+    : NetworkSteps(kPageNotEstablished), address_(utf8::prefix(text::clip(address), 255)),
+      session_(kLinkTestAgent, limits)
 {
     session_.setKeepConnections(false);
 }
 
 void PageRead::cancel()
 {
-    cancelled_ = true;
-    result_ = kPageCancelled;
+    NetworkSteps::cancel();
     session_.abort();
 }
 
-void PageRead::addLog(std::string_view text)
+void PageRead::doStep(int step)
 {
-    addLogLine(log_, text);
-}
-
-bool PageRead::runStep()
-{
-    if (cancelled_ || step_ >= kFinished) {
-        return false;
-    }
-    ++step_;
-    response_.clear();
-    switch (step_) {
+    switch (step) {
     case 2:
         open();
         break;
@@ -71,19 +61,6 @@ bool PageRead::runStep()
         // it exists) and step 4 nothing to do.
         break;
     }
-    if (cancelled_) {
-        result_ = kPageCancelled;
-        return false;
-    }
-    addLog(response_);
-    return step_ < kFinished;
-}
-
-std::int32_t PageRead::run()
-{
-    while (runStep()) {
-    }
-    return result_;
 }
 
 void PageRead::open()
@@ -223,18 +200,13 @@ public:
         : read_(location, limits), bookmark_(bookmark), database_(database), today_(today)
     {}
 
-    void open() override
-    {
-        while (!read_.nextStepWaitsOnNetwork() && read_.runStep()) {
-        }
-        read_.runStep();
-    }
+    void open() override { read_.runThroughNetwork(); }
     void cancel() override { read_.cancel(); }
     bool localFailure() const override { return read_.localFailure(); }
     std::string failureText() const override { return read_.failure(); }
     int finish(LinkBatchItem& item) override
     {
-        const std::int32_t bytes = read_.run();
+        const auto bytes = static_cast<std::int32_t>(read_.run());
         item.statusCode = static_cast<unsigned>(std::max(read_.statusCode(), 0L));
         if (bytes == kPageCancelled) {
             item.result = kLinkCancelled;

@@ -4,6 +4,7 @@
 #include "links/html_tokenizer.h"
 #include "links/http_session.h"
 #include "links/link_batch.h"
+#include "links/network_steps.h"
 #include "links/page_text.h"
 
 #include <atomic>
@@ -31,54 +32,35 @@ HttpLimits pageReadLimits();
 // Nothing here touches a database file. The step that opens the address
 // reads the whole page and may run on a worker; cancel() from any thread
 // ends it at once.
-class PageRead {
+class PageRead final : public NetworkSteps {
 public:
-    static constexpr int kFinished = 10;
     static constexpr std::size_t kBlockSize = 16384;
     static constexpr std::size_t kMostBlocks = 10000;
 
     explicit PageRead(std::string_view address, HttpLimits limits = pageReadLimits());
 
-    // Runs the next step; false once the read has finished (or was
-    // cancelled).
-    bool runStep();
-    // Runs every step that is left and returns the result.
-    std::int32_t run();
-    void cancel();
-
-    // Whether the next step opens the address and reads the page.
-    bool nextStepWaitsOnNetwork() const { return step_ == 1 && !cancelled_; }
-
-    int step() const { return step_; }
-    // The bytes read when the page was read, else kPageCancelled,
-    // kPageNotEstablished or kPageNotRead.
-    std::int32_t result() const { return result_; }
-    // Bytes received so far; may be read from another thread while the
-    // page arrives.
-    std::int64_t bytesSoFar() const { return bytesSoFar_; }
+    void cancel() override;
+    // The result() is the number of bytes read when the page was read,
+    // else kPageCancelled, kPageNotEstablished or kPageNotRead.
+    std::int64_t bytesSoFar() const override { return bytesSoFar_; }
     long statusCode() const { return session_.statusCode(); }
     const ElementList& elements() const { return elements_; }
-    const std::vector<std::string>& log() const { return log_; }
     bool localFailure() const { return session_.localFailure(); }
     // Why the page could not be read; empty when it was.
     const std::string& failure() const { return failure_; }
 
 private:
+    void doStep(int step) override;
     void open();
     bool takeBytes(std::string_view bytes);
     bool takeBlock(std::string_view block, bool last);
     void readPage();
-    void addLog(std::string_view text);
 
     std::string address_;
     HttpSession session_;
-    std::atomic<bool> cancelled_{false};
-    std::atomic<int> step_ = 0;
-    std::atomic<std::int32_t> result_ = kPageNotEstablished;
     std::atomic<std::int64_t> bytesSoFar_ = 0;
     bool opened_ = false;
-    std::string response_; // what the running step leaves to show
-    std::string pending_;  // bytes of the block not yet whole
+    std::string pending_; // bytes of the block not yet whole
     PageDecoder decoder_;
     std::size_t blocks_ = 0;
     std::int32_t total_ = 0;
@@ -86,7 +68,6 @@ private:
     std::string firstText_;
     ElementList elements_;
     std::string failure_;
-    std::vector<std::string> log_;
 };
 
 // Fills the bookmark from a page read for analysis (`bytes` is the read's
