@@ -294,8 +294,9 @@ bool PageDownload::openFile()
 {
     std::string path = target_;
     if (folderMode_) {
-        std::string name =
-            pageFileName(session_.contentDisposition(), session_.finalUrl(), address_);
+        // An FTP answer has no head to name the address that answered.
+        const std::string& answered = session_.finalUrl().empty() ? address_ : session_.finalUrl();
+        std::string name = pageFileName(session_.contentDisposition(), answered, address_);
         if (names_ != nullptr) {
             name = names_->claim(name);
         }

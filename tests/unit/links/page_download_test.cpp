@@ -14,6 +14,7 @@
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -350,6 +351,27 @@ TEST_F(PageDownloadTest, TheBatchSavesEachPageApartAndMarksItsBookmark)
     ASSERT_EQ(items.size(), 1U) << "exactly the current bookmark";
     EXPECT_EQ(items[0].path, target.file("index.html"));
     EXPECT_EQ(target.read("index.html"), "page b");
+}
+
+TEST_F(PageDownloadTest, ABookmarkThatCannotBeWrittenIsReportedAndStopsTheRun)
+{
+    add(local.url("/a/index.html"));
+    add(local.url("/b/index.html"));
+    // Another program reading the database keeps the first mark from being
+    // written: message 25 names the view, and the run stops there.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(data.file("URLDATA.tps").c_str(), &reader), SQLITE_OK);
+    sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    const DownloadSummary summary = runBatch(currentBookmarkFilter("") + " OR 1=1", target.path());
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_NE(summary.writeLevel, kLevelDone);
+    EXPECT_EQ(summary.visited, 1);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.shown[0].title, "Record was not updated");
+    EXPECT_NE(ui.shown[0].text.find("Process:View"), std::string::npos) << ui.shown[0].text;
+    EXPECT_EQ(test::storedBookmark(db, local.url("/a/index.html")).number(BookmarkField::LastVisit),
+              0);
 }
 
 } // namespace
