@@ -147,7 +147,7 @@ void analyse(const std::vector<std::string>& list, const std::string& folder)
         bookmarks.file().flush();
         bookmarks.close();
         LinkBatchOptions options = defaults;
-        options.lookAhead = 2;
+        options.lookAhead = kPageAnalysisLookAhead;
         LinkBatch batch{db, dates::today(), options, pageAnalysisJobs(db, dates::today())};
         const auto start = Clock::now();
         const LinkBatchSummary summary = batch.run(nullptr, {});

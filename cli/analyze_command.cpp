@@ -10,8 +10,7 @@ int AnalyzeCommand::run(const std::vector<std::string>& arguments, const Context
 {
     LinkCommandKind kind;
     kind.verb = "analysed";
-    // Whole pages wait in memory for their turn to be stored.
-    kind.lookAhead = 2;
+    kind.lookAhead = kPageAnalysisLookAhead;
     kind.jobs = [](Database& database, std::int32_t today) {
         return pageAnalysisJobs(database, today);
     };

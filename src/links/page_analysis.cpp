@@ -74,6 +74,8 @@ void PageRead::open()
     }
     pending_.clear();
     pending_.shrink_to_fit();
+    // The elements may wait a while for their turn to be scanned.
+    elements_.shrink_to_fit();
     session_.release();
     if (opened_) {
         result_ = kPageNotEstablished;
@@ -252,9 +254,7 @@ LinkBatchSummary analyzeAllLinks(Database& database, UiPort& ui, std::int32_t to
                      false)) {
         return {};
     }
-    // Pages wait whole in memory for their turn to be stored: they may run
-    // ahead less far than link tests, which keep one block.
-    options.lookAhead = 2;
+    options.lookAhead = kPageAnalysisLookAhead;
     LinkBatch batch{database, today, options, pageAnalysisJobs(database, today)};
     return runLinkBatchWindow(batch, ui, "Analyze Links", "Analyzing Multiple Links...",
                               [](const LinkBatchItem& item) {

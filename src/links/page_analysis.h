@@ -84,6 +84,11 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
 // bookmark file when empty, on failure); returns the write's level.
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName = {});
 
+// How far, in jobs, analyses run ahead of the bookmark being stored: each
+// waits with its page's elements in memory (a 40 KB page holds about
+// 100 KB), so less far than link tests, which keep one block.
+constexpr int kPageAnalysisLookAhead = 4;
+
 // The batch job that analyses each address ("Analy&ze Multiple Links").
 BatchJobMaker pageAnalysisJobs(Database& database, std::int32_t today,
                                HttpLimits limits = pageReadLimits());

@@ -300,7 +300,8 @@ TEST_F(PageAnalysisTest, ManyAnalysesAtOnceStoreWhatOneAtATimeWould)
         put("ftp://127.0.0.1:1/file", "C0");
 
         std::vector<std::string> out;
-        LinkBatchOptions options{.jobs = jobs, .perHost = jobs, .lookAhead = 2};
+        LinkBatchOptions options{
+            .jobs = jobs, .perHost = jobs, .lookAhead = kPageAnalysisLookAhead};
         LinkBatch batch{database, today, options, pageAnalysisJobs(database, today)};
         const LinkBatchSummary summary = batch.run(nullptr, [&](const LinkBatchItem& item) {
             out.push_back(item.location + " " + std::to_string(item.result));
