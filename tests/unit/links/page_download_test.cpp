@@ -7,6 +7,7 @@
 #include "links/link_test.h"
 #include "links/page_download.h"
 
+#include "ftp_responder.h"
 #include "local_server.h"
 #include "raw_server.h"
 #include "scripted_ui.h"
@@ -188,6 +189,16 @@ TEST_F(PageDownloadTest, PagesAreSavedWholeUnderTheirNamesAndLogged)
     // A later download of the address replaces its entry.
     download(target.file("again.htm"), "/a/index.html");
     EXPECT_EQ(logged(local.url("/a/index.html")), target.file("again.htm") + onToday);
+}
+
+TEST_F(PageDownloadTest, AnFtpFileIsSavedUnderItsOwnName)
+{
+    test::FtpResponder ftp{"plain text over FTP"};
+    PageDownload file{target.path() + "*", ftp.url("notes.txt"), log(), today};
+    file.run();
+    EXPECT_EQ(file.path(), target.file("notes.txt"));
+    EXPECT_TRUE(file.complete()) << file.problem();
+    EXPECT_EQ(target.read("notes.txt"), "plain text over FTP");
 }
 
 TEST_F(PageDownloadTest, AFileOrLinkThereBeforeIsReplacedNotFollowed)
