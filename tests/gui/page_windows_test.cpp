@@ -4,6 +4,7 @@
 #include "bookmarks/new_bookmark_wizard.h"
 #include "core/services.h"
 #include "core/tables.h"
+#include "frame/main_frame.h"
 #include "links/analyze_url_window.h"
 #include "links/download_window.h"
 #include "links/link_test.h"
@@ -180,6 +181,26 @@ private Q_SLOTS:
         // What no page of the wizard shows is kept from the analysis too.
         QCOMPARE(stored.number(BookmarkField::PageSize), std::int64_t(strlen(kNewsPage)));
         QCOMPARE(stored.number(BookmarkField::Validated), std::int64_t{kLinkPass});
+    }
+
+    void ctrlShiftAAnalysesEveryWebLinkAfterAsking()
+    {
+        Fixture f;
+        const std::string location = f.local.url("/news");
+        test::addBookmark(f.db(), location, "News");
+        gui::MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        f.ui.answers = {ButtonNo};
+        QTest::keyClick(&frame, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.ui.shown.size(), std::size_t{1});
+        QCOMPARE(f.ui.shown[0].title, std::string{"Analyze Links"});
+        QCOMPARE(f.stored(location).number(BookmarkField::LastValidated), std::int64_t{0});
+
+        f.ui.answers = {ButtonYes, ButtonNo}; // go on; no query
+        QTest::keyClick(&frame, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.stored(location).text(BookmarkField::Description), std::string{"Daily News"});
+        QCOMPARE(f.ui.progressTexts.back(), std::string{"100% Completed\nAnalyzing Link 1 of 1"});
     }
 
     void theListsDownloadButtonSavesTheHighlightedBookmark()
