@@ -113,6 +113,9 @@ protected:
             response.set_header("Content-Disposition", "attachment; filename=\"../notes[1].txt\"");
             response.set_content("notes", "text/plain");
         });
+        local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/a/index.html", 301);
+        });
         local.server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
             response.status = 404;
             response.set_content("<title>Not here</title>", "text/html");
@@ -179,6 +182,11 @@ TEST_F(PageDownloadTest, PagesAreSavedWholeUnderTheirNamesAndLogged)
 
     const PageDownload& named = download(target.path() + "*", "/named");
     EXPECT_EQ(named.path(), target.file("notes.txt"));
+
+    // The page that answered names the file, not the address that moved.
+    const PageDownload& moved = download(target.path() + "*", "/moved");
+    EXPECT_EQ(moved.path(), target.file("index.html"));
+    EXPECT_EQ(target.read("index.html"), "page a");
 
     // File mode: the target is the path.
     const PageDownload& exact = download(target.file("chosen.htm"), "/a/index.html");
