@@ -113,7 +113,7 @@ void download(const std::string& url, const std::string& folder)
                 static_cast<double>(kBigSize) / 1e6 / curlSeconds, curlSeconds / oursSeconds,
                 whole ? "yes" : "NO");
     if (status != 0) {
-        std::printf("  (curl failed: the peer figure is not meaningful)\n");
+        std::printf("  (curl failed or is not installed: the peer figure is not meaningful)\n");
     }
     std::printf("  memory: resident %.1f MB before, %.1f MB after; peak grew by %.1f MB\n", before,
                 after, peakAfter - peakBefore);

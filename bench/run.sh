@@ -18,6 +18,8 @@ echo
 command -v linkchecker >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y linkchecker; else sudo -n apt-get install -y linkchecker; fi; } >/dev/null 2>&1 || true
 build-bench/bench/validate_bench
 echo
+# curl is the peer of the download; without it that figure is left out.
+command -v curl >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y curl; else sudo -n apt-get install -y curl; fi; } >/dev/null 2>&1 || true
 build-bench/bench/page_bench
 echo
 # buku is the peer of the import; without it that figure is left out.
