@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=ON >/dev/null
-cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench import_bench export_bench report_bench >/dev/null
+cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench page_bench import_bench export_bench report_bench >/dev/null
 build-bench/bench/expression_bench
 echo
 build-bench/bench/database_bench
@@ -17,6 +17,10 @@ echo
 # linkchecker is the peer of the link batch; without it that figure is left out.
 command -v linkchecker >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y linkchecker; else sudo -n apt-get install -y linkchecker; fi; } >/dev/null 2>&1 || true
 build-bench/bench/validate_bench
+echo
+# curl is the peer of the download; without it that figure is left out.
+command -v curl >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y curl; else sudo -n apt-get install -y curl; fi; } >/dev/null 2>&1 || true
+build-bench/bench/page_bench
 echo
 # buku is the peer of the import; without it that figure is left out.
 command -v buku >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y buku; else sudo -n apt-get install -y buku; fi; } >/dev/null 2>&1 || true

@@ -13,6 +13,7 @@
 #include "core/tables.h"
 #include "framework/dates.h"
 #include "links/link_batch.h"
+#include "local_http.h"
 #include "quiet_ui.h"
 
 #include <httplib.h>
@@ -40,42 +41,28 @@ using Clock = std::chrono::steady_clock;
 constexpr int kAddresses = 2000;
 constexpr auto kDelay = std::chrono::milliseconds(50);
 
-struct Server {
-    httplib::Server http;
-    std::string base;
-    std::thread thread;
-};
+using Server = tessaly::bench::LocalHttp;
 
 std::unique_ptr<Server> startServer(const std::string& ip)
 {
-    auto server = std::make_unique<Server>();
-    server->http.new_task_queue = [] {
-        return new httplib::ThreadPool(64);
-    };
-    const auto answer = [](int status) {
-        return [status](const httplib::Request&, httplib::Response& response) {
-            std::this_thread::sleep_for(kDelay);
-            response.set_header("LinkChecker", "allowed"); // lifts its 10-per-second ceiling
-            response.status = status;
-            response.set_content("<title>Page</title>", "text/html");
+    return tessaly::bench::startLocalHttp(ip, [](httplib::Server& http) {
+        const auto answer = [](int status) {
+            return [status](const httplib::Request&, httplib::Response& response) {
+                std::this_thread::sleep_for(kDelay);
+                response.set_header("LinkChecker", "allowed"); // lifts its 10-per-second ceiling
+                response.status = status;
+                response.set_content("<title>Page</title>", "text/html");
+            };
         };
-    };
-    server->http.Get("/ok", answer(200));
-    server->http.Get("/missing", answer(404));
-    server->http.Get("/error", answer(500));
-    server->http.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-        std::this_thread::sleep_for(kDelay);
-        response.set_header("LinkChecker", "allowed");
-        response.set_redirect("/ok", 301);
+        http.Get("/ok", answer(200));
+        http.Get("/missing", answer(404));
+        http.Get("/error", answer(500));
+        http.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(kDelay);
+            response.set_header("LinkChecker", "allowed");
+            response.set_redirect("/ok", 301);
+        });
     });
-    const int port = server->http.bind_to_any_port(ip);
-    server->base = "http://" + ip + ":" + std::to_string(port);
-    Server* raw = server.get();
-    server->thread = std::thread([raw] { raw->http.listen_after_bind(); });
-    while (!server->http.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return server;
 }
 
 struct Address {
@@ -153,22 +140,8 @@ std::pair<double, bool> runBatch(const std::vector<Address>& list, int jobs, int
 // Links per second the servers allow at `jobs` requests at once.
 double serverLimit(const std::vector<Address>& list, int jobs)
 {
-    std::atomic<std::size_t> next{0};
-    const auto start = Clock::now();
-    std::vector<std::thread> threads;
-    for (int j = 0; j < jobs; ++j) {
-        threads.emplace_back([&] {
-            HttpSession session{kLinkTestAgent};
-            for (std::size_t i = next++; i < list.size(); i = next++) {
-                session.open(list[i].url, [](std::string_view) { return true; });
-            }
-        });
-    }
-    for (std::thread& t : threads) {
-        t.join();
-    }
-    return static_cast<double>(list.size()) /
-           std::chrono::duration<double>(Clock::now() - start).count();
+    return bench::serverLimit(
+        list.size(), [&list](std::size_t i) { return list[i].url; }, jobs);
 }
 
 // Links per second of linkchecker with `threads` threads and its per-host
@@ -296,11 +269,5 @@ int main()
         allRight = allRight && deadRight;
     }
 
-    for (auto* group : {&many, &one}) {
-        for (auto& server : *group) {
-            server->http.stop();
-            server->thread.join();
-        }
-    }
     return allRight && singleRight ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 #include "field_escape.h"
 
 #include "add_command.h"
+#include "analyze_command.h"
+#include "download_command.h"
 #include "list_command.h"
 #include "message_stream.h"
 #include "options.h"
@@ -59,6 +61,8 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<RowsCommand>(false));
     commands_.push_back(std::make_unique<RowsCommand>(true));
     commands_.push_back(std::make_unique<ValidateCommand>());
+    commands_.push_back(std::make_unique<AnalyzeCommand>());
+    commands_.push_back(std::make_unique<DownloadCommand>());
     commands_.push_back(std::make_unique<ImportCommand>());
     commands_.push_back(std::make_unique<ImportOldCommand>());
     commands_.push_back(std::make_unique<CaptureCommand>());

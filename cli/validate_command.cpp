@@ -1,14 +1,7 @@
 #include "validate_command.h"
 
-#include "dispatcher.h"
 #include "field_escape.h"
-#include "framework/dates.h"
-#include "links/link_batch.h"
-#include "options.h"
-#include "session.h"
-
-#include <algorithm>
-#include <charconv>
+#include "link_command.h"
 
 namespace tessaly::cli {
 
@@ -30,61 +23,20 @@ std::string_view resultWord(int result)
 
 int ValidateCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
-    const Options options = parseOptions(arguments, {"query", "jobs"});
-    std::string problem = options.error;
-    int jobs = 0; // 0: as the settings say
-    if (const auto text = options.get("jobs"); problem.empty() && text) {
-        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), jobs);
-        if (error != std::errc{} || end != text->data() + text->size() || jobs < 1 ||
-            jobs > kMostLinkTestJobs) {
-            problem = "--jobs takes a whole number from 1 to " + std::to_string(kMostLinkTestJobs);
-        }
-    }
-    if (problem.empty() && !options.positional.empty()) {
-        problem = "unexpected " + options.positional[0];
-    }
-    if (!problem.empty()) {
-        return usageError(problem, context);
-    }
-    std::shared_ptr<const Expression> filter;
-    if (!queryFilter(options, name(), context.err, filter)) {
-        return kExitUsage;
-    }
-    Session session{context};
-    if (!session.start(Session::Access::Write)) {
-        return kExitFailure;
-    }
-    LinkBatchOptions batchOptions = LinkBatchOptions::from(session.loadSettings());
-    if (jobs > 0) {
-        batchOptions.jobs = jobs;
-        batchOptions.perHost = std::min(batchOptions.perHost, jobs);
-    }
-    LinkBatch batch{session.database(), dates::today(), batchOptions};
-    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
-        if (item.tested) {
-            context.out << resultWord(item.result) << '\t' << item.statusCode << '\t'
-                        << tsvField(item.location) << '\n';
-            context.out.flush();
-        }
-    });
-    if (summary.readLevel != kLevelDone) {
-        context.err
-            << "tessaly-cli validate: the bookmarks could not be read; nothing was tested\n";
-        return kExitFailure;
-    }
-    if (!summary.localError.empty()) {
-        context.err << "tessaly-cli validate: " << summary.localError << "; the run stopped\n";
-        return kExitFailure;
-    }
-    if (summary.writeLevel != kLevelDone) {
-        context.err << "tessaly-cli validate: a result could not be stored; the run stopped\n";
-        return kExitFailure;
-    }
-    context.out << "Tested " << summary.tested << " of " << summary.visited
-                << " bookmarks visited (" << summary.total << " in the file): " << summary.passed
-                << " passed, " << summary.failed << " failed, "
-                << summary.tested - summary.passed - summary.failed << " unknown\n";
-    return kExitOk;
+    LinkCommandKind kind;
+    kind.verb = "tested";
+    kind.line = [](const LinkBatchItem& item) {
+        return std::string{resultWord(item.result)} + '\t' + std::to_string(item.statusCode) +
+               '\t' + tsvField(item.location) + '\n';
+    };
+    kind.summary = [](const LinkBatchSummary& summary) {
+        return "Tested " + std::to_string(summary.tested) + " of " +
+               std::to_string(summary.visited) + " bookmarks visited (" +
+               std::to_string(summary.total) + " in the file): " + std::to_string(summary.passed) +
+               " passed, " + std::to_string(summary.failed) + " failed, " +
+               std::to_string(summary.tested - summary.passed - summary.failed) + " unknown\n";
+    };
+    return runLinkCommand(*this, kind, arguments, context);
 }
 
 } // namespace tessaly::cli

@@ -12,6 +12,7 @@
 #include "framework/text.h"
 #include "framework/window_register.h"
 #include "import/category_guess.h"
+#include "links/analyze_url_window.h"
 
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -264,7 +265,10 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     connect(category_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { categoryAccepted(); });
     connect(browse, &QPushButton::clicked, this, &BookmarkFormWindow::browseCategory);
-    loadRows();
+    loadRows(std::string{text::clip(original_.text(BookmarkField::Location))});
+    auto* analyzeButton = findChild<QPushButton*>(QStringLiteral("Analyze"));
+    analyzeButton->setEnabled(true);
+    connect(analyzeButton, &QPushButton::clicked, this, &BookmarkFormWindow::analyze);
     connectTabKeys(tabs);
     // What the user types first goes into the first field.
     location_->setFocus();
@@ -295,10 +299,11 @@ void BookmarkFormWindow::connectTabKeys(QTabWidget* tabs)
     });
 }
 
-void BookmarkFormWindow::loadRows()
+void BookmarkFormWindow::loadRows(const std::string& location)
 {
     Database& db = services_.database();
-    const std::string location{text::clip(original_.text(BookmarkField::Location))};
+    storedKeywords_.clear();
+    storedDetails_.clear();
     const auto read = [&](FileManager& file, std::vector<Record>& into) {
         if (location.empty() || file.use() != kLevelDone) {
             return;
@@ -326,6 +331,38 @@ void BookmarkFormWindow::loadRows()
         details_->setItem(static_cast<int>(i), 1,
                           new QTableWidgetItem(q(storedDetails_[i].text(DetailField::DataValue))));
     }
+}
+
+void BookmarkFormWindow::analyze()
+{
+    Record bookmark = collect();
+    const std::string location{text::clip(bookmark.text(BookmarkField::Location))};
+    if (location.empty()) {
+        location_->setFocus();
+        return;
+    }
+    analyzeInWindow(bookmark, services_.database(), dates::today(), this);
+    showAnalysis(bookmark);
+    // The page's keywords and details are stored already, at this location.
+    loadRows(location);
+}
+
+// The fields an analysis fills, as it left them.
+void BookmarkFormWindow::showAnalysis(const Record& analysed)
+{
+    description_->setText(q(analysed.text(BookmarkField::Description)));
+    email_->setText(q(analysed.text(BookmarkField::EmailAddress)));
+    siteInfo_->setPlainText(q(analysed.text(BookmarkField::SiteInfo)));
+    pageSize_->setText(
+        q(format(static_cast<double>(analysed.number(BookmarkField::PageSize)), "@n-14b")));
+    lastVisit_->setText(dateText(analysed.number(BookmarkField::LastVisit), "@d17"));
+    lastValidated_->setText(dateText(analysed.number(BookmarkField::LastValidated), "@d17"));
+    if (QAbstractButton* state =
+            validated_->button(static_cast<int>(analysed.number(BookmarkField::Validated)))) {
+        state->setChecked(true);
+    }
+    expires_->setText(dateText(analysed.number(BookmarkField::Expires), "@d17b"));
+    movedTo_->setText(q(analysed.text(BookmarkField::MovedTo)));
 }
 
 void BookmarkFormWindow::descriptionAccepted()

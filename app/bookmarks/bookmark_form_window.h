@@ -61,11 +61,14 @@ public:
     bool categoryAccepted();
     void browseCategory();
     void pickDate(QLineEdit* edit, const QString& caption);
+    // "Analy&ze": fills the form from the page at its location.
+    void analyze();
 
 private:
     void connectTabKeys(QTabWidget* tabs);
     Record collect() const;
-    void loadRows();
+    void loadRows(const std::string& location);
+    void showAnalysis(const Record& analysed);
     bool changed() const;
 
     Services& services_;

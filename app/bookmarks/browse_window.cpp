@@ -19,6 +19,8 @@
 #include "framework/query_wizard.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
+#include "links/download_batch.h"
+#include "links/download_window.h"
 #include "links/test_link_window.h"
 
 #include <QAction>
@@ -28,6 +30,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -92,7 +95,15 @@ std::string quotedText(std::string_view value)
 
 BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant variant, QWidget* parent)
     : QWidget(parent), services_(services), opener_(opener), variant_(std::move(variant)),
-      own_(sourceOf(services, variant_.source)), today_(systemToday)
+      own_(sourceOf(services, variant_.source)), today_(systemToday),
+      chooseFolder_([this]() -> std::optional<std::string> {
+          const QString chosen =
+              QFileDialog::getExistingDirectory(this, QStringLiteral("Save to folder..."));
+          if (chosen.isEmpty()) {
+              return std::nullopt;
+          }
+          return chosen.toStdString();
+      })
 {
     setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
@@ -155,6 +166,16 @@ const Record& BrowseWindow::bookmarkOf(const Record& row)
 
 std::shared_ptr<const Expression> BrowseWindow::rowFilter(const std::string& query) const
 {
+    const std::string filter = filterText(query);
+    if (filter.empty()) {
+        return nullptr;
+    }
+    const SchemaResolver resolver{*own_.table().schema};
+    return std::make_shared<const Expression>(Expression::compile(filter, resolver));
+}
+
+std::string BrowseWindow::filterText(const std::string& query) const
+{
     std::string filter = query;
     if (!variant_.category.empty()) {
         // The category as stored, letter case included (the key's own rule).
@@ -163,11 +184,7 @@ std::shared_ptr<const Expression> BrowseWindow::rowFilter(const std::string& que
     } else if (variant_.categoryRequired) {
         filter = "1 = 0"; // no category highlighted: no rows
     }
-    if (filter.empty()) {
-        return nullptr;
-    }
-    const SchemaResolver resolver{*own_.table().schema};
-    return std::make_shared<const Expression>(Expression::compile(filter, resolver));
+    return filter;
 }
 
 BrowseWindow::~BrowseWindow()
@@ -206,7 +223,8 @@ void BrowseWindow::buildControls()
         {"Copy highlighted URL to the clipboard", "edit-copy", "copy", true,
          &BrowseWindow::copyAction},
         {"Launch using the default program", "", "launch", true, &BrowseWindow::launchAction},
-        {"Download URL(s) to a local folder", "", "download", false, nullptr},
+        {"Download URL(s) to a local folder", "", "download", true,
+         &BrowseWindow::downloadBookmarks},
         {"Get current URL from an open browser window", "", "add_url", true,
          &BrowseWindow::getUrlFromBrowser},
     };
@@ -385,7 +403,8 @@ void BrowseWindow::buildContextMenu()
     contextMenu_->addSeparator();
     QAction* testItem = contextMenu_->addAction(QStringLiteral("&Test"));
     connect(testItem, &QAction::triggered, this, &BrowseWindow::testBookmark);
-    contextMenu_->addAction(QStringLiteral("&Download"))->setEnabled(false);
+    connect(contextMenu_->addAction(QStringLiteral("&Download")), &QAction::triggered, this,
+            &BrowseWindow::downloadBookmarks);
     contextMenu_->addSeparator();
     connect(contextMenu_->addAction(QStringLiteral("&Print")), &QAction::triggered, this,
             &BrowseWindow::printList);
@@ -566,6 +585,28 @@ void BrowseWindow::testBookmark()
     if (result == kLinkCancelled) {
         closeList();
     } else if (result != kLinkUnknown) {
+        WindowRegister::instance().notifyBrowseWindows();
+    }
+}
+
+void BrowseWindow::downloadBookmarks()
+{
+    const int row = currentRow();
+    // The rows a bookmark list shows are those its filter selects; a
+    // keyword or detail list's query is over rows of its own.
+    std::string filter =
+        variant_.source == ListVariant::Source::Bookmarks ? filterText(queryText_) : std::string{};
+    if ((filter.empty() || variant_.source != ListVariant::Source::Bookmarks) && row >= 0) {
+        const std::string location = model_->bookmark(row).text(BookmarkField::Location);
+        if (!text::clip(location).empty()) {
+            filter = currentBookmarkFilter(location);
+        }
+    }
+    DownloadBatch batch{services_.database(), services_.messages().ui(), today_(),
+                        services_.folderPath("DOWNLOAD.LOG")};
+    batch.setRunner([this](PageDownload& download) { downloadInWindow(download, this); });
+    const DownloadSummary summary = batch.run(filter, chooseFolder_);
+    if (summary.started) {
         WindowRegister::instance().notifyBrowseWindows();
     }
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -71,6 +72,11 @@ public:
     void testBookmark();
     // "&Print": the designed report, then the list read again.
     void printList();
+    // "&Download": the pages of the rows the list shows (of the highlighted
+    // one when it shows them all) into a folder the user picks.
+    void downloadBookmarks();
+    using FolderChooser = std::function<std::optional<std::string>()>;
+    void setDownloadFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
     void closeList();
     // Shows another category's bookmarks (the explorer view's right list).
     void setCategory(const std::string& category);
@@ -121,6 +127,7 @@ private:
 
     const Record& bookmarkOf(const Record& row);
     std::shared_ptr<const Expression> rowFilter(const std::string& query) const;
+    std::string filterText(const std::string& query) const;
 
     Services& services_;
     Opener& opener_;
@@ -140,6 +147,7 @@ private:
     QPushButton* queryButton_ = nullptr;
     QPushButton* resetButton_ = nullptr;
     Today today_;
+    FolderChooser chooseFolder_;
     std::function<std::vector<BrowserCandidate>()> candidateSource_;
     QString typed_;
     QElapsedTimer typing_;

@@ -6,12 +6,14 @@
 #include "bookmarks/x11_window_titles.h"
 #include "core/services.h"
 #include "core/tables.h"
+#include "framework/dates.h"
 #include "framework/dialog_units.h"
 #include "framework/form_widgets.h"
 #include "framework/icons.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "import/category_guess.h"
+#include "links/analyze_url_window.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -25,6 +27,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdlib>
@@ -57,7 +60,7 @@ QWidget* withNote(QWidget* field, const char* note)
 
 NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candidates,
                                      QWidget* parent)
-    : QDialog(parent), services_(services)
+    : QDialog(parent), services_(services), analysed_(bookmarkTable())
 {
     pickDate_ = [this](const QString& caption, std::int32_t day) {
         return BookmarkFormWindow::calendar(this, caption, day);
@@ -177,8 +180,13 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     connect(description_, &QLineEdit::editingFinished, this,
             &NewBookmarkWizard::descriptionAccepted);
 
+    auto* analyzeButton = findChild<QPushButton*>(QStringLiteral("Analyze"));
+    analyzeButton->setEnabled(true);
+    connect(analyzeButton, &QPushButton::clicked, this, &NewBookmarkWizard::analyze);
     if (givenAddress) {
         location_->setText(q(std::string{text::trim(services_.pendingAddress().str())}));
+        // A page given to the wizard is taken and analysed at once.
+        analyseWhenShown_ = true;
     } else if (candidates_.size() == 1) {
         takeCandidate(candidates_.front());
     }
@@ -235,9 +243,18 @@ void NewBookmarkWizard::descriptionAccepted()
     }
 }
 
-void NewBookmarkWizard::finish()
+void NewBookmarkWizard::showEvent(QShowEvent* event)
 {
-    Record bookmark{bookmarkTable()};
+    QDialog::showEvent(event);
+    if (analyseWhenShown_) {
+        analyseWhenShown_ = false;
+        QTimer::singleShot(0, this, &NewBookmarkWizard::analyze);
+    }
+}
+
+Record NewBookmarkWizard::collect() const
+{
+    Record bookmark = analysed_;
     bookmark.setText(BookmarkField::Location, text::trim(location_->text().toStdString()));
     bookmark.setText(BookmarkField::Description, description_->text().toStdString());
     bookmark.setText(BookmarkField::Category, category_->currentText().toStdString());
@@ -251,6 +268,28 @@ void NewBookmarkWizard::finish()
     bookmark.setNumber(BookmarkField::Expires,
                        parseDate(expires_->text().toStdString(), Picture::parse("@d17b"),
                                  QDate::currentDate().year()));
+    return bookmark;
+}
+
+void NewBookmarkWizard::analyze()
+{
+    Record bookmark = collect();
+    if (text::clip(bookmark.text(BookmarkField::Location)).empty()) {
+        location_->setFocus();
+        return;
+    }
+    analyzeInWindow(bookmark, services_.database(), dates::today(), this);
+    analysed_ = bookmark;
+    description_->setText(q(bookmark.text(BookmarkField::Description)));
+    siteInfo_->setPlainText(q(bookmark.text(BookmarkField::SiteInfo)));
+    email_->setText(q(bookmark.text(BookmarkField::EmailAddress)));
+    expires_->setText(
+        q(format(static_cast<double>(bookmark.number(BookmarkField::Expires)), "@d17b")));
+}
+
+void NewBookmarkWizard::finish()
+{
+    Record bookmark = collect();
     Database& db = services_.database();
     db.keywords().use();
     db.details().use();

@@ -50,8 +50,14 @@ public:
     void finish();
     void locationAccepted();
     void descriptionAccepted();
+    // "Analy&ze": fills the pages from the page at the location.
+    void analyze();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    Record collect() const;
     void takeCandidate(const BrowserCandidate& candidate);
     void updateButtons();
 
@@ -75,6 +81,10 @@ private:
     QPushButton* backButton_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QPushButton* finishButton_ = nullptr;
+    // What the last analysis filled, the fields no page shows too (dates,
+    // size, the pass mark); blank before any.
+    Record analysed_;
+    bool analyseWhenShown_ = false;
 };
 
 } // namespace tessaly::gui

@@ -30,6 +30,7 @@
 #include "import/import_wizard.h"
 #include "links/invalid_shortcuts_window.h"
 #include "links/link_batch.h"
+#include "links/page_analysis.h"
 #include "maintenance/repair_files_window.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
@@ -140,6 +141,11 @@ void MainFrame::wireActions()
     wire("ValidateMultiple", [this] {
         validateAllLinks(services_.database(), services_.messages().ui(), dates::today(),
                          LinkBatchOptions::from(services_.settings()));
+        WindowRegister::instance().notifyBrowseWindows();
+    });
+    wire("AnalyzeMultiple", [this] {
+        analyzeAllLinks(services_.database(), services_.messages().ui(), dates::today(),
+                        LinkBatchOptions::from(services_.settings()));
         WindowRegister::instance().notifyBrowseWindows();
     });
     wire("ClipboardMonitor", &MainFrame::openClipboardMonitor);

@@ -1,13 +1,7 @@
 #pragma once
 
 #include "links/link_test.h"
-
-#include <QDialog>
-#include <QFutureWatcher>
-
-class QLabel;
-class QListWidget;
-class QProgressBar;
+#include "links/network_steps_window.h"
 
 namespace tessaly::gui {
 
@@ -15,33 +9,15 @@ namespace tessaly::gui {
 // progress bar and what the server said in the log. exec() returns the
 // test's result; "Cancel" (or Escape) returns kLinkCancelled at once, with
 // the network call under way abandoned.
-class TestLinkWindow : public QDialog {
+class TestLinkWindow : public NetworkStepsWindow {
     Q_OBJECT
 
 public:
     TestLinkWindow(std::string_view address, Record& bookmark, Database& database,
                    std::int32_t today, QWidget* parent = nullptr, HttpLimits limits = {});
-    ~TestLinkWindow() override;
 
-    void reject() override;
     // For an address that belongs to no bookmark: no dated status line.
-    void keepNoStatusLine() { test_.setRecordsStatus(false); }
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    void runNextStep();
-    void showStep();
-
-    LinkTest test_;
-    QString address_;
-    QLabel* addressLabel_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QListWidget* log_ = nullptr;
-    QFutureWatcher<void> network_;
-    std::size_t linesShown_ = 0;
-    bool started_ = false;
+    void keepNoStatusLine() { static_cast<LinkTest&>(steps()).setRecordsStatus(false); }
 };
 
 // Tests the bookmark's address in the window and stores the result as

@@ -106,6 +106,7 @@ std::string encodeAddress(std::string_view address)
 struct HttpSession::Transfer {
     CURL* easy = curl_easy_init();
     CURLM* multi = curl_multi_init();
+    curl_slist* headers = nullptr;
     char errors[CURL_ERROR_SIZE] = {};
 
     Transfer() = default;
@@ -115,6 +116,7 @@ struct HttpSession::Transfer {
     {
         curl_multi_cleanup(multi);
         curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
     }
 };
 
@@ -164,6 +166,7 @@ void HttpSession::reset()
     contentLength_.clear();
     lastModified_.clear();
     contentType_.clear();
+    contentDisposition_.clear();
     serverReply_.clear();
     error_.clear();
     readError_.clear();
@@ -178,6 +181,9 @@ std::size_t HttpSession::onBody(char* data, std::size_t size, std::size_t count,
 {
     auto* session = static_cast<HttpSession*>(self);
     const std::size_t bytes = size * count;
+    if (session->limits_.stallFromLastData && session->headAt_) {
+        session->headAt_ = Clock::now();
+    }
     if (session->reader_ == nullptr || !*session->reader_ ||
         !(*session->reader_)(std::string_view{data, bytes})) {
         // Enough read: a short count makes the library end the transfer.
@@ -214,11 +220,51 @@ std::size_t HttpSession::onHeader(char* data, std::size_t size, std::size_t coun
             curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK;
         if (code >= 200 && !redirected) {
             session->headAt_ = Clock::now();
+            session->readHeadOfBody();
         } else {
             session->statusLine_ = false; // another answer is to come
         }
     }
     return bytes;
+}
+
+namespace {
+
+// A header of the answer to the last request, after every redirection.
+std::string headerValue(CURL* easy, const char* name)
+{
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+        return std::string{text::trim(header->value)};
+    }
+    return {};
+}
+
+} // namespace
+
+void HttpSession::setExtraHeader(std::string line)
+{
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < ' ') {
+            c = ' ';
+        }
+    }
+    extraHeader_ = std::move(line);
+}
+
+// What a reader of the body may want before the body: its status, its kind
+// and the name the server gives it.
+void HttpSession::readHeadOfBody()
+{
+    CURL* easy = transfer_->easy;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status_);
+    char* effective = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK &&
+        effective != nullptr) {
+        finalUrl_ = effective;
+    }
+    contentType_ = headerValue(easy, "Content-Type");
+    contentDisposition_ = headerValue(easy, "Content-Disposition");
 }
 
 void HttpSession::readHeaders()
@@ -234,17 +280,13 @@ void HttpSession::readHeaders()
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status_);
     const auto value = [easy](const char* name) {
-        curl_header* header = nullptr;
-        // -1: the answer to the last request, after every redirection.
-        if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
-            return std::string{text::trim(header->value)};
-        }
-        return std::string{};
+        return headerValue(easy, name);
     };
     expires_ = value("Expires");
     contentLength_ = value("Content-Length");
     lastModified_ = value("Last-Modified");
     contentType_ = value("Content-Type");
+    contentDisposition_ = value("Content-Disposition");
 }
 
 void HttpSession::setOptions(const std::string& url)
@@ -279,6 +321,12 @@ void HttpSession::setOptions(const std::string& url)
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpSession::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_slist_free_all(transfer_->headers);
+    transfer_->headers = nullptr;
+    if (!extraHeader_.empty()) {
+        transfer_->headers = curl_slist_append(nullptr, extraHeader_.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer_->headers);
+    }
 }
 
 // How long the transfer loop may sleep: a second at most, and no later than

@@ -22,6 +22,19 @@ struct HttpLimits {
     // The whole open, answer included (0: no bound): a server that sends a
     // byte now and then never stalls, but cannot hold a test longer.
     long totalSeconds = 120;
+    // A page read whole may take long to arrive: the stall time then counts
+    // from the last data, not from the head.
+    bool stallFromLastData = false;
+
+    // For a page read whole: stalled only when nothing arrives for the
+    // stall time, and bounded on the whole by `total` seconds (0: none).
+    static HttpLimits forWholePages(long total)
+    {
+        HttpLimits limits;
+        limits.totalSeconds = total;
+        limits.stallFromLastData = true;
+        return limits;
+    }
 };
 
 // The address as it goes on the wire: blanks, control characters, bytes
@@ -56,13 +69,16 @@ public:
     // while keeping what the last open learnt; the next open makes new ones.
     void release();
 
-    // Of the last open.
+    // Of the last open. The status, the address answering and the
+    // Content-Type and Content-Disposition headers are known from the
+    // body's first block on.
     long statusCode() const { return status_; } // 0 for schemes without one
     const std::string& finalUrl() const { return finalUrl_; }
     const std::string& expires() const { return expires_; }
     const std::string& contentLength() const { return contentLength_; }
     const std::string& lastModified() const { return lastModified_; }
     const std::string& contentType() const { return contentType_; }
+    const std::string& contentDisposition() const { return contentDisposition_; }
     // The server's last reply line for FTP; blank for HTTP.
     const std::string& serverReply() const { return serverReply_; }
     const std::string& error() const { return error_; }
@@ -79,12 +95,17 @@ public:
     // instead of being kept for a next open to the same server.
     void setKeepConnections(bool keep) { keepConnections_ = keep; }
 
+    // One line sent with every request from now on, as it stands (control
+    // characters are blanks, so it stays one line); empty sends none.
+    void setExtraHeader(std::string line);
+
 private:
     struct Transfer;
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
     void reset();
     void readHeaders();
+    void readHeadOfBody();
     bool makeTransfer();
     void setOptions(const std::string& url);
     int waitMilliseconds() const;
@@ -104,6 +125,7 @@ private:
     bool readerDone_ = false;
     bool ftp_ = false;
     bool keepConnections_ = true;
+    std::string extraHeader_;
 
     long status_ = 0;
     std::string finalUrl_;
@@ -111,6 +133,7 @@ private:
     std::string contentLength_;
     std::string lastModified_;
     std::string contentType_;
+    std::string contentDisposition_;
     std::string serverReply_;
     std::string error_;
     std::string readError_;

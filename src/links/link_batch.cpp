@@ -82,15 +82,67 @@ int linkTestJobsFor(int wanted)
     return std::clamp(available / kDescriptorsPerTest, 1, std::max(wanted, 1));
 }
 
+namespace {
+
+// The link test as a batch runs it: the open on a worker, the page scan,
+// the status line and the store on the caller's thread.
+class LinkTestJob final : public BatchJob {
+public:
+    LinkTestJob(const std::string& location, Record& bookmark, Database& database,
+                std::int32_t today, const HttpLimits& limits)
+        : test_(location, bookmark, database, today, limits), bookmark_(bookmark),
+          database_(database), today_(today)
+    {}
+
+    void open() override { test_.runThroughNetwork(); }
+    void cancel() override { test_.cancel(); }
+    bool localFailure() const override { return test_.localFailure(); }
+    std::string failureText() const override
+    {
+        return test_.log().empty() ? std::string{} : test_.log().back();
+    }
+    int finish(LinkBatchItem& item) override
+    {
+        item.result = test_.run();
+        item.statusCode = test_.statusCode();
+        if (test_.scanLevel() != kLevelDone) {
+            // The page's rows could not be written: reported already, and
+            // the rest would go the same way.
+            return test_.scanLevel();
+        }
+        return storeLinkResult(database_.bookmarks(), bookmark_, item.result, today_,
+                               kBatchViewName);
+    }
+
+private:
+    LinkTest test_;
+    Record& bookmark_;
+    Database& database_;
+    std::int32_t today_;
+};
+
+} // namespace
+
 struct LinkBatch::Slot {
     Record bookmark{bookmarkTable()};
-    std::unique_ptr<LinkTest> test;
+    std::unique_ptr<BatchJob> job;
     bool ready = false;
 };
 
 LinkBatch::LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options)
-    : database_(database), today_(today), options_(options)
+    : LinkBatch(database, today, options, {})
+{}
+
+LinkBatch::LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options,
+                     BatchJobMaker makeJob)
+    : database_(database), today_(today), options_(options), makeJob_(std::move(makeJob))
 {
+    if (!makeJob_) {
+        makeJob_ = [this](const std::string& location, Record& bookmark) {
+            return std::make_unique<LinkTestJob>(location, bookmark, database_, today_,
+                                                 options_.limits);
+        };
+    }
     options_.jobs = linkTestJobsFor(options_.jobs);
     options_.perHost = std::clamp(options_.perHost, 1, options_.jobs);
 }
@@ -102,8 +154,8 @@ void LinkBatch::cancel()
     std::lock_guard lock{mutex_};
     cancelled_ = true;
     for (const auto& slot : slots_) {
-        if (slot && slot->test) {
-            slot->test->cancel();
+        if (slot && slot->job) {
+            slot->job->cancel();
         }
     }
     workable_.notify_all();
@@ -119,7 +171,8 @@ int LinkBatch::nextStartable()
     // not pile up while an early one is slow; but far enough that a run of
     // addresses on one host (the location order groups them) does not leave
     // the other jobs idle behind the per-host limit.
-    const std::size_t window = static_cast<std::size_t>(options_.jobs) * 16;
+    const std::size_t window =
+        static_cast<std::size_t>(options_.jobs) * static_cast<std::size_t>(options_.lookAhead);
     const std::size_t end = std::min(locations_.size(), stored_ + window);
     // Of the tests that may start, the one whose host has the fewest under
     // way, the earliest among equals: the jobs spread over every host in
@@ -183,26 +236,23 @@ void LinkBatch::openUntilAnswered(std::size_t i, std::unique_lock<std::mutex>& l
     while (true) {
         auto slot = std::make_unique<Slot>();
         slot->bookmark.setText(BookmarkField::Location, locations_[i]);
-        slot->test = std::make_unique<LinkTest>(locations_[i], slot->bookmark, database_, today_,
-                                                options_.limits);
-        LinkTest& test = *slot->test;
+        slot->job = makeJob_(locations_[i], slot->bookmark);
+        BatchJob& job = *slot->job;
         slots_[i] = std::move(slot);
         if (cancelled_) {
-            test.cancel();
+            job.cancel();
         }
         lock.unlock();
-        while (!test.nextStepWaitsOnNetwork() && test.runStep()) {
-        }
-        test.runStep();
+        job.open();
         lock.lock();
-        if (!test.localFailure() || cancelled_) {
+        if (!job.localFailure() || cancelled_) {
             return;
         }
         if (Clock::now() - started > kLocalFailureLimit) {
             if (localError_.empty()) {
                 localError_ = "Links could not be tested for want of open files or memory on "
                               "this computer (" +
-                              (test.log().empty() ? std::string{} : test.log().back()) + ")";
+                              job.failureText() + ")";
             }
             cancelled_ = true;
             finished_.notify_all();
@@ -317,18 +367,11 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             if (slot == nullptr) {
                 break;
             }
-            // The bookmark as stored now; the test fills it from here on.
+            // The bookmark as stored now; the job fills it from here on.
             const bool found = bookmarks.fetch(static_cast<int>(BookmarkKey::Location),
                                                slot->bookmark) == kLevelDone;
-            item.result = found ? slot->test->run() : kLinkUnknown;
-            item.statusCode = slot->test->statusCode();
-            if (const int level = slot->test->scanLevel(); level != kLevelDone) {
-                // The page's rows could not be written: reported already,
-                // and the rest would go the same way.
-                summary.writeLevel = level;
-                break;
-            }
-            if (item.result == kLinkCancelled || cancelled_) {
+            const int level = found ? slot->job->finish(item) : kLevelDone;
+            if (level == kLevelDone && (item.result == kLinkCancelled || cancelled_)) {
                 summary.cancelled = true;
                 break;
             }
@@ -336,12 +379,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             summary.tested += found ? 1 : 0;
             summary.passed += item.result == kLinkPass ? 1 : 0;
             summary.failed += item.result == kLinkFail ? 1 : 0;
-            if (const int level = found ? storeLinkResult(bookmarks, slot->bookmark, item.result,
-                                                          today_, kBatchViewName)
-                                        : kLevelDone;
-                level != kLevelDone) {
-                summary.writeLevel = level;
-            }
+            summary.writeLevel = level;
             {
                 std::lock_guard lock{mutex_};
                 slots_[next].reset();
@@ -381,17 +419,12 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     return summary;
 }
 
-namespace {
-
-// The progress window's texts: the percentage, then what is being done.
 std::string progressText(int percent, std::string_view activity)
 {
     return std::to_string(percent) + "% Completed\n" + std::string{activity};
 }
 
-// A filter from the Query Wizard's text; nullptr for none, and an
-// expression that is not ok() for one that does not compile.
-std::shared_ptr<const Expression> queryFilter(UiPort& ui)
+std::shared_ptr<const Expression> askLinksQuery(UiPort& ui)
 {
     std::string query;
     if (!ui.askYesNo("Query Wizard", "Would you like to select which links are to be tested?") ||
@@ -403,6 +436,8 @@ std::shared_ptr<const Expression> queryFilter(UiPort& ui)
         Expression::compile(text::fit(query, 1024), resolver));
 }
 
+namespace {
+
 // The program runs one database batch at a time: its progress window
 // polls the windows' events, through which the menu command (or the tray)
 // could otherwise start a second run inside the first.
@@ -410,15 +445,56 @@ std::atomic<bool> batchRunning{false};
 
 } // namespace
 
+BatchTurn::BatchTurn() : granted_(!batchRunning.exchange(true))
+{}
+
+BatchTurn::~BatchTurn()
+{
+    if (granted_) {
+        batchRunning = false;
+    }
+}
+
+LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_view title,
+                                    std::string_view activity, const ItemText& itemText)
+{
+    ui.beginProgress("Processing Records");
+    ui.reportProgress(0, progressText(0, activity));
+    const std::shared_ptr<const Expression> filter = askLinksQuery(ui);
+    if (filter && !filter->ok()) {
+        // The wizard only builds valid queries; a hand-edited one that is
+        // not runs on nothing rather than on everything.
+        ui.endProgress();
+        ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
+        return {};
+    }
+    batch.setIdle([&] {
+        if (ui.cancelRequested()) {
+            batch.cancel();
+        }
+    });
+    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
+        const auto percent = static_cast<int>(
+            item.total > 0 ? std::min<std::int64_t>(item.visited * 100 / item.total, 100) : 0);
+        ui.reportProgress(percent, progressText(percent, itemText(item)));
+        if (ui.cancelRequested()) {
+            batch.cancel();
+        }
+    });
+    ui.endProgress();
+    if (!summary.localError.empty()) {
+        ui.showMessage({std::string{title}, summary.localError, MessageIcon::Exclamation});
+    }
+    return summary;
+}
+
 LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t today,
                                   LinkBatchOptions options)
 {
-    if (batchRunning.exchange(true)) {
+    const BatchTurn turn;
+    if (!turn.granted()) {
         return {};
     }
-    struct Running {
-        ~Running() { batchRunning = false; }
-    } running;
     if (!ui.askYesNo("Test Links",
                      "This process will test the links in your database, and mark those that are "
                      "no longer valid. You will be able to select which links are tested using "
@@ -426,37 +502,12 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
                      false)) {
         return {};
     }
-    ui.beginProgress("Processing Records");
-    ui.reportProgress(0, progressText(0, "Testing Multiple Links"));
-    const std::shared_ptr<const Expression> filter = queryFilter(ui);
-    if (filter && !filter->ok()) {
-        // The wizard only builds valid queries; a hand-edited one that is
-        // not tests nothing rather than everything.
-        ui.endProgress();
-        ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
-        return {};
-    }
     LinkBatch batch{database, today, options};
-    batch.setIdle([&] {
-        if (ui.cancelRequested()) {
-            batch.cancel();
-        }
-    });
-    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
-        const auto percent = item.total > 0 ? static_cast<int>(item.visited * 100 / item.total) : 0;
-        ui.reportProgress(
-            std::min(percent, 100),
-            progressText(std::min(percent, 100), "Testing " + std::to_string(item.visited) +
-                                                     " of up to " + std::to_string(item.total)));
-        if (ui.cancelRequested()) {
-            batch.cancel();
-        }
-    });
-    ui.endProgress();
-    if (!summary.localError.empty()) {
-        ui.showMessage({"Test Links", summary.localError, MessageIcon::Exclamation});
-    }
-    return summary;
+    return runLinkBatchWindow(batch, ui, "Test Links", "Testing Multiple Links",
+                              [](const LinkBatchItem& item) {
+                                  return "Testing " + std::to_string(item.visited) + " of up to " +
+                                         std::to_string(item.total);
+                              });
 }
 
 } // namespace tessaly

@@ -20,6 +20,9 @@ struct LinkBatchOptions {
     int jobs = kDefaultLinkTestJobs;        // tests waiting on the network at once
     int perHost = kDefaultLinkTestsPerHost; // of those, at most this many on one host
     HttpLimits limits;
+    // How far, in jobs, the work may run ahead of the bookmark being
+    // stored: finished work waits in memory for its turn.
+    int lookAhead = 16;
 
     static LinkBatchOptions from(const Settings& settings)
     {
@@ -35,6 +38,7 @@ struct LinkBatchItem {
     bool tested = false; // only addresses beginning "http://" are
     int result = kLinkUnknown;
     unsigned statusCode = 0;
+    std::int64_t bytes = 0; // of a page read whole
 };
 
 struct LinkBatchSummary {
@@ -50,6 +54,30 @@ struct LinkBatchSummary {
     // memory for too long; empty otherwise. No result was stored for it.
     std::string localError;
 };
+
+// One bookmark's work in a batch. open() runs on a worker, waits on the
+// network and touches no database file; finish() runs on the batch's
+// caller thread, in key order, once the bookmark has been read as stored
+// into the record the job was made with, and writes what it found.
+class BatchJob {
+public:
+    virtual ~BatchJob() = default;
+    virtual void open() = 0;
+    // From any thread: open() returns at once and finish() stores nothing.
+    virtual void cancel() = 0;
+    // open() could not be tried for want of open files or memory here.
+    virtual bool localFailure() const = 0;
+    // Why, for the message that stops a run that goes on failing so.
+    virtual std::string failureText() const = 0;
+    // Sets item.result and item.statusCode and stores the bookmark; the
+    // level of a failed write (reported already), else kLevelDone.
+    virtual int finish(LinkBatchItem& item) = 0;
+};
+
+// Makes the job for one address and the record it works on (which the
+// batch owns and keeps until the job is finished).
+using BatchJobMaker =
+    std::function<std::unique_ptr<BatchJob>(const std::string& location, Record& bookmark)>;
 
 // Raises the soft limit of open files to the hard one (as servers do) and
 // returns the limit now in force.
@@ -70,6 +98,9 @@ public:
     using Observer = std::function<void(const LinkBatchItem&)>;
 
     LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options = {});
+    // A batch that runs other work than the link test on each address.
+    LinkBatch(Database& database, std::int32_t today, LinkBatchOptions options,
+              BatchJobMaker makeJob);
     ~LinkBatch();
     LinkBatch(const LinkBatch&) = delete;
     LinkBatch& operator=(const LinkBatch&) = delete;
@@ -96,6 +127,7 @@ private:
     Database& database_;
     std::int32_t today_;
     LinkBatchOptions options_;
+    BatchJobMaker makeJob_;
 
     std::mutex mutex_;
     std::condition_variable workable_;         // a worker may find a test to start
@@ -112,6 +144,37 @@ private:
     std::string localError_; // under mutex_
     std::function<void()> idle_;
 };
+
+// The progress window's text: the percentage ("0% Completed"), then on a
+// line of its own what is being done.
+std::string progressText(int percent, std::string_view activity);
+
+// Asks "Would you like to select which links are to be tested?" and on Yes
+// runs the Query Wizard on the "LINKS" field list: nullptr for no filter,
+// an expression that is not ok() for a query that does not compile.
+std::shared_ptr<const Expression> askLinksQuery(UiPort& ui);
+
+// The program's one database batch at a time: granted() is false while
+// another run holds its turn.
+class BatchTurn final {
+public:
+    BatchTurn();
+    ~BatchTurn();
+    BatchTurn(const BatchTurn&) = delete;
+    BatchTurn& operator=(const BatchTurn&) = delete;
+    bool granted() const { return granted_; }
+
+private:
+    bool granted_;
+};
+
+// Runs `batch` under the UI's progress window ("Processing Records"): the
+// query question first, then `activity`, then for each bookmark
+// `itemText`; the window's Cancel stops the run, and a run stopped for want
+// of open files or memory is reported under `title`.
+using ItemText = std::function<std::string(const LinkBatchItem&)>;
+LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_view title,
+                                    std::string_view activity, const ItemText& itemText);
 
 // "&Validate Multiple Links": asks whether to go on and whether to choose
 // the links by a query, then runs the batch under the UI's progress window

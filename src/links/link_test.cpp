@@ -39,7 +39,6 @@ bool pointsAtA404(std::string_view address)
 
 constexpr std::string_view kWaiting = "Waiting for response";
 constexpr std::size_t kStatusWidth = 90;
-constexpr std::size_t kLogWidth = 255;
 
 const std::array kStatusTable{
     HttpStatusEntry{200, "The request completed successfully. (HTTP_STATUS_OK)", kLinkPass},
@@ -176,11 +175,6 @@ const std::array kStatusTable{
                     kLinkFail},
 };
 
-std::string_view trimLeft(std::string_view text)
-{
-    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
-}
-
 std::string cut(std::string_view text, std::size_t width)
 {
     return std::string{utf8::prefix(text, width)};
@@ -206,8 +200,8 @@ const HttpStatusEntry* findHttpStatus(unsigned code)
 
 LinkTest::LinkTest(std::string_view address, Record& bookmark, Database& database,
                    std::int32_t today, HttpLimits limits)
-    : address_(cut(text::clip(address), 255)), bookmark_(bookmark), database_(database),
-      today_(today), session_(kLinkTestAgent, limits)
+    : NetworkSteps(kLinkUnknown), address_(cut(text::clip(address), 255)), bookmark_(bookmark),
+      database_(database), today_(today), session_(kLinkTestAgent, limits)
 {
     // A test asks one question. Its connection is closed with the answer,
     // not held open on the server while the test waits its turn to be
@@ -217,33 +211,13 @@ LinkTest::LinkTest(std::string_view address, Record& bookmark, Database& databas
 
 void LinkTest::cancel()
 {
-    cancelled_ = true;
-    result_ = kLinkCancelled;
+    NetworkSteps::cancel();
     session_.abort();
 }
 
-void LinkTest::addLog(std::string_view text)
+void LinkTest::doStep(int step)
 {
-    std::string line{utf8::prefix(trimLeft(text), kLogWidth)};
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < ' ') {
-            c = ' ';
-        }
-    }
-    line = std::string{trimLeft(line)};
-    if (!text::clip(line).empty()) {
-        log_.push_back(std::move(line));
-    }
-}
-
-bool LinkTest::runStep()
-{
-    if (cancelled_ || step_ >= kFinished) {
-        return false;
-    }
-    ++step_;
-    response_.clear();
-    switch (step_) {
+    switch (step) {
     case 1:
         // Nothing to prepare: the session is ready as soon as it exists.
         break;
@@ -278,19 +252,6 @@ bool LinkTest::runStep()
     default:
         break;
     }
-    if (cancelled_) {
-        result_ = kLinkCancelled;
-        return false;
-    }
-    addLog(response_);
-    return step_ < kFinished;
-}
-
-int LinkTest::run()
-{
-    while (runStep()) {
-    }
-    return result_;
 }
 
 void LinkTest::open()

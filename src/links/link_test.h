@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "links/http_session.h"
+#include "links/network_steps.h"
 
 #include <atomic>
 #include <cstdint>
@@ -37,37 +38,22 @@ extern const char* const kLinkTestAgent;
 // record itself is left for the caller to write. The steps are run one by
 // one (so a window can show each) and abort() from another thread ends the
 // one running at once.
-class LinkTest {
+class LinkTest final : public NetworkSteps {
 public:
-    static constexpr int kFinished = 10;
     static constexpr std::size_t kPageBlock = 4096;
 
     LinkTest(std::string_view address, Record& bookmark, Database& database, std::int32_t today,
              HttpLimits limits = {});
 
-    // Runs the next step and logs what it left to show; false once the
-    // test has finished (or was cancelled).
-    bool runStep();
-    // Runs every step that is left and returns the result.
-    int run();
-    // Makes the test end with kLinkCancelled: no further step runs and the
-    // running network call returns at once.
-    void cancel();
-
-    // Whether the next step is the one that opens the address: the only
-    // step that waits on the network, and one that touches no database
-    // file, so a window may run it on a worker thread.
-    bool nextStepWaitsOnNetwork() const { return step_ == 1 && !cancelled_; }
+    // Makes the test end with kLinkCancelled at once.
+    void cancel() override;
 
     // A test about no stored bookmark (a Favorites shortcut) leaves no
     // dated status line, which would belong to no bookmark.
     void setRecordsStatus(bool records) { recordsStatus_ = records; }
 
-    int step() const { return step_; }
-    int result() const { return result_; }
     unsigned statusCode() const { return statusCode_; }
     const std::string& statusText() const { return statusText_; }
-    const std::vector<std::string>& log() const { return log_; }
     // The open could not be tried for want of open files or memory here:
     // the result (kLinkUnknown) says nothing about the address.
     bool localFailure() const { return session_.localFailure(); }
@@ -76,29 +62,24 @@ public:
     int scanLevel() const { return scanLevel_; }
 
 private:
+    void doStep(int step) override;
     void open();
     void readStatus();
     void readPage();
     void readHeaders();
-    void addLog(std::string_view text);
 
     std::string address_;
     Record& bookmark_;
     Database& database_;
     std::int32_t today_;
     HttpSession session_;
-    std::atomic<bool> cancelled_{false};
 
-    std::atomic<int> step_ = 0;
-    std::atomic<int> result_ = kLinkUnknown;
     unsigned statusCode_ = 0;
     std::string statusText_ = "Unknown";
-    std::string response_; // what the running step leaves to show
-    std::string page_;     // the first block of the body
+    std::string page_; // the first block of the body
     bool opened_ = false;
     bool recordsStatus_ = true;
     int scanLevel_ = kLevelDone;
-    std::vector<std::string> log_;
 };
 
 // What every caller of a link test does with its result: nothing for

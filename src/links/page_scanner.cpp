@@ -29,6 +29,26 @@ std::string asciiUpper(std::string_view text)
     return out;
 }
 
+// Whether `element` begins with `prefix` (upper case), ASCII letters of
+// either case alike; no copy is made, as most elements of a page are not
+// what is looked for.
+bool beginsWith(std::string_view element, std::string_view prefix)
+{
+    if (element.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = element[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (c != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The element's text after the first `marker` (found in the ASCII
 // upper-cased copy), at most `width` characters, before a quote, as plain
 // text.
@@ -188,6 +208,10 @@ int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, 
     }
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const std::string& element = elements[i];
+        if (!beginsWith(element, "<A HR") && !beginsWith(element, "<TITL") &&
+            !beginsWith(element, "<META")) {
+            continue; // any other element is passed over
+        }
         const std::string upper = asciiUpper(element);
         if (upper.starts_with("<A HR")) {
             if (upper.find("MAILTO:") != std::string::npos &&
@@ -219,31 +243,39 @@ int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, 
 void appendBodyText(const ElementList& elements, Record& bookmark)
 {
     constexpr std::size_t kStop = 2008; // 2048 less 40
+    const auto clippedInfo = [&bookmark] {
+        return std::string{text::clip(bookmark.text(BookmarkField::SiteInfo))};
+    };
     bool inBody = false;
+    // Of the clipped site information, counted again only when it changes:
+    // most elements of a body are tags, which leave it as it is.
+    std::size_t infoLength = 0;
     for (const std::string& element : elements) {
-        std::string info{text::clip(bookmark.text(BookmarkField::SiteInfo))};
-        if (asciiUpper(element).starts_with("<BODY")) {
+        if (beginsWith(element, "<BODY")) {
             inBody = true;
-            if (!info.empty()) {
+            if (const std::string info = clippedInfo(); !info.empty()) {
                 bookmark.setText(BookmarkField::SiteInfo, info + "\r\n");
             }
+            infoLength = utf8::length(clippedInfo());
             continue;
         }
         if (!inBody) {
             continue;
         }
         if (!element.starts_with("<")) {
+            const std::string info = clippedInfo();
             const std::string_view clipped = text::clip(element);
             // Only the separators this rule writes break a line.
             const std::string separator =
-                utf8::length(info) > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
+                infoLength > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
             const std::string words = plainText(element);
             std::string joined = info + separator +
                                  words.substr(std::min(words.find_first_not_of(' '), words.size()));
             joined.erase(0, std::min(joined.find_first_not_of(' '), joined.size()));
             bookmark.setText(BookmarkField::SiteInfo, joined);
+            infoLength = utf8::length(clippedInfo());
         }
-        if (utf8::length(text::clip(bookmark.text(BookmarkField::SiteInfo))) > kStop) {
+        if (infoLength > kStop) {
             return;
         }
     }

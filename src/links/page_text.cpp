@@ -66,14 +66,13 @@ std::string windows1252(std::string_view block)
     return out;
 }
 
-// Converts with iconv; false when the charset is unknown. A byte the
-// charset does not allow is read as Windows-1252.
-bool convert(std::string_view block, const std::string& charset, std::string& out)
+const auto kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Converts with an open converter; a byte the charset does not allow is
+// read as Windows-1252. Returns how many bytes at the end were left
+// unconverted because they begin a character the block does not finish.
+std::size_t convertWith(iconv_t converter, std::string_view block, std::string& out)
 {
-    iconv_t converter = iconv_open("UTF-8", iconvName(charset).c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return false;
-    }
     std::string input{block};
     char* in = input.data();
     std::size_t inLeft = input.size();
@@ -85,13 +84,24 @@ bool convert(std::string_view block, const std::string& charset, std::string& ou
         out.append(buffer.data(), static_cast<std::size_t>(outAt - buffer.data()));
         if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
             if (errno == EINVAL) {
-                break; // a character cut at the end of the block
+                return inLeft; // a character cut at the end of the block
             }
             out += windows1252(std::string_view{in, 1});
             ++in;
             --inLeft;
         }
     }
+    return 0;
+}
+
+// Converts with iconv; false when the charset is unknown.
+bool convert(std::string_view block, const std::string& charset, std::string& out)
+{
+    iconv_t converter = iconv_open("UTF-8", iconvName(charset).c_str());
+    if (converter == kNoConverter) {
+        return false;
+    }
+    convertWith(converter, block, out);
     iconv_close(converter);
     return true;
 }
@@ -123,6 +133,65 @@ std::string decodePage(std::string_view block, std::string_view contentType, boo
     }
     const std::string_view whole = cut ? block.substr(0, withoutCutCharacter(block)) : block;
     return utf8::isValid(whole) ? std::string{whole} : windows1252(block);
+}
+
+PageDecoder::~PageDecoder()
+{
+    if (converter_ != nullptr) {
+        iconv_close(static_cast<iconv_t>(converter_));
+    }
+}
+
+void PageDecoder::choose(std::string_view block, std::string_view contentType)
+{
+    for (const std::string& charset : {charsetIn(contentType), declaredCharset(block)}) {
+        if (charset.empty()) {
+            continue;
+        }
+        if (iconv_t converter = iconv_open("UTF-8", iconvName(charset).c_str());
+            converter != kNoConverter) {
+            converter_ = converter;
+            kind_ = Kind::Converter;
+            return;
+        }
+    }
+    kind_ =
+        utf8::isValid(block.substr(0, withoutCutCharacter(block))) ? Kind::Utf8 : Kind::Windows1252;
+}
+
+std::string PageDecoder::decode(std::string_view block, std::string_view contentType)
+{
+    if (kind_ == Kind::Undecided) {
+        choose(block, contentType);
+    }
+    std::string bytes = std::move(carry_);
+    carry_.clear();
+    bytes.append(block);
+    std::string out;
+    switch (kind_) {
+    case Kind::Converter: {
+        const std::size_t left = convertWith(static_cast<iconv_t>(converter_), bytes, out);
+        carry_ = bytes.substr(bytes.size() - left);
+        break;
+    }
+    case Kind::Utf8: {
+        const std::size_t whole = withoutCutCharacter(bytes);
+        out = utf8::valid(std::string_view{bytes}.substr(0, whole));
+        carry_ = bytes.substr(whole);
+        break;
+    }
+    default:
+        out = windows1252(bytes);
+        break;
+    }
+    return out;
+}
+
+std::string PageDecoder::finish()
+{
+    std::string out = windows1252(carry_);
+    carry_.clear();
+    return out;
 }
 
 std::string plainText(std::string_view html)

@@ -13,6 +13,30 @@ namespace tessaly {
 // malformed. A charset the system does not know is passed over.
 std::string decodePage(std::string_view block, std::string_view contentType, bool cut);
 
+// Decodes a page that arrives in blocks, as decodePage() decodes one: the
+// charset is chosen on the first block, and a character cut at the end of
+// a block is finished with the next one. One page per decoder.
+class PageDecoder final {
+public:
+    PageDecoder() = default;
+    ~PageDecoder();
+    PageDecoder(const PageDecoder&) = delete;
+    PageDecoder& operator=(const PageDecoder&) = delete;
+
+    // The text of the next block; `contentType` is the answer's.
+    std::string decode(std::string_view block, std::string_view contentType);
+    // What is left of a character the page ended in the middle of.
+    std::string finish();
+
+private:
+    enum class Kind { Undecided, Converter, Utf8, Windows1252 };
+    void choose(std::string_view block, std::string_view contentType);
+
+    Kind kind_ = Kind::Undecided;
+    void* converter_ = nullptr; // iconv_t
+    std::string carry_;         // the start of a character cut at a block's end
+};
+
 // The text of a title, a meta tag's content or a piece of body text as
 // plain text: character references ("&amp;", "&eacute;", "&#39;") decoded
 // and every control character (tabs and line breaks included) a blank, so

@@ -20,4 +20,18 @@ inline Record storedBookmark(Database& database, std::string_view location)
     return r;
 }
 
+// Adds a bookmark of that location and category; the insert's level.
+inline int addBookmark(Database& database, std::string_view location,
+                       std::string_view category = {})
+{
+    FileManager& bookmarks = database.bookmarks();
+    bookmarks.use();
+    Record r{bookmarkTable()};
+    r.setText(BookmarkField::Location, location);
+    r.setText(BookmarkField::Category, category);
+    const int level = bookmarks.insert(r);
+    bookmarks.close();
+    return level;
+}
+
 } // namespace tessaly::test

@@ -1,0 +1,172 @@
+#include "links/download_batch.h"
+
+#include "core/bookmark_schema.h"
+#include "core/tables.h"
+#include "framework/text.h"
+#include "links/link_batch.h"
+#include "links/link_test.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace tessaly {
+
+std::string currentBookmarkFilter(std::string_view location)
+{
+    // A quote in the address is doubled, as the expression language reads
+    // one inside a quoted text.
+    std::string quoted;
+    for (const char c : text::clip(location)) {
+        quoted += c;
+        if (c == '\'') {
+            quoted += '\'';
+        }
+    }
+    return "URL:Location='" + quoted + "'";
+}
+
+DownloadBatch::DownloadBatch(Database& database, UiPort& ui, std::int32_t today,
+                             std::string logPath)
+    : database_(database), ui_(ui), today_(today), logPath_(std::move(logPath))
+{
+    runner_ = [](PageDownload& download) {
+        download.run();
+    };
+}
+
+namespace {
+
+bool isFile(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+} // namespace
+
+// Marks the bookmark saved; the level of a failed write (reported).
+int DownloadBatch::store(const std::string& location, const PageDownload& download,
+                         DownloadItem& item)
+{
+    FileManager& bookmarks = database_.bookmarks();
+    Record bookmark{bookmarkTable()};
+    bookmark.setText(BookmarkField::Location, location);
+    if (bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark) != kLevelDone) {
+        return kLevelDone; // gone meanwhile: reported, and nothing to mark
+    }
+    // An error page or half a page was saved, but the bookmark's page was
+    // not: the bookmark is marked Failed.
+    item.failed = download.statusCode() >= 400 || !download.complete();
+    bookmark.setNumber(BookmarkField::LastVisit, today_);
+    bookmark.setNumber(BookmarkField::LastValidated, today_);
+    bookmark.setNumber(BookmarkField::Validated, item.failed ? kLinkFail : kLinkPass);
+    bookmark.setText(BookmarkField::OriginalFilename, download.path());
+    const EngineStatus status = bookmarks.file().put(bookmark);
+    if (!status.ok()) {
+        return bookmarks.reportWriteError(status, false, kBatchViewName);
+    }
+    item.saved = true;
+    return kLevelDone;
+}
+
+DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChooser& chooseFolder)
+{
+    DownloadSummary summary;
+    const BatchTurn turn;
+    if (!turn.granted()) {
+        return summary;
+    }
+    FileManager& bookmarks = database_.bookmarks();
+    if (const int level = bookmarks.use(); level != kLevelDone) {
+        summary.readLevel = level;
+        return summary;
+    }
+    struct Closer {
+        FileManager& files;
+        ~Closer() { files.close(); }
+    } closer{bookmarks};
+    RecordFile& file = bookmarks.file();
+    summary.total = file.records();
+    ui_.beginProgress("Processing Records");
+    struct ProgressEnd {
+        UiPort& ui;
+        ~ProgressEnd() { ui.endProgress(); }
+    } progressEnd{ui_};
+    std::shared_ptr<const Expression> filter;
+    if (text::clip(filterText).empty()) {
+        filter = askForQuery_ ? askLinksQuery(ui_) : nullptr;
+    } else {
+        const SchemaResolver resolver{bookmarkSchema()};
+        filter = std::make_shared<const Expression>(Expression::compile(filterText, resolver));
+    }
+    if (filter && !filter->ok()) {
+        ui_.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
+        return summary;
+    }
+    const std::optional<std::string> folder = chooseFolder();
+    if (!folder) {
+        return summary;
+    }
+    summary.started = true;
+    ui_.reportProgress(0, progressText(0, "Downloading..."));
+
+    std::vector<std::string> locations;
+    file.setFilter(filter);
+    file.send("QUICKSCAN=on");
+    file.set(static_cast<int>(BookmarkKey::Location));
+    Record record{bookmarkTable()};
+    EngineStatus read;
+    while ((read = file.next(record)).ok()) {
+        locations.push_back(record.text(BookmarkField::Location));
+    }
+    file.send("QUICKSCAN=off");
+    file.setFilter(nullptr);
+    if (!read.ok() && read.code != kNoMoreRecords) {
+        summary.readLevel = bookmarks.reportReadError(read);
+        return summary;
+    }
+
+    DownloadNames names;
+    for (const std::string& location : locations) {
+        if (ui_.cancelRequested()) {
+            summary.cancelled = true;
+            break;
+        }
+        DownloadItem item{++summary.visited, summary.total, location};
+        const auto percent = static_cast<int>(
+            summary.total > 0 ? std::min<std::int64_t>(item.count * 100 / summary.total, 100) : 0);
+        ui_.reportProgress(percent,
+                           progressText(percent, "Downloading " + std::to_string(item.count) +
+                                                     " of up to " + std::to_string(summary.total) +
+                                                     " URLs\nDownloading " +
+                                                     std::string{text::clip(location)}));
+        PageDownload download{*folder + "*", location, logPath_, today_, &names};
+        runner_(download);
+        item.path = download.path();
+        item.problem = download.problem();
+        if (download.writeFailed()) {
+            // The disk refused the page: the next ones would go the same way.
+            summary.writeError = download.writeError();
+            ui_.showMessage({"Retrieve Web Document", "WriteFile failed\n\n" + summary.writeError,
+                             MessageIcon::Exclamation});
+            summary.missed += 1;
+            break;
+        }
+        if (!item.path.empty() && isFile(item.path)) {
+            summary.writeLevel = store(location, download, item);
+            if (summary.writeLevel != kLevelDone) {
+                break;
+            }
+        }
+        summary.saved += item.saved ? 1 : 0;
+        summary.failed += item.saved && item.failed ? 1 : 0;
+        summary.missed += item.saved ? 0 : 1;
+        if (observer_) {
+            observer_(item);
+        }
+    }
+    return summary;
+}
+
+} // namespace tessaly

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/database.h"
+#include "links/html_tokenizer.h"
+#include "links/http_session.h"
+#include "links/link_batch.h"
+#include "links/network_steps.h"
+#include "links/page_text.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// What reading a page for analysis gives besides the number of bytes read.
+constexpr std::int32_t kPageCancelled = -1;
+constexpr std::int32_t kPageNotEstablished = 0;
+constexpr std::int32_t kPageNotRead = 2;
+
+// The waits of a page read whole: a page may take its time as long as it
+// keeps arriving.
+HttpLimits pageReadLimits();
+
+// Reads a whole page for analysis in the steps the "Analyze URL" window
+// shows: the page arrives in blocks of 16384 bytes (at most 10000), each
+// cut into elements by itself, so a tag cut by a block boundary becomes two
+// elements. The page is refused when its server answers with an error
+// status or the first 512 characters of its first block mention "404".
+// Nothing here touches a database file. The step that opens the address
+// reads the whole page and may run on a worker; cancel() from any thread
+// ends it at once.
+class PageRead final : public NetworkSteps {
+public:
+    static constexpr std::size_t kBlockSize = 16384;
+    static constexpr std::size_t kMostBlocks = 10000;
+
+    explicit PageRead(std::string_view address, HttpLimits limits = pageReadLimits());
+
+    void cancel() override;
+    // The result() is the number of bytes read when the page was read,
+    // else kPageCancelled, kPageNotEstablished or kPageNotRead.
+    std::int64_t bytesSoFar() const override { return bytesSoFar_; }
+    long statusCode() const { return session_.statusCode(); }
+    const ElementList& elements() const { return elements_; }
+    bool localFailure() const { return session_.localFailure(); }
+    // Why the page could not be read; empty when it was.
+    const std::string& failure() const { return failure_; }
+
+private:
+    void doStep(int step) override;
+    void open();
+    bool takeBytes(std::string_view bytes);
+    bool takeBlock(std::string_view block, bool last);
+    void readPage();
+
+    std::string address_;
+    HttpSession session_;
+    std::atomic<std::int64_t> bytesSoFar_ = 0;
+    bool opened_ = false;
+    std::string pending_; // bytes of the block not yet whole
+    PageDecoder decoder_;
+    std::size_t blocks_ = 0;
+    std::int32_t total_ = 0;
+    bool notFound_ = false; // the first block mentions "404"
+    std::string firstText_;
+    ElementList elements_;
+    std::string failure_;
+};
+
+// Fills the bookmark from a page read for analysis (`bytes` is the read's
+// result): a result of 3 or less marks it failed with today's dates;
+// otherwise the page scanner in analysis mode fills it (keywords replaced,
+// detail lines only when it had none) and, when its site information was
+// blank, the page's body text becomes it. The bookmark is changed in
+// memory for the caller to write; keyword and detail rows are written.
+// Returns kLevelDone, or the level of a row write that failed (reported).
+int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& bookmark,
+                    Database& database, std::int32_t today);
+
+// Writes an analysed bookmark back (message 25 naming `fileName`, the
+// bookmark file when empty, on failure); returns the write's level.
+int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName = {});
+
+// How far, in jobs, analyses run ahead of the bookmark being stored: each
+// waits with its page's elements in memory (a 40 KB page holds about
+// 100 KB), so less far than link tests, which keep one block.
+constexpr int kPageAnalysisLookAhead = 4;
+
+// The batch job that analyses each address ("Analy&ze Multiple Links").
+BatchJobMaker pageAnalysisJobs(Database& database, std::int32_t today,
+                               HttpLimits limits = pageReadLimits());
+
+// "Analy&ze Multiple Links": asks whether to go on and whether to choose
+// the links by a query, then analyses them under the UI's progress window,
+// whose Cancel stops the run.
+LinkBatchSummary analyzeAllLinks(Database& database, UiPort& ui, std::int32_t today,
+                                 LinkBatchOptions options = {});
+
+} // namespace tessaly

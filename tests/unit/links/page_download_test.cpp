@@ -1,0 +1,397 @@
+#include "core/file_version.h"
+#include "core/tables.h"
+#include "framework/dates.h"
+#include "framework/ini_file.h"
+#include "framework/picture.h"
+#include "links/download_batch.h"
+#include "links/link_test.h"
+#include "links/page_download.h"
+
+#include "ftp_responder.h"
+#include "local_server.h"
+#include "raw_server.h"
+#include "scripted_ui.h"
+#include "stored_bookmark.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+namespace tessaly {
+namespace {
+
+TEST(FileNameTest, NamesAreCleanedAndNeverLeaveTheFolder)
+{
+    const std::string address = "http://site.test/dir/";
+    EXPECT_EQ(cleanFileName("C:\\cache\\index[1].html", address), "index.html");
+    EXPECT_EQ(cleanFileName("a[1]b[2].htm", address), "ab.htm");
+    EXPECT_EQ(cleanFileName("what?*.html", address), "what__.html");
+    EXPECT_EQ(cleanFileName("", address), "http___site.test_dir_");
+
+    // Content-Disposition first, then the last segment of the address that
+    // answered, then the address as one name.
+    EXPECT_EQ(pageFileName("attachment; filename=\"report[1].pdf\"", "http://h/x", address),
+              "report.pdf");
+    EXPECT_EQ(pageFileName("attachment; filename=\"../../etc/passwd\"", "http://h/x", address),
+              "passwd");
+    EXPECT_EQ(pageFileName("attachment; filename=\"a/b\\\\c.txt\"", "http://h/x", address),
+              "c.txt");
+    EXPECT_EQ(pageFileName("attachment; filename=\"..\"", "http://h/x/", address),
+              "http___site.test_dir_");
+    EXPECT_EQ(pageFileName("attachment; filename=\".\"", "http://h/page.html", address),
+              "page.html");
+    EXPECT_EQ(pageFileName("inline; filename*=UTF-8''caf%C3%A9%0A.html", "", address),
+              "caf\xC3\xA9_.html");
+    EXPECT_EQ(pageFileName("", "http://h/a/index.html?x=1#top", address), "index.html");
+    EXPECT_EQ(pageFileName("", "http://h/a/..", "http://h/a/.."), "http___h_a_..");
+    EXPECT_EQ(pageFileName("", "http://h", "."), "temp.html");
+    const std::string longName =
+        pageFileName("", "http://h/" + std::string(300, 'x') + ".html", address);
+    EXPECT_LE(longName.size(), 240U);
+    EXPECT_TRUE(longName.ends_with("x.html"));
+}
+
+TEST(FileNameTest, NamesTakenInARunGetAFreeOne)
+{
+    DownloadNames names;
+    EXPECT_EQ(names.claim("index.html"), "index.html");
+    EXPECT_EQ(names.claim("index.html"), "index (2).html");
+    EXPECT_EQ(names.claim("index.html"), "index (3).html");
+    EXPECT_EQ(names.claim("README"), "README");
+    EXPECT_EQ(names.claim("README"), "README (2)");
+}
+
+TEST(DownloadLogTest, EveryAddressIsFoundAgainUnderItsKey)
+{
+    test::TempFolder folder;
+    const std::string log = folder.file("DOWNLOAD.LOG");
+    const std::vector<std::string> addresses = {
+        "http://h/a?x=1&y=2", "http://h/;jsessionid=5", "http://h/[1]",   "http://h/a%3Db",
+        "http://h/a=b",       "http://h/%41%",          "http://h/%253D", "http://h/%%3D",
+    };
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        EXPECT_EQ(addressOfDownloadLogKey(downloadLogKey(addresses[i])), addresses[i]);
+        ASSERT_TRUE(writeIniValue(log, "Download", downloadLogKey(addresses[i]),
+                                  "/f/" + std::to_string(i) + " on 12/7/2026"));
+    }
+    EXPECT_EQ(downloadLogKey("http://h/a%20b"), "http://h/a%20b") << "ordinary keys stay";
+    IniFile ini;
+    ASSERT_TRUE(ini.load(log));
+    const std::vector<std::string> keys = ini.keys("Download");
+    ASSERT_EQ(keys.size(), addresses.size()) << "no two addresses share an entry";
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        EXPECT_EQ(addressOfDownloadLogKey(keys[i]), addresses[i]);
+        EXPECT_EQ(ini.value("Download", downloadLogKey(addresses[i])).value_or(""),
+                  "/f/" + std::to_string(i) + " on 12/7/2026");
+    }
+}
+
+class PageDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileVersionLayer::instance().registerDatabaseFiles();
+        local.server.Get(R"(/(a|b)/index.html)",
+                         [](const httplib::Request& request, httplib::Response& response) {
+                             response.set_content("page " + request.matches[1].str(), "text/html");
+                         });
+        local.server.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("", "text/html");
+        });
+        local.server.Get("/big", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(big, "application/octet-stream");
+        });
+        local.server.Get("/named", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Content-Disposition", "attachment; filename=\"../notes[1].txt\"");
+            response.set_content("notes", "text/plain");
+        });
+        local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/a/index.html", 301);
+        });
+        local.server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("<title>Not here</title>", "text/html");
+        });
+        for (std::size_t i = 0; i < big.size(); ++i) {
+            big[i] = static_cast<char>('a' + i % 26);
+        }
+    }
+
+    void add(const std::string& location)
+    {
+        ASSERT_EQ(test::addBookmark(db, location, "C"), kLevelDone);
+    }
+
+    PageDownload& download(const std::string& into, const std::string& path,
+                           HttpLimits limits = downloadLimits())
+    {
+        current =
+            std::make_unique<PageDownload>(into, local.url(path), log(), today, &names, limits);
+        current->run();
+        return *current;
+    }
+
+    std::string log() const { return data.file("DOWNLOAD.LOG"); }
+    std::string logged(const std::string& address) const
+    {
+        return readIniValue(log(), "Download", downloadLogKey(address));
+    }
+
+    DownloadSummary runBatch(const std::string& filter, const std::string& into)
+    {
+        DownloadBatch batch{db, ui, today, log()};
+        batch.setObserver([this](const DownloadItem& item) { items.push_back(item); });
+        return batch.run(filter, [&into] { return std::optional<std::string>{into}; });
+    }
+
+    test::LocalServer local;
+    test::TempFolder data;
+    test::TempFolder target;
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, data.path()};
+    DownloadNames names;
+    std::unique_ptr<PageDownload> current;
+    std::vector<DownloadItem> items;
+    std::string big = std::string(5 * 1024 * 1024, 'x');
+    const std::int32_t today = dates::dayNumber(2026, 12, 7);
+    const std::string onToday = " on " + format(static_cast<double>(today), "@d17");
+};
+
+TEST_F(PageDownloadTest, PagesAreSavedWholeUnderTheirNamesAndLogged)
+{
+    const PageDownload& empty = download(target.path() + "*", "/empty");
+    EXPECT_EQ(empty.path(), target.file("empty"));
+    EXPECT_TRUE(empty.complete());
+    EXPECT_TRUE(std::filesystem::is_regular_file(empty.path()));
+    EXPECT_EQ(std::filesystem::file_size(empty.path()), 0U);
+    EXPECT_EQ(logged(local.url("/empty")), target.file("empty") + onToday);
+
+    const PageDownload& large = download(target.path() + "/*", "/big");
+    EXPECT_EQ(large.path(), target.file("big")) << "no doubled separator";
+    EXPECT_EQ(large.total(), std::int64_t(big.size()));
+    EXPECT_EQ(target.read("big"), big);
+
+    const PageDownload& named = download(target.path() + "*", "/named");
+    EXPECT_EQ(named.path(), target.file("notes.txt"));
+
+    // The page that answered names the file, not the address that moved.
+    const PageDownload& moved = download(target.path() + "*", "/moved");
+    EXPECT_EQ(moved.path(), target.file("index.html"));
+    EXPECT_EQ(target.read("index.html"), "page a");
+
+    // File mode: the target is the path.
+    const PageDownload& exact = download(target.file("chosen.htm"), "/a/index.html");
+    EXPECT_EQ(exact.path(), target.file("chosen.htm"));
+    EXPECT_EQ(target.read("chosen.htm"), "page a");
+    EXPECT_EQ(logged(local.url("/a/index.html")), target.file("chosen.htm") + onToday);
+
+    // A later download of the address replaces its entry.
+    download(target.file("again.htm"), "/a/index.html");
+    EXPECT_EQ(logged(local.url("/a/index.html")), target.file("again.htm") + onToday);
+}
+
+TEST_F(PageDownloadTest, AnFtpFileIsSavedUnderItsOwnName)
+{
+    test::FtpResponder ftp{"plain text over FTP"};
+    PageDownload file{target.path() + "*", ftp.url("notes.txt"), log(), today};
+    file.run();
+    EXPECT_EQ(file.path(), target.file("notes.txt"));
+    EXPECT_TRUE(file.complete()) << file.problem();
+    EXPECT_EQ(target.read("notes.txt"), "plain text over FTP");
+}
+
+TEST_F(PageDownloadTest, AFileOrLinkThereBeforeIsReplacedNotFollowed)
+{
+    const std::string outside = data.write("outside.txt", "keep me");
+    ASSERT_EQ(::symlink(outside.c_str(), target.file("index.html").c_str()), 0);
+    download(target.path() + "*", "/a/index.html");
+    EXPECT_EQ(target.read("index.html"), "page a");
+    EXPECT_EQ(data.read("outside.txt"), "keep me");
+}
+
+TEST_F(PageDownloadTest, NothingIsWrittenForAnAddressNoOneAnswers)
+{
+    PageDownload refused{target.path() + "*", "http://127.0.0.1:1/page.html", log(), today};
+    refused.run();
+    EXPECT_TRUE(refused.path().empty());
+    EXPECT_FALSE(refused.problem().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(target.path()));
+    EXPECT_FALSE(std::filesystem::exists(log()));
+}
+
+TEST_F(PageDownloadTest, AStalledBodyStopsAtTheStallTimeAndCancelLeavesNoFile)
+{
+    test::RawServer stalling{[](test::RawServer::Connection& connection) {
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
+                        std::string(3000, 'h'));
+        connection.pause(std::chrono::seconds(30));
+    }};
+    HttpLimits limits = downloadLimits();
+    limits.stallSeconds = 1;
+    PageDownload stalled{
+        target.path() + "*", stalling.url("/half.html"), log(), today, nullptr, limits};
+    stalled.run();
+    EXPECT_EQ(stalled.path(), target.file("half.html"));
+    EXPECT_FALSE(stalled.complete());
+    EXPECT_FALSE(stalled.problem().empty());
+    EXPECT_EQ(target.read("half.html").size(), 3000U);
+
+    PageDownload waiting{target.path() + "*", stalling.url("/wait.html"), log(), today};
+    std::thread runner{[&] {
+        waiting.run();
+    }};
+    while (waiting.total() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto cancelled = std::chrono::steady_clock::now();
+    waiting.cancel();
+    runner.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(2));
+    EXPECT_TRUE(waiting.path().empty());
+    EXPECT_FALSE(std::filesystem::exists(target.file("wait.html")));
+    EXPECT_EQ(logged(stalling.url("/wait.html")), "");
+}
+
+// A small file system of its own: read-only, or nearly full. Mounting
+// needs root; elsewhere the test is skipped.
+class SmallDisk {
+public:
+    explicit SmallDisk(bool readOnly)
+    {
+        mounted_ = ::geteuid() == 0 && ::mount("tessaly-test", folder_.path().c_str(), "tmpfs",
+                                               readOnly ? MS_RDONLY : 0, "size=64k") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_) {
+            ::umount(folder_.path().c_str());
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    std::string path() const { return folder_.path(); }
+
+private:
+    test::TempFolder folder_;
+    bool mounted_ = false;
+};
+
+TEST_F(PageDownloadTest, AReadOnlyFolderWritesNothingAndSaysWhy)
+{
+    SmallDisk readOnly{true};
+    if (!readOnly.mounted()) {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    const PageDownload& refused = download(readOnly.path() + "*", "/a/index.html");
+    EXPECT_TRUE(refused.path().empty());
+    EXPECT_NE(refused.problem().find("Read-only file system"), std::string::npos)
+        << refused.problem();
+    EXPECT_EQ(logged(local.url("/a/index.html")), "");
+}
+
+TEST_F(PageDownloadTest, AFullDiskStopsTheRunWithWriteFileFailed)
+{
+    SmallDisk full{false};
+    if (!full.mounted()) {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    add(local.url("/a/index.html"));
+    add(local.url("/big"));
+    add(local.url("/named"));
+    const DownloadSummary summary = runBatch("", full.path());
+    EXPECT_FALSE(summary.writeError.empty());
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_EQ(ui.shown.back().title, "Retrieve Web Document");
+    EXPECT_TRUE(ui.shown.back().text.starts_with("WriteFile failed\n\n")) << ui.shown.back().text;
+    EXPECT_NE(ui.shown.back().text.find("No space left on device"), std::string::npos);
+    EXPECT_EQ(summary.saved, 1) << "the page before the full disk";
+    EXPECT_EQ(test::storedBookmark(db, local.url("/big")).number(BookmarkField::Validated), 0);
+    EXPECT_EQ(test::storedBookmark(db, local.url("/named")).number(BookmarkField::LastVisit), 0)
+        << "the run stopped";
+}
+
+TEST_F(PageDownloadTest, TheBatchSavesEachPageApartAndMarksItsBookmark)
+{
+    add(local.url("/b/index.html"));
+    add(local.url("/a/index.html"));
+    add(local.url("/missing"));
+    add("http://127.0.0.1:1/nobody.html");
+    ui.answers = {ButtonNo}; // no query
+    const DownloadSummary summary = runBatch("", target.path());
+    EXPECT_EQ(summary.visited, 4);
+    EXPECT_EQ(summary.saved, 3);
+    EXPECT_EQ(summary.failed, 1);
+    EXPECT_EQ(summary.missed, 1);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.shown[0].text, "Would you like to select which links are to be tested?");
+
+    // Location order: /a before /b; the second index.html gets a name of
+    // its own.
+    const Record a = test::storedBookmark(db, local.url("/a/index.html"));
+    const Record b = test::storedBookmark(db, local.url("/b/index.html"));
+    EXPECT_EQ(a.text(BookmarkField::OriginalFilename), target.file("index.html"));
+    EXPECT_EQ(b.text(BookmarkField::OriginalFilename), target.file("index (2).html"));
+    EXPECT_EQ(target.read("index.html"), "page a");
+    EXPECT_EQ(target.read("index (2).html"), "page b");
+    EXPECT_EQ(a.number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(a.number(BookmarkField::LastVisit), today);
+    EXPECT_EQ(a.number(BookmarkField::LastValidated), today);
+
+    const Record missing = test::storedBookmark(db, local.url("/missing"));
+    EXPECT_EQ(missing.text(BookmarkField::OriginalFilename), target.file("missing"));
+    EXPECT_EQ(missing.number(BookmarkField::Validated), kLinkFail);
+    const Record nobody = test::storedBookmark(db, "http://127.0.0.1:1/nobody.html");
+    EXPECT_EQ(nobody.number(BookmarkField::LastVisit), 0);
+    ASSERT_EQ(items.size(), 4U);
+    EXPECT_EQ(items[0].location, "http://127.0.0.1:1/nobody.html") << "location order";
+    EXPECT_FALSE(items[0].saved);
+    EXPECT_FALSE(items[0].problem.empty());
+
+    ASSERT_GE(ui.progressTexts.size(), 3U);
+    EXPECT_EQ(ui.progressTexts[0], "Processing Records");
+    EXPECT_EQ(ui.progressTexts[1], "0% Completed\nDownloading...");
+    EXPECT_EQ(ui.progressTexts[3], "50% Completed\nDownloading 2 of up to 4 URLs\nDownloading " +
+                                       local.url("/a/index.html"));
+
+    // A second run replaces the files of the first, as they were there
+    // before it.
+    items.clear();
+    runBatch(currentBookmarkFilter(local.url("/b/index.html")), target.path());
+    ASSERT_EQ(items.size(), 1U) << "exactly the current bookmark";
+    EXPECT_EQ(items[0].path, target.file("index.html"));
+    EXPECT_EQ(target.read("index.html"), "page b");
+}
+
+TEST_F(PageDownloadTest, ABookmarkThatCannotBeWrittenIsReportedAndStopsTheRun)
+{
+    add(local.url("/a/index.html"));
+    add(local.url("/b/index.html"));
+    // Another program reading the database keeps the first mark from being
+    // written: message 25 names the view, and the run stops there.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(data.file("URLDATA.tps").c_str(), &reader), SQLITE_OK);
+    sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    const DownloadSummary summary = runBatch(currentBookmarkFilter("") + " OR 1=1", target.path());
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_NE(summary.writeLevel, kLevelDone);
+    EXPECT_EQ(summary.visited, 1);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.shown[0].title, "Record was not updated");
+    EXPECT_NE(ui.shown[0].text.find("Process:View"), std::string::npos) << ui.shown[0].text;
+    EXPECT_EQ(test::storedBookmark(db, local.url("/a/index.html")).number(BookmarkField::LastVisit),
+              0);
+}
+
+} // namespace
+} // namespace tessaly
