@@ -3,6 +3,7 @@
 #include "core/file_version.h"
 #include "core/tables.h"
 #include "framework/expression.h"
+#include "framework/picture.h"
 #include "framework/text.h"
 
 #include "scripted_ui.h"
@@ -429,6 +430,15 @@ TEST_F(FieldSortTest, TheLocatorSearchesTheSortField)
     ASSERT_TRUE(size);
     EXPECT_EQ(rows.at(*size).number(BookmarkField::PageSize), 400);
     EXPECT_FALSE(rows.locate("big")) << "no number, no move";
+
+    // A date is typed as the list shows it.
+    rows.setFieldSort(static_cast<int>(BookmarkField::LastVisit), true);
+    ASSERT_TRUE(rows.reload().ok());
+    const auto day = rows.locate(format(80003.0, "@d17"));
+    ASSERT_TRUE(day);
+    EXPECT_EQ(rows.at(*day).number(BookmarkField::LastVisit), 80003);
+    EXPECT_EQ(rows.at(*day - 1).number(BookmarkField::LastVisit), 80004);
+    EXPECT_FALSE(rows.locate("the 3rd"));
 }
 
 TEST_F(FieldSortTest, APagedListKeepsItsKeyOrder)
