@@ -223,22 +223,6 @@ TEST_F(ListRowsTest, APagedListSortsByEachKeyFieldBothWays)
     EXPECT_EQ(keyServingField(keywordTable(), static_cast<int>(KeywordField::Location)), 0);
 }
 
-TEST_F(ListRowsTest, TheFirstAndLastRowsOfReversedKeys)
-{
-    fillMixed(301);
-    ListRows rows{db.bookmarks().file()};
-    rows.setDescending(true);
-    rows.setOrder(static_cast<int>(BookmarkKey::Rating));
-    ASSERT_TRUE(rows.reload().ok());
-    EXPECT_EQ(rows.at(0).number(BookmarkField::Rating), 0) << "lowest rating first";
-    EXPECT_EQ(rows.at(300).number(BookmarkField::Rating), 6);
-    rows.setOrder(static_cast<int>(BookmarkKey::Category));
-    ASSERT_TRUE(rows.reload().ok());
-    EXPECT_EQ(rows.at(0).text(BookmarkField::Category), "alpha") << "small letters sort last";
-    EXPECT_EQ(rows.at(300).text(BookmarkField::Category), "Beta");
-    EXPECT_EQ(rows.at(300).text(BookmarkField::Description), "Item 0");
-}
-
 TEST_F(ListRowsTest, ALocatorFindsTheNearestRowInTheOrderShown)
 {
     for (const int count : {40, 1000}) {
