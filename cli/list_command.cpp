@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include <array>
+#include <optional>
 
 namespace tessaly::cli {
 
@@ -52,12 +53,71 @@ std::vector<std::string> labelsOf(const TableDef& table)
     return labels;
 }
 
+// The field named `name` as the header names it ("URL:Rating") or without
+// its prefix ("rating"), letter case ignored; -1 when there is none.
+int fieldNamed(const TableDef& table, std::string_view name)
+{
+    for (int field = 0; field < table.fieldCount(); ++field) {
+        if (text::equalNoCase(table.schema->fields()[static_cast<std::size_t>(field)].label,
+                              name) ||
+            text::equalNoCase(table.column(field), name)) {
+            return field;
+        }
+    }
+    return -1;
+}
+
+// The fields of --columns in its order, or every field in record order
+// without it; a name that is no field gives the problem to report.
+std::vector<int> chosenFields(const TableDef& table, const std::optional<std::string>& columns,
+                              std::string& problem)
+{
+    std::vector<int> fields;
+    if (!columns) {
+        for (int field = 0; field < table.fieldCount(); ++field) {
+            fields.push_back(field);
+        }
+        return fields;
+    }
+    std::string_view rest = *columns;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view name = text::trim(rest.substr(0, comma));
+        const int field = fieldNamed(table, name);
+        if (field < 0) {
+            problem = name.empty() ? std::string{"a column name is missing in --columns"}
+                                   : "unknown column " + std::string{name};
+            problem += "; the columns are ";
+            const std::vector<std::string> labels = labelsOf(table);
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                problem += (i > 0 ? ", " : "") + labels[i];
+            }
+            return {};
+        }
+        fields.push_back(field);
+        if (comma == std::string_view::npos) {
+            return fields;
+        }
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+std::vector<std::string> only(const std::vector<std::string>& all, const std::vector<int>& fields)
+{
+    std::vector<std::string> chosen;
+    chosen.reserve(fields.size());
+    for (const int field : fields) {
+        chosen.push_back(all[static_cast<std::size_t>(field)]);
+    }
+    return chosen;
+}
+
 } // namespace
 
 int ListCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
     const Options options =
-        parseOptions(arguments, {"order", "query", "format"}, {"show-passwords"});
+        parseOptions(arguments, {"order", "query", "format", "columns"}, {"show-passwords"});
     const bool showPasswords = options.has("show-passwords");
     const std::string order = options.get("order").value_or("location");
     const std::string format = options.get("format").value_or("tsv");
@@ -70,6 +130,9 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     } else if (problem.empty() && format != "tsv" && format != "csv") {
         problem = "unknown format " + format;
     }
+    const std::vector<int> fields =
+        problem.empty() ? chosenFields(bookmarkTable(), options.get("columns"), problem)
+                        : std::vector<int>{};
     if (!problem.empty()) {
         return usageError(problem, context);
     }
@@ -86,7 +149,7 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
         return kExitFailure;
     }
     const bool csv = format == "csv";
-    writeRow(context.out, labelsOf(bookmarkTable()), csv);
+    writeRow(context.out, only(labelsOf(bookmarkTable()), fields), csv);
     RecordFile& file = bookmarks.file();
     file.setFilter(filter);
     file.send("QUICKSCAN=on");
@@ -100,7 +163,7 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
             // the sites' passwords leave only when asked for.
             record.setText(BookmarkField::Password, "");
         }
-        writeRow(context.out, fieldsOf(record), csv);
+        writeRow(context.out, only(fieldsOf(record), fields), csv);
     }
     const EngineStatus status = file.status();
     file.send("QUICKSCAN=off");

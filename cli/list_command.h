@@ -4,16 +4,18 @@
 
 namespace tessaly::cli {
 
-// list [--order ORDER] [--query EXPR] [--format tsv|csv] [--show-passwords]:
-// the bookmarks with a header line, the twenty fields in record order; the
-// site password field is blank unless --show-passwords is given.
+// list [--order ORDER] [--query EXPR] [--format tsv|csv] [--columns A,B,...]
+// [--show-passwords]: the bookmarks with a header line, the twenty fields in
+// record order or the fields --columns names in its order (as the header
+// names them, or without the "URL:", any letter case); the site password
+// field is blank unless --show-passwords is given.
 class ListCommand final : public Command {
 public:
     std::string_view name() const override { return "list"; }
     std::string_view summary() const override
     {
         return "list [--order location|description|category|catloc|rating|keyword] "
-               "[--query EXPR] [--format tsv|csv] [--show-passwords]";
+               "[--query EXPR] [--format tsv|csv] [--columns FIELD,...] [--show-passwords]";
     }
     int run(const std::vector<std::string>& arguments, const Context& context) override;
 };

@@ -3,8 +3,10 @@
 #include "framework/expression.h"
 #include "framework/picture.h"
 #include "framework/text.h"
+#include "framework/utf8.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace tessaly {
 
@@ -14,9 +16,19 @@ constexpr std::size_t kPagesKept = 16;
 
 } // namespace
 
+void ListRows::setFieldSort(std::optional<int> field, bool descending, RecordOf recordOf)
+{
+    sortField_ = field;
+    descending_ = descending;
+    recordOf_ = field ? std::move(recordOf) : RecordOf{};
+}
+
 EngineStatus ListRows::reload()
 {
     whole_.clear();
+    sortValues_.clear();
+    sortTable_ = nullptr;
+    rowsDescending_ = descending_;
     positions_.clear();
     pages_.clear();
     pageUse_.clear();
@@ -25,16 +37,40 @@ EngineStatus ListRows::reload()
         paging_ = fileCount_ > kLoadWholeLimit;
     }
     file_.setFilter(filter_);
+    EngineStatus status;
     if (!*paging_) {
-        file_.set(key_);
-        Record row{file_.table()};
-        while (file_.next(row).ok()) {
-            whole_.push_back(row);
+        status = loadWhole();
+        if (sortField_) {
+            sortWhole();
+        } else if (descending_) {
+            std::reverse(whole_.begin(), whole_.end());
         }
-        file_.setFilter(nullptr);
-        const EngineStatus status = file_.status();
-        return status.code == kNoMoreRecords ? EngineStatus{} : status;
+        return status;
     }
+    sortField_.reset();
+    recordOf_ = nullptr;
+    status = loadPositions();
+    if (descending_) {
+        // The key read forwards and kept backwards: no record is read.
+        std::reverse(positions_.begin(), positions_.end());
+    }
+    return status;
+}
+
+EngineStatus ListRows::loadWhole()
+{
+    file_.set(key_);
+    Record row{file_.table()};
+    while (file_.next(row).ok()) {
+        whole_.push_back(row);
+    }
+    file_.setFilter(nullptr);
+    const EngineStatus status = file_.status();
+    return status.code == kNoMoreRecords ? EngineStatus{} : status;
+}
+
+EngineStatus ListRows::loadPositions()
+{
     if (!filter_ || filter_->empty()) {
         file_.setFilter(nullptr);
         return file_.positions(key_, positions_);
@@ -48,6 +84,34 @@ EngineStatus ListRows::reload()
     file_.setFilter(nullptr);
     const EngineStatus status = file_.status();
     return status.code == kNoMoreRecords ? EngineStatus{} : status;
+}
+
+void ListRows::sortWhole()
+{
+    std::vector<SortValue> values;
+    values.reserve(whole_.size());
+    for (const Record& row : whole_) {
+        const Record& record = recordOf_ ? recordOf_(row) : row;
+        sortTable_ = &record.table();
+        values.push_back(sortValueOf(record, *sortField_));
+    }
+    sortedField_ = *sortField_;
+    std::vector<std::size_t> order(whole_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    // Stable, so that equal values keep the key's order; blanks stay last
+    // whichever the direction.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = compareSortValues(values[a], values[b]);
+        return rowsDescending_ && !values[a].blank && !values[b].blank ? c > 0 : c < 0;
+    });
+    std::vector<Record> rows;
+    rows.reserve(whole_.size());
+    sortValues_.reserve(whole_.size());
+    for (const std::size_t i : order) {
+        rows.push_back(std::move(whole_[i]));
+        sortValues_.push_back(std::move(values[i]));
+    }
+    whole_ = std::move(rows);
 }
 
 std::size_t ListRows::size() const
@@ -98,8 +162,10 @@ int ListRows::compareLocator(const Record& row, std::string_view typed) const
         const int c = value < wanted ? -1 : (value > wanted ? 1 : 0);
         return first.descending ? -c : c;
     }
-    // Only as much of the field as was typed counts, so "Ne" finds "News".
-    const std::string& value = row.text(first.field);
+    // Only as much of the field as was typed counts, so "Ne" finds "News"
+    // whichever way the list runs.
+    typed = text::clip(typed);
+    const std::string_view value = utf8::prefix(row.text(first.field), utf8::length(typed));
     return key.noCase ? text::compareNoCase(value, typed) : text::compare(value, typed);
 }
 
@@ -114,6 +180,9 @@ std::optional<std::size_t> ListRows::locate(std::string_view typed)
     if (size() == 0 || key_ < 0) {
         return std::nullopt;
     }
+    if (sortTable_ != nullptr) {
+        return locateSorted(typed);
+    }
     const TableDef& table = file_.table();
     const int field = locatorField();
     if (!table.keys[static_cast<std::size_t>(key_)].noCase && table.isText(field)) {
@@ -126,17 +195,42 @@ std::optional<std::size_t> ListRows::locate(std::string_view typed)
             }
         }
     }
+    // The rows shown before the typed text: those before it in the key's
+    // order, or after it in a reversed list.
     std::size_t low = 0;
     std::size_t high = size();
     while (low < high) {
         const std::size_t mid = low + (high - low) / 2;
-        if (compareLocator(at(mid), typed) < 0) {
+        const int c = compareLocator(at(mid), typed);
+        if (rowsDescending_ ? c > 0 : c < 0) {
             low = mid + 1;
         } else {
             high = mid;
         }
     }
     return std::min(low, size() - 1);
+}
+
+std::optional<std::size_t> ListRows::locateSorted(std::string_view typed)
+{
+    const std::optional<SortValue> wanted = typedValueOf(*sortTable_, sortedField_, typed);
+    if (!wanted) {
+        return std::nullopt;
+    }
+    const bool isText = sortTable_->isText(sortedField_);
+    std::size_t low = 0;
+    std::size_t high = sortValues_.size();
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        const SortValue& value = sortValues_[mid];
+        const int c = compareToTyped(value, *wanted, isText);
+        if (!value.blank && (rowsDescending_ ? c > 0 : c < 0)) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return std::min(low, sortValues_.size() - 1);
 }
 
 } // namespace tessaly

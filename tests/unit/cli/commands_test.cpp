@@ -72,6 +72,56 @@ TEST_F(CommandsTest, BadArgumentsAreUsageErrors)
     EXPECT_EQ(run({"keywords", "a", "b"}), kExitUsage);
 }
 
+TEST_F(CommandsTest, ListWritesTheChosenColumnsInTheirOrder)
+{
+    Record record{bookmarkTable()};
+    record.setText(BookmarkField::Location, "http://b.example/");
+    record.setText(BookmarkField::Description, "Beta, \"quoted\"");
+    record.setNumber(BookmarkField::Rating, 3);
+    record.setText(BookmarkField::Password, "secret");
+    store(record);
+    ASSERT_EQ(run({"list", "--columns", "url:rating,Description, LOCATION "}), kExitOk) << err;
+    EXPECT_EQ(out, "URL:Rating\tURL:Description\tURL:Location\n"
+                   "3\tBeta, \"quoted\"\thttp://b.example/\n");
+    ASSERT_EQ(run({"list", "--format", "csv", "--columns", "Description,URL:Password,Rating"}),
+              kExitOk);
+    EXPECT_EQ(out, "URL:Description,URL:Password,URL:Rating\n\"Beta, \"\"quoted\"\"\",,3\n")
+        << "the password stays blank";
+    ASSERT_EQ(run({"list", "--columns", "password,location,password", "--show-passwords"}),
+              kExitOk);
+    EXPECT_EQ(out, "URL:Password\tURL:Location\tURL:Password\nsecret\thttp://b.example/\tsecret\n");
+}
+
+TEST(CliProgram, UnknownColumnsAreUsageErrorsThatNameTheColumns)
+{
+    tessaly::test::TempFolder folder;
+    const std::string columns =
+        "the columns are URL:Location, URL:Description, URL:Category, URL:Rating, URL:Keyword, "
+        "URL:SiteInfo, URL:LastVisit, URL:LastValidated, URL:Validated, URL:MovedTo, "
+        "URL:Comments, URL:UserName, URL:Password, URL:Expires, URL:PageSize, URL:EmailAddress, "
+        "URL:OriginalFilename, URL:Custom1, URL:Custom2, URL:Custom3\n";
+    const auto unknown =
+        test::runProgram({"--data", folder.path(), "list", "--columns", "Location,Colour"});
+    EXPECT_EQ(unknown.code, kExitUsage);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_TRUE(unknown.err.starts_with("tessaly-cli list: unknown column Colour; " + columns +
+                                        "usage: list "))
+        << unknown.err;
+    const auto missing =
+        test::runProgram({"--data", folder.path(), "list", "--columns", "Location,,Rating"});
+    EXPECT_EQ(missing.code, kExitUsage);
+    EXPECT_TRUE(missing.err.starts_with(
+        "tessaly-cli list: a column name is missing in --columns; " + columns))
+        << missing.err;
+    EXPECT_EQ(test::runProgram({"--data", folder.path(), "list", "--columns", "URL:"}).code,
+              kExitUsage);
+
+    const auto chosen = test::runProgram(
+        {"--data", folder.path(), "list", "--columns", "Category,Location", "--format", "csv"});
+    EXPECT_EQ(chosen.code, kExitOk) << chosen.err;
+    EXPECT_EQ(chosen.out, "URL:Category,URL:Location\n");
+}
+
 TEST_F(CommandsTest, KeywordAndDetailRowsOfOneOrEveryBookmark)
 {
     ASSERT_EQ(run({"keywords"}), kExitOk);

@@ -40,9 +40,9 @@ TEST(Cli, HelpDocumentsTheFormatsTheStatusesAndTheGlobalOptions)
 {
     const std::string help = runCli({"help"}).out;
     for (const std::string_view documented :
-         {"--password-file FILE", "--show-passwords", "\\t, \\n, \\r and \\\\", "RFC 4180", "\\xHH",
-          "Exit status:\n  0  done\n  1  ", "\n  2  bad arguments\n",
-          "\n  3  the database cannot be used"}) {
+         {"--password-file FILE", "--show-passwords", "--columns FIELD,...",
+          "\\t, \\n, \\r and \\\\", "RFC 4180", "\\xHH", "Exit status:\n  0  done\n  1  ",
+          "\n  2  bad arguments\n", "\n  3  the database cannot be used"}) {
         EXPECT_NE(help.find(documented), std::string::npos) << documented;
     }
 }
