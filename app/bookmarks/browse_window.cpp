@@ -1,13 +1,16 @@
 #include "bookmarks/browse_window.h"
-#include "reports/report_printing.h"
 
 #include "bookmarks/background_launch.h"
 #include "bookmarks/bookmark_form.h"
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/dropped_shortcut.h"
+#include "bookmarks/explorer_window.h"
+#include "bookmarks/field_sort.h"
 #include "bookmarks/list_actions.h"
 #include "bookmarks/list_layout.h"
 #include "bookmarks/new_bookmark_wizard.h"
+#include "columns/header_preferences.h"
+#include "columns/list_export.h"
 #include "core/services.h"
 #include "core/tables.h"
 #include "framework/dates.h"
@@ -22,6 +25,7 @@
 #include "links/download_batch.h"
 #include "links/download_window.h"
 #include "links/test_link_window.h"
+#include "reports/report_printing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +45,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
@@ -142,7 +147,125 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     }
     updateQueryControls();
     reload();
+    HeaderPreferences::Hooks hooks;
+    hooks.sortable = [this](int logical) {
+        return columnSortable(logical);
+    };
+    hooks.sort = [this](int logical, Qt::SortOrder order) {
+        return sortByColumn(logical, order);
+    };
+    hooks.resetColumns = [this] {
+        // The built-in columns, in the order of the tab shown (or the
+        // list's own).
+        applyFormat(builtInFormat());
+        rows_->setFieldSort(std::nullopt, false);
+        const int tab = std::max(0, tabs_->currentIndex());
+        rows_->setOrder(variant_.tabsOrder && !variant_.tabs.empty()
+                            ? variant_.tabs[static_cast<std::size_t>(tab)].second
+                            : variant_.fixedKey);
+        reload();
+    };
+    if (variant_.source == ListVariant::Source::Bookmarks) {
+        hooks.print = [this] {
+            printShownList();
+        };
+    }
+    // The explorer view keeps its two lists in one section, apart by name.
+    const bool inExplorer = variant_.name == QString::fromUtf8(ExplorerWindow::kName);
+    headerPreferences_ = new HeaderPreferences(
+        *table_, services_.positions(), variant_.name.toStdString(), services_.messages().ui(),
+        std::move(hooks), inExplorer ? "Browse:" : "");
+    headerPreferences_->restore();
     WindowRegister::instance().add(objectName(), this, [this] { reload(); });
+}
+
+// The key of the list's file that orders rows by the column's field, or -1.
+// Fields of the bookmark a keyword or detail row belongs to have none in
+// the row's own file.
+int BrowseWindow::keyForColumn(int logical) const
+{
+    const ListColumn& column = variant_.columns.at(static_cast<std::size_t>(logical));
+    const bool ownField = !column.ofBookmark || variant_.source == ListVariant::Source::Bookmarks;
+    return ownField && !column.icon ? keyServingField(own_.table(), column.field) : -1;
+}
+
+// A key sorts any list and keeps a long one paged; other columns sort a
+// list loaded whole (300 rows or fewer), in memory.
+bool BrowseWindow::columnSortable(int logical) const
+{
+    return logical >= 0 && static_cast<std::size_t>(logical) < variant_.columns.size() &&
+           (keyForColumn(logical) >= 0 || rows_->canSortByField());
+}
+
+bool BrowseWindow::sortByColumn(int logical, Qt::SortOrder order)
+{
+    if (!columnSortable(logical)) {
+        return false;
+    }
+    const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
+    const bool descending = order == Qt::DescendingOrder;
+    if (const int key = keyForColumn(logical); key >= 0) {
+        rows_->setFieldSort(std::nullopt, descending);
+        rows_->setOrder(key);
+        // The tab of that order, if the list has one, shows it.
+        for (std::size_t tab = 0; variant_.tabsOrder && tab < variant_.tabs.size(); ++tab) {
+            if (variant_.tabs[tab].second == key) {
+                const QSignalBlocker quiet(tabs_);
+                tabs_->setCurrentIndex(static_cast<int>(tab));
+            }
+        }
+    } else {
+        ListRows::RecordOf recordOf;
+        if (column.ofBookmark && variant_.source != ListVariant::Source::Bookmarks) {
+            recordOf = [this](const Record& row) -> const Record& {
+                return bookmarkOf(row);
+            };
+        }
+        rows_->setFieldSort(column.field, descending, std::move(recordOf));
+    }
+    reload();
+    return true;
+}
+
+// "Print List...": the list as it stands (its shown columns in their order,
+// its filter and order) through the reports' pages, preview and printer.
+void BrowseWindow::printShownList()
+{
+    ReportDefinition report;
+    report.title = windowTitle().toStdString();
+    report.table = &own_.table();
+    report.key = rows_->order();
+    int width = 0;
+    for (const int logical : shownColumns(*table_->horizontalHeader())) {
+        const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
+        for (const ReportColumn& offered : designColumns()) {
+            if (offered.field == column.field) {
+                report.columns.push_back(offered);
+                width += offered.width;
+            }
+        }
+    }
+    if (report.columns.empty()) {
+        return;
+    }
+    report.landscape = width > 100;
+    // An order the key alone does not give is spelt out as a sort.
+    const auto term = [&](int field, bool descending) {
+        const FieldDef& def = own_.table().schema->fields()[static_cast<std::size_t>(field)];
+        const std::string label{def.label};
+        return (descending ? "-" : "") + (def.isText() ? "UPPER(" + label + ")" : label);
+    };
+    if (const std::optional<int> field = rows_->sortField()) {
+        report.sortExpression = term(*field, rows_->descending());
+    } else if (rows_->descending()) {
+        const KeyDef& key = own_.table().keys[static_cast<std::size_t>(rows_->order())];
+        for (const KeyComponent& component : key.components) {
+            report.sortExpression += (report.sortExpression.empty() ? "" : ",") +
+                                     term(component.field, !component.descending);
+        }
+    }
+    printReport(services_.database(), services_.messages().ui(), report, reportPrinter(), this,
+                filterText(queryText_));
 }
 
 const Record& BrowseWindow::bookmarkOf(const Record& row)
@@ -461,9 +584,21 @@ void BrowseWindow::changeOrder(int tab)
         return;
     }
     if (variant_.tabsOrder) {
-        rows_->setOrder(variant_.tabs[static_cast<std::size_t>(tab)].second);
+        const int key = variant_.tabs[static_cast<std::size_t>(tab)].second;
+        rows_->setOrder(key);
+        rows_->setFieldSort(std::nullopt, false);
         reload();
         table_->selectRow(0);
+        // The heading of the tab's order shows its arrow.
+        std::optional<std::pair<int, Qt::SortOrder>> shown;
+        for (std::size_t logical = 0; logical < variant_.columns.size(); ++logical) {
+            if (!shown && keyForColumn(static_cast<int>(logical)) == key) {
+                shown = std::pair{static_cast<int>(logical), Qt::AscendingOrder};
+            }
+        }
+        if (headerPreferences_ != nullptr) {
+            headerPreferences_->showSorted(shown);
+        }
     }
     table_->setFocus();
 }

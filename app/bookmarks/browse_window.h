@@ -36,6 +36,8 @@ namespace tessaly::gui {
 // and launch by the action choice, double-click by the DoubleClickAction
 // setting, dragged rows and dropped shortcuts, queries, and the saved column
 // layout. It reloads on the refresh notice.
+class HeaderPreferences;
+
 class BrowseWindow final : public QWidget {
     Q_OBJECT
 
@@ -100,6 +102,8 @@ public:
     void applyFormat(const QString& format);
     QString builtInFormat() const;
     const ListVariant& variant() const { return variant_; }
+    // The headings' choices: sorting, styles, graphs, printing and export.
+    HeaderPreferences* headerPreferences() const { return headerPreferences_; }
 
 Q_SIGNALS:
     // A double-click launch: the frame should get out of the browser's way.
@@ -125,6 +129,11 @@ private:
     void restoreLayout();
     void saveLayout();
 
+    int keyForColumn(int logical) const;
+    bool columnSortable(int logical) const;
+    bool sortByColumn(int logical, Qt::SortOrder order);
+    void printShownList();
+
     const Record& bookmarkOf(const Record& row);
     std::shared_ptr<const Expression> rowFilter(const std::string& query) const;
     std::string filterText(const std::string& query) const;
@@ -137,6 +146,7 @@ private:
     std::unique_ptr<ListRows> rows_;
     std::unique_ptr<BookmarkListModel> model_;
     QTableView* table_ = nullptr;
+    HeaderPreferences* headerPreferences_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QComboBox* actionChoice_ = nullptr;
     QMenu* contextMenu_ = nullptr;

@@ -42,6 +42,8 @@ ExplorerWindow::ExplorerWindow(Services& services, Opener& opener, QWidget* pare
     leftLayout->setContentsMargins(0, 0, 0, 0);
     categories_ = new CategoryTable(left);
     categories_->setColumnHidden(1, true); // the left list shows the name only
+    categories_->enableColumnPreferences(services_.positions(), services_.messages().ui(), kName,
+                                         "List:");
     categories_->installEventFilter(this);
     leftLayout->addWidget(categories_, 1);
     auto* buttons = new QHBoxLayout;

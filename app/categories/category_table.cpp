@@ -96,15 +96,20 @@ HeaderPreferences& CategoryTable::enableColumnPreferences(PositionStore& positio
         sortBy(std::pair{logical, order});
         return true;
     };
-    hooks.resetColumns = [this] {
+    // The columns as the window made them (the explorer hides the
+    // description) are what "Reset Columns" puts back.
+    std::vector<std::pair<bool, int>> builtIn; // hidden, width
+    for (int logical = 0; logical < horizontalHeader()->count(); ++logical) {
+        builtIn.emplace_back(isColumnHidden(logical), columnWidth(logical));
+    }
+    hooks.resetColumns = [this, builtIn] {
         QHeaderView* header = horizontalHeader();
         for (int logical = 0; logical < header->count(); ++logical) {
             header->moveSection(header->visualIndex(logical), logical);
-            header->setSectionHidden(logical, false);
+            header->setSectionHidden(logical, builtIn[static_cast<std::size_t>(logical)].first);
+            header->resizeSection(logical, builtIn[static_cast<std::size_t>(logical)].second);
         }
-        setColumnWidth(0, 180);
         sortBy(std::nullopt);
-        header->setSortIndicatorShown(false);
     };
     auto* preferences =
         new HeaderPreferences(*this, positions, section, ui, std::move(hooks), keyPrefix);

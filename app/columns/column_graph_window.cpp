@@ -85,8 +85,9 @@ void DistributionChart::paintEvent(QPaintEvent*)
         countWidth = std::max(countWidth, metrics.horizontalAdvance(countText(share)));
         largest = std::max(largest, share.count);
     }
-    // Long labels (addresses) give way to the bars.
-    labelWidth = std::min(labelWidth, width() / 3);
+    // Long labels (addresses) give way to the bars. A pixel or two to
+    // spare: eliding measures a little differently from advancing.
+    labelWidth = std::min(labelWidth + 4, width() / 3);
     const int barLeft = kMargin + labelWidth + kGap;
     const int barSpace = std::max(20, width() - barLeft - countWidth - 2 * kGap - kMargin);
     const QColor bar = palette().color(QPalette::Highlight);

@@ -156,10 +156,7 @@ void HeaderPreferences::clicked(int logical)
 {
     if (!hooks_.sortable || !hooks_.sortable(logical)) {
         // Qt moves the arrow on any click: put it back where the order is.
-        header_.setSortIndicatorShown(sorted_.has_value());
-        if (sorted_) {
-            header_.setSortIndicator(sorted_->first, sorted_->second);
-        }
+        showSorted(sorted_);
         return;
     }
     const bool again = sorted_ && sorted_->first == logical;
@@ -173,9 +170,16 @@ void HeaderPreferences::sortBy(int logical, Qt::SortOrder order)
         !hooks_.sort(logical, order)) {
         return;
     }
-    sorted_ = std::pair{logical, order};
-    header_.setSortIndicatorShown(true);
-    header_.setSortIndicator(logical, order);
+    showSorted(std::pair{logical, order});
+}
+
+void HeaderPreferences::showSorted(std::optional<std::pair<int, Qt::SortOrder>> sorted)
+{
+    sorted_ = sorted;
+    header_.setSortIndicatorShown(sorted_.has_value());
+    if (sorted_) {
+        header_.setSortIndicator(sorted_->first, sorted_->second);
+    }
     saveSort();
 }
 
@@ -245,6 +249,8 @@ void HeaderPreferences::resetColumns()
     if (hooks_.resetColumns) {
         hooks_.resetColumns();
     }
+    // The columns' own order again: the list's first.
+    showSorted(std::nullopt);
 }
 
 void HeaderPreferences::chooseColour(int logical, bool background)

@@ -89,6 +89,9 @@ public:
     QMenu* menuFor(int logical);
 
     void sortBy(int logical, Qt::SortOrder order);
+    // Shows (and keeps) an order the list took by other means, such as its
+    // tabs, without sorting again; nullopt for none of the columns.
+    void showSorted(std::optional<std::pair<int, Qt::SortOrder>> sorted);
     void reverse();
     void bestFit(int logical);
     void bestFitAll();

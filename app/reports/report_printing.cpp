@@ -158,7 +158,7 @@ QPrinter& reportPrinter()
 }
 
 void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
-                 QWidget* parent)
+                 QWidget* parent, std::optional<std::string> query)
 {
     // The layout measures from the paper's corner, with margins of its own.
     printer.setFullPage(true);
@@ -166,6 +166,7 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
     const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Point);
     ReportRequest request;
     request.report = &report;
+    request.query = std::move(query);
     request.layout.page = {paper.width(), paper.height()};
     request.layout.date = format(dates::today(), "@d4");
     ReportProgressWindow progress{parent};

@@ -2,6 +2,9 @@
 
 #include "reports/report_definition.h"
 
+#include <optional>
+#include <string>
+
 class QPrinter;
 class QWidget;
 
@@ -21,9 +24,10 @@ QPrinter& reportPrinter();
 // Runs a report the way its menu item does: the query and preview
 // questions, the file read with the progress window, then the pages in the
 // print preview (Yes) or on `printer`, the frame's "Print Setup" printer
-// (No). The preview can print them or save them as PDF.
+// (No). The preview can print them or save them as PDF. A `query` given
+// (a list's own filter; empty for none) is used without asking.
 void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
-                 QWidget* parent);
+                 QWidget* parent, std::optional<std::string> query = std::nullopt);
 
 // The designed report: the design dialog first, then as printReport();
 // nothing when the dialog is cancelled.

@@ -105,11 +105,26 @@ private Q_SLOTS:
                  QStringLiteral("View the contents of the help file"));
 
         // Every command has its window.
-        for (const char* ready :
-             {"Import", "Export", "BrowseLocations", "Options", "Themes", "PrintSetup", "Exit",
-              "Tile", "Cascade", "ArrangeIcons", "HelpContents", "HelpIndex", "About",
-              "ValidateMultiple", "ClipboardMonitor", "ImportOld", "RepairDatabases",
-              "ReportWizard", "ReportCategories", "AnalyzeMultiple"}) {
+        for (const char* ready : {"Import",
+                                  "Export",
+                                  "BrowseLocations",
+                                  "Options",
+                                  "Themes",
+                                  "PrintSetup",
+                                  "Exit",
+                                  "Tile",
+                                  "Cascade",
+                                  "ArrangeIcons",
+                                  "HelpContents",
+                                  "HelpIndex",
+                                  "About",
+                                  "ValidateMultiple",
+                                  "ClipboardMonitor",
+                                  "ImportOld",
+                                  "RepairDatabases",
+                                  "ReportWizard",
+                                  "ReportCategories",
+                                  "AnalyzeMultiple"}) {
             QVERIFY2(frame.action(ready)->isEnabled(), ready);
         }
     }
