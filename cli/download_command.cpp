@@ -79,6 +79,9 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
     });
     const DownloadSummary summary =
         batch.run(options.get("query").value_or(""), [&] { return std::optional{folder}; });
+    if (!summary.refusedFolder.empty()) {
+        return kExitFailure; // the message is on the error stream
+    }
     if (summary.readLevel != kLevelDone) {
         context.err << "tessaly-cli download: the bookmarks could not be read; nothing was "
                        "saved\n";
@@ -92,7 +95,7 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
         return kExitFailure;
     }
     context.out << "Saved " << summary.saved << " of " << counted(summary.visited, "bookmark")
-                << " (" << summary.total << " in the file) into " << messageText(folder) << ": "
+                << " (" << summary.total << " in the file) into " << tsvField(folder) << ": "
                 << summary.failed << " marked failed, " << summary.missed << " not saved\n";
     return kExitOk;
 }

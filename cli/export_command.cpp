@@ -74,7 +74,7 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
         return kExitFailure; // the message is on the error stream
     }
     for (const std::string& file : result.files) {
-        context.out << messageText(file) << '\n';
+        context.out << tsvField(file) << '\n';
     }
     return kExitOk;
 }

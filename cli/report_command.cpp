@@ -108,6 +108,7 @@ int ReportCommand::run(const std::vector<std::string>& arguments, const Context&
     // A file that cannot be written is told before the file is read, not
     // after a long report.
     PdfCanvas pdf{path};
+    pdf.setPrivate(printsPasswords(*report));
     if (!pdf.open().ok()) {
         return cannotWrite(path, pdf.error().text, context);
     }

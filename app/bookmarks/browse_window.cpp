@@ -46,6 +46,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
@@ -102,8 +103,10 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     : QWidget(parent), services_(services), opener_(opener), variant_(std::move(variant)),
       own_(sourceOf(services, variant_.source)), today_(systemToday),
       chooseFolder_([this]() -> std::optional<std::string> {
-          const QString chosen =
-              QFileDialog::getExistingDirectory(this, QStringLiteral("Save to folder..."));
+          const QString chosen = QFileDialog::getExistingDirectory(
+              this, QStringLiteral("Save to folder..."),
+              // Not the current folder: that is the program's data folder.
+              QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
           if (chosen.isEmpty()) {
               return std::nullopt;
           }

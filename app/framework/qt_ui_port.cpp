@@ -130,6 +130,10 @@ void QtUiPort::beginProgress(std::string_view caption)
         progress_ = new QProgressDialog(toQt(caption), tr("Cancel"), 0, 100, dialogParent_);
         progress_->setWindowTitle(toQt(caption));
         progress_->setMinimumDuration(0);
+        // Wide enough for its caption and the longer status lines
+        // ("Analyzing Link 1,234 of 100,000") without cutting them.
+        progress_->setMinimumWidth(
+            progress_->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('x'))));
         // The run it shows goes on under it on this thread: no window may
         // start another one meanwhile.
         progress_->setWindowModality(Qt::ApplicationModal);

@@ -35,8 +35,10 @@ ReportDesignDialog::ReportDesignDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("ReportDesign"));
     setWindowTitle(toQt(kDesignedReportTitle));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tr("&Columns to print:"), this));
+    auto* columnsLabel = new QLabel(tr("&Columns to print:"), this);
+    layout->addWidget(columnsLabel);
     columnList_ = new QListWidget(this);
+    columnsLabel->setBuddy(columnList_);
     columnList_->setObjectName(QStringLiteral("ColumnList"));
     const QStringList chosen = toQt(readIniValue(iniPath(), kSection, "Columns", kDefaultColumns))
                                    .split(QLatin1Char(','), Qt::SkipEmptyParts);

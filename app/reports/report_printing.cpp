@@ -110,6 +110,7 @@ void savePdf(ReportSpool& pages, const ReportDefinition& report, QWidget* parent
         return;
     }
     PdfCanvas pdf{file.toStdString()};
+    pdf.setPrivate(printsPasswords(report));
     static_cast<void>(pdf.open());
     if (const std::string problem = writePages(pages, pdf, report.title); !problem.empty()) {
         QMessageBox::warning(

@@ -30,6 +30,10 @@ ExportOutput::~ExportOutput()
 
 SystemResult ExportOutput::open()
 {
+    if (SystemResult target = replaceableTarget(path_); !target.ok()) {
+        error_ = std::move(target);
+        return error_;
+    }
     // Beside the real file, so that the rename stays on one file system;
     // O_EXCL so that two exports at once never share a temporary file.
     for (int attempt = 0; attempt < 100; ++attempt) {

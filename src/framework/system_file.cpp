@@ -99,6 +99,21 @@ SystemResult readWholeFile(const std::string& path, std::string& content, std::s
     return {};
 }
 
+SystemResult replaceableTarget(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? SystemResult{} : SystemResult::fromErrno(errno);
+    }
+    if (S_ISREG(info.st_mode)) {
+        return {};
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return SystemResult::fromErrno(EISDIR);
+    }
+    return {EINVAL, "not a regular file"};
+}
+
 SystemResult writeFileAtomically(const std::string& path, std::string_view content)
 {
     std::string temporary = path + ".XXXXXX";

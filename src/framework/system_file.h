@@ -26,6 +26,12 @@ SystemResult readWholeFile(const std::string& path, std::string& content,
 // leaves the old file intact: the text goes to a temporary file in the same
 // folder, is flushed to disk, and is then renamed over `path`. A file that is
 // new gets the permissions 0644 less the umask; an existing one keeps its own.
+// Whether a file written under a temporary name may be renamed over
+// `path`: when nothing is there or a regular file is (a link is followed).
+// A device, a pipe or a folder would be replaced by the rename rather than
+// written to: that is an error ("not a regular file").
+SystemResult replaceableTarget(const std::string& path);
+
 SystemResult writeFileAtomically(const std::string& path, std::string_view content);
 
 // Closes `file` (when open) and removes the temporary file `temporary`

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace tessaly {
@@ -70,6 +71,17 @@ int DownloadBatch::store(const std::string& location, const PageDownload& downlo
     return kLevelDone;
 }
 
+std::string refusedDownloadFolder(const std::string& folder, const std::string& dataFolder)
+{
+    std::error_code error;
+    if (!std::filesystem::equivalent(folder, dataFolder, error) || error) {
+        return {};
+    }
+    return "Pages cannot be saved in the program's data folder (" + folder +
+           "): a page could replace the bookmark database or its settings. Choose another "
+           "folder.";
+}
+
 DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChooser& chooseFolder)
 {
     DownloadSummary summary;
@@ -106,6 +118,12 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
     }
     const std::optional<std::string> folder = chooseFolder();
     if (!folder) {
+        return summary;
+    }
+    summary.refusedFolder = refusedDownloadFolder(*folder, database_.engine().folder());
+    if (!summary.refusedFolder.empty()) {
+        ui_.showMessage(
+            {"Download", summary.refusedFolder, MessageIcon::Exclamation, ButtonOk, ButtonOk});
         return summary;
     }
     summary.started = true;

@@ -33,7 +33,13 @@ struct DownloadSummary {
     int writeLevel = kLevelDone; // the failed bookmark write that stopped the run
     int readLevel = kLevelDone;  // the failed read that kept it from starting
     std::string writeError;      // the file write that failed and stopped the run
+    std::string refusedFolder;   // why the chosen folder was refused (the user was told)
 };
+
+// Why pages may not be saved in `folder`: the program's data folder
+// (`dataFolder`) holds the database, its settings and DOWNLOAD.LOG, and a
+// page named after one of them would replace it. Empty when they may.
+std::string refusedDownloadFolder(const std::string& folder, const std::string& dataFolder);
 
 // Saves the pages of a set of bookmarks into one folder (DownloadURLs) and
 // marks each bookmark saved: last visit and last validation today, Pass

@@ -400,8 +400,12 @@ void PageDownload::run()
     }
     if (!path_.empty()) {
         std::string error;
+        // The file's path is escaped as the key is: a folder named with a
+        // line break would otherwise start a line of its own in the log.
         if (!writeIniValue(logPath_, "Download", downloadLogKey(address_),
-                           path_ + " on " + format(static_cast<double>(today_), "@d17"), &error)) {
+                           downloadLogKey(path_) + " on " +
+                               format(static_cast<double>(today_), "@d17"),
+                           &error)) {
             logError_ = logPath_ + ": " + error;
         }
     }

@@ -124,6 +124,10 @@ void PdfCanvas::fail(int errorNumber)
 
 SystemResult PdfCanvas::open()
 {
+    if (SystemResult target = replaceableTarget(path_); !target.ok()) {
+        error_ = std::move(target);
+        return error_;
+    }
     // Beside the real file, so that the rename stays on one file system.
     temporary_ = path_ + ".XXXXXX";
     const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
@@ -133,8 +137,9 @@ SystemResult PdfCanvas::open()
         return error_;
     }
     // A report is the user's to hand on: the user's own umask, not the
-    // private one the program keeps for its data.
-    static_cast<void>(::fchmod(fd, userFileMode()));
+    // private one the program keeps for its data; one that prints the
+    // sites' passwords stays the user's alone.
+    static_cast<void>(::fchmod(fd, private_ ? S_IRUSR | S_IWUSR : userFileMode()));
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
         fail(errno);

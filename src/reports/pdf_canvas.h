@@ -29,7 +29,11 @@ public:
     PdfCanvas(const PdfCanvas&) = delete;
     PdfCanvas& operator=(const PdfCanvas&) = delete;
 
-    // Creates the temporary file; the error when it cannot be made.
+    // The file is readable by its owner only (a report with passwords).
+    // Before open().
+    void setPrivate(bool isPrivate) { private_ = isPrivate; }
+    // Creates the temporary file; the error when it cannot be made, or when
+    // `path` names something other than a regular file.
     SystemResult open();
 
     void beginPage(const PageSize& size) override;
@@ -56,6 +60,7 @@ private:
     std::string path_;
     std::string temporary_;
     std::FILE* file_ = nullptr;
+    bool private_ = false;
     SystemResult error_;
     long offset_ = 0;                 // bytes written so far
     std::vector<long> objectOffsets_; // by object number - 1

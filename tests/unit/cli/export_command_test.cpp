@@ -1,6 +1,9 @@
 #include "cli_test_support.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 namespace tessaly::cli::test {
 namespace {
@@ -89,6 +92,13 @@ TEST_F(ExportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
         err.find("Error opening " + pages.file("no/such/x.htm") + ": No such file or directory"),
         std::string::npos)
         << err;
+
+    // A pipe is not replaced by the export's file.
+    const std::string pipe = pages.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(run({"export", "csv", pipe}), kExitFailure);
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
 
 } // namespace

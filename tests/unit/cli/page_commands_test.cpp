@@ -76,6 +76,21 @@ TEST_F(PageCommandsTest, DownloadSavesIntoAFolderItMakes)
     EXPECT_TRUE(err.starts_with("tessaly-cli download: the folder ")) << err;
 }
 
+TEST_F(PageCommandsTest, ThePagesNeverGoIntoTheDataFolder)
+{
+    // A page named after the database would replace it.
+    local.server.Get("/db", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Disposition", "attachment; filename=\"URLDATA.tps\"");
+        response.set_content("<title>not a database</title>", "text/html");
+    });
+    ASSERT_EQ(run({"add", local.url("/db")}), kExitOk);
+    EXPECT_EQ(run({"download", "--folder", folder.path()}), kExitFailure);
+    EXPECT_NE(err.find("Pages cannot be saved in the program's data folder"), std::string::npos)
+        << err;
+    ASSERT_EQ(run({"list"}), kExitOk) << err;
+    EXPECT_NE(out.find(local.url("/db")), std::string::npos);
+}
+
 TEST_F(PageCommandsTest, DownloadIntoAReadOnlyFolderIsAnError)
 {
     test::TempFolder mountPoint;

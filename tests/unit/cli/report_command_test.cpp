@@ -1,8 +1,10 @@
 #include "cli_test_support.h"
 #include "pdf_text.h"
 
-#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 namespace tessaly::cli::test {
 namespace {
@@ -85,6 +87,31 @@ TEST_F(ReportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
     EXPECT_NE(err.find("could not be written: No such file or directory"), std::string::npos)
         << err;
     EXPECT_TRUE(std::filesystem::is_empty(pages.path()));
+
+    // A pipe (or a device) is not replaced by a regular file, and the
+    // command does not say it wrote the report.
+    const std::string pipe = pages.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(run({"report", "Categories", "--pdf", pipe}), kExitFailure);
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+}
+
+TEST_F(ReportCommandTest, AReportWithPasswordsIsItsOwnersAlone)
+{
+    ASSERT_EQ(run({"add", "https://a.example/"}), kExitOk);
+    const mode_t before = ::umask(022);
+    const int withPasswords = run({"report", "design", "--columns", "Location,Password",
+                                   "--order", "Site Location", "--pdf", pages.file("p.pdf")});
+    const int without = run({"report", "URLs by Location", "--pdf", pages.file("l.pdf")});
+    ::umask(before);
+    ASSERT_EQ(withPasswords, kExitOk) << err;
+    ASSERT_EQ(without, kExitOk) << err;
+    struct stat info {};
+    ASSERT_EQ(::stat(pages.file("p.pdf").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600U);
+    ASSERT_EQ(::stat(pages.file("l.pdf").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644U);
 }
 
 } // namespace
