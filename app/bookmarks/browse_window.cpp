@@ -167,6 +167,7 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
                             ? variant_.tabs[static_cast<std::size_t>(tab)].second
                             : variant_.fixedKey);
         reload();
+        showKeyOrder();
     };
     if (variant_.source == ListVariant::Source::Bookmarks) {
         hooks.print = [this] {
@@ -179,6 +180,9 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
         *table_, services_.positions(), variant_.name.toStdString(), services_.messages().ui(),
         std::move(hooks), inExplorer ? "Browse:" : "");
     headerPreferences_->restore();
+    if (!headerPreferences_->sorted()) {
+        showKeyOrder();
+    }
     WindowRegister::instance().add(objectName(), this, [this] { reload(); });
 }
 
@@ -243,7 +247,10 @@ void BrowseWindow::printShownList()
         const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
         for (const ReportColumn& offered : designColumns()) {
             if (offered.field == column.field) {
+                // Wrapped, never cut: the printed list shows what the
+                // screen shows, however many columns share the page.
                 report.columns.push_back(offered);
+                report.columns.back().overflow = Overflow::Wrap;
                 width += offered.width;
             }
         }
@@ -581,6 +588,22 @@ QString BrowseWindow::title() const
            QLatin1Char(')');
 }
 
+// The heading of the key the rows are in shows its arrow (none when no
+// column shows the key's first field).
+void BrowseWindow::showKeyOrder()
+{
+    std::optional<std::pair<int, Qt::SortOrder>> shown;
+    for (std::size_t logical = 0; logical < variant_.columns.size(); ++logical) {
+        if (!shown && keyForColumn(static_cast<int>(logical)) == rows_->order()) {
+            shown = std::pair{static_cast<int>(logical),
+                              rows_->descending() ? Qt::DescendingOrder : Qt::AscendingOrder};
+        }
+    }
+    if (headerPreferences_ != nullptr) {
+        headerPreferences_->showSorted(shown);
+    }
+}
+
 void BrowseWindow::changeOrder(int tab)
 {
     if (tab < 0 || static_cast<std::size_t>(tab) >= variant_.tabs.size()) {
@@ -592,16 +615,7 @@ void BrowseWindow::changeOrder(int tab)
         rows_->setFieldSort(std::nullopt, false);
         reload();
         table_->selectRow(0);
-        // The heading of the tab's order shows its arrow.
-        std::optional<std::pair<int, Qt::SortOrder>> shown;
-        for (std::size_t logical = 0; logical < variant_.columns.size(); ++logical) {
-            if (!shown && keyForColumn(static_cast<int>(logical)) == key) {
-                shown = std::pair{static_cast<int>(logical), Qt::AscendingOrder};
-            }
-        }
-        if (headerPreferences_ != nullptr) {
-            headerPreferences_->showSorted(shown);
-        }
+        showKeyOrder();
     }
     table_->setFocus();
 }

@@ -133,6 +133,7 @@ private:
     bool columnSortable(int logical) const;
     bool sortByColumn(int logical, Qt::SortOrder order);
     void printShownList();
+    void showKeyOrder();
 
     const Record& bookmarkOf(const Record& row);
     std::shared_ptr<const Expression> rowFilter(const std::string& query) const;

@@ -57,6 +57,8 @@ DistributionChart::DistributionChart(QWidget* parent) : QWidget(parent)
 void DistributionChart::setDistribution(Distribution distribution)
 {
     distribution_ = std::move(distribution);
+    // As tall as its bars: the window's scroll area scrolls to the last.
+    setMinimumHeight(sizeHint().height());
     updateGeometry();
     adjustSize();
     update();
@@ -187,11 +189,13 @@ bool ColumnGraphWindow::savePng(const QString& path)
 
 void ColumnGraphWindow::askAndSave()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Graph"),
-                                                      windowTitle() + QStringLiteral(".png"),
-                                                      QStringLiteral("PNG pictures (*.png)"));
-    if (!path.isEmpty()) {
-        savePng(path);
+    QFileDialog dialog(this, QStringLiteral("Save Graph"), {},
+                       QStringLiteral("PNG pictures (*.png)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.selectFile(windowTitle() + QStringLiteral(".png"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        savePng(dialog.selectedFiles().front());
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
 #include <QTableView>
@@ -114,13 +115,32 @@ HeaderPreferences::HeaderPreferences(QTableView& view, PositionStore& positions,
     };
     key(QKeySequence(Qt::ALT | Qt::Key_F11), &HeaderPreferences::bestFitAll);
     key(QKeySequence(Qt::ALT | Qt::Key_F12), &HeaderPreferences::resetColumns);
-    key(QKeySequence(Qt::ALT | Qt::Key_R), &HeaderPreferences::reverse);
+    // Alt+R is also the frame's "&Reports" menu: the list takes it while
+    // it has the focus (see eventFilter).
+    view_.installEventFilter(this);
     key(QKeySequence(Qt::ALT | Qt::Key_M), [this] {
         const int logical = view_.currentIndex().isValid() ? view_.currentIndex().column()
                                                            : header_.logicalIndex(0);
         const int x = header_.sectionViewportPosition(logical);
         showMenu(QPoint(std::max(0, x) + 4, header_.height() / 2));
     });
+}
+
+bool HeaderPreferences::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool key = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+    if (watched == &view_ && key) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (press->key() == Qt::Key_R && press->modifiers() == Qt::AltModifier) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->accept(); // the key press comes to the list, not to the menu bar
+            } else {
+                reverse();
+            }
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HeaderPreferences::restore()
@@ -246,11 +266,12 @@ void HeaderPreferences::resetColumns()
             setStyle(logical, {});
         }
     }
+    // The columns' own order again: the list's first, which the list may
+    // show on a heading of its own.
+    showSorted(std::nullopt);
     if (hooks_.resetColumns) {
         hooks_.resetColumns();
     }
-    // The columns' own order again: the list's first.
-    showSorted(std::nullopt);
 }
 
 void HeaderPreferences::chooseColour(int logical, bool background)

@@ -106,6 +106,9 @@ public:
     std::optional<std::pair<int, Qt::SortOrder>> sorted() const { return sorted_; }
     std::string headerSection() const { return section_ + ">Header"; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void clicked(int logical);
     void showMenu(const QPoint& at);

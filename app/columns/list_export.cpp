@@ -108,8 +108,8 @@ bool writeList(const QAbstractItemModel& model, const QHeaderView& header, const
                const std::string& path, bool html, std::string* error)
 {
     ExportOutputs outputs;
-    ExportOutput* out = outputs.create(path, false);
-    SystemResult result = out->open();
+    ExportOutput* out = outputs.create(path, false); // opened, or its error kept
+    SystemResult result = out->error();
     if (result.ok()) {
         const std::vector<int> columns = shownColumns(header);
         if (html) {

@@ -154,12 +154,13 @@ void QtUiPort::reportProgress(int percent, std::string_view status)
 
 bool QtUiPort::cancelRequested()
 {
-    bool cancelled = false;
-    onGuiThread([&] {
-        QApplication::processEvents();
-        cancelled = cancelled_ || (progress_ != nullptr && progress_->wasCanceled());
-    });
-    return cancelled;
+    if (QThread::currentThread() != thread()) {
+        // A worker asks for every record: the GUI thread serves the window
+        // by itself, and its Cancel sets the flag.
+        return cancelled_;
+    }
+    QApplication::processEvents();
+    return cancelled_ || (progress_ != nullptr && progress_->wasCanceled());
 }
 
 void QtUiPort::endProgress()

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <string>
 
 class QProgressDialog;
@@ -51,7 +52,7 @@ private:
     std::string savedQueriesPath_ = "QUERIES.INI";
     Database* database_ = nullptr;
     QPointer<QProgressDialog> progress_;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_ = false;
 };
 
 } // namespace tessaly::gui

@@ -263,11 +263,12 @@ ExportResult exportFile(Database& database, UiPort& ui, const ExportSettings& se
     setup.now = context.now != 0 ? context.now : static_cast<std::int64_t>(std::time(nullptr));
     setup.names = exportNames(settings.file);
     setup.outputs = &outputs;
-    // Browsers read long titles and notes whole, a template's line may hold
-    // a long field, and a comma-separated line cut inside its quotes would
-    // run into the next bookmark when read back: only the built-in pages
-    // and the fixed columns keep to 1024 characters.
-    const bool cutLines = !netscape && !preformatted && *type != ExportType::Csv;
+    // Only the fixed columns keep to lines of 1,024 characters. A page's
+    // line cut there could end inside an attribute whose escaped address
+    // ran long, and the next field's text would then close it; browsers
+    // read long titles and notes whole; a comma-separated line cut inside
+    // its quotes would run into the next bookmark when read back.
+    const bool cutLines = *type == ExportType::Ascii;
     setup.main = outputs.create(std::string{text::clip(settings.file)}, cutLines);
     const CategoryHtml categoryHtml{withHtml ? &catHtml.file() : nullptr};
     setup.categoryHtml = &categoryHtml;

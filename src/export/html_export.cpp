@@ -56,7 +56,7 @@ private:
     {
         return setup_.bodyInFrame ? "</ul></html>" : "</ul></body></html>";
     }
-    void beginPage(const std::string& path) { page_ = setup_.outputs->create(path); }
+    void beginPage(const std::string& path) { page_ = setup_.outputs->create(path, false); }
     std::string heading(const std::string& category) const;
     void writeIndex();
     void writeContents();
@@ -270,7 +270,7 @@ void HtmlWriter::writeIndex()
 
 void HtmlWriter::writeContents()
 {
-    ExportOutput* contents = setup_.outputs->create(setup_.names.base + "c.htm");
+    ExportOutput* contents = setup_.outputs->create(setup_.names.base + "c.htm", false);
     contents->line("<html><title><head>Table of Contents</title><base target=\"main\"></head>"
                    "<body>");
     contents->line("<div align=left><table border=1 width=100%>");
@@ -317,7 +317,7 @@ void HtmlWriter::closing()
     toMain("<br><hr>");
     toMain("<h5>" + productLine() + "</h5>");
     if (frame_) {
-        ExportOutput* banner = setup_.outputs->create(setup_.names.base + "b.htm");
+        ExportOutput* banner = setup_.outputs->create(setup_.names.base + "b.htm", false);
         banner->line("<html><body><base target=\"main\">");
         banner->line(productLine());
         banner->line("</body></html>");

@@ -63,8 +63,10 @@ public:
         }
         const std::string& location = bookmark.text(BookmarkField::Location);
         const std::string& description = bookmark.text(BookmarkField::Description);
+        // Browsers and our own import read references in HREF: the address
+        // comes back exactly as stored, a bookmarklet included.
         std::string line = (inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"") +
-                           html::escapeAddress(location) + "\" ADD_DATE=\"" + now_ + "\"";
+                           html::escapeAttribute(location) + "\" ADD_DATE=\"" + now_ + "\"";
         if (const std::int32_t visit =
                 static_cast<std::int32_t>(bookmark.number(BookmarkField::LastVisit));
             dates::isValidDay(visit) && visit > dates::dayNumber(1970, 1, 1)) {

@@ -14,13 +14,25 @@ constexpr std::size_t kDescriptionWidth = 255;
 constexpr std::size_t kSiteInfoWidth = 2048;
 
 // A quoted field; a quote inside is doubled so that the field survives a
-// reading by the comma-separated import and by spreadsheet programs.
+// reading by the comma-separated import and by spreadsheet programs. A
+// carriage return inside is written as a line feed ("\r\n" as one): the
+// import takes a file with carriage returns near its start for one whose
+// lines end with them, and would cut the field there.
 void appendQuoted(std::string& line, std::string_view field)
 {
     line += '"';
-    for (const char c : text::clip(field)) {
+    const std::string_view text = text::clip(field);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (c == '"') {
             line += '"';
+        }
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                continue; // the line feed follows
+            }
+            line += '\n';
+            continue;
         }
         line += c;
     }

@@ -2,6 +2,8 @@
 
 #include "framework/utf8.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -186,7 +188,7 @@ std::string decodeReferences(std::string_view text)
 
 namespace {
 
-std::string escaped(std::string_view text, bool quote)
+std::string escaped(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -202,7 +204,11 @@ std::string escaped(std::string_view text, bool quote)
             out += "&gt;";
             break;
         case '"':
-            out += quote ? "&quot;" : "\"";
+            out += "&quot;";
+            break;
+        case '\'':
+            // A template may put any text between single quotes.
+            out += "&#39;";
             break;
         default:
             out += c;
@@ -211,20 +217,44 @@ std::string escaped(std::string_view text, bool quote)
     return out;
 }
 
+// Whether a browser would run `address` as script when its link is
+// followed: the scheme as browsers read it (blanks and controls dropped,
+// any letter case).
+bool runsScript(std::string_view address)
+{
+    std::string scheme;
+    for (const char c : address) {
+        if (static_cast<unsigned char>(c) <= ' ') {
+            continue;
+        }
+        if (c == ':') {
+            return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+        }
+        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (scheme.size() > 16) {
+            return false;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::string escape(std::string_view text)
 {
-    return escaped(text, false);
+    return escaped(text);
 }
 
 std::string escapeAttribute(std::string_view text)
 {
-    return escaped(text, true);
+    return escaped(text);
 }
 
 std::string escapeAddress(std::string_view address)
 {
+    if (runsScript(address)) {
+        return "#"; // a bookmarklet stays a bookmark, never script in a page
+    }
     std::string out;
     out.reserve(address.size());
     for (const char c : address) {
@@ -238,11 +268,24 @@ std::string escapeAddress(std::string_view address)
         case '>':
             out += "%3E";
             break;
+        case '\'':
+            out += "%27";
+            break;
         case '&':
             out += "&amp;";
             break;
         default:
-            out += c;
+            // Blanks and controls too: browsers send them encoded anyway,
+            // and an address that holds none cannot add an attribute even
+            // where a template left it unquoted.
+            if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') {
+                constexpr char kHex[] = "0123456789ABCDEF";
+                out += '%';
+                out += kHex[static_cast<unsigned char>(c) >> 4];
+                out += kHex[static_cast<unsigned char>(c) & 15];
+            } else {
+                out += c;
+            }
         }
     }
     return out;

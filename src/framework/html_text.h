@@ -14,17 +14,19 @@ namespace tessaly::html {
 // stays as it is.
 std::string decodeReferences(std::string_view text);
 
-// Plain text made safe to stand between tags: "&", "<" and ">" become
-// references, so a stored text can never open an element of its own.
+// Plain text made safe to stand between tags or inside an attribute: "&",
+// "<", ">", "\"" and "'" become references, so a stored text can never open
+// an element of its own nor end an attribute, wherever a template puts it.
 std::string escape(std::string_view text);
 
-// The same for a value between double quotes in a tag; "\"" becomes
-// "&quot;" as well.
+// The same for a value between quotes in a tag; "\"" and "'" become
+// "&quot;" and "&#39;" as well.
 std::string escapeAttribute(std::string_view text);
 
-// An address for href="...": "\"", "<" and ">" are percent-encoded (the
-// address still leads to the same place) and "&" is written "&amp;", so
-// the value can neither end the attribute nor the tag.
+// An address for a page's href="..." (or '...'): "\"", "'", "<", ">",
+// blanks and control characters are percent-encoded (the address still leads to the same place) and
+// "&" is written "&amp;", so the value can neither end the attribute nor the tag. An address that
+// would run script (javascript:, vbscript:, data:) links nowhere ("#").
 std::string escapeAddress(std::string_view address);
 
 } // namespace tessaly::html

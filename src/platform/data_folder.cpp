@@ -1,11 +1,14 @@
 #include "platform/data_folder.h"
 
-#include <optional>
-
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +93,9 @@ namespace {
 // private one replaces it.
 std::optional<mode_t> sessionUmask;
 
+// The data folder entered, once it has been.
+std::string enteredFolder;
+
 } // namespace
 
 mode_t userFileMode()
@@ -128,7 +134,32 @@ DataFolderChoice enterDataFolder(const std::string& path)
         return choice;
     }
     protectExistingFiles();
+    enteredFolder = path;
     return choice;
+}
+
+std::string programFileRefusal(const std::string& path)
+{
+    if (enteredFolder.empty()) {
+        return {};
+    }
+    const std::filesystem::path target{path};
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path{"."};
+    std::error_code error;
+    if (!std::filesystem::equivalent(folder, enteredFolder, error) || error) {
+        return {};
+    }
+    std::string name = target.filename().string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const std::string_view ending :
+         {".tps", ".tps-journal", ".tps-wal", ".tps-shm", ".ini", ".log"}) {
+        if (name.ends_with(ending)) {
+            return "one of the program's own files in its data folder";
+        }
+    }
+    return {};
 }
 
 } // namespace tessaly

@@ -29,4 +29,10 @@ DataFolderChoice enterDataFolder(const std::string& path);
 // program found at its start, not the private one it keeps for its folder.
 mode_t userFileMode();
 
+// Why an export, report or list may not be written at `path`: it names one
+// of the program's own files in the data folder entered (a database, its
+// journal, an INI file or a log), which the rename into place would
+// replace. Empty when it may be written.
+std::string programFileRefusal(const std::string& path);
+
 } // namespace tessaly

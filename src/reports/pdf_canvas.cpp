@@ -128,6 +128,10 @@ SystemResult PdfCanvas::open()
         error_ = std::move(target);
         return error_;
     }
+    if (std::string refused = programFileRefusal(path_); !refused.empty()) {
+        error_ = {EPERM, std::move(refused)};
+        return error_;
+    }
     // Beside the real file, so that the rename stays on one file system.
     temporary_ = path_ + ".XXXXXX";
     const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);

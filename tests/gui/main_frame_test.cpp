@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
@@ -543,6 +545,25 @@ private Q_SLOTS:
         QTest::keyClick(&frame, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(opened, QStringLiteral("Export Wizard"));
         QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void altRReversesTheListRatherThanOpeningTheReportsMenu()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.action("BrowseLocations")->trigger();
+        auto* list = frame.findChild<gui::BrowseWindow*>();
+        QVERIFY(list != nullptr);
+        QHeaderView* header = list->table()->horizontalHeader();
+        QTRY_VERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        list->table()->setFocus();
+        QTRY_VERIFY(list->table()->hasFocus());
+        QTest::keyClick(list->table(), Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(QApplication::activePopupWidget() == nullptr);
     }
 
     void aboutAndHelp()

@@ -93,6 +93,14 @@ TEST_F(ExportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
         std::string::npos)
         << err;
 
+    // The program's own files are no export's target, typed or by accident.
+    for (const char* own : {"URLDATA.tps", "tessly.ini", "URL_C.tps-journal"}) {
+        EXPECT_EQ(run({"export", "csv", folder.file(own)}), kExitFailure) << own;
+        EXPECT_NE(err.find("one of the program's own files"), std::string::npos) << err;
+    }
+    ASSERT_EQ(run({"list"}), kExitOk) << err;
+    EXPECT_NE(out.find("http://b.example/"), std::string::npos);
+
     // A pipe is not replaced by the export's file.
     const std::string pipe = pages.file("pipe");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);

@@ -11,6 +11,9 @@ TEST_F(ExportTest, NoBookmarkFieldCanPutScriptIntoAPage)
     const std::string address = "http://x/\"><script>alert(1)</script>";
     add(address, "<script>alert(2)</script>", "<script>alert(3)</script>", 2,
         "<script>alert(4)</script>");
+    add("http://sq.example/' onmouseover='alert(12)' x='", "' onmouseover='alert(12)' x='",
+        "Quotes");
+    add("javascript:alert(13)", "A bookmarklet", "Quotes");
     settings.pageTitle = "<script>alert(5)</script>";
     settings.rating = true;
     settings.siteInfo = true;
@@ -20,6 +23,7 @@ TEST_F(ExportTest, NoBookmarkFieldCanPutScriptIntoAPage)
             const ExportResult result = run(type, order);
             ASSERT_TRUE(result.done) << result.message;
             expectSafeLinks(result.files);
+            expectNoScriptAttributes(result.files);
         }
     }
 }

@@ -201,11 +201,22 @@ TEST_F(HtmlExportTest, CancelStillClosesThePage)
               ui.progressTexts.end());
 }
 
-TEST_F(HtmlExportTest, LongSiteInformationIsCutAtTheLineWidth)
+TEST_F(HtmlExportTest, LongLinesAreWrittenWholeSoNoFieldCanCloseACutAttribute)
 {
     add("https://example.org/long", "Long", "Tools", 0, std::string(1500, 'x') + "   ");
-    ASSERT_TRUE(run("Simple", "Location").done);
-    EXPECT_NE(read("Links.htm").find("\n" + std::string(1024, 'x') + "\n"), std::string::npos);
+    // An address whose escaped form passes the old 1,024-character cut,
+    // then site information that would close the attribute cut open.
+    add("http://x/?" + std::string(245, '&'), "Amps", "Tools", 0,
+        "\" onmouseover=\"alert(9)\" x=\"");
+    settings.siteInfo = true;
+    for (const char* style : {"Simple", "Table", "Frame"}) {
+        ASSERT_TRUE(run(style, "Location").done) << style;
+        const std::string page = std::string{style} == "Frame" ? "linksm.htm" : "Links.htm";
+        EXPECT_NE(read(page).find(std::string(1500, 'x')), std::string::npos) << style;
+        for (const std::string& tag : parsedStartTags(out.file(page))) {
+            EXPECT_EQ(tag.find("onmouseover"), std::string::npos) << style << ": " << tag;
+        }
+    }
 }
 
 } // namespace

@@ -250,6 +250,14 @@ TEST_F(TemplateExportTest, NoBookmarkFieldCanPutScriptIntoATemplatePage)
     r.setText(BookmarkField::SiteInfo, "<script>alert(4)</script>");
     r.setText(BookmarkField::EmailAddress, "\"><script>alert(6)</script>");
     ASSERT_EQ(db.addBookmarkWithCategory(r), 0);
+    for (const char* hostile :
+         {"http://sq.example/' onmouseover='alert(12)' x='", "javascript:alert(13)"}) {
+        Record quoted{bookmarkTable()};
+        quoted.setText(BookmarkField::Location, hostile);
+        quoted.setText(BookmarkField::Description, "' onmouseover='alert(12)' x='");
+        quoted.setText(BookmarkField::Category, "Quotes");
+        ASSERT_EQ(db.addBookmarkWithCategory(quoted), 0);
+    }
     settings.pageTitle = "<script>alert(5)</script>";
     settings.metaKeywords = "\"><script>alert(7)</script>";
     // The defaults, and a template that puts every text token in an
@@ -259,7 +267,9 @@ TEST_F(TemplateExportTest, NoBookmarkFieldCanPutScriptIntoATemplatePage)
          {"SiteInfo", "Location", "URL", "Description", "Desc", "Category", "Keyword", "Comments",
           "Custom1", "CatDesc", "Title", "EmailAddress", "Bookmark"}) {
         every += "<p title=\"(URL:" + token + ")\">(URL:" + token + ")</p>\n";
+        every += "<p title='(URL:" + token + ")'>x</p>\n";
     }
+    every += "<a href='(URL:URL)'>x</a>\n";
     for (const std::string type : {"Simple", "Table", "Frame"}) {
         for (const std::string order : {"CatDesc", "Location"}) {
             SCOPED_TRACE(type + " " + order);
@@ -268,6 +278,7 @@ TEST_F(TemplateExportTest, NoBookmarkFieldCanPutScriptIntoATemplatePage)
                 const ExportResult result = run(type, order);
                 ASSERT_TRUE(result.done) << result.message;
                 expectSafeLinks(result.files);
+                expectNoScriptAttributes(result.files);
                 settings.templateFile = folder.write("every.htm", every);
             }
         }

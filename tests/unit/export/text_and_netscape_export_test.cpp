@@ -68,6 +68,19 @@ TEST_F(RoundTripTest, CsvKeepsLongSiteInformationAndItsLineBreaksWhole)
     EXPECT_EQ(rows(copy), rows(db));
 }
 
+TEST_F(RoundTripTest, CsvCarriageReturnsInFieldsLoseNoBookmark)
+{
+    add("https://example.org/cr", "a\rb", "Tools", 4, "one\r\ntwo");
+    add("https://example.org/next", "after", "Tools", 5);
+    settings.siteInfo = true;
+    settings.rating = true;
+    ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
+    EXPECT_EQ(importInto(ImportType::Csv, out.file("out.csv")).imported, 2);
+    const std::vector<std::string> back = rows(copy);
+    EXPECT_EQ(back, (std::vector<std::string>{"Tools|https://example.org/cr|a\nb|one\ntwo|4",
+                                              "Tools|https://example.org/next|after||5"}));
+}
+
 TEST_F(RoundTripTest, AsciiKeepsOneLinePerBookmarkWhateverTheFieldsHold)
 {
     add("https://example.org/a", "Two\nlines", "Tools", 0, "Tab\there\r\nand more");
@@ -115,6 +128,7 @@ TEST_F(RoundTripTest, NetscapeFileReadsBackWithCategoriesAndKeywords)
     add("https://example.org/a?x=1&y=2", "Alpha & <Omega>", "News", 3, "Line one\nline two");
     add("https://example.org/b", "Beta", "News");
     add("https://example.org/c", "Gamma \"quoted\"", "Tools & Things");
+    add("https://example.org/z\",\"x'<y>", "Quotes in the address", "Tools & Things");
     add("https://example.org/top", "Top level", "");
     addKeyword("https://example.org/b", "daily");
     addKeyword("https://example.org/b", "reading");
