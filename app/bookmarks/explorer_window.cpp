@@ -11,6 +11,7 @@
 #include "framework/icons.h"
 #include "framework/picture.h"
 #include "framework/window_register.h"
+#include "reports/report_printing.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -42,8 +43,11 @@ ExplorerWindow::ExplorerWindow(Services& services, Opener& opener, QWidget* pare
     leftLayout->setContentsMargins(0, 0, 0, 0);
     categories_ = new CategoryTable(left);
     categories_->setColumnHidden(1, true); // the left list shows the name only
-    categories_->enableColumnPreferences(services_.positions(), services_.messages().ui(), kName,
-                                         "List:");
+    categories_->enableColumnPreferences(
+        services_.positions(), services_.messages().ui(), kName, "List:", [this] {
+            printCategoryList(services_.database(), services_.messages().ui(),
+                              *categories_->horizontalHeader(), this);
+        });
     categories_->installEventFilter(this);
     leftLayout->addWidget(categories_, 1);
     auto* buttons = new QHBoxLayout;

@@ -85,9 +85,11 @@ void CategoryTable::sortBy(std::optional<std::pair<int, Qt::SortOrder>> order)
 
 HeaderPreferences& CategoryTable::enableColumnPreferences(PositionStore& positions, UiPort& ui,
                                                           const std::string& section,
-                                                          const std::string& keyPrefix)
+                                                          const std::string& keyPrefix,
+                                                          std::function<void()> print)
 {
     HeaderPreferences::Hooks hooks;
+    hooks.print = std::move(print);
     // Every category is loaded: both columns sort in memory.
     hooks.sortable = [](int) {
         return true;

@@ -4,6 +4,7 @@
 
 #include <QTableWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,10 +36,12 @@ public:
     // Rows in the order of a column, letter case ignored, until the next
     // choice; the key order again with nullopt.
     void sortBy(std::optional<std::pair<int, Qt::SortOrder>> order);
-    // The headings' menu and sorting, kept under `section` + ">Header".
+    // The headings' menu and sorting, kept under `section` + ">Header";
+    // `print` prints the list ("Print List...").
     HeaderPreferences& enableColumnPreferences(PositionStore& positions, UiPort& ui,
                                                const std::string& section,
-                                               const std::string& keyPrefix = {});
+                                               const std::string& keyPrefix = {},
+                                               std::function<void()> print = {});
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -506,8 +506,12 @@ void MainFrame::openCategoryList()
             form.exec();
         });
     list->setAttribute(Qt::WA_DeleteOnClose);
-    list->table()->enableColumnPreferences(services_.positions(), services_.messages().ui(),
-                                           CategoryListWindow::kName);
+    list->table()->enableColumnPreferences(
+        services_.positions(), services_.messages().ui(), CategoryListWindow::kName, {},
+        [this, table = list->table()] {
+            printCategoryList(services_.database(), services_.messages().ui(),
+                              *table->horizontalHeader(), this);
+        });
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);
     window->setAttribute(Qt::WA_DeleteOnClose);
     placeChildWindow(*mdiArea_, *window, services_.positions(), CategoryListWindow::kName,

@@ -10,6 +10,7 @@
 
 #include <QFileDialog>
 #include <QHash>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -192,6 +193,30 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
                             "\". Choose a printer with Print Setup.",
                         MessageIcon::Exclamation, ButtonOk, ButtonOk});
     }
+}
+
+void printCategoryList(Database& database, UiPort& ui, const QHeaderView& header, QWidget* parent)
+{
+    const ReportDefinition* categories = findFixedReport("Categories");
+    if (categories == nullptr) {
+        return;
+    }
+    ReportDefinition report = *categories;
+    // The list's columns are the report's, in the same order: name, then
+    // description (the explorer's list shows the name only).
+    std::vector<ReportColumn> shown;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int logical = header.logicalIndex(visual);
+        if (!header.isSectionHidden(logical) &&
+            static_cast<std::size_t>(logical) < report.columns.size()) {
+            shown.push_back(report.columns[static_cast<std::size_t>(logical)]);
+        }
+    }
+    if (shown.empty()) {
+        return;
+    }
+    report.columns = std::move(shown);
+    printReport(database, ui, report, reportPrinter(), parent, std::string{});
 }
 
 void printDesignedReport(Database& database, UiPort& ui, QPrinter& printer, QWidget* parent)

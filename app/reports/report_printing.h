@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+class QHeaderView;
 class QPrinter;
 class QWidget;
 
@@ -28,6 +29,10 @@ QPrinter& reportPrinter();
 // (a list's own filter; empty for none) is used without asking.
 void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
                  QWidget* parent, std::optional<std::string> query = std::nullopt);
+
+// A category list's "Print List...": the "Categories" report of every
+// category with the columns `header` shows, without the query question.
+void printCategoryList(Database& database, UiPort& ui, const QHeaderView& header, QWidget* parent);
 
 // The designed report: the design dialog first, then as printReport();
 // nothing when the dialog is cancelled.

@@ -1,5 +1,7 @@
 #include "bookmarks/browse_window.h"
+#include "bookmarks/categories.h"
 #include "bookmarks/list_variant.h"
+#include "categories/category_table.h"
 #include "columns/header_preferences.h"
 #include "core/services.h"
 #include "core/tables.h"
@@ -273,6 +275,42 @@ private Q_SLOTS:
         // Lowest rating first, as the list shows them.
         QVERIFY(pdf.find("site1000.example") < pdf.find("site1003.example"));
         QVERIFY(pdf.find("Records Printed: 12") != std::string::npos);
+    }
+
+    void theCategoryListPrintsTheColumnsItShows()
+    {
+        test::StartedServices s;
+        for (const auto& [name, description] : std::vector<std::pair<const char*, const char*>>{
+                 {"Art", "Galleries and museums"}, {"News", "Papers of the day"}}) {
+            Record category{categoryTable()};
+            category.setText(CategoryField::Category, name);
+            category.setText(CategoryField::Description, description);
+            QCOMPARE(saveCategory(s.db(), Record{categoryTable()}, category), 0);
+        }
+        gui::CategoryTable table;
+        table.setCategories(listCategories(s.db(), false));
+        gui::HeaderPreferences& preferences = table.enableColumnPreferences(
+            s.services.positions(), s.ui, "BrowseCategories", {},
+            [&] { gui::printCategoryList(s.db(), s.ui, *table.horizontalHeader(), &table); });
+        table.show();
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        gui::setReportPrinter(&printer);
+        for (const bool nameOnly : {false, true}) {
+            table.setColumnHidden(1, nameOnly);
+            const std::string pdf = s.folder.file(nameOnly ? "names.pdf" : "both.pdf");
+            printer.setOutputFileName(QString::fromStdString(pdf));
+            s.ui.answers = {ButtonNo}; // print, no preview
+            for (QAction* action : preferences.menuFor(0)->actions()) {
+                if (action->text() == QStringLiteral("Pri&nt List...")) {
+                    action->trigger();
+                }
+            }
+            const std::string text = test::pdfText(pdf, pdf + ".txt");
+            QVERIFY2(text.find("Art") < text.find("News"), text.c_str());
+            QCOMPARE(text.find("Papers of the day") != std::string::npos, !nameOnly);
+        }
+        gui::setReportPrinter(nullptr);
     }
 };
 
