@@ -33,12 +33,8 @@ SystemResult ExportOutput::open()
     if (file_ != nullptr) {
         return error_; // open already: a second temporary file would be left behind
     }
-    if (SystemResult target = replaceableTarget(path_); !target.ok()) {
+    if (SystemResult target = userFileTarget(path_); !target.ok()) {
         error_ = std::move(target);
-        return error_;
-    }
-    if (std::string refused = programFileRefusal(path_); !refused.empty()) {
-        error_ = {EPERM, std::move(refused)};
         return error_;
     }
     // Beside the real file, so that the rename stays on one file system;

@@ -138,6 +138,17 @@ DataFolderChoice enterDataFolder(const std::string& path)
     return choice;
 }
 
+SystemResult userFileTarget(const std::string& path)
+{
+    if (SystemResult target = replaceableTarget(path); !target.ok()) {
+        return target;
+    }
+    if (std::string refused = programFileRefusal(path); !refused.empty()) {
+        return {EPERM, std::move(refused)};
+    }
+    return {};
+}
+
 std::string programFileRefusal(const std::string& path)
 {
     if (enteredFolder.empty()) {

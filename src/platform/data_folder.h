@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/system_file.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -34,5 +36,10 @@ mode_t userFileMode();
 // journal, an INI file or a log), which the rename into place would
 // replace. Empty when it may be written.
 std::string programFileRefusal(const std::string& path);
+
+// Whether a file the user asked for (an export, a report, a list) may be
+// written at `path` under a temporary name and renamed over it: not a
+// device, pipe or folder, not one of the program's own files.
+SystemResult userFileTarget(const std::string& path);
 
 } // namespace tessaly
