@@ -19,8 +19,8 @@
 
 #include <array>
 #include <map>
-#include <unordered_set>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace tessaly {
 

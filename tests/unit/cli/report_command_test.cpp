@@ -101,8 +101,8 @@ TEST_F(ReportCommandTest, AReportWithPasswordsIsItsOwnersAlone)
 {
     ASSERT_EQ(run({"add", "https://a.example/"}), kExitOk);
     const mode_t before = ::umask(022);
-    const int withPasswords = run({"report", "design", "--columns", "Location,Password",
-                                   "--order", "Site Location", "--pdf", pages.file("p.pdf")});
+    const int withPasswords = run({"report", "design", "--columns", "Location,Password", "--order",
+                                   "Site Location", "--pdf", pages.file("p.pdf")});
     const int without = run({"report", "URLs by Location", "--pdf", pages.file("l.pdf")});
     ::umask(before);
     ASSERT_EQ(withPasswords, kExitOk) << err;
