@@ -1,5 +1,7 @@
 #include "export_command.h"
 
+#include "core/database.h"
+#include "core/tables.h"
 #include "export/export_file.h"
 #include "field_escape.h"
 #include "framework/ini_file.h"
@@ -8,6 +10,33 @@
 #include "session.h"
 
 namespace tessaly::cli {
+
+namespace {
+
+// Whether `category` is a stored category or the category of a bookmark
+// (imports may give bookmarks categories that have no record), in any
+// letter case, as the export's "Selected" compares.
+bool categoryInUse(Database& database, const std::string& category)
+{
+    if (database.categoryExists(category)) {
+        return true;
+    }
+    FileManager& bookmarks = database.bookmarks();
+    if (bookmarks.use() != kLevelDone) {
+        return true; // the export itself tells why the file cannot be read
+    }
+    RecordFile& file = bookmarks.file();
+    file.set(static_cast<int>(BookmarkKey::Category));
+    Record bookmark{bookmarkTable()};
+    bool found = false;
+    while (!found && file.next(bookmark).ok()) {
+        found = text::equalNoCase(bookmark.text(BookmarkField::Category), category);
+    }
+    bookmarks.close();
+    return found;
+}
+
+} // namespace
 
 int ExportCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
@@ -65,6 +94,11 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
     Session session{context};
     if (!session.start()) {
         return kExitFailure;
+    }
+    // A mistyped category would write an empty file over the last export.
+    if (settings.assignment == "Selected" &&
+        !categoryInUse(session.database(), settings.category)) {
+        return usageError("no bookmark is in the category " + settings.category, context);
     }
     exportContext.bodyInFrame =
         text::trim(readIniValue("TESSLY.INI", "Settings", "BodyInFrame")) == "1";

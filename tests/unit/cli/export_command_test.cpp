@@ -93,6 +93,12 @@ TEST_F(ExportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
         std::string::npos)
         << err;
 
+    // A category no bookmark is in is a mistake, not an empty export.
+    pages.write("kept.csv", "the last export\n");
+    EXPECT_EQ(run({"export", "csv", pages.file("kept.csv"), "--category", "Toools"}), kExitUsage);
+    EXPECT_NE(err.find("no bookmark is in the category Toools"), std::string::npos) << err;
+    EXPECT_EQ(pages.read("kept.csv"), "the last export\n");
+
     // The program's own files are no export's target, typed or by accident.
     for (const char* own : {"URLDATA.tps", "tessly.ini", "URL_C.tps-journal"}) {
         EXPECT_EQ(run({"export", "csv", folder.file(own)}), kExitFailure) << own;
