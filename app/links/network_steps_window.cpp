@@ -70,6 +70,9 @@ void NetworkStepsWindow::showArriving()
 {
     if (const std::int64_t bytes = steps_->bytesSoFar(); bytes > 0) {
         arrivingLabel_->setText(QString::number(bytes) + QStringLiteral(" bytes read"));
+        if (const int step = steps_->stepOfArrivingBytes(); step > 0) {
+            progress_->setValue(std::min(step * 10, 100));
+        }
     }
 }
 

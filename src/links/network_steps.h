@@ -42,6 +42,10 @@ public:
     // Bytes of the answer received so far; may be read from another
     // thread while they arrive.
     virtual std::int64_t bytesSoFar() const { return 0; }
+    // The step whose work the arriving bytes are (reading a whole page is
+    // the last step's, though the bytes arrive while the address opens);
+    // 0 when the window shows the step under way.
+    virtual int stepOfArrivingBytes() const { return 0; }
 
 protected:
     explicit NetworkSteps(int initialResult) : result_(initialResult) {}

@@ -43,6 +43,7 @@ public:
     // The result() is the number of bytes read when the page was read,
     // else kPageCancelled, kPageNotEstablished or kPageNotRead.
     std::int64_t bytesSoFar() const override { return bytesSoFar_; }
+    int stepOfArrivingBytes() const override { return 7; }
     long statusCode() const { return session_.statusCode(); }
     const ElementList& elements() const { return elements_; }
     bool localFailure() const { return session_.localFailure(); }

@@ -81,10 +81,11 @@ QPushButton* button(QWidget* window, const QString& text)
 
 // Presses "Cancel" of the modal window of `Window` once it is up and its
 // page has begun to arrive.
-template <typename Window> void cancelWhenArriving(QElapsedTimer& pressed)
+// `progress`, when given, takes the window's progress bar at that moment.
+template <typename Window> void cancelWhenArriving(QElapsedTimer& pressed, int* progress = nullptr)
 {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, &pressed] {
+    QObject::connect(poll, &QTimer::timeout, [poll, &pressed, progress] {
         auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
         if (window == nullptr) {
             return;
@@ -95,6 +96,10 @@ template <typename Window> void cancelWhenArriving(QElapsedTimer& pressed)
                            (size != nullptr && size->text() != QStringLiteral("0/Unknown"));
         if (begun) {
             poll->deleteLater();
+            if (const auto* bar = window->template findChild<QProgressBar*>();
+                progress != nullptr && bar != nullptr) {
+                *progress = bar->value();
+            }
             pressed.start();
             QTest::mouseClick(button(window, QStringLiteral("Cancel")), Qt::LeftButton);
         }
@@ -141,9 +146,11 @@ private Q_SLOTS:
         BookmarkFormWindow form(f.services, f.stored(location));
         form.show();
         QElapsedTimer pressed;
-        cancelWhenArriving<AnalyzeUrlWindow>(pressed);
+        int progress = 0;
+        cancelWhenArriving<AnalyzeUrlWindow>(pressed, &progress);
         QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Analyze")), Qt::LeftButton);
         QVERIFY(pressed.isValid());
+        QCOMPARE(progress, 70);            // reading the page is the seventh step
         QVERIFY(pressed.elapsed() < 3000); // the server would hold it for half a minute
         QRadioButton* failed = nullptr;
         for (QRadioButton* radio : form.findChildren<QRadioButton*>()) {
