@@ -16,7 +16,11 @@ std::int32_t analyzeInWindow(Record& bookmark, Database& database, std::int32_t 
 {
     AnalyzeUrlWindow window(bookmark.text(BookmarkField::Location), parent);
     const auto bytes = static_cast<std::int32_t>(window.exec());
-    analyzeBookmark(bytes, window.read().elements(), bookmark, database, today);
+    if (bytes == window.read().result()) {
+        analyzeBookmark(window.read(), bookmark, database, today);
+    } else {
+        analyzeBookmark(bytes, window.read().elements(), bookmark, database, today);
+    }
     return bytes;
 }
 

@@ -181,6 +181,16 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
     return level;
 }
 
+int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
+{
+    const int level = analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(),
+                                      bookmark, database, today);
+    if (read.cutShort()) {
+        bookmark.setNumber(BookmarkField::Validated, kLinkFail);
+    }
+    return level;
+}
+
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName)
 {
     bookmarks.use();
@@ -215,7 +225,7 @@ public:
             return kLevelDone;
         }
         item.bytes = read_.bytesSoFar();
-        const int level = analyzeBookmark(bytes, read_.elements(), bookmark_, database_, today_);
+        const int level = analyzeBookmark(read_, bookmark_, database_, today_);
         item.result = static_cast<int>(bookmark_.number(BookmarkField::Validated));
         if (level != kLevelDone) {
             return level;

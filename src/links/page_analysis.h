@@ -49,6 +49,15 @@ public:
     bool localFailure() const { return session_.localFailure(); }
     // Why the page could not be read; empty when it was.
     const std::string& failure() const { return failure_; }
+    // The page was read, but its body stopped before its end (a stall, a
+    // connection closed early): what arrived is analysed, and the bookmark
+    // fails as its download would.
+    // Reading no further than the most blocks is the analysis's own limit,
+    // not a page cut short.
+    bool cutShort() const
+    {
+        return result() > 0 && blocks_ < kMostBlocks && !session_.readError().empty();
+    }
 
 private:
     void doStep(int step) override;
@@ -80,6 +89,8 @@ private:
 // Returns kLevelDone, or the level of a row write that failed (reported).
 int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& bookmark,
                     Database& database, std::int32_t today);
+// The same for a read page: a page cut short fills the bookmark and fails it.
+int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today);
 
 // Writes an analysed bookmark back (message 25 naming `fileName`, the
 // bookmark file when empty, on failure); returns the write's level.
