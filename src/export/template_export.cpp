@@ -83,10 +83,10 @@ private:
     }
     bool load(const std::string& name, bool chosen, PageElements& elements);
     void notice(const std::string& text);
-    std::string value(Token token) const
+    std::string value(Token token, bool inTag) const
     {
         return tokenValue(token, {buffer_, settings_, setup_.names, typeName(), setup_.today,
-                                  categoryDescription_});
+                                  categoryDescription_, inTag});
     }
     void expand(PageElements& list, const std::vector<std::string>* toc);
     void placeToc(PageElements& list, std::size_t i, const std::vector<std::string>& toc);
@@ -324,9 +324,11 @@ void TemplateWriter::expand(PageElements& list, const std::vector<std::string>* 
         if (!mayHoldToken(element)) {
             continue;
         }
+        const std::string_view start = text::trim(element.text);
+        const bool inTag = !start.empty() && start.front() == '<';
         for (std::size_t t = 0; t < kTokens.size(); ++t) {
             if (const std::size_t at = findToken(element, kTokens[t]); at != std::string::npos) {
-                const std::string filled = value(static_cast<Token>(t));
+                const std::string filled = value(static_cast<Token>(t), inTag);
                 fillIn(element, at, kTokens[t].size(), text::clip(filled));
             }
         }

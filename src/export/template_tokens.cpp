@@ -95,14 +95,17 @@ std::string anchorName(std::string_view category)
 }
 
 // The text a token stands for, ready for the page. Stored fields are plain
-// text and are escaped (for an attribute as well, as a template may put any
-// token between quotes); addresses are made safe for href="...".
+// text and are escaped for where the template put them (between tags; in a
+// tag, quoted or not); addresses are made safe for href="...".
 std::string tokenValue(Token token, const TokenSource& source)
 {
+    const auto escapeText = [&](std::string_view text) {
+        return source.inTag ? html::escapeAnywhere(text) : html::escapeAttribute(text);
+    };
     const Record& b = source.bookmark;
     const ExportSettings& settings = source.settings;
-    const auto field = [&b](BookmarkField f) {
-        return html::escapeAttribute(b.text(f));
+    const auto field = [&b, &escapeText](BookmarkField f) {
+        return escapeText(b.text(f));
     };
     const auto date = [&b](BookmarkField f) {
         return format(static_cast<double>(b.number(f)), "@d17b");
@@ -112,7 +115,7 @@ std::string tokenValue(Token token, const TokenSource& source)
     case kSiteInfo:
         return field(BookmarkField::SiteInfo);
     case kBase:
-        return html::escapeAttribute(source.names.stem);
+        return escapeText(source.names.stem);
     case kGenDate:
         return format(source.today, "@d17b");
     case kLocation:
@@ -174,11 +177,11 @@ std::string tokenValue(Token token, const TokenSource& source)
     case kCustom3:
         return field(BookmarkField::Custom3);
     case kCatDesc:
-        return html::escapeAttribute(source.categoryDescription);
+        return escapeText(source.categoryDescription);
     case kTitle:
-        return html::escapeAttribute(settings.pageTitle);
+        return escapeText(settings.pageTitle);
     case kFilename:
-        return html::escapeAttribute(text::clip(settings.file));
+        return escapeText(text::clip(settings.file));
     case kProduct:
         return productLine();
     case kMetaKeywords:

@@ -63,6 +63,9 @@ struct TokenSource {
     std::string_view typeName; // "Simple", "Table" or "Frame"
     std::int32_t today = 0;
     std::string_view categoryDescription; // of the bookmark's category
+    // The token stands inside a tag, where a template may have left an
+    // attribute unquoted: text values escape blanks and "=" as well.
+    bool inTag = false;
 };
 
 // The text `token` stands for, ready for the page.

@@ -250,6 +250,37 @@ std::string escapeAttribute(std::string_view text)
     return escaped(text);
 }
 
+std::string escapeAnywhere(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : escaped(text)) {
+        switch (c) {
+        case ' ':
+            out += "&#32;";
+            break;
+        case '\t':
+            out += "&#9;";
+            break;
+        case '\n':
+            out += "&#10;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        case '=':
+            out += "&#61;";
+            break;
+        case '`':
+            out += "&#96;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string escapeAddress(std::string_view address)
 {
     if (runsScript(address)) {

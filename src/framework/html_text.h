@@ -23,6 +23,11 @@ std::string escape(std::string_view text);
 // "&quot;" and "&#39;" as well.
 std::string escapeAttribute(std::string_view text);
 
+// The same for text a template may put anywhere, an unquoted attribute
+// included: blanks, "=", "`" and line breaks become references as well, so
+// the value cannot end there either (a browser shows the same text).
+std::string escapeAnywhere(std::string_view text);
+
 // An address for a page's href="..." (or '...'): "\"", "'", "<", ">",
 // blanks and control characters are percent-encoded (the address still leads to the same place) and
 // "&" is written "&amp;", so the value can neither end the attribute nor the tag. An address that

@@ -255,6 +255,7 @@ TEST_F(TemplateExportTest, NoBookmarkFieldCanPutScriptIntoATemplatePage)
         Record quoted{bookmarkTable()};
         quoted.setText(BookmarkField::Location, hostile);
         quoted.setText(BookmarkField::Description, "' onmouseover='alert(12)' x='");
+        quoted.setText(BookmarkField::SiteInfo, "x onmouseover=alert(14)");
         quoted.setText(BookmarkField::Category, "Quotes");
         ASSERT_EQ(db.addBookmarkWithCategory(quoted), 0);
     }
@@ -268,6 +269,7 @@ TEST_F(TemplateExportTest, NoBookmarkFieldCanPutScriptIntoATemplatePage)
           "Custom1", "CatDesc", "Title", "EmailAddress", "Bookmark"}) {
         every += "<p title=\"(URL:" + token + ")\">(URL:" + token + ")</p>\n";
         every += "<p title='(URL:" + token + ")'>x</p>\n";
+        every += "<p title=(URL:" + token + ")>x</p>\n";
     }
     every += "<a href='(URL:URL)'>x</a>\n";
     for (const std::string type : {"Simple", "Table", "Frame"}) {
