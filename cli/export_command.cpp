@@ -32,6 +32,8 @@ bool categoryInUse(Database& database, const std::string& category)
     while (!found && file.next(bookmark).ok()) {
         found = text::equalNoCase(bookmark.text(BookmarkField::Category), category);
     }
+    // A read that failed proves nothing: the export itself says why.
+    found = found || file.status().code != kNoMoreRecords;
     bookmarks.close();
     return found;
 }

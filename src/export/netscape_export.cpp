@@ -87,6 +87,8 @@ public:
         }
     }
 
+    std::string problem() const override { return problem_; }
+
     void closing() override
     {
         closeFolder();
@@ -119,6 +121,11 @@ private:
                 tags += (tags.empty() ? "" : ",") + std::string{word};
             }
         }
+        // A damaged keyword file would otherwise drop tags without a word.
+        if (const EngineStatus status = keywords.status();
+            status.code != kNoMoreRecords && problem_.empty()) {
+            problem_ = "The keywords could not be read: " + status.text;
+        }
         return tags;
     }
 
@@ -126,6 +133,7 @@ private:
     ExportOutput* main_;
     std::string now_;
     std::string current_;
+    std::string problem_;
     bool inFolder_ = false;
 };
 
