@@ -10,6 +10,7 @@
 #include "temp_folder.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDate>
 #include <QHeaderView>
 #include <QImage>
@@ -196,8 +197,19 @@ private Q_SLOTS:
     {
         ListFixture f;
         QHeaderView* header = f.view.horizontalHeader();
-        actionNamed(f.preferences->menuFor(1), "&Hide Last Visit")->trigger();
-        QVERIFY(header->isSectionHidden(1));
+        // The way a user opens it: a right click on the heading, then a
+        // click on the item in the menu that pops up.
+        const QPoint onHeading(header->sectionViewportPosition(1) + 10, header->height() / 2);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, onHeading,
+                                     header->viewport()->mapToGlobal(onHeading));
+        QApplication::sendEvent(header->viewport(), &rightClick);
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(popup != nullptr);
+        QAction* hide = actionNamed(popup, "&Hide Last Visit");
+        QVERIFY(hide != nullptr);
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(hide).center());
+        QTRY_VERIFY(header->isSectionHidden(1));
         actionNamed(f.preferences->menuFor(2), "&Hide Rating")->trigger();
         QVERIFY(header->isSectionHidden(2));
         QMenu* menu = f.preferences->menuFor(0);
