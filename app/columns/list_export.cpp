@@ -2,6 +2,7 @@
 
 #include "export/export_output.h"
 #include "framework/html_text.h"
+#include "framework/text.h"
 #include "framework/utf8.h"
 
 #include <QAbstractItemModel>
@@ -29,15 +30,6 @@ std::string headingText(const QAbstractItemModel& model, int column)
     return model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString();
 }
 
-// `text` padded with blanks (or cut) to `width` characters, not bytes.
-std::string fitted(const std::string& text, std::size_t width)
-{
-    std::string out{utf8::prefix(text, width)};
-    const std::size_t length = utf8::length(out);
-    out.append(width > length ? width - length : 0, ' ');
-    return out;
-}
-
 void writeAscii(const QAbstractItemModel& model, const std::vector<int>& columns, ExportOutput& out)
 {
     std::vector<std::size_t> widths;
@@ -51,7 +43,7 @@ void writeAscii(const QAbstractItemModel& model, const std::vector<int>& columns
     const auto line = [&](const auto& textOf) {
         std::string text;
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            text += (i == 0 ? "" : " ") + fitted(textOf(columns[i]), widths[i]);
+            text += (i == 0 ? "" : " ") + text::padded(textOf(columns[i]), widths[i]);
         }
         out.line(text);
     };
