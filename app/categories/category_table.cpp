@@ -38,16 +38,17 @@ void CategoryTable::fill(int keepRow)
     const std::int64_t kept = keepRow >= 0 && keepRow < rowCount() && item(keepRow, 0) != nullptr
                                   ? item(keepRow, 0)->data(Qt::UserRole).toLongLong()
                                   : 0;
-    if (order_) {
-        const auto field =
-            order_->first == 0 ? CategoryField::Category : CategoryField::Description;
-        const bool descending = order_->second == Qt::DescendingOrder;
-        std::stable_sort(categories_.begin(), categories_.end(),
-                         [&](const Record& a, const Record& b) {
-                             const int compared = text::compareNoCase(a.text(field), b.text(field));
-                             return descending ? compared > 0 : compared < 0;
-                         });
-    }
+    // Without a chosen order, the key's: by name, letter case ignored, as
+    // the file keeps it (and as the rows arrive).
+    const auto [column, direction] = order_.value_or(std::pair{0, Qt::AscendingOrder});
+    const auto field = column == 0 ? CategoryField::Category : CategoryField::Description;
+    const bool descending = direction == Qt::DescendingOrder;
+    // compareNoCase orders as the file's case-insensitive keys do, so the
+    // order without a choice is the file's own.
+    std::stable_sort(categories_.begin(), categories_.end(), [&](const Record& a, const Record& b) {
+        const int compared = text::compareNoCase(a.text(field), b.text(field));
+        return descending ? compared > 0 : compared < 0;
+    });
     int keep = keepRow;
     setRowCount(static_cast<int>(categories_.size()));
     for (std::size_t i = 0; i < categories_.size(); ++i) {
@@ -72,14 +73,6 @@ void CategoryTable::fill(int keepRow)
 void CategoryTable::sortBy(std::optional<std::pair<int, Qt::SortOrder>> order)
 {
     order_ = order;
-    if (!order_) {
-        // The key order: by name, letter case ignored, as the file keeps it.
-        std::stable_sort(categories_.begin(), categories_.end(),
-                         [](const Record& a, const Record& b) {
-                             return text::compareNoCase(a.text(CategoryField::Category),
-                                                        b.text(CategoryField::Category)) < 0;
-                         });
-    }
     fill(currentRow());
 }
 
