@@ -419,18 +419,9 @@ void ExportWizard::browse()
         return;
     }
     const QString path = dialog.selectedFiles().front();
-    // The entry holds 255 characters: a longer path would be cut and the
-    // export would write somewhere the user did not choose.
-    if (path.size() > kPathWidth) {
-        services_.messages().ui().showMessage(
-            {"Path Too Long",
-             "The path of this file is longer than 255 characters and cannot be exported to "
-             "from here: " +
-                 path.toStdString(),
-             MessageIcon::Exclamation, ButtonOk, ButtonOk});
-        return;
+    if (pathFitsEntry(services_, path, "written")) {
+        fileEdit_->setText(path);
     }
-    fileEdit_->setText(path);
 }
 
 void ExportWizard::browseTemplate()
@@ -441,7 +432,7 @@ void ExportWizard::browseTemplate()
                                                   : templateEdit_->text().trimmed(),
         nameFilters(QString::fromUtf8(filterOf(QStringLiteral("Table"))))
             .join(QStringLiteral(";;")));
-    if (!chosen.isEmpty() && chosen.size() <= kPathWidth) {
+    if (!chosen.isEmpty() && pathFitsEntry(services_, chosen, "read")) {
         templateEdit_->setText(chosen);
     }
 }

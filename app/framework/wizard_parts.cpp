@@ -68,6 +68,20 @@ void pickCategoryInto(Services& services, QLineEdit& entry)
     }
 }
 
+bool pathFitsEntry(Services& services, const QString& path, const char* purpose)
+{
+    constexpr qsizetype kPathWidth = 255;
+    if (path.size() <= kPathWidth) {
+        return true;
+    }
+    services.messages().ui().showMessage(
+        {"Path Too Long",
+         "The path of this file is longer than 255 characters and cannot be " +
+             std::string{purpose} + " from here: " + path.toStdString(),
+         MessageIcon::Exclamation, ButtonOk, ButtonOk});
+    return false;
+}
+
 void restoreWizardPlace(QDialog& wizard, PositionStore& positions, const char* name)
 {
     const auto number = [&](const char* key) {

@@ -36,6 +36,11 @@ bool acceptCategoryEntry(Services& services, QLineEdit& entry);
 // The entry's "..." button: the picker, starting near what is typed.
 void pickCategoryInto(Services& services, QLineEdit& entry);
 
+// Whether `path` fits a wizard's 255-character path entry; a longer one
+// would be cut and name another file, so the user is told, with `purpose`
+// ("imported", "written", "read").
+bool pathFitsEntry(Services& services, const QString& path, const char* purpose);
+
 // The wizard's place and size under `name` in POSITION.INI, restored on
 // opening (a place on a screen that is gone is ignored) and kept on closing.
 void restoreWizardPlace(QDialog& wizard, PositionStore& positions, const char* name);

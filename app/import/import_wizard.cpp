@@ -329,15 +329,7 @@ void ImportWizard::takePath(const QString& path)
     if (path.isEmpty()) {
         return;
     }
-    // The entry would cut a longer path, and the import would then look
-    // for a file that is not there.
-    if (path.size() > kPathWidth) {
-        services_.messages().ui().showMessage(
-            {"Path Too Long",
-             "The path of this file is longer than 255 characters and cannot be imported from "
-             "here: " +
-                 path.toStdString(),
-             MessageIcon::Exclamation, ButtonOk, ButtonOk});
+    if (!pathFitsEntry(services_, path, "imported")) {
         return;
     }
     fileEdit_->setText(path);
