@@ -4,7 +4,7 @@
 
 namespace tessaly::cli {
 
-// analyze [--query EXPR] [--jobs N]: reads the page of each "http://"
+// analyze [--query EXPR] [--jobs N]: reads the page of each web (http, https)
 // bookmark (those the query selects) whole and fills the bookmark from it,
 // a line per analysed bookmark and a summary line. Exits 0 when the run
 // was made, failed pages or not.

@@ -70,6 +70,9 @@ int runLinkCommand(const Command& command, const LinkCommandKind& kind,
         return kExitFailure;
     }
     context.out << kind.summary(summary);
+    if (const std::string skipped = skippedAccount(summary); !skipped.empty()) {
+        context.out << skipped << '\n';
+    }
     return kExitOk;
 }
 

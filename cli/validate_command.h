@@ -4,7 +4,7 @@
 
 namespace tessaly::cli {
 
-// validate [--query EXPR] [--jobs N]: tests the "http://" bookmarks (those
+// validate [--query EXPR] [--jobs N]: tests the web (http and https) bookmarks (those
 // the query selects) and stores each result, a line per tested bookmark and
 // a summary line. Exits 0 when the run was made, failed links or not.
 class ValidateCommand final : public Command {

@@ -34,6 +34,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace tessaly::gui {
 
 namespace {
@@ -177,6 +179,16 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     email_ = line(general, b.text(BookmarkField::EmailAddress), 60);
     g->addRow(QStringLiteral("&E-mail address:"), email_);
     tabs->addTab(general, QStringLiteral("General"));
+    // Tab runs through the entries first and reaches the buttons after
+    // them: a blank typed after Tab from Location must not press Analyze
+    // (which would fetch the page and replace the description).
+    QWidget* previous = location_;
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             description_, category_, rating_, keyword_, comments_, userName_, password_, email_,
+             browse, general->findChild<QPushButton*>(QStringLiteral("Analyze"))}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
 
     // Site Info.
     auto* site = new QWidget(tabs);

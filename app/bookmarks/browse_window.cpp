@@ -653,6 +653,11 @@ void BrowseWindow::query()
     if (!ui.runQuery({variant_.queryFieldList, variant_.queryTag}, filter)) {
         return;
     }
+    applyQuery(filter);
+}
+
+void BrowseWindow::applyQuery(const std::string& filter)
+{
     const SchemaResolver resolver{*own_.table().schema};
     auto expression = std::make_shared<const Expression>(Expression::compile(filter, resolver));
     if (!expression->ok()) {
@@ -733,10 +738,10 @@ void BrowseWindow::testBookmark()
     if (level != kLevelDone) {
         return;
     }
+    // Cancel ends the test only: the list stays as it was, highlight and
+    // all, since the user may well test the next one.
     const int result = testBookmarkLink(bookmark, services_.database(), today_(), this);
-    if (result == kLinkCancelled) {
-        closeList();
-    } else if (result != kLinkUnknown) {
+    if (result != kLinkCancelled && result != kLinkUnknown) {
         WindowRegister::instance().notifyBrowseWindows();
     }
 }

@@ -91,6 +91,8 @@ public:
     // "&Query": the Query Wizard on the list's query; "&Reset" drops it.
     void query();
     void resetQuery();
+    // Filters the list by `filter` as if the Query Wizard had built it.
+    void applyQuery(const std::string& filter);
     const std::string& queryText() const { return queryText_; }
     // Moves the highlight to the first row at or after `typed`.
     void locate(const QString& typed);

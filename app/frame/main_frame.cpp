@@ -34,12 +34,14 @@
 #include "maintenance/repair_files_window.h"
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
+#include "settings/themes_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QScreen>
@@ -74,6 +76,7 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
     static DesktopOpener desktopOpener;
     opener_ = &desktopOpener;
     setObjectName(QStringLiteral("Main"));
+    applyTheme(services_.settings().theme);
     setWindowTitle(QStringLiteral("Tessaly 2000"));
     setWindowIcon(programIcon());
     mdiArea_ = new QMdiArea(this);
@@ -83,12 +86,52 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     actions_ = buildFrameMenus(menuBar(), this);
+    listWindowsInMenu();
     wireActions();
     buildToolBar();
     buildStatusBar();
     askPassword_ = [this] {
         return PasswordDialog(this).ask();
     };
+}
+
+// The Window menu ends with an entry per open window, numbered as MDI
+// programs number them, the active one checked; choosing one brings it
+// forward.
+void MainFrame::listWindowsInMenu()
+{
+    QMenu* menu = nullptr;
+    for (QAction* a : menuBar()->actions()) {
+        if (a->text() == QStringLiteral("&Window")) {
+            menu = a->menu();
+        }
+    }
+    if (menu == nullptr) {
+        return;
+    }
+    auto* separator = menu->addSeparator();
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, separator] {
+        const QList<QAction*> all = menu->actions();
+        for (qsizetype i = all.indexOf(separator) + 1; i < all.size(); ++i) {
+            menu->removeAction(all[i]);
+            all[i]->deleteLater();
+        }
+        const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
+        separator->setVisible(!windows.isEmpty());
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow* window = windows[i];
+            const QString number =
+                i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+            QAction* entry = menu->addAction(number + window->windowTitle());
+            entry->setCheckable(true);
+            entry->setChecked(window == mdiArea_->activeSubWindow());
+            connect(entry, &QAction::triggered, this, [this, window = QPointer{window}] {
+                if (window) {
+                    mdiArea_->setActiveSubWindow(window);
+                }
+            });
+        }
+    });
 }
 
 MainFrame::~MainFrame()
@@ -139,14 +182,16 @@ void MainFrame::wireActions()
     wire("RepairDatabases", &MainFrame::openRepairFiles);
     wire("ValidateFavorites", [this] { validateFavorites(services_, dates::today(), this); });
     wire("ValidateMultiple", [this] {
-        validateAllLinks(services_.database(), services_.messages().ui(), dates::today(),
-                         LinkBatchOptions::from(services_.settings()));
-        WindowRegister::instance().notifyBrowseWindows();
+        const std::int32_t today = dates::today();
+        afterLinkBatch(validateAllLinks(services_.database(), services_.messages().ui(), today,
+                                        LinkBatchOptions::from(services_.settings())),
+                       today);
     });
     wire("AnalyzeMultiple", [this] {
-        analyzeAllLinks(services_.database(), services_.messages().ui(), dates::today(),
-                        LinkBatchOptions::from(services_.settings()));
-        WindowRegister::instance().notifyBrowseWindows();
+        const std::int32_t today = dates::today();
+        afterLinkBatch(analyzeAllLinks(services_.database(), services_.messages().ui(), today,
+                                       LinkBatchOptions::from(services_.settings())),
+                       today);
     });
     wire("ClipboardMonitor", &MainFrame::openClipboardMonitor);
     wireReports();
@@ -159,7 +204,10 @@ void MainFrame::wireActions()
         services_.pendingAddress().clear();
         runNewBookmarkWizard();
     });
-    action(QStringLiteral("Themes"))->setEnabled(true); // present, and inert
+    wire("Themes", [this] {
+        ThemesDialog themes(services_.settings(), services_.settingsStore(), this);
+        themes.exec();
+    });
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);
     }
@@ -519,18 +567,32 @@ void MainFrame::openCategoryList()
     window->show();
 }
 
-void MainFrame::openList(const ListVariant& variant)
+void MainFrame::afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today)
+{
+    WindowRegister::instance().notifyBrowseWindows();
+    if (!summary.showFailed) {
+        return;
+    }
+    // The run marked what it failed today; a failure of an earlier run of
+    // today is listed with them, as it is as current.
+    if (BrowseWindow* list = openList(bookmarkListVariant())) {
+        list->applyQuery("URL:Validated = " + std::to_string(kLinkFail) +
+                         " AND URL:LastValidated = " + std::to_string(today));
+    }
+}
+
+BrowseWindow* MainFrame::openList(const ListVariant& variant)
 {
     if (QWidget* open = WindowRegister::instance().find(variant.name)) {
         // One window per list; the one-category list shows the category now
         // asked for rather than the one it was opened on.
-        if (auto* list = qobject_cast<BrowseWindow*>(open);
-            list != nullptr && !variant.category.empty() &&
+        auto* list = qobject_cast<BrowseWindow*>(open);
+        if (list != nullptr && !variant.category.empty() &&
             list->variant().category != variant.category) {
             list->setCategory(variant.category);
         }
         WindowRegister::instance().activate(variant.name);
-        return;
+        return list;
     }
     auto* list = new BrowseWindow(services_, *opener_, variant);
     list->setAttribute(Qt::WA_DeleteOnClose);
@@ -541,6 +603,7 @@ void MainFrame::openList(const ListVariant& variant)
     placeChildWindow(*mdiArea_, *window, services_.positions(), variant.name.toStdString(),
                      mdiArea_->viewport()->size() * 0.92);
     window->show();
+    return list;
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)

@@ -5,6 +5,7 @@
 #include "frame/help_window.h"
 #include "frame/splash_window.h"
 #include "framework/message_manager.h"
+#include "links/link_batch.h"
 #include "platform/browser_addresses.h"
 #include "platform/launcher.h"
 
@@ -29,6 +30,7 @@ class Services;
 
 namespace tessaly::gui {
 
+class BrowseWindow;
 class TrayIcon;
 class X11HotKeys;
 
@@ -93,7 +95,13 @@ public:
     void openCategoryList();
     void openClipboardMonitor();
     // Opens a list window (the bookmark list or a variant), single.
-    void openList(const ListVariant& variant);
+    // Opens the list, or brings the open one forward; the list, or nullptr
+    // for a list that is not a bookmark list.
+    BrowseWindow* openList(const ListVariant& variant);
+    void listWindowsInMenu();
+    // Refreshes the lists after a batch run and lists its failures when the
+    // user asked for them at its account.
+    void afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today);
     // The program that opens bookmarks; tests put in their own.
     void setOpener(Opener* opener) { opener_ = opener; }
     // The printer of "Print Setup", on which the reports print.

@@ -75,7 +75,15 @@ Button QtUiPort::showMessage(const MessageRequest& request)
                 }
             }
         }
+        QPushButton* showFailed = nullptr;
+        if ((request.buttons & ButtonShowFailed) != 0) {
+            showFailed = box.addButton(tr("Show failed"), QMessageBox::ActionRole);
+        }
         box.exec();
+        if (showFailed != nullptr && box.clickedButton() == showFailed) {
+            answer = ButtonShowFailed;
+            return;
+        }
         const auto pressed = box.standardButton(box.clickedButton());
         for (const ButtonPair& pair : kButtons) {
             if (pair.qt == pressed) {

@@ -154,13 +154,44 @@ int FileManager::insert(Record& record)
 {
     numberAutomatically(record);
     const EngineStatus status = file_.add(record);
-    return status.ok() ? kLevelDone : reportWriteError(status, true);
+    if (status.ok()) {
+        return kLevelDone;
+    }
+    adviseOnDuplicate(status, record);
+    return reportWriteError(status, true);
 }
 
 int FileManager::update(const Record& record)
 {
     const EngineStatus status = file_.put(record);
-    return status.ok() ? kLevelDone : reportWriteError(status, false);
+    if (status.ok()) {
+        return kLevelDone;
+    }
+    adviseOnDuplicate(status, record);
+    return reportWriteError(status, false);
+}
+
+// A bookmark refused for its address says which stored bookmark holds it,
+// so the user knows what to look for.
+void FileManager::adviseOnDuplicate(const EngineStatus& status, const Record& record)
+{
+    if (status.code != kDuplicateKey || &file_.table() != &bookmarkTable()) {
+        return;
+    }
+    Record holder{bookmarkTable()};
+    holder.setText(BookmarkField::Location, record.text(BookmarkField::Location));
+    if (!file_.get(static_cast<int>(BookmarkKey::Location), holder, holder).ok()) {
+        return;
+    }
+    const std::string_view description = text::clip(holder.text(BookmarkField::Description));
+    const std::string_view category = text::clip(holder.text(BookmarkField::Category));
+    std::string advice = "The address is stored already";
+    if (!description.empty()) {
+        advice += " as \"" + std::string{description} + "\"";
+    }
+    advice += category.empty() ? std::string{" without a category"}
+                               : " in the category \"" + std::string{category} + "\"";
+    MessageManager::setAdvice(advice + ".");
 }
 
 int FileManager::endGroup()
@@ -201,6 +232,7 @@ int FileManager::validateField(int field, const Record& record)
     MessageManager::setField("Category");
     MessageManager::setMessage("Categories");
     MessageManager::setFile(name());
+    MessageManager::setAdvice("Choose one with Browse, or make a new one there.");
     return messages_.raise(kMsgFieldNotInFile);
 }
 

@@ -73,6 +73,9 @@ public:
     using CategoryLookup = std::function<bool(std::string_view)>;
     void setCategoryLookup(CategoryLookup lookup) { categoryExists_ = std::move(lookup); }
     int validateField(int field, const Record& record);
+    // Before reporting a write refused for a bookmark's address: the
+    // message then also names the bookmark that holds the address.
+    void adviseOnDuplicate(const EngineStatus& status, const Record& record);
     int validateRecord(const Record& record);
 
 private:

@@ -131,6 +131,7 @@ int RelationManager::update(const Record& original, const Record& changed)
     if (!status.ok()) {
         engine.rollback();
         // As a single update says it: a duplicate names the key it breaks.
+        primary_.adviseOnDuplicate(status, changed);
         return primary_.reportWriteError(status, false);
     }
     status = engine.commit();

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cctype>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -117,6 +118,11 @@ void MessageManager::setFileError(int code, std::string_view text)
     threadContext.fileErrorText = std::string{text};
 }
 
+void MessageManager::setAdvice(std::string_view advice)
+{
+    threadContext.advice = advice;
+}
+
 void MessageManager::clearContext()
 {
     threadContext = MessageContext{};
@@ -205,6 +211,9 @@ int MessageManager::raise(std::uint16_t number)
     MessageRequest request;
     request.title = entry->title;
     request.text = fill(entry->text, entry);
+    if (!threadContext.advice.empty()) {
+        request.text += "\n" + std::exchange(threadContext.advice, {});
+    }
     request.icon = iconFor(level);
     switch (level) {
     case MessageLevel::Benign:

@@ -19,6 +19,9 @@ struct MessageContext {
     std::string errorText;     // %Error
     int fileErrorCode = 0;     // %FileErrorCode
     std::string fileErrorText; // %FileError
+    // A line that follows the message's own text in the next message
+    // raised, saying what to do or which record is meant; then cleared.
+    std::string advice;
 };
 
 // Error code that marks an operating-system file error: %ErrorText then
@@ -48,6 +51,7 @@ public:
     static void setMessage(std::string_view message);
     static void setError(int code, std::string_view text);
     static void setFileError(int code, std::string_view text);
+    static void setAdvice(std::string_view advice);
     static void clearContext();
 
     // The text of `number` with its placeholders filled, at most 2000

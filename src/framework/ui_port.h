@@ -19,6 +19,9 @@ enum Button : unsigned {
     ButtonRetry = 1U << 5U,
     ButtonIgnore = 1U << 6U,
     ButtonHelp = 1U << 7U,
+    // Not a system button: the account of a batch run offers it to list the
+    // bookmarks the run failed.
+    ButtonShowFailed = 1U << 8U,
 };
 
 struct MessageRequest {

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -57,6 +58,17 @@ int openDescriptors()
 
 } // namespace
 
+bool isWebAddress(std::string_view location)
+{
+    const auto schemeIs = [&](std::string_view scheme) {
+        return location.size() > scheme.size() &&
+               std::equal(scheme.begin(), scheme.end(), location.begin(), [](char a, char b) {
+                   return a == std::toupper(static_cast<unsigned char>(b));
+               });
+    };
+    return schemeIs("HTTP://") || schemeIs("HTTPS://");
+}
+
 int raiseOpenFileLimit()
 {
     rlimit limit{};
@@ -105,6 +117,7 @@ public:
     {
         item.result = test_.run();
         item.statusCode = test_.statusCode();
+        test_.recordOpenFailure();
         if (test_.scanLevel() != kLevelDone) {
             // The page's rows could not be written: reported already, and
             // the rest would go the same way.
@@ -281,7 +294,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     EngineStatus read;
     while (!cancelled_ && (read = file.next(record)).ok()) {
         const std::string& location = record.text(BookmarkField::Location);
-        entries.push_back({location, location.starts_with("http://")});
+        entries.push_back({location, isWebAddress(location)});
     }
     file.send("QUICKSCAN=off");
     file.setFilter(nullptr);
@@ -320,7 +333,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         std::lock_guard lock{mutex_};
         std::unordered_map<std::string, int> hostNumbers;
         for (const Entry& entry : entries) {
-            if (entry.http) {
+            if (entry.web) {
                 locations_.push_back(entry.location);
                 const auto [at, added] = hostNumbers.try_emplace(
                     hostOf(entry.location), static_cast<int>(hostNumbers.size()));
@@ -345,7 +358,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             break;
         }
         LinkBatchItem item{++summary.visited, summary.total, entry.location};
-        if (entry.http) {
+        if (entry.web) {
             Slot* slot = nullptr;
             {
                 std::unique_lock lock{mutex_};
@@ -393,6 +406,8 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             if (summary.writeLevel != kLevelDone) {
                 break;
             }
+        } else {
+            ++(text::clip(entry.location).empty() ? summary.skippedBlank : summary.skippedScheme);
         }
         if (observer) {
             observer(item);
@@ -455,8 +470,54 @@ BatchTurn::~BatchTurn()
     }
 }
 
+std::string linkBatchAccount(const LinkBatchSummary& summary, std::string_view verb)
+{
+    const auto n = [](std::int64_t count) {
+        return std::to_string(count);
+    };
+    std::string account;
+    if (summary.cancelled) {
+        account =
+            "Cancelled after " + n(summary.visited) + " of " + n(summary.total) + " bookmarks.\n";
+    }
+    const std::int64_t unknown = summary.tested - summary.passed - summary.failed;
+    std::string verbCapital{verb};
+    if (!verbCapital.empty()) {
+        verbCapital[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(verb[0])));
+    }
+    account += verbCapital + " " + n(summary.tested) + " of " + n(summary.visited) +
+               " bookmarks: " + n(summary.passed) + " passed, " + n(summary.failed) + " failed";
+    if (unknown > 0) {
+        account += ", " + n(unknown) + " unknown";
+    }
+    account += ".";
+    if (const std::string skipped = skippedAccount(summary); !skipped.empty()) {
+        account += "\n" + skipped;
+    }
+    return account;
+}
+
+std::string skippedAccount(const LinkBatchSummary& summary)
+{
+    const std::int64_t skipped = summary.skippedScheme + summary.skippedBlank;
+    if (skipped == 0) {
+        return {};
+    }
+    std::string account = "Skipped " + std::to_string(skipped) + ":";
+    if (summary.skippedScheme > 0) {
+        account += " " + std::to_string(summary.skippedScheme) +
+                   " not a web address (ftp, file, mailto and other schemes)";
+    }
+    if (summary.skippedBlank > 0) {
+        account += std::string{summary.skippedScheme > 0 ? "," : ""} + " " +
+                   std::to_string(summary.skippedBlank) + " without an address";
+    }
+    return account + ".";
+}
+
 LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_view title,
-                                    std::string_view activity, const ItemText& itemText)
+                                    std::string_view activity, std::string_view verb,
+                                    const ItemText& itemText)
 {
     ui.beginProgress("Processing Records");
     ui.reportProgress(0, progressText(0, activity));
@@ -473,7 +534,7 @@ LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_vi
             batch.cancel();
         }
     });
-    const LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
+    LinkBatchSummary summary = batch.run(filter, [&](const LinkBatchItem& item) {
         const auto percent = static_cast<int>(
             item.total > 0 ? std::min<std::int64_t>(item.visited * 100 / item.total, 100) : 0);
         ui.reportProgress(percent, progressText(percent, itemText(item)));
@@ -484,6 +545,12 @@ LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_vi
     ui.endProgress();
     if (!summary.localError.empty()) {
         ui.showMessage({std::string{title}, summary.localError, MessageIcon::Exclamation});
+    } else if (summary.readLevel == kLevelDone && summary.writeLevel == kLevelDone) {
+        // A failed read or write was reported when it happened.
+        const unsigned buttons = summary.failed > 0 ? ButtonOk | ButtonShowFailed : ButtonOk;
+        summary.showFailed =
+            ui.showMessage({std::string{title}, linkBatchAccount(summary, verb),
+                            MessageIcon::Information, buttons, ButtonOk}) == ButtonShowFailed;
     }
     return summary;
 }
@@ -503,7 +570,7 @@ LinkBatchSummary validateAllLinks(Database& database, UiPort& ui, std::int32_t t
         return {};
     }
     LinkBatch batch{database, today, options};
-    return runLinkBatchWindow(batch, ui, "Test Links", "Testing Multiple Links",
+    return runLinkBatchWindow(batch, ui, "Test Links", "Testing Multiple Links", "tested",
                               [](const LinkBatchItem& item) {
                                   return "Testing " + std::to_string(item.visited) + " of up to " +
                                          std::to_string(item.total);

@@ -35,7 +35,7 @@ struct LinkBatchItem {
     std::int64_t visited = 0; // 1 for the first bookmark the view delivered
     std::int64_t total = 0;   // bookmarks in the file when the run began
     std::string location;
-    bool tested = false; // only addresses beginning "http://" are
+    bool tested = false; // only web addresses (http and https) are
     int result = kLinkUnknown;
     unsigned statusCode = 0;
     std::int64_t bytes = 0; // of a page read whole
@@ -47,7 +47,13 @@ struct LinkBatchSummary {
     std::int64_t tested = 0;
     std::int64_t passed = 0;
     std::int64_t failed = 0;
+    // Visited but not tested: addresses of other schemes (ftp, file,
+    // mailto...) and bookmarks without any address.
+    std::int64_t skippedScheme = 0;
+    std::int64_t skippedBlank = 0;
     bool cancelled = false;
+    // The user asked, at the run's account, to see the bookmarks it failed.
+    bool showFailed = false;
     int writeLevel = kLevelDone; // the failed write that stopped the run
     int readLevel = kLevelDone;  // the failed read that kept it from starting
     // Why the run stopped when this computer ran short of open files or
@@ -78,6 +84,10 @@ public:
 // batch owns and keeps until the job is finished).
 using BatchJobMaker =
     std::function<std::unique_ptr<BatchJob>(const std::string& location, Record& bookmark)>;
+
+// True for the addresses a batch tests and analyses: http and https, the
+// scheme in any letter case.
+bool isWebAddress(std::string_view location);
 
 // Raises the soft limit of open files to the hard one (as servers do) and
 // returns the limit now in force.
@@ -117,7 +127,7 @@ private:
     struct Slot;
     struct Entry {
         std::string location;
-        bool http = false;
+        bool web = false;
     };
 
     void work();
@@ -171,10 +181,19 @@ private:
 // Runs `batch` under the UI's progress window ("Processing Records"): the
 // query question first, then `activity`, then for each bookmark
 // `itemText`; the window's Cancel stops the run, and a run stopped for want
-// of open files or memory is reported under `title`.
+// of open files or memory is reported under `title`. A run that ends
+// otherwise gives its account (what was `verb`, passed, failed, skipped),
+// with "Show failed" when something failed.
 using ItemText = std::function<std::string(const LinkBatchItem&)>;
 LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_view title,
-                                    std::string_view activity, const ItemText& itemText);
+                                    std::string_view activity, std::string_view verb,
+                                    const ItemText& itemText);
+
+// What a finished run did, as one message: how many were `verb` (tested,
+// analysed), passed, failed, skipped and why, and whether it was cancelled.
+std::string linkBatchAccount(const LinkBatchSummary& summary, std::string_view verb);
+// Its line on what was skipped and why; empty when nothing was.
+std::string skippedAccount(const LinkBatchSummary& summary);
 
 // "&Validate Multiple Links": asks whether to go on and whether to choose
 // the links by a query, then runs the batch under the UI's progress window

@@ -278,6 +278,27 @@ void LinkTest::open()
     response_ = session_.error();
 }
 
+void LinkTest::recordOpenFailure()
+{
+    if (recordsStatus_ && result_ == kLinkFail && !opened_ && !session_.aborted()) {
+        recordStatusDetail(cut(session_.error(), kStatusWidth));
+    }
+}
+
+// The bookmark's detail line "Validated <date>" with what the test found.
+void LinkTest::recordStatusDetail(const std::string& status)
+{
+    Record detail{detailTable()};
+    detail.setText(DetailField::Location, bookmark_.text(BookmarkField::Location));
+    detail.setText(DetailField::DataLabel,
+                   "Validated " + format(static_cast<double>(today_), "@d17"));
+    detail.setText(DetailField::DataValue, status);
+    FileManager& details = database_.details();
+    details.use();
+    details.insert(detail);
+    details.close();
+}
+
 void LinkTest::readStatus()
 {
     response_ = kWaiting;
@@ -301,15 +322,7 @@ void LinkTest::readStatus()
         result_ = kLinkPass;
         statusCode_ = 0;
     } else if (recordsStatus_) {
-        Record detail{detailTable()};
-        detail.setText(DetailField::Location, bookmark_.text(BookmarkField::Location));
-        detail.setText(DetailField::DataLabel,
-                       "Validated " + format(static_cast<double>(today_), "@d17"));
-        detail.setText(DetailField::DataValue, statusText_);
-        FileManager& details = database_.details();
-        details.use();
-        details.insert(detail);
-        details.close();
+        recordStatusDetail(statusText_);
     }
     addLog(std::to_string(statusCode_) + ": " + statusText_);
     if (result_ == kLinkFail) {

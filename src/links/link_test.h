@@ -60,8 +60,13 @@ public:
     // The level of the page scan's writes (kLevelDone when they were made
     // or none was due); a failure was reported already.
     int scanLevel() const { return scanLevel_; }
+    // After a failed open: keeps why the address gave no answer at all (no
+    // such host, refused, a certificate not trusted) as the bookmark's dated
+    // status line, as an error status is kept. On the thread that stores.
+    void recordOpenFailure();
 
 private:
+    void recordStatusDetail(const std::string& status);
     void doStep(int step) override;
     void open();
     void readStatus();

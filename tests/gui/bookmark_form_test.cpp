@@ -116,6 +116,9 @@ private Q_SLOTS:
         form.categoryBox()->setCurrentText("Nowhere");
         QVERIFY(!form.categoryAccepted());
         QCOMPARE(f.ui.last().title, std::string{"Field contents error"});
+        QCOMPARE(f.ui.last().text, std::string{"The value of Category must be found in the "
+                                               "Categories file.\nChoose one with Browse, or "
+                                               "make a new one there."});
         form.locationEdit()->setText("http://x/");
         form.accept();
         QVERIFY(form.result() != QDialog::Accepted);
@@ -146,6 +149,11 @@ private Q_SLOTS:
         QTest::keyClick(location, Qt::Key_Tab);
         QTest::mouseClick(okButton(edit), Qt::LeftButton);
         QCOMPARE(f.ui.last().title, std::string{"Duplicate Key Error"});
+        // The standard message, then which bookmark holds the address.
+        QCOMPARE(QString::fromStdString(f.ui.last().text),
+                 QStringLiteral("Adding this TESSLY record creates a duplicate entry for the key: "
+                                "Site Location\nThe address is stored already in the category "
+                                "\"News\"."));
         QVERIFY(edit.isVisible());
         location->selectAll();
         QTest::keyClicks(location, "http://c/");
@@ -175,6 +183,20 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
                         Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Custom"));
+    }
+
+    void tabFromTheLocationGoesToTheDescriptionNotToAnalyze()
+    {
+        Fixture f;
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClicks(QApplication::focusWidget(), "http://typed/");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.descriptionEdit());
+        // A blank typed there is a blank in the description.
+        QTest::keyClicks(QApplication::focusWidget(), " x");
+        QCOMPARE(form.descriptionEdit()->text(), QStringLiteral(" x"));
     }
 
     void cancellingChangesAsksFirst()

@@ -8,6 +8,7 @@
 #include "frame/tray_icon.h"
 #include "framework/dates.h"
 #include "settings/options_window.h"
+#include "settings/themes_dialog.h"
 
 #include "modal_answers.h"
 #include "scripted_ui.h"
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -547,6 +550,62 @@ private Q_SLOTS:
         QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
+    void themesChangesTheLookAtOnceAndKeepsIt()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        const QString before = QApplication::style()->name();
+        test::ModalAnswers answers([&](QWidget* modal) {
+            auto* styles = modal->findChild<QListWidget*>();
+            const auto fusion = styles->findItems(QStringLiteral("Fusion"), Qt::MatchFixedString);
+            styles->setCurrentItem(fusion.front());
+            test::click(test::buttonOf(modal, "&OK"));
+            return true;
+        });
+        frame.action("Themes")->trigger();
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+        QCOMPARE(f.services.settings().theme, std::string{"Fusion"});
+        QCOMPARE(f.services.settingsStore().get("Theme", ""), std::string{"Fusion"});
+        // Back to the desktop's own.
+        gui::applyTheme("");
+        QCOMPARE(QApplication::style()->name(), before);
+    }
+
+    void theWindowMenuListsTheOpenWindowsAndBringsOneForward()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.action("BrowseLocations")->trigger();
+        frame.action("BrowseCategories")->trigger();
+        QMenu* menu = nullptr;
+        for (QAction* a : frame.menuBar()->actions()) {
+            if (a->text() == QStringLiteral("&Window")) {
+                menu = a->menu();
+            }
+        }
+        QVERIFY(menu != nullptr);
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QStringList entries;
+        QAction* first = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->text().startsWith(QLatin1Char('&')) && a->text().at(1).isDigit()) {
+                entries << a->text();
+                first = first == nullptr ? a : first;
+            }
+        }
+        QCOMPARE(entries.size(), 2);
+        QVERIFY(entries[0].startsWith(QStringLiteral("&1 ")));
+        QVERIFY(entries[1].startsWith(QStringLiteral("&2 ")));
+        first->trigger();
+        auto* area = frame.findChild<QMdiArea*>();
+        QCOMPARE(QStringLiteral("&1 ") + area->activeSubWindow()->windowTitle(), entries[0]);
+    }
+
     void altRReversesTheListRatherThanOpeningTheReportsMenu()
     {
         Fixture f;
@@ -624,7 +683,7 @@ private Q_SLOTS:
         }
         QVERIFY(shown != nullptr);
         QCOMPARE(started.count(), 0);
-        frame.action("Themes")->trigger(); // any command closes the splash first
+        frame.action("Tile")->trigger(); // any command closes the splash first
         QCOMPARE(started.count(), 1);
         QCOMPARE(frame.startUpList(), QStringLiteral("Location"));
     }

@@ -181,7 +181,8 @@ TEST_F(BookmarkFormTest, TheCategoryMustBeStoredInAnyLetterCase)
     Record unknown = bookmark("http://b/");
     unknown.setText(BookmarkField::Category, "Nowhere");
     EXPECT_EQ(saveBookmark(db, Record{bookmarkTable()}, unknown, {}), kLevelNotify);
-    EXPECT_EQ(ui.last().text, "The value of Category must be found in the Categories file.");
+    EXPECT_EQ(ui.last().text, "The value of Category must be found in the Categories file.\n"
+                              "Choose one with Browse, or make a new one there.");
     EXPECT_EQ(stored("http://b/").position, 0);
 }
 

@@ -166,7 +166,8 @@ TEST_F(CommandsTest, ValidateTestsTheWebAddressesAndStoresTheResults)
     ASSERT_EQ(run({"validate", "--jobs", "2"}), kExitOk) << err;
     EXPECT_EQ(out, "pass\t200\t" + local.url("/fine") + "\nfail\t404\t" + local.url("/missing") +
                        "\nTested 2 of 3 bookmarks visited (3 in the file): 1 passed, 1 failed, "
-                       "0 unknown\n");
+                       "0 unknown\nSkipped 1: 1 not a web address (ftp, file, mailto and other "
+                       "schemes).\n");
 
     ASSERT_EQ(run({"validate", "--query", "URL:Category = 'B'"}), kExitOk) << err;
     EXPECT_TRUE(out.starts_with("fail\t404\t")) << out;

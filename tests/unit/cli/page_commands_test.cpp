@@ -36,7 +36,8 @@ TEST_F(PageCommandsTest, AnalyzeFillsEachWebBookmarkFromItsPage)
 
     ASSERT_EQ(run({"analyze", "--jobs", "2"}), kExitOk) << err;
     EXPECT_EQ(out, "pass\t80\t" + local.url("/news") + "\nfail\t2\t" + local.url("/tiny") +
-                       "\nAnalysed 2 of 3 bookmarks visited (3 in the file): 1 passed, 1 failed\n");
+                       "\nAnalysed 2 of 3 bookmarks visited (3 in the file): 1 passed, 1 failed\n"
+                       "Skipped 1: 1 not a web address (ftp, file, mailto and other schemes).\n");
     ASSERT_EQ(run({"keywords"}), kExitOk);
     EXPECT_NE(out.find(local.url("/news") + "\t1\ta\n"), std::string::npos) << out;
     ASSERT_EQ(run({"list", "--query", "URL:Category = 'A'"}), kExitOk);

@@ -154,8 +154,10 @@ TEST_F(DatabaseTest, ADuplicateLocationRaisesMessage13NamingTheKey)
     Record again = bookmark("HTTP://A/");
     EXPECT_EQ(db.bookmarks().insert(again), kLevelNotify);
     EXPECT_EQ(ui.last().title, "Duplicate Key Error");
+    // The standard message first, then which bookmark holds the address.
     EXPECT_EQ(ui.last().text,
-              "Adding this TESSLY record creates a duplicate entry for the key: Site Location");
+              "Adding this TESSLY record creates a duplicate entry for the key: Site Location\n"
+              "The address is stored already in the category \"News\".");
 }
 
 TEST_F(DatabaseTest, AChangeOntoAStoredKeyNamesTheKeyItBreaks)
@@ -174,7 +176,8 @@ TEST_F(DatabaseTest, AChangeOntoAStoredKeyNamesTheKeyItBreaks)
     moved.setText(BookmarkField::Location, "HTTP://B/");
     EXPECT_EQ(db.bookmarkRelations().update(a, moved), kLevelNotify);
     EXPECT_EQ(ui.last().text,
-              "Adding this TESSLY record creates a duplicate entry for the key: Site Location");
+              "Adding this TESSLY record creates a duplicate entry for the key: Site Location\n"
+              "The address is stored already in the category \"News\".");
 
     Record news{categoryTable()};
     news.setText(CategoryField::Category, "News");
@@ -246,7 +249,8 @@ TEST_F(DatabaseTest, TheCategoryOfABookmarkMustBeStored)
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(db.bookmarks().validateRecord(bookmark("http://a/", "Sport")), kLevelNotify);
     EXPECT_EQ(ui.last().title, "Field contents error");
-    EXPECT_EQ(ui.last().text, "The value of Category must be found in the Categories file.");
+    EXPECT_EQ(ui.last().text, "The value of Category must be found in the Categories file.\n"
+                              "Choose one with Browse, or make a new one there.");
 }
 
 TEST_F(DatabaseTest, RenamingACategoryReachesItsBookmarksAndHtml)

@@ -5,10 +5,12 @@
 #include "links/link_batch.h"
 
 #include "damaged_file.h"
+#include "environment_variable.h"
 #include "local_server.h"
 #include "scripted_ui.h"
 #include "stored_bookmark.h"
 #include "temp_folder.h"
+#include "tls_server.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -51,7 +53,8 @@ protected:
 
     Record stored(const std::string& location) { return test::storedBookmark(db, location); }
 
-    // Ten bookmarks of which three begin "http://", in two categories.
+    // Ten bookmarks of which four are web addresses (one with its scheme in
+    // capitals, which no server answers), in four categories.
     void addTen()
     {
         add(local.url("/200"), "B");
@@ -78,7 +81,7 @@ protected:
     const std::int32_t today = dates::dayNumber(2026, 12, 7);
 };
 
-TEST_F(LinkBatchTest, OnlyHttpAddressesAreTestedInCategoryOrderAndEachIsStored)
+TEST_F(LinkBatchTest, OnlyWebAddressesAreTestedInCategoryOrderAndEachIsStored)
 {
     addTen();
     std::vector<LinkBatchItem> items;
@@ -88,9 +91,10 @@ TEST_F(LinkBatchTest, OnlyHttpAddressesAreTestedInCategoryOrderAndEachIsStored)
     ASSERT_EQ(items.size(), 10U);
     EXPECT_EQ(items.back().visited, 10);
     EXPECT_EQ(items.back().total, 10);
-    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(summary.tested, 4);
     EXPECT_EQ(summary.passed, 2);
-    EXPECT_EQ(summary.failed, 1);
+    EXPECT_EQ(summary.failed, 2);
+    EXPECT_EQ(summary.skippedScheme, 6);
     EXPECT_FALSE(summary.cancelled);
     // Every file the run held open is let go again.
     EXPECT_EQ(db.bookmarks().users(), 0);
@@ -102,15 +106,15 @@ TEST_F(LinkBatchTest, OnlyHttpAddressesAreTestedInCategoryOrderAndEachIsStored)
             tested.push_back(item.location);
         }
     }
-    EXPECT_EQ(tested,
-              (std::vector<std::string>{local.url("/404"), local.url("/200"), local.url("/503")}));
+    EXPECT_EQ(tested, (std::vector<std::string>{"HTTP://127.0.0.1:1/upper", local.url("/404"),
+                                                local.url("/200"), local.url("/503")}));
 
     EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::Validated), kLinkFail);
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::Validated), kLinkPass);
     EXPECT_EQ(stored(local.url("/200")).text(BookmarkField::Description), "Page 200");
     EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::Validated), kLinkPass);
     EXPECT_EQ(stored(local.url("/503")).number(BookmarkField::LastValidated), today);
-    EXPECT_EQ(stored("HTTP://127.0.0.1:1/upper").number(BookmarkField::LastValidated), 0);
+    EXPECT_EQ(stored("HTTP://127.0.0.1:1/upper").number(BookmarkField::Validated), kLinkFail);
     EXPECT_EQ(stored("ftp://127.0.0.1:1/file").number(BookmarkField::LastValidated), 0);
 }
 
@@ -123,7 +127,7 @@ TEST_F(LinkBatchTest, AQueryLimitsTheRunButNotTheTotal)
         query("URL:Category = 'A'"), [&](const LinkBatchItem& item) { items.push_back(item); });
     ASSERT_EQ(items.size(), 3U);
     EXPECT_EQ(items.back().total, 10);
-    EXPECT_EQ(summary.tested, 1);
+    EXPECT_EQ(summary.tested, 2);
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
 }
 
@@ -287,14 +291,90 @@ TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)
     ui.answers = {ButtonYes, ButtonYes};
     ui.queryAnswers = {"URL:Category = 'A'"};
     const LinkBatchSummary summary = validateAllLinks(db, ui, today);
-    EXPECT_EQ(ui.last().title, "Query Wizard");
+    EXPECT_EQ(ui.shown[ui.shown.size() - 2].title, "Query Wizard");
     EXPECT_EQ(summary.visited, 3);
-    EXPECT_EQ(summary.tested, 1);
+    EXPECT_EQ(summary.tested, 2);
     EXPECT_EQ(ui.progressTexts.front(), "Processing Records");
     EXPECT_EQ(ui.progressTexts[1], "0% Completed\nTesting Multiple Links");
     EXPECT_EQ(ui.progressTexts.back(), "30% Completed\nTesting 3 of up to 10");
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
     EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+}
+
+// Today's web is https: a secure address is tested as a plain one, with its
+// certificate checked, and a run ends by saying what it did and skipped.
+TEST_F(LinkBatchTest, SecureAddressesAreTestedAndTheRunEndsWithItsAccount)
+{
+    test::TempFolder trustedFolder;
+    test::TempFolder strangerFolder;
+    test::LocalTlsServer trusted{trustedFolder.path()};
+    test::LocalTlsServer stranger{strangerFolder.path()};
+    for (httplib::SSLServer* server : {&trusted.server, &stranger.server}) {
+        server->Get("/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<title>Secure page</title>", "text/html");
+        });
+    }
+    const test::EnvironmentVariable authorities{"CURL_CA_BUNDLE", trusted.certificate().c_str()};
+    const std::string upper = "HTTPS" + trusted.url("/").substr(5);
+    add(trusted.url("/"), "A");
+    add(upper + "?again", "A");
+    add(stranger.url("/"), "B");
+    add("mailto:someone@example.org", "C");
+    add("ftp://127.0.0.1:1/file", "C");
+
+    ui.answers = {ButtonYes, ButtonNo, ButtonShowFailed};
+    const LinkBatchSummary summary = validateAllLinks(db, ui, today);
+    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(summary.passed, 2);
+    EXPECT_EQ(summary.failed, 1);
+    EXPECT_EQ(summary.skippedScheme, 2);
+    EXPECT_TRUE(summary.showFailed);
+    EXPECT_EQ(stored(trusted.url("/")).text(BookmarkField::Description), "Secure page");
+    EXPECT_EQ(stored(upper + "?again").number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(stored(stranger.url("/")).number(BookmarkField::Validated), kLinkFail);
+
+    // The account, with the button that lists the failures.
+    EXPECT_EQ(ui.last().title, "Test Links");
+    EXPECT_EQ(ui.last().text, "Tested 3 of 5 bookmarks: 2 passed, 1 failed.\n"
+                              "Skipped 2: 2 not a web address (ftp, file, mailto and other "
+                              "schemes).");
+    EXPECT_EQ(ui.last().buttons, ButtonOk | ButtonShowFailed);
+    EXPECT_EQ(ui.last().defaultButton, ButtonOk);
+
+    // Why the stranger failed is kept as its dated status line.
+    FileManager& details = db.details();
+    details.use();
+    Record detail{detailTable()};
+    details.file().set(0);
+    std::string why;
+    while (details.file().next(detail).ok()) {
+        if (detail.text(DetailField::Location) == stranger.url("/")) {
+            why = detail.text(DetailField::DataValue);
+        }
+    }
+    details.close();
+    EXPECT_NE(why.find("certificate"), std::string::npos) << why;
+}
+
+TEST(LinkBatchAccount, SaysWhatWasCancelledAndWhyBookmarksWereSkipped)
+{
+    LinkBatchSummary summary;
+    summary.total = 90;
+    summary.visited = 50;
+    summary.tested = 40;
+    summary.passed = 30;
+    summary.failed = 6;
+    summary.skippedScheme = 8;
+    summary.skippedBlank = 2;
+    summary.cancelled = true;
+    EXPECT_EQ(linkBatchAccount(summary, "analysed"),
+              "Cancelled after 50 of 90 bookmarks.\n"
+              "Analysed 40 of 50 bookmarks: 30 passed, 6 failed, 4 unknown.\n"
+              "Skipped 10: 8 not a web address (ftp, file, mailto and other schemes), 2 without "
+              "an address.");
+    EXPECT_TRUE(isWebAddress("hTtPs://x.example/"));
+    EXPECT_FALSE(isWebAddress("https://"));
+    EXPECT_FALSE(isWebAddress("httpx://x.example/"));
 }
 
 // The progress window lets the windows' events through while it waits;
@@ -314,10 +394,12 @@ TEST_F(LinkBatchTest, TheMenuCommandDoesNotStartInsideARunningOne)
     ui.answers = {ButtonYes, ButtonNo};
     const LinkBatchSummary summary = validateAllLinks(db, ui, today);
     EXPECT_EQ(summary.visited, 10);
-    EXPECT_EQ(summary.tested, 3);
+    EXPECT_EQ(summary.tested, 4);
     EXPECT_EQ(inner.visited, 0);
     EXPECT_EQ(std::count_if(ui.shown.begin(), ui.shown.end(),
-                            [](const MessageRequest& m) { return m.title == "Test Links"; }),
+                            [](const MessageRequest& m) {
+                                return m.text.starts_with("This process will test");
+                            }),
               1)
         << "the second start asks nothing";
 }
