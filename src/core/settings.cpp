@@ -257,6 +257,8 @@ bool SettingsStore::save(const Settings& settings)
         {"FavoritesPath", settings.favoritesPath},
         {"LinkTestJobs", std::to_string(settings.linkTestJobs)},
         {"LinkTestsPerHost", std::to_string(settings.linkTestsPerHost)},
+        {"DownloadMostMB", std::to_string(settings.downloadMostMB)},
+        {"DownloadMostMinutes", std::to_string(settings.downloadMostMinutes)},
     };
     configuration_.use();
     RecordFile& file = configuration_.file();
