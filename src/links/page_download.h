@@ -113,9 +113,10 @@ private:
 // to a hidden file of its own in the same folder, and takes its name only
 // once it is whole: a page that stops, stalls, trickles, passes the bounds
 // or is cancelled leaves no file, and an earlier copy stays until the new
-// one replaces it. The entry in the download log follows. No state is
-// shared but `names`: downloads may run side by side. run() works on the
-// calling thread; cancel() from any thread ends it at once.
+// one replaces it. The entry in the download log follows. Nothing is
+// shared but `names` and the log, whose writes downloads running side by
+// side must take in turn. run() works on the calling thread; cancel() from
+// any thread ends it at once.
 class PageDownload final {
 public:
     PageDownload(std::string target, std::string address, std::string logPath, std::int32_t today,
