@@ -40,6 +40,10 @@ std::string itemLine(const DownloadItem& item)
         return std::string{item.failed ? "failed" : "saved"} + '\t' + tsvField(item.path) + '\t' +
                tsvField(item.location) + '\n';
     }
+    if (item.marked) {
+        // Begun and not whole: nothing kept, the bookmark marked failed.
+        return "stopped\t" + tsvField(item.problem) + '\t' + tsvField(item.location) + '\n';
+    }
     return "missed\t" + tsvField(item.problem) + '\t' + tsvField(item.location) + '\n';
 }
 
@@ -73,6 +77,7 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
     }
     DownloadBatch batch{session.database(), session.ui(), dates::today(), "DOWNLOAD.LOG"};
     batch.setAskForQuery(false);
+    batch.setBounds(downloadBounds(session.loadSettings()));
     batch.setObserver([&](const DownloadItem& item) {
         context.out << itemLine(item);
         context.out.flush();

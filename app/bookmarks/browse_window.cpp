@@ -750,10 +750,12 @@ void BrowseWindow::downloadBookmarks()
 {
     const int row = currentRow();
     // The rows a bookmark list shows are those its filter selects; a
-    // keyword or detail list's query is over rows of its own.
+    // keyword or detail list's query is over rows of its own. With no query
+    // in force the highlighted bookmark alone is meant, also in a list held
+    // to one category.
     std::string filter =
         variant_.source == ListVariant::Source::Bookmarks ? filterText(queryText_) : std::string{};
-    if ((filter.empty() || variant_.source != ListVariant::Source::Bookmarks) && row >= 0) {
+    if ((queryText_.empty() || variant_.source != ListVariant::Source::Bookmarks) && row >= 0) {
         const std::string location = model_->bookmark(row).text(BookmarkField::Location);
         if (!text::clip(location).empty()) {
             filter = currentBookmarkFilter(location);
@@ -762,6 +764,7 @@ void BrowseWindow::downloadBookmarks()
     DownloadBatch batch{services_.database(), services_.messages().ui(), today_(),
                         services_.folderPath("DOWNLOAD.LOG")};
     batch.setRunner([this](PageDownload& download) { downloadInWindow(download, this); });
+    batch.setBounds(downloadBounds(services_.settings()));
     const DownloadSummary summary = batch.run(filter, chooseFolder_);
     if (summary.started) {
         WindowRegister::instance().notifyBrowseWindows();

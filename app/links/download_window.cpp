@@ -19,6 +19,15 @@ DownloadWindow::DownloadWindow(PageDownload& download, QWidget* parent)
     setObjectName(QStringLiteral("DownloadURL"));
     setWindowTitle(QStringLiteral("Retrieve Web Document"));
     auto* layout = new QVBoxLayout(this);
+    // Which page is on its way: a slow server is then seen for what it is.
+    // A long one is shortened in its middle, whole in the tool tip.
+    const QString address = QString::fromStdString(download.address());
+    auto* addressLabel = new QLabel(this);
+    addressLabel->setObjectName(QStringLiteral("Address"));
+    addressLabel->setTextFormat(Qt::PlainText);
+    addressLabel->setText(addressLabel->fontMetrics().elidedText(address, Qt::ElideMiddle, 340));
+    addressLabel->setToolTip(address);
+    layout->addWidget(addressLabel);
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
     layout->addWidget(progress_);

@@ -28,11 +28,12 @@ QString toQt(const std::string& text)
     return QString::fromStdString(text);
 }
 
-QSpinBox* count(QWidget* parent, const char* name, int value, const QString& tip)
+QSpinBox* count(QWidget* parent, const char* name, int value, const QString& tip,
+                int most = kMostLinkTestJobs)
 {
     auto* box = new QSpinBox(parent);
     box->setObjectName(QLatin1String(name));
-    box->setRange(1, kMostLinkTestJobs);
+    box->setRange(1, most);
     box->setValue(value);
     box->setToolTip(tip);
     return box;
@@ -134,6 +135,18 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     linkTestingLayout->addRow(QStringLiteral("Links tested at once:"), linkJobsSpinBox_);
     linkTestingLayout->addRow(QStringLiteral("At once on one site:"), linksPerHostSpinBox_);
 
+    auto* downloads = new QGroupBox(QStringLiteral("Downloads"), this);
+    auto* downloadsLayout = new QFormLayout(downloads);
+    downloadMostMBSpinBox_ =
+        count(this, "DownloadMostMB", settings.downloadMostMB,
+              QStringLiteral("A page larger than this is not kept"), kMostDownloadMB);
+    downloadMostMinutesSpinBox_ = count(
+        this, "DownloadMostMinutes", settings.downloadMostMinutes,
+        QStringLiteral("A page that takes longer than this is not kept"), kMostDownloadMinutes);
+    downloadsLayout->addRow(QStringLiteral("Largest page (MB):"), downloadMostMBSpinBox_);
+    downloadsLayout->addRow(QStringLiteral("Longest download (minutes):"),
+                            downloadMostMinutesSpinBox_);
+
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -145,6 +158,7 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     layout->addWidget(security);
     layout->addWidget(folders);
     layout->addWidget(linkTesting);
+    layout->addWidget(downloads);
     layout->addWidget(buttons);
 }
 
@@ -176,6 +190,8 @@ void OptionsWindow::accept()
     chosen.favoritesPath = favoritesLineEdit_->text().toStdString();
     chosen.linkTestJobs = linkJobsSpinBox_->value();
     chosen.linkTestsPerHost = std::min(linksPerHostSpinBox_->value(), chosen.linkTestJobs);
+    chosen.downloadMostMB = downloadMostMBSpinBox_->value();
+    chosen.downloadMostMinutes = downloadMostMinutesSpinBox_->value();
     if (!store_.save(chosen)) {
         // The box has said why; the values stay for another try or Cancel.
         return;

@@ -49,6 +49,8 @@ private:
     QLineEdit* favoritesLineEdit_ = nullptr;
     QSpinBox* linkJobsSpinBox_ = nullptr;
     QSpinBox* linksPerHostSpinBox_ = nullptr;
+    QSpinBox* downloadMostMBSpinBox_ = nullptr;
+    QSpinBox* downloadMostMinutesSpinBox_ = nullptr;
     std::function<QString(const QString&)> chooseFolder_;
 };
 

@@ -237,6 +237,12 @@ void SettingsStore::load(Settings& settings)
     settings.linkTestsPerHost =
         std::clamp(toNumber(get("LinkTestsPerHost", std::to_string(settings.linkTestsPerHost))), 1,
                    settings.linkTestJobs);
+    settings.downloadMostMB =
+        std::clamp(toNumber(get("DownloadMostMB", std::to_string(settings.downloadMostMB))), 1,
+                   kMostDownloadMB);
+    settings.downloadMostMinutes = std::clamp(
+        toNumber(get("DownloadMostMinutes", std::to_string(settings.downloadMostMinutes))), 1,
+        kMostDownloadMinutes);
     configuration_.close();
 }
 
@@ -251,6 +257,8 @@ bool SettingsStore::save(const Settings& settings)
         {"FavoritesPath", settings.favoritesPath},
         {"LinkTestJobs", std::to_string(settings.linkTestJobs)},
         {"LinkTestsPerHost", std::to_string(settings.linkTestsPerHost)},
+        {"DownloadMostMB", std::to_string(settings.downloadMostMB)},
+        {"DownloadMostMinutes", std::to_string(settings.downloadMostMinutes)},
     };
     configuration_.use();
     RecordFile& file = configuration_.file();

@@ -12,6 +12,9 @@ namespace tessaly {
 // enough on one site that nobody's server is hammered.
 inline constexpr int kDefaultLinkTestJobs = 128;
 inline constexpr int kDefaultLinkTestsPerHost = 4;
+// A downloaded page may take this much and this long at most.
+inline constexpr int kDefaultDownloadMostMB = 1024;
+inline constexpr int kDefaultDownloadMostMinutes = 10;
 
 // The user's preferences, read at start-up and kept for the run.
 struct Settings {
@@ -24,12 +27,16 @@ struct Settings {
     std::string favoritesPath;               // at most 255 characters
     int linkTestJobs = kDefaultLinkTestJobs; // link tests waiting on the network at once
     int linkTestsPerHost = kDefaultLinkTestsPerHost; // of those, at most this many on one site
+    int downloadMostMB = kDefaultDownloadMostMB;     // one page, in MiB
+    int downloadMostMinutes = kDefaultDownloadMostMinutes; // one page, from its request on
 };
 
 // The bounds the link-test settings are held to when read: a stored 0 or a
 // typing slip in WIN.INI must not stop every test or open thousands of
 // connections.
 inline constexpr int kMostLinkTestJobs = 256;
+inline constexpr int kMostDownloadMB = 1024 * 1024;
+inline constexpr int kMostDownloadMinutes = 24 * 60;
 
 // The registry keys where the Favorites folder is looked for, and the
 // default when neither has it.

@@ -46,7 +46,10 @@ bool isFile(const std::string& path)
 
 } // namespace
 
-// Marks the bookmark saved; the level of a failed write (reported).
+// Marks the bookmark with what became of its page: saved (Fail when its
+// server answered with an error page), or begun and not saved whole (Fail,
+// and its original file stays the one it had). The level of a failed
+// write (reported).
 int DownloadBatch::store(const std::string& location, const PageDownload& download,
                          DownloadItem& item)
 {
@@ -56,18 +59,20 @@ int DownloadBatch::store(const std::string& location, const PageDownload& downlo
     if (bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark) != kLevelDone) {
         return kLevelDone; // gone meanwhile: reported, and nothing to mark
     }
-    // An error page or half a page was saved, but the bookmark's page was
-    // not: the bookmark is marked Failed.
-    item.failed = download.statusCode() >= 400 || !download.complete();
-    bookmark.setNumber(BookmarkField::LastVisit, today_);
+    const bool saved = download.complete();
+    item.failed = !saved || download.statusCode() >= 400;
+    if (saved) {
+        bookmark.setNumber(BookmarkField::LastVisit, today_);
+        bookmark.setText(BookmarkField::OriginalFilename, download.path());
+    }
     bookmark.setNumber(BookmarkField::LastValidated, today_);
     bookmark.setNumber(BookmarkField::Validated, item.failed ? kLinkFail : kLinkPass);
-    bookmark.setText(BookmarkField::OriginalFilename, download.path());
     const EngineStatus status = bookmarks.file().put(bookmark);
     if (!status.ok()) {
         return bookmarks.reportWriteError(status, false, kBatchViewName);
     }
-    item.saved = true;
+    item.saved = saved;
+    item.marked = true;
     return kLevelDone;
 }
 
@@ -129,12 +134,26 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
     summary.started = true;
     ui_.reportProgress(0, progressText(0, "Downloading..."));
 
+    // Every file a bookmark or the log names is kept for its own address.
+    DownloadNames names;
+    names.recordLog(logPath_);
+    file.set(static_cast<int>(BookmarkKey::Location));
+    Record record{bookmarkTable()};
+    EngineStatus read;
+    while ((read = file.next(record)).ok()) {
+        names.record(record.text(BookmarkField::OriginalFilename),
+                     record.text(BookmarkField::Location));
+    }
+    if (!read.ok() && read.code != kNoMoreRecords) {
+        summary.readLevel = bookmarks.reportReadError(read);
+        return summary;
+    }
+    removeStaleDownloadParts(*folder);
+
     std::vector<std::string> locations;
     file.setFilter(filter);
     file.send("QUICKSCAN=on");
     file.set(static_cast<int>(BookmarkKey::Location));
-    Record record{bookmarkTable()};
-    EngineStatus read;
     while ((read = file.next(record)).ok()) {
         locations.push_back(record.text(BookmarkField::Location));
     }
@@ -145,7 +164,6 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         return summary;
     }
 
-    DownloadNames names;
     for (const std::string& location : locations) {
         if (ui_.cancelRequested()) {
             summary.cancelled = true;
@@ -159,7 +177,7 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
                                                      " of up to " + std::to_string(summary.total) +
                                                      " URLs\nDownloading " +
                                                      std::string{text::clip(location)}));
-        PageDownload download{*folder + "*", location, logPath_, today_, &names};
+        PageDownload download{*folder + "*", location, logPath_, today_, &names, bounds_};
         runner_(download);
         item.path = download.path();
         item.problem = download.problem();
@@ -171,14 +189,14 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
             summary.missed += 1;
             break;
         }
-        if (!item.path.empty() && isFile(item.path)) {
+        if ((!item.path.empty() && isFile(item.path)) || download.failed()) {
             summary.writeLevel = store(location, download, item);
             if (summary.writeLevel != kLevelDone) {
                 break;
             }
         }
         summary.saved += item.saved ? 1 : 0;
-        summary.failed += item.saved && item.failed ? 1 : 0;
+        summary.failed += item.marked && item.failed ? 1 : 0;
         summary.missed += item.saved ? 0 : 1;
         if (observer_) {
             observer_(item);

@@ -18,7 +18,8 @@ struct DownloadItem {
     std::string location;
     std::string path;    // the file saved, empty when none
     bool saved = false;  // the bookmark now names the file
-    bool failed = false; // saved, but the server answered with an error or stopped sending
+    bool marked = false; // the bookmark was marked (saved, or begun and not saved whole)
+    bool failed = false; // marked Fail: an error page, or a page that did not arrive whole
     std::string problem; // why nothing was saved, or what went wrong
 };
 
@@ -26,7 +27,7 @@ struct DownloadSummary {
     std::int64_t total = 0;
     std::int64_t visited = 0;
     std::int64_t saved = 0;
-    std::int64_t failed = 0; // of those saved, marked Failed
+    std::int64_t failed = 0; // marked Failed (saved or not)
     std::int64_t missed = 0; // bookmarks no file was saved for
     bool started = false;    // the folder was chosen and the walk began
     bool cancelled = false;
@@ -43,9 +44,10 @@ std::string refusedDownloadFolder(const std::string& folder, const std::string& 
 
 // Saves the pages of a set of bookmarks into one folder (DownloadURLs) and
 // marks each bookmark saved: last visit and last validation today, Pass
-// (Fail when its server answered with an error status or stopped sending),
-// and the saved file as its original file name. Pages of one run never
-// overwrite one another.
+// (Fail when its server answered with an error status), and the saved file
+// as its original file name. A page that begins and does not arrive whole
+// is not kept, and its bookmark is marked Fail. No page replaces a file
+// that is not its own (DownloadNames).
 class DownloadBatch final {
 public:
     // Runs one download; the program shows it in a window, the command line
@@ -62,6 +64,7 @@ public:
     void setObserver(Observer observer) { observer_ = std::move(observer); }
     // False: an empty filter means every bookmark, without the question.
     void setAskForQuery(bool ask) { askForQuery_ = ask; }
+    void setBounds(DownloadBounds bounds) { bounds_ = bounds; }
 
     // `filter` is a record-filter expression; when empty the user is asked
     // whether to choose the links by a query.
@@ -77,6 +80,7 @@ private:
     Runner runner_;
     Observer observer_;
     bool askForQuery_ = true;
+    DownloadBounds bounds_;
 };
 
 // The filter that selects one bookmark, for a list with no filter of its own.

@@ -172,6 +172,7 @@ void HttpSession::reset()
     error_.clear();
     readError_.clear();
     localFailure_ = false;
+    unanswered_ = false;
     readerDone_ = false;
     headAt_.reset();
     statusLine_ = false;
@@ -314,9 +315,9 @@ void HttpSession::setOptions(const std::string& url)
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits_.maxRedirections);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, limits_.connectSeconds);
-    // Less than a byte a second for the stall time ends the transfer: a
-    // server that accepts and then never answers cannot hold us.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    // Too slow for the stall time ends the transfer: a server that accepts
+    // and then never answers cannot hold us.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, std::max(limits_.stallBytesPerSecond, 1L));
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT, limits_.totalSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -435,6 +436,9 @@ void HttpSession::finish(int code, const std::string& url)
     } else {
         error_ = reason;
         localFailure_ = failedLocally(result, osError, transfer_->errors);
+        unanswered_ = result == CURLE_COULDNT_RESOLVE_HOST ||
+                      result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_COULDNT_CONNECT ||
+                      result == CURLE_OPERATION_TIMEDOUT || result == CURLE_GOT_NOTHING;
     }
 }
 

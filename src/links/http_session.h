@@ -18,6 +18,9 @@ struct HttpLimits {
     // With no data arriving at all; and, once an answer's head is in, for
     // the body to arrive (a body that trickles is a stalled one).
     long stallSeconds = 20;
+    // Fewer bytes a second than this, for the whole stall time, is a stall
+    // too: a server sending a byte now and then cannot hold a transfer.
+    long stallBytesPerSecond = 1;
     long maxRedirections = 20; // followed before the open fails
     // The whole open, answer included (0: no bound): a server that sends a
     // byte now and then never stalls, but cannot hold a test longer.
@@ -86,6 +89,9 @@ public:
     // The last open failed for want of something on this machine (open
     // files, memory, a thread), which says nothing about the address.
     bool localFailure() const { return localFailure_; }
+    // The last open failed because the server could not be reached or
+    // never answered: asking again in another way cannot help.
+    bool unanswered() const { return unanswered_; }
     bool aborted() const { return abort_.load(); }
 
     // Ends the running open (and refuses further ones) at once.
@@ -138,6 +144,7 @@ private:
     std::string error_;
     std::string readError_;
     bool localFailure_ = false;
+    bool unanswered_ = false;
 };
 
 } // namespace tessaly

@@ -6,11 +6,17 @@
 #include "framework/utf8.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <random>
 
 namespace tessaly {
 
@@ -69,6 +75,15 @@ std::string fitName(const std::string& name)
         cut.pop_back();
     }
     return cut + extension;
+}
+
+// Characters that show nothing or turn the text around them: a name with
+// one can pass for another ("txt.exe" shown as "exe.txt").
+bool invisible(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD || c == 0x061C || c == 0x180E ||
+           (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
 }
 
 bool unusable(std::string_view name)
@@ -182,9 +197,32 @@ int logEscapeAt(std::string_view text, std::size_t at)
 
 } // namespace
 
-HttpLimits downloadLimits()
+HttpLimits downloadLimits(long mostSeconds)
 {
-    return HttpLimits::forWholePages(0);
+    HttpLimits limits = HttpLimits::forWholePages(mostSeconds);
+    limits.stallBytesPerSecond = 1024;
+    return limits;
+}
+
+DownloadBounds downloadBounds(const Settings& settings)
+{
+    DownloadBounds bounds;
+    bounds.http = downloadLimits(static_cast<long>(settings.downloadMostMinutes) * 60);
+    bounds.mostBytes = std::int64_t{settings.downloadMostMB} * 1024 * 1024;
+    return bounds;
+}
+
+std::string serverFileName(std::string_view name)
+{
+    const std::string text = utf8::valid(name);
+    std::string kept;
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = utf8::decode(text, at);
+        if (!invisible(c) && !(c == '.' && kept.empty())) {
+            utf8::append(kept, c);
+        }
+    }
+    return kept;
 }
 
 std::string cleanFileName(std::string_view name, std::string_view address)
@@ -199,9 +237,9 @@ std::string cleanFileName(std::string_view name, std::string_view address)
 std::string pageFileName(std::string_view contentDisposition, std::string_view finalAddress,
                          std::string_view address)
 {
-    std::string name = dispositionName(contentDisposition);
+    std::string name = serverFileName(dispositionName(contentDisposition));
     if (unusable(name)) {
-        name = lastSegment(finalAddress);
+        name = serverFileName(lastSegment(finalAddress));
     }
     name = unusable(name) ? std::string{} : cleanFileName(name, address);
     if (unusable(name)) {
@@ -244,29 +282,96 @@ std::string addressOfDownloadLogKey(std::string_view key)
     return out;
 }
 
-std::string DownloadNames::claim(const std::string& name)
+namespace {
+
+// The name `name` takes at the n-th try: "index.html", "index (2).html"...
+std::string nameVariant(const std::string& name, int n)
 {
-    std::string free = name;
+    if (n == 1) {
+        return name;
+    }
     const auto dot = name.rfind('.');
     const std::size_t stemEnd = dot == std::string::npos || dot == 0 ? name.size() : dot;
-    for (int n = 2; taken_.count(free) != 0; ++n) {
-        free = name.substr(0, stemEnd) + " (" + std::to_string(n) + ")" + name.substr(stemEnd);
+    return name.substr(0, stemEnd) + " (" + std::to_string(n) + ")" + name.substr(stemEnd);
+}
+
+// More tries than this and the folder is full of pages of this name.
+constexpr int kMostNameTries = 10000;
+
+std::string ownerKey(std::string_view address)
+{
+    return text::foldKey(text::clip(address));
+}
+
+} // namespace
+
+void DownloadNames::record(const std::string& path, std::string_view address)
+{
+    struct stat status {};
+    if (text::clip(path).empty() || ::lstat(path.c_str(), &status) != 0 ||
+        !S_ISREG(status.st_mode)) {
+        return;
     }
-    taken_.insert(free);
-    return free;
+    const std::lock_guard lock{mutex_};
+    owners_[FileId{status.st_dev, status.st_ino}].insert(ownerKey(address));
+}
+
+void DownloadNames::recordLog(const std::string& logPath)
+{
+    IniFile log;
+    if (!log.load(logPath)) {
+        return;
+    }
+    for (const std::string& key : log.keys("Download")) {
+        const std::string value = log.value("Download", key).value_or("");
+        const auto on = value.rfind(" on ");
+        if (on != std::string::npos) {
+            record(addressOfDownloadLogKey(value.substr(0, on)), addressOfDownloadLogKey(key));
+        }
+    }
+}
+
+std::optional<DownloadNames::Choice>
+DownloadNames::claim(const std::string& folder, const std::string& name, std::string_view address)
+{
+    const std::string owner = ownerKey(address);
+    const std::lock_guard lock{mutex_};
+    for (int n = 1; n <= kMostNameTries; ++n) {
+        const std::string path = folder + nameVariant(name, n);
+        if (const auto held = claimed_.find(path);
+            held != claimed_.end() && held->second != owner) {
+            continue;
+        }
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0) {
+            if (errno != ENOENT) {
+                continue;
+            }
+            claimed_[path] = owner;
+            return Choice{path, false};
+        }
+        const auto owners = owners_.find(FileId{status.st_dev, status.st_ino});
+        if (S_ISREG(status.st_mode) && owners != owners_.end() &&
+            owners->second == std::set<std::string>{owner}) {
+            claimed_[path] = owner;
+            return Choice{path, true};
+        }
+    }
+    return std::nullopt;
 }
 
 PageDownload::PageDownload(std::string target, std::string address, std::string logPath,
-                           std::int32_t today, DownloadNames* names, HttpLimits limits)
+                           std::int32_t today, DownloadNames* names, DownloadBounds bounds)
     : target_(std::move(target)), address_(utf8::prefix(text::clip(address), 255)),
-      logPath_(std::move(logPath)), today_(today), names_(names), session_(kDownloadAgent, limits)
+      logPath_(std::move(logPath)), today_(today), names_(names), bounds_(bounds),
+      session_(kDownloadAgent, bounds.http)
 {
     session_.setKeepConnections(false);
 }
 
 PageDownload::~PageDownload()
 {
-    closeFile();
+    discardFile();
 }
 
 void PageDownload::cancel()
@@ -286,71 +391,186 @@ const std::string& PageDownload::problem() const
     return readError_;
 }
 
-// Prepares the file once the page has begun to arrive (or has arrived
-// empty): the name from the page in folder mode, any file there before
-// removed, the new one made. A link or a file at that name is replaced,
-// never followed.
+namespace {
+
+constexpr std::string_view kPartPrefix = ".tessaly-download-";
+
+// The folder a file path is in, with its "/"; "./" for a bare name.
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string{"./"} : path.substr(0, slash + 1);
+}
+
+std::string partName()
+{
+    // Hidden, and named for this program and process, so that nobody takes
+    // it for a page and a leftover can be told from anyone else's file.
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+    return std::string{kPartPrefix} + std::to_string(::getpid()) + "-" + suffix;
+}
+
+} // namespace
+
+void removeStaleDownloadParts(const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator{folder, error}) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kPartPrefix)) {
+            continue;
+        }
+        const std::string_view rest = std::string_view{name}.substr(kPartPrefix.size());
+        pid_t pid = 0;
+        const auto [end, parsed] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (parsed != std::errc{} || end == rest.data() + rest.size() || *end != '-' || pid <= 0) {
+            continue;
+        }
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            ::unlink(entry.path().c_str());
+        }
+    }
+}
+
+// Makes the hidden file the page arrives in, in the folder it will be
+// saved in, so that taking its name at the end is a rename.
 bool PageDownload::openFile()
 {
-    std::string path = target_;
-    if (folderMode_) {
-        // An FTP answer has no head to name the address that answered.
-        const std::string& answered = session_.finalUrl().empty() ? address_ : session_.finalUrl();
-        std::string name = pageFileName(session_.contentDisposition(), answered, address_);
-        if (names_ != nullptr) {
-            name = names_->claim(name);
+    const std::string folder = folderMode_ ? folder_ : folderOf(target_);
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string part = (folder.empty() ? std::string{"./"} : folder) + partName();
+        file_ = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (file_ >= 0) {
+            partPath_ = part;
+            return true;
         }
-        path = folder_ + name;
+        if (errno != EEXIST) {
+            break;
+        }
     }
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        openError_ = path + " could not be replaced: " + systemText(errno);
-        return false;
-    }
-    file_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (file_ < 0) {
-        openError_ = path + " could not be created: " + systemText(errno);
-        return false;
-    }
-    path_ = path;
-    return true;
+    openError_ = folder + " cannot be written to: " + systemText(errno);
+    return false;
 }
 
 bool PageDownload::write(std::string_view block)
 {
-    if (file_ < 0 && path_.empty() && !openFile()) {
+    if (file_ < 0 && (!partPath_.empty() || !openFile())) {
         return false; // nowhere to write: the transfer ends
     }
+    if (total_ + static_cast<std::int64_t>(block.size()) > bounds_.mostBytes) {
+        tooLarge_ = true;
+        return false;
+    }
     total_ += static_cast<std::int64_t>(block.size());
-    while (!block.empty() && file_ >= 0) {
+    while (!block.empty()) {
         const ssize_t written = ::write(file_, block.data(), block.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
-            // The file keeps what was written; the page goes on arriving,
-            // and each later block is tried again.
-            if (!writeFailed_) {
-                writeError_ = path_ + ": " + systemText(written < 0 ? errno : ENOSPC);
-            }
+            // Nothing more of the page can be kept: the transfer ends.
+            writeError_ = partPath_ + ": " + systemText(written < 0 ? errno : ENOSPC);
             writeFailed_ = true;
-            return true;
+            return false;
         }
         block.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
 }
 
-void PageDownload::closeFile()
+// Closes the page's file with what it holds on the disk; false when the
+// system says it could not be written whole.
+bool PageDownload::closeFile()
 {
     if (file_ < 0) {
-        return;
+        return !writeFailed_;
     }
-    if (::close(file_) != 0 && !writeFailed_) {
+    // On the disk before it takes a name, so that a crash of the machine
+    // cannot leave an empty page where a whole copy was.
+    if ((::fsync(file_) != 0 && errno != EINVAL) || ::close(file_) != 0) {
         // Some file systems report a failed write only here.
-        writeError_ = path_ + ": " + systemText(errno);
-        writeFailed_ = true;
+        if (!writeFailed_) {
+            writeError_ = partPath_ + ": " + systemText(errno);
+            writeFailed_ = true;
+        }
     }
     file_ = -1;
+    return !writeFailed_;
+}
+
+void PageDownload::discardFile()
+{
+    if (file_ >= 0) {
+        ::close(file_);
+        file_ = -1;
+    }
+    if (!partPath_.empty()) {
+        ::unlink(partPath_.c_str());
+        partPath_.clear();
+    }
+}
+
+// Gives the whole page its name in the folder: a free name, or the file
+// saved earlier for the same address, replaced in one step.
+bool PageDownload::placeInFolder()
+{
+    DownloadNames& names = names_ != nullptr ? *names_ : *ownNames_;
+    // An FTP answer has no head to name the address that answered.
+    const std::string& answered = session_.finalUrl().empty() ? address_ : session_.finalUrl();
+    const std::string name = pageFileName(session_.contentDisposition(), answered, address_);
+    for (;;) {
+        const std::optional<DownloadNames::Choice> choice = names.claim(folder_, name, address_);
+        if (!choice) {
+            openError_ = folder_ + name + " and every name like it are taken";
+            return false;
+        }
+        const unsigned int flags = choice->replaces ? 0U : RENAME_NOREPLACE;
+        if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, choice->path.c_str(), flags) == 0) {
+            path_ = choice->path;
+            return true;
+        }
+        if (errno != EEXIST) {
+            openError_ = choice->path + " could not be written: " + systemText(errno);
+            return false;
+        }
+        // Someone else made a file of that name meanwhile: it is theirs.
+    }
+}
+
+bool PageDownload::keepFile()
+{
+    if (!closeFile()) {
+        return false;
+    }
+    if (folderMode_) {
+        if (!placeInFolder()) {
+            return false;
+        }
+    } else if (::rename(partPath_.c_str(), target_.c_str()) == 0) {
+        path_ = target_; // the file the caller named, replaced as asked
+    } else {
+        openError_ = target_ + " could not be written: " + systemText(errno);
+        return false;
+    }
+    partPath_.clear();
+    if (names_ != nullptr) {
+        names_->record(path_, address_);
+    }
+    return true;
+}
+
+void PageDownload::writeLogEntry()
+{
+    std::string error;
+    // The file's path is escaped as the key is: a folder named with a line
+    // break would otherwise start a line of its own in the log.
+    if (!writeIniValue(logPath_, "Download", downloadLogKey(address_),
+                       downloadLogKey(path_) + " on " + format(static_cast<double>(today_), "@d17"),
+                       &error)) {
+        logError_ = logPath_ + ": " + error;
+    }
 }
 
 void PageDownload::run()
@@ -366,6 +586,10 @@ void PageDownload::run()
         if (!folder_.empty() && !folder_.ends_with('/')) {
             folder_ += '/';
         }
+        if (names_ == nullptr) {
+            ownNames_ = std::make_unique<DownloadNames>();
+            ownNames_->recordLog(logPath_);
+        }
     }
     start_ = std::chrono::steady_clock::now();
     const HttpSession::BodyReader reader = [this](std::string_view block) {
@@ -373,41 +597,41 @@ void PageDownload::run()
     };
     bool opened = false;
     // The address is tried plainly, then as the target of a form sent by
-    // GET and by POST, as some servers answer only a form's request.
+    // GET and by POST, as some servers answer only a form's request; a
+    // server that cannot be reached or never answers is not asked again.
     for (const char* method : {"", "GET", "POST"}) {
         if (*method != '\0') {
             session_.setExtraHeader(std::string{"method=\""} + method + "\" action=\"" + address_ +
                                     "\"");
         }
         opened = session_.open(address_, reader);
-        if (opened || cancelled_ || !openError_.empty()) {
+        if (opened || cancelled_ || !openError_.empty() || session_.unanswered() ||
+            session_.localFailure()) {
             break;
         }
     }
-    if (opened && !cancelled_ && path_.empty() && openError_.empty()) {
+    if (opened && !cancelled_ && partPath_.empty() && openError_.empty()) {
         openFile(); // a page of no bytes is an empty file
     }
     readError_ = session_.readError();
+    if (tooLarge_) {
+        readError_ = "The page went past " + std::to_string(bounds_.mostBytes) +
+                     " bytes, the most a download may take";
+    }
     session_.release();
-    closeFile();
     if (!opened && openError_.empty()) {
         openError_ = session_.error();
     }
-    if (cancelled_ && !path_.empty()) {
-        // Half a page is not the page: a cancelled download leaves none.
-        ::unlink(path_.c_str());
-        path_.clear();
+    // Half a page is not the page: only a whole one takes a name.
+    const bool whole = opened && !cancelled_ && openError_.empty() && readError_.empty() &&
+                       !writeFailed_ && !partPath_.empty();
+    // The page's own fault, not this machine's: it began and did not end.
+    failed_ = opened && !cancelled_ && !readError_.empty();
+    if (!whole || !keepFile()) {
+        discardFile();
     }
     if (!path_.empty()) {
-        std::string error;
-        // The file's path is escaped as the key is: a folder named with a
-        // line break would otherwise start a line of its own in the log.
-        if (!writeIniValue(logPath_, "Download", downloadLogKey(address_),
-                           downloadLogKey(path_) + " on " +
-                               format(static_cast<double>(today_), "@d17"),
-                           &error)) {
-            logError_ = logPath_ + ": " + error;
-        }
+        writeLogEntry();
     }
     finished_ = true;
 }

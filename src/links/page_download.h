@@ -1,10 +1,16 @@
 #pragma once
 
+#include "core/settings.h"
 #include "links/http_session.h"
 
 #include <atomic>
 #include <chrono>
+#include <compare>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -14,9 +20,23 @@ namespace tessaly {
 // "Tessaly 2.200001b": the agent downloads send.
 extern const char* const kDownloadAgent;
 
-// The waits of a download: as long as the page keeps arriving, with no
-// bound on the whole (the window's Cancel ends it).
-HttpLimits downloadLimits();
+// A download may take this much and this long at most: a page that never
+// ends must not fill the disk or hold the run for ever.
+inline constexpr std::int64_t kDefaultDownloadMostBytes = std::int64_t{1} << 30;
+inline constexpr long kDefaultDownloadMostSeconds = 600;
+
+// The waits of a download: under 1 KB/s for 20 seconds is a stalled page,
+// and the whole download takes `mostSeconds` at most.
+HttpLimits downloadLimits(long mostSeconds = kDefaultDownloadMostSeconds);
+
+// What one download may cost: its waits and the most bytes it may write.
+struct DownloadBounds {
+    HttpLimits http = downloadLimits();
+    std::int64_t mostBytes = kDefaultDownloadMostBytes;
+};
+
+// The bounds the user's settings give (DownloadMostMB, DownloadMostMinutes).
+DownloadBounds downloadBounds(const Settings& settings);
 
 // A file name made safe to write in a folder: what follows its last "\",
 // "/" or ":" (the address's text when that is nothing); each "[...]"
@@ -24,11 +44,17 @@ HttpLimits downloadLimits();
 // control characters "_".
 std::string cleanFileName(std::string_view name, std::string_view address);
 
+// A name as a server gives it, with what could hide or disguise a file
+// removed: control characters, the bidirectional overrides and marks, the
+// characters that take no room, and leading dots (a hidden file, or one
+// that replaces a user's settings such as ".bashrc").
+std::string serverFileName(std::string_view name);
+
 // The name a page is saved under in a folder: the one its server gives in
 // Content-Disposition, else the last path segment of the address that
-// answered, cleaned. A name that is ".", ".." or empty after cleaning is
-// the address turned into one name; "temp.html" when even that fails. The
-// name never holds a "/", so it cannot leave the folder.
+// answered, each through serverFileName() and cleaned. A name that is ".", ".." or empty after
+// cleaning is the address turned into one name; "temp.html" when even that fails. The name never
+// holds a "/", so it cannot leave the folder.
 std::string pageFileName(std::string_view contentDisposition, std::string_view finalAddress,
                          std::string_view address);
 
@@ -41,27 +67,60 @@ std::string pageFileName(std::string_view contentDisposition, std::string_view f
 std::string downloadLogKey(std::string_view address);
 std::string addressOfDownloadLogKey(std::string_view key);
 
-// The names given within one run of downloads, so that a later page whose
-// name is taken gets a free one ("index (2).html") instead of overwriting
-// the earlier page. Files that were there before the run are replaced.
+// Which file in a folder a page may be saved as. A file that DOWNLOAD.LOG
+// or a bookmark records for another address is never replaced, nor is any
+// other file that was there before: only a file saved for the same
+// address is. A page whose name is held gets a free one ("index
+// (2).html"), and two pages of one run never get the same name. Safe to
+// share between downloads running at once.
 class DownloadNames final {
 public:
-    std::string claim(const std::string& name);
+    // Where a page goes: `replaces` when a file of its own address is
+    // there and may be replaced; otherwise no file was there when looked.
+    struct Choice {
+        std::string path;
+        bool replaces = false;
+    };
+
+    // `path` was saved for `address` (a bookmark's original file, a log
+    // entry, a page of this run). A path that names no file is ignored.
+    void record(const std::string& path, std::string_view address);
+    // Every file DOWNLOAD.LOG at `logPath` names, for its address.
+    void recordLog(const std::string& logPath);
+
+    // The path in `folder` (ending in "/") for a page named `name`, saved
+    // for `address`; the name is held for that address from now on.
+    // Nullopt when no free name is left.
+    std::optional<Choice> claim(const std::string& folder, const std::string& name,
+                                std::string_view address);
 
 private:
-    std::set<std::string> taken_;
+    struct FileId {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        auto operator<=>(const FileId&) const = default;
+    };
+
+    std::mutex mutex_;
+    std::map<FileId, std::set<std::string>> owners_; // the addresses, folded
+    std::map<std::string, std::string> claimed_;     // path -> folded address
 };
 
 // Saves the document at one address to a file (DownloadURL). The target
-// is a folder followed by "*" (the file name comes from the page) or a
-// full file path. The three tries of the open, the file written as the
-// blocks arrive (memory stays flat), the entry in the download log once
-// the page is in. run() works on the calling thread; cancel() from any
-// thread ends it at once, and a cancelled download leaves no file.
+// is a folder followed by "*" (the file name comes from the page, chosen by
+// `names`; without them by DOWNLOAD.LOG alone) or a full file path, which
+// is replaced. The page is written as the blocks arrive (memory stays flat)
+// to a hidden file of its own in the same folder, and takes its name only
+// once it is whole: a page that stops, stalls, trickles, passes the bounds
+// or is cancelled leaves no file, and an earlier copy stays until the new
+// one replaces it. The entry in the download log follows. Nothing is
+// shared but `names` and the log, whose writes downloads running side by
+// side must take in turn. run() works on the calling thread; cancel() from
+// any thread ends it at once.
 class PageDownload final {
 public:
     PageDownload(std::string target, std::string address, std::string logPath, std::int32_t today,
-                 DownloadNames* names = nullptr, HttpLimits limits = downloadLimits());
+                 DownloadNames* names = nullptr, DownloadBounds bounds = {});
     ~PageDownload();
     PageDownload(const PageDownload&) = delete;
     PageDownload& operator=(const PageDownload&) = delete;
@@ -75,12 +134,17 @@ public:
     bool finished() const { return finished_; }
     std::chrono::steady_clock::time_point startTime() const { return start_; }
 
+    const std::string& address() const { return address_; }
+
     // Once run() has returned. The file written, empty when none.
     const std::string& path() const { return path_; }
     long statusCode() const { return session_.statusCode(); }
     bool cancelled() const { return cancelled_; }
     // The page arrived whole and was written whole.
-    bool complete() const { return !path_.empty() && !writeFailed_ && readError_.empty(); }
+    bool complete() const { return !path_.empty(); }
+    // The server answered, but the page did not arrive whole: it stopped,
+    // stalled, trickled or went past a bound, and nothing was kept.
+    bool failed() const { return failed_; }
     // Why no file was written, why the page stopped arriving, or why a
     // write failed; empty when nothing went wrong.
     const std::string& problem() const;
@@ -91,17 +155,24 @@ public:
 private:
     bool openFile();
     bool write(std::string_view block);
-    void closeFile();
+    bool closeFile();
+    void discardFile();
+    bool keepFile();
+    bool placeInFolder();
+    void writeLogEntry();
 
     std::string target_;
     std::string address_;
     std::string logPath_;
     std::int32_t today_;
     DownloadNames* names_;
+    std::unique_ptr<DownloadNames> ownNames_; // when the caller gave none
+    DownloadBounds bounds_;
     HttpSession session_;
     std::string folder_;
     bool folderMode_ = false;
     int file_ = -1;
+    std::string partPath_; // the hidden file the page arrives in
     std::string path_;
     std::string openError_;
     std::string readError_;
@@ -111,8 +182,15 @@ private:
     std::atomic<bool> writeFailed_ = false;
     std::atomic<bool> cancelled_ = false;
     std::atomic<bool> finished_ = false;
+    bool failed_ = false;
+    bool tooLarge_ = false;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// Removes the hidden files that downloads of processes no longer running
+// left in `folder` (killed before their pages were whole). Errors are
+// ignored: a leftover is untidy, not harmful.
+void removeStaleDownloadParts(const std::string& folder);
 
 // The progress the "Retrieve Web Document" window shows: total followed
 // by "/Unknown", the rate "12.3k/s", and the bar's range, which always

@@ -398,6 +398,8 @@ private Q_SLOTS:
             QCOMPARE(edits[1]->text(), QStringLiteral("/srv/favorites"));
             options.findChild<QSpinBox*>("LinkTestJobs")->setValue(8);
             options.findChild<QSpinBox*>("LinkTestsPerHost")->setValue(20); // more than all
+            options.findChild<QSpinBox*>("DownloadMostMB")->setValue(5);
+            options.findChild<QSpinBox*>("DownloadMostMinutes")->setValue(3);
             QTest::mouseClick(button(&options, "&OK"), Qt::LeftButton);
             QVERIFY(!options.isVisible());
         }
@@ -412,6 +414,8 @@ private Q_SLOTS:
         QCOMPARE(reread.favoritesPath, std::string{"/srv/favorites"});
         QCOMPARE(reread.linkTestJobs, 8);
         QCOMPARE(reread.linkTestsPerHost, 8);
+        QCOMPARE(reread.downloadMostMB, 5);
+        QCOMPARE(reread.downloadMostMinutes, 3);
 
         gui::OptionsWindow cancelled(settings, f.services.settingsStore());
         cancelled.show();

@@ -1,7 +1,9 @@
 #include "bookmarks/bookmark_form_window.h"
 #include "bookmarks/browse_window.h"
 #include "bookmarks/categories.h"
+#include "bookmarks/explorer_window.h"
 #include "bookmarks/new_bookmark_wizard.h"
+#include "categories/category_table.h"
 #include "core/services.h"
 #include "core/tables.h"
 #include "frame/main_frame.h"
@@ -68,6 +70,17 @@ struct Fixture : test::StartedServices {
 
     Record stored(const std::string& location) { return test::storedBookmark(db(), location); }
 };
+
+QToolButton* downloadButton(QWidget* list)
+{
+    for (QToolButton* b : list->findChildren<QToolButton*>()) {
+        if (b->defaultAction() != nullptr &&
+            b->defaultAction()->toolTip() == QStringLiteral("Download URL(s) to a local folder")) {
+            return b;
+        }
+    }
+    return nullptr;
+}
 
 QPushButton* button(QWidget* window, const QString& text)
 {
@@ -225,14 +238,7 @@ private Q_SLOTS:
         });
         list.show();
         list.table()->selectRow(1);
-        QToolButton* download = nullptr;
-        for (QToolButton* b : list.findChildren<QToolButton*>()) {
-            if (b->defaultAction() != nullptr &&
-                b->defaultAction()->toolTip() ==
-                    QStringLiteral("Download URL(s) to a local folder")) {
-                download = b;
-            }
-        }
+        QToolButton* download = downloadButton(&list);
         QVERIFY(download != nullptr && download->isEnabled());
         QTest::mouseClick(download, Qt::LeftButton);
         QCOMPARE(asked, 1);
@@ -247,6 +253,36 @@ private Q_SLOTS:
         QVERIFY2(f.ui.shown.empty(), "no query question with a bookmark highlighted");
     }
 
+    void theExplorersDownloadSavesTheHighlightedBookmarkNotTheCategory()
+    {
+        Fixture f;
+        test::TempFolder into;
+        test::addBookmark(f.db(), f.local.url("/a/index.html"), "News");
+        test::addBookmark(f.db(), f.local.url("/b/index.html"), "News");
+        gui::ExplorerWindow explorer(f.services, f.opener);
+        explorer.show();
+        explorer.categories()->locate("News");
+        BrowseWindow* right = explorer.bookmarks();
+        QCOMPARE(right->model()->rowCount(), 2);
+        right->setToday([] { return 100000; });
+        right->setDownloadFolderChooser([&] { return std::optional<std::string>{into.path()}; });
+        int highlighted = -1;
+        for (int row = 0; row < 2; ++row) {
+            if (right->model()->bookmark(row).text(BookmarkField::Location) ==
+                f.local.url("/b/index.html")) {
+                highlighted = row;
+            }
+        }
+        right->table()->selectRow(highlighted);
+        QToolButton* download = downloadButton(right);
+        QVERIFY(download != nullptr && download->isEnabled());
+        QTest::mouseClick(download, Qt::LeftButton);
+        QCOMPARE(into.read("index.html"), std::string{"page b"});
+        QVERIFY(!std::filesystem::exists(into.file("index (2).html")));
+        QCOMPARE(f.stored(f.local.url("/a/index.html")).number(BookmarkField::LastVisit),
+                 std::int64_t{0});
+    }
+
     void theDownloadWindowShowsItsProgressAndCancelsAtOnce()
     {
         Fixture f;
@@ -255,6 +291,8 @@ private Q_SLOTS:
                              f.services.folderPath("DOWNLOAD.LOG"), 100000};
         DownloadWindow window(stalled);
         QCOMPARE(window.windowTitle(), QStringLiteral("Retrieve Web Document"));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Address"))->text(),
+                 QString::fromStdString(f.stalling.url("/slow.html")));
         QElapsedTimer pressed;
         cancelWhenArriving<DownloadWindow>(pressed);
         window.exec();

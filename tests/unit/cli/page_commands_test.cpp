@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 namespace tessaly::cli {
 namespace {
@@ -25,7 +29,16 @@ protected:
         });
     }
 
+    // What the page of the killed download does; set before the server
+    // stops, kept until it has.
+    std::atomic<bool> halfway = false;
+    std::atomic<bool> stopServing = false;
+    std::atomic<int> version = 1;
     tessaly::test::LocalServer local;
+    struct StopServing {
+        std::atomic<bool>& flag;
+        ~StopServing() { flag = true; }
+    } stopServingFirst{stopServing};
 };
 
 TEST_F(PageCommandsTest, AnalyzeFillsEachWebBookmarkFromItsPage)
@@ -90,6 +103,101 @@ TEST_F(PageCommandsTest, ThePagesNeverGoIntoTheDataFolder)
         << err;
     ASSERT_EQ(run({"list"}), kExitOk) << err;
     EXPECT_NE(out.find(local.url("/db")), std::string::npos);
+}
+
+// The files in a folder of pages, hidden ones apart.
+std::vector<std::string> shownFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator{folder}) {
+        if (!entry.path().filename().string().starts_with('.')) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+bool hiddenFileOfAtLeast(const std::string& folder, std::uintmax_t size)
+{
+    for (const auto& entry : std::filesystem::directory_iterator{folder}) {
+        if (entry.path().filename().string().starts_with('.') && entry.is_regular_file() &&
+            entry.file_size() >= size) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(PageCommandsTest, AKilledDownloadKeepsTheEarlierCopyAndLeavesNoHalfPage)
+{
+    local.server.Get("/page.html", [this](const httplib::Request&, httplib::Response& response) {
+        if (!halfway) {
+            response.set_content("whole page " + std::to_string(version), "text/html");
+            return;
+        }
+        response.set_chunked_content_provider(
+            "text/html", [this](std::size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    return sink.write(std::string(64 * 1024, 'h').data(), 64 * 1024);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return !stopServing.load();
+            });
+    });
+    test::TempFolder into;
+    ASSERT_EQ(run({"add", local.url("/page.html")}), kExitOk);
+    ASSERT_EQ(run({"download", "--folder", into.path()}), kExitOk) << err;
+    ASSERT_EQ(into.read("page.html"), "whole page 1");
+
+    halfway = true;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        test::execProgram({"--data", folder.path(), "download", "--folder", into.path()});
+    }
+    ASSERT_GT(child, 0);
+    for (int i = 0; i < 1000 && !hiddenFileOfAtLeast(into.path(), 64 * 1024); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const bool arriving = hiddenFileOfAtLeast(into.path(), 64 * 1024);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(arriving) << "the second download never began";
+    EXPECT_EQ(into.read("page.html"), "whole page 1");
+    EXPECT_EQ(shownFiles(into.path()), std::vector<std::string>{"page.html"});
+    EXPECT_NE(folder.read("DOWNLOAD.LOG").find(into.file("page.html")), std::string::npos);
+
+    // The next run replaces the page of its own address and tidies what
+    // the killed one left.
+    halfway = false;
+    version = 2;
+    ASSERT_EQ(run({"download", "--folder", into.path()}), kExitOk) << err;
+    EXPECT_EQ(into.read("page.html"), "whole page 2");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator{into.path()},
+                            std::filesystem::directory_iterator{}),
+              1);
+}
+
+TEST_F(PageCommandsTest, DownloadStopsAtTheSizeTheSettingsAllow)
+{
+    local.server.Get("/endless", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider(
+            "text/html", [](std::size_t offset, httplib::DataSink& sink) {
+                const std::string block(64 * 1024, 'e');
+                return offset < (std::size_t{64} << 20) && sink.write(block.data(), block.size());
+            });
+    });
+    folder.write("WIN.INI", "[Settings]\nDownloadMostMB=1\n");
+    ASSERT_EQ(run({"add", local.url("/endless")}), kExitOk);
+    test::TempFolder into;
+    ASSERT_EQ(run({"download", "--folder", into.path()}), kExitOk) << err;
+    EXPECT_TRUE(out.starts_with("stopped\tThe page went past 1048576 bytes, the most a download "
+                                "may take\t" +
+                                local.url("/endless") + "\n"))
+        << out;
+    EXPECT_NE(out.find(": 1 marked failed, 1 not saved\n"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_empty(into.path()));
+    ASSERT_EQ(run({"list", "--query", "URL:Validated = 2"}), kExitOk) << err;
+    EXPECT_NE(out.find(local.url("/endless")), std::string::npos) << "marked failed";
 }
 
 TEST_F(PageCommandsTest, DownloadIntoAReadOnlyFolderIsAnError)

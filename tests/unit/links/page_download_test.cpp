@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -49,7 +50,7 @@ TEST(FileNameTest, NamesAreCleanedAndNeverLeaveTheFolder)
     EXPECT_EQ(pageFileName("attachment; filename=\".\"", "http://h/page.html", address),
               "page.html");
     EXPECT_EQ(pageFileName("inline; filename*=UTF-8''caf%C3%A9%0A.html", "", address),
-              "caf\xC3\xA9_.html");
+              "caf\xC3\xA9.html");
     EXPECT_EQ(pageFileName("", "http://h/a/index.html?x=1#top", address), "index.html");
     EXPECT_EQ(pageFileName("", "http://h/a/..", "http://h/a/.."), "http___h_a_..");
     EXPECT_EQ(pageFileName("", "http://h", "."), "temp.html");
@@ -59,14 +60,60 @@ TEST(FileNameTest, NamesAreCleanedAndNeverLeaveTheFolder)
     EXPECT_TRUE(longName.ends_with("x.html"));
 }
 
-TEST(FileNameTest, NamesTakenInARunGetAFreeOne)
+TEST(FileNameTest, AServersNameCannotHideOrDisguiseAFile)
 {
+    EXPECT_EQ(serverFileName(".bashrc"), "bashrc");
+    EXPECT_EQ(serverFileName("...profile"), "profile");
+    // Right-to-left override: "photo_\u202Egnp.exe" shows as "photo_exe.png".
+    EXPECT_EQ(serverFileName("photo_\xE2\x80\xAEgnp.exe"), "photo_gnp.exe");
+    EXPECT_EQ(serverFileName("a\xE2\x80\x8B"
+                             "b\xEF\xBB\xBF"
+                             "c\xE2\x81\xA6.txt"),
+              "abc.txt");
+    EXPECT_EQ(serverFileName("\xE2\x80\x8B.bashrc"), "bashrc") << "nothing invisible before a dot";
+    EXPECT_EQ(serverFileName("tab\there\x1B[31m\xC2\x85.txt"), "tabhere[31m.txt");
+    EXPECT_EQ(serverFileName("v1.2.tar.gz"), "v1.2.tar.gz");
+
+    const std::string address = "http://site.test/dir/";
+    EXPECT_EQ(pageFileName("attachment; filename=\".bashrc\"", "http://h/x", address), "bashrc");
+    EXPECT_EQ(pageFileName("attachment; filename=\"\xE2\x80\xAE\"", "http://h/.htaccess", address),
+              "htaccess");
+}
+
+// The names a page may take in a folder: its own earlier file may be
+// replaced, nobody else's.
+TEST(FileNameTest, APageNeverTakesAnotherAddresssFile)
+{
+    test::TempFolder folder;
+    const std::string into = folder.path() + "/";
+    const std::string a = "http://h/a/index.html";
+    const std::string b = "http://h/b/index.html";
+    folder.write("index.html", "page a");
+    folder.write("notes.txt", "the user's own");
+    folder.write("shared.htm", "two bookmarks name it");
+    std::filesystem::create_directory(folder.file("dir.html"));
     DownloadNames names;
-    EXPECT_EQ(names.claim("index.html"), "index.html");
-    EXPECT_EQ(names.claim("index.html"), "index (2).html");
-    EXPECT_EQ(names.claim("index.html"), "index (3).html");
-    EXPECT_EQ(names.claim("README"), "README");
-    EXPECT_EQ(names.claim("README"), "README (2)");
+    names.record(folder.file("index.html"), a);
+    names.record(folder.file("shared.htm"), a);
+    names.record(folder.file("shared.htm"), b);
+    names.record(folder.file("gone.html"), b); // no such file: nothing to keep
+
+    auto claim = [&](const std::string& name, const std::string& address) {
+        const auto choice = names.claim(into, name, address);
+        return choice ? choice->path.substr(into.size()) + (choice->replaces ? " (replaces)" : "")
+                      : std::string{"none"};
+    };
+    EXPECT_EQ(claim("index.html", b), "index (2).html");
+    EXPECT_EQ(claim("index.html", "HTTP://H/A/INDEX.HTML"), "index.html (replaces)")
+        << "a bookmark's address ignores letter case";
+    EXPECT_EQ(claim("notes.txt", a), "notes (2).txt") << "a file recorded for nobody stays";
+    EXPECT_EQ(claim("shared.htm", a), "shared (2).htm");
+    EXPECT_EQ(claim("dir.html", a), "dir (2).html");
+    // Two pages of one run never share a name, even before either exists.
+    EXPECT_EQ(claim("new.html", a), "new.html");
+    EXPECT_EQ(claim("new.html", b), "new (2).html");
+    EXPECT_EQ(claim("README", b), "README");
+    EXPECT_EQ(claim("README", a), "README (2)");
 }
 
 TEST(DownloadLogTest, EveryAddressIsFoundAgainUnderItsKey)
@@ -131,10 +178,10 @@ protected:
     }
 
     PageDownload& download(const std::string& into, const std::string& path,
-                           HttpLimits limits = downloadLimits())
+                           DownloadBounds bounds = {})
     {
         current =
-            std::make_unique<PageDownload>(into, local.url(path), log(), today, &names, limits);
+            std::make_unique<PageDownload>(into, local.url(path), log(), today, &names, bounds);
         current->run();
         return *current;
     }
@@ -145,14 +192,23 @@ protected:
         return readIniValue(log(), "Download", downloadLogKey(address));
     }
 
-    DownloadSummary runBatch(const std::string& filter, const std::string& into)
+    DownloadSummary runBatch(const std::string& filter, const std::string& into,
+                             DownloadBounds bounds = {})
     {
         DownloadBatch batch{db, ui, today, log()};
+        batch.setBounds(bounds);
         batch.setObserver([this](const DownloadItem& item) { items.push_back(item); });
         return batch.run(filter, [&into] { return std::optional<std::string>{into}; });
     }
 
+    // Ends the pages that never end: set before the server stops, kept
+    // until it has.
+    std::atomic<bool> stopServing = false;
     test::LocalServer local;
+    struct StopServing {
+        std::atomic<bool>& flag;
+        ~StopServing() { flag = true; }
+    } stopServingFirst{stopServing};
     test::TempFolder data;
     test::TempFolder target;
     test::ScriptedUi ui;
@@ -209,12 +265,19 @@ TEST_F(PageDownloadTest, AnFtpFileIsSavedUnderItsOwnName)
     EXPECT_EQ(target.read("notes.txt"), "plain text over FTP");
 }
 
-TEST_F(PageDownloadTest, AFileOrLinkThereBeforeIsReplacedNotFollowed)
+TEST_F(PageDownloadTest, AFileOrLinkThereBeforeIsNeitherReplacedNorFollowed)
 {
     const std::string outside = data.write("outside.txt", "keep me");
     ASSERT_EQ(::symlink(outside.c_str(), target.file("index.html").c_str()), 0);
     download(target.path() + "*", "/a/index.html");
-    EXPECT_EQ(target.read("index.html"), "page a");
+    EXPECT_EQ(target.read("index (2).html"), "page a");
+    EXPECT_TRUE(std::filesystem::is_symlink(target.file("index.html")));
+    EXPECT_EQ(data.read("outside.txt"), "keep me");
+
+    // A file named by the caller is replaced as asked, a link there too.
+    download(target.file("index.html"), "/b/index.html");
+    EXPECT_FALSE(std::filesystem::is_symlink(target.file("index.html")));
+    EXPECT_EQ(target.read("index.html"), "page b");
     EXPECT_EQ(data.read("outside.txt"), "keep me");
 }
 
@@ -235,15 +298,17 @@ TEST_F(PageDownloadTest, AStalledBodyStopsAtTheStallTimeAndCancelLeavesNoFile)
                         std::string(3000, 'h'));
         connection.pause(std::chrono::seconds(30));
     }};
-    HttpLimits limits = downloadLimits();
-    limits.stallSeconds = 1;
+    DownloadBounds bounds;
+    bounds.http.stallSeconds = 1;
     PageDownload stalled{
-        target.path() + "*", stalling.url("/half.html"), log(), today, nullptr, limits};
+        target.path() + "*", stalling.url("/half.html"), log(), today, nullptr, bounds};
     stalled.run();
-    EXPECT_EQ(stalled.path(), target.file("half.html"));
+    EXPECT_TRUE(stalled.path().empty());
     EXPECT_FALSE(stalled.complete());
+    EXPECT_TRUE(stalled.failed());
     EXPECT_FALSE(stalled.problem().empty());
-    EXPECT_EQ(target.read("half.html").size(), 3000U);
+    EXPECT_TRUE(std::filesystem::is_empty(target.path())) << "half a page is not kept";
+    EXPECT_EQ(logged(stalling.url("/half.html")), "");
 
     PageDownload waiting{target.path() + "*", stalling.url("/wait.html"), log(), today};
     std::thread runner{[&] {
@@ -259,6 +324,95 @@ TEST_F(PageDownloadTest, AStalledBodyStopsAtTheStallTimeAndCancelLeavesNoFile)
     EXPECT_TRUE(waiting.path().empty());
     EXPECT_FALSE(std::filesystem::exists(target.file("wait.html")));
     EXPECT_EQ(logged(stalling.url("/wait.html")), "");
+}
+
+// Pages that never end, quickly or slowly, and a server that never
+// answers, with bounds small enough for a test.
+TEST_F(PageDownloadTest, TricklingAndEndlessPagesEndAsFailedAndLeaveNothing)
+{
+    std::atomic<bool>& stop = stopServing;
+    const auto endless = [&stop](std::size_t block, std::chrono::milliseconds every) {
+        return [&stop, block, every](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                "text/html", [&stop, block, every](std::size_t, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(every);
+                    return !stop && sink.write(std::string(block, 'x').data(), block);
+                });
+        };
+    };
+    local.server.Get("/trickle.html", endless(1, std::chrono::milliseconds(20)));
+    local.server.Get("/flood.html", endless(64 * 1024, std::chrono::milliseconds(0)));
+    local.server.Get("/steady.html", endless(4096, std::chrono::milliseconds(100)));
+    {
+        // A bookmark whose page was saved before.
+        FileManager& bookmarks = db.bookmarks();
+        bookmarks.use();
+        Record flood{bookmarkTable()};
+        flood.setText(BookmarkField::Location, local.url("/flood.html"));
+        flood.setText(BookmarkField::OriginalFilename, "/earlier/flood.html");
+        ASSERT_EQ(bookmarks.insert(flood), kLevelDone);
+        bookmarks.close();
+    }
+    const auto started = std::chrono::steady_clock::now();
+
+    // Under 1 KB/s for the stall time, though a byte comes every 20 ms.
+    DownloadBounds bounds;
+    bounds.http.stallSeconds = 1;
+    const PageDownload& trickle = download(target.path() + "*", "/trickle.html", bounds);
+    EXPECT_TRUE(trickle.failed());
+    EXPECT_GT(trickle.total(), 0);
+    // Past the most bytes.
+    bounds.mostBytes = 1024 * 1024;
+    const PageDownload& flood = download(target.path() + "*", "/flood.html", bounds);
+    EXPECT_TRUE(flood.failed());
+    EXPECT_NE(flood.problem().find("1048576 bytes"), std::string::npos) << flood.problem();
+    // 40 KB/s for ever: past the most time.
+    bounds.http.totalSeconds = 2;
+    const PageDownload& steady = download(target.path() + "*", "/steady.html", bounds);
+    EXPECT_TRUE(steady.failed());
+    EXPECT_GT(steady.total(), 40 * 1024);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    for (const PageDownload* page : {&trickle, &flood, &steady}) {
+        EXPECT_FALSE(page->complete());
+        EXPECT_TRUE(page->path().empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(target.path())) << "no partial file, hidden or not";
+    EXPECT_FALSE(std::filesystem::exists(log()));
+
+    // In a run, such a page marks its bookmark failed and keeps the file it
+    // had.
+    const DownloadSummary summary =
+        runBatch(currentBookmarkFilter(local.url("/flood.html")), target.path(), bounds);
+    EXPECT_EQ(summary.saved, 0);
+    EXPECT_EQ(summary.failed, 1);
+    ASSERT_EQ(items.size(), 1U);
+    EXPECT_TRUE(items[0].marked);
+    const Record flooded = test::storedBookmark(db, local.url("/flood.html"));
+    EXPECT_EQ(flooded.number(BookmarkField::Validated), kLinkFail);
+    EXPECT_EQ(flooded.number(BookmarkField::LastValidated), today);
+    EXPECT_EQ(flooded.text(BookmarkField::OriginalFilename), "/earlier/flood.html");
+    EXPECT_TRUE(std::filesystem::is_empty(target.path()));
+}
+
+TEST_F(PageDownloadTest, AServerThatNeverAnswersIsAskedOnce)
+{
+    std::atomic<int> asked = 0;
+    test::RawServer silent{[&asked](test::RawServer::Connection& connection) {
+        ++asked;
+        connection.pause(std::chrono::seconds(30));
+    }};
+    DownloadBounds bounds;
+    bounds.http.stallSeconds = 1;
+    const auto started = std::chrono::steady_clock::now();
+    PageDownload waiting{
+        target.path() + "*", silent.url("/page.html"), log(), today, nullptr, bounds};
+    waiting.run();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3))
+        << "three tries take three stall times";
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(waiting.failed()) << "no answer: the bookmark is left as it is";
+    EXPECT_FALSE(waiting.problem().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(target.path()));
 }
 
 // A small file system of its own: read-only, or nearly full. Mounting
@@ -363,13 +517,43 @@ TEST_F(PageDownloadTest, TheBatchSavesEachPageApartAndMarksItsBookmark)
     EXPECT_EQ(ui.progressTexts[3], "50% Completed\nDownloading 2 of up to 4 URLs\nDownloading " +
                                        local.url("/a/index.html"));
 
-    // A second run replaces the files of the first, as they were there
-    // before it.
+    // A later run replaces a bookmark's own page, never another's.
     items.clear();
     runBatch(currentBookmarkFilter(local.url("/b/index.html")), target.path());
     ASSERT_EQ(items.size(), 1U) << "exactly the current bookmark";
-    EXPECT_EQ(items[0].path, target.file("index.html"));
-    EXPECT_EQ(target.read("index.html"), "page b");
+    EXPECT_EQ(items[0].path, target.file("index (2).html"));
+    EXPECT_EQ(target.read("index.html"), "page a");
+    EXPECT_EQ(target.read("index (2).html"), "page b");
+}
+
+// Across runs, what keeps a page apart is what the log and the bookmarks
+// record: either alone is enough.
+TEST_F(PageDownloadTest, ALaterRunNeverReplacesAnotherBookmarksPage)
+{
+    add(local.url("/a/index.html"));
+    add(local.url("/b/index.html"));
+    runBatch(currentBookmarkFilter(local.url("/a/index.html")), target.path());
+    ASSERT_EQ(target.read("index.html"), "page a");
+
+    // Without the log, the bookmark's file field keeps it.
+    std::filesystem::remove(log());
+    runBatch(currentBookmarkFilter(local.url("/b/index.html")), target.path());
+    EXPECT_EQ(target.read("index.html"), "page a");
+    EXPECT_EQ(target.read("index (2).html"), "page b");
+
+    // Without a bookmark's file field, the log keeps it.
+    add(local.url("/named"));
+    target.write("notes.txt", "notes of a");
+    ASSERT_TRUE(writeIniValue(log(), "Download", downloadLogKey(local.url("/a/index.html")),
+                              downloadLogKey(target.file("notes.txt")) + onToday));
+    runBatch(currentBookmarkFilter(local.url("/named")), target.path());
+    EXPECT_EQ(target.read("notes.txt"), "notes of a");
+    EXPECT_EQ(target.read("notes (2).txt"), "notes");
+
+    // A bookmark's own page is replaced in place.
+    runBatch(currentBookmarkFilter(local.url("/b/index.html")), target.path());
+    EXPECT_EQ(target.read("index (2).html"), "page b");
+    EXPECT_FALSE(std::filesystem::exists(target.file("index (3).html")));
 }
 
 TEST_F(PageDownloadTest, ABookmarkThatCannotBeWrittenIsReportedAndStopsTheRun)
