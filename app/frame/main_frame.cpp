@@ -447,7 +447,11 @@ void MainFrame::openAddresses(const QStringList& addresses)
     addingAddresses_ = true;
     while (!waitingAddresses_.isEmpty() && !closed_) {
         NewBookmarkWizard wizard(services_, candidateSource_, this, waitingAddresses_.takeFirst());
-        wizard.exec();
+        // No list started the wizard to reload itself: the open ones show
+        // the new bookmark.
+        if (wizard.exec() == QDialog::Accepted) {
+            WindowRegister::instance().notifyBrowseWindows();
+        }
     }
     addingAddresses_ = false;
 }

@@ -1,5 +1,8 @@
+#include "bookmarks/browse_window.h"
+#include "bookmarks/categories.h"
 #include "bookmarks/new_bookmark_wizard.h"
 #include "core/services.h"
+#include "core/tables.h"
 #include "frame/main_frame.h"
 #include "frame/program_arguments.h"
 #include "frame/single_instance.h"
@@ -11,6 +14,7 @@
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTableView>
 #include <QtTest>
 
 #include <cstring>
@@ -152,6 +156,9 @@ private Q_SLOTS:
         test::ScriptedUi ui;
         Services services{ui, data.path(), prefix.path()};
         services.start();
+        Record category{categoryTable()};
+        category.setText(CategoryField::Category, "News");
+        saveCategory(services.database(), Record{categoryTable()}, category);
         gui::MainFrame frame{services};
         frame.setShowSplash(false);
         bool looked = false;
@@ -161,6 +168,10 @@ private Q_SLOTS:
         });
         QVERIFY(frame.initialise());
         frame.show();
+        frame.openBookmarkList();
+        auto* list = frame.findChild<gui::BrowseWindow*>();
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->table()->model()->rowCount(), 0);
 
         QStringList shown;
         bool handedMore = false;
@@ -175,7 +186,13 @@ private Q_SLOTS:
                 handedMore = true;
                 frame.openAddresses({"http://127.0.0.1:9/third"});
             }
-            wizard->reject();
+            // The last one is kept.
+            if (shown.size() == 3) {
+                wizard->finish();
+            }
+            if (wizard->isVisible()) {
+                wizard->reject();
+            }
             return true;
         }};
         frame.openAddresses({" http://127.0.0.1:9/first ", "https://127.0.0.1:9/second"});
@@ -184,6 +201,9 @@ private Q_SLOTS:
                                      "http://127.0.0.1:9/third"}));
         // A handed address is taken as it is, without looking at the browsers.
         QVERIFY(!looked);
+        // The open list shows the bookmark added.
+        QTRY_COMPARE(list->table()->model()->rowCount(), 1);
+        QVERIFY2(ui.shown.empty(), ui.shown.empty() ? "" : ui.shown.front().text.c_str());
     }
 };
 
