@@ -24,6 +24,13 @@ packages=(
   fonts-dejavu-core imagemagick
   # locale data for date pictures and Unicode case folding
   locales
+  # the icon's pictures at each size, drawn at build time
+  librsvg2-bin
+  # the Debian package (cpack -G DEB finds its dependencies with dpkg-shlibdeps)
+  dpkg-dev file
+  # the packaging tests: validators of the desktop entry, the AppStream data,
+  # the package and the manual pages
+  desktop-file-utils appstream lintian man-db
 )
 
 missing=()

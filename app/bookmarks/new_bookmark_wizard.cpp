@@ -59,7 +59,7 @@ QWidget* withNote(QWidget* field, const char* note)
 } // namespace
 
 NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candidates,
-                                     QWidget* parent)
+                                     QWidget* parent, const QString& address)
     : QDialog(parent), services_(services), analysed_(bookmarkTable())
 {
     pickDate_ = [this](const QString& caption, std::int32_t day) {
@@ -74,9 +74,9 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     layout->addWidget(pages_, 1);
 
     const std::string pending = text::lower(services_.pendingAddress().str());
-    const bool givenAddress = pending.find("http:") != std::string::npos ||
-                              pending.find("ftp:") != std::string::npos ||
-                              pending.find("www.") != std::string::npos;
+    const bool givenAddress =
+        !address.trimmed().isEmpty() || pending.find("http:") != std::string::npos ||
+        pending.find("ftp:") != std::string::npos || pending.find("www.") != std::string::npos;
     if (!givenAddress) {
         candidates_ = candidates ? candidates() : desktopCandidates();
     }
@@ -184,7 +184,9 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     analyzeButton->setEnabled(true);
     connect(analyzeButton, &QPushButton::clicked, this, &NewBookmarkWizard::analyze);
     if (givenAddress) {
-        location_->setText(q(std::string{text::trim(services_.pendingAddress().str())}));
+        location_->setText(!address.trimmed().isEmpty()
+                               ? address.trimmed()
+                               : q(std::string{text::trim(services_.pendingAddress().str())}));
         // A page given to the wizard is taken and analysed at once.
         analyseWhenShown_ = true;
     } else if (candidates_.size() == 1) {

@@ -33,9 +33,11 @@ public:
     using CandidateSource = std::function<std::vector<BrowserCandidate>()>;
 
     // `candidates` lists the addresses shown in browsers (Firefox's session
-    // store and X11 window titles unless replaced).
+    // store and X11 window titles unless replaced). An `address` handed to
+    // the program (its command line) is taken and analysed at once, as the
+    // pending address is, without looking at the browsers.
     NewBookmarkWizard(Services& services, CandidateSource candidates = {},
-                      QWidget* parent = nullptr);
+                      QWidget* parent = nullptr, const QString& address = {});
 
     bool showsBrowserPage() const { return browserPage_ != nullptr; }
     int currentPage() const;

@@ -484,6 +484,26 @@ void MainFrame::runNewBookmarkWizard()
     wizard.exec();
 }
 
+void MainFrame::openAddresses(const QStringList& addresses)
+{
+    closeSplash();
+    restoreFrame();
+    waitingAddresses_ << addresses;
+    if (addingAddresses_) {
+        return;
+    }
+    addingAddresses_ = true;
+    while (!waitingAddresses_.isEmpty() && !closed_) {
+        NewBookmarkWizard wizard(services_, candidateSource_, this, waitingAddresses_.takeFirst());
+        // No list started the wizard to reload itself: the open ones show
+        // the new bookmark.
+        if (wizard.exec() == QDialog::Accepted) {
+            WindowRegister::instance().notifyBrowseWindows();
+        }
+    }
+    addingAddresses_ = false;
+}
+
 void MainFrame::openClipboardMonitor()
 {
     if (WindowRegister::instance().activate(QString::fromUtf8(ClipboardMonitor::kName))) {

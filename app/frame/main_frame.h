@@ -81,6 +81,10 @@ public:
     void newLocation();
     // The new-bookmark wizard on the pending address or a browser's.
     void runNewBookmarkWizard();
+    // Brings the frame forward and adds each of `addresses` through the
+    // new-bookmark wizard, one after another; those handed over while a
+    // wizard is open wait for it.
+    void openAddresses(const QStringList& addresses);
     // Where the wizard looks for browser addresses; tests put in their own.
     void setCandidateSource(std::function<std::vector<BrowserCandidate>()> source)
     {
@@ -154,6 +158,8 @@ private:
     bool showSplash_ = true;
     bool shownOnce_ = false;
     bool closed_ = false;
+    QStringList waitingAddresses_;
+    bool addingAddresses_ = false;
     QString startUpList_;
 };
 

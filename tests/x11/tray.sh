@@ -9,9 +9,11 @@ source "$(dirname "$0")/desktop.sh"
 
 start_window_manager
 
-# The icon: a window of ours inside the tray's panel.
+# The icon: a window of ours (its class's instance is the program's name)
+# inside the tray's panel. Qt titles it after the application's name, the
+# desktop entry's, which the tray never shows.
 icon_in_tray() {
-  xwininfo -root -tree | awk '/"panel"/ {inpanel=1; next} inpanel && !found && /Tessaly 2000/ {print $1; found=1}'
+  xwininfo -root -tree | awk '/"panel"/ {inpanel=1; next} inpanel && !found && /\("tessaly" / {print $1; found=1}'
 }
 
 start_tray
