@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,6 +89,19 @@ EngineStatus keepDamaged(const std::string& path, std::time_t when, std::string&
         return EngineStatus::systemError(errno);
     }
     return EngineStatus::systemError(EEXIST);
+}
+
+// Makes what was written to a file, or the names in a folder, durable.
+EngineStatus syncFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return EngineStatus::systemError(errno);
+    }
+    const int synced = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    return synced == 0 ? EngineStatus{} : EngineStatus::systemError(error);
 }
 
 // "URLDATA.damaged-20250131-153012.tps" -> "URLDATA.damaged-20250131-153012-unplaced.txt".
@@ -239,6 +253,10 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
     if (::stat(name.c_str(), &mode) == 0) {
         ::chmod(freshPath.c_str(), mode.st_mode & 07777);
     }
+    if (status = syncFile(freshPath); !status.ok()) {
+        return refuse("the fresh copy could not be written to disk : Error " + errorText(status) +
+                      ".");
+    }
     std::string kept;
     if (status = keepDamaged(name, clock_(), kept); !status.ok()) {
         return refuse("it could not be kept under another name : Error " + errorText(status) + ".");
@@ -253,6 +271,7 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
     }
     damaged.execute("ROLLBACK");
     damaged.close();
+    syncFile(std::filesystem::path{name}.parent_path().string()); // the new names
     summary.replaced.push_back(name);
     progress("Recovering Rows", 100);
 

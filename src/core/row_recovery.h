@@ -43,7 +43,8 @@ struct RecoveryReport {
 // anew); `containerName` names the container on `fresh` for a table stored
 // under a name given at open time. Rows that cannot be added are written
 // with the reason to `unplacedPath` (made only when there is one).
-// `cancelled` is polled between pages and rows.
+// The fresh file is written without syncing: sync it before it replaces
+// anything. `cancelled` is polled between pages and rows.
 RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const TableDef*>& tables,
                            Engine& fresh, const std::string& containerName,
                            const std::string& unplacedPath, const std::function<bool()>& cancelled);
