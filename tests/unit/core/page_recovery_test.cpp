@@ -6,6 +6,7 @@
 #include "core/maintenance.h"
 #include "core/tables.h"
 #include "damaged_file.h"
+#include "page_reader_checks.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -360,6 +361,47 @@ TEST_F(PageRecoveryTest, ARowThatFitsNoTableIsListedBesideTheDamagedFile)
     const auto line = repaired.unplaced.find("http://odd.example/");
     ASSERT_NE(line, std::string::npos) << repaired.unplaced;
     EXPECT_NE(repaired.unplaced.rfind("fits no table of the file", line), std::string::npos);
+}
+
+TEST_F(PageRecoveryTest, ThePageReaderTakesAnyBytesWithinBounds)
+{
+    std::ifstream in{plain_->file("URLDATA.tps"), std::ios::binary};
+    const std::string sound{std::istreambuf_iterator<char>{in}, {}};
+    std::mt19937 random{2026};
+    const auto byte = [&] {
+        return static_cast<char>(random());
+    };
+    for (int round = 0; round < 150; ++round) {
+        std::string bytes = sound;
+        // Bytes changed where the structure is (page starts, the header)
+        // and anywhere; now and then the file cut at a random length.
+        for (int edit = 0; edit < 1 + round % 40; ++edit) {
+            const std::size_t page = random() % (bytes.size() / 1024);
+            const std::size_t at =
+                round % 2 == 0 ? page * 1024 + random() % 16 : random() % bytes.size();
+            bytes[at] = byte();
+        }
+        if (round % 5 == 0) {
+            bytes.resize(random() % bytes.size());
+        }
+        test::checkPageReader(bytes);
+    }
+    // A header that claims the largest pages over a short file, and a
+    // page whose cells all point at one spot.
+    std::string header = sound.substr(0, 4096);
+    header[16] = 0;
+    header[17] = 1;
+    test::checkPageReader(header);
+    std::string crowded(1024, '\0');
+    crowded[0] = 0x0D;
+    crowded[3] = 0x01;
+    crowded[4] = static_cast<char>(0xF8);
+    for (std::size_t at = 8; at + 1 < crowded.size(); at += 2) {
+        crowded[at] = 0x03;
+        crowded[at + 1] = static_cast<char>(0xF0);
+    }
+    test::checkPageReader(sound.substr(0, 1024) + crowded);
+    test::checkPageReader({});
 }
 
 } // namespace
