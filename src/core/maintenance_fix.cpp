@@ -199,22 +199,6 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
         return FileOutcome::Done;
     }
 
-    progress("Recovering Rows", 10);
-    WorkFolder work{name};
-    if (work.path().empty()) {
-        showAccessError(ui_, EngineStatus::systemError(errno));
-        return FileOutcome::Failed;
-    }
-    Engine fresh{work.path()};
-    fresh.setMainContainer(shortName);
-    pages::PageReader reader{source};
-    const std::string unplacedWork = work.path() + "/unplaced.txt";
-    const RecoveryReport report = recoverRows(reader, tablesOf(located), fresh, shortName,
-                                              unplacedWork, [this] { return cancelled(); });
-    fresh.close();
-    if (report.cancelled) {
-        return FileOutcome::Cancelled;
-    }
     const auto refuse = [&](const std::string& why) {
         ui_.showMessage({"Error",
                          shortName + " is damaged and " + why + " The file was not changed.",
@@ -222,6 +206,28 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
         entry.information = "Damaged: " + found.substr(0, found.find('\n'));
         return FileOutcome::Failed;
     };
+    progress("Recovering Rows", 10);
+    WorkFolder work{name};
+    if (work.path().empty()) {
+        showAccessError(ui_, EngineStatus::systemError(errno));
+        return FileOutcome::Failed;
+    }
+    pages::PageReader reader{source};
+    if (!reader.utf8()) {
+        // This program writes UTF-8 only; another program's file in UTF-16
+        // would come out garbled.
+        return refuse(
+            "its text is stored as UTF-16, which a repair of this program does not read.");
+    }
+    Engine fresh{work.path()};
+    fresh.setMainContainer(shortName);
+    const std::string unplacedWork = work.path() + "/unplaced.txt";
+    const RecoveryReport report = recoverRows(reader, tablesOf(located), fresh, shortName,
+                                              unplacedWork, [this] { return cancelled(); });
+    fresh.close();
+    if (report.cancelled) {
+        return FileOutcome::Cancelled;
+    }
     if (!report.status.ok()) {
         return refuse("its rows could not be written to a fresh file : Error " +
                       errorText(report.status) + ".");

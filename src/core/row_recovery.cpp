@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -131,6 +132,11 @@ public:
     {
         if (!out_.is_open()) {
             out_.open(path_, std::ios::binary | std::ios::trunc);
+            // It may hold the sites' passwords: for its owner only.
+            std::error_code ignored;
+            std::filesystem::permissions(
+                path_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                ignored);
             out_ << "# Rows found in the damaged file that the repaired file does not hold.\n"
                     "# Table, reason, page, row number, then the stored values separated by "
                     "tabs.\n";

@@ -301,6 +301,21 @@ TEST_F(PageRecoveryTest, AFileOfRandomBytesIsRefusedAndLeftAsItWas)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator{folder.path()}, {}), 1);
 }
 
+TEST_F(PageRecoveryTest, AFileStoringItsTextAsUtf16IsRefusedRatherThanGarbled)
+{
+    execute(urldata(), "PRAGMA encoding='UTF-16le'; CREATE TABLE Locations(Location TEXT); "
+                       "INSERT INTO Locations VALUES('http://a.example/'); CREATE TABLE Other(x);");
+    overwritePage(urldata(), tablePages(urldata(), "Other").front().number);
+    const std::string before = folder.read("URLDATA.tps");
+    const Repaired repaired = fix();
+    EXPECT_EQ(repaired.summary.failed, 1);
+    ASSERT_EQ(repaired.shown.size(), 2U);
+    EXPECT_EQ(repaired.shown[1].text,
+              "URLDATA.tps is damaged and its text is stored as UTF-16, which a repair of this "
+              "program does not read. The file was not changed.");
+    EXPECT_EQ(folder.read("URLDATA.tps"), before);
+}
+
 TEST_F(PageRecoveryTest, RowsOnTheFreeListStayDeletedAndTheLiveCopyOfARowWins)
 {
     // Deleted rows whose pages went to the free list untouched.
