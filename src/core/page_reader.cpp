@@ -299,6 +299,9 @@ bool PageReader::payload(const Page& page, std::size_t at, std::uint64_t size, s
     // How much of the payload stays in the cell; the rest is on a chain of
     // overflow pages, each giving all but its first four bytes.
     const std::uint64_t usable = usable_;
+    if (size > std::uint64_t{pageCount_} * usable) {
+        return false; // more than the whole file holds: the size is damaged
+    }
     const std::uint64_t most = usable - 35;
     const std::uint64_t least = (usable - 12) * 32 / 255 - 23;
     std::uint64_t local = size;

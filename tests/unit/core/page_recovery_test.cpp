@@ -416,6 +416,15 @@ TEST_F(PageRecoveryTest, ThePageReaderTakesAnyBytesWithinBounds)
         crowded[at + 1] = static_cast<char>(0xF0);
     }
     test::checkPageReader(sound.substr(0, 1024) + crowded);
+    // A cell that claims a payload of almost 2^64 bytes.
+    std::string boastful(1024, '\0');
+    boastful[0] = 0x0D;
+    boastful[4] = 0x01;
+    boastful[8] = 0x01;
+    boastful[9] = 0x00;
+    std::fill_n(boastful.begin() + 256, 9, '\xFF');
+    boastful[265] = 0x01;
+    test::checkPageReader(sound.substr(0, 1024) + boastful);
     test::checkPageReader({});
 }
 
