@@ -222,8 +222,11 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
     Engine fresh{work.path()};
     fresh.setMainContainer(shortName);
     const std::string unplacedWork = work.path() + "/unplaced.txt";
-    const RecoveryReport report = recoverRows(reader, tablesOf(located), fresh, shortName,
-                                              unplacedWork, [this] { return cancelled(); });
+    const RecoveryReport report =
+        recoverRows(reader, tablesOf(located), fresh, shortName, unplacedWork, [this](int percent) {
+            progress("Recovering Rows", 10 + percent * 8 / 10);
+            return !cancelled();
+        });
     fresh.close();
     if (report.cancelled) {
         return FileOutcome::Cancelled;

@@ -220,12 +220,16 @@ std::map<std::uint32_t, std::string> liveOwners(pages::PageReader& reader, bool&
 
 RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const TableDef*>& tables,
                            Engine& fresh, const std::string& containerName,
-                           const std::string& unplacedPath, const std::function<bool()>& cancelled)
+                           const std::string& unplacedPath,
+                           const std::function<bool(int percent)>& carryOn)
 {
     RecoveryReport report;
     UnplacedFile unplaced{unplacedPath};
-    const auto stop = [&] {
-        return report.cancelled = report.cancelled || (cancelled && cancelled());
+    // Reading the pages is the first half of the work, adding the rows the
+    // second.
+    const auto stop = [&](std::uint64_t done, std::uint64_t total, int from) {
+        const int percent = from + static_cast<int>(done * 50 / std::max<std::uint64_t>(total, 1));
+        return report.cancelled = report.cancelled || (carryOn && !carryOn(percent));
     };
     std::vector<std::size_t> columns;
     for (const TableDef* table : tables) {
@@ -253,7 +257,7 @@ RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const Ta
     std::set<std::uint32_t> reached;
     std::vector<std::vector<Candidate>> candidates(tables.size());
     for (std::uint32_t page = 1; page <= reader.pageCount(); ++page) {
-        if (page % 64 == 0 && stop()) {
+        if (page % 64 == 0 && stop(page, reader.pageCount(), 0)) {
             return report;
         }
         const auto owner = owners.find(page);
@@ -324,6 +328,11 @@ RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const Ta
         }
     }
 
+    std::uint64_t total = 0;
+    for (const std::vector<Candidate>& rows : candidates) {
+        total += rows.size();
+    }
+    std::uint64_t handled = 0;
     for (std::size_t i = 0; i < tables.size() && !report.cancelled; ++i) {
         const TableDef& table = *tables[i];
         TableRecovery& counts = report.tables[i];
@@ -356,6 +365,9 @@ RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const Ta
         std::size_t first = 0; // the first copy of the row at hand
         for (std::size_t at = 0; at < rows.size(); ++at) {
             const Candidate& candidate = rows[at];
+            if (++handled % 256 == 0 && stop(handled, total, 50)) {
+                break;
+            }
             if (rows[first].rowid != candidate.rowid) {
                 first = at;
             }
@@ -397,9 +409,6 @@ RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const Ta
                 return report;
             } else {
                 ++counts.kept;
-            }
-            if (at % 256 == 0 && stop()) {
-                break;
             }
         }
         if (const EngineStatus committed = fresh.commit(); !committed.ok()) {

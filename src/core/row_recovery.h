@@ -44,9 +44,11 @@ struct RecoveryReport {
 // under a name given at open time. Rows that cannot be added are written
 // with the reason to `unplacedPath` (made only when there is one).
 // The fresh file is written without syncing: sync it before it replaces
-// anything. `cancelled` is polled between pages and rows.
+// anything. `carryOn` is told, between pages and rows, how far the work
+// has come (0 to 100); it stops the work by answering false.
 RecoveryReport recoverRows(pages::PageReader& reader, const std::vector<const TableDef*>& tables,
                            Engine& fresh, const std::string& containerName,
-                           const std::string& unplacedPath, const std::function<bool()>& cancelled);
+                           const std::string& unplacedPath,
+                           const std::function<bool(int percent)>& carryOn);
 
 } // namespace tessaly

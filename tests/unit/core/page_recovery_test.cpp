@@ -120,12 +120,13 @@ protected:
                                    std::filesystem::copy_options::overwrite_existing);
     }
 
-    Repaired fix()
+    Repaired fix(MaintenanceObserver* observer = nullptr)
     {
         Repaired result;
         ScriptedUi ui;
         ui.answers = {ButtonYes};
         Maintenance m{ui, folder.path(), {}};
+        m.setObserver(observer);
         m.setLockWait(100);
         m.setClock([] { return std::time_t{1700000000}; });
         auto entries = maintenanceEntries();
@@ -299,6 +300,33 @@ TEST_F(PageRecoveryTest, AFileOfRandomBytesIsRefusedAndLeftAsItWas)
                                       "cannot be repaired. The file was not changed.");
     EXPECT_EQ(folder.read("URLDATA.tps"), junk);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator{folder.path()}, {}), 1);
+}
+
+TEST_F(PageRecoveryTest, CancelInTheMiddleOfTheRecoveryLeavesTheFileAsItWas)
+{
+    // Cancel is pressed once the recovery shows it has come some way.
+    struct Observer final : MaintenanceObserver {
+        std::vector<int> percents;
+        void show(const MaintenanceProgress& progress) override
+        {
+            if (progress.action == "Recovering Rows") {
+                percents.push_back(progress.percent);
+            }
+        }
+        bool cancelRequested() override
+        {
+            return std::any_of(percents.begin(), percents.end(),
+                               [](int p) { return p > 30 && p < 90; });
+        }
+    } observer;
+    copyFrom(*plain_);
+    overwritePage(urldata(), 1);
+    const std::string before = folder.read("URLDATA.tps");
+    const Repaired repaired = fix(&observer);
+    EXPECT_EQ(repaired.summary.cancelled, 1);
+    EXPECT_EQ(folder.read("URLDATA.tps"), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator{folder.path()}, {}), 1)
+        << "no kept copy, no work folder";
 }
 
 TEST_F(PageRecoveryTest, AFileStoringItsTextAsUtf16IsRefusedRatherThanGarbled)
