@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 
 namespace tessaly::gui {
@@ -28,9 +29,18 @@ RepairFilesWindow::RepairFilesWindow(UiPort& ui, std::string folder, Maintenance
     fileList_->header()->setSectionResizeMode(TickColumn, QHeaderView::ResizeToContents);
     for (const MaintenanceEntry& entry : entries_) {
         auto* item = new QTreeWidgetItem(fileList_);
-        item->setText(FileColumn, QString::fromStdString(entry.description));
+        // The import file and the export file share a description: their
+        // labels tell them apart.
+        const bool shared =
+            std::count_if(entries_.begin(), entries_.end(), [&](const MaintenanceEntry& other) {
+                return other.description == entry.description;
+            }) > 1;
+        item->setText(FileColumn,
+                      QString::fromStdString(shared ? entry.description + " (" + entry.label + ")"
+                                                    : entry.description));
         item->setToolTip(FileColumn, QString::fromStdString(entry.label));
     }
+    fileList_->resizeColumnToContents(FileColumn);
     fileList_->setCurrentItem(fileList_->topLevelItem(0));
     connect(fileList_, &QTreeWidget::itemClicked, this, &RepairFilesWindow::toggleTag);
 
@@ -138,6 +148,7 @@ void RepairFilesWindow::refreshRows()
         item->setText(RecordsColumn, QString::fromStdString(entry.records));
         item->setText(InformationColumn, QString::fromStdString(entry.information));
     }
+    fileList_->resizeColumnToContents(RecordsColumn);
 }
 
 void RepairFilesWindow::runAction(MaintenanceAction action)

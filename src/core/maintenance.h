@@ -4,8 +4,8 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -132,6 +132,8 @@ private:
     FileOutcome release(const Located& file, MaintenanceEntry& entry);
     FileOutcome info(const Located& file, MaintenanceEntry& entry);
     FileOutcome fix(const Located& file, MaintenanceEntry& entry, MaintenanceSummary& summary);
+    FileOutcome fixFile(const std::string& name, bool multiTable, const Located& file,
+                        MaintenanceEntry& entry, MaintenanceSummary& summary);
     FileOutcome lineAction(MaintenanceAction action, const Located& file, MaintenanceEntry& entry);
 
     UiPort& ui_;
@@ -141,7 +143,13 @@ private:
     int lockWait_ = 300;
     std::function<std::time_t()> clock_;
     MaintenanceProgress shown_;
-    std::set<std::string> fixed_; // files repaired in this run, whatever their tables
+    // What a repair in this run did to each file, given again for its other
+    // tables.
+    struct Fixed {
+        FileOutcome outcome = FileOutcome::Skipped;
+        std::string information;
+    };
+    std::map<std::string, Fixed> fixed_;
 };
 
 } // namespace tessaly

@@ -180,6 +180,16 @@ EngineStatus takeAlone(KeyedFile& opened, const Maintenance::Located& located)
     return status;
 }
 
+// What Info says of a file it cannot open. A file that is not there yet is
+// no error: the program makes it when it is first used.
+std::string missingOrError(const Maintenance::Located& located, const EngineStatus& status)
+{
+    if (status.code != kFileNotFound) {
+        return "Error : " + errorText(status);
+    }
+    return located.path.empty() ? "No file named" : "Not made yet";
+}
+
 } // namespace
 
 FileOutcome Maintenance::build(const Located& located, MaintenanceEntry& entry)
@@ -347,7 +357,7 @@ FileOutcome Maintenance::info(const Located& located, MaintenanceEntry& entry)
         return FileOutcome::Done;
     }
     entry.records = "?";
-    entry.information = "Error : " + errorText(status);
+    entry.information = missingOrError(located, status);
     return status.code == kFileNotFound ? FileOutcome::Skipped : FileOutcome::Failed;
 }
 
@@ -386,7 +396,7 @@ FileOutcome Maintenance::lineAction(MaintenanceAction action, const Located& loc
     if (!status.ok()) {
         if (action == MaintenanceAction::Info) {
             entry.records = "?";
-            entry.information = "Error : " + errorText(status);
+            entry.information = missingOrError(located, status);
             return status.code == kFileNotFound ? FileOutcome::Skipped : FileOutcome::Failed;
         }
         if (status.code == kFileNotFound) {

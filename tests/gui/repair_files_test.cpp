@@ -8,6 +8,7 @@
 #include "started_services.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -89,10 +90,20 @@ private Q_SLOTS:
         for (int i = 0; i < 9; ++i) {
             files << window.fileList()->topLevelItem(i)->text(RepairFilesWindow::FileColumn);
         }
-        QCOMPARE(files, (QStringList{"ASCII file for import and export",
-                                     "ASCII file for import and export", "CatHTML", "Categories",
-                                     "DOS File for Import", "ImportTESSLY", "TESSLY", "URLDetails",
-                                     "URLKeywords"}));
+        QCOMPARE(files, (QStringList{"ASCII file for import and export (ASCIIfile)",
+                                     "ASCII file for import and export (Output)", "CatHTML",
+                                     "Categories", "DOS File for Import", "ImportTESSLY", "TESSLY",
+                                     "URLDetails", "URLKeywords"}));
+        // Every entry shows whole at the default size.
+        QTreeWidget* list = window.fileList();
+        for (const QString& file : files) {
+            QVERIFY2(list->fontMetrics().horizontalAdvance(file) <
+                         list->columnWidth(RepairFilesWindow::FileColumn),
+                     qPrintable(file));
+        }
+        QVERIFY(list->header()->sectionViewportPosition(RepairFilesWindow::FileColumn) +
+                    list->columnWidth(RepairFilesWindow::FileColumn) <=
+                list->viewport()->width());
         QCOMPARE(window.fileList()->headerItem()->text(RepairFilesWindow::FileColumn), "File");
         QCOMPARE(window.button("&Build")->toolTip(),
                  "Build the key files for the tagged data files");
@@ -170,6 +181,28 @@ private Q_SLOTS:
                     .startsWith("Repaired: 40 rows recovered; damaged file kept as "
                                 "URLDATA.damaged-"));
         QCOMPARE(replaced.size(), std::size_t{1});
+    }
+
+    void repairOfAFileWhoseFirstPageIsLostKeepsEveryRow()
+    {
+        TempFolder folder;
+        store(folder.path(), 40);
+        test::overwritePage(folder.file("URLDATA.tps"), 1);
+        ScriptedUi ui;
+        ui.answers = {ButtonYes, ButtonOk};
+        RepairFilesWindow window{ui, folder.path(), {}};
+        window.show();
+        clickCell(window, "TESSLY", RepairFilesWindow::TickColumn);
+        clickCell(window, "URLKeywords", RepairFilesWindow::TickColumn);
+        QTest::mouseClick(window.button("&Repair"), Qt::LeftButton);
+        QCOMPARE(ui.shown.size(), std::size_t{2});
+        QVERIFY2(ui.shown[1].text.find("Locations: 40 found, 40 kept. URLKeywords: 40 found, 40 "
+                                       "kept.") != std::string::npos,
+                 ui.shown[1].text.c_str());
+        QCOMPARE(cell(window, "TESSLY", RepairFilesWindow::RecordsColumn), "40");
+        QCOMPARE(cell(window, "URLKeywords", RepairFilesWindow::RecordsColumn), "40");
+        QCOMPARE(cell(window, "URLKeywords", RepairFilesWindow::InformationColumn),
+                 cell(window, "TESSLY", RepairFilesWindow::InformationColumn));
     }
 
     void cancelStopsTheLongBuildAndTheNextTaggedFileIsBuilt()

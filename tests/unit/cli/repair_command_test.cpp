@@ -9,6 +9,47 @@
 namespace tessaly::cli::test {
 namespace {
 
+// Another process that runs `sql` on a file and then keeps its
+// transaction open until the object goes.
+class HoldingProcess final {
+public:
+    HoldingProcess(const std::string& path, const std::string& sql)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
+        child_ = ::fork();
+        if (child_ == 0) {
+            sqlite3* db = nullptr;
+            sqlite3_open(path.c_str(), &db);
+            sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+            [[maybe_unused]] const auto written = ::write(ready[1], "r", 1);
+            ::pause();
+            std::_Exit(0);
+        }
+        char c = 0;
+        held_ = child_ > 0 && ::read(ready[0], &c, 1) == 1;
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~HoldingProcess()
+    {
+        if (child_ > 0) {
+            ::kill(child_, SIGKILL);
+            ::waitpid(child_, nullptr, 0);
+        }
+    }
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+    bool held() const { return held_; }
+
+private:
+    pid_t child_ = -1;
+    bool held_ = false;
+};
+
 class RepairCommandTest : public CommandsTest {
 protected:
     void storeBookmarks(int count)
@@ -36,7 +77,7 @@ TEST_F(RepairCommandTest, InfoListsEveryFileAndWarnsFirst)
         << err;
     EXPECT_NE(out.find("TESSLY\tdone\t3\t"), std::string::npos) << out;
     EXPECT_NE(out.find("URLKeywords\tdone\t3\t"), std::string::npos) << out;
-    EXPECT_NE(out.find("ImportTESSLY\tskipped\t?\tError : File Not Found\n"), std::string::npos);
+    EXPECT_NE(out.find("ImportTESSLY\tskipped\t?\tNo file named\n"), std::string::npos);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 9);
 }
 
@@ -52,10 +93,13 @@ TEST_F(RepairCommandTest, FixAsksAboutTheMultiTableFileAndRepairsOnlyWithYes)
 
     ASSERT_EQ(run({"repair", "fix", "tessly", "--yes"}), kExitOk) << err;
     EXPECT_NE(err.find("(tessaly-cli answers Yes.)"), std::string::npos) << err;
+    // The keywords all sat on their root page, which is lost.
     EXPECT_NE(err.find("Repair: URLDATA.tps was damaged. 40 rows were recovered into a fresh "
-                       "file and its keys were rebuilt. Rows on the damaged parts of the file "
-                       "could not be read. Nothing could be read of: URLKeywords. The damaged "
-                       "file is kept as URLDATA.damaged-"),
+                       "file and its keys were rebuilt. Locations: 40 found, 40 kept. "),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("Configuration: 0 found, 0 kept. Nothing could be read of: URLKeywords. "
+                       "The damaged file is kept as URLDATA.damaged-"),
               std::string::npos)
         << err;
     EXPECT_TRUE(out.starts_with("TESSLY\tdone\t40\tRepaired: 40 rows recovered; damaged file "
@@ -81,29 +125,35 @@ TEST_F(RepairCommandTest, FixingEveryFileOfAHealthyDatabaseAsksOnceAndSucceeds)
 TEST_F(RepairCommandTest, AFileHeldByAnotherProcessFailsWithStatusOne)
 {
     storeBookmarks(2);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        sqlite3* db = nullptr;
-        sqlite3_open(folder.file("URL_C.tps").c_str(), &db);
-        sqlite3_exec(db, "BEGIN; SELECT count(*) FROM Categories;", nullptr, nullptr, nullptr);
-        [[maybe_unused]] const auto written = ::write(ready[1], "r", 1);
-        ::pause();
-        std::_Exit(0);
+    int code = 0;
+    {
+        const HoldingProcess holder{folder.file("URL_C.tps"),
+                                    "BEGIN; SELECT count(*) FROM Categories;"};
+        ASSERT_TRUE(holder.held());
+        code = run({"repair", "pack", "Categories", "TESSLY"});
     }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    const int code = run({"repair", "pack", "Categories", "TESSLY"});
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
     EXPECT_EQ(code, kExitFailure);
     EXPECT_NE(err.find("File Access Error: This option requires exclusive file access."),
               std::string::npos)
         << err;
     EXPECT_EQ(out, "Categories\tfailed\t?\t\nTESSLY\tdone\t2\t\n");
+}
+
+TEST_F(RepairCommandTest, EveryTableOfAFileFixCouldNotTakeIsReportedFailed)
+{
+    storeBookmarks(2);
+    const HoldingProcess writer{folder.file("URLDATA.tps"),
+                                "BEGIN IMMEDIATE; DELETE FROM URLKeywords;"};
+    ASSERT_TRUE(writer.held());
+    EXPECT_EQ(run({"repair", "fix", "--yes", "TESSLY", "URLDetails", "URLKeywords"}), kExitFailure);
+    EXPECT_EQ(out, "TESSLY\tfailed\t?\t\nURLDetails\tfailed\t?\t\nURLKeywords\tfailed\t?\t\n")
+        << err;
+    std::size_t questions = 0;
+    for (std::size_t at = err.find("File Access Error"); at != std::string::npos;
+         at = err.find("File Access Error", at + 1)) {
+        ++questions;
+    }
+    EXPECT_EQ(questions, 1U) << "the file is tried once";
 }
 
 TEST_F(RepairCommandTest, AnUnknownActionOrLabelIsAUsageError)
