@@ -183,12 +183,10 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
 
 int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
 {
-    const int level = analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(),
-                                      bookmark, database, today);
-    if (read.cutShort()) {
-        bookmark.setNumber(BookmarkField::Validated, kLinkFail);
-    }
-    return level;
+    // A page whose body stopped early still answered: what arrived is
+    // analysed and the link passes, as the link test passes it.
+    return analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(), bookmark,
+                           database, today);
 }
 
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName)

@@ -50,8 +50,8 @@ public:
     // Why the page could not be read; empty when it was.
     const std::string& failure() const { return failure_; }
     // The page was read, but its body stopped before its end (a stall, a
-    // connection closed early): what arrived is analysed, and the bookmark
-    // fails as its download would.
+    // connection closed early): what arrived is analysed and the link
+    // passes, as the link test passes it; the log tells why it ended.
     // Reading no further than the most blocks is the analysis's own limit,
     // not a page cut short.
     bool cutShort() const
