@@ -3,12 +3,18 @@
 #include "framework/utf8.h"
 #include "platform/data_folder.h"
 
+#include <array>
+#include <cairo-ft.h>
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <ft2build.h>
+#include <map>
 #include <pango/pangocairo.h>
+#include <vector>
+#include FT_FREETYPE_H
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +28,43 @@ long layoutKey(double size, bool bold)
     return std::lround(size * 100.0) * 2 + (bold ? 1 : 0);
 }
 
+// The report's own font, regular and bold, where Debian puts it.
+constexpr std::array<const char*, 2> kPlainFontFiles = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"};
+
+const cairo_user_data_key_t kFaceKey{};
+
+FT_Library freetype()
+{
+    static FT_Library library = [] {
+        FT_Library made = nullptr;
+        return FT_Init_FreeType(&made) == 0 ? made : nullptr;
+    }();
+    return library;
+}
+
+// A character the report's font draws alone, left to right, without any
+// shaping: Latin, Greek, Cyrillic and common punctuation, but no combining
+// mark and no soft hyphen.
+bool plainCharacter(char32_t c)
+{
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
+           (c >= 0x370 && c < 0x483) || (c >= 0x48A && c < 0x530) || (c >= 0x2010 && c < 0x2028) ||
+           (c >= 0x2030 && c < 0x205F);
+}
+
 } // namespace
+
+struct PdfCanvas::Runs {
+    struct Run {
+        cairo_scaled_font_t* font = nullptr;
+        std::string text;
+        std::vector<cairo_glyph_t> glyphs;
+        std::vector<cairo_text_cluster_t> clusters;
+    };
+    std::map<std::pair<int, long>, Run> byFont; // by weight and layoutKey
+};
 
 std::string defaultReportFont()
 {
@@ -32,7 +74,7 @@ std::string defaultReportFont()
 }
 
 PdfCanvas::PdfCanvas(std::string path, std::string family)
-    : path_(std::move(path)), family_(std::move(family))
+    : path_(std::move(path)), family_(std::move(family)), runs_(std::make_unique<Runs>())
 {}
 
 PdfCanvas::~PdfCanvas()
@@ -43,10 +85,21 @@ PdfCanvas::~PdfCanvas()
 
 void PdfCanvas::release()
 {
+    runs_->byFont.clear();
     for (auto& [key, layout] : layouts_) {
         g_object_unref(layout);
     }
     layouts_.clear();
+    for (PlainFont& font : plain_) {
+        for (auto& [key, scaled] : font.scaled) {
+            cairo_scaled_font_destroy(scaled);
+        }
+        font.scaled.clear();
+        if (font.fontFace != nullptr) {
+            cairo_font_face_destroy(static_cast<cairo_font_face_t*>(font.fontFace));
+        }
+        font = PlainFont{};
+    }
     if (cairo_ != nullptr) {
         cairo_destroy(cairo_);
         cairo_ = nullptr;
@@ -153,9 +206,95 @@ void PdfCanvas::beginPage(const PageSize& size)
     }
 }
 
+bool PdfCanvas::drawPlain(double x, double y, double size, bool bold, std::string_view utf8)
+{
+    PlainFont& font = plain_[bold ? 1 : 0];
+    if (!font.tried) {
+        font.tried = true;
+        FT_Face face = nullptr;
+        if (freetype() == nullptr ||
+            FT_New_Face(freetype(), kPlainFontFiles[bold ? 1 : 0], 0, &face) != 0) {
+            return false;
+        }
+        cairo_font_face_t* made = cairo_ft_font_face_create_for_ft_face(face, 0);
+        if (cairo_font_face_set_user_data(made, &kFaceKey, face, [](void* done) {
+                FT_Done_Face(static_cast<FT_Face>(done));
+            }) != CAIRO_STATUS_SUCCESS) {
+            cairo_font_face_destroy(made);
+            FT_Done_Face(face);
+            return false;
+        }
+        font.face = face;
+        font.fontFace = made;
+    }
+    if (font.fontFace == nullptr) {
+        return false;
+    }
+    auto* face = static_cast<FT_Face>(font.face);
+    const long key = layoutKey(size, false);
+    auto found = font.scaled.find(key);
+    if (found == font.scaled.end()) {
+        cairo_matrix_t matrix;
+        cairo_matrix_init_scale(&matrix, size, size);
+        cairo_matrix_t identity;
+        cairo_matrix_init_identity(&identity);
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        found =
+            font.scaled
+                .emplace(key,
+                         cairo_scaled_font_create(static_cast<cairo_font_face_t*>(font.fontFace),
+                                                  &matrix, &identity, options))
+                .first;
+        cairo_font_options_destroy(options);
+    }
+    Runs::Run& run = runs_->byFont[{bold ? 1 : 0, key}];
+    run.font = found->second;
+    // The font's own advance: the text then needs no correction glyph by
+    // glyph, and it is within a few thousandths of the layout's.
+    const double advance = size * static_cast<double>(face->max_advance_width) /
+                           static_cast<double>(face->units_per_EM);
+    const std::size_t glyphsBefore = run.glyphs.size();
+    const std::size_t clustersBefore = run.clusters.size();
+    std::size_t placed = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t c = utf8::decode(utf8, pos);
+        const FT_UInt glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        if (glyph == 0) {
+            run.glyphs.resize(glyphsBefore);
+            run.clusters.resize(clustersBefore);
+            return false;
+        }
+        run.glyphs.push_back({glyph, x + advance * static_cast<double>(placed++), y});
+        run.clusters.push_back({static_cast<int>(pos - start), 1});
+    }
+    run.text.append(utf8);
+    return true;
+}
+
+// Draws the page's waiting plain texts.
+void PdfCanvas::flushPlain()
+{
+    for (auto& [key, run] : runs_->byFont) {
+        if (run.glyphs.empty()) {
+            continue;
+        }
+        cairo_set_scaled_font(cairo_, run.font);
+        cairo_show_text_glyphs(cairo_, run.text.data(), static_cast<int>(run.text.size()),
+                               run.glyphs.data(), static_cast<int>(run.glyphs.size()),
+                               run.clusters.data(), static_cast<int>(run.clusters.size()),
+                               cairo_text_cluster_flags_t{});
+        run.text.clear();
+        run.glyphs.clear();
+        run.clusters.clear();
+    }
+}
+
 void PdfCanvas::text(double x, double y, double size, bool bold, std::string_view utf8)
 {
-    if (cairo_ == nullptr || !error_.ok() || utf8.empty()) {
+    if (cairo_ == nullptr || !error_.ok() || utf8.empty() || drawPlain(x, y, size, bold, utf8)) {
         return;
     }
     PangoLayout* line = layout(size, bold);
@@ -192,6 +331,7 @@ void PdfCanvas::rule(double x1, double x2, double y)
 void PdfCanvas::endPage()
 {
     if (cairo_ != nullptr && error_.ok()) {
+        flushPlain();
         cairo_show_page(cairo_);
         checkDrawing();
     }

@@ -4,12 +4,15 @@
 #include "reports/report_spool.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 // Cairo's and Pango's own types, kept out of every includer.
 struct _cairo;
 struct _cairo_surface;
+struct _cairo_scaled_font;
 struct _PangoLayout;
 
 namespace tessaly {
@@ -58,6 +61,8 @@ private:
     void fail(int errorNumber);
     void checkDrawing();
     _PangoLayout* layout(double size, bool bold);
+    bool drawPlain(double x, double y, double size, bool bold, std::string_view utf8);
+    void flushPlain();
     void release();
 
     std::string path_;
@@ -70,6 +75,22 @@ private:
     _cairo* cairo_ = nullptr;
     // One layout per type size and weight: their fonts are looked up once.
     std::unordered_map<long, _PangoLayout*> layouts_;
+    // Most report text is Latin, Greek or Cyrillic that the report's own
+    // font has whole, one glyph a character: drawn straight from the font
+    // file, it needs neither shaping nor a font search. Everything else
+    // goes through Pango.
+    struct PlainFont {
+        bool tried = false;
+        void* face = nullptr;                                 // FT_Face, released with `fontFace`
+        void* fontFace = nullptr;                             // cairo_font_face_t
+        std::unordered_map<long, _cairo_scaled_font*> scaled; // by layoutKey
+    };
+    PlainFont plain_[2]; // regular, bold
+    // A page's plain texts wait to be drawn together, a run per font and
+    // size: the PDF then holds a few long text objects rather than one per
+    // cell.
+    struct Runs;
+    std::unique_ptr<Runs> runs_;
 };
 
 // Replays `pages` into `pdf` (opened) and puts the file in place; empty
