@@ -254,6 +254,18 @@ TEST_F(TemplateExportTest, CategoryFootAndPageFootOfAFramePageSeeTheirOwnGroup)
     EXPECT_NE(read("f2.htm").find("<p>END OF Other Bookmarks</p>"), std::string::npos);
 }
 
+TEST_F(TemplateExportTest, FrameLinksEncodeTheFileName)
+{
+    add("https://example.org/a", "Alpha", "Apples");
+    ASSERT_TRUE(run("Frame", "CatLoc", "My #1.htm").done);
+    const std::string frameset = read("My #1.htm");
+    EXPECT_NE(frameset.find("src=\"my%20%231_contents.htm\""), std::string::npos) << frameset;
+    EXPECT_NE(frameset.find("src=\"my%20%2311.htm\""), std::string::npos) << frameset;
+    EXPECT_NE(read("my #1_contents.htm").find("<a href=\"my%20%2311.htm\">Apples</a>"),
+              std::string::npos)
+        << read("my #1_contents.htm");
+}
+
 TEST_F(TemplateExportTest, CancelEndsTheReadingButNotThePage)
 {
     for (int i = 0; i < 300; ++i) {
