@@ -147,6 +147,7 @@ void PageRead::readPage()
         failure_ = "The page mentions 404 at its start";
     } else if (blocks_ == 0 && !session_.readError().empty()) {
         failure_ = session_.readError();
+        headOnly_ = status > 0;
     } else {
         if (!session_.readError().empty()) {
             // What arrived before the body failed is the page.
@@ -185,6 +186,9 @@ int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, 
 {
     // A page whose body stopped early still answered: what arrived is
     // analysed and the link passes, as the link test passes it.
+    if (read.headOnly()) {
+        return scanPage({}, ScanMode::Analysis, 0, today, bookmark, database);
+    }
     return analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(), bookmark,
                            database, today);
 }

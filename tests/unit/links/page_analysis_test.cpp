@@ -268,6 +268,21 @@ TEST_F(PageAnalysisTest, AStalledBodyEndsAtTheStallTimeAndCancelEndsAtOnce)
     EXPECT_EQ(half.text(BookmarkField::Description), "Half");
     EXPECT_EQ(half.number(BookmarkField::Validated), kLinkPass);
 
+    // Nothing of the body at all: the link passes all the same.
+    test::RawServer headOnly{[](test::RawServer::Connection& connection) {
+        connection.send(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n");
+        connection.pause(std::chrono::seconds(30));
+    }};
+    PageRead head{headOnly.url(), limits};
+    head.run();
+    EXPECT_TRUE(head.headOnly()) << head.failure();
+    Record bare{bookmarkTable()};
+    bare.setText(BookmarkField::Location, headOnly.url());
+    EXPECT_EQ(analyzeBookmark(head, bare, db, today), kLevelDone);
+    EXPECT_EQ(bare.number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(bare.number(BookmarkField::LastValidated), today);
+
     PageRead waiting{stalling.url()};
     std::thread reader{[&] {
         waiting.run();
