@@ -8,8 +8,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   # libraries
   qt6-base-dev libqt6svg6 libsqlite3-dev libcurl4-openssl-dev liblz4-dev
-  # packs the pages of printed reports
-  zlib1g-dev
+  # the command line's PDF reports: text shaped and ordered in every script,
+  # with fonts that cover them
+  libpango1.0-dev libcairo2-dev fonts-noto-core fonts-noto-cjk
   # international host names in their ASCII form (the library curl itself uses)
   libidn2-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev

@@ -234,24 +234,34 @@ bool BrowseWindow::sortByColumn(int logical, Qt::SortOrder order)
     return true;
 }
 
-// "Print List...": the list as it stands (its shown columns in their order,
-// its filter and order) through the reports' pages, preview and printer.
+// "Print List...": the list as it stands (its shown columns in their order
+// and with their headings, its filter and order) through the reports' pages,
+// preview and printer.
 void BrowseWindow::printShownList()
 {
     ReportDefinition report;
     report.title = windowTitle().toStdString();
     report.table = &own_.table();
     report.key = rows_->order();
+    // The columns' headings as the screen shows them; the report's columns
+    // read them while it runs.
+    std::vector<std::string> headings;
+    const std::vector<int> shown = shownColumns(*table_->horizontalHeader());
+    headings.reserve(shown.size());
     int width = 0;
-    for (const int logical : shownColumns(*table_->horizontalHeader())) {
+    for (const int logical : shown) {
         const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
         for (const ReportColumn& offered : designColumns()) {
             if (offered.field == column.field) {
                 // Wrapped, never cut: the printed list shows what the
                 // screen shows, however many columns share the page.
+                headings.push_back(column.heading.toStdString());
                 report.columns.push_back(offered);
+                report.columns.back().header = headings.back();
                 report.columns.back().overflow = Overflow::Wrap;
-                width += offered.width;
+                report.columns.back().width =
+                    std::max(offered.width, static_cast<int>(column.heading.size()));
+                width += report.columns.back().width;
             }
         }
     }
@@ -259,6 +269,13 @@ void BrowseWindow::printShownList()
         return;
     }
     report.landscape = width > 100;
+    if (variant_.source == ListVariant::Source::Bookmarks) {
+        // The rows as the screen has them: its order (blanks where the
+        // screen puts them, ties as they stand) and its filter.
+        printReport(services_.database(), services_.messages().ui(), report, reportPrinter(), this,
+                    filterText(queryText_), rows_->positions());
+        return;
+    }
     // An order the key alone does not give is spelt out as a sort.
     const auto term = [&](int field, bool descending) {
         const FieldDef& def = own_.table().schema->fields()[static_cast<std::size_t>(field)];

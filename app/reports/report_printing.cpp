@@ -160,7 +160,8 @@ QPrinter& reportPrinter()
 }
 
 void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
-                 QWidget* parent, std::optional<std::string> query)
+                 QWidget* parent, std::optional<std::string> query,
+                 std::optional<std::vector<std::int64_t>> positions)
 {
     // The layout measures from the paper's corner, with margins of its own.
     printer.setFullPage(true);
@@ -169,6 +170,7 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
     ReportRequest request;
     request.report = &report;
     request.query = std::move(query);
+    request.positions = std::move(positions);
     request.layout.page = {paper.width(), paper.height()};
     request.layout.date = format(dates::today(), "@d4");
     ReportProgressWindow progress{parent};

@@ -2,8 +2,10 @@
 
 #include "reports/report_definition.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QHeaderView;
 class QPrinter;
@@ -26,9 +28,12 @@ QPrinter& reportPrinter();
 // questions, the file read with the progress window, then the pages in the
 // print preview (Yes) or on `printer`, the frame's "Print Setup" printer
 // (No). The preview can print them or save them as PDF. A `query` given
-// (a list's own filter; empty for none) is used without asking.
+// (a list's own filter; empty for none) is used without asking. With
+// `positions` the report prints those records in that order (a list as it
+// is shown) instead of reading its file.
 void printReport(Database& database, UiPort& ui, const ReportDefinition& report, QPrinter& printer,
-                 QWidget* parent, std::optional<std::string> query = std::nullopt);
+                 QWidget* parent, std::optional<std::string> query = std::nullopt,
+                 std::optional<std::vector<std::int64_t>> positions = std::nullopt);
 
 // A category list's "Print List...": the "Categories" report of every
 // category with the columns `header` shows, without the query question.

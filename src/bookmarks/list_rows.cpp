@@ -119,6 +119,19 @@ std::size_t ListRows::size() const
     return paging() ? positions_.size() : whole_.size();
 }
 
+std::vector<std::int64_t> ListRows::positions() const
+{
+    if (paging()) {
+        return positions_;
+    }
+    std::vector<std::int64_t> out;
+    out.reserve(whole_.size());
+    for (const Record& row : whole_) {
+        out.push_back(row.position);
+    }
+    return out;
+}
+
 const Record& ListRows::at(std::size_t index)
 {
     if (!paging()) {

@@ -73,6 +73,8 @@ public:
 
     // The row at `index` (< size()); a blank record if it vanished meanwhile.
     const Record& at(std::size_t index);
+    // The stored positions of the rows, in the order shown.
+    std::vector<std::int64_t> positions() const;
 
     // The first row whose locator (a field of the order's key, or the sort
     // field) begins with `typed`, letter case ignored; else the row that

@@ -14,10 +14,18 @@ namespace {
 
 enum CatHtmlType { kReplaceTitle = 1, kBeforeCategory, kBeforeTitle, kAfterTitle, kAfterCategory };
 
-std::string fileNameOf(std::string_view path)
+// A page's file name as a link from its neighbours.
+std::string linkTo(std::string_view path)
 {
     const std::size_t slash = path.rfind('/');
-    return std::string{slash == std::string_view::npos ? path : path.substr(slash + 1)};
+    return html::encodeFileName(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// Every page declares its encoding first thing, so a page served without a
+// charset header still shows its accents and scripts as written.
+std::string pageHead(const std::string& title)
+{
+    return "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head>";
 }
 
 class HtmlWriter final : public ExportWriter {
@@ -36,9 +44,23 @@ private:
     void toMain(std::string_view line) { main_->line(line); }
     void toPage(std::string_view line)
     {
-        if (page_ != nullptr) {
+        if (page_ == nullptr) {
+            return;
+        }
+        if (frame_ && setup_.grouped && !started_) {
+            // Rows without a category come before the first group: they
+            // wait for its page's head, which must come first.
+            early_.emplace_back(line);
+        } else {
             page_->line(line);
         }
+    }
+    void writeEarlyRows()
+    {
+        for (const std::string& line : early_) {
+            page_->line(line);
+        }
+        early_.clear();
     }
     // Category HTML is the user's own HTML: written as it stands.
     void categoryHtml(ExportOutput* output, int type, std::string_view category)
@@ -69,6 +91,10 @@ private:
     ExportOutput* main_;
     ExportOutput* page_ = nullptr; // the Frame style's current category page
     std::string replaceTitle_;     // "_Before All"'s "Replace Title"
+    // "_Before All"'s other HTML: a frameset page shows no body, so the
+    // Frame style puts it in the contents frame's page.
+    std::vector<std::string> beforeAll_;
+    std::vector<std::string> early_;
     bool started_ = false;
     int group_ = 0;
     int pageNumber_ = 0;
@@ -83,14 +109,18 @@ void HtmlWriter::opening()
     const std::string title = replaceTitle_.empty() ? std::string{kProductName} + " - " +
                                                           html::escape(settings_.pageTitle)
                                                     : replaceTitle_;
-    toMain("<html><head><title>" + title + (frame_ ? "</title></head>" : "</title></head><body>"));
+    toMain(pageHead(title) + (frame_ ? "" : "<body>"));
     for (const auto& [type, text] : html_.all(kBeforeAll)) {
         if (!type.starts_with("Replace") && !text.empty()) {
-            toMain(text);
+            if (frame_) {
+                beforeAll_.push_back(text);
+            } else {
+                toMain(text);
+            }
         }
     }
     if (frame_) {
-        const std::string stem = html::escapeAttribute(setup_.names.stem);
+        const std::string stem = html::encodeFileName(setup_.names.stem);
         beginPage(setup_.names.base + "m.htm");
         toMain("<frameset rows=\"80%,20%\"><frameset cols=\"15%,85%\"><frame src=\"" + stem +
                "c.htm\" name=\"contents\" marginwidth=\"1\" marginheight=\"1\">");
@@ -101,9 +131,7 @@ void HtmlWriter::opening()
         if (!setup_.grouped) {
             // The flat list's page is a page of its own in the main frame.
             const std::string pageTitle = html::escape(settings_.pageTitle);
-            toPage(setup_.bodyInFrame
-                       ? "<html><head><title>" + pageTitle + "</title></head>"
-                       : "<html><head><title>" + pageTitle + "</title></head><body>");
+            toPage(pageHead(pageTitle) + (setup_.bodyInFrame ? "" : "<body>"));
             toPage("<ul>");
         }
     }
@@ -209,15 +237,14 @@ void HtmlWriter::startTableGroup(const std::string& category)
     started_ = true;
     const std::string name = html::escape(category);
     if (frame_) {
-        contents_.push_back("<tr><td><a href=\"" +
-                            html::escapeAttribute(fileNameOf(page_->path())) + "\">" + name +
+        contents_.push_back("<tr><td><a href=\"" + linkTo(page_->path()) + "\">" + name +
                             "</a></td></tr>");
         if (!replaceTitle_.empty()) {
-            toPage("<html><head><title>" + replaceTitle_ + " - " + name + "</title></head><body>");
+            page_->line(pageHead(replaceTitle_ + " - " + name) + "<body>");
         } else {
-            toPage("<html><head><title>" + name +
-                   (setup_.bodyInFrame ? "</title></head>" : "</title></head><body>"));
+            page_->line(pageHead(name) + (setup_.bodyInFrame ? "" : "<body>"));
         }
+        writeEarlyRows();
     }
     ExportOutput* page = frame_ ? page_ : nullptr;
     categoryHtml(main_, kBeforeCategory, category);
@@ -271,8 +298,11 @@ void HtmlWriter::writeIndex()
 void HtmlWriter::writeContents()
 {
     ExportOutput* contents = setup_.outputs->create(setup_.names.base + "c.htm", false);
-    contents->line("<html><title><head>Table of Contents</title><base target=\"main\"></head>"
-                   "<body>");
+    contents->line("<html><head><meta charset=\"utf-8\"><title>Table of Contents</title>"
+                   "<base target=\"main\"></head><body>");
+    for (const std::string& text : beforeAll_) {
+        contents->line(text);
+    }
     contents->line("<div align=left><table border=1 width=100%>");
     for (const std::string& entry : contents_) {
         contents->line(entry);
@@ -298,12 +328,18 @@ void HtmlWriter::closing()
             }
         }
         writeIndex();
+    } else if (frame_ && !early_.empty()) {
+        // Only rows without a category: a page of their own all the same.
+        page_->line(pageHead(html::escape(settings_.pageTitle)) +
+                    (setup_.bodyInFrame ? "" : "<body>"));
+        writeEarlyRows();
+        page_->line(pageEnd());
     } else if (!setup_.grouped && !simple_) {
         toMain("</ul></table></div>");
         if (frame_) {
             toPage(pageEnd());
             // The frameset shows a contents frame: give it the one page.
-            contents_.push_back("<tr><td><a href=\"" + html::escapeAttribute(setup_.names.stem) +
+            contents_.push_back("<tr><td><a href=\"" + html::encodeFileName(setup_.names.stem) +
                                 "m.htm\">" + html::escape(settings_.pageTitle) + "</a></td></tr>");
             writeContents();
         }
@@ -318,7 +354,7 @@ void HtmlWriter::closing()
     toMain("<h5>" + productLine() + "</h5>");
     if (frame_) {
         ExportOutput* banner = setup_.outputs->create(setup_.names.base + "b.htm", false);
-        banner->line("<html><body><base target=\"main\">");
+        banner->line("<html><head><meta charset=\"utf-8\"><base target=\"main\"></head><body>");
         banner->line(productLine());
         banner->line("</body></html>");
         toMain("</noframes>");

@@ -17,6 +17,7 @@
 #include "framework/ui_port.h"
 #include "framework/utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <sys/stat.h>
@@ -85,9 +86,13 @@ private:
     void notice(const std::string& text);
     std::string value(Token token, bool inTag) const
     {
+        const auto anchor =
+            anchors_.find(std::string{text::clip(buffer_.text(BookmarkField::Category))});
         return tokenValue(token, {buffer_, settings_, setup_.names, typeName(), setup_.today,
-                                  categoryDescription_, inTag});
+                                  categoryDescription_, inTag,
+                                  anchor == anchors_.end() ? std::string_view{} : anchor->second});
     }
+    void nameAnchor(const std::string& category);
     void expand(PageElements& list, const std::vector<std::string>* toc);
     void placeToc(PageElements& list, std::size_t i, const std::vector<std::string>& toc);
     void append(const PageElements& section);
@@ -95,6 +100,7 @@ private:
     void finishPage();
     void closeCategory();
     std::vector<std::string> tableOfContents() const;
+    static void declareCharset(PageElements& elements);
     void writeFile(PageElements& elements, const std::string& path);
     void account(std::size_t bytes);
     std::string categoryDescription(const std::string& category);
@@ -114,6 +120,11 @@ private:
     // The categories met, in order; a category's number is its place + 1.
     std::vector<std::string> categories_;
     std::unordered_set<std::string> met_;
+    // Each category's anchor, and every anchor given: two categories that
+    // fold to one name must not share it, or the second link leads to the
+    // first category.
+    std::map<std::string, std::string> anchors_;
+    std::unordered_set<std::string> anchorsGiven_;
     std::map<std::string, std::string> descriptions_;
     Record buffer_; // the bookmark last read, as the tokens see it
     std::string categoryDescription_;
@@ -200,22 +211,43 @@ void TemplateWriter::opening()
 
 void TemplateWriter::record(const Record& bookmark)
 {
-    buffer_ = bookmark;
     const std::string category{text::clip(bookmark.text(BookmarkField::Category))};
-    categoryDescription_ = categoryDescription(category);
-    if (met_.insert(category).second) {
-        categories_.push_back(category);
-        if (grouped_) {
-            closeCategory();
-            if (frame_) {
-                finishPage();
-                beginPage(setup_.names.base + std::to_string(categories_.size()) + ".htm");
-            }
-            append(sections_.categoryHead);
-            categoryOpen_ = true;
+    const bool first = met_.insert(category).second;
+    const bool startsGroup = first && grouped_;
+    if (startsGroup) {
+        // The group that ends fills its own foot (and its page's), still
+        // seeing its last bookmark.
+        closeCategory();
+        if (frame_) {
+            finishPage();
         }
     }
+    buffer_ = bookmark;
+    categoryDescription_ = categoryDescription(category);
+    if (first) {
+        categories_.push_back(category);
+        nameAnchor(category);
+    }
+    if (startsGroup) {
+        if (frame_) {
+            beginPage(setup_.names.base + std::to_string(categories_.size()) + ".htm");
+        }
+        append(sections_.categoryHead);
+        categoryOpen_ = true;
+    }
     append(sections_.bookmark);
+}
+
+void TemplateWriter::nameAnchor(const std::string& category)
+{
+    const std::string name = anchorName(category);
+    std::string given = name;
+    // A name never holds a digit: a number after it cannot meet another
+    // category's name.
+    for (int n = 2; !name.empty() && !anchorsGiven_.insert(given).second; ++n) {
+        given = name + std::to_string(n);
+    }
+    anchors_.emplace(category, given);
 }
 
 void TemplateWriter::closing()
@@ -406,27 +438,65 @@ void TemplateWriter::placeToc(PageElements& list, std::size_t i,
 std::vector<std::string> TemplateWriter::tableOfContents() const
 {
     std::vector<std::string> toc;
-    const std::string stem = html::escapeAttribute(setup_.names.stem);
-    for (std::size_t n = 0; n < categories_.size(); ++n) {
+    const std::string stem = html::encodeFileName(setup_.names.stem);
+    // The flat orders meet the categories in the bookmarks' order: the
+    // contents list them in the category list's order all the same. The
+    // grouped orders meet them in that order already, one page each.
+    std::vector<std::size_t> order(categories_.size());
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        order[n] = n;
+    }
+    if (!grouped_) {
+        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+            return text::compareNoCase(categories_[a], categories_[b]) < 0;
+        });
+    }
+    for (const std::size_t n : order) {
         const std::string& category = categories_[n];
+        const std::string& anchor = anchors_.at(category);
         if (frame_ && grouped_) {
             toc.push_back("<a href=\"" + stem + std::to_string(n + 1) + ".htm\">" +
                           html::escape(category) + "</a><br>");
         } else if (!category.empty() && frame_) {
             // The flat list has no page per category: its entries lead to
             // the category's first bookmark on the one page.
-            toc.push_back("<a href=\"" + stem + "m.htm#" + anchorName(category) + "\">" +
-                          html::escape(category) + "</a><br>");
+            toc.push_back("<a href=\"" + stem + "m.htm#" + anchor + "\">" + html::escape(category) +
+                          "</a><br>");
         } else if (!category.empty()) {
-            toc.push_back("<a href=\"#" + anchorName(category) + "\">" + html::escape(category) +
-                          "</a>");
+            toc.push_back("<a href=\"#" + anchor + "\">" + html::escape(category) + "</a>");
         }
     }
     return toc;
 }
 
+// A page served without a charset header is read as UTF-8 only when it says
+// so early in its head. A template that declares its own keeps it; one with
+// neither "<head>" nor "<html>" is a part of a page, left as it is.
+void TemplateWriter::declareCharset(PageElements& elements)
+{
+    std::size_t head = std::string::npos;
+    std::size_t html = std::string::npos;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const std::string name = tagName(elements[i].text);
+        if (name == "meta" && findToken(elements[i], "CHARSET") != std::string::npos) {
+            return;
+        }
+        if (name == "head" && head == std::string::npos) {
+            head = i;
+        } else if (name == "html" && html == std::string::npos) {
+            html = i;
+        }
+    }
+    const std::size_t at = head != std::string::npos ? head : html;
+    if (at != std::string::npos) {
+        elements.insert(elements.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                        PageElement{"<meta charset=\"utf-8\">", {}});
+    }
+}
+
 void TemplateWriter::writeFile(PageElements& elements, const std::string& path)
 {
+    declareCharset(elements);
     ExportOutput* output =
         path == text::clip(settings_.file) ? setup_.main : setup_.outputs->create(path, false);
     joinLines(elements, [output](std::string_view line) { output->line(line); });

@@ -89,7 +89,18 @@ std::string anchorName(std::string_view category)
     for (std::size_t pos = 0; pos < clipped.size();) {
         const char32_t c = utf8::decode(clipped, pos);
         const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        name += letter ? static_cast<char>(c) : '_';
+        // Letters of other scripts stay themselves, so "Новости" reads as
+        // it is in the address bar; blanks of any kind cannot stand in an id.
+        const bool blank = c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200B) ||
+                           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+                           c == 0x3000 || c == 0xFEFF;
+        if (letter) {
+            name += static_cast<char>(c);
+        } else if (c >= 0x80 && !blank) {
+            utf8::append(name, c);
+        } else {
+            name += '_';
+        }
     }
     return name;
 }
@@ -115,7 +126,9 @@ std::string tokenValue(Token token, const TokenSource& source)
     case kSiteInfo:
         return field(BookmarkField::SiteInfo);
     case kBase:
-        return escapeText(source.names.stem);
+        // In a tag the stem starts a link to a sibling page ("(URL:BASE)m.htm").
+        return source.inTag ? html::encodeFileName(source.names.stem)
+                            : escapeText(source.names.stem);
     case kGenDate:
         return format(source.today, "@d17b");
     case kLocation:
@@ -193,10 +206,10 @@ std::string tokenValue(Token token, const TokenSource& source)
     case kExportType:
         return std::string{source.typeName};
     case kBookmark: {
-        const std::string name = anchorName(b.text(BookmarkField::Category));
+        const std::string_view name = source.anchor;
         // An id leads the table of contents' "#" links there as a name
         // did, and is what current HTML allows.
-        return name.empty() ? std::string{} : "<a id=\"" + name + "\"></a>";
+        return name.empty() ? std::string{} : "<a id=\"" + std::string{name} + "\"></a>";
     }
     case kTokenCount:
         break;

@@ -66,13 +66,17 @@ struct TokenSource {
     // The token stands inside a tag, where a template may have left an
     // attribute unquoted: text values escape blanks and "=" as well.
     bool inTag = false;
+    // The category's anchor: unique among the run's categories.
+    std::string_view anchor;
 };
 
 // The text `token` stands for, ready for the page.
 std::string tokenValue(Token token, const TokenSource& source);
 
-// A category as an anchor: every character but the letters A to Z (in
-// either case) becomes "_", so "News & Views" is "News___Views".
+// A category as an anchor: every ASCII character but the letters A to Z (in
+// either case) becomes "_", so "News & Views" is "News___Views"; letters of
+// other scripts are kept, blanks of any kind become "_". Two categories may
+// share a name: the export numbers the repeats.
 std::string anchorName(std::string_view category);
 
 } // namespace tessaly

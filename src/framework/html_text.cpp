@@ -322,4 +322,23 @@ std::string escapeAddress(std::string_view address)
     return out;
 }
 
+std::string encodeFileName(std::string_view name)
+{
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4U];
+            out += kHex[byte & 0x0FU];
+        }
+    }
+    return out;
+}
+
 } // namespace tessaly::html

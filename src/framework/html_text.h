@@ -34,4 +34,10 @@ std::string escapeAnywhere(std::string_view text);
 // would run script (javascript:, vbscript:, data:) links nowhere ("#").
 std::string escapeAddress(std::string_view address);
 
+// A file name as one path segment of a relative link: every byte but the
+// letters, digits and "-._~" percent-encoded, so a "#", "?", "%" or blank
+// in the name is part of the name and not a fragment, a query or an escape.
+// The result is also safe between quotes in a tag.
+std::string encodeFileName(std::string_view name);
+
 } // namespace tessaly::html

@@ -147,6 +147,7 @@ void PageRead::readPage()
         failure_ = "The page mentions 404 at its start";
     } else if (blocks_ == 0 && !session_.readError().empty()) {
         failure_ = session_.readError();
+        headOnly_ = status > 0;
     } else {
         if (!session_.readError().empty()) {
             // What arrived before the body failed is the page.
@@ -183,12 +184,13 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
 
 int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
 {
-    const int level = analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(),
-                                      bookmark, database, today);
-    if (read.cutShort()) {
-        bookmark.setNumber(BookmarkField::Validated, kLinkFail);
+    // A page whose body stopped early still answered: what arrived is
+    // analysed and the link passes, as the link test passes it.
+    if (read.headOnly()) {
+        return scanPage({}, ScanMode::Analysis, 0, today, bookmark, database);
     }
-    return level;
+    return analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(), bookmark,
+                           database, today);
 }
 
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName)

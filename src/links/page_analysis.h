@@ -50,10 +50,13 @@ public:
     // Why the page could not be read; empty when it was.
     const std::string& failure() const { return failure_; }
     // The page was read, but its body stopped before its end (a stall, a
-    // connection closed early): what arrived is analysed, and the bookmark
-    // fails as its download would.
+    // connection closed early): what arrived is analysed and the link
+    // passes, as the link test passes it; the log tells why it ended.
     // Reading no further than the most blocks is the analysis's own limit,
     // not a page cut short.
+    // The server answered, but its page stopped before any of its body
+    // arrived: nothing to analyse, and still no failed link.
+    bool headOnly() const { return headOnly_; }
     bool cutShort() const
     {
         return result() > 0 && blocks_ < kMostBlocks && !session_.readError().empty();
@@ -75,6 +78,7 @@ private:
     std::size_t blocks_ = 0;
     std::int32_t total_ = 0;
     bool notFound_ = false; // the first block mentions "404"
+    bool headOnly_ = false;
     std::string firstText_;
     ElementList elements_;
     std::string failure_;

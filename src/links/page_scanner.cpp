@@ -7,6 +7,7 @@
 #include "links/page_text.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace tessaly {
@@ -49,18 +50,70 @@ bool beginsWith(std::string_view element, std::string_view prefix)
     return true;
 }
 
-// The element's text after the first `marker` (found in the ASCII
-// upper-cased copy), at most `width` characters, before a quote, as plain
-// text.
-std::string valueAfter(const std::string& element, const std::string& upper,
-                       std::string_view marker, std::size_t width)
+bool isHtmlSpace(char c)
 {
-    const auto at = upper.find(marker);
-    if (at == std::string::npos) {
-        return {};
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// The value of the attribute `name` (upper case) of the start tag
+// `element`, read as a browser reads it: in double or single quotes, or bare
+// up to a blank or the tag's end; nothing when the tag has no such
+// attribute. Only the first of a repeated attribute counts.
+std::optional<std::string_view> attributeValue(std::string_view element, std::string_view upper,
+                                               std::string_view name)
+{
+    std::size_t pos = 1;
+    while (pos < element.size() && !isHtmlSpace(element[pos]) && element[pos] != '>') {
+        ++pos; // the tag's name
     }
-    return plainText(
-        textBeforeQuote(utf8::prefix(std::string_view{element}.substr(at + marker.size()), width)));
+    while (pos < element.size() && element[pos] != '>') {
+        while (pos < element.size() && (isHtmlSpace(element[pos]) || element[pos] == '/')) {
+            ++pos;
+        }
+        const std::size_t nameAt = pos;
+        while (pos < element.size() && !isHtmlSpace(element[pos]) && element[pos] != '=' &&
+               element[pos] != '>' && (pos == nameAt || element[pos] != '/')) {
+            ++pos;
+        }
+        const std::string_view found = upper.substr(nameAt, pos - nameAt);
+        while (pos < element.size() && isHtmlSpace(element[pos])) {
+            ++pos;
+        }
+        std::string_view value;
+        if (pos < element.size() && element[pos] == '=') {
+            ++pos;
+            while (pos < element.size() && isHtmlSpace(element[pos])) {
+                ++pos;
+            }
+            if (pos < element.size() && (element[pos] == '"' || element[pos] == '\'')) {
+                const std::size_t end = element.find(element[pos], pos + 1);
+                value =
+                    element.substr(pos + 1, end == std::string_view::npos ? std::string_view::npos
+                                                                          : end - pos - 1);
+                pos = end == std::string_view::npos ? element.size() : end + 1;
+            } else {
+                const std::size_t start = pos;
+                while (pos < element.size() && !isHtmlSpace(element[pos]) && element[pos] != '>') {
+                    ++pos;
+                }
+                value = element.substr(start, pos - start);
+            }
+        }
+        if (found == name) {
+            return value;
+        }
+        if (found.empty() && pos == nameAt) {
+            ++pos; // a stray character, passed over
+        }
+    }
+    return std::nullopt;
+}
+
+// An attribute's value as plain text, at most `width` characters.
+std::string valueOf(std::string_view element, std::string_view upper, std::string_view name,
+                    std::size_t width)
+{
+    return plainText(utf8::prefix(attributeValue(element, upper, name).value_or(""), width));
 }
 
 // The title in the element after "<TITLE": a title of one character joins
@@ -148,10 +201,10 @@ struct Scan {
 void scanMeta(const std::string& element, const std::string& upper, Scan& scan)
 {
     Record& bookmark = scan.bookmark;
-    const bool named = upper.find("NAME=\"") != std::string::npos;
+    const bool named = attributeValue(element, upper, "NAME").has_value();
     const std::string name =
-        text::upper(valueAfter(element, upper, named ? "NAME=\"" : "HTTP-EQUIV=\"", 255));
-    const std::string content = valueAfter(element, upper, "CONTENT=\"", 4096);
+        text::upper(valueOf(element, upper, named ? "NAME" : "HTTP-EQUIV", 255));
+    const std::string content = valueOf(element, upper, "CONTENT", 4096);
     if (text::clip(name).empty() || text::clip(content).empty()) {
         return;
     }
@@ -214,10 +267,12 @@ int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, 
         }
         const std::string upper = asciiUpper(element);
         if (upper.starts_with("<A HR")) {
-            if (upper.find("MAILTO:") != std::string::npos &&
+            const std::string_view href = attributeValue(element, upper, "HREF").value_or("");
+            const std::size_t mailto = asciiUpper(href).find("MAILTO:");
+            if (mailto != std::string::npos &&
                 text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
                 bookmark.setText(BookmarkField::EmailAddress,
-                                 valueAfter(element, upper, "MAILTO:", 60));
+                                 plainText(utf8::prefix(href.substr(mailto + 7), 60)));
             }
         } else if (upper.starts_with("<TITL")) {
             if (i + 1 >= elements.size()) {
@@ -268,7 +323,9 @@ void appendBodyText(const ElementList& elements, Record& bookmark)
             // Only the separators this rule writes break a line.
             const std::string separator =
                 infoLength > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
-            const std::string words = plainText(element);
+            // A text of one character joins the end tag that follows it
+            // ("x</body>"), as a title does: the tag is no text.
+            const std::string words = plainText(element.substr(0, element.find('<')));
             std::string joined = info + separator +
                                  words.substr(std::min(words.find_first_not_of(' '), words.size()));
             joined.erase(0, std::min(joined.find_first_not_of(' '), joined.size()));

@@ -4,121 +4,137 @@
 #include "platform/data_folder.h"
 
 #include <array>
+#include <cairo-ft.h>
+#include <cairo-pdf.h>
+#include <cairo.h>
 #include <cerrno>
-#include <charconv>
+#include <cmath>
 #include <fcntl.h>
+#include <ft2build.h>
+#include <map>
+#include <pango/pangocairo.h>
+#include <vector>
+#include FT_FREETYPE_H
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace tessaly {
 
 namespace {
 
-// Objects 1 to 8 are fixed; each page adds its drawing and itself. The
-// standard types use 3 and 4, an embedded font 3 and 5 to 8.
-constexpr std::size_t kCatalog = 1;
-constexpr std::size_t kPageTree = 2;
-constexpr std::size_t kRegular = 3;
-constexpr std::size_t kBold = 4;
-constexpr std::size_t kDescendant = 5;
-constexpr std::size_t kDescriptor = 6;
-constexpr std::size_t kFontFile = 7;
-constexpr std::size_t kCharacterMap = 8;
-constexpr std::size_t kFirstPage = 9;
-constexpr std::string_view kFontName = "DejaVuSansMono";
-
-// Flate-packed bytes; empty when zlib fails.
-std::string packed(std::string_view bytes)
+// A layout's key: the size in hundredths of a point, odd for bold.
+long layoutKey(double size, bool bold)
 {
-    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
-                  Z_BEST_SPEED) != Z_OK) {
-        return {};
-    }
-    out.resize(size);
-    return out;
+    return std::lround(size * 100.0) * 2 + (bold ? 1 : 0);
 }
 
-void appendHex(std::string& out, unsigned value, int digits)
+// The report's own font, regular and bold, where Debian puts it.
+constexpr std::array<const char*, 2> kPlainFontFiles = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"};
+
+const cairo_user_data_key_t kFaceKey{};
+
+FT_Library freetype()
 {
-    static constexpr std::string_view kDigits = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-        out += kDigits[(value >> static_cast<unsigned>(shift)) & 0xFU];
-    }
+    static FT_Library library = [] {
+        FT_Library made = nullptr;
+        return FT_Init_FreeType(&made) == 0 ? made : nullptr;
+    }();
+    return library;
 }
 
-// A number as PDF writes it: never in the locale's decimal comma.
-std::string number(double value)
+// A character the report's font draws alone, left to right, without any
+// shaping: Latin, Greek, Cyrillic and common punctuation, but no combining
+// mark and no soft hyphen.
+bool plainCharacter(char32_t c)
 {
-    std::array<char, 32> buffer{};
-    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                            std::chars_format::fixed, 2);
-    return error == std::errc{} ? std::string{buffer.data(), end} : std::string{"0"};
-}
-
-// A PDF string of the text in the standard types' encoding.
-std::string pdfString(std::string_view utf8)
-{
-    std::string out = "(";
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const int byte = utf8::windows1252Byte(utf8::decode(utf8, pos));
-        if (byte < 0x20) {
-            out += '?';
-        } else if (byte == '(' || byte == ')' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
-        } else if (byte < 0x7F) {
-            out += static_cast<char>(byte);
-        } else {
-            const std::array<char, 4> octal = {'\\', static_cast<char>('0' + ((byte >> 6) & 7)),
-                                               static_cast<char>('0' + ((byte >> 3) & 7)),
-                                               static_cast<char>('0' + (byte & 7))};
-            out.append(octal.data(), octal.size());
-        }
-    }
-    out += ')';
-    return out;
-}
-
-std::string reference(std::size_t object)
-{
-    return std::to_string(object) + " 0 R";
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
+           (c >= 0x370 && c < 0x483) || (c >= 0x48A && c < 0x530) || (c >= 0x2010 && c < 0x2028) ||
+           (c >= 0x2030 && c < 0x205F);
 }
 
 } // namespace
 
+struct PdfCanvas::Runs {
+    struct Run {
+        cairo_scaled_font_t* font = nullptr;
+        std::string text;
+        std::vector<cairo_glyph_t> glyphs;
+        std::vector<cairo_text_cluster_t> clusters;
+    };
+    std::map<std::pair<int, long>, Run> byFont; // by weight and layoutKey
+};
+
 std::string defaultReportFont()
 {
-    for (const char* candidate : {"/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
-                                  "/usr/local/share/fonts/DejaVuSansMono.ttf"}) {
-        if (::access(candidate, R_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
+    // Fontconfig falls back from the first family to the next and then to
+    // any installed font that has the character.
+    return "DejaVu Sans Mono, Noto Sans Mono, monospace";
 }
 
-PdfCanvas::PdfCanvas(std::string path, const std::string& fontPath) : path_(std::move(path))
-{
-    embedded_ = !fontPath.empty() && font_.load(fontPath);
-    if (embedded_) {
-        glyphs_.assign(0x10000, -1);
-        used_.assign(0x10000, 0);
-    }
-}
+PdfCanvas::PdfCanvas(std::string path, std::string family)
+    : path_(std::move(path)), family_(std::move(family)), runs_(std::make_unique<Runs>())
+{}
 
 PdfCanvas::~PdfCanvas()
 {
+    release();
     discard();
+}
+
+void PdfCanvas::release()
+{
+    runs_->byFont.clear();
+    for (auto& [key, layout] : layouts_) {
+        g_object_unref(layout);
+    }
+    layouts_.clear();
+    for (PlainFont& font : plain_) {
+        for (auto& [key, scaled] : font.scaled) {
+            cairo_scaled_font_destroy(scaled);
+        }
+        font.scaled.clear();
+        if (font.fontFace != nullptr) {
+            cairo_font_face_destroy(static_cast<cairo_font_face_t*>(font.fontFace));
+        }
+        font = PlainFont{};
+    }
+    if (cairo_ != nullptr) {
+        cairo_destroy(cairo_);
+        cairo_ = nullptr;
+    }
+    if (surface_ != nullptr) {
+        cairo_surface_destroy(surface_);
+        surface_ = nullptr;
+    }
 }
 
 void PdfCanvas::fail(int errorNumber)
 {
     if (error_.ok()) {
         error_ = SystemResult::fromErrno(errorNumber != 0 ? errorNumber : EIO);
+    }
+}
+
+int PdfCanvas::writeBytes(void* canvas, const unsigned char* data, unsigned int length)
+{
+    auto* self = static_cast<PdfCanvas*>(canvas);
+    if (self->file_ == nullptr || !self->error_.ok()) {
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    if (std::fwrite(data, 1, length, self->file_) != length) {
+        self->fail(errno);
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// A drawing that failed for want of memory or of the file's room.
+void PdfCanvas::checkDrawing()
+{
+    if (cairo_ != nullptr && cairo_status(cairo_) != CAIRO_STATUS_SUCCESS) {
+        fail(cairo_status(cairo_) == CAIRO_STATUS_NO_MEMORY ? ENOMEM : EIO);
     }
 }
 
@@ -146,224 +162,196 @@ SystemResult PdfCanvas::open()
         ::close(fd);
         return error_;
     }
-    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
-    beginObject(kCatalog);
-    write("<< /Type /Catalog /Pages " + reference(kPageTree) + " >>\nendobj\n");
-    writeFonts();
+    // Each page sets its own size before anything is drawn on it.
+    const PageSize a4;
+    surface_ = cairo_pdf_surface_create_for_stream(
+        [](void* canvas, const unsigned char* data, unsigned int length) {
+            return static_cast<cairo_status_t>(writeBytes(canvas, data, length));
+        },
+        this, a4.width, a4.height);
+    cairo_ = cairo_create(surface_);
+    checkDrawing();
     return error_;
 }
 
-void PdfCanvas::writeStream(std::size_t object, std::string_view bytes, std::string_view extra)
+PangoLayout* PdfCanvas::layout(double size, bool bold)
 {
-    const std::string data = packed(bytes);
-    if (data.empty() && !bytes.empty()) {
-        fail(ENOMEM);
-        return;
+    const long key = layoutKey(size, bold);
+    if (const auto found = layouts_.find(key); found != layouts_.end()) {
+        return found->second;
     }
-    beginObject(object);
-    write("<< /Length " + std::to_string(data.size()) + " /Filter /FlateDecode" +
-          std::string{extra} + " >>\nstream\n");
-    write(data);
-    write("\nendstream\nendobj\n");
-}
-
-void PdfCanvas::writeFonts()
-{
-    if (!embedded_) {
-        beginObject(kRegular);
-        write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>\n"
-              "endobj\n");
-        beginObject(kBold);
-        write("<< /Type /Font /Subtype /Type1 /BaseFont /Courier-Bold /Encoding "
-              "/WinAnsiEncoding >>\nendobj\n");
-        for (const std::size_t unused : {kDescendant, kDescriptor, kFontFile}) {
-            beginObject(unused);
-            write("null\nendobj\n");
-        }
-        return;
-    }
-    const std::string name{kFontName};
-    beginObject(kRegular);
-    write("<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
-          " /Encoding /Identity-H /DescendantFonts [" + reference(kDescendant) + "] /ToUnicode " +
-          reference(kCharacterMap) + " >>\nendobj\n");
-    beginObject(kBold);
-    write("null\nendobj\n");
-    beginObject(kDescendant);
-    write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
-          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
-          "/FontDescriptor " +
-          reference(kDescriptor) + " /DW " + std::to_string(font_.advance()) +
-          " /CIDToGIDMap /Identity >>\nendobj\n");
-    const auto box = font_.box();
-    beginObject(kDescriptor);
-    write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 33 /FontBBox [" +
-          std::to_string(box[0]) + ' ' + std::to_string(box[1]) + ' ' + std::to_string(box[2]) +
-          ' ' + std::to_string(box[3]) + "] /ItalicAngle 0 /Ascent " +
-          std::to_string(font_.ascent()) + " /Descent " + std::to_string(font_.descent()) +
-          " /CapHeight " + std::to_string(font_.ascent()) + " /StemV 80 /FontFile2 " +
-          reference(kFontFile) + " >>\nendobj\n");
-    writeStream(kFontFile, font_.data(), " /Length1 " + std::to_string(font_.data().size()));
-}
-
-// What readers need to turn the glyphs shown back into text (to search it,
-// copy it, or read it as pdftotext does).
-void PdfCanvas::writeCharacterMap()
-{
-    if (!embedded_) {
-        beginObject(kCharacterMap);
-        write("null\nendobj\n");
-        return;
-    }
-    std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::string block;
-    std::size_t count = 0;
-    const auto flush = [&] {
-        map += std::to_string(count) + " beginbfchar\n" + block + "endbfchar\n";
-        block.clear();
-        count = 0;
-    };
-    for (std::size_t glyph = 0; glyph < used_.size(); ++glyph) {
-        char32_t cp = used_[glyph];
-        if (cp == 0) {
-            continue;
-        }
-        block += '<';
-        appendHex(block, static_cast<unsigned>(glyph), 4);
-        block += "> <";
-        if (cp >= 0x10000U) { // a pair of UTF-16 halves
-            cp -= 0x10000U;
-            appendHex(block, 0xD800U + (cp >> 10U), 4);
-            appendHex(block, 0xDC00U + (cp & 0x3FFU), 4);
-        } else {
-            appendHex(block, cp, 4);
-        }
-        block += ">\n";
-        if (++count == 100) { // the most one block may hold
-            flush();
-        }
-    }
-    if (count > 0) {
-        flush();
-    }
-    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    writeStream(kCharacterMap, map);
-}
-
-std::string PdfCanvas::glyphString(std::string_view utf8)
-{
-    std::string out = "<";
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const char32_t cp = utf8::decode(utf8, pos);
-        std::int32_t glyph = cp < 0x10000U ? glyphs_[cp] : -1;
-        if (glyph < 0) {
-            glyph = font_.glyph(cp);
-            if (cp < 0x10000U) {
-                glyphs_[cp] = glyph;
-            }
-        }
-        char32_t shown = cp;
-        if (glyph == 0) { // the font has no such character
-            shown = U'?';
-            glyph = font_.glyph(shown);
-        }
-        if (used_[static_cast<std::size_t>(glyph)] == 0) {
-            used_[static_cast<std::size_t>(glyph)] = shown;
-        }
-        appendHex(out, static_cast<unsigned>(glyph), 4);
-    }
-    out += '>';
-    return out;
-}
-
-void PdfCanvas::write(std::string_view bytes)
-{
-    if (file_ == nullptr || !error_.ok()) {
-        return;
-    }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-        fail(errno);
-        return;
-    }
-    offset_ += static_cast<long>(bytes.size());
-}
-
-void PdfCanvas::beginObject(std::size_t object)
-{
-    if (objectOffsets_.size() < object) {
-        objectOffsets_.resize(object, 0);
-    }
-    objectOffsets_[object - 1] = offset_;
-    write(std::to_string(object) + " 0 obj\n");
+    PangoLayout* made = pango_cairo_create_layout(cairo_);
+    PangoFontDescription* font = pango_font_description_from_string(family_.c_str());
+    // Points are the page's units: no screen resolution scales them.
+    pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
+    pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(made, font);
+    pango_font_description_free(font);
+    // Metrics as a printer has them: no snapping to a screen's pixels.
+    PangoContext* context = pango_layout_get_context(made);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    pango_layout_context_changed(made);
+    layouts_.emplace(key, made);
+    return made;
 }
 
 void PdfCanvas::beginPage(const PageSize& size)
 {
-    size_ = size;
-    content_.clear();
+    if (surface_ != nullptr) {
+        cairo_pdf_surface_set_size(surface_, size.width, size.height);
+    }
+}
+
+bool PdfCanvas::drawPlain(double x, double y, double size, bool bold, std::string_view utf8)
+{
+    PlainFont& font = plain_[bold ? 1 : 0];
+    if (!font.tried) {
+        font.tried = true;
+        FT_Face face = nullptr;
+        if (freetype() == nullptr ||
+            FT_New_Face(freetype(), kPlainFontFiles[bold ? 1 : 0], 0, &face) != 0) {
+            return false;
+        }
+        cairo_font_face_t* made = cairo_ft_font_face_create_for_ft_face(face, 0);
+        if (cairo_font_face_set_user_data(made, &kFaceKey, face, [](void* done) {
+                FT_Done_Face(static_cast<FT_Face>(done));
+            }) != CAIRO_STATUS_SUCCESS) {
+            cairo_font_face_destroy(made);
+            FT_Done_Face(face);
+            return false;
+        }
+        font.face = face;
+        font.fontFace = made;
+    }
+    if (font.fontFace == nullptr) {
+        return false;
+    }
+    auto* face = static_cast<FT_Face>(font.face);
+    const long key = layoutKey(size, false);
+    auto found = font.scaled.find(key);
+    if (found == font.scaled.end()) {
+        cairo_matrix_t matrix;
+        cairo_matrix_init_scale(&matrix, size, size);
+        cairo_matrix_t identity;
+        cairo_matrix_init_identity(&identity);
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        found =
+            font.scaled
+                .emplace(key,
+                         cairo_scaled_font_create(static_cast<cairo_font_face_t*>(font.fontFace),
+                                                  &matrix, &identity, options))
+                .first;
+        cairo_font_options_destroy(options);
+    }
+    Runs::Run& run = runs_->byFont[{bold ? 1 : 0, key}];
+    run.font = found->second;
+    // The font's own advance: the text then needs no correction glyph by
+    // glyph, and it is within a few thousandths of the layout's.
+    const double advance = size * static_cast<double>(face->max_advance_width) /
+                           static_cast<double>(face->units_per_EM);
+    const std::size_t glyphsBefore = run.glyphs.size();
+    const std::size_t clustersBefore = run.clusters.size();
+    std::size_t placed = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t c = utf8::decode(utf8, pos);
+        const FT_UInt glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        if (glyph == 0) {
+            run.glyphs.resize(glyphsBefore);
+            run.clusters.resize(clustersBefore);
+            return false;
+        }
+        run.glyphs.push_back({glyph, x + advance * static_cast<double>(placed++), y});
+        run.clusters.push_back({static_cast<int>(pos - start), 1});
+    }
+    run.text.append(utf8);
+    return true;
+}
+
+// Draws the page's waiting plain texts.
+void PdfCanvas::flushPlain()
+{
+    for (auto& [key, run] : runs_->byFont) {
+        if (run.glyphs.empty()) {
+            continue;
+        }
+        cairo_set_scaled_font(cairo_, run.font);
+        cairo_show_text_glyphs(cairo_, run.text.data(), static_cast<int>(run.text.size()),
+                               run.glyphs.data(), static_cast<int>(run.glyphs.size()),
+                               run.clusters.data(), static_cast<int>(run.clusters.size()),
+                               cairo_text_cluster_flags_t{});
+        run.text.clear();
+        run.glyphs.clear();
+        run.clusters.clear();
+    }
 }
 
 void PdfCanvas::text(double x, double y, double size, bool bold, std::string_view utf8)
 {
-    const std::string at = number(x) + ' ' + number(size_.height - y) + " Td ";
-    if (!embedded_) {
-        content_ += "BT /";
-        content_ += bold ? "F2 " : "F1 ";
-        content_ += number(size) + " Tf " + at + pdfString(utf8) + " Tj ET\n";
+    if (cairo_ == nullptr || !error_.ok() || utf8.empty() || drawPlain(x, y, size, bold, utf8)) {
         return;
     }
-    // Squeezed or stretched to the layout's 0.6 of the size per character;
-    // bold strokes the outline as well as filling it.
-    const double scale = characterWidth(1000.0) * 100.0 / font_.advance();
-    content_ += "BT /F1 " + number(size) + " Tf " + number(scale) + " Tz " +
-                (bold ? "2 Tr " + number(size * 0.04) + " w " : std::string{"0 Tr "}) + at +
-                glyphString(utf8) + " Tj ET\n";
+    PangoLayout* line = layout(size, bold);
+    pango_layout_set_text(line, utf8.data(), static_cast<int>(utf8.size()));
+    int width = 0;
+    int height = 0;
+    pango_layout_get_size(line, &width, &height);
+    const double drawn = static_cast<double>(width) / PANGO_SCALE;
+    // The layout gave the text as many places as it has characters; a
+    // wider script (Chinese, Japanese, Korean, a fallback font) is narrowed
+    // to them, so it never runs into the next column.
+    const double room = characterWidth(size) * static_cast<double>(utf8::length(utf8));
+    const double squeeze = drawn > room && drawn > 0 ? room / drawn : 1.0;
+    const double baseline = static_cast<double>(pango_layout_get_baseline(line)) / PANGO_SCALE;
+    cairo_save(cairo_);
+    cairo_translate(cairo_, x, y - baseline);
+    cairo_scale(cairo_, squeeze, 1.0);
+    cairo_move_to(cairo_, 0, 0);
+    pango_cairo_show_layout(cairo_, line);
+    cairo_restore(cairo_);
 }
 
 void PdfCanvas::rule(double x1, double x2, double y)
 {
-    const std::string at = number(size_.height - y);
-    content_ += "0.5 w " + number(x1) + ' ' + at + " m " + number(x2) + ' ' + at + " l S\n";
+    if (cairo_ == nullptr || !error_.ok()) {
+        return;
+    }
+    cairo_set_line_width(cairo_, 0.5);
+    cairo_move_to(cairo_, x1, y);
+    cairo_line_to(cairo_, x2, y);
+    cairo_stroke(cairo_);
 }
 
 void PdfCanvas::endPage()
 {
-    const std::size_t drawing = kFirstPage + 2 * pages_;
-    writeStream(drawing, content_);
-    beginObject(drawing + 1);
-    write("<< /Type /Page /Parent " + reference(kPageTree) + " /MediaBox [0 0 " +
-          number(size_.width) + ' ' + number(size_.height) + "] /Resources << /Font << /F1 " +
-          reference(kRegular) + (embedded_ ? std::string{} : " /F2 " + reference(kBold)) +
-          " >> >> /Contents " + reference(drawing) + " >>\nendobj\n");
-    ++pages_;
-    content_.clear();
+    if (cairo_ != nullptr && error_.ok()) {
+        flushPlain();
+        cairo_show_page(cairo_);
+        checkDrawing();
+    }
 }
 
 SystemResult PdfCanvas::commit(std::string_view title)
 {
-    writeCharacterMap();
-    beginObject(kPageTree);
-    write("<< /Type /Pages /Count " + std::to_string(pages_) + " /Kids [");
-    for (std::size_t i = 0; i < pages_; ++i) {
-        write(reference(kFirstPage + 2 * i + 1) + (i + 1 < pages_ ? " " : ""));
+    if (surface_ == nullptr) {
+        fail(EBADF);
+    } else {
+        const std::string name{title};
+        cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_TITLE, name.c_str());
+        cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_CREATOR, "Tessaly 2000");
+        checkDrawing();
+        cairo_surface_finish(surface_);
+        if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+            fail(cairo_surface_status(surface_) == CAIRO_STATUS_NO_MEMORY ? ENOMEM : EIO);
+        }
     }
-    write("] >>\nendobj\n");
-    const std::size_t info = kFirstPage + 2 * pages_;
-    beginObject(info);
-    write("<< /Title " + pdfString(title) + " /Producer (Tessaly 2000) >>\nendobj\n");
-    const long xref = offset_;
-    write("xref\n0 " + std::to_string(objectOffsets_.size() + 1) + "\n0000000000 65535 f \n");
-    for (const long at : objectOffsets_) {
-        std::array<char, 21> entry{};
-        std::snprintf(entry.data(), entry.size(), "%010ld 00000 n \n", at);
-        write({entry.data(), 20});
-    }
-    write("trailer\n<< /Size " + std::to_string(objectOffsets_.size() + 1) + " /Root " +
-          reference(kCatalog) + " /Info " + reference(info) + " >>\nstartxref\n" +
-          std::to_string(xref) + "\n%%EOF\n");
+    release();
     if (file_ == nullptr) {
         return error_;
     }
@@ -385,6 +373,7 @@ SystemResult PdfCanvas::commit(std::string_view title)
 
 void PdfCanvas::discard()
 {
+    release();
     discardTemporary(file_, temporary_);
 }
 

@@ -2,29 +2,37 @@
 
 #include "framework/system_file.h"
 #include "reports/report_spool.h"
-#include "reports/truetype_font.h"
 
-#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+// Cairo's and Pango's own types, kept out of every includer.
+struct _cairo;
+struct _cairo_surface;
+struct _cairo_scaled_font;
+struct _PangoLayout;
 
 namespace tessaly {
 
-// The fixed-pitch font the reports embed: DejaVu Sans Mono where the system
-// has it, else empty.
+// The family the reports are set in: a fixed-pitch type whose characters
+// are as wide as the layout measures them. Characters it lacks are taken
+// from the installed fonts that have them.
 std::string defaultReportFont();
 
-// Writes pages as a PDF file. With a TrueType font the file embeds it and
-// prints every character the font has (bold is drawn by stroking the
-// outline); without one it uses the standard Courier types, whose encoding
-// (Windows-1252) prints other characters as "?". The file is
-// written under a temporary name in its own folder and renamed over `path`
-// by commit(), so a failed or stopped run never leaves half a file where a
-// good one stood. The first error is kept; later writes are dropped.
+// Writes pages as a PDF file through Cairo and Pango: each text is shaped
+// (joined Arabic, combining accents, Indic clusters), set in its reading
+// order and in a font that has its characters, and stays selectable and
+// searchable; a character no installed font has prints as a box. The file
+// is written under a temporary name in its own folder and renamed over
+// `path` by commit(), so a failed or stopped run never leaves half a file
+// where a good one stood. The first error is kept; later writes are
+// dropped. One thread at a time.
 class PdfCanvas final : public PageCanvas {
 public:
-    explicit PdfCanvas(std::string path, const std::string& fontPath = defaultReportFont());
+    explicit PdfCanvas(std::string path, std::string family = defaultReportFont());
     ~PdfCanvas() override;
     PdfCanvas(const PdfCanvas&) = delete;
     PdfCanvas& operator=(const PdfCanvas&) = delete;
@@ -49,28 +57,40 @@ public:
     const SystemResult& error() const { return error_; }
 
 private:
-    void write(std::string_view bytes);
-    void beginObject(std::size_t number);
+    static int writeBytes(void* canvas, const unsigned char* data, unsigned int length);
     void fail(int errorNumber);
-    void writeStream(std::size_t object, std::string_view bytes, std::string_view extra = {});
-    void writeFonts();
-    void writeCharacterMap();
-    std::string glyphString(std::string_view utf8);
+    void checkDrawing();
+    _PangoLayout* layout(double size, bool bold);
+    bool drawPlain(double x, double y, double size, bool bold, std::string_view utf8);
+    void flushPlain();
+    void release();
 
     std::string path_;
+    std::string family_;
     std::string temporary_;
     std::FILE* file_ = nullptr;
     bool private_ = false;
     SystemResult error_;
-    long offset_ = 0;                 // bytes written so far
-    std::vector<long> objectOffsets_; // by object number - 1
-    std::string content_;             // the open page's drawing
-    PageSize size_;
-    std::size_t pages_ = 0;
-    TrueTypeFont font_;
-    bool embedded_ = false;
-    std::vector<std::int32_t> glyphs_; // by character below U+10000; -1 not looked up
-    std::vector<char32_t> used_;       // by glyph: the character it stood for, or 0
+    _cairo_surface* surface_ = nullptr;
+    _cairo* cairo_ = nullptr;
+    // One layout per type size and weight: their fonts are looked up once.
+    std::unordered_map<long, _PangoLayout*> layouts_;
+    // Most report text is Latin, Greek or Cyrillic that the report's own
+    // font has whole, one glyph a character: drawn straight from the font
+    // file, it needs neither shaping nor a font search. Everything else
+    // goes through Pango.
+    struct PlainFont {
+        bool tried = false;
+        void* face = nullptr;                                 // FT_Face, released with `fontFace`
+        void* fontFace = nullptr;                             // cairo_font_face_t
+        std::unordered_map<long, _cairo_scaled_font*> scaled; // by layoutKey
+    };
+    PlainFont plain_[2]; // regular, bold
+    // A page's plain texts wait to be drawn together, a run per font and
+    // size: the PDF then holds a few long text objects rather than one per
+    // cell.
+    struct Runs;
+    std::unique_ptr<Runs> runs_;
 };
 
 // Replays `pages` into `pdf` (opened) and puts the file in place; empty

@@ -11,8 +11,9 @@ namespace tessaly {
 struct TableDef;
 
 // How a column shows text that does not fit its width: wrapped onto more
-// lines of the same row, or cut with "..." on one line.
-enum class Overflow { Wrap, Elide };
+// lines of the same row, or cut with "…" on one line; numbers and dates
+// run on whole over as many lines as they take.
+enum class Overflow { Wrap, Elide, Whole };
 
 // One column of a report: its header, the field it shows (a field number of
 // the report's file), how wide it would like to be in characters, and how

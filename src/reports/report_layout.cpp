@@ -6,13 +6,14 @@
 #include "framework/utf8.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace tessaly {
 
 namespace {
 
-constexpr std::string_view kEllipsis = "...";
+// One character: a cut text keeps all but one of its column's places.
+constexpr std::string_view kEllipsis = "\u2026";
+constexpr std::size_t kEllipsisWidth = 1;
 constexpr int kGap = 2;         // characters between two columns
 constexpr int kNarrowest = 3;   // a column never shrinks below
 constexpr double kRowSpace = 2; // points between two rows
@@ -35,10 +36,10 @@ std::string elided(std::string_view text, std::size_t width)
     if (utf8::length(text) <= width) {
         return std::string{text};
     }
-    if (width <= kEllipsis.size()) {
-        return std::string{utf8::prefix(text, width)};
+    if (width <= kEllipsisWidth) {
+        return std::string{kEllipsis};
     }
-    return std::string{text::clip(utf8::prefix(text, width - kEllipsis.size()))} +
+    return std::string{text::clip(utf8::prefix(text, width - kEllipsisWidth))} +
            std::string{kEllipsis};
 }
 
@@ -68,6 +69,17 @@ std::vector<std::string> cellLines(std::string_view textIn, int widthIn, Overflo
     const std::string whole = printable(text::clip(textIn));
     const auto width = static_cast<std::size_t>(std::max(widthIn, 1));
     std::vector<std::string> lines;
+    if (overflow == Overflow::Whole) {
+        for (std::string_view rest = whole; !rest.empty();) {
+            const std::size_t end = utf8::offsetOf(rest, width);
+            lines.emplace_back(rest.substr(0, end));
+            rest.remove_prefix(end);
+        }
+        if (lines.empty()) {
+            lines.emplace_back();
+        }
+        return lines;
+    }
     if (overflow == Overflow::Elide || maxLines <= 1) {
         lines.push_back(elided(whole, width));
         return lines;
@@ -89,6 +101,11 @@ std::vector<std::string> cellLines(std::string_view textIn, int widthIn, Overflo
         lines.emplace_back();
     }
     return lines;
+}
+
+bool isTextField(const TableDef& table, int field)
+{
+    return table.schema->fields()[static_cast<std::size_t>(field)].isText();
 }
 
 std::string cellText(const Record& record, int field)
@@ -120,14 +137,31 @@ ReportLayout::ReportLayout(const ReportDefinition& report, ReportSpool& spool, L
     const int columns = static_cast<int>(report_.columns.size());
     const int room = static_cast<int>((page_.width - 2 * setup_.margin) / charWidth) -
                      kGap * std::max(columns - 1, 0);
-    const int wanted =
-        std::accumulate(report_.columns.begin(), report_.columns.end(), 0,
-                        [](int sum, const ReportColumn& c) { return sum + c.width; });
-    double x = setup_.margin;
+    // Numbers and dates keep their width, and the text columns give up
+    // theirs first: a part of a number or a date reads as another value.
+    // Only when the text columns are at their narrowest do the others
+    // shrink too, their values then running on to more lines, never cut.
+    int fixed = 0;
+    int text = 0;
+    int textColumns = 0;
     for (const ReportColumn& column : report_.columns) {
-        int width = column.width;
-        if (wanted > room) {
-            width = std::max(kNarrowest, column.width * room / wanted);
+        whole_.push_back(report_.table == nullptr || !isTextField(*report_.table, column.field));
+        (whole_.back() ? fixed : text) += column.width;
+        textColumns += whole_.back() ? 0 : 1;
+    }
+    const bool shrink = fixed + text > room;
+    const bool textIsEnough = fixed + kNarrowest * textColumns <= room;
+    const int textRoom = room - fixed;
+    const int fixedRoom = std::max(room - kNarrowest * textColumns, 0);
+    double x = setup_.margin;
+    for (std::size_t i = 0; i < report_.columns.size(); ++i) {
+        const int own = report_.columns[i].width;
+        int width = own;
+        if (shrink && !whole_[i]) {
+            width = textIsEnough ? std::max(kNarrowest, own * textRoom / std::max(text, 1))
+                                 : kNarrowest;
+        } else if (shrink && !textIsEnough) {
+            width = std::max(kNarrowest, own * fixedRoom / std::max(fixed, 1));
         }
         widths_.push_back(width);
         left_.push_back(x);
@@ -156,15 +190,24 @@ void ReportLayout::startPage()
     spool_.rule(left, right, y);
     y += lineHeight() + 2;
     const double charWidth = characterWidth(setup_.bodySize);
+    // A heading wider than its column takes a second line, as a cell does.
+    std::size_t headerLines = 1;
     for (std::size_t i = 0; i < widths_.size(); ++i) {
         const ReportColumn& column = report_.columns[i];
-        const std::string header = elided(column.header, static_cast<std::size_t>(widths_[i]));
-        const double shift = column.alignRight
-                                 ? (widths_[i] - static_cast<int>(utf8::length(header))) * charWidth
-                                 : 0.0;
-        spool_.text(left_[i] + shift, y, setup_.bodySize, true, header);
+        double lineY = y;
+        const std::vector<std::string> lines =
+            cellLines(column.header, widths_[i], Overflow::Wrap, setup_.maxCellLines);
+        for (const std::string& header : lines) {
+            const double shift =
+                column.alignRight
+                    ? (widths_[i] - static_cast<int>(utf8::length(header))) * charWidth
+                    : 0.0;
+            spool_.text(left_[i] + shift, lineY, setup_.bodySize, true, header);
+            lineY += lineHeight();
+        }
+        headerLines = std::max(headerLines, lines.size());
     }
-    y += setup_.bodySize * 0.5;
+    y += static_cast<double>(headerLines - 1) * lineHeight() + setup_.bodySize * 0.5;
     spool_.rule(left, right, y);
     y_ = y + kRowSpace;
 }
@@ -196,7 +239,8 @@ void ReportLayout::row(const Record& record)
     std::size_t height = 1;
     for (std::size_t i = 0; i < widths_.size(); ++i) {
         const ReportColumn& column = report_.columns[i];
-        cells.push_back(cellLines(cellText(record, column.field), widths_[i], column.overflow,
+        cells.push_back(cellLines(cellText(record, column.field), widths_[i],
+                                  whole_[i] ? Overflow::Whole : column.overflow,
                                   setup_.maxCellLines));
         height = std::max(height, cells.back().size());
     }

@@ -11,13 +11,19 @@
 namespace tessaly {
 
 class Record;
+struct TableDef;
 
 // The lines a cell takes in a column `width` characters wide: wrapped at
 // the last blank that leaves half a line, else at the width, and at most
-// `maxLines` lines, the last ending in "..." when text remains; one line
-// cut the same way for Overflow::Elide. Control characters print as blanks.
+// `maxLines` lines, the last ending in "…" when text remains; one line
+// cut the same way for Overflow::Elide; every character on as many lines as
+// it takes for Overflow::Whole. Control characters print as blanks.
 std::vector<std::string> cellLines(std::string_view text, int width, Overflow overflow,
                                    int maxLines);
+
+// Whether field `field` of `table` holds text (else a number, a date or a
+// choice, which a report never cuts).
+bool isTextField(const TableDef& table, int field);
 
 // A field of a record as a report prints it: texts as stored, numbers and
 // dates through the field's display picture, choices as their choice text.
@@ -35,8 +41,10 @@ struct LayoutSetup {
 // Lays out a report's pages as its records arrive: the header (title and
 // date) and column headers begin each page, a row that does not fit goes
 // whole to the next page, and every page ends with its page number. Column
-// widths are the columns' own, shrunk in proportion when the page is too
-// narrow; no cell's text reaches into the next column.
+// widths are the columns' own; when the page is too narrow the text columns
+// shrink in proportion first, and numbers, dates and choices only when the
+// text columns can shrink no more, their values then running on to more
+// lines rather than cut. No cell's text reaches into the next column.
 class ReportLayout final {
 public:
     ReportLayout(const ReportDefinition& report, ReportSpool& spool, LayoutSetup setup);
@@ -62,6 +70,7 @@ private:
     LayoutSetup setup_;
     PageSize page_;
     std::vector<int> widths_;
+    std::vector<bool> whole_;  // the column's values are never cut
     std::vector<double> left_; // each column's left edge
     double y_ = 0;             // the next line's top
     double bottom_ = 0;        // no detail line goes below

@@ -118,6 +118,22 @@ public:
         }
     }
 
+    // The rows a list shows, in its order: a record deleted meanwhile is
+    // passed over.
+    void atPositions(const std::vector<std::int64_t>& positions, ReportLayout& layout)
+    {
+        Record record{file_.table()};
+        const auto total = std::max<std::int64_t>(static_cast<std::int64_t>(positions.size()), 1);
+        for (const std::int64_t position : positions) {
+            if (file_.getAt(position, record).ok()) {
+                layout.row(record);
+            }
+            if (!step(layout.rows(), 0, 100, total)) {
+                return;
+            }
+        }
+    }
+
     void viewError(const EngineStatus& status)
     {
         warnings_.setEngineError(status);
@@ -212,7 +228,9 @@ ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request
     }
     run.pages = std::make_unique<ReportSpool>();
     ReportLayout layout{report, *run.pages, request.layout};
-    file.setFilter(compileFilter(filterText, *report.table, warnings));
+    if (!request.positions) {
+        file.setFilter(compileFilter(filterText, *report.table, warnings));
+    }
     UiReportProgress uiProgress{ui};
     ReportProgress& progress = request.progress != nullptr ? *request.progress : uiProgress;
     progress.begin(run.strings, run.preview);
@@ -226,7 +244,9 @@ ReportRun runReport(Database& database, UiPort& ui, const ReportRequest& request
             order.reset();
         }
     }
-    if (order) {
+    if (request.positions) {
+        reading.atPositions(*request.positions, layout);
+    } else if (order) {
         reading.sorted(*order, layout);
     } else {
         reading.byKey(report.key, layout);

@@ -28,6 +28,10 @@ struct ReportRequest {
     LayoutSetup layout;
     // The progress window; null for the UI port's own.
     ReportProgress* progress = nullptr;
+    // The records to print, by stored position in the order given (a list
+    // printed as it is shown); the report's key, sort and filter then play
+    // no part. Without them the report reads its file.
+    std::optional<std::vector<std::int64_t>> positions;
 };
 
 struct ReportRun {

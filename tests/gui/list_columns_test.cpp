@@ -19,6 +19,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -88,6 +89,36 @@ void clickHeading(BrowseWindow& list, int logical)
         header->viewport(), Qt::LeftButton, {},
         QPoint(header->sectionViewportPosition(logical) + header->sectionSize(logical) / 2,
                header->height() / 2));
+}
+
+// Hides every column of the list but `shown`.
+void showOnly(BrowseWindow& list, const std::vector<int>& shown)
+{
+    QHeaderView* header = list.table()->horizontalHeader();
+    for (int logical = 0; logical < header->count(); ++logical) {
+        header->setSectionHidden(logical,
+                                 std::find(shown.begin(), shown.end(), logical) == shown.end());
+    }
+}
+
+// "Print List..." from the heading of `column`, printed (no preview) to
+// `name` in `folder`; the text of the PDF.
+std::string printList(BrowseWindow& list, test::ScriptedUi& ui, const test::TempFolder& folder,
+                      int column, const std::string& name)
+{
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(folder.file(name + ".pdf")));
+    gui::setReportPrinter(&printer);
+    ui.answers = {ButtonNo}; // print, no preview; the list's filter needs no question
+    QMenu* menu = list.headerPreferences()->menuFor(column);
+    for (QAction* action : menu->actions()) {
+        if (action->text() == QStringLiteral("Pri&nt List...")) {
+            action->trigger();
+        }
+    }
+    gui::setReportPrinter(nullptr);
+    return test::pdfText(folder.file(name + ".pdf"), folder.file(name + ".txt"));
 }
 
 std::string contents(const std::string& path)
@@ -235,11 +266,8 @@ private Q_SLOTS:
         BrowseWindow list(s.services, s.opener);
         list.resize(1400, 600);
         list.show();
+        showOnly(list, {BookmarkListModel::Location, BookmarkListModel::Rating});
         QHeaderView* header = list.table()->horizontalHeader();
-        for (int logical = 0; logical < header->count(); ++logical) {
-            header->setSectionHidden(logical, logical != BookmarkListModel::Location &&
-                                                  logical != BookmarkListModel::Rating);
-        }
         header->moveSection(header->visualIndex(BookmarkListModel::Rating), 0);
         clickHeading(list, BookmarkListModel::Rating); // highest first
         clickHeading(list, BookmarkListModel::Rating); // lowest first
@@ -253,20 +281,8 @@ private Q_SLOTS:
                 exported.find("http://site1003.example/"));
         QVERIFY(exported.find("9      http://site1003.example/\n") != std::string::npos);
 
-        QPrinter printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(s.folder.file("list.pdf")));
-        gui::setReportPrinter(&printer);
-        s.ui.answers = {ButtonNo}; // print, no preview; the list's filter needs no question
-        QMenu* menu = list.headerPreferences()->menuFor(BookmarkListModel::Rating);
-        for (QAction* action : menu->actions()) {
-            if (action->text() == QStringLiteral("Pri&nt List...")) {
-                action->trigger();
-            }
-        }
-        gui::setReportPrinter(nullptr);
+        const std::string pdf = printList(list, s.ui, s.folder, BookmarkListModel::Rating, "list");
         QCOMPARE(s.ui.shown.size(), std::size_t{1});
-        const std::string pdf = test::pdfText(s.folder.file("list.pdf"), s.folder.file("pdf.txt"));
         QVERIFY2(pdf.find("Browse Locations") != std::string::npos, pdf.c_str());
         const std::size_t rating = pdf.find("Rating");
         const std::size_t location = pdf.find("Location", rating);
@@ -275,6 +291,29 @@ private Q_SLOTS:
         // Lowest rating first, as the list shows them.
         QVERIFY(pdf.find("site1000.example") < pdf.find("site1003.example"));
         QVERIFY(pdf.find("Records Printed: 12") != std::string::npos);
+    }
+
+    void aListSortedWithBlanksLastPrintsInTheScreensOrderAndHeadings()
+    {
+        test::StartedServices s;
+        addBookmarks(s.db(), 40);
+        BrowseWindow list(s.services, s.opener);
+        list.resize(1400, 600);
+        list.show();
+        showOnly(list, {BookmarkListModel::Location, BookmarkListModel::LastVisit,
+                        BookmarkListModel::Rating, BookmarkListModel::Keyword});
+        clickHeading(list, BookmarkListModel::LastVisit); // blanks last, ties as they stand
+        const std::vector<std::string> screen = shownLocations(list);
+        const std::string pdf =
+            printList(list, s.ui, s.folder, BookmarkListModel::LastVisit, "visits");
+        std::vector<std::string> printed;
+        for (std::size_t at = 0; (at = pdf.find("http://site", at)) != std::string::npos; ++at) {
+            printed.push_back(pdf.substr(at, pdf.find('/', at + 7) + 1 - at));
+        }
+        QVERIFY2(printed == screen, pdf.c_str());
+        for (const char* heading : {"Location", "Last Visit", "Rating", "Keyword"}) {
+            QVERIFY2(pdf.find(heading) != std::string::npos, heading);
+        }
     }
 
     void theCategoryListPrintsTheColumnsItShows()

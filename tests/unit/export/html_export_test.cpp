@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -107,19 +108,99 @@ TEST_F(HtmlExportTest, FramePagesAreNamedAfterTheFileInLowerCase)
     EXPECT_EQ(filesInOut(),
               (std::vector<std::string>{"MyLinks.HTML", "mylinks1.htm", "mylinks2.htm",
                                         "mylinksb.htm", "mylinksc.htm", "mylinksm.htm"}));
-    EXPECT_EQ(lines("MyLinks.HTML")[3],
+    // "_Before All" HTML stands in the contents page, not before the frames.
+    EXPECT_EQ(lines("MyLinks.HTML")[2],
               "<frame src=\"mylinksm.htm\" name=\"main\" marginwidth=\"1\" marginheight=\"1\">"
               "</frameset>");
     // Category and location ignore letter case: "news" (http://x.test/c)
     // comes before "News".
-    EXPECT_EQ(lines("mylinksc.htm")[2], "<tr><td><a href=\"mylinksm.htm\">news</a></td></tr>");
-    EXPECT_EQ(lines("mylinksc.htm")[3], "<tr><td><a href=\"mylinks1.htm\">News</a></td></tr>");
+    EXPECT_EQ(lines("mylinksc.htm")[3], "<tr><td><a href=\"mylinksm.htm\">news</a></td></tr>");
+    EXPECT_EQ(lines("mylinksc.htm")[4], "<tr><td><a href=\"mylinks1.htm\">News</a></td></tr>");
     EXPECT_EQ(lines("mylinks2.htm").back(), "</ul></body></html>");
 
     bodyInFrame = true;
     ASSERT_TRUE(run("Frame", "CatLoc", "MyLinks.HTML").done);
-    EXPECT_EQ(lines("mylinks1.htm").front(), "<html><head><title>News</title></head>");
+    EXPECT_EQ(lines("mylinks1.htm").front(),
+              "<html><head><meta charset=\"utf-8\"><title>News</title></head>");
     EXPECT_EQ(lines("mylinks1.htm").back(), "</ul></html>");
+}
+
+TEST_F(HtmlExportTest, EveryPageDeclaresItsCharsetFirst)
+{
+    add("https://example.org/f", "Caf\xC3\xA9 cr\xC3\xA8me", "Tools");
+    for (const std::string type : {"Simple", "Table", "Frame"}) {
+        for (const std::string order : {"Location", "CatDesc"}) {
+            const ExportResult result = run(type, order);
+            ASSERT_TRUE(result.done) << type << " " << order;
+            for (const std::string& path : result.files) {
+                const std::string page = read(path.substr(path.rfind('/') + 1));
+                if (page.empty()) {
+                    continue;
+                }
+                EXPECT_TRUE(page.starts_with("<html><head><meta charset=\"utf-8\">"))
+                    << type << " " << order << " " << path << "\n"
+                    << page.substr(0, 80);
+            }
+        }
+    }
+}
+
+TEST_F(HtmlExportTest, FrameExportKeepsItsFramesWhenBeforeAllHoldsHtml)
+{
+    ASSERT_TRUE(run("Frame", "CatDesc").done);
+    // What a browser meets before the frameset: only what a head may hold,
+    // or it takes the page for a body and drops the frames.
+    for (const std::string& tag : parsedStartTags(out.file("Links.htm"))) {
+        if (tag.starts_with("frameset")) {
+            break;
+        }
+        EXPECT_TRUE(tag == "html" || tag == "head" || tag.starts_with("meta") || tag == "title")
+            << tag;
+    }
+    // The user's HTML is shown in the contents frame instead.
+    EXPECT_NE(read("linksc.htm").find("<body>\n<p>Welcome</p>\n"), std::string::npos)
+        << read("linksc.htm");
+    ASSERT_TRUE(run("Frame", "Location").done);
+    EXPECT_NE(read("linksc.htm").find("<p>Welcome</p>"), std::string::npos);
+}
+
+TEST_F(HtmlExportTest, FrameLinksLeadToTheirPagesWhateverTheFileIsCalled)
+{
+    for (const std::string name : {"My #1 ?100%.htm", "Links.htm"}) {
+        for (const std::string order : {"CatLoc", "Location"}) {
+            const ExportResult result = run("Frame", order, name);
+            ASSERT_TRUE(result.done) << name;
+            int links = 0;
+            for (const std::string& path : result.files) {
+                for (const std::string& tag : parsedStartTags(path)) {
+                    const std::size_t at = tag.find(tag.starts_with("frame ") ? " src=" : " href=");
+                    if (at == std::string::npos || tag.find("://") != std::string::npos ||
+                        tag.find("=#") != std::string::npos) {
+                        continue;
+                    }
+                    // The address as a browser reads it: up to a "#" or
+                    // "?", then percent-decoded.
+                    std::string target = tag.substr(tag.find('=', at) + 1);
+                    target = target.substr(0, target.find(' '));
+                    ASSERT_EQ(target.find_first_of("#? "), std::string::npos) << tag;
+                    std::string decoded;
+                    for (std::size_t i = 0; i < target.size(); ++i) {
+                        if (target[i] == '%' && i + 2 < target.size()) {
+                            decoded +=
+                                static_cast<char>(std::stoi(target.substr(i + 1, 2), nullptr, 16));
+                            i += 2;
+                        } else {
+                            decoded += target[i];
+                        }
+                    }
+                    EXPECT_TRUE(std::filesystem::exists(out.file(decoded)))
+                        << name << ": " << tag << " -> " << decoded;
+                    ++links;
+                }
+            }
+            EXPECT_GT(links, 3) << name;
+        }
+    }
 }
 
 TEST_F(HtmlExportTest, NamesKeepTheFolderAndCutAtHtm)
@@ -134,9 +215,11 @@ TEST_F(HtmlExportTest, BeforeAllReplaceTitleNamesEveryPage)
 {
     addHtml("_Before All", "Replace Title", "Our Bookmarks");
     ASSERT_TRUE(run("Frame", "CatDesc").done);
-    EXPECT_EQ(lines("Links.htm").front(), "<html><head><title>Our Bookmarks</title></head>");
-    EXPECT_EQ(lines("links1.htm").front(),
-              "<html><head><title>Our Bookmarks - Tools</title></head><body>");
+    EXPECT_EQ(lines("Links.htm").front(),
+              "<html><head><meta charset=\"utf-8\"><title>Our Bookmarks</title></head>");
+    EXPECT_EQ(
+        lines("links1.htm").front(),
+        "<html><head><meta charset=\"utf-8\"><title>Our Bookmarks - Tools</title></head><body>");
     // Not a page line of its own.
     EXPECT_EQ(read("Links.htm").find("\nOur Bookmarks\n"), std::string::npos);
 }
@@ -160,13 +243,14 @@ TEST_F(HtmlExportTest, NothingPassingTheQueryLeavesAnEmptyPage)
     settings.assignment = "Query";
     query = "URL:Rating > 9";
     ASSERT_TRUE(run("Simple", "CatDesc").done);
-    EXPECT_EQ(
-        lines("Links.htm"),
-        (std::vector<std::string>{
-            "<html><head><title>Tessaly 2000 - My Links</title></head><body>", "<p>Welcome</p>",
-            "<center><h3>My Links Generated by Tessaly 2000 on March 9, 2026</h3></center>",
-            "<h6><a href=\"#URLIndex\">Jump to Index</a></h6><hr>", "</ul>", "<p>Bye</p>",
-            "<br><hr>", "<h5>Made with Tessaly 2000 2.4</h5>", "</body></html>"}));
+    EXPECT_EQ(lines("Links.htm"),
+              (std::vector<std::string>{
+                  "<html><head><meta charset=\"utf-8\"><title>Tessaly 2000 - My "
+                  "Links</title></head><body>",
+                  "<p>Welcome</p>",
+                  "<center><h3>My Links Generated by Tessaly 2000 on March 9, 2026</h3></center>",
+                  "<h6><a href=\"#URLIndex\">Jump to Index</a></h6><hr>", "</ul>", "<p>Bye</p>",
+                  "<br><hr>", "<h5>Made with Tessaly 2000 2.4</h5>", "</body></html>"}));
     ASSERT_TRUE(run("Frame", "CatDesc").done);
     EXPECT_EQ(read("linksm.htm"), "");
     EXPECT_EQ(filesInOut(), (std::vector<std::string>{"Links.htm", "linksb.htm", "linksm.htm"}));

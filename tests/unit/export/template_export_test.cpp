@@ -1,5 +1,6 @@
 #include "export/default_templates.h"
 #include "export/template_page.h"
+#include "export/template_tokens.h"
 #include "export_test_support.h"
 
 #include <fstream>
@@ -51,7 +52,8 @@ TEST_F(TemplateExportTest, ATemplateWithoutMarkersIsThePageHeadAlone)
                                      "</body></html>\n");
     const ExportResult result = run("Table", "Location");
     ASSERT_TRUE(result.done) << result.message;
-    EXPECT_EQ(read("Links.htm"), "<html><body><p>My Links Table</p>\n</body>\n</html>\n");
+    EXPECT_EQ(read("Links.htm"),
+              "<html><meta charset=\"utf-8\">\n<body><p>My Links Table</p>\n</body>\n</html>\n");
     EXPECT_EQ(shownTexts(),
               std::vector<std::string>{"No detail area defined in Default_Table.htm"});
 
@@ -100,8 +102,8 @@ TEST_F(TemplateExportTest, TableByCategoryWritesEachBlockAndTheContentsAsRows)
               "<TR><td><a href=\"#Tools\">Tools</a></td>\n</tr>\n</table>\n"
               "<!--URL:BEGINCAT--><h2><a id=\"News___Views\"></a>News &amp; Views:</h2>\n"
               "<ul><li><a href=\"https://example.org/a\">Alpha</a></li>\n"
-              // The foot of a category sees the first bookmark of the next one.
-              "<!--URL:EndCat--></ul>\n<p>end Tools</p>\n"
+              // The foot of a category sees its own group's last bookmark.
+              "<!--URL:EndCat--></ul>\n<p>end News &amp; Views</p>\n"
               "<!--URL:BEGINCAT--><h2><a id=\"Tools\"></a>Tools: Things that &lt;work&gt;</h2>\n"
               "<ul><li><a href=\"https://example.org/b\">Bravo</a></li>\n"
               "<li><a href=\"https://example.org/c\">Charlie</a></li>\n"
@@ -166,6 +168,102 @@ TEST_F(TemplateExportTest, FrameByCategoryWritesAPagePerCategoryAndTheFrameFiles
     EXPECT_EQ(read("flat_contents.htm"),
               "<p><a href=\"flatm.htm#Apples\">Apples</a><br><a href=\"flatm.htm#Berries\">"
               "Berries</a><br><a href=\"flatm.htm#Cherries\">Cherries</a><br></p>\n");
+}
+
+TEST_F(TemplateExportTest, ContentsFollowTheCategoryOrderAndEachLeadsToItsOwnCategory)
+{
+    // Met in the order of the addresses; five pairs fold to one name.
+    add("https://example.org/1", "One", "Zeta");
+    add("https://example.org/2", "Two", "C+");
+    add("https://example.org/3", "Three", "C#");
+    add("https://example.org/4", "Four",
+        "\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9");
+    add("https://example.org/5", "Five",
+        "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8");
+    add("https://example.org/6", "Six", "alpha");
+    setTemplate("Default_Simple.htm", "<ul><li>(URL:TOC)</li></ul>\n<!--URL:BEGIN-->\n"
+                                      "<p>(URL:Bookmark)(URL:Desc)</p>\n<!--URL:END-->\n");
+    ASSERT_TRUE(run("Simple", "Location").done);
+    const std::string page = read("Links.htm");
+    // Category order, and a name for each that no other has.
+    EXPECT_EQ(page.substr(0, page.find("</ul>")),
+              "<ul><li><a href=\"#alpha\">alpha</a></li>\n"
+              "<li><a href=\"#C_2\">C#</a></li>\n"
+              "<li><a href=\"#C_\">C+</a></li>\n"
+              "<li><a href=\"#Zeta\">Zeta</a></li>\n"
+              "<li><a href=\"#\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\">"
+              "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8</a></li>\n"
+              "<li><a href=\"#\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9\">"
+              "\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9</a></li>\n")
+        << page;
+    // Each anchor stands at its own category's bookmark.
+    EXPECT_NE(page.find("<a id=\"C_\"></a>Two"), std::string::npos) << page;
+    EXPECT_NE(page.find("<a id=\"C_2\"></a>Three"), std::string::npos) << page;
+    EXPECT_EQ(anchorName("News & Views"), "News___Views");
+    EXPECT_EQ(anchorName("Caf\xC3\xA9 2\xC2\xA0go"), "Caf\xC3\xA9___go");
+}
+
+TEST_F(TemplateExportTest, PagesDeclareUtf8UnlessTheTemplateDoes)
+{
+    add("https://example.org/a", "Caf\xC3\xA9", "News");
+    setTemplate("Default_Table.htm", "<!DOCTYPE html>\n<HTML><HEAD><title>(URL:Title)</title>"
+                                     "</HEAD>\n<!--URL:BEGIN-->\n<p>(URL:Desc)</p>\n");
+    ASSERT_TRUE(run("Table", "Location").done);
+    EXPECT_TRUE(read("Links.htm")
+                    .starts_with("<!DOCTYPE html><HTML><HEAD><meta charset=\"utf-8\">\n"
+                                 "<title>My Links</title>"))
+        << read("Links.htm");
+
+    setTemplate("Default_Table.htm", "<html><head><meta http-equiv=\"Content-Type\" "
+                                     "content=\"text/html; charset=windows-1252\"></head>\n");
+    ASSERT_TRUE(run("Table", "Location").done);
+    EXPECT_EQ(read("Links.htm").find("utf-8"), std::string::npos) << read("Links.htm");
+
+    // A part of a page, for another page to take in, stays as it is.
+    setTemplate("Default_Table.htm", "<!--URL:BEGIN-->\n<li>(URL:Desc)</li>\n");
+    ASSERT_TRUE(run("Table", "Location").done);
+    EXPECT_EQ(read("Links.htm"), "<!--URL:BEGIN--><li>Caf\xC3\xA9</li>\n");
+
+    // Every page of the Frame type, the program's own templates included.
+    const ExportResult frames = run("Frame", "CatDesc", "Frames.htm");
+    ASSERT_TRUE(frames.done) << frames.message;
+    for (const std::string& path : frames.files) {
+        const std::string text = read(path.substr(path.rfind('/') + 1));
+        const std::size_t head = text.find("<head>");
+        ASSERT_NE(head, std::string::npos) << path;
+        EXPECT_NE(text.find("charset=\"utf-8\""), std::string::npos) << path;
+    }
+}
+
+TEST_F(TemplateExportTest, CategoryFootAndPageFootOfAFramePageSeeTheirOwnGroup)
+{
+    add("https://example.org/a", "Alpha", "News");
+    add("https://example.org/b", "Bravo", "Other Bookmarks");
+    setTemplate("Default_Frame_cat.htm",
+                "<html><head><title>(URL:Category)</title></head>\n<!--URL:BEGINCAT-->\n"
+                "<h2>(URL:Category)</h2>\n<!--URL:BEGIN-->\n<p>(URL:Desc)</p>\n<!--URL:END-->\n"
+                "<p>END OF (URL:Category)</p>\n<!--URL:ENDCAT-->\n<p>foot (URL:Category)</p>\n"
+                "</html>\n");
+    ASSERT_TRUE(run("Frame", "CatDesc", "f.htm").done);
+    const std::string news = read("f1.htm");
+    EXPECT_NE(news.find("<title>News</title>"), std::string::npos) << news;
+    EXPECT_NE(news.find("<p>END OF News</p>"), std::string::npos) << news;
+    EXPECT_NE(news.find("<p>foot News</p>"), std::string::npos) << news;
+    EXPECT_EQ(news.find("Other"), std::string::npos) << news;
+    EXPECT_NE(read("f2.htm").find("<title>Other Bookmarks</title>"), std::string::npos);
+    EXPECT_NE(read("f2.htm").find("<p>END OF Other Bookmarks</p>"), std::string::npos);
+}
+
+TEST_F(TemplateExportTest, FrameLinksEncodeTheFileName)
+{
+    add("https://example.org/a", "Alpha", "Apples");
+    ASSERT_TRUE(run("Frame", "CatLoc", "My #1.htm").done);
+    const std::string frameset = read("My #1.htm");
+    EXPECT_NE(frameset.find("src=\"my%20%231_contents.htm\""), std::string::npos) << frameset;
+    EXPECT_NE(frameset.find("src=\"my%20%2311.htm\""), std::string::npos) << frameset;
+    EXPECT_NE(read("my #1_contents.htm").find("<a href=\"my%20%2311.htm\">Apples</a>"),
+              std::string::npos)
+        << read("my #1_contents.htm");
 }
 
 TEST_F(TemplateExportTest, CancelEndsTheReadingButNotThePage)

@@ -259,13 +259,29 @@ TEST_F(PageAnalysisTest, AStalledBodyEndsAtTheStallTimeAndCancelEndsAtOnce)
     PageRead stalled{stalling.url(), limits};
     EXPECT_EQ(stalled.run(), 20019) << "what arrived is the page";
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-    // It fills the bookmark, which fails as a download of it would.
+    // It fills the bookmark, which passes as the link test passes it: the
+    // server answered, only its body stopped.
     EXPECT_TRUE(stalled.cutShort());
     Record half{bookmarkTable()};
     half.setText(BookmarkField::Location, stalling.url());
     EXPECT_EQ(analyzeBookmark(stalled, half, db, today), kLevelDone);
     EXPECT_EQ(half.text(BookmarkField::Description), "Half");
-    EXPECT_EQ(half.number(BookmarkField::Validated), kLinkFail);
+    EXPECT_EQ(half.number(BookmarkField::Validated), kLinkPass);
+
+    // Nothing of the body at all: the link passes all the same.
+    test::RawServer headOnly{[](test::RawServer::Connection& connection) {
+        connection.send(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n");
+        connection.pause(std::chrono::seconds(30));
+    }};
+    PageRead head{headOnly.url(), limits};
+    head.run();
+    EXPECT_TRUE(head.headOnly()) << head.failure();
+    Record bare{bookmarkTable()};
+    bare.setText(BookmarkField::Location, headOnly.url());
+    EXPECT_EQ(analyzeBookmark(head, bare, db, today), kLevelDone);
+    EXPECT_EQ(bare.number(BookmarkField::Validated), kLinkPass);
+    EXPECT_EQ(bare.number(BookmarkField::LastValidated), today);
 
     PageRead waiting{stalling.url()};
     std::thread reader{[&] {

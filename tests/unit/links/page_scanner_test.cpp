@@ -244,6 +244,35 @@ TEST_F(PageScannerTest, BodyTextIsJoinedAndStopsNearTheSiteInfoLimit)
     EXPECT_LT(length, 2008U + 60U);
 }
 
+TEST_F(PageScannerTest, BodyTextHoldsNoEndTagOfAOneCharacterText)
+{
+    appendBodyText(elementsOf("<body>Hello <a href=\"/m\">m</a> m2 x</body>"), bookmark);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "Hello m m2 x");
+
+    Record other{bookmarkTable()};
+    appendBodyText(elementsOf("<body><p>x</body></html>"), other);
+    EXPECT_EQ(other.text(BookmarkField::SiteInfo), "x");
+}
+
+TEST_F(PageScannerTest, AttributeValuesAreReadQuotedOrBareAsABrowserReadsThem)
+{
+    scan("<a href=mailto:me@example.org>me</a>");
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "me@example.org");
+    bookmark.setText(BookmarkField::EmailAddress, "");
+    scan("<a href = 'mailto:ann@example.org' rel=me>");
+    EXPECT_EQ(bookmark.text(BookmarkField::EmailAddress), "ann@example.org");
+
+    scan("<meta name=keywords content=news,sport><META NAME = 'description' "
+         "CONTENT = \"Caf&eacute; &amp; more\">");
+    EXPECT_EQ(keywords().size(), 2U);
+    EXPECT_EQ(bookmark.text(BookmarkField::SiteInfo), "Caf\xC3\xA9 & more");
+
+    // A name inside another attribute's value is no attribute.
+    bookmark.setText(BookmarkField::MovedTo, "");
+    scan("<meta content=\"name=refresh\" http-equiv=refresh>");
+    EXPECT_EQ(bookmark.text(BookmarkField::MovedTo), "name=refresh");
+}
+
 TEST_F(PageScannerTest, RandomElementsNeverBreakTheScanner)
 {
     std::mt19937 random{11};
