@@ -258,8 +258,8 @@ std::string DownloadNames::claim(const std::string& name)
 
 PageDownload::PageDownload(std::string target, std::string address, std::string logPath,
                            std::int32_t today, DownloadNames* names, HttpLimits limits)
-    : target_(std::move(target)), address_(utf8::prefix(text::clip(address), 255)),
-      logPath_(std::move(logPath)), today_(today), names_(names), session_(kDownloadAgent, limits)
+    : target_(std::move(target)), address_(text::clip(address)), logPath_(std::move(logPath)),
+      today_(today), names_(names), session_(kDownloadAgent, limits)
 {
     session_.setKeepConnections(false);
 }
