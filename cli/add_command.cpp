@@ -21,7 +21,8 @@ bool readRating(const std::string& text, int& rating)
 }
 
 // Sets a text field, saying on the error stream when the value is longer
-// than the field holds: a cut address leads somewhere else.
+// than the field holds. An address is never cut (fitsAddress is checked
+// first); the other fields keep their widths.
 void setField(Record& record, BookmarkField field, std::string_view value, const Context& context)
 {
     const int index = static_cast<int>(field);
@@ -56,9 +57,14 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
     if (db.categoryRelations().open() != kLevelDone) {
         return kExitFailure;
     }
+    const std::string_view location = text::trim(options.positional[0]);
+    if (!fitsAddress(location)) {
+        context.err << "tessaly-cli add: " << addressTooLong() << '\n';
+        return kExitUsage;
+    }
     const std::string category = options.get("category").value_or("");
     Record bookmark{bookmarkTable()};
-    setField(bookmark, BookmarkField::Location, text::trim(options.positional[0]), context);
+    setField(bookmark, BookmarkField::Location, location, context);
     setField(bookmark, BookmarkField::Description, options.get("description").value_or(""),
              context);
     setField(bookmark, BookmarkField::Category, text::trim(category), context);

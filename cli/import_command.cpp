@@ -69,6 +69,12 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
         context.err << "tessaly-cli import: warning: " << counted(summary.linesCut, "line")
                     << " longer than 16 MiB were read only that far\n";
     }
+    if (summary.addressesTooLong > 0) {
+        context.err << "tessaly-cli import: warning: "
+                    << counted(summary.addressesTooLong, "bookmark")
+                    << (summary.addressesTooLong == 1 ? " was" : " were")
+                    << " not stored: an address has at most 65,536 characters\n";
+    }
     context.out << importSummaryLine(summary.imported, summary.alreadyStored);
     return kExitOk;
 }

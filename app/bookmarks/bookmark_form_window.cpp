@@ -45,6 +45,10 @@ std::string s(const QString& text)
     return text.toStdString();
 }
 
+// An address entry takes one character more than an address holds, so that
+// a longer address pasted in is refused when saved rather than cut here.
+constexpr int kAddressEntryLength = kAddressWidth + 1;
+
 QLineEdit* line(QWidget* parent, const std::string& value, int width)
 {
     auto* edit = new QLineEdit(q(value), parent);
@@ -151,7 +155,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     // General.
     auto* general = new QWidget(tabs);
     auto* g = new QFormLayout(general);
-    location_ = line(general, b.text(BookmarkField::Location), 255);
+    location_ = line(general, b.text(BookmarkField::Location), kAddressEntryLength);
     // "Retreive": this window's tooltip as users have always seen it.
     g->addRow(prompt(QStringLiteral("&Location:"), location_),
               locationWithAnalyze(general, location_,
@@ -226,7 +230,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     si->addRow(QStringLiteral("Validated 0=Unknown, 1=Pass, 2=Fail"), validatedRow);
     dateRow(expires_, b.number(BookmarkField::Expires), "@d17b", QStringLiteral("&Expires:"),
             QStringLiteral("Select expiry date"));
-    movedTo_ = line(site, b.text(BookmarkField::MovedTo), 255);
+    movedTo_ = line(site, b.text(BookmarkField::MovedTo), kAddressEntryLength);
     si->addRow(QStringLiteral("&Moved To:"), movedTo_);
     tabs->addTab(site, QStringLiteral("Site Info"));
 

@@ -102,9 +102,9 @@ ListVariant keywordListVariant()
         ListVariant::Source::Keywords,
         {{QStringLiteral("Keyword"), "@s32", static_cast<int>(KeywordField::Keyword), false}});
     v.queryTag = "KEYWORDS";
-    v.queryFieldList =
-        fieldList({{"UDK:Location (URL)", "UDK:Location", "@s255", 255, FieldType::Text, ""},
-                   {"UDK:Keyword", "UDK:Keyword", "@s32", 32, FieldType::Text, ""}});
+    v.queryFieldList = fieldList(
+        {{"UDK:Location (URL)", "UDK:Location", "@s255", kAddressWidth, FieldType::Text, ""},
+         {"UDK:Keyword", "UDK:Keyword", "@s32", 32, FieldType::Text, ""}});
     return v;
 }
 
@@ -116,10 +116,10 @@ ListVariant detailListVariant()
         {{QStringLiteral("Label"), "@s30", static_cast<int>(DetailField::DataLabel), false},
          {QStringLiteral("Value"), "@s90", static_cast<int>(DetailField::DataValue), false}});
     v.queryTag = "DETAILS";
-    v.queryFieldList =
-        fieldList({{"UDT:Location (URL)", "UDT:Location", "@s255", 255, FieldType::Text, ""},
-                   {"UDT:Label", "UDT:DataLabel", "@s30", 30, FieldType::Text, ""},
-                   {"UDT:Value", "UDT:DataValue", "@s90", 90, FieldType::Text, ""}});
+    v.queryFieldList = fieldList(
+        {{"UDT:Location (URL)", "UDT:Location", "@s255", kAddressWidth, FieldType::Text, ""},
+         {"UDT:Label", "UDT:DataLabel", "@s30", 30, FieldType::Text, ""},
+         {"UDT:Value", "UDT:DataValue", "@s90", 90, FieldType::Text, ""}});
     return v;
 }
 

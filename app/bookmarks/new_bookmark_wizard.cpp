@@ -107,7 +107,9 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* general = new QWidget(pages_);
     auto* g = new QFormLayout(general);
     location_ = new QLineEdit(general);
-    location_->setMaxLength(255);
+    // One character more than an address holds: a longer one pasted in is
+    // refused when saved rather than cut here.
+    location_->setMaxLength(kAddressWidth + 1);
     g->addRow(prompt(QStringLiteral("&Location:"), location_),
               locationWithAnalyze(general, location_,
                                   QStringLiteral("Retrieve and analyze HTML from this location")));

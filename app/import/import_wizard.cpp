@@ -194,7 +194,7 @@ QWidget* ImportWizard::buildFilePage()
     web->setContentsMargins(0, 0, 0, 0);
     webEdit_ = new QLineEdit(webGroup_);
     webEdit_->setObjectName(QStringLiteral("URL"));
-    webEdit_->setMaxLength(kPathWidth);
+    webEdit_->setMaxLength(kAddressWidth + 1); // longer: refused by the wizard it starts
     web->addWidget(prompt(QStringLiteral("Enter the web location (URL) to import:"), webEdit_));
     web->addWidget(webEdit_);
     followLinks_ = new QCheckBox(QStringLiteral("Follow embedded links"), webGroup_);

@@ -1,6 +1,9 @@
 #include "core/bookmark_schema.h"
 
+#include "framework/picture.h"
 #include "framework/query_fields.h"
+#include "framework/text.h"
+#include "framework/utf8.h"
 
 #include <array>
 
@@ -9,7 +12,7 @@ namespace tessaly {
 namespace {
 
 constexpr std::array<FieldDef, 20> kBookmarkFields = {{
-    {"URL:Location", "Location (URL)", "@s255", 255, FieldType::Text},
+    {"URL:Location", "Location (URL)", "@s255", kAddressWidth, FieldType::Text, {}, true},
     {"URL:Description", "Description of site", "@s255", 255, FieldType::Text},
     {"URL:Category", "Category", "@s50", 50, FieldType::Text},
     {"URL:Rating", "Rating", "@N2", 2, FieldType::Number},
@@ -19,7 +22,13 @@ constexpr std::array<FieldDef, 20> kBookmarkFields = {{
     {"URL:LastValidated", "Date of last validation", "@d17", 4, FieldType::Number},
     {"URL:Validated", "Validated 0=Unknown, 1=Pass, 2=Fail", "@n3", 1, FieldType::Choice,
      "Unknown|Passed|Failed"},
-    {"URL:MovedTo", "URL this entry has moved to", "@s255", 255, FieldType::Text},
+    {"URL:MovedTo",
+     "URL this entry has moved to",
+     "@s255",
+     kAddressWidth,
+     FieldType::Text,
+     {},
+     true},
     {"URL:Comments", "Comments", "@s255", 1024, FieldType::Text},
     {"URL:UserName", "A user name associated with this site", "@s40", 40, FieldType::Text},
     {"URL:Password", "A password associated with this site", "@s20", 20, FieldType::Text},
@@ -45,6 +54,19 @@ const RecordSchema& bookmarkSchema()
 std::string bookmarkQueryFieldList()
 {
     return buildQueryFieldList(queryFieldsOf(kBookmarkSchema));
+}
+
+bool fitsAddress(std::string_view address)
+{
+    const std::string_view clipped = text::clip(address);
+    // Bytes are at least as many as characters: most addresses need no count.
+    return clipped.size() <= kAddressWidth || utf8::length(clipped) <= kAddressWidth;
+}
+
+std::string addressTooLong()
+{
+    return "This address has more than " + format(double{kAddressWidth}, "@n13") +
+           " characters and cannot be stored whole. It was not stored.";
 }
 
 } // namespace tessaly

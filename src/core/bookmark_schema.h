@@ -3,6 +3,7 @@
 #include "framework/record_schema.h"
 
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -32,6 +33,11 @@ enum class BookmarkField {
 };
 
 const RecordSchema& bookmarkSchema();
+
+// Whether `address` (trailing blanks aside) fits an address field whole.
+bool fitsAddress(std::string_view address);
+// The message that refuses an address too long to store.
+std::string addressTooLong();
 
 // The query editor's field list of the bookmark file (tags "URL", "LINKS"
 // and "EXPORT" all use it).

@@ -223,6 +223,14 @@ int FileManager::remove(const Record& record)
 
 int FileManager::validateField(int field, const Record& record)
 {
+    if (file_.table().schema->fields()[static_cast<std::size_t>(field)].whole &&
+        record.wasCut(field)) {
+        // Said before the save rather than as a write error: the user can
+        // still mend the address in the form.
+        messages_.ui().showMessage(
+            {"Address Too Long", addressTooLong(), MessageIcon::Exclamation, ButtonOk, ButtonOk});
+        return kLevelNotify;
+    }
     if (&file_.table() != &bookmarkTable() || field != static_cast<int>(BookmarkField::Category)) {
         return kLevelDone;
     }

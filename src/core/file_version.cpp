@@ -79,9 +79,9 @@ void FileVersionLayer::registerDatabaseFiles()
     usingFile("CAT", categoryTable(), 2);
     usingFile("CF", configurationTable(), 2);
     usingFile("ILoc", importTable(), 0);
-    usingFile("UDT", detailTable(), 1);
-    usingFile("UDK", keywordTable(), 1);
-    usingFile("URL", bookmarkTable(), 10);
+    usingFile("UDT", detailTable(), detailTable().layoutVersion);
+    usingFile("UDK", keywordTable(), keywordTable().layoutVersion);
+    usingFile("URL", bookmarkTable(), bookmarkTable().layoutVersion);
     alternateFileName("URLDATA\\!Locations", "URL_L");
 }
 

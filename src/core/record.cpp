@@ -17,11 +17,26 @@ void Record::setText(int field, std::string_view value)
     // Everything stored is well-formed UTF-8, whatever brought the bytes in,
     // so keys compare exactly what is stored.
     const auto width = static_cast<std::size_t>(table_->width(field));
+    Field& f = fields_[index(field)];
     if (utf8::isValid(value)) {
-        fields_[index(field)].text = text::fit(value, width);
+        f.text = text::fit(value, width);
+        f.cut = f.text.size() < text::clip(value).size();
     } else {
-        fields_[index(field)].text = text::fit(utf8::valid(value), width);
+        const std::string valid = utf8::valid(value);
+        f.text = text::fit(valid, width);
+        f.cut = f.text.size() < text::clip(valid).size();
     }
+}
+
+std::vector<int> Record::cutFields() const
+{
+    std::vector<int> cut;
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].cut) {
+            cut.push_back(static_cast<int>(i));
+        }
+    }
+    return cut;
 }
 
 void Record::setNumber(int field, std::int64_t value)
@@ -44,6 +59,7 @@ void Record::clear()
     for (Field& f : fields_) {
         f.text.clear();
         f.number = 0;
+        f.cut = false;
     }
 }
 

@@ -49,6 +49,18 @@ public:
         setNumber(static_cast<int>(field), value);
     }
 
+    // Whether the last text given to `field` was longer than the field and
+    // was cut to its width (trailing blanks do not count). The importers
+    // count such fields; the record file refuses a record whose `whole`
+    // field was cut. Cleared by a text that fits and by clear().
+    bool wasCut(int field) const { return fields_[index(field)].cut; }
+    template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>> bool wasCut(E field) const
+    {
+        return wasCut(static_cast<int>(field));
+    }
+    // The field numbers of every field wasCut() holds for, in storage order.
+    std::vector<int> cutFields() const;
+
     // Blanks every text and zeroes every number; the position is kept.
     void clear();
 
@@ -58,6 +70,7 @@ private:
     struct Field {
         std::string text;
         std::int64_t number = 0;
+        bool cut = false;
     };
 
     static std::size_t index(int field) { return static_cast<std::size_t>(field); }

@@ -63,6 +63,22 @@ EngineStatus RecordFile::requireWritable()
     return readOnly_ ? EngineStatus::error(kAccessDenied) : EngineStatus{};
 }
 
+EngineStatus RecordFile::requireWhole(const Record& record)
+{
+    // A cut address is another address: the row would answer for a bookmark
+    // it is not, so it is not written at all.
+    for (const int field : record.cutFields()) {
+        const FieldDef& def = table_.schema->fields()[static_cast<std::size_t>(field)];
+        if (def.whole) {
+            EngineStatus status = EngineStatus::systemError(EOVERFLOW);
+            status.systemText = std::string{def.label} + " is longer than " +
+                                std::to_string(def.size) + " characters and is not stored cut";
+            return status;
+        }
+    }
+    return {};
+}
+
 EngineStatus RecordFile::open(int accessMode)
 {
     if (open_) {
@@ -460,6 +476,9 @@ EngineStatus RecordFile::add(Record& record)
     if (EngineStatus status = requireWritable(); !status.ok()) {
         return finish(status);
     }
+    if (EngineStatus status = requireWhole(record); !status.ok()) {
+        return finish(status);
+    }
     if (!insert_.valid()) {
         std::vector<std::string> columns;
         std::vector<std::string> marks;
@@ -483,6 +502,9 @@ EngineStatus RecordFile::add(Record& record)
 EngineStatus RecordFile::put(const Record& record)
 {
     if (EngineStatus status = requireWritable(); !status.ok()) {
+        return finish(status);
+    }
+    if (EngineStatus status = requireWhole(record); !status.ok()) {
         return finish(status);
     }
     if (!update_.valid()) {

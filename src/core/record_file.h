@@ -126,6 +126,8 @@ private:
     EngineStatus step(Record& out, bool forward);
     EngineStatus requireOpen();
     EngineStatus requireWritable();
+    // An error when a `whole` field of `record` was cut to its width.
+    EngineStatus requireWhole(const Record& record);
 
     Engine& engine_;
     const TableDef& table_;

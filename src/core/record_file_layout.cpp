@@ -175,8 +175,10 @@ EngineStatus RecordFile::checkLayout()
         return {};
     }
     if (readOnly_) {
-        if (columns == declared && stored < 0) {
-            return {}; // the right layout, only unrecorded
+        if (columns == declared) {
+            // The right columns, only unrecorded or recorded by an earlier
+            // version whose layout differed in widths alone: readable as it is.
+            return {};
         }
         return EngineStatus::error(kAccessDenied); // an upgrade must write
     }

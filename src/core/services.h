@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/bookmark_schema.h"
 #include "core/database.h"
 #include "core/position_store.h"
 #include "core/settings.h"
@@ -56,7 +57,7 @@ public:
     SharedFileNames& fileNames() { return fileNames_; }
     // The pending address the frame, the lists, the imports and the
     // new-bookmark wizard share.
-    FixedText<255>& pendingAddress() { return pendingAddress_; }
+    FixedText<kAddressWidth>& pendingAddress() { return pendingAddress_; }
 
     // What start-up and shutdown did, one line per step, in order.
     const std::vector<std::string>& steps() const { return steps_; }
@@ -80,7 +81,7 @@ private:
     Settings settings_;
     std::unique_ptr<SettingsStore> settingsStore_;
     SharedFileNames fileNames_;
-    FixedText<255> pendingAddress_;
+    FixedText<kAddressWidth> pendingAddress_;
     std::vector<std::string> steps_;
 };
 

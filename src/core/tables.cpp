@@ -23,8 +23,10 @@ constexpr std::array<KeyDef, 6> kBookmarkKeys = {{
     {"K_KEYWORD", "Keyword", kKeyword, false, false},
 }};
 
+// Layout 11 keeps addresses whole (up to kAddressWidth); the columns are those
+// of layout 10, but a program that still cut them at 255 must not write here.
 constexpr TableDef kBookmarks{"TESSLY", "URLDATA", "Locations", {},
-                              10,       true,      nullptr,     kBookmarkKeys};
+                              11,       true,      nullptr,     kBookmarkKeys};
 
 // Categories.
 constexpr std::array<FieldDef, 3> kCategoryFields = {{
@@ -52,13 +54,13 @@ constexpr std::array<KeyDef, 1> kCatHtmlKeys = {{
 
 // Keywords and details of one bookmark, numbered within their location.
 constexpr std::array<FieldDef, 3> kKeywordFields = {{
-    {"UDK:Location", "Location", "@s255", 255, FieldType::Text},
+    {"UDK:Location", "Location", "@s255", kAddressWidth, FieldType::Text, {}, true},
     {"UDK:Sequence", "Sequence", "@n-14", 4, FieldType::Number},
     {"UDK:Keyword", "Keyword", "@s32", 32, FieldType::Text},
 }};
 constexpr RecordSchema kKeywordSchema{"UDK", kKeywordFields};
 constexpr std::array<FieldDef, 4> kDetailFields = {{
-    {"UDT:Location", "Location", "@s255", 255, FieldType::Text},
+    {"UDT:Location", "Location", "@s255", kAddressWidth, FieldType::Text, {}, true},
     {"UDT:Sequence", "Sequence", "@n-14", 4, FieldType::Number},
     {"UDT:DataLabel", "Label", "@s30", 30, FieldType::Text},
     {"UDT:DataValue", "Value", "@s90", 90, FieldType::Text},
@@ -85,7 +87,7 @@ constexpr std::array<KeyDef, 1> kConfigurationKeys = {{
 // The earlier version's bookmarks: its keys repeat the bookmark file's on the
 // same field numbers.
 constexpr std::array<FieldDef, 6> kImportFields = {{
-    {"ILoc:Location", "Location", "@s255", 255, FieldType::Text},
+    {"ILoc:Location", "Location", "@s255", kAddressWidth, FieldType::Text, {}, true},
     {"ILoc:Description", "Description", "@s100", 100, FieldType::Text},
     {"ILoc:Category", "Category", "@s30", 30, FieldType::Text},
     {"ILoc:Rating", "Rating", "@N2", 2, FieldType::Number},
@@ -124,14 +126,14 @@ const TableDef& catHtmlTable()
 
 const TableDef& keywordTable()
 {
-    static const TableDef table{"URLKeywords", "URLDATA",       "URLKeywords", {}, 1,
+    static const TableDef table{"URLKeywords", "URLDATA",       "URLKeywords", {}, 2,
                                 true,          &kKeywordSchema, kKeywordKeys};
     return table;
 }
 
 const TableDef& detailTable()
 {
-    static const TableDef table{"URLDetails", "URLDATA",      "URLDetails", {}, 1,
+    static const TableDef table{"URLDetails", "URLDATA",      "URLDetails", {}, 2,
                                 true,         &kDetailSchema, kDetailKeys};
     return table;
 }

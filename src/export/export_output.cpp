@@ -5,6 +5,7 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -67,12 +68,12 @@ SystemResult ExportOutput::open()
     return error_;
 }
 
-void ExportOutput::line(std::string_view text)
+void ExportOutput::line(std::string_view text, std::size_t width)
 {
     if (file_ == nullptr || !error_.ok()) {
         return;
     }
-    const std::string_view cut = cutLines_ ? utf8::prefix(text, kLineWidth) : text;
+    const std::string_view cut = cutLines_ ? utf8::prefix(text, std::max(kLineWidth, width)) : text;
     const std::string_view clipped = text::clip(cut);
     if (std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size() ||
         std::fputc('\n', file_) == EOF) {

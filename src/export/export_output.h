@@ -14,8 +14,9 @@ namespace tessaly {
 // name in its own folder and renamed over the real name by commit(), so a
 // run that fails or is stopped never leaves half a page where a good one
 // stood. Lines are cut at 1024 characters unless told otherwise; trailing
-// blanks are never written. The first error is kept; later lines are
-// dropped.
+// blanks are never written; a line given a wider `width` (one whose column
+// widened to hold a value whole) is cut there instead. The first error is
+// kept; later lines are dropped.
 class ExportOutput final {
 public:
     static constexpr std::size_t kLineWidth = 1024;
@@ -27,7 +28,7 @@ public:
 
     // Creates the temporary file; the error when it cannot be made.
     SystemResult open();
-    void line(std::string_view text);
+    void line(std::string_view text, std::size_t width = 0);
     // Flushes and closes the temporary file; the first error met.
     SystemResult finish();
     // Renames the finished file into place.

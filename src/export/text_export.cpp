@@ -3,6 +3,9 @@
 #include "core/tables.h"
 #include "export/export_writer.h"
 #include "framework/text.h"
+#include "framework/utf8.h"
+
+#include <algorithm>
 
 namespace tessaly {
 
@@ -64,12 +67,13 @@ public:
     void record(const Record& bookmark) override
     {
         line_.clear();
+        width_ = 0;
         if (csv_) {
             csvLine(bookmark);
         } else {
             asciiLine(bookmark);
         }
-        main_->line(line_);
+        main_->line(line_, width_);
     }
 
 private:
@@ -91,12 +95,19 @@ private:
     }
 
     // Fixed columns joined by a blank; the line is cut at 1024 characters
-    // when written, so with site information the rating never shows.
+    // when written, so with site information the rating never shows. An
+    // address is never cut: a longer one widens its own column, and the
+    // line by as much, so the columns after it keep their room.
     void asciiLine(const Record& bookmark)
     {
         line_ += column(bookmark.text(BookmarkField::Category), kCategoryWidth);
         line_ += ' ';
-        line_ += column(bookmark.text(BookmarkField::Location), kLocationWidth);
+        const std::string_view location = text::clip(bookmark.text(BookmarkField::Location));
+        const std::size_t locationLength = utf8::length(location);
+        line_ += column(location, std::max(kLocationWidth, locationLength));
+        if (locationLength > kLocationWidth) {
+            width_ = ExportOutput::kLineWidth + locationLength - kLocationWidth;
+        }
         line_ += ' ';
         line_ += column(bookmark.text(BookmarkField::Description), kDescriptionWidth);
         if (settings_.siteInfo) {
@@ -113,6 +124,7 @@ private:
     bool csv_;
     ExportOutput* main_;
     std::string line_;
+    std::size_t width_ = 0; // where the line is cut, when wider than usual
 };
 
 } // namespace

@@ -8,9 +8,16 @@ namespace tessaly {
 // How a field is offered to queries: 1 text, 2 number or date, 3 choice.
 enum class FieldType { Text = 1, Number = 2, Choice = 3 };
 
+// The most characters an address (URL:Location, URL:MovedTo and the keyword
+// and detail rows' locations) holds. Addresses are kept whole: a longer one
+// is refused, never stored cut.
+inline constexpr int kAddressWidth = 65536;
+
 // One field of a record file: its label (PREFIX:Name), the description shown
 // in queries, its display picture, its size (characters for texts, bytes for
-// numbers) and, for choice fields, the "|"-separated choice texts.
+// numbers) and, for choice fields, the "|"-separated choice texts. A
+// `whole` text is never stored cut: a longer value is refused instead (a cut
+// address leads somewhere else).
 struct FieldDef {
     std::string_view label;
     std::string_view description;
@@ -18,6 +25,7 @@ struct FieldDef {
     int size = 0;
     FieldType type = FieldType::Text;
     std::string_view choices = {};
+    bool whole = false;
 
     bool isText() const { return type == FieldType::Text; }
 };

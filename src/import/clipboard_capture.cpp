@@ -84,6 +84,14 @@ bool endsAddress(char c)
     return c == ' ' || c == ',' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
 
+// Where a run of text that may hold an address ends when the copied text is
+// read past its first 2000 characters: at a blank or what closes a link's
+// address.
+bool endsCapturedRun(char c)
+{
+    return endsAddress(c) || c == '"' || c == '\'' || c == '>' || c == '<';
+}
+
 // An address with its scheme and something after it: "http://" alone or
 // "http://www." is no address.
 bool plausibleAddress(std::string_view address)
@@ -110,10 +118,19 @@ bool plausibleAddress(std::string_view address)
 std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
 {
     std::vector<CapturedBookmark> found;
-    // The copied text as the capture sees it: 2000 characters, and blanks
-    // after a shorter one, so an address at its very end still ends.
-    const std::string_view seen = utf8::prefix(copied, kCapturedTextWidth);
-    const bool padded = utf8::length(seen) < kCapturedTextWidth;
+    // The copied text as the capture sees it: 2000 characters, read on to
+    // the end of an address that runs past them (kept whole, never cut),
+    // and blanks after it, so an address at its very end still ends.
+    std::string_view seen = utf8::prefix(copied, kCapturedTextWidth);
+    bool padded = seen.size() == copied.size();
+    if (!padded) {
+        const std::string_view more =
+            utf8::prefix(copied.substr(seen.size()), static_cast<std::size_t>(kAddressWidth));
+        const std::size_t end =
+            std::find_if(more.begin(), more.end(), endsCapturedRun) - more.begin();
+        padded = end < more.size();
+        seen = copied.substr(0, seen.size() + std::min(end, more.size()));
+    }
     std::string t{seen};
     while (!t.empty()) {
         const std::size_t before = t.size();
@@ -130,7 +147,10 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
         std::size_t addressEnd = 0;
         if (href != std::string::npos) {
             t.erase(0, href);
-            address = fitted(hrefValue(t, addressEnd), 255);
+            address = fitted(hrefValue(t, addressEnd), std::string_view::npos);
+            if (!padded && addressEnd >= t.size()) {
+                address.clear(); // runs on past what was read: never taken cut
+            }
         } else {
             // The earliest address of any kind: taking one kind first would
             // pass over the others before it. https:// too, as most
@@ -163,7 +183,7 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
                 }
                 addressEnd = t.size();
             }
-            address = fitted(t.substr(0, addressEnd), 255);
+            address = fitted(t.substr(0, addressEnd), std::string_view::npos);
         }
         if (!plausibleAddress(address)) {
             t.erase(0, std::max<std::size_t>(addressEnd, 1));

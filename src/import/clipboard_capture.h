@@ -18,7 +18,8 @@ struct CapturedBookmark {
     std::string siteInfo;
 };
 
-// The most of a copied text the capture looks at, in characters.
+// The most of a copied text the capture looks for addresses in, in
+// characters; an address that begins there is read whole.
 inline constexpr std::size_t kCapturedTextWidth = 2000;
 
 // Finds every web address in copied text, pass by pass: a heading ("<h1>",
@@ -45,7 +46,8 @@ class ClipboardCapture final {
 public:
     explicit ClipboardCapture(Database& database) : database_(database) {}
 
-    // The locations added from `text` (cut to 2000 characters), in order.
+    // The locations added from `text` (its first 2000 characters and the
+    // rest of an address begun there), in order.
     std::vector<std::string> capture(std::string_view text, std::int32_t day, std::int32_t time);
 
     int added() const { return added_; }

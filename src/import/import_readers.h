@@ -16,6 +16,8 @@ struct ImportSummary {
     bool cancelled = false;
     bool failed = false; // a write failed; a message said why
     int linesCut = 0;    // lines longer than 16 MiB, read up to there
+    // Bookmarks whose address is longer than kAddressWidth: not stored.
+    int addressesTooLong = 0;
     std::string sourceError;
 };
 

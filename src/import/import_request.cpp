@@ -1,5 +1,6 @@
 #include "import/import_request.h"
 
+#include "core/bookmark_schema.h"
 #include "framework/ini_file.h"
 #include "framework/picture.h"
 #include "framework/text.h"
@@ -89,7 +90,7 @@ ImportSettings ImportSettings::read(const std::string& iniPath)
     settings.assignment = parseAssignment(value("Import:Category:Assignment", 10))
                               .value_or(CategoryAssignment::Guess);
     settings.category = value("Import:Category", 50);
-    settings.url = value("Import:URL", 255);
+    settings.url = value("Import:URL", kAddressWidth);
     settings.followLinks = parseNumber(value("Import:FollowLinks", 10)).value_or(0) != 0 ? 1 : 0;
     return settings;
 }

@@ -152,6 +152,10 @@ AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
     if (failed_ || !open_) {
         return AddResult::Failed;
     }
+    if (bookmark.wasCut(BookmarkField::Location)) {
+        ++addressesTooLong_;
+        return AddResult::TooLong;
+    }
     bool create = false;
     const std::string category = chooseCategory(bookmark, sourceCategory, create);
     bookmark.setText(BookmarkField::Category, category);
@@ -260,6 +264,7 @@ ImportSummary ImportSink::summarize(ImportSummary summary)
     summary.failed = !finish() || failed() || summary.failed;
     summary.imported = imported();
     summary.alreadyStored = alreadyStored();
+    summary.addressesTooLong = addressesTooLong();
     summary.cancelled = cancelled();
     return summary;
 }

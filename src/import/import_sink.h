@@ -23,8 +23,10 @@ struct CategoryRules {
     bool noneKeepsSource = true;       // "None": the source category, else blank
 };
 
-// What became of one bookmark handed to the sink.
-enum class AddResult { Added, AlreadyStored, Failed };
+// What became of one bookmark handed to the sink. TooLong: its address is
+// longer than an address is kept (kAddressWidth); it is not stored, and the
+// run goes on.
+enum class AddResult { Added, AlreadyStored, Failed, TooLong };
 
 // The writing side of one import run: the category choice, the keyword
 // guess, the inserts of categories, bookmarks and keyword rows, the progress
@@ -49,7 +51,9 @@ public:
     // assignment gives for `sourceCategory`, its keyword guessed from its
     // description (unless `guessKeyword` is false: the source gave one), and
     // a keyword row for each of `keywords`. A bookmark whose location is
-    // stored already is left alone and counted apart.
+    // stored already is left alone and counted apart, and so is one whose
+    // location was cut by the record (never stored cut). The record's other
+    // cut fields (Record::cutFields) are the reader's to count.
     AddResult add(Record& bookmark, std::string_view sourceCategory,
                   const std::vector<std::string>& keywords = {}, bool guessKeyword = true);
 
@@ -70,6 +74,7 @@ public:
     const ImportRequest& request() const { return request_; }
     int imported() const { return imported_; }
     int alreadyStored() const { return alreadyStored_; }
+    int addressesTooLong() const { return addressesTooLong_; }
     bool cancelled() const { return cancelled_; }
     bool failed() const { return failed_; }
     // The category the last bookmark was given (the HTML-list import's best
@@ -92,6 +97,7 @@ private:
     std::int64_t lastPosition_ = 0;
     int imported_ = 0;
     int alreadyStored_ = 0;
+    int addressesTooLong_ = 0;
     int pending_ = 0; // writes since the last commit
     bool open_ = false;
     bool grouped_ = false;

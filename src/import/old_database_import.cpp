@@ -138,7 +138,9 @@ ImportSummary importOldDatabase(Database& database, UiPort& ui, const std::strin
             continue;
         }
         Record bookmark{bookmarkTable()};
-        bookmark.setText(BookmarkField::Location, entry.text(ImportField::Location));
+        // From the file itself: an address too long to keep is then known as
+        // one and passed over, never stored cut.
+        bookmark.setText(BookmarkField::Location, entries.text(0));
         bookmark.setText(BookmarkField::Description, entry.text(ImportField::Description));
         bookmark.setNumber(BookmarkField::Rating, entry.number(ImportField::Rating));
         bookmark.setText(BookmarkField::Keyword, entry.text(ImportField::Keyword));

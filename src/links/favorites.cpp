@@ -1,5 +1,6 @@
 #include "links/favorites.h"
 
+#include "core/bookmark_schema.h"
 #include "framework/ini_file.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
@@ -19,8 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A shortcut is a few lines; more than this of a file is not one.
-constexpr std::size_t kMostShortcutBytes = 64 * 1024;
+// A shortcut is a few lines; more than this of a file is not one. It holds
+// the longest address kept whole even as UTF-16.
+constexpr std::size_t kMostShortcutBytes = 512 * 1024;
 
 // The URL value of a shortcut file. Only a regular file is read (a pipe or
 // a device named like a shortcut would block or never end), and only its
@@ -46,8 +48,11 @@ std::string shortcutAddress(const std::string& path)
     IniFile shortcut;
     shortcut.parse(
         utf8::withoutByteOrderMark(std::string_view{content}.substr(0, kMostShortcutBytes)));
-    return std::string{utf8::prefix(
-        text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})), 1023)};
+    // One character more than an address holds: a longer one is refused
+    // where it would be stored, never stored cut.
+    return std::string{
+        utf8::prefix(text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})),
+                     static_cast<std::size_t>(kAddressWidth) + 1)};
 }
 
 } // namespace

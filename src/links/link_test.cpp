@@ -200,7 +200,7 @@ const HttpStatusEntry* findHttpStatus(unsigned code)
 
 LinkTest::LinkTest(std::string_view address, Record& bookmark, Database& database,
                    std::int32_t today, HttpLimits limits)
-    : NetworkSteps(kLinkUnknown), address_(cut(text::clip(address), 255)), bookmark_(bookmark),
+    : NetworkSteps(kLinkUnknown), address_(text::clip(address)), bookmark_(bookmark),
       database_(database), today_(today), session_(kLinkTestAgent, limits)
 {
     // A test asks one question. Its connection is closed with the answer,
@@ -372,8 +372,10 @@ void LinkTest::readHeaders()
     const std::string& finalUrl = session_.finalUrl();
     if (!finalUrl.empty()) {
         response_ = finalUrl;
-        if (text::clip(finalUrl) != text::clip(address_)) {
-            bookmark_.setText(BookmarkField::MovedTo, fieldText(finalUrl, 255));
+        // The new address whole, or not at all: a cut one leads elsewhere.
+        if (const std::string movedTo = withoutControls(finalUrl);
+            text::clip(finalUrl) != text::clip(address_) && fitsAddress(movedTo)) {
+            bookmark_.setText(BookmarkField::MovedTo, movedTo);
         }
         result_ = pointsAtA404(bookmark_.text(BookmarkField::MovedTo)) ? kLinkFail : kLinkPass;
         step_ = kFinished;

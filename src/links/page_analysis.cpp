@@ -25,7 +25,7 @@ HttpLimits pageReadLimits()
 }
 
 PageRead::PageRead(std::string_view address, HttpLimits limits)
-    : NetworkSteps(kPageNotEstablished), address_(utf8::prefix(text::clip(address), 255)),
+    : NetworkSteps(kPageNotEstablished), address_(text::clip(address)),
       session_(kLinkTestAgent, limits)
 {
     session_.setKeepConnections(false);

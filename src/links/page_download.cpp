@@ -362,9 +362,8 @@ DownloadNames::claim(const std::string& folder, const std::string& name, std::st
 
 PageDownload::PageDownload(std::string target, std::string address, std::string logPath,
                            std::int32_t today, DownloadNames* names, DownloadBounds bounds)
-    : target_(std::move(target)), address_(utf8::prefix(text::clip(address), 255)),
-      logPath_(std::move(logPath)), today_(today), names_(names), bounds_(bounds),
-      session_(kDownloadAgent, bounds.http)
+    : target_(std::move(target)), address_(text::clip(address)), logPath_(std::move(logPath)),
+      today_(today), names_(names), bounds_(bounds), session_(kDownloadAgent, bounds.http)
 {
     session_.setKeepConnections(false);
 }

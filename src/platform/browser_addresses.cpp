@@ -1,6 +1,7 @@
 #include "platform/browser_addresses.h"
 
 #include "framework/json.h"
+#include "framework/record_schema.h"
 #include "framework/system_file.h"
 #include "framework/utf8.h"
 
@@ -22,7 +23,10 @@ constexpr std::uint32_t kMaxDecompressed = 256U << 20U;
 void addCandidate(std::vector<BrowserCandidate>& candidates, BrowserCandidate candidate)
 {
     candidate.title = std::string{utf8::prefix(candidate.title, kTextWidth)};
-    candidate.address = std::string{utf8::prefix(candidate.address, kTextWidth)};
+    // An address whole, up to one character more than an address holds:
+    // a longer one is refused when stored, never taken cut.
+    candidate.address =
+        std::string{utf8::prefix(candidate.address, static_cast<std::size_t>(kAddressWidth) + 1)};
     for (BrowserCandidate& existing : candidates) {
         if (existing.address == candidate.address) {
             existing = std::move(candidate);

@@ -10,7 +10,7 @@ namespace tessaly {
 // An address shown in a browser window, with the window's title.
 struct BrowserCandidate {
     std::string title;   // at most 1024 characters
-    std::string address; // at most 1024 characters
+    std::string address; // whole, up to one character more than kAddressWidth
 
     friend bool operator==(const BrowserCandidate&, const BrowserCandidate&) = default;
 };

@@ -33,6 +33,13 @@ import marionette  # noqa: E402
 SKIPPED = 77
 ODD = 'Tea & Cakes <"Bäckerei"> 東京'
 
+def long_url(head, length, filler):
+    """`head`, then `filler` over and over up to `length` characters."""
+    while len(head) < length:
+        head += filler[:length - len(head)]
+    return head
+
+
 # Everything the test stores and expects back. "via" says how it reaches the
 # first data folder: the CSV import holds site information, the
 # bookmark-file import keyword rows, `add` a bookmark without category.
@@ -52,6 +59,11 @@ BOOKMARKS = [
          title='Guide "Getting started"', category="Reference", tags=["docs", "über"],
          site="Version 2 & later", via="file"),
     dict(url="https://loose.example.com/path/page.html", title="A page of no category",
+         category="", via="add"),
+    # Addresses as long as those of a real export: a search and a deep path.
+    dict(url=long_url("https://search.example.org/search?q=", 2030, "long+query&client=esr&"),
+         title="A long search", category="Reference", tags=["search"], via="file"),
+    dict(url=long_url("https://deep.example.org/", 8435, "level/"), title="A deep path",
          category="", via="add"),
 ]
 

@@ -125,6 +125,33 @@ private Q_SLOTS:
         QCOMPARE(f.stored("http://x/").position, std::int64_t{0});
     }
 
+    void aLongAddressIsSavedWholeAndALongerOneRefused()
+    {
+        Fixture f;
+        const std::string search = "https://search.example/?q=" + std::string(2004, 'q');
+        BookmarkFormWindow form(f.services, Record{bookmarkTable()});
+        form.locationEdit()->setText(QString::fromStdString(search));
+        form.categoryBox()->setCurrentText("News");
+        form.keywordTable()->insertRow(0);
+        form.keywordTable()->setItem(0, 0, new QTableWidgetItem("find"));
+        form.accept();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(f.stored(search).text(BookmarkField::Location), search);
+        QCOMPARE(f.keywords(), (std::vector<std::string>{search + "|find"}));
+
+        // Pasted longer than an address is kept: said, and nothing stored.
+        const std::string huge = "https://huge.example/" + std::string(70000, 'h');
+        BookmarkFormWindow longer(f.services, Record{bookmarkTable()});
+        longer.locationEdit()->setText(QString::fromStdString(huge));
+        longer.categoryBox()->setCurrentText("News");
+        longer.accept();
+        QVERIFY(longer.result() != QDialog::Accepted);
+        QCOMPARE(f.ui.last().title, std::string{"Address Too Long"});
+        QCOMPARE(f.ui.last().text, std::string{"This address has more than 65,536 characters and "
+                                               "cannot be stored whole. It was not stored."});
+        QCOMPARE(f.stored(huge.substr(0, 65536)).position, std::int64_t{0});
+    }
+
     void anotherBookmarksRowsStayWithIt()
     {
         Fixture f;

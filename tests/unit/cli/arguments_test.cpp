@@ -56,22 +56,35 @@ TEST_F(CommandsTest, AnOptionIsNeverTakenForAnAddress)
     EXPECT_TRUE(out.substr(out.find('\n') + 1).starts_with("--data\t")) << out;
 }
 
-TEST_F(CommandsTest, AFieldLongerThanItsWidthIsCutWithAWarning)
+TEST_F(CommandsTest, AnAddressIsStoredWholeAndOtherFieldsAreCutWithAWarning)
 {
-    const std::string location = "http://long.example/" + std::string(280, 'p');
+    // Two addresses that agree on far more than 255 characters stay two.
+    const std::string common = "http://long.example/" + std::string(260, 'p');
     const std::string keyword = "Schlüsselwörter-über-zwanzig"; // 28 characters, more bytes
-    ASSERT_EQ(run({"add", location, "--keyword", keyword}), kExitOk) << err;
-    EXPECT_EQ(err, "tessaly-cli add: warning: URL:Location holds 255 characters; the rest is cut\n"
-                   "tessaly-cli add: warning: URL:Keyword holds 20 characters; the rest is cut\n");
+    ASSERT_EQ(run({"add", common + "/one", "--keyword", keyword}), kExitOk) << err;
+    EXPECT_EQ(err, "tessaly-cli add: warning: URL:Keyword holds 20 characters; the rest is cut\n");
+    ASSERT_EQ(run({"add", common + "/two"}), kExitOk) << err;
+    EXPECT_EQ(err, "");
     ASSERT_EQ(run({"list"}), kExitOk);
-    EXPECT_NE(out.find('\n' + location.substr(0, 255) + "\t\t\t0\tSchlüsselwörter-über\t"),
-              std::string::npos)
+    EXPECT_NE(out.find('\n' + common + "/one\t\t\t0\tSchlüsselwörter-über\t"), std::string::npos)
         << out;
+    EXPECT_NE(out.find('\n' + common + "/two\t"), std::string::npos) << out;
 
     // Exactly full, or longer only by trailing blanks, is not cut.
-    ASSERT_EQ(run({"add", location.substr(0, 255), "--keyword", "twenty-characters-20   "}),
+    ASSERT_EQ(run({"add", common + "/one", "--keyword", "twenty-characters-20   "}),
               kExitFailure); // already stored, but no warning on the way
     EXPECT_EQ(err.find("warning"), std::string::npos) << err;
+
+    // The widest address is taken; one character more is refused, not cut.
+    std::string widest = "http://w.example/";
+    widest += std::string(static_cast<std::size_t>(kAddressWidth) - widest.size(), 'w');
+    ASSERT_EQ(run({"add", widest}), kExitOk) << err;
+    EXPECT_EQ(run({"add", widest + "x"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli add: This address has more than 65,536 characters and cannot be "
+                   "stored whole. It was not stored.\n");
+    ASSERT_EQ(run({"list", "--columns", "location"}), kExitOk);
+    EXPECT_NE(out.find('\n' + widest + '\n'), std::string::npos);
+    EXPECT_EQ(out.find(widest + "x"), std::string::npos);
 }
 
 } // namespace

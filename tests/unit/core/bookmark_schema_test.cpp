@@ -24,7 +24,8 @@ TEST(BookmarkSchema, QueryFieldListCarriesDescriptionsPicturesAndSizes)
     ASSERT_EQ(fields.size(), 20U);
     EXPECT_EQ(fields[3], (QueryField{"Rating", "URL:Rating", "@N2", 2, FieldType::Number, ""}));
     EXPECT_EQ(fields[0].description, "Location (URL)");
-    EXPECT_EQ(fields[0].size, 255);
+    EXPECT_EQ(fields[0].size, 65536) << "an address is kept whole";
+    EXPECT_EQ(fields[0].picture, "@s255");
     EXPECT_EQ(fields[5].label, "URL:SiteInfo");
     EXPECT_EQ(fields[5].picture, "@s255") << "shown narrower than the 2048 characters it keeps";
     EXPECT_EQ(fields[8].description, "Validated 0=Unknown, 1=Pass, 2=Fail");

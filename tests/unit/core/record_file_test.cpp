@@ -105,15 +105,79 @@ TEST_F(RecordFileTest, LocationIsUniqueWithoutRegardToUnicodeLetterCase)
     EXPECT_EQ(bookmarks.get(kByLocation, bookmark("http://other/"), found).code, kRecordNotFound);
 }
 
-TEST_F(RecordFileTest, ALocationOf255CharactersIsKeptAndThe256thCut)
+TEST_F(RecordFileTest, ALocationIsKeptWholeToItsWidthAndALongerOneIsRefused)
 {
     openBookmarks();
-    const std::string exact = "http://" + std::string(248, 'a');
-    Record r = bookmark(exact + "b");
-    ASSERT_TRUE(bookmarks.add(r).ok());
+    // Two addresses that agree on their first 255 characters are two.
+    const std::string common = "http://" + std::string(270, 'a');
+    Record one = bookmark(common + "/one");
+    Record two = bookmark(common + "/two");
+    ASSERT_TRUE(bookmarks.add(one).ok());
+    ASSERT_TRUE(bookmarks.add(two).ok());
     Record found{bookmarkTable()};
-    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(exact), found).ok());
-    EXPECT_EQ(found.text(BookmarkField::Location), exact);
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(common + "/TWO"), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Location), common + "/two");
+
+    // The widest address, in characters of more than one byte, is kept.
+    const std::string widest = "http://" + [] {
+        std::string s;
+        for (int i = 7; i < kAddressWidth; ++i) {
+            s += "é";
+        }
+        return s;
+    }();
+    Record wide = bookmark(widest);
+    EXPECT_FALSE(wide.wasCut(BookmarkField::Location));
+    ASSERT_TRUE(bookmarks.add(wide).ok());
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(widest), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Location), widest);
+
+    // One character more is refused, by add and by put alike, never cut.
+    Record longer = bookmark(widest + "x", "too long");
+    EXPECT_TRUE(longer.wasCut(BookmarkField::Location));
+    const EngineStatus refused = bookmarks.add(longer);
+    EXPECT_EQ(refused.code, kOperatingSystemError);
+    EXPECT_NE(refused.systemText.find("URL:Location is longer than 65536 characters"),
+              std::string::npos)
+        << refused.systemText;
+    found.setText(BookmarkField::MovedTo, widest + "/moved");
+    EXPECT_FALSE(bookmarks.put(found).ok());
+    EXPECT_EQ(bookmarks.records(), 3);
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(widest), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::MovedTo), "");
+
+    // The keyword rows of such a bookmark find it by its whole address.
+    RecordFile keywords{engine, keywordTable()};
+    ASSERT_TRUE(keywords.create().ok());
+    ASSERT_TRUE(keywords.open().ok());
+    for (const std::string& location : {common + "/one", common + "/two"}) {
+        Record row{keywordTable()};
+        row.setText(KeywordField::Location, location);
+        row.setText(KeywordField::Keyword, location.substr(location.size() - 3));
+        ASSERT_TRUE(keywords.add(row).ok());
+    }
+    Record key{keywordTable()};
+    key.setText(KeywordField::Location, common + "/two");
+    keywords.setEqual(0, key, 1);
+    Record row{keywordTable()};
+    ASSERT_TRUE(keywords.next(row).ok());
+    EXPECT_EQ(row.text(KeywordField::Keyword), "two");
+}
+
+TEST(RecordCuts, ARecordTellsWhichFieldsItCut)
+{
+    Record r{bookmarkTable()};
+    r.setText(BookmarkField::Description, std::string(255, 'd') + "   ");
+    r.setText(BookmarkField::Keyword, "twenty-one characters");
+    r.setText(BookmarkField::Category, std::string(49, 'c') + "€€");
+    EXPECT_FALSE(r.wasCut(BookmarkField::Description)) << "trailing blanks are no loss";
+    EXPECT_EQ(r.cutFields(), (std::vector<int>{static_cast<int>(BookmarkField::Category),
+                                               static_cast<int>(BookmarkField::Keyword)}));
+    EXPECT_EQ(r.text(BookmarkField::Category), std::string(49, 'c') + "€");
+    r.setText(BookmarkField::Keyword, "short");
+    EXPECT_EQ(r.cutFields(), std::vector<int>{static_cast<int>(BookmarkField::Category)});
+    r.clear();
+    EXPECT_TRUE(r.cutFields().empty());
 }
 
 TEST_F(RecordFileTest, RatingOrderListsTheHighestFirstThenByDescriptionAndLocation)
@@ -279,11 +343,74 @@ TEST_F(RecordFileTest, AnOlderLayoutIsConvertedKeepingEveryRow)
     sqlite3_prepare_v2(db, "SELECT Version, Owner FROM _TessalyLayout WHERE TableName='Locations'",
                        -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 10);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), bookmarkTable().layoutVersion);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
                  "Sealmark 1993-1998 Quill Brandoner");
     sqlite3_finalize(stmt);
     sqlite3_close(db);
+}
+
+TEST_F(RecordFileTest, AFileOfTheLayoutThatCutAddressesIsReadAndThenConverted)
+{
+    // The layout before whole addresses had the same columns; only its
+    // recorded version tells a program that cut at 255 characters.
+    openBookmarks();
+    Record r = bookmark("http://old.example/", "Old");
+    ASSERT_TRUE(bookmarks.add(r).ok());
+    RecordFile keywords{engine, keywordTable()};
+    ASSERT_TRUE(keywords.create().ok());
+    ASSERT_TRUE(keywords.open().ok());
+    Record row{keywordTable()};
+    row.setText(KeywordField::Location, "http://old.example/");
+    row.setText(KeywordField::Keyword, "kept");
+    ASSERT_TRUE(keywords.add(row).ok());
+    keywords.close();
+    bookmarks.close();
+    engine.close();
+    rawSql(folder.file("URLDATA.tps"),
+           "UPDATE _TessalyLayout SET Version = 10 WHERE TableName = 'Locations';"
+           "UPDATE _TessalyLayout SET Version = 1 WHERE TableName = 'URLKeywords'");
+    const auto versions = [&] {
+        std::vector<int> found;
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.file("URLDATA.tps").c_str(), &db);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "SELECT Version FROM _TessalyLayout ORDER BY TableName", -1, &stmt,
+                           nullptr);
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            found.push_back(sqlite3_column_int(stmt, 0));
+        }
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return found;
+    };
+
+    // Read-only, it is read as it stands.
+    ASSERT_TRUE(bookmarks.open(kAccessReadOnly).ok()) << bookmarks.status().text;
+    EXPECT_EQ(bookmarks.records(), 1);
+    bookmarks.close();
+    engine.close();
+    EXPECT_EQ(versions(), (std::vector<int>{10, 1}));
+
+    // Opened to write, it is converted with every row kept, and a long
+    // address then goes in whole.
+    ASSERT_TRUE(bookmarks.open().ok()) << bookmarks.status().text;
+    ASSERT_TRUE(keywords.open().ok()) << keywords.status().text;
+    Record found{bookmarkTable()};
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark("http://old.example/"), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Description), "Old");
+    EXPECT_EQ(keywords.records(), 1);
+    const std::string longer = "http://old.example/" + std::string(300, 'l');
+    Record wide = bookmark(longer);
+    ASSERT_TRUE(bookmarks.add(wide).ok());
+    ASSERT_TRUE(bookmarks.get(kByLocation, bookmark(longer), found).ok());
+    EXPECT_EQ(found.text(BookmarkField::Location), longer);
+    keywords.close();
+    bookmarks.close();
+    engine.close();
+    EXPECT_EQ(versions(),
+              (std::vector<int>{bookmarkTable().layoutVersion, keywordTable().layoutVersion}));
+    EXPECT_EQ(bookmarkTable().layoutVersion, 11);
 }
 
 TEST_F(RecordFileTest, BookmarksAreFoundUnderTheirEarlierName)
@@ -313,7 +440,7 @@ TEST_F(RecordFileTest, ALayoutFromANewerProgramIsRefused)
     openBookmarks();
     bookmarks.close();
     engine.close();
-    rawSql(folder.file("URLDATA.tps"), "UPDATE _TessalyLayout SET Version = 11");
+    rawSql(folder.file("URLDATA.tps"), "UPDATE _TessalyLayout SET Version = 12");
     EXPECT_EQ(bookmarks.open().code, kInvalidRecordDeclaration);
 }
 

@@ -153,8 +153,8 @@ TEST(Services, FileVersionAnnouncementsAreMadeOnceInTheirOrder)
         (std::vector<std::string>{
             "ds_AddDriver(Tps)", "ds_IgnoreDriver(AllFiles, 1)", "ds_UsingFile(HTM, CatHTML, 2)",
             "ds_UsingFile(CAT, Categories, 2)", "ds_UsingFile(CF, Configuration, 2)",
-            "ds_UsingFile(ILoc, ImportTESSLY, 0)", "ds_UsingFile(UDT, URLDetails, 1)",
-            "ds_UsingFile(UDK, URLKeywords, 1)", "ds_UsingFile(URL, TESSLY, 10)",
+            "ds_UsingFile(ILoc, ImportTESSLY, 0)", "ds_UsingFile(UDT, URLDetails, 2)",
+            "ds_UsingFile(UDK, URLKeywords, 2)", "ds_UsingFile(URL, TESSLY, 11)",
             "ds_AlternateFileName(URLDATA\\!Locations, URL_L)"}));
 }
 

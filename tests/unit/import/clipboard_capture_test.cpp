@@ -92,12 +92,28 @@ TEST(ClipboardCapture, AnyTextEndsAndGivesOnlySoundAddresses)
             ASSERT_FALSE(b.location.starts_with('#')) << text;
         }
     }
-    // A text of 2,000 characters and more is cut there: the address after
-    // that point is not seen.
+    // Addresses are looked for in the first 2,000 characters: one that
+    // begins there is read to its end, the one after is not seen.
     const std::string longText =
-        std::string(1990, 'x') + " http://seen.example/ http://cut.example/";
-    EXPECT_EQ(locations(findCapturedBookmarks(longText)), std::vector<std::string>{})
-        << "the first address runs past the 2,000th character without an end";
+        std::string(1990, 'x') + " http://seen.example/ http://after.example/";
+    EXPECT_EQ(locations(findCapturedBookmarks(longText)),
+              std::vector<std::string>{"http://seen.example/"});
+}
+
+TEST(ClipboardCapture, ALongAddressIsTakenWholeOrNotAtAll)
+{
+    std::string search = "https://search.example/?q=";
+    while (search.size() < 8435) {
+        search += "term+";
+    }
+    EXPECT_EQ(locations(findCapturedBookmarks("<a href=\"" + search + "\">Search</a>")),
+              std::vector<std::string>{search});
+    EXPECT_EQ(locations(findCapturedBookmarks("see " + search + " now")),
+              std::vector<std::string>{search});
+    // Longer than any address is kept: no piece of it is taken either.
+    const std::string endless = "<a href=\"" + search + std::string(70000, 'z') + "\">x</a>";
+    EXPECT_TRUE(findCapturedBookmarks(endless).empty());
+    EXPECT_TRUE(findCapturedBookmarks(search + std::string(70000, 'z')).empty());
 }
 
 TEST_F(ImportTest, CapturedBookmarksAreStoredOnceWithTheirCategoriesMade)

@@ -115,6 +115,23 @@ TEST_F(LinkTestTest, AnAnsweringPageFillsTheBookmarkAndLeavesADatedStatus)
     EXPECT_TRUE(logged(kPage.substr(100)));
 }
 
+TEST_F(LinkTestTest, ALongAddressIsTestedAndItsNewAddressKeptWhole)
+{
+    local.server.Get(R"(/long/(.*))",
+                     [](const httplib::Request& request, httplib::Response& response) {
+                         response.set_redirect("/landed/" + std::string{request.matches[1]}, 301);
+                     });
+    local.server.Get(R"(/landed/(.*))", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<title>Landed</title>", "text/html");
+    });
+    std::string path;
+    while (path.size() < 3000) {
+        path += "deep/";
+    }
+    EXPECT_EQ(test("/long/" + path), kLinkPass);
+    EXPECT_EQ(bookmark.text(BookmarkField::MovedTo), local.url("/landed/" + path));
+}
+
 TEST_F(LinkTestTest, AKnownPageIsNotReadAgain)
 {
     bookmark.setText(BookmarkField::Description, "Mine");
