@@ -1,6 +1,7 @@
 #include "import/clipboard_capture.h"
 
 #include "core/tables.h"
+#include "framework/html_text.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
@@ -45,8 +46,9 @@ std::optional<std::string> headingAt(std::string_view text, std::size_t at)
     const std::string_view rest = window.substr(open + 1);
     const std::size_t close = rest.find('<');
     const std::string name =
-        fitted(close == std::string_view::npos ? utf8::prefix(rest, kHeadingWindow - 1)
-                                               : rest.substr(0, close),
+        fitted(html::decodeReferences(close == std::string_view::npos
+                                          ? utf8::prefix(rest, kHeadingWindow - 1)
+                                          : rest.substr(0, close)),
                50);
     return name.empty() ? std::nullopt : std::optional<std::string>{name};
 }
@@ -115,6 +117,9 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
     const std::string_view seen = utf8::prefix(copied, kCapturedTextWidth);
     const bool padded = utf8::length(seen) < kCapturedTextWidth;
     std::string t{seen};
+    // Copied markup (the HTML form of a copy) writes "&" as "&amp;" in its
+    // addresses and texts: they are read as the importers read a page.
+    const bool markupCopied = t.find('<') != std::string::npos;
     while (!t.empty()) {
         const std::size_t before = t.size();
         CapturedBookmark bookmark;
@@ -130,7 +135,7 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
         std::size_t addressEnd = 0;
         if (href != std::string::npos) {
             t.erase(0, href);
-            address = fitted(hrefValue(t, addressEnd), 255);
+            address = fitted(html::decodeReferences(hrefValue(t, addressEnd)), 255);
         } else {
             // The earliest address of any kind: taking one kind first would
             // pass over the others before it. https:// too, as most
@@ -163,7 +168,9 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
                 }
                 addressEnd = t.size();
             }
-            address = fitted(t.substr(0, addressEnd), 255);
+            const std::string_view plain = std::string_view{t}.substr(0, addressEnd);
+            address =
+                fitted(markupCopied ? html::decodeReferences(plain) : std::string{plain}, 255);
         }
         if (!plausibleAddress(address)) {
             t.erase(0, std::max<std::size_t>(addressEnd, 1));
@@ -174,14 +181,16 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
             t.erase(0, close + 1);
         }
         if (const std::size_t end = markup::findNoCase(t, "</a>"); end != std::string::npos) {
-            bookmark.description = fitted(std::string_view{t}.substr(0, end), 255);
-            bookmark.siteInfo = fitted(std::string_view{t}.substr(end + 4), 2048);
-            if (bookmark.siteInfo.starts_with('<')) {
-                bookmark.siteInfo.clear();
-            }
+            bookmark.description =
+                fitted(html::decodeReferences(std::string_view{t}.substr(0, end)), 255);
+            // Text after the link that begins with a tag is no site information.
+            const std::string_view after = markup::skipBlanks(std::string_view{t}.substr(end + 4));
+            bookmark.siteInfo = after.starts_with('<')
+                                    ? std::string{}
+                                    : fitted(html::decodeReferences(after), 2048);
             t.erase(0, end + 1);
         } else {
-            bookmark.description = fitted(t, 255);
+            bookmark.description = fitted(markupCopied ? html::decodeReferences(t) : t, 255);
         }
         if (t.size() >= before) {
             t.erase(0, 1); // every pass moves on

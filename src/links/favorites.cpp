@@ -2,6 +2,7 @@
 
 #include "framework/ini_file.h"
 #include "framework/text.h"
+#include "framework/utf7.h"
 #include "framework/utf8.h"
 
 #include <fcntl.h>
@@ -46,11 +47,21 @@ std::string shortcutAddress(const std::string& path)
     IniFile shortcut;
     shortcut.parse(
         utf8::withoutByteOrderMark(std::string_view{content}.substr(0, kMostShortcutBytes)));
-    return std::string{utf8::prefix(
-        text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})), 1023)};
+    return std::string{utf8::prefix(text::trim(shortcutUrl(shortcut)), 1023)};
 }
 
 } // namespace
+
+std::string shortcutUrl(const IniFile& shortcut)
+{
+    // Windows writes the address in UTF-7 under [InternetShortcut.W] when its
+    // code page cannot hold it, and leaves question marks in the plain one.
+    if (const auto wide = shortcut.value("InternetShortcut.W", "URL");
+        wide && !text::trim(*wide).empty()) {
+        return utf7::decode(*wide);
+    }
+    return shortcut.value("InternetShortcut", "URL").value_or(std::string{});
+}
 
 void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list)
 {

@@ -198,7 +198,8 @@ private Q_SLOTS:
         click(wizard.browseButton());
         QCOMPARE(title, QStringLiteral("Select file to import"));
         // "*.*" is every file, also those without a dot in the name.
-        QCOMPARE(filters, (QStringList{"Netscape Bookmark File (bookmark.htm)", "All Files (*)"}));
+        QCOMPARE(filters,
+                 (QStringList{"Netscape Bookmark File (bookmarks.html *.htm*)", "All Files (*)"}));
         QCOMPARE(wizard.fileEdit()->text(), QString::fromStdString(exported));
         click(wizard.button("Cancel"));
         QCOMPARE(f.setting("Import:File"), exported);
