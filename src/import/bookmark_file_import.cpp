@@ -298,6 +298,15 @@ public:
         }
     }
 
+    // At the page's end what is carried is read too: text, and a tag the
+    // page never closed.
+    void finish()
+    {
+        tokenize(carry_, elements_, kLongestTag);
+        carry_.clear();
+        lastOpen_ = std::string::npos;
+    }
+
 private:
     static constexpr std::size_t kLongestTag = std::size_t{1} << 20U;
 
@@ -345,6 +354,9 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     if (!lines.error().empty()) {
         summary.sourceError = request.source + ": " + lines.error();
         complete = false;
+    }
+    if (html && complete) {
+        collector.finish();
     }
     if (html && complete && !elements.empty() && !sink.failed()) {
         importHtmlList(elements, sink);
