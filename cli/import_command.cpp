@@ -82,7 +82,7 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
     }
     for (const ImportNote& note : summary.notes) {
         if (note.what != "already stored") {
-            context.out << "  " << note.what << ": " << messageText(note.location) << '\n';
+            context.out << "  " << messageText(describeNote(note)) << '\n';
         }
     }
     return kExitOk;

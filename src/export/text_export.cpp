@@ -66,6 +66,7 @@ public:
         line_.clear();
         if (csv_) {
             csvLine(bookmark);
+            line_ += '\r'; // with the line feed after it, the CR LF that CSV files end rows with
         } else {
             asciiLine(bookmark);
         }

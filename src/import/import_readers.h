@@ -54,6 +54,8 @@ std::string describeImport(const ImportSummary& summary, std::string_view firstL
 // nothing was.
 std::string skippedText(const ImportSummary& summary);
 std::string cutText(const ImportSummary& summary);
+// One affected address as the details say it: "skipped: no address: #top".
+std::string describeNote(const ImportNote& note);
 // The details part of that message: one affected address a line.
 std::string importDetails(const ImportSummary& summary);
 

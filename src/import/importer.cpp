@@ -88,11 +88,16 @@ std::string describeImport(const ImportSummary& summary, std::string_view firstL
     return text;
 }
 
+std::string describeNote(const ImportNote& note)
+{
+    return note.what + ": " + (note.location.empty() ? "(blank)" : note.location);
+}
+
 std::string importDetails(const ImportSummary& summary)
 {
     std::string details;
     for (const ImportNote& note : summary.notes) {
-        details += note.what + ": " + (note.location.empty() ? "(blank)" : note.location) + "\n";
+        details += describeNote(note) + "\n";
     }
     return details;
 }

@@ -314,13 +314,17 @@ private Q_SLOTS:
         QCOMPARE(f.setting("Import:Type"), std::string{"Netscape"});
         QCOMPARE(f.setting("Import:File"), exported);
 
-        // A second run adds nothing and says nothing; the list stays.
+        // A second run adds nothing and says that all was stored; the list stays.
         ImportWizard again(f.services, {});
         again.show();
         {
             ModalAnswers quiet;
             click(again.button("&Finish"));
-            QCOMPARE(quiet.messages, QStringList{});
+            QCOMPARE(quiet.messages,
+                     QStringList{"Complete|0 URL(s) imported.\n3 were stored already."});
+            QCOMPARE(quiet.details.size(), 1);
+            QVERIFY(quiet.details.front().contains(
+                QStringLiteral("already stored: https://daily.example/\n")));
         }
         QCOMPARE(list.model()->rowCount(), 3);
 
