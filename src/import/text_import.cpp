@@ -237,14 +237,14 @@ void importAsciiLine(std::string_view line, ImportSink& sink, const ImportReques
         const std::size_t tagEnd = anchor ? closing.from(end) : std::string_view::npos;
         pos = std::min((tagEnd != std::string_view::npos ? tagEnd : end) + 1, line.size());
         pos = std::max(pos, marker + 1);
-        // The rest of the line describes the address; no field holds more
-        // than 2,048 characters of it.
-        const std::string_view rest =
-            utf8::prefix(markup::skipBlanks(line.substr(pos)), kSiteInfoWidth);
         if (address.empty() || address.starts_with('#') ||
             address.find("://") + 3 >= address.size()) {
             continue; // no address, a place in a page, or a scheme alone
         }
+        // The rest of the line describes the address; no field holds more
+        // than 2,048 characters of it.
+        const std::string_view rest =
+            utf8::prefix(markup::skipBlanks(line.substr(pos)), kSiteInfoWidth);
         Record bookmark{bookmarkTable()};
         sink.setText(bookmark, BookmarkField::Location, address);
         // The description takes what of that text it holds, by design.
