@@ -5,13 +5,14 @@
 #include "framework/dates.h"
 #include "framework/system_file.h"
 #include "import/clipboard_capture.h"
+#include "import/import_file.h"
 #include "import/old_database_import.h"
 #include "options.h"
 #include "session.h"
 
+#include <array>
 #include <ctime>
 #include <iostream>
-#include <iterator>
 
 namespace tessaly::cli {
 
@@ -24,6 +25,21 @@ std::int32_t timeNow()
     std::tm local{};
     ::localtime_r(&now, &local);
     return dates::clockTime(local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+// Reads standard input up to the size of a file the capture takes; false
+// when there is more.
+bool readStandardInput(std::string& copied)
+{
+    std::array<char, 65536> block{};
+    while (std::cin.read(block.data(), block.size()) || std::cin.gcount() > 0) {
+        copied.append(block.data(), static_cast<std::size_t>(std::cin.gcount()));
+        if (copied.size() > kLargestWholeSource) {
+            copied.clear();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -40,9 +56,14 @@ int CaptureCommand::run(const std::vector<std::string>& arguments, const Context
     const std::string source = options.positional.empty() ? "-" : options.positional[0];
     std::string copied;
     if (source == "-") {
-        // As much as a copy would hold matters; the rest is read and left.
-        copied.assign(std::istreambuf_iterator<char>{std::cin}, std::istreambuf_iterator<char>{});
-    } else if (const SystemResult read = readWholeFile(source, copied); !read.ok()) {
+        // Standard input is held to the size a file may have, so an endless
+        // one (/dev/zero) ends.
+        if (!readStandardInput(copied)) {
+            context.err << "tessaly-cli capture: standard input: "
+                        << SystemResult::fromErrno(EFBIG).text << " (more than 64 MiB)\n";
+            return kExitFailure;
+        }
+    } else if (const SystemResult read = readWholeSource(source, copied); !read.ok()) {
         context.err << "tessaly-cli capture: " << source << ": " << read.text << '\n';
         return kExitFailure;
     }

@@ -58,7 +58,12 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
     const ImportSummary summary =
         runImport(db, session.ui(), request, session.loadSettings().favoritesPath, false);
     if (!summary.sourceError.empty()) {
-        context.err << "tessaly-cli import: " << messageText(summary.sourceError) << '\n';
+        context.err << "tessaly-cli import: " << messageText(summary.sourceError);
+        if (summary.damaged) {
+            context.err << "; " << counted(summary.imported, "bookmark")
+                        << (summary.imported == 1 ? " was" : " were") << " stored before it";
+        }
+        context.err << '\n';
         return kExitFailure;
     }
     if (summary.failed) {
@@ -76,6 +81,16 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
                     << " not stored: an address has at most 65,536 characters\n";
     }
     context.out << importSummaryLine(summary.imported, summary.alreadyStored);
+    for (const std::string& line : {skippedText(summary), cutText(summary)}) {
+        if (!line.empty()) {
+            context.out << line << '\n';
+        }
+    }
+    for (const ImportNote& note : summary.notes) {
+        if (note.what != "already stored") {
+            context.out << "  " << messageText(describeNote(note)) << '\n';
+        }
+    }
     return kExitOk;
 }
 

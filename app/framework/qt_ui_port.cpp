@@ -67,6 +67,9 @@ Button QtUiPort::showMessage(const MessageRequest& request)
     onGuiThread([&] {
         QMessageBox box(iconOf(request.icon), toQt(request.title), toQt(request.text),
                         QMessageBox::NoButton, dialogParent_);
+        if (!request.details.empty()) {
+            box.setDetailedText(toQt(request.details));
+        }
         for (const ButtonPair& pair : kButtons) {
             if ((request.buttons & pair.ours) != 0) {
                 QPushButton* button = box.addButton(pair.qt);

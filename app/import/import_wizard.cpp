@@ -54,7 +54,8 @@ const char* filterOf(ImportType type)
 {
     switch (type) {
     case ImportType::Netscape:
-        return "Netscape Bookmark File|bookmark.htm|All Files|*.*";
+        // Browsers export "bookmarks.html"; older ones wrote "bookmark.htm".
+        return "Netscape Bookmark File|bookmarks.html *.htm*|All Files|*.*";
     case ImportType::Html:
         return "HTML Files|*.html|HTM Files|*.htm|All Files|*.*";
     case ImportType::Csv:

@@ -3,6 +3,7 @@
 #include "core/tables.h"
 #include "framework/ini_file.h"
 #include "framework/text.h"
+#include "framework/utf7.h"
 
 namespace tessaly {
 
@@ -12,7 +13,12 @@ DroppedShortcut readDroppedShortcut(const std::string& path, std::string_view fa
     if (text::upper(path).find(".URL") == std::string::npos) {
         return shortcut;
     }
-    shortcut.location = std::string{text::trim(readIniValue(path, "InternetShortcut", "URL"))};
+    // An address the ANSI code page cannot hold is kept in UTF-7 under
+    // [InternetShortcut.W]; the plain section then holds question marks.
+    const std::string wide{text::trim(readIniValue(path, "InternetShortcut.W", "URL"))};
+    shortcut.location = wide.empty()
+                            ? std::string{text::trim(readIniValue(path, "InternetShortcut", "URL"))}
+                            : utf7::decode(wide);
     if (shortcut.location.empty()) {
         return shortcut;
     }

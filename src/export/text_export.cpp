@@ -70,6 +70,7 @@ public:
         width_ = 0;
         if (csv_) {
             csvLine(bookmark);
+            line_ += '\r'; // with the line feed after it, the CR LF that CSV files end rows with
         } else {
             asciiLine(bookmark);
         }

@@ -30,6 +30,7 @@ struct MessageRequest {
     MessageIcon icon = MessageIcon::None;
     unsigned buttons = ButtonOk;
     Button defaultButton = ButtonOk;
+    std::string details{}; // a longer text the box shows on request; empty for none
 };
 
 // What the query editor is given: the field list (see query_fields.h) and

@@ -21,9 +21,6 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kReadingHtml = "Reading HTML...";
-constexpr std::size_t kCarryLimit = 8192;
-constexpr std::size_t kTokenizeAbove = 7168;
-constexpr std::size_t kPieceWidth = 1024;
 
 // The day of a time in seconds since 1970 (as bookmark files write dates),
 // 0 for none.
@@ -181,6 +178,9 @@ private:
                                location.find(".net") != std::string::npos ||
                                location.find(".com") != std::string::npos;
         if (location.empty() || !plausible) {
+            if (location.empty() || location.starts_with('#')) {
+                sink_.skip(SkipReason::NoAddress, location);
+            }
             return valueEnd;
         }
         const std::size_t tagEnd = line.find('>', valueEnd);
@@ -214,18 +214,20 @@ private:
         // "#" marks a place in a page; "place:" a stored search of a browser
         // (its "Most Visited" and "Recent Tags"), not an address.
         if (location.starts_with('#') || location.starts_with("place:")) {
+            sink_.skip(location.starts_with('#') ? SkipReason::NoAddress : SkipReason::BrowserQuery,
+                       location);
             return;
         }
         Record bookmark{bookmarkTable()};
-        bookmark.setText(BookmarkField::Location, location);
+        sink_.setText(bookmark, BookmarkField::Location, location);
         // A bookmark saved without a title shows its address in the browser
         // (and in its profile import here): a blank line in the list would
         // hide it.
         const std::string title{
             text::trim(html::decodeReferences(markup::skipBlanks(description)))};
-        bookmark.setText(BookmarkField::Description, title.empty() ? location : title);
-        bookmark.setText(BookmarkField::SiteInfo, html::decodeReferences(siteInfo));
-        bookmark.setText(BookmarkField::OriginalFilename, request_.source);
+        sink_.setText(bookmark, BookmarkField::Description, title.empty() ? location : title);
+        sink_.setText(bookmark, BookmarkField::SiteInfo, html::decodeReferences(siteInfo));
+        sink_.setText(bookmark, BookmarkField::OriginalFilename, request_.source);
         bookmark.setNumber(BookmarkField::LastVisit,
                            dayOfUnixTime(markup::attribute(tag, "LAST_VISIT")));
         // Tags are the bookmark's keywords; so is the word typed in the
@@ -246,43 +248,72 @@ private:
 };
 
 // Gathers the elements of a page from its lines: text is carried from line
-// to line so that a tag split over lines is tokenized whole.
+// to line (joined by a blank) so that a tag split over lines is tokenized
+// whole, however long it is up to 1 MiB. A tag longer still is no tag
+// anyone wrote: it is counted as unreadable and passed over, and the text
+// before it is read as text, so a page without any ">" ends.
 class HtmlCollector {
 public:
-    explicit HtmlCollector(ElementList& elements) : elements_(elements) {}
+    HtmlCollector(ElementList& elements, ImportSink& sink) : elements_(elements), sink_(sink) {}
 
-    // The carry buffer takes a line a piece of 1,024 characters at a time,
-    // as many as a line record holds: a page written on one long line (as
-    // pages are minified) is read whole rather than cut at the buffer.
     void line(std::string_view line)
     {
-        bool first = true;
-        do {
-            const std::string_view piece = utf8::prefix(line, kPieceWidth);
-            line.remove_prefix(piece.size());
-            add(piece, first);
-            first = false;
-        } while (!line.empty());
+        // Lines join with one blank; blanks at the ends of the carried text
+        // are dropped, as a piece of text that is blank alone is no element.
+        while (!carry_.empty() && carry_.back() == ' ') {
+            carry_.pop_back();
+        }
+        if (carry_.empty()) {
+            line = markup::skipBlanks(line);
+        } else {
+            carry_ += ' ';
+        }
+        // Only the new text is searched, so a long carry is not read again
+        // for every line.
+        const std::size_t from = carry_.size();
+        carry_ += line;
+        const std::string_view added = std::string_view{carry_}.substr(from);
+        if (const std::size_t last = added.rfind('>'); last != std::string_view::npos) {
+            tokenize(std::string_view{carry_}.substr(0, from + last + 1), elements_, kLongestTag);
+            const std::string_view rest =
+                markup::skipBlanks(std::string_view{carry_}.substr(from + last + 1));
+            carry_.erase(0, carry_.size() - rest.size());
+            lastOpen_ = carry_.rfind('<');
+        } else if (const std::size_t open = added.rfind('<'); open != std::string_view::npos) {
+            lastOpen_ = from + open;
+        }
+        if (carry_.size() <= kLongestTag) {
+            return;
+        }
+        // No ">" within the bound: what stands before the last "<" is text
+        // and tags that never close; the last one may still close.
+        const std::size_t textEnd = std::min(lastOpen_, carry_.size());
+        tokenize(std::string_view{carry_}.substr(0, textEnd), elements_, kLongestTag);
+        carry_.erase(0, textEnd);
+        lastOpen_ = carry_.empty() ? std::string::npos : 0;
+        if (carry_.size() > kLongestTag) {
+            sink_.skip(SkipReason::Unreadable);
+            carry_.clear();
+            lastOpen_ = std::string::npos;
+        }
+    }
+
+    // At the page's end what is carried is read too: text, and a tag the
+    // page never closed.
+    void finish()
+    {
+        tokenize(carry_, elements_, kLongestTag);
+        carry_.clear();
+        lastOpen_ = std::string::npos;
     }
 
 private:
-    void add(std::string_view piece, bool newLine)
-    {
-        carry_ = std::string{text::clip(carry_)} + (newLine ? " " : "") + std::string{piece};
-        carry_ = std::string{utf8::prefix(markup::skipBlanks(carry_), kCarryLimit)};
-        if (text::clip(carry_).size() > kTokenizeAbove) {
-            tokenize(carry_, elements_);
-            carry_.clear();
-            return;
-        }
-        if (const std::size_t last = carry_.rfind('>'); last != std::string::npos) {
-            tokenize(std::string_view{carry_}.substr(0, last + 1), elements_);
-            carry_.erase(0, last + 1);
-        }
-    }
+    static constexpr std::size_t kLongestTag = std::size_t{1} << 20U;
 
     ElementList& elements_;
+    ImportSink& sink_;
     std::string carry_;
+    std::size_t lastOpen_ = std::string::npos; // the last "<" in carry_
 };
 
 } // namespace
@@ -303,7 +334,7 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     }
     NetscapeReader netscape{sink, request};
     ElementList elements;
-    HtmlCollector collector{elements};
+    HtmlCollector collector{elements, sink};
     std::string line;
     bool complete = true;
     while (lines.next(line)) {
@@ -323,6 +354,9 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     if (!lines.error().empty()) {
         summary.sourceError = request.source + ": " + lines.error();
         complete = false;
+    }
+    if (html && complete) {
+        collector.finish();
     }
     if (html && complete && !elements.empty() && !sink.failed()) {
         importHtmlList(elements, sink);

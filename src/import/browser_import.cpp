@@ -7,9 +7,13 @@
 #include "framework/system_file.h"
 #include "framework/text.h"
 #include "import/browser_profiles.h"
+#include "import/import_file.h"
 #include "import/import_readers.h"
 #include "import/import_sink.h"
 
+#include <sqlite3.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -90,16 +94,67 @@ private:
     std::string folder_;
 };
 
-// Runs `sql` and calls `row` for each result row; false when the statement
-// cannot run (not a Firefox database).
-template <typename Row> bool eachRow(sql::Connection& db, const std::string& sql, Row row)
+// The most rows one query of a profile's database gives: far more than a
+// browser keeps, so a table that never ends stops here if not on time.
+constexpr std::int64_t kMostRows = 4'000'000;
+
+// Bounds the reading of a profile's database in time: past the deadline
+// every statement of the connection stops as interrupted. Reading a
+// database someone made need not end otherwise (a view that recurses).
+class ReadDeadline {
+public:
+    ReadDeadline(sql::Connection& db, int seconds)
+        : db_(db), deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds))
+    {
+        if (db_.isOpen()) {
+            sqlite3_progress_handler(db_.handle(), 10000, &ReadDeadline::check, this);
+        }
+    }
+    ~ReadDeadline()
+    {
+        if (db_.isOpen()) {
+            sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr);
+        }
+    }
+    ReadDeadline(const ReadDeadline&) = delete;
+    ReadDeadline& operator=(const ReadDeadline&) = delete;
+
+    // True once a statement was given up (time or rows).
+    bool exceeded() const { return exceeded_; }
+    void exceed() { exceeded_ = true; }
+
+private:
+    static int check(void* self)
+    {
+        auto* limit = static_cast<ReadDeadline*>(self);
+        if (std::chrono::steady_clock::now() >= limit->deadline_) {
+            limit->exceeded_ = true;
+            return 1;
+        }
+        return 0;
+    }
+
+    sql::Connection& db_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool exceeded_ = false;
+};
+
+// Runs `sql` and calls `row` for each result row, up to kMostRows; false
+// when the statement cannot run (not a Firefox database) or stops early.
+template <typename Row>
+bool eachRow(sql::Connection& db, const std::string& sql, ReadDeadline& limit, Row row)
 {
     sql::Statement statement{db, sql};
     if (!statement.valid()) {
         return false;
     }
     EngineStatus status;
+    std::int64_t rows = 0;
     while (statement.step(status)) {
+        if (++rows > kMostRows) {
+            limit.exceed();
+            return false;
+        }
         row(statement);
     }
     return status.ok();
@@ -137,12 +192,14 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
         return summary;
     }
     sql::Connection db;
+    const bool opened = db.open(path, false, false).ok();
+    ReadDeadline limit{db, request.browserReadSeconds};
     std::map<std::int64_t, std::string> folders;
     std::map<std::int64_t, std::vector<std::string>> keywords; // by place
     std::int64_t total = 0;
     const bool readable =
-        db.open(path, false, false).ok() &&
-        eachRow(db, "SELECT id, title, guid FROM moz_bookmarks WHERE type = 2",
+        opened &&
+        eachRow(db, "SELECT id, title, guid FROM moz_bookmarks WHERE type = 2", limit,
                 [&](sql::Statement& row) {
                     const std::string root = firefoxRootName(row.text(2));
                     folders[row.integer(0)] = root.empty() ? std::string{row.text(1)} : root;
@@ -151,16 +208,18 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
                 "SELECT b.fk, t.title FROM moz_bookmarks b JOIN moz_bookmarks t ON b.parent = "
                 "t.id JOIN moz_bookmarks r ON t.parent = r.id WHERE r.guid = 'tags________' AND "
                 "b.type = 1",
+                limit,
                 [&](sql::Statement& row) { keywords[row.integer(0)].emplace_back(row.text(1)); }) &&
-        eachRow(db, "SELECT count(*) FROM moz_bookmarks WHERE type = 1",
+        eachRow(db, "SELECT count(*) FROM moz_bookmarks WHERE type = 1", limit,
                 [&](sql::Statement& row) { total = row.integer(0); });
     if (!readable) {
-        summary.sourceError = places + ": not a Firefox bookmark database";
+        summary.sourceError = places + (limit.exceeded() ? ": its bookmarks do not end"
+                                                         : ": not a Firefox bookmark database");
         return summary;
     }
     // The word typed in the address bar to reach a bookmark is a keyword
     // too; older profiles have no such table.
-    eachRow(db, "SELECT place_id, keyword FROM moz_keywords",
+    eachRow(db, "SELECT place_id, keyword FROM moz_keywords", limit,
             [&](sql::Statement& row) { keywords[row.integer(0)].emplace_back(row.text(1)); });
     ImportSink sink{database, ui, request};
     if (!sink.begin(kReading)) {
@@ -174,18 +233,20 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
         "moz_places p ON p.id = b.fk WHERE b.type = 1 AND NOT EXISTS (SELECT 1 FROM moz_bookmarks "
         "t JOIN moz_bookmarks r ON t.parent = r.id WHERE t.id = b.parent AND r.guid = "
         "'tags________') ORDER BY b.parent, b.position",
-        [&](sql::Statement& row) {
+        limit, [&](sql::Statement& row) {
             if (!sink.keepGoing(total > 0 ? static_cast<double>(seen++) / total : 1.0)) {
                 return;
             }
             const std::string location{text::trim(row.text(2))};
             if (location.empty() || location.starts_with("place:")) {
+                sink.skip(location.empty() ? SkipReason::NoAddress : SkipReason::BrowserQuery,
+                          location);
                 return;
             }
             Record bookmark{bookmarkTable()};
-            bookmark.setText(BookmarkField::Location, location);
+            sink.setText(bookmark, BookmarkField::Location, location);
             const std::string title{text::trim(row.text(1))};
-            bookmark.setText(BookmarkField::Description, title.empty() ? location : title);
+            sink.setText(bookmark, BookmarkField::Description, title.empty() ? location : title);
             bookmark.setText(BookmarkField::OriginalFilename, places);
             bookmark.setNumber(BookmarkField::LastVisit,
                                dayOfUnixSeconds(row.integer(3) / 1000000));
@@ -194,7 +255,10 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
                      tags == keywords.end() ? std::vector<std::string>{} : tags->second);
         });
     if (!read && !sink.cancelled() && !sink.failed()) {
-        summary.sourceError = places + ": the bookmarks could not be read";
+        // What was stored before the damage stays, and the user is told how much.
+        summary.sourceError = places + (limit.exceeded() ? ": its bookmarks do not end"
+                                                         : ": the bookmarks could not be read");
+        summary.damaged = true;
     }
     return sink.summarize(summary);
 }
@@ -236,12 +300,13 @@ struct ChromiumWalk {
             }
             const std::string location{text::trim(child["url"].string())};
             if (location.empty()) {
+                sink.skip(SkipReason::NoAddress);
                 continue;
             }
             Record bookmark{bookmarkTable()};
-            bookmark.setText(BookmarkField::Location, location);
+            sink.setText(bookmark, BookmarkField::Location, location);
             const std::string title{text::trim(child["name"].string())};
-            bookmark.setText(BookmarkField::Description, title.empty() ? location : title);
+            sink.setText(bookmark, BookmarkField::Description, title.empty() ? location : title);
             bookmark.setText(BookmarkField::OriginalFilename, file);
             // Microseconds since 1601, as a string of digits.
             const double used = std::atof(child["date_last_used"].string().c_str());
@@ -268,7 +333,7 @@ ImportSummary importChromium(Database& database, UiPort& ui, const ImportRequest
         summary.sourceError = "no Chromium profile: no bookmark file found";
         return summary;
     }
-    if (const SystemResult read = readWholeFile(file, content, std::size_t{256} << 20U);
+    if (const SystemResult read = readWholeSource(file, content, std::size_t{256} << 20U);
         !read.ok()) {
         summary.sourceError = file + ": " + read.text;
         return summary;

@@ -1,6 +1,7 @@
 #include "import/clipboard_capture.h"
 
 #include "core/tables.h"
+#include "framework/html_text.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
@@ -45,8 +46,9 @@ std::optional<std::string> headingAt(std::string_view text, std::size_t at)
     const std::string_view rest = window.substr(open + 1);
     const std::size_t close = rest.find('<');
     const std::string name =
-        fitted(close == std::string_view::npos ? utf8::prefix(rest, kHeadingWindow - 1)
-                                               : rest.substr(0, close),
+        fitted(html::decodeReferences(close == std::string_view::npos
+                                          ? utf8::prefix(rest, kHeadingWindow - 1)
+                                          : rest.substr(0, close)),
                50);
     return name.empty() ? std::nullopt : std::optional<std::string>{name};
 }
@@ -132,6 +134,9 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
         seen = copied.substr(0, seen.size() + std::min(end, more.size()));
     }
     std::string t{seen};
+    // Copied markup (the HTML form of a copy) writes "&" as "&amp;" in its
+    // addresses and texts: they are read as the importers read a page.
+    const bool markupCopied = t.find('<') != std::string::npos;
     while (!t.empty()) {
         const std::size_t before = t.size();
         CapturedBookmark bookmark;
@@ -147,7 +152,8 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
         std::size_t addressEnd = 0;
         if (href != std::string::npos) {
             t.erase(0, href);
-            address = fitted(hrefValue(t, addressEnd), std::string_view::npos);
+            address = fitted(html::decodeReferences(hrefValue(t, addressEnd)),
+                             std::string_view::npos);
             if (!padded && addressEnd >= t.size()) {
                 address.clear(); // runs on past what was read: never taken cut
             }
@@ -183,7 +189,9 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
                 }
                 addressEnd = t.size();
             }
-            address = fitted(t.substr(0, addressEnd), std::string_view::npos);
+            const std::string_view plain = std::string_view{t}.substr(0, addressEnd);
+            address = fitted(markupCopied ? html::decodeReferences(plain) : std::string{plain},
+                             std::string_view::npos);
         }
         if (!plausibleAddress(address)) {
             t.erase(0, std::max<std::size_t>(addressEnd, 1));
@@ -194,14 +202,16 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
             t.erase(0, close + 1);
         }
         if (const std::size_t end = markup::findNoCase(t, "</a>"); end != std::string::npos) {
-            bookmark.description = fitted(std::string_view{t}.substr(0, end), 255);
-            bookmark.siteInfo = fitted(std::string_view{t}.substr(end + 4), 2048);
-            if (bookmark.siteInfo.starts_with('<')) {
-                bookmark.siteInfo.clear();
-            }
+            bookmark.description =
+                fitted(html::decodeReferences(std::string_view{t}.substr(0, end)), 255);
+            // Text after the link that begins with a tag is no site information.
+            const std::string_view after = markup::skipBlanks(std::string_view{t}.substr(end + 4));
+            bookmark.siteInfo = after.starts_with('<')
+                                    ? std::string{}
+                                    : fitted(html::decodeReferences(after), 2048);
             t.erase(0, end + 1);
         } else {
-            bookmark.description = fitted(t, 255);
+            bookmark.description = fitted(markupCopied ? html::decodeReferences(t) : t, 255);
         }
         if (t.size() >= before) {
             t.erase(0, 1); // every pass moves on

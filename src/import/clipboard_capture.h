@@ -28,8 +28,9 @@ inline constexpr std::size_t kCapturedTextWidth = 2000;
 // after it as site information; plain text gives each address beginning
 // "http://", "ftp://", "telnet://", "mailto:" or "www." (which gets
 // "http://") with the text that follows it as description. Addresses
-// without ":" and places in a page ("#...") are passed over. Every pass
-// consumes text, so any text ends.
+// without ":" and places in a page ("#...") are passed over. In text that
+// holds markup ("<"), character references ("&amp;") are decoded in
+// addresses and texts. Every pass consumes text, so any text ends.
 std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view text);
 
 // "Added from clipboard Dec 7, 2026 3:20 PM http://..." for a bookmark

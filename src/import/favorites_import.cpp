@@ -81,8 +81,8 @@ ImportSummary importFavorites(Database& database, UiPort& ui, const ImportReques
             description.erase(ending);
         }
         Record bookmark{bookmarkTable()};
-        bookmark.setText(BookmarkField::Location, text::trim(entry.address));
-        bookmark.setText(BookmarkField::Description, description);
+        sink.setText(bookmark, BookmarkField::Location, text::trim(entry.address));
+        sink.setText(bookmark, BookmarkField::Description, description);
         bookmark.setText(BookmarkField::OriginalFilename, folder + "/" + entry.path);
         if (sink.add(bookmark, category) == AddResult::Failed) {
             break;

@@ -131,13 +131,14 @@ void importHtmlList(const ElementList& elements, ImportSink& sink)
             }
         }
         if (target.starts_with('#')) {
+            sink.skip(SkipReason::NoAddress, target);
             continue;
         }
         Record bookmark{bookmarkTable()};
-        bookmark.setText(BookmarkField::Location, target);
-        bookmark.setText(BookmarkField::Description,
-                         text::trim(description).empty() ? target : text::trim(description));
-        bookmark.setText(BookmarkField::SiteInfo, text::trim(siteInfo));
+        sink.setText(bookmark, BookmarkField::Location, target);
+        sink.setText(bookmark, BookmarkField::Description,
+                     text::trim(description).empty() ? target : text::trim(description));
+        sink.setText(bookmark, BookmarkField::SiteInfo, text::trim(siteInfo));
         std::string sourceCategory;
         switch (sink.request().assignment) {
         case CategoryAssignment::Guess: {

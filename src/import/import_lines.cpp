@@ -61,6 +61,17 @@ bool ImportLines::open(const std::string& path)
         const std::string raw = buffer_.substr(2);
         buffer_.clear();
         decodeUtf16(raw, eof_);
+    } else if (const std::string charset = declaredCharset(buffer_);
+               !charset.empty() && charset != "utf-8" && charset != "utf8") {
+        // The same decoder as the page analysis, so both read a declared
+        // charset alike (one it does not know as UTF-8 or Windows-1252).
+        declared_ = std::make_unique<PageDecoder>();
+        encoding_ = Encoding::Declared;
+        const std::string raw = std::move(buffer_);
+        buffer_ = declared_->decode(raw, "text/html; charset=" + charset);
+        if (eof_) {
+            buffer_ += declared_->finish();
+        }
     }
     const std::string_view head = std::string_view{buffer_}.substr(start_);
     const std::string_view window = head.substr(0, kLineEndWindow);
@@ -140,7 +151,9 @@ bool ImportLines::fill()
     }
     if (got == 0) {
         eof_ = true;
-        if (encoding_ != Encoding::Bytes && !carry_.empty()) {
+        if (encoding_ == Encoding::Declared) {
+            buffer_ += declared_->finish();
+        } else if (encoding_ != Encoding::Bytes && !carry_.empty()) {
             decodeUtf16({}, true);
         }
         return false;
@@ -149,6 +162,8 @@ bool ImportLines::fill()
     chunk.resize(static_cast<std::size_t>(got));
     if (encoding_ == Encoding::Bytes) {
         buffer_ += chunk;
+    } else if (encoding_ == Encoding::Declared) {
+        buffer_ += declared_->decode(chunk, {});
     } else {
         decodeUtf16(chunk, false);
     }
@@ -166,26 +181,47 @@ void ImportLines::take(std::string_view raw, std::string& line)
         ++linesCut_;
     }
     line = encoding_ == Encoding::Bytes ? utf8::valid(raw) : std::string{raw};
-    removeLineBreaks(line);
+    if (!keepEnds_) {
+        removeLineBreaks(line);
+    }
+}
+
+std::size_t ImportLines::findEnd(std::size_t from, std::size_t& after)
+{
+    if (!keepEnds_) {
+        const std::size_t end = buffer_.find(lineEnd_, from);
+        after = end + 1;
+        return end;
+    }
+    const std::size_t end = buffer_.find_first_of("\r\n", from);
+    if (end == std::string::npos) {
+        return end;
+    }
+    if (buffer_[end] == '\r' && end + 1 == buffer_.size() && !eof_) {
+        return std::string::npos; // a line feed may follow in the next block
+    }
+    after = end +
+            (buffer_[end] == '\r' && end + 1 < buffer_.size() && buffer_[end + 1] == '\n' ? 2 : 1);
+    return end;
 }
 
 bool ImportLines::next(std::string& line)
 {
     for (;;) {
-        const std::size_t end = buffer_.find(lineEnd_, std::max(scan_, start_));
+        std::size_t after = 0;
+        const std::size_t end = findEnd(std::max(scan_, start_), after);
         if (end != std::string::npos || (eof_ && start_ < buffer_.size())) {
             const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
-            const std::string_view raw{buffer_.data() + start_, stop - start_};
+            const std::size_t next = end == std::string::npos ? buffer_.size() : after;
+            const std::string_view raw{buffer_.data() + start_, (keepEnds_ ? next : stop) - start_};
             const bool wasSkipping = skipping_;
             skipping_ = false;
+            start_ = next;
+            scan_ = start_;
             if (wasSkipping) {
-                start_ = stop + (end == std::string::npos ? 0 : 1);
-                scan_ = start_;
                 continue; // the end of a line cut at its longest
             }
             take(raw, line);
-            start_ = stop + (end == std::string::npos ? 0 : 1);
-            scan_ = start_;
             return true;
         }
         if (buffer_.size() - start_ > kLongestLine && !skipping_) {
@@ -199,7 +235,9 @@ bool ImportLines::next(std::string& line)
         if (skipping_) {
             start_ = buffer_.size();
         }
-        scan_ = buffer_.size();
+        // A carriage return at the end may wait for its line feed.
+        scan_ = keepEnds_ && !buffer_.empty() && buffer_.back() == '\r' ? buffer_.size() - 1
+                                                                        : buffer_.size();
         if (!fill()) {
             if (!error_.empty()) {
                 return false;

@@ -53,6 +53,9 @@ struct ImportRequest {
     CategoryAssignment assignment = CategoryAssignment::Guess;
     std::string category; // for CategoryAssignment::Selected
     AskCategory ask;      // for CategoryAssignment::Ask
+    // How long reading a browser's database may take before it is taken
+    // for one that never ends (a table that is an endless view).
+    int browserReadSeconds = 120;
 };
 
 } // namespace tessaly

@@ -2,6 +2,7 @@
 
 #include "core/tables.h"
 #include "framework/text.h"
+#include "framework/utf8.h"
 #include "import/category_guess.h"
 
 #include <algorithm>
@@ -146,14 +147,48 @@ bool ImportSink::ensureCategory(const std::string& name)
     return true;
 }
 
+void ImportSink::setText(Record& bookmark, BookmarkField field, std::string_view value)
+{
+    bookmark.setText(field, value);
+    const auto width = static_cast<std::size_t>(bookmarkTable().width(static_cast<int>(field)));
+    if (utf8::length(text::clip(value)) > width &&
+        std::find(pendingCuts_.begin(), pendingCuts_.end(), static_cast<int>(field)) ==
+            pendingCuts_.end()) {
+        pendingCuts_.push_back(static_cast<int>(field));
+    }
+}
+
+void ImportSink::skip(SkipReason reason, std::string_view location)
+{
+    ++tally_.skipped[reason];
+    static constexpr std::string_view kWhy[] = {
+        "skipped: a browser query", "skipped: no address", "skipped: could not be read",
+        "skipped: an address longer than 65,536 characters"};
+    tally_.note(std::string{kWhy[static_cast<int>(reason)]}, location);
+}
+
+void ImportSink::noteCuts(const Record& bookmark)
+{
+    for (const int field : pendingCuts_) {
+        const std::string name{bookmarkTable().column(field)};
+        ++tally_.cut[name];
+        tally_.note("cut: " + name, bookmark.text(BookmarkField::Location));
+    }
+    pendingCuts_.clear();
+}
+
 AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
                           const std::vector<std::string>& keywords, bool guessKeyword)
 {
     if (failed_ || !open_) {
+        pendingCuts_.clear();
         return AddResult::Failed;
     }
     if (bookmark.wasCut(BookmarkField::Location)) {
+        pendingCuts_.clear();
         ++addressesTooLong_;
+        skip(SkipReason::TooLong,
+             std::string{utf8::prefix(bookmark.text(BookmarkField::Location), 200)} + "...");
         return AddResult::TooLong;
     }
     bool create = false;
@@ -169,26 +204,30 @@ AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
     }
     const EngineStatus added = database_.bookmarks().file().add(bookmark);
     if (added.code == kDuplicateKey) {
+        pendingCuts_.clear();
         ++alreadyStored_;
+        tally_.note("already stored", bookmark.text(BookmarkField::Location));
         return AddResult::AlreadyStored;
     }
     if (!added.ok()) {
+        pendingCuts_.clear();
         fail(database_.bookmarks(), added);
         return AddResult::Failed;
     }
+    noteCuts(bookmark);
     ++pending_;
     ++imported_;
     lastPosition_ = bookmark.position;
-    std::vector<std::string> seen;
+    // A set, as a bookmark file may give one bookmark a hundred thousand tags.
+    std::unordered_set<std::string> seen;
     for (const std::string& word : keywords) {
         Record row{keywordTable()};
         row.setText(KeywordField::Location, bookmark.text(BookmarkField::Location));
         row.setText(KeywordField::Keyword, text::trim(word));
         const std::string folded = text::foldKey(row.text(KeywordField::Keyword));
-        if (folded.empty() || std::find(seen.begin(), seen.end(), folded) != seen.end()) {
+        if (folded.empty() || !seen.insert(folded).second) {
             continue;
         }
-        seen.push_back(folded);
         if (database_.keywords().insert(row) != kLevelDone) {
             failed_ = true; // the insert said why
             return AddResult::Failed;
@@ -266,6 +305,16 @@ ImportSummary ImportSink::summarize(ImportSummary summary)
     summary.alreadyStored = alreadyStored();
     summary.addressesTooLong = addressesTooLong();
     summary.cancelled = cancelled();
+    for (const auto& [reason, count] : tally_.skipped) {
+        summary.skipped[reason] += count;
+    }
+    for (const auto& [field, count] : tally_.cut) {
+        summary.cut[field] += count;
+    }
+    for (ImportNote& note : tally_.notes) {
+        summary.note(std::move(note.what), note.location);
+    }
+    tally_ = {};
     return summary;
 }
 

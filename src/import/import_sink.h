@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database.h"
+#include "core/tables.h"
 #include "framework/ui_port.h"
 #include "import/import_readers.h"
 #include "import/import_request.h"
@@ -57,6 +58,14 @@ public:
     AddResult add(Record& bookmark, std::string_view sourceCategory,
                   const std::vector<std::string>& keywords = {}, bool guessKeyword = true);
 
+    // Sets a text of `bookmark` as a reader found it, noting the field when
+    // it is wider than the field holds: the summary counts the bookmarks
+    // stored with a field cut.
+    void setText(Record& bookmark, BookmarkField field, std::string_view value);
+
+    // Counts an entry of the source that is no bookmark, and why.
+    void skip(SkipReason reason, std::string_view location = {});
+
     // Sets the site information of the bookmark added last (a bookmark
     // file's <DD> line); nothing when none was added.
     AddResult setLastSiteInfo(std::string_view siteInfo);
@@ -87,6 +96,7 @@ private:
     bool ensureCategory(const std::string& name);
     bool commitGroup(bool reopen);
     void fail(FileManager& file, const EngineStatus& status);
+    void noteCuts(const Record& bookmark);
 
     Database& database_;
     UiPort& ui_;
@@ -98,7 +108,9 @@ private:
     int imported_ = 0;
     int alreadyStored_ = 0;
     int addressesTooLong_ = 0;
-    int pending_ = 0; // writes since the last commit
+    ImportSummary tally_;          // what was skipped and cut, with notes
+    std::vector<int> pendingCuts_; // fields cut in the bookmark being read
+    int pending_ = 0;              // writes since the last commit
     bool open_ = false;
     bool grouped_ = false;
     bool cancelled_ = false;

@@ -4,6 +4,7 @@
 #include "core/tables.h"
 #include "core/warnings.h"
 #include "framework/text.h"
+#include "import/import_file.h"
 #include "import/import_sink.h"
 #include "import/markup.h"
 
@@ -65,9 +66,15 @@ ImportSummary importOldDatabase(Database& database, UiPort& ui, const std::strin
     ImportSummary summary;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        const EngineStatus missing = ::stat(path.c_str(), &info) != 0
-                                         ? EngineStatus::error(kFileNotFound)
-                                         : EngineStatus::systemError(EISDIR);
+        EngineStatus missing = EngineStatus::error(kFileNotFound);
+        if (::stat(path.c_str(), &info) == 0) {
+            // A folder, a named pipe or a device: say which, never read it.
+            missing = EngineStatus::systemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+            missing.text = notASource(path);
+            if (!S_ISDIR(info.st_mode)) {
+                missing.systemText = "Not a regular file (a named pipe or a device)";
+            }
+        }
         summary.sourceError = path + ": " + missing.text;
         reportOpenError(ui, path, missing);
         return summary;

@@ -4,6 +4,7 @@
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
+#include "import/csv_row.h"
 #include "import/import_lines.h"
 #include "import/import_readers.h"
 #include "import/import_sink.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 
 namespace tessaly {
 
@@ -18,65 +20,7 @@ namespace {
 
 constexpr std::string_view kImporting = "Importing";
 constexpr std::size_t kSiteInfoWidth = 2048;
-// A quoted field may hold line breaks; a record that never closes its quote
-// is given up after this many lines rather than swallowing the file.
-constexpr int kMostLinesInRecord = 1000;
-
-struct CsvField {
-    std::string text;
-    bool quoted = false;
-};
-
-// One record by RFC 4180: fields split by commas, a quoted field taking
-// commas and line breaks, "" inside it a quote; leading blanks before a
-// field dropped.
-std::vector<CsvField> splitCsv(std::string_view record)
-{
-    std::vector<CsvField> fields;
-    std::size_t pos = 0;
-    for (;;) {
-        while (pos < record.size() && record[pos] == ' ') {
-            ++pos;
-        }
-        CsvField field;
-        if (pos < record.size() && record[pos] == '"') {
-            field.quoted = true;
-            ++pos;
-            while (pos < record.size()) {
-                if (record[pos] == '"') {
-                    if (pos + 1 < record.size() && record[pos + 1] == '"') {
-                        field.text += '"';
-                        pos += 2;
-                        continue;
-                    }
-                    ++pos;
-                    break;
-                }
-                field.text += record[pos++];
-            }
-            // Anything between the closing quote and the comma belongs to
-            // the field, as spreadsheet programs read it.
-            const std::size_t comma = std::min(record.find(',', pos), record.size());
-            field.text += record.substr(pos, comma - pos);
-            pos = comma;
-        } else {
-            const std::size_t comma = std::min(record.find(',', pos), record.size());
-            field.text = std::string{record.substr(pos, comma - pos)};
-            pos = comma;
-        }
-        fields.push_back(std::move(field));
-        if (pos >= record.size()) {
-            return fields;
-        }
-        ++pos; // the comma
-    }
-}
-
-// True while `record` is inside a quoted field at its end.
-bool quoteOpen(std::string_view record)
-{
-    return std::count(record.begin(), record.end(), '"') % 2 != 0;
-}
+constexpr std::size_t kRowStartWidth = 80;
 
 int ratingOf(std::string_view text)
 {
@@ -84,35 +28,102 @@ int ratingOf(std::string_view text)
     return number ? static_cast<int>(*number) : 0;
 }
 
-void importCsvRecord(std::string_view record, ImportSink& sink, const ImportRequest& request)
+// The CSV export puts an apostrophe before a field that a spreadsheet would
+// take for a formula; reading it back takes exactly that apostrophe away.
+std::string withoutFormulaGuard(std::string text)
 {
-    // What the CSV export writes: a quoted category, then a quote, a comma
-    // and a quote between the columns. Other lines are no bookmarks.
-    const std::size_t quote = record.find('"');
-    if (quote == std::string_view::npos ||
-        record.find("\",\"", quote + 1) == std::string_view::npos) {
-        return;
+    if (text.size() >= 2 && text[0] == '\'' &&
+        std::string_view{"=+-@\t\r"}.find(text[1]) != std::string_view::npos) {
+        text.erase(0, 1);
     }
-    const std::vector<CsvField> fields = splitCsv(record);
+    return text;
+}
+
+// A first row whose second field is no address names the columns.
+bool isHeading(const std::vector<CsvRow::Field>& fields)
+{
     if (fields.size() < 2) {
-        return;
+        return false;
     }
+    const std::string_view second = text::trim(fields[1].text);
+    return second.find_first_of(":./") == std::string_view::npos ||
+           markup::beginsNoCase(second, "URL:");
+}
+
+void importCsvRow(const CsvRow& row, ImportSink& sink, const ImportRequest& request)
+{
+    const std::vector<CsvRow::Field>& fields = row.fields();
     const auto field = [&](std::size_t i) {
-        return i < fields.size() ? std::string{markup::skipBlanks(fields[i].text)} : std::string{};
+        return i < fields.size() ? withoutFormulaGuard(fields[i].text) : std::string{};
     };
-    Record bookmark{bookmarkTable()};
-    bookmark.setText(BookmarkField::Location, field(1));
-    bookmark.setText(BookmarkField::Description, field(2));
-    // Three quoted fields and a bare number: the number is the rating.
-    const bool ratingFourth = fields.size() == 4 && !fields[3].quoted;
-    bookmark.setText(BookmarkField::SiteInfo, ratingFourth ? std::string{} : field(3));
-    bookmark.setNumber(BookmarkField::Rating, ratingOf(ratingFourth ? field(3) : field(4)));
-    const std::string location = bookmark.text(BookmarkField::Location);
+    const std::string location{text::trim(field(1))};
     if (location.empty() || location.starts_with('#')) {
+        sink.skip(SkipReason::NoAddress, location);
         return;
     }
-    bookmark.setText(BookmarkField::OriginalFilename, request.source);
-    sink.add(bookmark, field(0));
+    Record bookmark{bookmarkTable()};
+    sink.setText(bookmark, BookmarkField::Location, location);
+    sink.setText(bookmark, BookmarkField::Description, field(2));
+    // Three fields and a bare number: the number is the rating.
+    const bool ratingFourth = fields.size() == 4 && !fields[3].quoted;
+    sink.setText(bookmark, BookmarkField::SiteInfo, ratingFourth ? std::string{} : field(3));
+    bookmark.setNumber(BookmarkField::Rating, ratingOf(ratingFourth ? field(3) : field(4)));
+    sink.setText(bookmark, BookmarkField::OriginalFilename, request.source);
+    sink.add(bookmark, markup::skipBlanks(field(0)));
+}
+
+// Reads the rows of a CSV file. A row whose quote never closes (before the
+// file ends or within 1 MiB) cannot be read: it is counted, and the lines
+// after its first are read again as rows of their own, so one stray quote
+// costs one row rather than the rest of the file.
+void importCsv(ImportLines& lines, ImportSink& sink, const ImportRequest& request)
+{
+    lines.keepLineEnds();
+    std::deque<std::string> again; // lines to read again after an unreadable row
+    std::vector<std::string> held; // the lines of the row being read after its first
+    std::size_t heldSize = 0;
+    CsvRow row;
+    bool first = true;
+    std::string line;
+    const auto nextLine = [&] {
+        if (again.empty()) {
+            return lines.next(line);
+        }
+        line = std::move(again.front());
+        again.pop_front();
+        return true;
+    };
+    std::string rowStart; // how the row being read begins, for the summary's details
+    const auto giveUp = [&] {
+        sink.skip(SkipReason::Unreadable, rowStart);
+        again.insert(again.begin(), std::make_move_iterator(held.begin()),
+                     std::make_move_iterator(held.end()));
+        first = false;
+    };
+    while (sink.keepGoing(lines.fraction()) && !sink.failed() && nextLine()) {
+        row.clear();
+        held.clear();
+        heldSize = 0;
+        rowStart = text::trim(utf8::prefix(line, kRowStartWidth));
+        bool complete = row.feed(line);
+        while (!complete && !row.tooLong() && heldSize <= CsvRow::kLongestField && nextLine()) {
+            heldSize += line.size();
+            held.push_back(line);
+            complete = row.feed(line);
+        }
+        if (!complete) {
+            giveUp();
+            continue;
+        }
+        if (row.tooLong()) {
+            sink.skip(SkipReason::Unreadable, rowStart);
+        } else if (first && isHeading(row.fields())) {
+            // the column names
+        } else if (!row.blank()) {
+            importCsvRow(row, sink, request);
+        }
+        first = false;
+    }
 }
 
 // The address markers of plain text, each with where it stands next in a
@@ -154,11 +165,34 @@ private:
     std::array<std::size_t, kMarkers.size()> next_{};
 };
 
+// The next place of a character in a line from a position on, remembered:
+// the reading only moves forward, so the whole line is searched once
+// however many links it holds.
+class NextOf {
+public:
+    NextOf(std::string_view line, char c) : line_(line), c_(c) {}
+
+    std::size_t from(std::size_t pos)
+    {
+        if (found_ != std::string_view::npos && (!searched_ || found_ < pos)) {
+            found_ = line_.find(c_, pos);
+            searched_ = true;
+        }
+        return found_;
+    }
+
+private:
+    std::string_view line_;
+    char c_;
+    std::size_t found_ = 0;
+    bool searched_ = false;
+};
+
 // Where the address of a link's "a href" at `tag` begins: after the "="
 // and its quote.
-std::size_t hrefStart(std::string_view line, std::size_t tag)
+std::size_t hrefStart(std::string_view line, std::size_t tag, NextOf& equals)
 {
-    std::size_t pos = line.find('=', tag);
+    std::size_t pos = equals.from(tag);
     pos = pos == std::string_view::npos ? tag + 6 : pos + 1;
     while (pos < line.size() && (line[pos] == ' ' || line[pos] == '"' || line[pos] == '\'')) {
         ++pos;
@@ -166,34 +200,57 @@ std::size_t hrefStart(std::string_view line, std::size_t tag)
     return pos;
 }
 
+// `address` without a closing bracket after it that opens nowhere in it:
+// "(see http://a.example/x)" holds the address "http://a.example/x".
+void dropUnopenedClose(std::string& address)
+{
+    for (;;) {
+        if (address.empty()) {
+            return;
+        }
+        const char last = address.back();
+        const char open = last == ')' ? '(' : last == ']' ? '[' : '\0';
+        if (open == '\0' || std::count(address.begin(), address.end(), open) >=
+                                std::count(address.begin(), address.end(), last)) {
+            return;
+        }
+        address.pop_back();
+    }
+}
+
 void importAsciiLine(std::string_view line, ImportSink& sink, const ImportRequest& request)
 {
     AddressMarkers markers{line};
+    NextOf equals{line, '='};
+    NextOf closing{line, '>'};
     std::size_t pos = 0;
     for (;;) {
         const auto [marker, anchor] = markers.earliest(pos);
         if (marker == std::string_view::npos) {
             return;
         }
-        const std::size_t begins = anchor ? hrefStart(line, marker) : marker;
-        const std::size_t end = std::min(line.find_first_of(" ,<\">'", begins), line.size());
-        const std::string address{line.substr(begins, end - begins)};
+        const std::size_t begins = anchor ? hrefStart(line, marker, equals) : marker;
+        const std::size_t end = std::min(line.find_first_of(" \t,<\">'", begins), line.size());
+        std::string address{line.substr(begins, end - begins)};
+        dropUnopenedClose(address);
         // After a link's address the text of the link follows its tag.
-        const std::size_t tagEnd = anchor ? line.find('>', end) : std::string_view::npos;
+        const std::size_t tagEnd = anchor ? closing.from(end) : std::string_view::npos;
         pos = std::min((tagEnd != std::string_view::npos ? tagEnd : end) + 1, line.size());
-        // The rest of the line describes the address; no field holds more
-        // than 2,048 characters of it.
-        const std::string_view rest =
-            utf8::prefix(markup::skipBlanks(line.substr(pos)), kSiteInfoWidth);
+        pos = std::max(pos, marker + 1);
         if (address.empty() || address.starts_with('#') ||
             address.find("://") + 3 >= address.size()) {
             continue; // no address, a place in a page, or a scheme alone
         }
+        // The rest of the line describes the address; no field holds more
+        // than 2,048 characters of it.
+        const std::string_view rest =
+            utf8::prefix(markup::skipBlanks(line.substr(pos)), kSiteInfoWidth);
         Record bookmark{bookmarkTable()};
-        bookmark.setText(BookmarkField::Location, address);
+        sink.setText(bookmark, BookmarkField::Location, address);
+        // The description takes what of that text it holds, by design.
         bookmark.setText(BookmarkField::Description, rest);
         bookmark.setText(BookmarkField::SiteInfo, rest);
-        bookmark.setText(BookmarkField::OriginalFilename, request.source);
+        sink.setText(bookmark, BookmarkField::OriginalFilename, request.source);
         if (sink.add(bookmark, {}) == AddResult::Failed) {
             return;
         }
@@ -215,19 +272,13 @@ ImportSummary importTextFile(Database& database, UiPort& ui, const ImportRequest
         summary.failed = true;
         return summary;
     }
-    const bool csv = request.type == ImportType::Csv;
-    std::string line;
-    while (lines.next(line) && sink.keepGoing(lines.fraction()) && !sink.failed()) {
-        if (!csv) {
+    if (request.type == ImportType::Csv) {
+        importCsv(lines, sink, request);
+    } else {
+        std::string line;
+        while (lines.next(line) && sink.keepGoing(lines.fraction()) && !sink.failed()) {
             importAsciiLine(line, sink, request);
-            continue;
         }
-        std::string record = line;
-        for (int more = 0; quoteOpen(record) && more < kMostLinesInRecord && lines.next(line);
-             ++more) {
-            record += "\n" + line;
-        }
-        importCsvRecord(record, sink, request);
     }
     summary.linesCut = lines.linesCut();
     if (!lines.error().empty()) {

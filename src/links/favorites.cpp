@@ -3,6 +3,7 @@
 #include "core/bookmark_schema.h"
 #include "framework/ini_file.h"
 #include "framework/text.h"
+#include "framework/utf7.h"
 #include "framework/utf8.h"
 
 #include <fcntl.h>
@@ -50,12 +51,22 @@ std::string shortcutAddress(const std::string& path)
         utf8::withoutByteOrderMark(std::string_view{content}.substr(0, kMostShortcutBytes)));
     // One character more than an address holds: a longer one is refused
     // where it would be stored, never stored cut.
-    return std::string{
-        utf8::prefix(text::trim(shortcut.value("InternetShortcut", "URL").value_or(std::string{})),
-                     static_cast<std::size_t>(kAddressWidth) + 1)};
+    return std::string{utf8::prefix(text::trim(shortcutUrl(shortcut)),
+                                    static_cast<std::size_t>(kAddressWidth) + 1)};
 }
 
 } // namespace
+
+std::string shortcutUrl(const IniFile& shortcut)
+{
+    // Windows writes the address in UTF-7 under [InternetShortcut.W] when its
+    // code page cannot hold it, and leaves question marks in the plain one.
+    if (const auto wide = shortcut.value("InternetShortcut.W", "URL");
+        wide && !text::trim(*wide).empty()) {
+        return utf7::decode(*wide);
+    }
+    return shortcut.value("InternetShortcut", "URL").value_or(std::string{});
+}
 
 void walkFavorites(const std::string& folder, std::vector<ShortcutEntry>& list)
 {

@@ -5,13 +5,7 @@
 
 namespace tessaly {
 
-namespace {
-
-constexpr std::size_t kElementWidth = 4095;
-
-} // namespace
-
-void tokenize(std::string_view text, ElementList& elements)
+void tokenize(std::string_view text, ElementList& elements, std::size_t width)
 {
     std::size_t start = 0; // 0-based: the first character of the next piece
     // Emits characters [start, end] (inclusive) when there are two or more.
@@ -20,7 +14,7 @@ void tokenize(std::string_view text, ElementList& elements)
             return;
         }
         std::string piece;
-        for (const char c : utf8::prefix(text.substr(start, end - start + 1), kElementWidth)) {
+        for (const char c : utf8::prefix(text.substr(start, end - start + 1), width)) {
             if (c != '\r' && c != '\n') {
                 piece.push_back(c);
             }

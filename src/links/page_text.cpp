@@ -31,7 +31,8 @@ std::string charsetIn(std::string_view text)
     return std::string{rest.substr(0, rest.find_first_of("\"'; >/\t\r\n"))};
 }
 
-// The charset a <meta charset> or <meta http-equiv content> tag declares.
+} // namespace
+
 std::string declaredCharset(std::string_view block)
 {
     const std::string lower = text::lower(block);
@@ -44,6 +45,8 @@ std::string declaredCharset(std::string_view block)
     }
     return {};
 }
+
+namespace {
 
 // Browsers read a page labelled Latin-1 or ASCII as Windows-1252, which
 // only adds characters where Latin-1 has control codes.

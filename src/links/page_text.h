@@ -13,6 +13,10 @@ namespace tessaly {
 // malformed. A charset the system does not know is passed over.
 std::string decodePage(std::string_view block, std::string_view contentType, bool cut);
 
+// The charset a <meta charset> or <meta http-equiv content> tag of `block`
+// declares, in lower case; empty when none does.
+std::string declaredCharset(std::string_view block);
+
 // Decodes a page that arrives in blocks, as decodePage() decodes one: the
 // charset is chosen on the first block, and a character cut at the end of
 // a block is finished with the next one. One page per decoder.

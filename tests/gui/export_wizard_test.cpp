@@ -248,8 +248,8 @@ private Q_SLOTS:
         QCOMPARE(answers.messages, QStringList{});
         // A description's quotes are doubled so that the file reads back.
         QCOMPARE(contents(file), std::string{"\"Art\",\"http://art.example/\",\"Gallery "
-                                             "\"\"North\"\", rooms\",3\n"
-                                             "\"News\",\"http://news.example/\",\"Daily\",0\n"});
+                                             "\"\"North\"\", rooms\",3\r\n"
+                                             "\"News\",\"http://news.example/\",\"Daily\",0\r\n"});
         QTRY_COMPARE(f.opener.taken(), std::vector<std::string>{file + "|"});
         QCOMPARE(f.setting("Export:File:CSV"), file);
         QCOMPARE(f.setting("Export:Order"), std::string{"CatDesc"});

@@ -198,7 +198,8 @@ private Q_SLOTS:
         click(wizard.browseButton());
         QCOMPARE(title, QStringLiteral("Select file to import"));
         // "*.*" is every file, also those without a dot in the name.
-        QCOMPARE(filters, (QStringList{"Netscape Bookmark File (bookmark.htm)", "All Files (*)"}));
+        QCOMPARE(filters,
+                 (QStringList{"Netscape Bookmark File (bookmarks.html *.htm*)", "All Files (*)"}));
         QCOMPARE(wizard.fileEdit()->text(), QString::fromStdString(exported));
         click(wizard.button("Cancel"));
         QCOMPARE(f.setting("Import:File"), exported);
@@ -313,13 +314,17 @@ private Q_SLOTS:
         QCOMPARE(f.setting("Import:Type"), std::string{"Netscape"});
         QCOMPARE(f.setting("Import:File"), exported);
 
-        // A second run adds nothing and says nothing; the list stays.
+        // A second run adds nothing and says that all was stored; the list stays.
         ImportWizard again(f.services, {});
         again.show();
         {
             ModalAnswers quiet;
             click(again.button("&Finish"));
-            QCOMPARE(quiet.messages, QStringList{});
+            QCOMPARE(quiet.messages,
+                     QStringList{"Complete|0 URL(s) imported.\n3 were stored already."});
+            QCOMPARE(quiet.details.size(), 1);
+            QVERIFY(quiet.details.front().contains(
+                QStringLiteral("already stored: https://daily.example/\n")));
         }
         QCOMPARE(list.model()->rowCount(), 3);
 

@@ -27,6 +27,7 @@ public:
     }
 
     QStringList messages;
+    QStringList details; // the Details part of each box that has one
 
 private:
     void poll()
@@ -42,6 +43,9 @@ private:
             }
             if (auto* box = qobject_cast<QMessageBox*>(window.data())) {
                 messages << box->windowTitle() + "|" + box->text();
+                if (!box->detailedText().isEmpty()) {
+                    details << box->detailedText();
+                }
                 QTest::mouseClick(box->defaultButton(), Qt::LeftButton);
                 return;
             }

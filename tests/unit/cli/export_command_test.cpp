@@ -40,10 +40,10 @@ TEST_F(ExportCommandTest, WritesEachTypeWhereTheCallerStandsAndPrintsTheFiles)
 
     ASSERT_EQ(run({"export", "csv", pages.file("out.csv"), "--rating", "--siteinfo"}), kExitOk)
         << err;
-    EXPECT_EQ(pages.read("out.csv"), "\"News\",\"http://a.example/\",\"A <b>\",\"Notes\",4\n"
-                                     "\"Tools\",\"http://b.example/\",\"B\",\"\",0\n");
+    EXPECT_EQ(pages.read("out.csv"), "\"News\",\"http://a.example/\",\"A <b>\",\"Notes\",4\r\n"
+                                     "\"Tools\",\"http://b.example/\",\"B\",\"\",0\r\n");
     ASSERT_EQ(run({"export", "csv", pages.file("one.csv"), "--category", "tools"}), kExitOk);
-    EXPECT_EQ(pages.read("one.csv"), "\"Tools\",\"http://b.example/\",\"B\"\n");
+    EXPECT_EQ(pages.read("one.csv"), "\"Tools\",\"http://b.example/\",\"B\"\r\n");
     ASSERT_EQ(run({"export", "ascii", pages.file("q.txt"), "--query", "URL:Rating = 4"}), kExitOk);
     EXPECT_TRUE(pages.read("q.txt").starts_with("News "));
     EXPECT_EQ(pages.read("q.txt").find("Tools"), std::string::npos);

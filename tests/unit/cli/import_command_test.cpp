@@ -3,6 +3,7 @@
 #include "core/sqlite.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tessaly::cli::test {
 namespace {
@@ -84,6 +85,34 @@ TEST_F(ImportCommandTest, CaptureTakesTheAddressesOfTextAsIfCopied)
     EXPECT_EQ(out, "Captured 0 bookmarks\n");
     EXPECT_EQ(run({"capture", sources.path() + "/none.txt"}), kExitFailure);
     EXPECT_EQ(run({"capture", "a", "b"}), kExitUsage);
+}
+
+TEST_F(ImportCommandTest, TheSummarySaysWhatWasSkippedAndCut)
+{
+    const std::string file = sources.write(
+        "b.html", "<DL><p>\n<DT><A HREF=\"http://a.example/\">" + std::string(300, 'd') +
+                      "</A>\n<DT><A HREF=\"place:sort=8\">Most Visited</A>\n</DL>\n");
+    ASSERT_EQ(run({"import", "netscape", file}), kExitOk) << err;
+    EXPECT_EQ(out, "Imported 1 bookmark; 0 were stored already\n"
+                   "1 skipped: 1 browser query.\n"
+                   "Cut to fit their fields: Description in 1 bookmark.\n"
+                   "  cut: Description: http://a.example/\n"
+                   "  skipped: a browser query: place:sort=8\n");
+}
+
+TEST_F(ImportCommandTest, CaptureRefusesEndlessInputAndPipes)
+{
+    const test::ProgramRun zero =
+        test::runProgram({"--data", folder.path(), "capture", "-"}, {.stdinPath = "/dev/zero"});
+    EXPECT_EQ(zero.code, kExitFailure);
+    EXPECT_NE(zero.err.find("standard input: File too large (more than 64 MiB)"), std::string::npos)
+        << zero.err;
+    const std::string pipe = sources.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(run({"capture", pipe}), kExitFailure);
+    EXPECT_NE(err.find("pipe: is not a regular file"), std::string::npos) << err;
+    EXPECT_EQ(run({"import", "chromium", pipe}), kExitFailure);
+    EXPECT_NE(err.find("is not a regular file"), std::string::npos) << err;
 }
 
 TEST_F(ImportCommandTest, AnOldDatabaseIsTakenOnlyByItsNameAndOnce)

@@ -231,10 +231,10 @@ TEST_F(HtmlExportTest, SelectedCategoryIgnoresLetterCase)
     const ExportResult result = run("CSV", "Location", "out.csv");
     ASSERT_TRUE(result.done);
     EXPECT_EQ(lines("out.csv"),
-              (std::vector<std::string>{"\"news\",\"http://x.test/c\",\"Charlie\",\"\",5",
+              (std::vector<std::string>{"\"news\",\"http://x.test/c\",\"Charlie\",\"\",5\r",
                                         "\"News\",\"https://example.org/a\",\"Alpha site\","
-                                        "\"About <alpha> & more\",3",
-                                        "\"News\",\"https://example.org/b\",\"\",\"\",0"}));
+                                        "\"About <alpha> & more\",3\r",
+                                        "\"News\",\"https://example.org/b\",\"\",\"\",0\r"}));
     EXPECT_EQ(result.exported, 3);
 }
 
@@ -259,7 +259,7 @@ TEST_F(HtmlExportTest, NothingPassingTheQueryLeavesAnEmptyPage)
     ui.queryAnswers.push_back("URL:Rating = 5");
     ASSERT_TRUE(run("CSV", "Location", "q.csv").done);
     EXPECT_EQ(lines("q.csv"),
-              (std::vector<std::string>{"\"news\",\"http://x.test/c\",\"Charlie\",\"\",5"}));
+              (std::vector<std::string>{"\"news\",\"http://x.test/c\",\"Charlie\",\"\",5\r"}));
 }
 
 TEST_F(HtmlExportTest, BadOrderAndBadQueryWriteNothing)

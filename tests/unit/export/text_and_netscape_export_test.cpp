@@ -48,7 +48,7 @@ TEST_F(RoundTripTest, CsvKeepsAllFiveFieldsWithQuotesAndCommasInside)
     settings.rating = true;
     ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
     EXPECT_EQ(lines("out.csv")[0], "\"Tools\",\"https://example.org/plain\",\"Plain\","
-                                   "\"Some notes\",0");
+                                   "\"Some notes\",0\r");
     importInto(ImportType::Csv, out.file("out.csv"));
     EXPECT_EQ(rows(copy), rows(db));
 }
@@ -99,10 +99,10 @@ TEST_F(RoundTripTest, CsvWithoutExtraFieldsWritesThreeQuotedFields)
     add("https://example.org/", "", "Tools", 7, "ignored");
     ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
     // A blank description stays blank outside HTML.
-    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\"\n");
+    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\"\r\n");
     settings.rating = true;
     ASSERT_TRUE(run("CSV", "Location", "out.csv").done);
-    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\",7\n");
+    EXPECT_EQ(read("out.csv"), "\"Tools\",\"https://example.org/\",\"\",7\r\n");
 }
 
 TEST_F(RoundTripTest, AsciiColumnsStandAtFixedPositions)

@@ -67,14 +67,17 @@ TEST_F(ImportTest, AFirefoxExportArrivesWithItsFoldersTitlesAndTags)
               (std::vector<std::string>{"daily", "world", "nw"}));
     EXPECT_EQ(categories(), (std::vector<std::string>{"Deep", "New", "News & Views"}));
     EXPECT_EQ(ui.last().title, "Complete");
-    EXPECT_EQ(ui.last().text, "5 URL(s) imported.");
+    EXPECT_EQ(ui.last().text,
+              "5 URL(s) imported.\n2 skipped: 1 browser query, 1 blank or \"#\" address.");
 
-    // A second import adds nothing and says nothing.
+    // A second import adds nothing and says what it found stored.
     ui.shown.clear();
     const ImportSummary again = import(ImportType::Netscape, file);
     EXPECT_EQ(again.imported, 0);
     EXPECT_EQ(again.alreadyStored, 5);
-    EXPECT_TRUE(ui.shown.empty());
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().text, "0 URL(s) imported.\n5 were stored already.\n2 skipped: 1 browser "
+                              "query, 1 blank or \"#\" address.");
     EXPECT_EQ(bookmarks().size(), 5U);
 }
 
@@ -257,7 +260,9 @@ TEST_F(ImportTest, APageGivesItsLinksWithTheTextAfterThem)
         << "no text before </table>: the address describes it";
     EXPECT_EQ(stored("http://img.example/logo.png").position != 0, true);
     EXPECT_EQ(stored("#top").position, 0);
-    EXPECT_TRUE(ui.shown.empty()) << "a page reports in its own window, with no box";
+    ASSERT_EQ(ui.shown.size(), 1U) << "a page reports in its own window, and what it passed over";
+    EXPECT_EQ(ui.last().text, "6 URL(s) imported.\n1 skipped: 1 blank or \"#\" address.");
+    EXPECT_EQ(ui.last().details, "skipped: no address: #top\n");
     EXPECT_NE(std::find(ui.progressTexts.begin(), ui.progressTexts.end(), "0 items remaining."),
               ui.progressTexts.end());
 }

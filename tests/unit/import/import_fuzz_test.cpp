@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -28,6 +31,20 @@ TEST(ImportFuzz, MutatedSourcesNeverCrashOrStoreBrokenText)
         test::checkImportOf(mutateInput(seeds[static_cast<std::size_t>(i) % seeds.size()], random,
                                         "<>\"'=&#;/ :.,\r\n{}[]HREFDLH3ahref\xC3\xA9\xFF", 8192));
     }
+}
+
+TEST(ImportFuzz, TheSeedsOfTheFuzzTargetImportSoundly)
+{
+    // The hostile sources the libFuzzer target starts from, each as it is.
+    int seeds = 0;
+    for (const auto& entry : std::filesystem::directory_iterator{TESSALY_IMPORT_SEEDS}) {
+        std::ifstream in{entry.path(), std::ios::binary};
+        const std::string seed{std::istreambuf_iterator<char>{in},
+                               std::istreambuf_iterator<char>{}};
+        test::checkImportOf(seed);
+        ++seeds;
+    }
+    EXPECT_GE(seeds, 10);
 }
 
 } // namespace

@@ -22,7 +22,7 @@ TEST_F(ImportTest, CsvFieldsAreReadAsTheExportWritesThem)
         "no quotes here, http://e.example/\n"
         "\"#\",\"#anchor\",\"Skipped\"\n";
     const ImportSummary summary = import(ImportType::Csv, sources.write("list.csv", csv));
-    EXPECT_EQ(summary.imported, 5) << "the heading line counts as a bookmark of its own";
+    EXPECT_EQ(summary.imported, 5) << "the heading line is no bookmark";
     const Record a = stored("http://a.example/");
     EXPECT_EQ(a.text(BookmarkField::Description), "All \"quoted\", news");
     EXPECT_EQ(a.text(BookmarkField::SiteInfo), "Line one\nline two");
@@ -32,8 +32,10 @@ TEST_F(ImportTest, CsvFieldsAreReadAsTheExportWritesThem)
     EXPECT_EQ(stored("http://c.example/").number(BookmarkField::Rating), 15)
         << "a bare number after three fields is the rating, all of it";
     EXPECT_EQ(stored("http://d.example/").text(BookmarkField::Category), "New");
-    EXPECT_EQ(stored("http://e.example/").position, 0);
-    EXPECT_EQ(stored("Location").text(BookmarkField::Category), "Category");
+    EXPECT_EQ(stored("http://e.example/").text(BookmarkField::Category), "no quotes here")
+        << "a row without quotes is a row all the same";
+    EXPECT_EQ(stored("Location").position, 0);
+    EXPECT_EQ(summary.skipped.at(SkipReason::NoAddress), 1);
 }
 
 TEST_F(ImportTest, TextGivesEveryAddressWithTheRestOfItsLine)

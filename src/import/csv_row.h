@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// One row of a comma-separated file, read a line at a time as RFC 4180 has
+// it: fields split by commas; a field that begins with a quote (blanks
+// before it passed over) may hold commas, line breaks and doubled quotes;
+// other fields lose their leading and trailing blanks. Text after a quoted
+// field's closing quote belongs to the field, as spreadsheet programs read
+// it. A field is kept up to 1 MiB; a longer one makes the row unreadable.
+class CsvRow final {
+public:
+    static constexpr std::size_t kLongestField = std::size_t{1} << 20U;
+
+    struct Field {
+        std::string text;
+        bool quoted = false;
+    };
+
+    // Reads `line`, its line end included (none at the file's end); true
+    // when the row is complete, false while a quoted field is still open.
+    bool feed(std::string_view line);
+    // The row's fields once complete.
+    const std::vector<Field>& fields() const { return fields_; }
+    // A field of the row was longer than kLongestField.
+    bool tooLong() const { return tooLong_; }
+    // A row of one blank line.
+    bool blank() const;
+    void clear();
+
+private:
+    enum class State { FieldStart, Unquoted, Quoted, QuoteSeen, AfterQuote };
+
+    void append(char c);
+    void endField();
+
+    State state_ = State::FieldStart;
+    std::vector<Field> fields_;
+    Field field_;
+    bool tooLong_ = false;
+};
+
+} // namespace tessaly
