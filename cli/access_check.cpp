@@ -4,10 +4,12 @@
 #include "framework/version.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +31,14 @@ std::optional<std::string> readPasswordFile(const std::string& path, std::ostrea
         !read.ok()) {
         err << "tessaly-cli: cannot read the password file " << path << ": " << read.text << '\n';
         return std::nullopt;
+    }
+    // As a key file is: a password others may read is no longer the
+    // user's alone, and the user should hear of it.
+    if (struct stat info{}; ::stat(path.c_str(), &info) == 0 && (info.st_mode & 077U) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777U));
+        err << "tessaly-cli: warning: the password file " << path << " can be read by others (mode "
+            << mode << "); make it private: chmod 600 " << path << '\n';
     }
     std::string line = content.substr(0, content.find('\n'));
     dropLineEnd(line);

@@ -22,7 +22,8 @@ std::string tsvField(std::string_view value);
 // A field of a comma-separated row (RFC 4180): quoted when it holds a comma,
 // a quote, a line feed or a carriage return, with quotes doubled. Tab, line
 // feed and carriage return stay as they are inside the quotes; a backslash is
-// not escaped.
+// not escaped. A field a spreadsheet would take for a formula gets an
+// apostrophe before it (see field_text::startsLikeFormula).
 std::string csvField(std::string_view value);
 
 // A message for the terminal: line feeds kept, tabs and every other control

@@ -29,3 +29,10 @@ if(TESSALY_FUZZ)
     target_compile_options(tessaly_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
     target_link_options(tessaly_settings INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Memory and undefined-behaviour checks for every target (scripts/sanitize.sh).
+if(TESSALY_SANITIZE)
+    target_compile_options(tessaly_settings INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(tessaly_settings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,7 +1,9 @@
 #include "columns/column_graph_window.h"
 
+#include "framework/file_dialogs.h"
 #include "framework/icons.h"
 #include "framework/ui_port.h"
+#include "platform/data_folder.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -169,7 +171,9 @@ bool ColumnGraphWindow::savePng(const QString& path)
     // Written beside the file and renamed over it only when whole.
     QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (const SystemResult target = userFileTarget(path.toStdString()); !target.ok()) {
+        error = QString::fromStdString(target.text);
+    } else if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
     } else if (QImageWriter writer(&file, "png"); !writer.write(picture.toImage())) {
         error = writer.errorString();
@@ -189,13 +193,12 @@ bool ColumnGraphWindow::savePng(const QString& path)
 
 void ColumnGraphWindow::askAndSave()
 {
-    QFileDialog dialog(this, QStringLiteral("Save Graph"), {},
+    QFileDialog dialog(this, QStringLiteral("Save Graph"), dialogFolder(QStringLiteral("picture")),
                        QStringLiteral("PNG pictures (*.png)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("png"));
     dialog.selectFile(windowTitle() + QStringLiteral(".png"));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        savePng(dialog.selectedFiles().front());
+    if (const QString path = chosenSaveFile(dialog); !path.isEmpty()) {
+        rememberDialogFolder(QStringLiteral("picture"), path);
+        savePng(path);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "columns/column_graph_window.h"
 #include "columns/list_export.h"
 #include "core/position_store.h"
+#include "framework/file_dialogs.h"
 #include "framework/ui_port.h"
 
 #include <QAction>
@@ -356,12 +357,12 @@ bool HeaderPreferences::exportList(const QString& path, bool html)
 
 void HeaderPreferences::askAndExport()
 {
-    QString filter;
-    const QString path = QFileDialog::getSaveFileName(
-        &view_, QStringLiteral("Export List"), QString{},
-        QStringLiteral("Text files (*.txt);;HTML Files (*.html *.htm)"), &filter);
+    QFileDialog dialog(&view_, QStringLiteral("Export List"), dialogFolder(QStringLiteral("list")),
+                       QStringLiteral("Text files (*.txt);;HTML Files (*.html *.htm)"));
+    const QString path = chosenSaveFile(dialog);
     if (!path.isEmpty()) {
-        exportList(path, filter.startsWith(QStringLiteral("HTML")) ||
+        rememberDialogFolder(QStringLiteral("list"), path);
+        exportList(path, dialog.selectedNameFilter().startsWith(QStringLiteral("HTML")) ||
                              path.endsWith(QStringLiteral(".htm")) ||
                              path.endsWith(QStringLiteral(".html")));
     }

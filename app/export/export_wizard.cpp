@@ -3,10 +3,12 @@
 #include "bookmarks/background_launch.h"
 #include "core/services.h"
 #include "framework/dialog_units.h"
+#include "framework/file_dialogs.h"
 #include "framework/form_widgets.h"
 #include "framework/text.h"
 #include "framework/wizard_parts.h"
 #include "framework/worker_database.h"
+#include "platform/data_folder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <sys/stat.h>
 #include <utility>
 
 namespace tessaly::gui {
@@ -57,6 +60,22 @@ constexpr std::array<Choice, 3> kAssignments = {{
 constexpr int kPathWidth = 255;
 constexpr int kCategoryWidth = 50;
 constexpr int kMetaWidth = 1024;
+
+// The name a type's file gets when none was written with it yet.
+const char* defaultFileOf(const QString& type)
+{
+    for (const auto& [name, file] : {std::pair{"Simple", "simple.htm"},
+                                     {"Table", "table.htm"},
+                                     {"Frame", "frame.htm"},
+                                     {"CSV", "bookmarks.csv"},
+                                     {"ASCII", "bookmarks.txt"},
+                                     {"Netscape", "bookmarks.html"}}) {
+        if (type == QLatin1String(name)) {
+            return file;
+        }
+    }
+    return "export.htm";
+}
 
 bool isHtmlType(const QString& type)
 {
@@ -326,10 +345,16 @@ void ExportWizard::typeChosen()
 {
     // Each type remembers the file it last wrote: switching from "Table"
     // to "CSV" and back gives each its own file again.
-    const std::string last =
-        ExportSettings::lastFileFor(iniPath_, checkedName(types_).toStdString());
+    const QString type = checkedName(types_);
+    const std::string last = ExportSettings::lastFileFor(iniPath_, type.toStdString());
     if (!last.empty()) {
         fileEdit_->setText(q(last));
+    } else if (const QString current = fileEdit_->text().trimmed(); !current.isEmpty()) {
+        // Another type's file would be written over by this one: a name of
+        // this type's own, in the same folder, instead.
+        const QString name = QString::fromUtf8(defaultFileOf(type));
+        fileEdit_->setText(current.contains(u'/') ? QDir(QFileInfo(current).path()).filePath(name)
+                                                  : name);
     }
     applyTypeRule();
 }
@@ -402,37 +427,53 @@ bool ExportWizard::categoryAccepted()
            acceptCategoryOn(CategoryPage, *categoryEdit_);
 }
 
+namespace {
+
+// The folder of the file an entry names when it is a full name of a folder
+// that is there, else where the last dialog of that kind was left.
+QString startFolder(const QString& current, const char* kind)
+{
+    const QFileInfo info(current);
+    if (!current.isEmpty() && info.isAbsolute() && info.absoluteDir().exists() &&
+        programFileRefusal(info.absolutePath().toStdString()).empty()) {
+        return info.absolutePath();
+    }
+    return dialogFolder(QString::fromUtf8(kind));
+}
+
+} // namespace
+
 void ExportWizard::browse()
 {
     const QString current = fileEdit_->text().trimmed();
     QFileDialog dialog(this, QStringLiteral("Select file to export to"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // Finish asks before it writes over a file, typed or chosen here.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters(nameFilters(filter_));
-    const QFileInfo info(current);
-    dialog.setDirectory(!current.isEmpty() && info.absoluteDir().exists() ? info.absolutePath()
-                                                                          : QDir::homePath());
+    dialog.setDirectory(startFolder(current, "export"));
     if (!current.isEmpty()) {
-        dialog.selectFile(info.fileName());
+        dialog.selectFile(QFileInfo(current).fileName());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
-    }
-    const QString path = dialog.selectedFiles().front();
-    if (pathFitsEntry(services_, path, "written")) {
+    const QString path = chosenSaveFile(dialog);
+    if (!path.isEmpty() && pathFitsEntry(services_, path, "written")) {
+        rememberDialogFolder(QStringLiteral("export"), path);
         fileEdit_->setText(path);
     }
 }
 
 void ExportWizard::browseTemplate()
 {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Select template file"),
-        templateEdit_->text().trimmed().isEmpty() ? q(services_.folderPath("."))
-                                                  : templateEdit_->text().trimmed(),
-        nameFilters(QString::fromUtf8(filterOf(QStringLiteral("Table"))))
-            .join(QStringLiteral(";;")));
-    if (!chosen.isEmpty() && pathFitsEntry(services_, chosen, "read")) {
+    QFileDialog dialog(this, QStringLiteral("Select template file"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters(QString::fromUtf8(filterOf(QStringLiteral("Table")))));
+    dialog.setDirectory(startFolder(templateEdit_->text().trimmed(), "template"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString chosen = dialog.selectedFiles().front();
+    if (pathFitsEntry(services_, chosen, "read")) {
+        rememberDialogFolder(QStringLiteral("template"), chosen);
         templateEdit_->setText(chosen);
     }
 }
@@ -450,9 +491,31 @@ void ExportWizard::finish()
         fileEdit_->setFocus();
         return;
     }
+    if (!mayWriteOver(choices().file)) {
+        showPage(FilePage);
+        fileEdit_->setFocus();
+        return;
+    }
     if (runExport()) {
         accept();
     }
+}
+
+bool ExportWizard::mayWriteOver(const std::string& file)
+{
+    // The program's own files and what is no file are refused by the
+    // export itself, with the reason: nothing to ask about them here.
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !programFileRefusal(file).empty()) {
+        return true;
+    }
+    const std::string pages = checkedName(types_) == QLatin1String("Frame")
+                                  ? " The pages named after it beside it are replaced too."
+                                  : "";
+    return services_.messages().ui().showMessage(
+               {"Export", file + " already exists. Do you want to replace it?" + pages,
+                MessageIcon::Question, ButtonYes | ButtonNo, ButtonNo}) == ButtonYes;
 }
 
 // Writes the export on a worker with its own connection, so that the

@@ -80,6 +80,9 @@ private:
     bool categoryAccepted();
     void browse();
     void browseTemplate();
+    // Whether the export may go to `file`: true when nothing of the user's
+    // is there, else the user's answer to "replace?" (No by default).
+    bool mayWriteOver(const std::string& file);
     bool runExport();
     void offerToOpen(const std::string& file);
 

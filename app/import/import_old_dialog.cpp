@@ -1,6 +1,7 @@
 #include "import/import_old_dialog.h"
 
 #include "core/services.h"
+#include "framework/file_dialogs.h"
 #include "framework/window_register.h"
 #include "import/old_database_import.h"
 
@@ -23,7 +24,8 @@ ImportOldDialog::ImportOldDialog(Services& services, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
         QStringLiteral("This option will import *only* location information from another"), this));
-    layout->addWidget(new QLabel(QStringLiteral("Tessaly database (version 1.9 or earlier)."), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Tessaly database (version 1.9 or earlier)."), this));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("Import from:"), this));
     file_ = new QLineEdit(QStringLiteral("URL_L.TPS"), this);
@@ -44,7 +46,7 @@ void ImportOldDialog::browse()
 {
     // Any letter case of the earlier version's file name.
     const QString chosen = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Choose a File"), QString{},
+        this, QStringLiteral("Choose a File"), dialogFolder(QStringLiteral("import")),
         QStringLiteral("Tessaly Database ([Uu][Rr][Ll]_[Ll].[Tt][Pp][Ss])"));
     if (!chosen.isEmpty()) {
         file_->setText(chosen);

@@ -2,6 +2,7 @@
 
 #include "core/services.h"
 #include "framework/dialog_units.h"
+#include "framework/file_dialogs.h"
 #include "framework/form_widgets.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
@@ -315,12 +316,15 @@ void ImportWizard::browse()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(filter_));
     const QFileInfo info(current);
-    dialog.setDirectory(!current.isEmpty() && info.absoluteDir().exists() ? info.absolutePath()
-                                                                          : QDir::homePath());
+    // A relative name would start in the program's data folder.
+    dialog.setDirectory(!current.isEmpty() && info.isAbsolute() && info.absoluteDir().exists()
+                            ? info.absolutePath()
+                            : dialogFolder(QStringLiteral("import")));
     if (!current.isEmpty() && info.isFile()) {
         dialog.selectFile(info.fileName());
     }
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        rememberDialogFolder(QStringLiteral("import"), dialog.selectedFiles().front());
         takePath(dialog.selectedFiles().front());
     }
 }

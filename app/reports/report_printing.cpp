@@ -1,8 +1,10 @@
 #include "reports/report_printing.h"
 
 #include "framework/dates.h"
+#include "framework/file_dialogs.h"
 #include "framework/picture.h"
 #include "framework/ui_port.h"
+#include "platform/data_folder.h"
 #include "reports/pdf_canvas.h"
 #include "reports/report_design_dialog.h"
 #include "reports/report_progress_window.h"
@@ -12,6 +14,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -100,16 +103,33 @@ private:
     bool failed_ = false;
 };
 
+// Why the printer may not write the file it is set to print to ("Print to
+// file"): the check every file the user names passes. Empty when it may,
+// or when it prints on paper.
+std::string printFileRefusal(const QPrinter& printer)
+{
+    const QString file = printer.outputFileName();
+    if (file.isEmpty()) {
+        return {};
+    }
+    const SystemResult target = userFileTarget(file.toStdString());
+    return target.ok()
+               ? std::string{}
+               : "The report cannot be printed to " + file.toStdString() + ": " + target.text + ".";
+}
+
 // Writes the pages as the command line does, to a file the user names.
 void savePdf(ReportSpool& pages, const ReportDefinition& report, QWidget* parent)
 {
     const QString title = QString::fromStdString(report.title);
-    const QString file = QFileDialog::getSaveFileName(
-        parent, QObject::tr("Save as PDF"), title + QStringLiteral(".pdf"),
-        QObject::tr("PDF files (*.pdf);;All files (*)"));
+    QFileDialog dialog(parent, QObject::tr("Save as PDF"), dialogFolder(QStringLiteral("pdf")),
+                       QObject::tr("PDF files (*.pdf);;All files (*)"));
+    dialog.selectFile(title + QStringLiteral(".pdf"));
+    const QString file = chosenSaveFile(dialog);
     if (file.isEmpty()) {
         return;
     }
+    rememberDialogFolder(QStringLiteral("pdf"), file);
     PdfCanvas pdf{file.toStdString()};
     pdf.setPrivate(printsPasswords(report));
     static_cast<void>(pdf.open());
@@ -130,7 +150,18 @@ void preview(ReportSpool& pages, const ReportDefinition& report, QPrinter& print
     }
     dialog.setWindowTitle(title);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&pages](QPrinter* target) {
+                     [&pages, &dialog](QPrinter* target) {
+                         // The preview draws on a picture; only a print
+                         // writes the printer's file.
+                         const bool printing =
+                             target->paintEngine() == nullptr ||
+                             target->paintEngine()->type() != QPaintEngine::Picture;
+                         if (const std::string refused = printFileRefusal(*target);
+                             printing && !refused.empty()) {
+                             QMessageBox::warning(&dialog, dialog.windowTitle(),
+                                                  QString::fromStdString(refused));
+                             return;
+                         }
                          PainterCanvas canvas{*target};
                          pages.replay(canvas);
                      });
@@ -181,6 +212,10 @@ void printReport(Database& database, UiPort& ui, const ReportDefinition& report,
     }
     if (run.preview) {
         preview(*run.pages, report, printer, parent);
+        return;
+    }
+    if (const std::string refused = printFileRefusal(printer); !refused.empty()) {
+        ui.showMessage({report.title, refused, MessageIcon::Exclamation, ButtonOk, ButtonOk});
         return;
     }
     PainterCanvas canvas{printer};

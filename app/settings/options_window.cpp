@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -62,7 +63,8 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     setWindowIcon(programIcon());
     setMinimumSize(fromDialogUnits(this, 259, 135));
     chooseFolder_ = [this](const QString& start) {
-        return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Folder"), start);
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Folder"),
+                                                 start.isEmpty() ? QDir::homePath() : start);
     };
 
     auto* preferences = new QGroupBox(QStringLiteral("Preferences"), this);

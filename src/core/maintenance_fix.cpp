@@ -5,6 +5,7 @@
 #include "core/maintenance_files.h"
 #include "core/page_reader.h"
 #include "core/row_recovery.h"
+#include "framework/system_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,11 +28,18 @@ constexpr std::string_view kMultiTableQuestion =
 // A folder of our own beside the damaged file: the fresh file is made there
 // and renamed over the damaged one on the same file system.
 class WorkFolder final {
+    static constexpr std::string_view kWorkPrefix = ".tessaly-repair-";
+
 public:
     explicit WorkFolder(const std::string& beside)
     {
-        std::string pattern =
-            std::filesystem::path{beside}.parent_path().string() + "/.tessaly-repair-XXXXXX";
+        // What a repair killed on its way left here goes first.
+        std::string folder = std::filesystem::path{beside}.parent_path().string();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        removeStaleTemporaries(folder, kWorkPrefix);
+        std::string pattern = folder + "/" + temporaryPrefix(kWorkPrefix) + "XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
         }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,14 +41,19 @@ SystemResult ExportOutput::open()
     }
     // Beside the real file, so that the rename stays on one file system;
     // O_EXCL so that two exports at once never share a temporary file.
+    // What a killed export left there goes first.
+    const std::filesystem::path named{path_};
+    const std::string prefix = named.filename().string() + ".part";
+    removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".", prefix);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = path_ + ".part" + std::to_string(::getpid()) + "-" +
                      std::to_string(temporaryCount.fetch_add(1));
         const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             // A page is the user's to publish: it follows the user's own
-            // umask, not the private one the program keeps for its data.
-            static_cast<void>(::fchmod(fd, userFileMode()));
+            // umask, not the private one the program keeps for its data,
+            // unless it shows the sites' passwords.
+            static_cast<void>(::fchmod(fd, private_ ? S_IRUSR | S_IWUSR : userFileMode()));
             file_ = ::fdopen(fd, "w");
             if (file_ == nullptr) {
                 error_ = SystemResult::fromErrno(errno);
@@ -75,7 +81,8 @@ void ExportOutput::line(std::string_view text, std::size_t width)
     }
     const std::string_view cut = cutLines_ ? utf8::prefix(text, std::max(kLineWidth, width)) : text;
     const std::string_view clipped = text::clip(cut);
-    if (std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size() ||
+    if ((!clipped.empty() &&
+         std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size()) ||
         std::fputc('\n', file_) == EOF) {
         error_ = SystemResult::fromErrno(errno);
     }
@@ -117,10 +124,21 @@ void ExportOutput::discard()
     discardTemporary(file_, temporary_);
 }
 
+void ExportOutput::makePrivate()
+{
+    private_ = true;
+    if (file_ != nullptr) {
+        static_cast<void>(::fchmod(::fileno(file_), S_IRUSR | S_IWUSR));
+    }
+}
+
 ExportOutput* ExportOutputs::create(const std::string& path, bool cutLines)
 {
     outputs_.push_back(std::make_unique<ExportOutput>(path, cutLines));
     ExportOutput* output = outputs_.back().get();
+    if (private_) {
+        output->makePrivate();
+    }
     if (!output->open().ok() && openFailure_ == nullptr) {
         openFailure_ = output;
         failedOpening_ = true;
@@ -166,6 +184,14 @@ void ExportOutputs::discardAll()
 {
     for (const auto& output : outputs_) {
         output->discard();
+    }
+}
+
+void ExportOutputs::makePrivate()
+{
+    private_ = true;
+    for (const auto& output : outputs_) {
+        output->makePrivate();
     }
 }
 

@@ -35,6 +35,9 @@ public:
     SystemResult commit();
     // Removes the temporary file, if any.
     void discard();
+    // Keeps the file to its owner (0600) rather than to the session's
+    // umask: it holds the sites' passwords.
+    void makePrivate();
 
     const std::string& path() const { return path_; }
     const SystemResult& error() const { return error_; }
@@ -43,6 +46,7 @@ private:
     std::string path_;
     std::string temporary_;
     bool cutLines_;
+    bool private_ = false;
     std::FILE* file_ = nullptr;
     SystemResult error_;
 };
@@ -59,11 +63,14 @@ public:
     SystemResult finishAll();
     SystemResult commitAll();
     void discardAll();
+    // Every file of the run, made or still to come, is kept to its owner.
+    void makePrivate();
     std::vector<std::string> paths() const;
 
 private:
     std::vector<std::unique_ptr<ExportOutput>> outputs_;
     bool failedOpening_ = false;
+    bool private_ = false;
     const ExportOutput* openFailure_ = nullptr;
 };
 

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <map>
 #include <sys/stat.h>
 #include <unordered_set>
@@ -131,6 +132,23 @@ private:
     std::size_t bytes_ = 0;
 };
 
+namespace {
+
+// Whether a page of these templates shows the sites' passwords.
+bool showsPasswords(std::initializer_list<const PageElements*> templates)
+{
+    for (const PageElements* elements : templates) {
+        for (const PageElement& element : *elements) {
+            if (findToken(element, kTokens[kPassword]) != std::string::npos) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void TemplateWriter::notice(const std::string& text)
 {
     if (setup_.ui != nullptr) {
@@ -187,6 +205,9 @@ void TemplateWriter::prepare()
                    !load(templateName("banner_"), false, banner_) ||
                    !load(templateName("contents_"), false, contents_))) {
         return;
+    }
+    if (showsPasswords({&main, &base_, &banner_, &contents_}) && setup_.outputs != nullptr) {
+        setup_.outputs->makePrivate();
     }
     if (main.empty()) {
         notice("No pre-formatted HTML in " + mainName);

@@ -2,6 +2,7 @@
 #include "core/record.h"
 #include "core/tables.h"
 #include "export/export_writer.h"
+#include "framework/field_text.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 
@@ -20,25 +21,32 @@ constexpr std::size_t kSiteInfoWidth = 2048;
 // reading by the comma-separated import and by spreadsheet programs. A
 // carriage return inside is written as a line feed ("\r\n" as one): the
 // import takes a file with carriage returns near its start for one whose
-// lines end with them, and would cut the field there.
+// lines end with them, and would cut the field there. A field a spreadsheet
+// would run as a formula gets an apostrophe before it, and other control
+// characters are written "\xHH", as the command line's lists write them.
 void appendQuoted(std::string& line, std::string_view field)
 {
-    line += '"';
     const std::string_view text = text::clip(field);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            line += '"';
+    std::string lines{text};
+    for (std::size_t cr = lines.find('\r'); cr != std::string::npos; cr = lines.find('\r', cr)) {
+        if (cr + 1 < lines.size() && lines[cr + 1] == '\n') {
+            lines.erase(cr, 1);
+        } else {
+            lines[cr] = '\n';
         }
-        if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') {
-                continue; // the line feed follows
-            }
-            line += '\n';
-            continue;
-        }
-        line += c;
     }
+    line += field_text::startsLikeFormula(text) ? "\"'" : "\"";
+    line += field_text::escapeControls(lines, [](std::string& out, char32_t cp) {
+        if (cp == '"') {
+            out += "\"\"";
+            return true;
+        }
+        if (cp == '\t' || cp == '\n') {
+            out += static_cast<char>(cp);
+            return true;
+        }
+        return false;
+    });
     line += '"';
 }
 

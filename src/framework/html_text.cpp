@@ -188,11 +188,33 @@ std::string decodeReferences(std::string_view text)
 
 namespace {
 
+// Control characters other than tab and the line breaks: a page cannot
+// hold them (ESC, NUL, DEL and U+0080-U+009F, the latter as UTF-8's C2 80
+// to C2 9F). Returns the bytes one takes at text[at], 0 for any other.
+std::size_t controlAt(std::string_view text, std::size_t at)
+{
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F) {
+        return 1;
+    }
+    if (byte == 0xC2 && at + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[at + 1]);
+        return next >= 0x80 && next <= 0x9F ? 2 : 0;
+    }
+    return 0;
+}
+
 std::string escaped(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // Written as nothing: a page shows no such character either.
+        if (const std::size_t control = controlAt(text, at); control != 0) {
+            at += control - 1;
+            continue;
+        }
+        const char c = text[at];
         switch (c) {
         case '&':
             out += "&amp;";

@@ -17,6 +17,8 @@ std::string decodeReferences(std::string_view text);
 // Plain text made safe to stand between tags or inside an attribute: "&",
 // "<", ">", "\"" and "'" become references, so a stored text can never open
 // an element of its own nor end an attribute, wherever a template puts it.
+// Control characters other than tab and the line breaks (ESC, NUL, DEL,
+// U+0080-U+009F), which a page cannot hold, are left out.
 std::string escape(std::string_view text);
 
 // The same for a value between quotes in a tag; "\"" and "'" become

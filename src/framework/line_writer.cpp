@@ -27,7 +27,8 @@ bool LineWriter::writeLine(std::string_view line)
     const std::string_view cut = utf8::prefix(line, kLineWidth);
     const std::string_view clipped = text::clip(cut);
     if (file_ != nullptr && error_.ok()) {
-        if (std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size() ||
+        if ((!clipped.empty() &&
+             std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size()) ||
             std::fputc('\n', file_) == EOF) {
             error_ = SystemResult::fromErrno(errno);
         } else {

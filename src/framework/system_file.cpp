@@ -1,9 +1,15 @@
 #include "framework/system_file.h"
 
+#include <charconv>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tessaly {
 
@@ -160,6 +166,62 @@ void discardTemporary(std::FILE*& file, std::string& temporary)
     if (!temporary.empty()) {
         ::unlink(temporary.c_str());
         temporary.clear();
+    }
+}
+
+namespace {
+
+// Near enough the moment this process started: set as the program loads.
+const std::time_t processStart = std::time(nullptr);
+
+bool processAlive(pid_t pid)
+{
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// The process number in `name` after `prefix`, when it is followed by "-".
+pid_t processOf(std::string_view name, std::string_view prefix)
+{
+    if (!name.starts_with(prefix)) {
+        return 0;
+    }
+    name.remove_prefix(prefix.size());
+    pid_t pid = 0;
+    const auto [end, failed] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (failed != std::errc{} || end == name.data() + name.size() || *end != '-' || pid <= 0) {
+        return 0;
+    }
+    return pid;
+}
+
+} // namespace
+
+std::string temporaryPrefix(std::string_view prefix)
+{
+    return std::string{prefix} + std::to_string(::getpid()) + "-";
+}
+
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix)
+{
+    DIR* entries = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (entries == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(entries)) {
+        const pid_t pid = processOf(entry->d_name, prefix);
+        struct stat info {};
+        if (pid != 0 && pid != ::getpid() &&
+            ::fstatat(::dirfd(entries), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            info.st_uid == ::geteuid() && info.st_mtime <= processStart && !processAlive(pid)) {
+            stale.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(entries);
+    for (const std::string& name : stale) {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path{folder.empty() ? "." : folder} / name,
+                                    ignored);
     }
 }
 

@@ -39,4 +39,14 @@ SystemResult writeFileAtomically(const std::string& path, std::string_view conte
 // temporary name does when its run fails.
 void discardTemporary(std::FILE*& file, std::string& temporary);
 
+// Temporaries of ours carry the number of the process that made them:
+// `prefix` + process number + "-" + whatever keeps them apart.
+std::string temporaryPrefix(std::string_view prefix);
+
+// Removes what an earlier run left in `folder` under temporaryPrefix()
+// names: files and folders (with all they hold) whose process has ended
+// and which are older than this process. A run killed before it could
+// clean up leaves them; the next run of the same kind takes them away.
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix);
+
 } // namespace tessaly

@@ -70,8 +70,10 @@ public:
     std::string make(const std::string& file, std::string& error)
     {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string{tmp != nullptr && *tmp != '\0' ? tmp : "/tmp"} + "/tessaly-import-XXXXXX";
+        const std::string temporaries{tmp != nullptr && *tmp != '\0' ? tmp : "/tmp"};
+        // A copy an import killed on its way left behind goes first.
+        removeStaleTemporaries(temporaries, "tessaly-import-");
+        std::string pattern = temporaries + "/" + temporaryPrefix("tessaly-import-") + "XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             error = "cannot make a temporary folder: " + SystemResult::fromErrno(errno).text;
             return {};

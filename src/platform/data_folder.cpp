@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <filesystem>
 #include <optional>
 #include <pwd.h>
@@ -129,12 +130,27 @@ DataFolderChoice enterDataFolder(const std::string& path)
         choice.error = "The data folder " + path + " is not a folder.";
         return choice;
     }
-    if (::chdir(path.c_str()) != 0) {
+    // One absolute name without links or `..`, taken before the folder is
+    // entered: a relative name read again from inside it would name another
+    // folder, and every check against it would miss the program's files.
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
         choice.error = "Cannot enter the data folder " + path + ": " + std::strerror(errno);
         return choice;
     }
+    choice.path = resolved;
+    std::free(resolved);
+    if (::chdir(choice.path.c_str()) != 0) {
+        choice.error = "Cannot enter the data folder " + path + ": " + std::strerror(errno);
+        return choice;
+    }
+    // The site passwords are in here: a folder an earlier version or a
+    // hand-made one left open to others is closed as its files are.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 077U) != 0) {
+        ::chmod(".", info.st_mode & 0700U);
+    }
     protectExistingFiles();
-    enteredFolder = path;
+    enteredFolder = choice.path;
     return choice;
 }
 
@@ -149,26 +165,76 @@ SystemResult userFileTarget(const std::string& path)
     return {};
 }
 
-std::string programFileRefusal(const std::string& path)
+namespace {
+
+// Names the program keeps in its data folder, in lower case: the databases
+// with their journals, the INI files and the logs (DOWNLOAD.LOG among them).
+bool isProgramFileName(std::string name)
 {
-    if (enteredFolder.empty()) {
-        return {};
-    }
-    const std::filesystem::path target{path};
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path{"."};
-    std::error_code error;
-    if (!std::filesystem::equivalent(folder, enteredFolder, error) || error) {
-        return {};
-    }
-    std::string name = target.filename().string();
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const std::string_view ending :
          {".tps", ".tps-journal", ".tps-wal", ".tps-shm", ".ini", ".log"}) {
         if (name.ends_with(ending)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `target` is one of the program's files in the data folder under
+// another name: a symbolic link to it, a hard link, or another letter case
+// on a file system that ignores case.
+bool isProgramFileItself(const struct stat& target)
+{
+    DIR* folder = ::opendir(enteredFolder.c_str());
+    if (folder == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (const dirent* entry = ::readdir(folder)) {
+        struct stat info {};
+        if (isProgramFileName(entry->d_name) &&
+            ::fstatat(::dirfd(folder), entry->d_name, &info, 0) == 0 && sameFile(info, target)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return found;
+}
+
+} // namespace
+
+std::string programFileRefusal(const std::string& path)
+{
+    struct stat folder {};
+    if (enteredFolder.empty() || ::stat(enteredFolder.c_str(), &folder) != 0) {
+        return {};
+    }
+    // What the name leads to, not how it is spelt: `..`, a link to the
+    // folder or a relative name all end at the same folder and file.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0) {
+        if (sameFile(target, folder)) {
+            return "the program's data folder, which holds its own files";
+        }
+        if (isProgramFileItself(target)) {
             return "one of the program's own files in its data folder";
         }
+    }
+    const std::filesystem::path named{path};
+    const std::filesystem::path parent =
+        named.has_parent_path() ? named.parent_path() : std::filesystem::path{"."};
+    struct stat parentInfo {};
+    if (::stat(parent.c_str(), &parentInfo) == 0 && sameFile(parentInfo, folder) &&
+        isProgramFileName(named.filename().string())) {
+        return "one of the program's own files in its data folder";
     }
     return {};
 }

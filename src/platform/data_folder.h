@@ -21,9 +21,11 @@ struct DataFolderChoice {
 std::string chooseDataFolder(const std::vector<std::string>& arguments);
 
 // Creates the folder (with its parents, each 0700) and makes it the working
-// directory. Sets the process umask to 077, so every file created later is
-// 0600, and takes the group's and others' access away from the program's own
-// files already in the folder. An existing folder keeps its permissions.
+// directory; `path` of the result is its absolute name with every link and
+// `..` resolved, the only name the program keeps of it. Sets the process
+// umask to 077, so every file created later is 0600, and takes the group's
+// and others' access away from the folder and the program's own files
+// already in it.
 DataFolderChoice enterDataFolder(const std::string& path);
 
 // The permissions of a file the user asked for outside the data folder (an
@@ -31,10 +33,13 @@ DataFolderChoice enterDataFolder(const std::string& path);
 // program found at its start, not the private one it keeps for its folder.
 mode_t userFileMode();
 
-// Why an export, report or list may not be written at `path`: it names one
-// of the program's own files in the data folder entered (a database, its
-// journal, an INI file or a log), which the rename into place would
-// replace. Empty when it may be written.
+// Why nothing the user names (an export and its extra pages, a report, a
+// list, a picture, a folder to save pages in) may be written at `path`:
+// it is the data folder itself, or one of the program's own files in it (a
+// database with its journal, an INI file or a log), whatever the spelling:
+// relative, through `..` or a symbolic link, a hard link to the file, or
+// another letter case where the file system ignores case. Empty when it
+// may be written.
 std::string programFileRefusal(const std::string& path);
 
 // Whether a file the user asked for (an export, a report, a list) may be

@@ -5,22 +5,30 @@
 #include "core/position_store.h"
 #include "core/tables.h"
 #include "framework/qt_ui_port.h"
+#include "platform/data_folder.h"
 
+#include "environment_variable.h"
 #include "modal_answers.h"
 #include "temp_folder.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
 
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 using namespace tessaly;
 using gui::ColumnStyle;
@@ -107,6 +115,48 @@ QAction* actionNamed(QMenu* menu, const QString& prefix)
         }
     }
     return nullptr;
+}
+
+// Answers a file dialog as a user does: enters `name` and presses Enter;
+// a question whether to replace a file is answered Yes.
+std::function<bool(QWidget*)> typeInFileDialog(const QString& name)
+{
+    return [name](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal);
+            box != nullptr && box->text().contains("already exists")) {
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            return true;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog == nullptr) {
+            return false;
+        }
+        auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (edit == nullptr) {
+            return false;
+        }
+        // Set rather than typed: the completer's list of an existing name
+        // would take the Return for itself.
+        edit->setText(name);
+        QTest::keyClick(edit, Qt::Key_Return);
+        return true;
+    };
+}
+
+// Saves the graph of column 2 through its window's button.
+void saveGraphAs(ListFixture& f, const QString& name, QStringList& messages)
+{
+    const auto typeName = typeInFileDialog(name);
+    test::ModalAnswers answers([&](QWidget* modal) {
+        if (auto* window = qobject_cast<gui::ColumnGraphWindow*>(modal)) {
+            QTest::mouseClick(test::buttonOf(window, "&Save as PNG..."), Qt::LeftButton);
+            window->accept();
+            return true;
+        }
+        return typeName(modal);
+    });
+    actionNamed(f.preferences->menuFor(2), "Gra&ph Rating")->trigger();
+    messages = answers.messages;
 }
 
 } // namespace
@@ -380,6 +430,45 @@ private Q_SLOTS:
         const QImage picture(QString::fromStdString(f.folder.file("graph.png")));
         QVERIFY(!picture.isNull());
         QVERIFY(picture.width() > 100 && picture.height() > 30);
+    }
+
+    void theProgramsFilesAreNeitherAListNorAPicture()
+    {
+        ListFixture f;
+        char* before = ::getcwd(nullptr, 0);
+        QVERIFY(::chdir(f.folder.path().c_str()) == 0);
+        const test::EnvironmentVariable home{"HOME", f.folder.path().c_str()};
+        // Started with a data folder named relative to where it was started.
+        QVERIFY(enterDataFolder("data").error.empty());
+        const std::string database = f.folder.write("data/URLDATA.tps", "the bookmarks");
+        const QString spelt = QString::fromStdString(f.folder.file("data/../data/URLDATA.tps"));
+        {
+            test::ModalAnswers answers(typeInFileDialog(spelt));
+            actionNamed(f.preferences->menuFor(0), "E&xport List")->trigger();
+            QCOMPARE(answers.messages.size(), 1);
+            QVERIFY2(answers.messages.front().startsWith("List Not Exported|") &&
+                         answers.messages.front().contains("the program's own files"),
+                     qPrintable(answers.messages.front()));
+        }
+        QStringList messages;
+        saveGraphAs(f, spelt, messages);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.front().startsWith("Graph Not Saved|") &&
+                     messages.front().contains("the program's own files"),
+                 qPrintable(messages.front()));
+        QCOMPARE(contents(database), std::string{"the bookmarks"});
+
+        // The dialog starts in the home folder and gives the name its
+        // extension; a second save starts where the first one went.
+        saveGraphAs(f, "ratings", messages);
+        QCOMPARE(messages, QStringList{});
+        QVERIFY(!QImage(QString::fromStdString(f.folder.file("ratings.png"))).isNull());
+        QVERIFY(QDir().mkpath(QString::fromStdString(f.folder.file("pictures"))));
+        saveGraphAs(f, QString::fromStdString(f.folder.file("pictures/second")), messages);
+        saveGraphAs(f, "third", messages);
+        QVERIFY(QFileInfo::exists(QString::fromStdString(f.folder.file("pictures/third.png"))));
+        QVERIFY(::chdir(before) == 0);
+        std::free(before);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "framework/ini_file.h"
 #include "framework/qt_ui_port.h"
 #include "framework/text_help_window.h"
+#include "platform/data_folder.h"
 #include "platform/launcher.h"
 
 #include "modal_answers.h"
@@ -22,6 +23,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <unistd.h>
 
 using namespace tessaly;
 using gui::ExportWizard;
@@ -203,8 +205,8 @@ private Q_SLOTS:
         wizard.show();
         click(wizard.typeButton("CSV"));
         QCOMPARE(wizard.fileEdit()->text(), QStringLiteral("/tmp/links.csv"));
-        click(wizard.typeButton("ASCII")); // none kept: the file stays
-        QCOMPARE(wizard.fileEdit()->text(), QStringLiteral("/tmp/links.csv"));
+        click(wizard.typeButton("ASCII")); // none kept: a name of its own beside
+        QCOMPARE(wizard.fileEdit()->text(), QStringLiteral("/tmp/bookmarks.txt"));
         QCOMPARE(wizard.fileFilter(), QStringLiteral("Text files|*.txt|All Files|*.*"));
         click(wizard.typeButton("Table"));
         QCOMPARE(wizard.fileEdit()->text(), QStringLiteral("/tmp/links.htm"));
@@ -253,6 +255,65 @@ private Q_SLOTS:
         QTRY_COMPARE(f.opener.taken(), std::vector<std::string>{file + "|"});
         QCOMPARE(f.setting("Export:File:CSV"), file);
         QCOMPARE(f.setting("Export:Order"), std::string{"CatDesc"});
+    }
+
+    void finishAsksBeforeReplacingAFileAndRefusesTheProgramsOwn()
+    {
+        Fixture f;
+        const std::string simple = f.out.write("simple.htm", "the Simple export\n");
+        writeIniValue(f.ini(), "Export", "Export:Type", "Simple");
+        writeIniValue(f.ini(), "Export", "Export:File:Simple", simple);
+        writeIniValue(f.ini(), "Export", "Export:File", simple);
+        ExportWizard wizard(f.services, f.opener, false);
+        wizard.show();
+        // No type takes over the file another type wrote.
+        click(wizard.typeButton("Table"));
+        QCOMPARE(wizard.fileEdit()->text(), QString::fromStdString(f.out.file("table.htm")));
+        click(wizard.typeButton("CSV"));
+        QCOMPARE(wizard.fileEdit()->text(), QString::fromStdString(f.out.file("bookmarks.csv")));
+        click(wizard.typeButton("Simple"));
+        QCOMPARE(wizard.fileEdit()->text(), QString::fromStdString(simple));
+        toFilePage(wizard);
+        {
+            ModalAnswers answers; // the default button: No
+            click(wizard.button("&Finish"));
+            QCOMPARE(answers.messages, QStringList{"Export|" + QString::fromStdString(simple) +
+                                                   " already exists. Do you want to replace it?"});
+        }
+        QVERIFY(wizard.isVisible());
+        QCOMPARE(contents(simple), std::string{"the Simple export\n"});
+
+        // The program's own files are refused without a question.
+        char* before = ::getcwd(nullptr, 0);
+        QVERIFY(enterDataFolder(f.folder.path()).error.empty());
+        const std::string database = contents(f.folder.file("URLDATA.tps"));
+        wizard.fileEdit()->clear();
+        QTest::keyClicks(wizard.fileEdit(), QString::fromStdString(f.folder.file("urldata.TPS")));
+        {
+            ModalAnswers answers;
+            click(wizard.button("&Finish"));
+            QCOMPARE(answers.messages.size(), 1);
+            QVERIFY2(answers.messages.front().contains("the program's own files"),
+                     qPrintable(answers.messages.front()));
+        }
+        QCOMPARE(contents(f.folder.file("URLDATA.tps")), database);
+        QVERIFY(::chdir(before) == 0);
+        std::free(before);
+
+        wizard.fileEdit()->clear();
+        QTest::keyClicks(wizard.fileEdit(), QString::fromStdString(simple));
+        ModalAnswers answers([](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (box == nullptr) {
+                return false;
+            }
+            const bool replace = box->text().contains("already exists");
+            click(box->button(replace ? QMessageBox::Yes : QMessageBox::No));
+            return true;
+        });
+        click(wizard.button("&Finish"));
+        QCOMPARE(wizard.result(), int(QDialog::Accepted));
+        QVERIFY(contents(simple).find("http://news.example/") != std::string::npos);
     }
 
     void aFileThatCannotBeWrittenKeepsTheWizardOpen()

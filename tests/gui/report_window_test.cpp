@@ -6,6 +6,7 @@
 #include "framework/ini_file.h"
 #include "framework/qt_ui_port.h"
 #include "pdf_text.h"
+#include "platform/data_folder.h"
 #include "started_services.h"
 #include "temp_folder.h"
 
@@ -200,6 +201,25 @@ private Q_SLOTS:
             }
         }
         QVERIFY(wrapped >= 6);
+    }
+
+    void printingToOneOfTheProgramsFilesIsRefused()
+    {
+        Fixture f;
+        f.add("https://a.example/", "First", 5);
+        QVERIFY(enterDataFolder(".").error.empty());
+        const std::string database = f.folder.read("URLDATA.tps");
+        MainFrame frame{f.services};
+        frame.printer().setOutputFileName(QString::fromStdString(f.folder.file("URLDATA.tps")));
+        ModalSteps steps{{ModalSteps::press(QMessageBox::No), ModalSteps::press(QMessageBox::No),
+                          ModalSteps::press(QMessageBox::Ok)}};
+        clickReportItem(frame, "ReportLocation");
+        QTRY_VERIFY(steps.done());
+        QVERIFY2(steps.seen.last().startsWith("URLs by Location|The report cannot be printed to " +
+                                              QString::fromStdString(f.folder.file("URLDATA.tps"))),
+                 qPrintable(steps.seen.last()));
+        QVERIFY(steps.seen.last().contains("the program's own files"));
+        QVERIFY(f.folder.read("URLDATA.tps") == database);
     }
 
     void previewShowsThePagesAndAnEmptyFileHasNothingToPreview()

@@ -4,6 +4,7 @@
 #include "core/tables.h"
 #include "links/test_link_window.h"
 
+#include "preload_again.h"
 #include "started_services.h"
 
 #include <QApplication>
@@ -47,11 +48,9 @@ private Q_SLOTS:
 // Runs again with the slow resolver preloaded when it is not yet.
 int main(int argc, char** argv)
 {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (preload == nullptr || std::strstr(preload, SLOW_GETADDRINFO_PATH) == nullptr) {
-        ::setenv("LD_PRELOAD", SLOW_GETADDRINFO_PATH, 1);
-        ::execv("/proc/self/exe", argv);
-        return 2;
+    if (const int failed = tessaly::test::preloadAndRunAgain(argv, SLOW_GETADDRINFO_PATH);
+        failed != 0) {
+        return failed;
     }
     QApplication app(argc, argv);
     SlowLookupWindowTest test;

@@ -59,6 +59,9 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, const ProgramSe
         if (setup.noTerminal) {
             ::setsid();
         }
+        if (!setup.workingFolder.empty() && ::chdir(setup.workingFolder.c_str()) != 0) {
+            ::_exit(126);
+        }
         redirect(setup.stdinPath, O_RDONLY, 0);
         if (setup.closedPipe) {
             ::dup2(pipeEnds[1], 1);

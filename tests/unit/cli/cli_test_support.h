@@ -83,10 +83,11 @@ struct ProgramRun {
 
 struct ProgramSetup {
     std::string stdinPath = "/dev/null";
-    std::string stdoutPath;  // empty: captured
-    bool closedPipe = false; // standard output is a pipe nobody reads
-    bool noTerminal = true;  // a new session without a controlling terminal
-    bool asNobody = false;   // drop root, so file permissions hold
+    std::string stdoutPath;    // empty: captured
+    bool closedPipe = false;   // standard output is a pipe nobody reads
+    bool noTerminal = true;    // a new session without a controlling terminal
+    bool asNobody = false;     // drop root, so file permissions hold
+    std::string workingFolder; // where the program is started; empty: here
 };
 
 // Runs the tessaly-cli program with `arguments` and waits for it.

@@ -1,8 +1,10 @@
 // tessaly-cli repair: the window's actions for scripts, on real files.
 #include "cli_test_support.h"
 #include "damaged_file.h"
+#include "stale_temporary.h"
 
 #include <csignal>
+#include <filesystem>
 #include <sqlite3.h>
 #include <sys/wait.h>
 
@@ -107,6 +109,23 @@ TEST_F(RepairCommandTest, FixAsksAboutTheMultiTableFileAndRepairsOnlyWithYes)
         << out;
     ASSERT_EQ(run({"list"}), kExitOk) << err;
     EXPECT_NE(out.find("http://site39.example/"), std::string::npos);
+}
+
+TEST_F(RepairCommandTest, AKilledRepairsWorkFolderGoesAtTheNextRepair)
+{
+    storeBookmarks(40);
+    tessaly::test::damageRootPage(folder.file("URLDATA.tps"), "URLKeywords");
+    const std::string stale =
+        folder.file(".tessaly-repair-" + std::to_string(tessaly::test::endedProcess()) + "-x1Y2z3");
+    ASSERT_TRUE(std::filesystem::create_directory(stale));
+    folder.write(std::filesystem::path{stale}.filename().string() + "/URLDATA.tps", "half");
+    ASSERT_TRUE(tessaly::test::makeHourOld(stale));
+    ASSERT_EQ(run({"repair", "fix", "tessly", "--yes"}), kExitOk) << err;
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".tessaly-repair-"))
+            << entry.path();
+    }
 }
 
 TEST_F(RepairCommandTest, FixingEveryFileOfAHealthyDatabaseAsksOnceAndSucceeds)

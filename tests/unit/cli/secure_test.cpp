@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,7 +43,9 @@ protected:
 
     std::string passwordFile(const std::string& content) const
     {
-        return folder.write("password.txt", content);
+        const std::string path = folder.write("password.txt", content);
+        EXPECT_EQ(::chmod(path.c_str(), 0600), 0);
+        return path;
     }
 };
 
@@ -64,6 +67,17 @@ TEST_F(SecureTest, APasswordFileOpensTheDatabaseWhenItMatches)
     EXPECT_EQ(run({"--password-file", missing, "keywords"}), kExitFailure);
     EXPECT_EQ(err, "tessaly-cli: cannot read the password file " + missing +
                        ": No such file or directory\n");
+}
+
+TEST_F(SecureTest, APasswordFileOthersCanReadIsUsedWithAWarning)
+{
+    const std::string path = passwordFile("open sesame\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(run({"--password-file", path, "list"}), kExitOk) << err;
+    EXPECT_EQ(err, "tessaly-cli: warning: the password file " + path +
+                       " can be read by others (mode 0644); make it private: chmod 600 " + path +
+                       "\n");
+    EXPECT_NE(out.find("http://bank.example/"), std::string::npos);
 }
 
 TEST_F(SecureTest, APasswordFileIsFoundWhereTheCommandWasGivenAndSaysWhyItCannotBeRead)

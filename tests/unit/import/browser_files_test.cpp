@@ -1,9 +1,12 @@
 // Files written by the real browsers (tests/data/browsers, made by
 // scripts/make-browser-fixtures.sh): what a user brings from Firefox and
 // Chromium must arrive whole, once, with its folders.
+#include "environment_variable.h"
 #include "import_test_support.h"
+#include "stale_temporary.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -161,6 +164,28 @@ TEST_F(BrowserFilesTest, FirefoxProfileArrivesOnceWithRootNamesTagsAndLastVisit)
     EXPECT_EQ(bookmarks().size(), 14U);
     EXPECT_EQ(newsKeywords().size(), 3U);
     EXPECT_EQ(readFile(places), before) << "the profile is read, never written";
+}
+
+TEST_F(BrowserFilesTest, AKilledImportsPrivateCopyGoesAtTheNextProfileImport)
+{
+    const test::TempFolder temporaries;
+    const test::EnvironmentVariable tmpdir{"TMPDIR", temporaries.path().c_str()};
+    const std::string stale = temporaries.file(
+        "tessaly-import-" + std::to_string(tessaly::test::endedProcess()) + "-Ab12Cd");
+    const std::string running =
+        temporaries.file("tessaly-import-" + std::to_string(::getppid()) + "-Ef34Gh");
+    for (const std::string& copy : {stale, running}) {
+        ASSERT_TRUE(std::filesystem::create_directory(copy));
+        std::ofstream(copy + "/places.sqlite") << "a copy";
+        ASSERT_TRUE(tessaly::test::makeHourOld(copy));
+    }
+    EXPECT_EQ(import(ImportType::Firefox, kFirefoxProfile).imported, 14);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(running)) << "another import may still be reading it";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temporaries.path()),
+                            std::filesystem::directory_iterator{}),
+              1)
+        << "this import's own copy is gone too";
 }
 
 TEST_F(BrowserFilesTest, FirefoxExportAndProfileAgreeOnAddressesAndTitles)

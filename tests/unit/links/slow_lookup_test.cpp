@@ -7,6 +7,7 @@
 #include "links/http_session.h"
 #include "links/link_batch.h"
 
+#include "preload_again.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -100,11 +101,9 @@ TEST_F(SlowLookupTest, ABatchCancelledDuringLookupsStopsAtOnce)
 // Runs again with the slow resolver preloaded when it is not yet.
 int main(int argc, char** argv)
 {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (preload == nullptr || std::strstr(preload, SLOW_GETADDRINFO_PATH) == nullptr) {
-        ::setenv("LD_PRELOAD", SLOW_GETADDRINFO_PATH, 1);
-        ::execv("/proc/self/exe", argv);
-        return 2;
+    if (const int failed = tessaly::test::preloadAndRunAgain(argv, SLOW_GETADDRINFO_PATH);
+        failed != 0) {
+        return failed;
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
