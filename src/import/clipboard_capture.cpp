@@ -152,8 +152,8 @@ std::vector<CapturedBookmark> findCapturedBookmarks(std::string_view copied)
         std::size_t addressEnd = 0;
         if (href != std::string::npos) {
             t.erase(0, href);
-            address = fitted(html::decodeReferences(hrefValue(t, addressEnd)),
-                             std::string_view::npos);
+            address =
+                fitted(html::decodeReferences(hrefValue(t, addressEnd)), std::string_view::npos);
             if (!padded && addressEnd >= t.size()) {
                 address.clear(); // runs on past what was read: never taken cut
             }

@@ -1,6 +1,7 @@
 // The "CSV" and "ASCII" types: the comma-separated layout the CSV export
 // writes, and addresses found in any text.
 #include "core/tables.h"
+#include "framework/field_text.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
@@ -32,8 +33,7 @@ int ratingOf(std::string_view text)
 // take for a formula; reading it back takes exactly that apostrophe away.
 std::string withoutFormulaGuard(std::string text)
 {
-    if (text.size() >= 2 && text[0] == '\'' &&
-        std::string_view{"=+-@\t\r"}.find(text[1]) != std::string_view::npos) {
+    if (text.starts_with('\'') && field_text::startsLikeFormula(std::string_view{text}.substr(1))) {
         text.erase(0, 1);
     }
     return text;

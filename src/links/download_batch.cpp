@@ -5,6 +5,7 @@
 #include "framework/text.h"
 #include "links/link_batch.h"
 #include "links/link_test.h"
+#include "platform/data_folder.h"
 
 #include <sys/stat.h>
 
@@ -79,12 +80,14 @@ int DownloadBatch::store(const std::string& location, const PageDownload& downlo
 std::string refusedDownloadFolder(const std::string& folder, const std::string& dataFolder)
 {
     std::error_code error;
-    if (!std::filesystem::equivalent(folder, dataFolder, error) || error) {
-        return {};
+    if (std::filesystem::equivalent(folder, dataFolder, error) && !error) {
+        return "Pages cannot be saved in the program's data folder (" + folder +
+               "): a page could replace the bookmark database or its settings. Choose another "
+               "folder.";
     }
-    return "Pages cannot be saved in the program's data folder (" + folder +
-           "): a page could replace the bookmark database or its settings. Choose another "
-           "folder.";
+    // The guard every file a user names goes through: the data folder the
+    // program runs in, however the folder was spelt.
+    return programFileRefusal(folder);
 }
 
 DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChooser& chooseFolder)

@@ -55,13 +55,13 @@ TEST_F(WrittenFilesTest, FieldsASpreadsheetWouldRunAreWrittenAsTextAndControlsAs
     ASSERT_EQ(run({"export", "csv", pages.file("out.csv")}), kExitOk) << err;
     EXPECT_EQ(pages.read("out.csv"),
               "\"News\",\"http://a.example/\",\"'=HYPERLINK(\"\"http://evil.example/\"\","
-              "\"\"Click\"\")\"\n"
-              "\"News\",\"http://b.example/\",\"'+1\"\n"
-              "\"News\",\"http://c.example/\",\"'-2\"\n"
-              "\"News\",\"http://d.example/\",\"'@SUM(A1)\"\n"
-              "\"News\",\"http://e.example/\",\"'\tTabbed\"\n"
-              "\"News\",\"http://f.example/\",\"a\\x1b[31mred\\x7f\\x85\"\n"
-              "\"News\",\"http://g.example/\",\"plain - text = fine\"\n");
+              "\"\"Click\"\")\"\r\n"
+              "\"News\",\"http://b.example/\",\"'+1\"\r\n"
+              "\"News\",\"http://c.example/\",\"'-2\"\r\n"
+              "\"News\",\"http://d.example/\",\"'@SUM(A1)\"\r\n"
+              "\"News\",\"http://e.example/\",\"'\tTabbed\"\r\n"
+              "\"News\",\"http://f.example/\",\"a\\x1b[31mred\\x7f\\x85\"\r\n"
+              "\"News\",\"http://g.example/\",\"plain - text = fine\"\r\n");
 
     ASSERT_EQ(run({"list", "--format", "csv", "--columns", "description"}), kExitOk) << err;
     EXPECT_EQ(out, "URL:Description\n"
@@ -110,7 +110,7 @@ TEST_F(WrittenFilesTest, AKilledExportsPartFileGoesAtTheNextExport)
     EXPECT_FALSE(std::filesystem::exists(stale));
     EXPECT_TRUE(std::filesystem::exists(running));
     EXPECT_TRUE(std::filesystem::exists(users));
-    EXPECT_EQ(pages.read("out.csv"), "\"News\",\"http://a.example/\",\"A\"\n");
+    EXPECT_EQ(pages.read("out.csv"), "\"News\",\"http://a.example/\",\"A\"\r\n");
 }
 
 } // namespace
