@@ -18,30 +18,21 @@ constexpr std::size_t kDescriptionWidth = 255;
 constexpr std::size_t kSiteInfoWidth = 2048;
 
 // A quoted field; a quote inside is doubled so that the field survives a
-// reading by the comma-separated import and by spreadsheet programs. A
-// carriage return inside is written as a line feed ("\r\n" as one): the
-// import takes a file with carriage returns near its start for one whose
-// lines end with them, and would cut the field there. A field a spreadsheet
-// would run as a formula gets an apostrophe before it, and other control
+// reading by the comma-separated import and by spreadsheet programs. Line
+// breaks inside stay as they are, carriage returns too: a quoted field may
+// hold any of them, and the import keeps them. A field a spreadsheet would
+// run as a formula gets an apostrophe before it, and other control
 // characters are written "\xHH", as the command line's lists write them.
 void appendQuoted(std::string& line, std::string_view field)
 {
     const std::string_view text = text::clip(field);
-    std::string lines{text};
-    for (std::size_t cr = lines.find('\r'); cr != std::string::npos; cr = lines.find('\r', cr)) {
-        if (cr + 1 < lines.size() && lines[cr + 1] == '\n') {
-            lines.erase(cr, 1);
-        } else {
-            lines[cr] = '\n';
-        }
-    }
     line += field_text::startsLikeFormula(text) ? "\"'" : "\"";
-    line += field_text::escapeControls(lines, [](std::string& out, char32_t cp) {
+    line += field_text::escapeControls(text, [](std::string& out, char32_t cp) {
         if (cp == '"') {
             out += "\"\"";
             return true;
         }
-        if (cp == '\t' || cp == '\n') {
+        if (cp == '\t' || cp == '\n' || cp == '\r') {
             out += static_cast<char>(cp);
             return true;
         }

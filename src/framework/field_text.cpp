@@ -20,8 +20,12 @@ void appendHex(std::string& out, char32_t cp)
 
 bool startsLikeFormula(std::string_view field)
 {
-    return !field.empty() &&
-           std::string_view{"=+-@\t\r"}.find(field.front()) != std::string_view::npos;
+    // Apostrophes before a formula count as the start of it: such a text
+    // is guarded once more, or reading it back would take away the user's
+    // own apostrophe along with ours.
+    const std::size_t first = field.find_first_not_of('\'');
+    return first != std::string_view::npos &&
+           std::string_view{"=+-@\t\r"}.find(field[first]) != std::string_view::npos;
 }
 
 } // namespace tessaly::field_text

@@ -20,7 +20,9 @@ void appendHex(std::string& out, char32_t cp);
 template <typename Special> std::string escapeControls(std::string_view value, Special special);
 
 // Whether a spreadsheet would read `field` as a formula (or as the start
-// of one): it begins with "=", "+", "-", "@", a tab or a carriage return.
+// of one): it begins with "=", "+", "-", "@", a tab or a carriage return,
+// after any apostrophes (so that a text that begins with an apostrophe of
+// its own keeps it through the round trip).
 // Such a field is written with an apostrophe before it, which the program's
 // own comma-separated import takes away again.
 bool startsLikeFormula(std::string_view field);

@@ -110,8 +110,8 @@ TEST_F(ImportTest, CsvTakesAwayTheApostropheThatGuardsAFormula)
     EXPECT_EQ(stored("http://g.example/").text(BookmarkField::Description), "-minus");
     EXPECT_EQ(stored("http://g.example/").text(BookmarkField::SiteInfo), "@at");
     EXPECT_EQ(stored("http://h.example/").text(BookmarkField::Description), "'plain");
-    EXPECT_EQ(stored("http://h.example/").text(BookmarkField::SiteInfo), "''=two")
-        << "only an apostrophe before a formula's first character is the guard";
+    EXPECT_EQ(stored("http://h.example/").text(BookmarkField::SiteInfo), "'=two")
+        << "one apostrophe is the guard; the user's own before the formula stays";
 }
 
 } // namespace
