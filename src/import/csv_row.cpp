@@ -1,5 +1,7 @@
 #include "import/csv_row.h"
 
+#include <utility>
+
 namespace tessaly {
 
 namespace {
@@ -25,6 +27,19 @@ void CsvRow::append(char c)
     }
 }
 
+// The quote before `c` (and the blanks after it) was no closing quote but a
+// quote of the text that was not doubled: the field goes on.
+void CsvRow::takeQuoteAsText(char c)
+{
+    strayQuote_ = true;
+    append('"');
+    for (const char blank : std::exchange(blanks_, {})) {
+        append(blank);
+    }
+    append(c);
+    state_ = State::Quoted;
+}
+
 void CsvRow::endField()
 {
     if (!field_.quoted) {
@@ -34,11 +49,13 @@ void CsvRow::endField()
     }
     fields_.push_back(std::move(field_));
     field_ = {};
+    blanks_.clear();
     state_ = State::FieldStart;
 }
 
 bool CsvRow::feed(std::string_view line)
 {
+    ++lines_;
     for (const char c : line) {
         switch (state_) {
         case State::FieldStart:
@@ -66,12 +83,32 @@ bool CsvRow::feed(std::string_view line)
             if (c == '"') {
                 append(c); // a doubled quote is one quote of the text
                 state_ = State::Quoted;
-                break;
+            } else if (c == ',') {
+                endField();
+            } else if (isLineEnd(c)) {
+                endField();
+                return true;
+            } else if (isBlank(c)) {
+                blanks_ = c;
+                state_ = State::QuoteBlanks;
+            } else {
+                takeQuoteAsText(c);
             }
-            state_ = State::AfterQuote;
-            [[fallthrough]];
+            break;
+        case State::QuoteBlanks:
+            // Blanks between a closing quote and the comma are no text.
+            if (c == ',') {
+                endField();
+            } else if (isLineEnd(c)) {
+                endField();
+                return true;
+            } else if (isBlank(c)) {
+                blanks_ += c;
+            } else {
+                takeQuoteAsText(c);
+            }
+            break;
         case State::Unquoted:
-        case State::AfterQuote:
             if (c == ',') {
                 endField();
             } else if (isLineEnd(c)) {
@@ -101,6 +138,9 @@ void CsvRow::clear()
     fields_.clear();
     field_ = {};
     tooLong_ = false;
+    strayQuote_ = false;
+    blanks_.clear();
+    lines_ = 0;
 }
 
 } // namespace tessaly

@@ -111,7 +111,7 @@ void importCsv(ImportLines& lines, ImportSink& sink, const ImportRequest& reques
             held.push_back(line);
             complete = row.feed(line);
         }
-        if (!complete) {
+        if (!complete || row.malformed()) {
             giveUp();
             continue;
         }

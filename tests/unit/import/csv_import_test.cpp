@@ -24,8 +24,25 @@ TEST_F(ImportTest, CsvAQuoteInsideAFieldCostsNoRow)
         "\"TV\",\"http://q0.example/\",\"Sony 55\" screen\",\"\",3\n" + goodRows(20, "\n");
     const ImportSummary summary = import(ImportType::Csv, sources.write("tv.csv", csv));
     EXPECT_EQ(summary.imported, 21);
-    EXPECT_EQ(stored("http://q0.example/").text(BookmarkField::Description), "Sony 55 screen\"");
+    EXPECT_EQ(stored("http://q0.example/").text(BookmarkField::Description), "Sony 55\" screen");
     EXPECT_NE(stored("http://q20.example/").position, 0);
+}
+
+// A quote left open in the middle of a file must not take the next row
+// into its field: that row would be lost without a word.
+TEST_F(ImportTest, CsvAQuoteLeftOpenCostsOnlyItsOwnRowAndSaysSo)
+{
+    const std::string csv = "\"Cat\",\"http://b1.example/\",\"One\"\n"
+                            "\"Cat\",\"http://b2.example/\",\"Broken\n"
+                            "\"Cat\",\"http://b3.example/\",\"Three\"\n"
+                            "\"Cat\",\"http://b4.example/\",\"He said \"hi\" there\"\n";
+    const ImportSummary summary = import(ImportType::Csv, sources.write("open.csv", csv));
+    EXPECT_EQ(summary.imported, 3);
+    EXPECT_EQ(summary.skippedTotal(), 1);
+    EXPECT_EQ(stored("http://b2.example/").position, 0);
+    EXPECT_EQ(stored("http://b3.example/").text(BookmarkField::Description), "Three");
+    EXPECT_EQ(stored("http://b4.example/").text(BookmarkField::Description),
+              "He said \"hi\" there");
 }
 
 TEST_F(ImportTest, CsvLineBreaksInsideQuotedFieldsAreKeptWhateverTheFileUses)
