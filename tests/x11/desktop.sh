@@ -24,12 +24,40 @@ start_frame() {
   "$tessaly" --data "$data" &
   frame_pid=$!
   pids+=($frame_pid)
-  frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaly 2000$' | head -n 1)
+  wait_for_window '^Tessaly 2000$' 20 || { echo "no frame appeared"; exit 1; }
+  frame=$(visible_windows '^Tessaly 2000$' | head -n 1)
   sleep 2.5 # the splash closes after two seconds
 }
 stop_frame() {
   kill "$frame_pid" 2>/dev/null || true
   wait "$frame_pid" 2>/dev/null || true
+}
+# The visible windows whose name matches $1, one id a line. A window that
+# closes while xdotool looks at it (a splash, a progress window) makes xdotool
+# die of an X error; the search is then made again.
+visible_windows() {
+  local out err
+  for _ in $(seq 10); do
+    err=$(mktemp)
+    out=$(xdotool search --onlyvisible --name "$1" 2>"$err") || true
+    if ! grep -q 'X Error' "$err"; then
+      rm -f "$err"
+      [[ -n $out ]] && echo "$out"
+      return 0
+    fi
+    rm -f "$err"
+    sleep 0.2
+  done
+  return 1
+}
+# Waits up to $2 seconds for a visible window named $1.
+wait_for_window() {
+  local until=$((SECONDS + $2))
+  while ((SECONDS < until)); do
+    [[ -n $(visible_windows "$1") ]] && return 0
+    sleep 0.2
+  done
+  return 1
 }
 map_state() { xwininfo -id "$frame" | sed -n 's/.*Map State: //p'; }
 wm_state() { xprop -id "$frame" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }

@@ -17,11 +17,11 @@ start=$(date +%s)
 timeout 10 "$tessaly" --data "$data" http://127.0.0.1:9/handed ||
   { echo "the second start did not end with status 0"; exit 1; }
 (($(date +%s) - start < 5)) || { echo "the second start took too long"; exit 1; }
-if ! timeout 20 xdotool search --sync --onlyvisible --name '^New Location$' >/dev/null; then
+if ! wait_for_window '^New Location$' 20; then
   echo "the running program opened no new-bookmark wizard"
   exit 1
 fi
-frames=$(xdotool search --onlyvisible --name '^Tessaly 2000$' | wc -l)
+frames=$(visible_windows '^Tessaly 2000$' | wc -l)
 [[ $frames -eq 1 ]] || { echo "$frames frames, not one"; exit 1; }
 kill -0 "$frame_pid" || { echo "the first program ended"; exit 1; }
 echo "class $class; the second start handed its address over"
