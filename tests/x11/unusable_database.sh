@@ -4,20 +4,20 @@
 # is closed, and leave the file as it was.
 set -euo pipefail
 tessaly=$1
-data=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$data"' EXIT
+source "$(dirname "$0")/desktop.sh"
 printf 'a letter, not a database' >"$data/URLDATA.tps"
 
 "$tessaly" --data "$data" &
 pid=$!
-if ! box=$(timeout 20 xdotool search --sync --onlyvisible --name '^File Access Error$' | head -n 1); then
+pids+=($pid)
+if ! wait_for_window '^File Access Error$' 20; then
   echo "no \"File Access Error\" box appeared"
   exit 1
 fi
 # No window manager gives the box the focus: give it, then press Enter. The
 # box may be re-created while it is shown, so look it up again if needed.
 for _ in $(seq 20); do
-  box=$(xdotool search --onlyvisible --name '^File Access Error$' | tail -n 1)
+  box=$(visible_windows '^File Access Error$' | tail -n 1)
   if [[ -n $box ]] && xdotool windowfocus "$box" 2>/dev/null && xdotool key Return 2>/dev/null; then
     break
   fi

@@ -3,15 +3,15 @@
 # appears with the title "Tessaly 2000". Run by ctest under xvfb-run.
 set -euo pipefail
 tessaly=$1
-data=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$data"' EXIT
+source "$(dirname "$0")/desktop.sh"
 
 "$tessaly" --data "$data" &
-pid=$!
-if ! window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaly 2000$' | head -n 1); then
+pids+=($!)
+if ! wait_for_window '^Tessaly 2000$' 20; then
   echo "no window titled \"Tessaly 2000\" appeared"
   exit 1
 fi
+window=$(visible_windows '^Tessaly 2000$' | head -n 1)
 title=$(xdotool getwindowname "$window")
 echo "window $window: $title"
 [[ $title == "Tessaly 2000" ]]
