@@ -1,6 +1,7 @@
 #include "frame/single_instance.h"
 
 #include <QCryptographicHash>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -111,7 +112,12 @@ SingleInstance::Start SingleInstance::start(const QStringList& addresses,
     if (locked || !QFileInfo::exists(path_)) {
         // A socket left by a program that was killed answers nobody.
         QLocalServer::removeServer(path_);
-        server_.listen(path_);
+        if (!server_.listen(path_)) {
+            // The program runs all the same; a later start then opens a
+            // frame of its own instead of handing its addresses over.
+            qWarning("tessaly: addresses of later starts cannot be taken: %s",
+                     qPrintable(server_.errorString()));
+        }
     }
     return Start::First;
 }

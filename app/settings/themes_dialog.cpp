@@ -31,6 +31,9 @@ void applyTheme(const std::string& theme)
 {
     startingStyle();
     const QString wanted = QString::fromStdString(theme).trimmed();
+    if (wanted.isEmpty() && QApplication::style()->name() == startingStyle()) {
+        return; // the desktop's own style is in force: nothing to rebuild at start
+    }
     const QString name = wanted.isEmpty() ? startingStyle() : wanted;
     if (QStyleFactory::keys().contains(name, Qt::CaseInsensitive)) {
         QApplication::setStyle(name);

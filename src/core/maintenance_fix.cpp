@@ -279,16 +279,25 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
         return refuse("it could not be kept under another name : Error " + errorText(status) + ".");
     }
     if (std::rename(freshPath.c_str(), name.c_str()) != 0) {
-        const int error = errno;
-        if (!exists(name)) {
-            std::rename(kept.c_str(), name.c_str()); // put it back where it was
+        const std::string why = std::strerror(errno);
+        // Put it back where it was; when even that fails, the user must
+        // learn where the file now is rather than think it unchanged.
+        if (!exists(name) && std::rename(kept.c_str(), name.c_str()) != 0) {
+            ui_.showMessage(
+                {"Error",
+                 shortName + " is damaged and the fresh copy could not take its place : " + why +
+                     ". The damaged file is now named " + kept + ".",
+                 MessageIcon::Stop, ButtonOk, ButtonOk});
+            entry.information = "Damaged: kept as " + kept;
+            return FileOutcome::Failed;
         }
-        return refuse(
-            "the fresh copy could not take its place : " + std::string{std::strerror(error)} + ".");
+        return refuse("the fresh copy could not take its place : " + why + ".");
     }
     damaged.execute("ROLLBACK");
     damaged.close();
-    syncFile(std::filesystem::path{name}.parent_path().string()); // the new names
+    // The new names reach the disk with the folder.
+    const std::string folder = std::filesystem::path{name}.parent_path().string();
+    static_cast<void>(syncFile(folder.empty() ? "." : folder));
     summary.replaced.push_back(name);
     progress("Recovering Rows", 100);
 

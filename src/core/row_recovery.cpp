@@ -173,7 +173,9 @@ public:
         ++written_;
     }
     std::int64_t written() const { return written_; }
-    bool failed() { return out_.is_open() && !out_.flush(); }
+    // A file that could not be made (a read-only folder) or written (a full
+    // disk) holds fewer rows than were counted into it.
+    bool failed() { return written_ > 0 && (!out_.is_open() || !out_.flush()); }
 
 private:
     std::string path_;

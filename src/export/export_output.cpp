@@ -46,14 +46,23 @@ SystemResult ExportOutput::open()
     const std::string prefix = named.filename().string() + ".part";
     removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".", prefix);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = path_ + ".part" + std::to_string(::getpid()) + "-" +
-                     std::to_string(temporaryCount.fetch_add(1));
+        // Named by the rule the stale temporaries are found by.
+        temporary_ =
+            (named.has_parent_path() ? named.parent_path().string() + "/" : std::string{}) +
+            temporaryPrefix(prefix) + std::to_string(temporaryCount.fetch_add(1));
         const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             // A page is the user's to publish: it follows the user's own
             // umask, not the private one the program keeps for its data,
             // unless it shows the sites' passwords.
-            static_cast<void>(::fchmod(fd, private_ ? S_IRUSR | S_IWUSR : userFileMode()));
+            if (::fchmod(fd, private_ ? S_IRUSR | S_IWUSR : userFileMode()) != 0 && private_) {
+                // Passwords never go into a file others might read.
+                error_ = SystemResult::fromErrno(errno);
+                ::close(fd);
+                ::unlink(temporary_.c_str());
+                temporary_.clear();
+                return error_;
+            }
             file_ = ::fdopen(fd, "w");
             if (file_ == nullptr) {
                 error_ = SystemResult::fromErrno(errno);
@@ -127,8 +136,10 @@ void ExportOutput::discard()
 void ExportOutput::makePrivate()
 {
     private_ = true;
-    if (file_ != nullptr) {
-        static_cast<void>(::fchmod(::fileno(file_), S_IRUSR | S_IWUSR));
+    if (file_ != nullptr && ::fchmod(::fileno(file_), S_IRUSR | S_IWUSR) != 0) {
+        // Passwords never go into a file others might read.
+        error_ = SystemResult::fromErrno(errno);
+        discard();
     }
 }
 

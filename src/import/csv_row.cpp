@@ -57,16 +57,20 @@ bool CsvRow::feed(std::string_view line)
 {
     ++lines_;
     for (const char c : line) {
+        // Outside quotes a comma ends the field and a line end the row;
+        // blanks between a closing quote and the comma are no text.
+        if (state_ != State::Quoted && (c == ',' || isLineEnd(c))) {
+            endField();
+            if (isLineEnd(c)) {
+                return true;
+            }
+            continue;
+        }
         switch (state_) {
         case State::FieldStart:
             if (c == '"') {
                 field_.quoted = true;
                 state_ = State::Quoted;
-            } else if (c == ',') {
-                endField();
-            } else if (isLineEnd(c)) {
-                endField();
-                return true;
             } else if (!isBlank(c)) {
                 append(c);
                 state_ = State::Unquoted;
@@ -83,11 +87,6 @@ bool CsvRow::feed(std::string_view line)
             if (c == '"') {
                 append(c); // a doubled quote is one quote of the text
                 state_ = State::Quoted;
-            } else if (c == ',') {
-                endField();
-            } else if (isLineEnd(c)) {
-                endField();
-                return true;
             } else if (isBlank(c)) {
                 blanks_ = c;
                 state_ = State::QuoteBlanks;
@@ -96,27 +95,14 @@ bool CsvRow::feed(std::string_view line)
             }
             break;
         case State::QuoteBlanks:
-            // Blanks between a closing quote and the comma are no text.
-            if (c == ',') {
-                endField();
-            } else if (isLineEnd(c)) {
-                endField();
-                return true;
-            } else if (isBlank(c)) {
+            if (isBlank(c)) {
                 blanks_ += c;
             } else {
                 takeQuoteAsText(c);
             }
             break;
         case State::Unquoted:
-            if (c == ',') {
-                endField();
-            } else if (isLineEnd(c)) {
-                endField();
-                return true;
-            } else {
-                append(c);
-            }
+            append(c);
             break;
         }
     }

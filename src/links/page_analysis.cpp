@@ -268,7 +268,7 @@ LinkBatchSummary analyzeAllLinks(Database& database, UiPort& ui, std::int32_t to
     }
     options.lookAhead = kPageAnalysisLookAhead;
     LinkBatch batch{database, today, options, pageAnalysisJobs(database, today)};
-    return runLinkBatchWindow(batch, ui, "Analyze Links", "Analyzing Multiple Links...", "analysed",
+    return runLinkBatchWindow(batch, ui, "Analyze Links", "Analyzing Multiple Links...", "analyzed",
                               [](const LinkBatchItem& item) {
                                   return "Analyzing Link " + std::to_string(item.visited) + " of " +
                                          std::to_string(item.total);

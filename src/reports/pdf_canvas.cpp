@@ -79,8 +79,7 @@ PdfCanvas::PdfCanvas(std::string path, std::string family)
 
 PdfCanvas::~PdfCanvas()
 {
-    release();
-    discard();
+    discard(); // releases the layouts too
 }
 
 void PdfCanvas::release()

@@ -367,9 +367,9 @@ TEST(LinkBatchAccount, SaysWhatWasCancelledAndWhyBookmarksWereSkipped)
     summary.skippedScheme = 8;
     summary.skippedBlank = 2;
     summary.cancelled = true;
-    EXPECT_EQ(linkBatchAccount(summary, "analysed"),
+    EXPECT_EQ(linkBatchAccount(summary, "analyzed"),
               "Cancelled after 50 of 90 bookmarks.\n"
-              "Analysed 40 of 50 bookmarks: 30 passed, 6 failed, 4 unknown.\n"
+              "Analyzed 40 of 50 bookmarks: 30 passed, 6 failed, 4 unknown.\n"
               "Skipped 10: 8 not a web address (ftp, file, mailto and other schemes), 2 without "
               "an address.");
     EXPECT_TRUE(isWebAddress("hTtPs://x.example/"));
