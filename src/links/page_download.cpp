@@ -2,7 +2,6 @@
 
 #include "framework/ini_file.h"
 #include "framework/picture.h"
-#include "framework/system_file.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 
@@ -409,14 +408,29 @@ std::string partName()
     thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[17];
     std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-    return temporaryPrefix(kPartPrefix) + suffix;
+    return std::string{kPartPrefix} + std::to_string(::getpid()) + "-" + suffix;
 }
 
 } // namespace
 
 void removeStaleDownloadParts(const std::string& folder)
 {
-    removeStaleTemporaries(folder, kPartPrefix);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator{folder, error}) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kPartPrefix)) {
+            continue;
+        }
+        const std::string_view rest = std::string_view{name}.substr(kPartPrefix.size());
+        pid_t pid = 0;
+        const auto [end, parsed] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (parsed != std::errc{} || end == rest.data() + rest.size() || *end != '-' || pid <= 0) {
+            continue;
+        }
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            ::unlink(entry.path().c_str());
+        }
+    }
 }
 
 // Makes the hidden file the page arrives in, in the folder it will be
