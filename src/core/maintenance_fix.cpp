@@ -239,6 +239,10 @@ FileOutcome Maintenance::fixFile(const std::string& name, bool multiTable, const
     if (report.cancelled) {
         return FileOutcome::Cancelled;
     }
+    if (source.error() != 0) {
+        return refuse("it could not be read to the end : " +
+                      std::string{std::strerror(source.error())} + ".");
+    }
     if (!report.status.ok()) {
         return refuse("its rows could not be written to a fresh file : Error " +
                       errorText(report.status) + ".");

@@ -166,7 +166,13 @@ std::size_t FileSource::read(std::uint64_t offset, std::size_t length, unsigned 
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
+        if (got < 0) {
+            // A failing disk is not a short file: pages it would not give
+            // must not pass for pages that were never there.
+            error_ = errno;
+            break;
+        }
+        if (got == 0) {
             break;
         }
         done += static_cast<std::size_t>(got);

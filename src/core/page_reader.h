@@ -45,6 +45,7 @@ public:
     FileSource& operator=(const FileSource&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
+    // Why the file could not be opened, or why a read of it failed.
     int error() const { return error_; }
     std::uint64_t size() const override { return size_; }
     std::size_t read(std::uint64_t offset, std::size_t length, unsigned char* out) override;

@@ -14,6 +14,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -469,6 +471,18 @@ TEST_F(PageRecoveryTest, ThePageReaderTakesAnyBytesWithinBounds)
     boastful[265] = 0x01;
     test::checkPageReader(sound.substr(0, 1024) + boastful);
     test::checkPageReader({});
+}
+
+TEST(PageFileSource, AFailingReadIsAnErrorNotAShortFile)
+{
+    // A folder opens and has a size, but reading it fails as a dying disk
+    // would: the reader must say so rather than report fewer bytes.
+    const TempFolder folder;
+    pages::FileSource source{folder.path()};
+    ASSERT_TRUE(source.isOpen());
+    std::array<unsigned char, 16> bytes{};
+    EXPECT_EQ(source.read(0, bytes.size(), bytes.data()), 0u);
+    EXPECT_EQ(source.error(), EISDIR);
 }
 
 } // namespace
