@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -33,13 +32,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", message.c_str());
         return 2;
     }
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const auto folder = tessaly::enterDataFolder(tessaly::chooseDataFolder(arguments));
-    if (!folder.error.empty()) {
-        std::fprintf(stderr, "tessaly: %s\n", folder.error.c_str());
-        return 1;
-    }
-
     QApplication application(argc, argv);
     // The window class and the Wayland application id are the desktop
     // entry's name: the desktop then shows the entry's icon on the task bar
@@ -51,11 +43,19 @@ int main(int argc, char** argv)
     // The frame hides into the tray; closing it, not hiding it, ends the run.
     QApplication::setQuitOnLastWindowClosed(true);
 
+    // Read once Qt has taken its options out, and before the data folder
+    // is made or entered: a mistyped option must leave no folder behind.
     const tessaly::gui::ProgramArguments given =
         tessaly::gui::parseProgramArguments({argv + 1, argv + argc});
     if (!given.error.empty()) {
         std::fprintf(stderr, "tessaly: %s\n", given.error.c_str());
         return 2;
+    }
+    const auto folder = tessaly::enterDataFolder(
+        given.dataFolder.empty() ? tessaly::chooseDataFolder({}) : given.dataFolder);
+    if (!folder.error.empty()) {
+        std::fprintf(stderr, "tessaly: %s\n", folder.error.c_str());
+        return 1;
     }
     QStringList addresses;
     for (const std::string& address : given.addresses) {

@@ -36,6 +36,8 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
             } else if (separate ? i + 1 >= arguments.size() || arguments[i + 1].empty()
                                 : argument.size() == 7) {
                 fail("--data needs a folder");
+            } else {
+                parsed.dataFolder = separate ? arguments[i + 1] : argument.substr(7);
             }
             dataGiven = true;
             i += separate ? 1 : 0;

@@ -14,6 +14,8 @@ struct ProgramArguments {
     // empty one (--add-new-url) opens the wizard on the address a browser
     // shows, as the tray's "Add New URL..." does.
     std::vector<std::string> addresses;
+    // The folder --data names; empty when none was given.
+    std::string dataFolder;
     // Set when the arguments do not fit: the message, without the program's name.
     std::string error;
 };

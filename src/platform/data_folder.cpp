@@ -72,6 +72,9 @@ void protectExistingFiles()
 std::string chooseDataFolder(const std::vector<std::string>& arguments)
 {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") {
+            break; // what follows is an address, whatever it looks like
+        }
         if (arguments[i] == "--data" && i + 1 < arguments.size()) {
             return arguments[i + 1];
         }

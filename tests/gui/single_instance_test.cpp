@@ -61,10 +61,16 @@ private Q_SLOTS:
             {"--data", "/tmp/d", "https://example.org/", "--", "--odd", "-"});
         QVERIFY(a.error.empty());
         QCOMPARE(a.addresses, (Addresses{"https://example.org/", "--odd", "-"}));
+        QCOMPARE(a.dataFolder, std::string{"/tmp/d"});
+        // After "--" even --data is an address.
+        a = gui::parseProgramArguments({"--", "--data=/y"});
+        QCOMPARE(a.addresses, Addresses{"--data=/y"});
+        QVERIFY(a.dataFolder.empty());
 
         a = gui::parseProgramArguments({"--add-new-url", "--data=/x", "a"});
         QVERIFY(a.error.empty());
         QCOMPARE(a.addresses, (Addresses{"", "a"})); // the wizard on a browser's address
+        QCOMPARE(a.dataFolder, std::string{"/x"});
 
         // Help is found behind an option only Qt knows, which stays an error
         // once Qt has had its turn.

@@ -20,6 +20,7 @@ TEST(DataFolder, ArgumentThenEnvironmentThenXdgThenHome)
     const EnvironmentVariable home{"HOME", "/home/user"};
     EXPECT_EQ(chooseDataFolder({"--data", "/arg"}), "/arg");
     EXPECT_EQ(chooseDataFolder({"--data=/arg2"}), "/arg2");
+    EXPECT_EQ(chooseDataFolder({"--", "--data=/an-address"}), "/env/data");
     EXPECT_EQ(chooseDataFolder({}), "/env/data");
     {
         const EnvironmentVariable noData{"TESSALY_DATA", nullptr};
