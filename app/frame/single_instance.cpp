@@ -23,6 +23,9 @@ constexpr char kAnswer[] = "OK\n";
 // Bounds on what a connection may send before it is dropped.
 constexpr qint64 kMaxRequestBytes = 4 * 1024 * 1024;
 constexpr int kMaxAddresses = 10000;
+// A later start sends its whole request at once; a connection that stops
+// half-way is not one, and must not hold its socket for the whole run.
+constexpr int kRequestTimeoutMs = 5000;
 
 QByteArray encodeRequest(const QStringList& addresses)
 {
@@ -135,6 +138,11 @@ void SingleInstance::accept()
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
+        QTimer::singleShot(kRequestTimeoutMs, socket, [socket] {
+            if (socket->state() == QLocalSocket::ConnectedState && socket->bytesToWrite() == 0) {
+                socket->abort();
+            }
+        });
         read(socket);
     }
 }

@@ -151,6 +151,13 @@ private Q_SLOTS:
             QTRY_COMPARE(socket.state(), QLocalSocket::UnconnectedState);
             QCOMPARE(socket.readAll(), QByteArray{});
         }
+        // One that sends half a request and stops is dropped in its turn.
+        QLocalSocket stalled;
+        stalled.connectToServer(socketIn(folder));
+        QVERIFY(stalled.waitForConnected(1000));
+        stalled.write("TESSALY-OPEN 2\nhttp%3A%2F%2Fa\n");
+        stalled.flush();
+        QTRY_COMPARE_WITH_TIMEOUT(stalled.state(), QLocalSocket::UnconnectedState, 10000);
         QTest::qWait(20);
         QCOMPARE(calls, 0);
     }
