@@ -79,8 +79,12 @@ std::string callerPath(const std::string& path)
     if (here == nullptr) {
         return path;
     }
-    std::string absolute = std::string{here} + "/" + path;
+    std::string absolute{here};
     std::free(here);
+    if (!absolute.ends_with('/')) {
+        absolute += '/'; // started from "/", the folder ends with one already
+    }
+    absolute += path;
     return absolute;
 }
 

@@ -1,4 +1,5 @@
 #include "cli_test_support.h"
+#include "options.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -85,6 +86,18 @@ TEST_F(CommandsTest, AnAddressIsStoredWholeAndOtherFieldsAreCutWithAWarning)
     ASSERT_EQ(run({"list", "--columns", "location"}), kExitOk);
     EXPECT_NE(out.find('\n' + widest + '\n'), std::string::npos);
     EXPECT_EQ(out.find(widest + "x"), std::string::npos);
+}
+
+TEST(CallerPath, ANameGivenRelativeIsTakenFromWhereTheProgramStarted)
+{
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    EXPECT_EQ(callerPath("tmp/x.csv"), "/tmp/x.csv"); // not "//tmp/x.csv"
+    std::filesystem::current_path("/usr");
+    EXPECT_EQ(callerPath("x.csv"), "/usr/x.csv");
+    EXPECT_EQ(callerPath("/abs/x.csv"), "/abs/x.csv");
+    EXPECT_EQ(callerPath("-"), "-"); // standard input or output
+    std::filesystem::current_path(before);
 }
 
 } // namespace
