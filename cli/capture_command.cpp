@@ -10,9 +10,9 @@
 #include "options.h"
 #include "session.h"
 
-#include <array>
+#include <cerrno>
 #include <ctime>
-#include <iostream>
+#include <unistd.h>
 
 namespace tessaly::cli {
 
@@ -25,21 +25,6 @@ std::int32_t timeNow()
     std::tm local{};
     ::localtime_r(&now, &local);
     return dates::clockTime(local.tm_hour, local.tm_min, local.tm_sec);
-}
-
-// Reads standard input up to the size of a file the capture takes; false
-// when there is more.
-bool readStandardInput(std::string& copied)
-{
-    std::array<char, 65536> block{};
-    while (std::cin.read(block.data(), block.size()) || std::cin.gcount() > 0) {
-        copied.append(block.data(), static_cast<std::size_t>(std::cin.gcount()));
-        if (copied.size() > kLargestWholeSource) {
-            copied.clear();
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -58,9 +43,11 @@ int CaptureCommand::run(const std::vector<std::string>& arguments, const Context
     if (source == "-") {
         // Standard input is held to the size a file may have, so an endless
         // one (/dev/zero) ends.
-        if (!readStandardInput(copied)) {
-            context.err << "tessaly-cli capture: standard input: "
-                        << SystemResult::fromErrno(EFBIG).text << " (more than 64 MiB)\n";
+        if (const SystemResult read =
+                readWholeDescriptor(STDIN_FILENO, copied, kLargestWholeSource);
+            !read.ok()) {
+            context.err << "tessaly-cli capture: standard input: " << read.text
+                        << (read.errorNumber == EFBIG ? " (more than 64 MiB)\n" : "\n");
             return kExitFailure;
         }
     } else if (const SystemResult read = readWholeSource(source, copied); !read.ok()) {

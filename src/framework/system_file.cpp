@@ -84,9 +84,15 @@ SystemResult readWholeFile(const std::string& path, std::string& content, std::s
     if (S_ISDIR(info.st_mode)) {
         return SystemResult::fromErrno(EISDIR);
     }
+    return readWholeDescriptor(fd.get(), content, maxBytes);
+}
+
+SystemResult readWholeDescriptor(int fd, std::string& content, std::size_t maxBytes)
+{
+    content.clear();
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

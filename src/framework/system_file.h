@@ -21,6 +21,10 @@ struct SystemResult {
 // with EFBIG rather than read into memory.
 SystemResult readWholeFile(const std::string& path, std::string& content,
                            std::size_t maxBytes = std::size_t{64} << 20U);
+// The same for what an open descriptor (a pipe, standard input) gives up to
+// its end; the descriptor stays open.
+SystemResult readWholeDescriptor(int fd, std::string& content,
+                                 std::size_t maxBytes = std::size_t{64} << 20U);
 
 // Replaces `path` with `content` so that a crash, a full disk or a write error
 // leaves the old file intact: the text goes to a temporary file in the same
