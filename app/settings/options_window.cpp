@@ -120,6 +120,7 @@ OptionsWindow::OptionsWindow(Settings& settings, SettingsStore& store, QWidget* 
     favoritesLineEdit_ = new QLineEdit(toQt(settings.favoritesPath), this);
     favoritesLineEdit_->setMaxLength(255);
     favoritesLineEdit_->setToolTip(QStringLiteral("Path to MSIE Favorites"));
+    favoritesLineEdit_->setPlaceholderText(QStringLiteral("None found: choose a folder"));
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName(QStringLiteral("BrowseFolder"));
     folderRow->addWidget(favoritesLineEdit_);

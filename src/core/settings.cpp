@@ -216,7 +216,11 @@ std::string SettingsStore::registryFavorites() const
 void SettingsStore::load(Settings& settings)
 {
     configuration_.use();
-    const std::string favorites = registry_.mapPath(registryFavorites());
+    std::string favorites = registry_.mapPath(registryFavorites());
+    if (favorites.size() >= 2 && favorites[1] == ':') {
+        // No Wine prefix to find it in: a Windows name would only mislead.
+        favorites.clear();
+    }
     settings.theme = get("Theme", settings.theme);
     settings.doubleClickAction = get("DoubleClickAction", settings.doubleClickAction);
     settings.noTray = toNumber(get("NoTray", std::to_string(settings.noTray)));

@@ -128,7 +128,7 @@ TEST_F(SettingsTest, DefaultsWithNoRecordsAndARecordForANonBlankFallback)
     EXPECT_EQ(settings.noTray, 0);
     EXPECT_EQ(settings.secure, 0);
     EXPECT_EQ(settings.password, "");
-    EXPECT_EQ(settings.favoritesPath, "C:\\WINDOWS\\FAVORITES");
+    EXPECT_EQ(settings.favoritesPath, ""); // no Wine prefix: no Favorites folder
     EXPECT_TRUE(ui.shown.empty());
 
     FileManager& configuration = services.database().configuration();
