@@ -1,5 +1,6 @@
 #include "reports/pdf_canvas.h"
 
+#include "framework/display_width.h"
 #include "framework/utf8.h"
 #include "platform/data_folder.h"
 
@@ -302,10 +303,10 @@ void PdfCanvas::text(double x, double y, double size, bool bold, std::string_vie
     int height = 0;
     pango_layout_get_size(line, &width, &height);
     const double drawn = static_cast<double>(width) / PANGO_SCALE;
-    // The layout gave the text as many places as it has characters; a
-    // wider script (Chinese, Japanese, Korean, a fallback font) is narrowed
-    // to them, so it never runs into the next column.
-    const double room = characterWidth(size) * static_cast<double>(utf8::length(utf8));
+    // The layout gave the text its places, two for each wide character; a
+    // glyph of a fallback font wider than them is narrowed to them, so the
+    // text never runs into the next column.
+    const double room = characterWidth(size) * static_cast<double>(display::width(utf8));
     const double squeeze = drawn > room && drawn > 0 ? room / drawn : 1.0;
     const double baseline = static_cast<double>(pango_layout_get_baseline(line)) / PANGO_SCALE;
     cairo_save(cairo_);
