@@ -146,11 +146,26 @@ int width(char32_t cp)
     return cp >= 0x1100U && within(kDoubleWidth, cp) ? 2 : 1;
 }
 
+namespace {
+
+// The places of the character at `pos`, which moves past it; ASCII, most of
+// a report, without decoding.
+std::size_t next(std::string_view text, std::size_t& pos)
+{
+    if (static_cast<unsigned char>(text[pos]) < 0x80U) {
+        ++pos;
+        return 1;
+    }
+    return static_cast<std::size_t>(width(utf8::decode(text, pos)));
+}
+
+} // namespace
+
 std::size_t width(std::string_view text)
 {
     std::size_t places = 0;
     for (std::size_t pos = 0; pos < text.size();) {
-        places += static_cast<std::size_t>(width(utf8::decode(text, pos)));
+        places += next(text, pos);
     }
     return places;
 }
@@ -160,7 +175,7 @@ std::size_t fit(std::string_view text, std::size_t places)
     std::size_t used = 0;
     std::size_t end = 0;
     for (std::size_t pos = 0; pos < text.size();) {
-        const auto w = static_cast<std::size_t>(width(utf8::decode(text, pos)));
+        const std::size_t w = next(text, pos);
         if (used + w > places && end > 0) {
             break;
         }

@@ -48,6 +48,8 @@ FT_Library freetype()
 // A character the report's font draws alone, left to right, without any
 // shaping: Latin, Greek, Cyrillic and common punctuation, but no combining
 // mark and no soft hyphen.
+constexpr char32_t kPlainLimit = 0x205F; // no plain character at or above
+
 bool plainCharacter(char32_t c)
 {
     return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
@@ -257,11 +259,25 @@ bool PdfCanvas::drawPlain(double x, double y, double size, bool bold, std::strin
                            static_cast<double>(face->units_per_EM);
     const std::size_t glyphsBefore = run.glyphs.size();
     const std::size_t clustersBefore = run.clusters.size();
+    if (font.glyphs.empty()) {
+        font.glyphs.assign(kPlainLimit, kNotLookedUp);
+    }
     std::size_t placed = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const std::size_t start = pos;
-        const char32_t c = utf8::decode(utf8, pos);
-        const FT_UInt glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        const char32_t c = byte < 0x80U ? (++pos, char32_t{byte}) : utf8::decode(utf8, pos);
+        if (c >= kPlainLimit) {
+            run.glyphs.resize(glyphsBefore);
+            run.clusters.resize(clustersBefore);
+            return false;
+        }
+        // A report sets the same few characters millions of times: each is
+        // looked up in the font once.
+        std::uint32_t& glyph = font.glyphs[c];
+        if (glyph == kNotLookedUp) {
+            glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        }
         if (glyph == 0) {
             run.glyphs.resize(glyphsBefore);
             run.clusters.resize(clustersBefore);
