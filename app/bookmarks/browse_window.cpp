@@ -15,6 +15,7 @@
 #include "core/tables.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
+#include "framework/display_width.h"
 #include "framework/expression.h"
 #include "framework/icons.h"
 #include "framework/picture.h"
@@ -260,7 +261,7 @@ void BrowseWindow::printShownList()
                 report.columns.back().header = headings.back();
                 report.columns.back().overflow = Overflow::Wrap;
                 report.columns.back().width =
-                    std::max(offered.width, static_cast<int>(column.heading.size()));
+                    std::max(offered.width, static_cast<int>(display::width(headings.back())));
                 width += report.columns.back().width;
             }
         }

@@ -1,5 +1,6 @@
 #include "reports/pdf_canvas.h"
 
+#include "framework/display_width.h"
 #include "framework/utf8.h"
 #include "platform/data_folder.h"
 
@@ -47,6 +48,8 @@ FT_Library freetype()
 // A character the report's font draws alone, left to right, without any
 // shaping: Latin, Greek, Cyrillic and common punctuation, but no combining
 // mark and no soft hyphen.
+constexpr char32_t kPlainLimit = 0x205F; // no plain character at or above
+
 bool plainCharacter(char32_t c)
 {
     return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300 && c != 0xAD) ||
@@ -256,11 +259,25 @@ bool PdfCanvas::drawPlain(double x, double y, double size, bool bold, std::strin
                            static_cast<double>(face->units_per_EM);
     const std::size_t glyphsBefore = run.glyphs.size();
     const std::size_t clustersBefore = run.clusters.size();
+    if (font.glyphs.empty()) {
+        font.glyphs.assign(kPlainLimit, kNotLookedUp);
+    }
     std::size_t placed = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const std::size_t start = pos;
-        const char32_t c = utf8::decode(utf8, pos);
-        const FT_UInt glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        const char32_t c = byte < 0x80U ? (++pos, char32_t{byte}) : utf8::decode(utf8, pos);
+        if (c >= kPlainLimit) {
+            run.glyphs.resize(glyphsBefore);
+            run.clusters.resize(clustersBefore);
+            return false;
+        }
+        // A report sets the same few characters millions of times: each is
+        // looked up in the font once.
+        std::uint32_t& glyph = font.glyphs[c];
+        if (glyph == kNotLookedUp) {
+            glyph = plainCharacter(c) ? FT_Get_Char_Index(face, c) : 0;
+        }
         if (glyph == 0) {
             run.glyphs.resize(glyphsBefore);
             run.clusters.resize(clustersBefore);
@@ -302,10 +319,10 @@ void PdfCanvas::text(double x, double y, double size, bool bold, std::string_vie
     int height = 0;
     pango_layout_get_size(line, &width, &height);
     const double drawn = static_cast<double>(width) / PANGO_SCALE;
-    // The layout gave the text as many places as it has characters; a
-    // wider script (Chinese, Japanese, Korean, a fallback font) is narrowed
-    // to them, so it never runs into the next column.
-    const double room = characterWidth(size) * static_cast<double>(utf8::length(utf8));
+    // The layout gave the text its places, two for each wide character; a
+    // glyph of a fallback font wider than them is narrowed to them, so the
+    // text never runs into the next column.
+    const double room = characterWidth(size) * static_cast<double>(display::width(utf8));
     const double squeeze = drawn > room && drawn > 0 ? room / drawn : 1.0;
     const double baseline = static_cast<double>(pango_layout_get_baseline(line)) / PANGO_SCALE;
     cairo_save(cairo_);

@@ -3,6 +3,7 @@
 #include "framework/system_file.h"
 #include "reports/report_spool.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -84,7 +85,11 @@ private:
         void* face = nullptr;                                 // FT_Face, released with `fontFace`
         void* fontFace = nullptr;                             // cairo_font_face_t
         std::unordered_map<long, _cairo_scaled_font*> scaled; // by layoutKey
+        // Glyph index by character, 0 where the font has none or the
+        // character needs shaping; filled as characters are first met.
+        std::vector<std::uint32_t> glyphs;
     };
+    static constexpr std::uint32_t kNotLookedUp = 0xFFFFFFFF;
     PlainFont plain_[2]; // regular, bold
     // A page's plain texts wait to be drawn together, a run per font and
     // size: the PDF then holds a few long text objects rather than one per

@@ -1,6 +1,7 @@
 #include "reports/report_layout.h"
 
 #include "core/record.h"
+#include "framework/display_width.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
@@ -11,7 +12,7 @@ namespace tessaly {
 
 namespace {
 
-// One character: a cut text keeps all but one of its column's places.
+// One place: a cut text keeps all but one of its column's places.
 constexpr std::string_view kEllipsis = "\u2026";
 constexpr std::size_t kEllipsisWidth = 1;
 constexpr int kGap = 2;         // characters between two columns
@@ -31,31 +32,34 @@ std::string printable(std::string_view text)
     return out;
 }
 
+// Widths count places: a Chinese, Japanese or Korean character takes two,
+// so a column holds half as many of them as of Latin letters.
 std::string elided(std::string_view text, std::size_t width)
 {
-    if (utf8::length(text) <= width) {
+    if (display::width(text) <= width) {
         return std::string{text};
     }
     if (width <= kEllipsisWidth) {
         return std::string{kEllipsis};
     }
-    return std::string{text::clip(utf8::prefix(text, width - kEllipsisWidth))} +
-           std::string{kEllipsis};
+    const std::string_view kept = text.substr(0, display::fit(text, width - kEllipsisWidth));
+    // A wide character that would reach into the ellipsis's place goes.
+    if (display::width(kept) > width - kEllipsisWidth) {
+        return std::string{kEllipsis};
+    }
+    return std::string{text::clip(kept)} + std::string{kEllipsis};
 }
 
-// Where a line of `width` characters at the start of `rest` ends: after
-// its last blank when that leaves at least half a line, else at the width.
+// Where a line of `width` places at the start of `rest` ends: after its
+// last blank when that leaves at least half a line, else at the width.
 std::size_t breakAt(std::string_view rest, std::size_t width)
 {
-    if (utf8::length(rest) <= width) {
-        return rest.size();
-    }
-    const std::size_t cut = utf8::offsetOf(rest, width);
-    if (cut < rest.size() && rest[cut] == ' ') {
+    const std::size_t cut = display::fit(rest, width);
+    if (cut == rest.size() || rest[cut] == ' ') {
         return cut;
     }
     const std::size_t blank = rest.substr(0, cut).rfind(' ');
-    if (blank != std::string_view::npos && utf8::length(rest.substr(0, blank)) >= width / 2) {
+    if (blank != std::string_view::npos && display::width(rest.substr(0, blank)) >= width / 2) {
         return blank + 1;
     }
     return cut;
@@ -71,7 +75,7 @@ std::vector<std::string> cellLines(std::string_view textIn, int widthIn, Overflo
     std::vector<std::string> lines;
     if (overflow == Overflow::Whole) {
         for (std::string_view rest = whole; !rest.empty();) {
-            const std::size_t end = utf8::offsetOf(rest, width);
+            const std::size_t end = display::fit(rest, width);
             lines.emplace_back(rest.substr(0, end));
             rest.remove_prefix(end);
         }
@@ -184,7 +188,7 @@ void ReportLayout::startPage()
     double y = setup_.margin + setup_.titleSize;
     spool_.text(left, y, setup_.titleSize, true, report_.title);
     const double dateWidth =
-        characterWidth(setup_.bodySize) * static_cast<double>(utf8::length(setup_.date));
+        characterWidth(setup_.bodySize) * static_cast<double>(display::width(setup_.date));
     spool_.text(right - dateWidth, y, setup_.bodySize, false, setup_.date);
     y += setup_.bodySize;
     spool_.rule(left, right, y);
@@ -200,7 +204,7 @@ void ReportLayout::startPage()
         for (const std::string& header : lines) {
             const double shift =
                 column.alignRight
-                    ? (widths_[i] - static_cast<int>(utf8::length(header))) * charWidth
+                    ? (widths_[i] - static_cast<int>(display::width(header))) * charWidth
                     : 0.0;
             spool_.text(left_[i] + shift, lineY, setup_.bodySize, true, header);
             lineY += lineHeight();
@@ -251,7 +255,7 @@ void ReportLayout::row(const Record& record)
         for (const std::string& line : cells[i]) {
             const double shift =
                 report_.columns[i].alignRight
-                    ? (widths_[i] - static_cast<int>(utf8::length(line))) * charWidth
+                    ? (widths_[i] - static_cast<int>(display::width(line))) * charWidth
                     : 0.0;
             if (!line.empty()) {
                 spool_.text(left_[i] + shift, y, setup_.bodySize, false, line);

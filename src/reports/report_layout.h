@@ -13,7 +13,8 @@ namespace tessaly {
 class Record;
 struct TableDef;
 
-// The lines a cell takes in a column `width` characters wide: wrapped at
+// The lines a cell takes in a column `width` places wide (a Chinese,
+// Japanese or Korean character takes two places): wrapped at
 // the last blank that leaves half a line, else at the width, and at most
 // `maxLines` lines, the last ending in "…" when text remains; one line
 // cut the same way for Overflow::Elide; every character on as many lines as
@@ -56,7 +57,7 @@ public:
     void finish(bool cancelled);
 
     std::int64_t rows() const { return rows_; }
-    // The columns' widths in characters, as laid out.
+    // The columns' widths in places, as laid out.
     const std::vector<int>& widths() const { return widths_; }
 
 private:

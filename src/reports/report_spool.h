@@ -16,8 +16,9 @@ struct PageSize {
 // Where finished pages go: the PDF file of the command line, the preview
 // or the printer of the windows. Positions are in points from the page's
 // top left; `y` is the baseline of a text. Texts are set in a fixed-pitch
-// type whose every character is 0.6 of the size wide, so what the layout
-// measured is what any canvas draws.
+// type whose every place is 0.6 of the size wide, a wide character (Chinese,
+// Japanese, Korean) taking two places, so what the layout measured is what
+// any canvas draws.
 class PageCanvas {
 public:
     virtual ~PageCanvas() = default;
@@ -27,7 +28,7 @@ public:
     virtual void endPage() = 0;
 };
 
-// Width of one character of the reports' type at `size` points.
+// Width of one place of the reports' type at `size` points.
 constexpr double characterWidth(double size)
 {
     return size * 0.6;

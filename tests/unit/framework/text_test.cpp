@@ -1,3 +1,4 @@
+#include "framework/display_width.h"
 #include "framework/fixed_text.h"
 #include "framework/html_text.h"
 #include "framework/text.h"
@@ -84,6 +85,27 @@ TEST(Text, UpperAndLowerMapEveryLetter)
     EXPECT_EQ(text::upper("café noël"), "CAFÉ NOËL");
     EXPECT_EQ(text::lower("ÅNGSTRÖM Ωmega"), "ångström ωmega");
     EXPECT_EQ(text::upper("a1-b2_c3"), "A1-B2_C3");
+}
+
+TEST(DisplayWidth, WideCharactersTakeTwoPlacesAndMarksNone)
+{
+    EXPECT_EQ(display::width("Caf\u00e9"), 4U);
+    EXPECT_EQ(display::width("Cafe\u0301"), 4U); // the accent sits on its letter
+    EXPECT_EQ(display::width("\u6f22\u5b57"), 4U);
+    EXPECT_EQ(display::width("\u3072\u3089\u304c\u306a"), 8U);
+    EXPECT_EQ(display::width("\ud55c\uae00"), 4U);
+    EXPECT_EQ(display::width("\uff21\uff62"), 3U);         // full-width A, half-width bracket
+    EXPECT_EQ(display::width("\U0001F600\U00020000"), 4U); // an emoji, a plane-2 ideograph
+    EXPECT_EQ(display::width("\u0928\u092e\u0938\u094d\u0924\u0947"), 4U);
+    EXPECT_EQ(display::width("a\u200db\u00ad"), 3U);
+
+    // A start that fits: never half a character, its marks kept with it,
+    // and a character wider than the room still taken alone.
+    EXPECT_EQ(display::fit("\u6f22\u5b57\u6f22", 5), 6U);
+    EXPECT_EQ(display::fit("\u6f22\u5b57\u6f22", 6), 9U);
+    EXPECT_EQ(display::fit("e\u0301x", 1), 3U);
+    EXPECT_EQ(display::fit("\u6f22x", 1), 3U);
+    EXPECT_EQ(display::fit("", 3), 0U);
 }
 
 TEST(Utf8, MalformedBytesCountAsOneCharacterEach)

@@ -2,6 +2,7 @@
 #include "core/file_version.h"
 #include "core/tables.h"
 #include "framework/dates.h"
+#include "framework/utf8.h"
 #include "reports/pdf_canvas.h"
 #include "reports/report_run.h"
 #include "reports/sorted_positions.h"
@@ -118,6 +119,27 @@ TEST(ReportCells, WrapAtBlanksOrWidthElideWhenOutOfLines)
     // Characters, not bytes, fill a column.
     EXPECT_EQ(cellLines("ééééé", 5, Overflow::Elide, 1), (std::vector<std::string>{"ééééé"}));
     EXPECT_EQ(cellLines("", 5, Overflow::Wrap, 8), (std::vector<std::string>{""}));
+}
+
+TEST(ReportCells, WideCharactersTakeTwoPlaces)
+{
+    const std::string kanji = "\u6f22\u5b57"; // two characters, four places
+    EXPECT_EQ(cellLines(kanji + kanji + "\u6f22", 5, Overflow::Wrap, 8),
+              (std::vector<std::string>{kanji, kanji, "\u6f22"}));
+    EXPECT_EQ(cellLines(kanji + " " + kanji + kanji, 6, Overflow::Wrap, 8),
+              (std::vector<std::string>{kanji, kanji + "\u6f22", "\u5b57"}));
+    EXPECT_EQ(cellLines(kanji + kanji, 5, Overflow::Elide, 1),
+              (std::vector<std::string>{kanji + "\u2026"}));
+    EXPECT_EQ(cellLines(kanji + kanji, 4, Overflow::Elide, 1),
+              (std::vector<std::string>{"\u6f22\u2026"}));
+    EXPECT_EQ(cellLines(kanji, 2, Overflow::Elide, 1), (std::vector<std::string>{"\u2026"}));
+    EXPECT_EQ(cellLines(kanji, 4, Overflow::Elide, 1), (std::vector<std::string>{kanji}));
+    // A number or date column narrower than one wide character still moves on.
+    EXPECT_EQ(cellLines(kanji, 1, Overflow::Whole, 8),
+              (std::vector<std::string>{"\u6f22", "\u5b57"}));
+    // Accents written as combining marks take no place of their own.
+    EXPECT_EQ(cellLines("Cafe\u0301 cre\u0300me", 10, Overflow::Elide, 1),
+              (std::vector<std::string>{"Cafe\u0301 cre\u0300me"}));
 }
 
 TEST(ReportDefinitions, FixedTitlesDesignedColumnsAndOrders)
@@ -447,6 +469,36 @@ TEST_F(ReportTest, EveryScriptPrintsAsStoredAndInItsReadingOrder)
     for (const std::string& expected : texts) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }
+}
+
+TEST_F(ReportTest, WideCharactersKeepTheirShapeAndStayInTheirColumn)
+{
+    // Seven Japanese characters, and forty Chinese ones that wrap.
+    const std::string japanese = "\u3053\u3093\u306b\u3061\u306f\u4e16\u754c";
+    std::string chinese;
+    for (int i = 0; i < 10; ++i) {
+        chinese += "\u4f60\u597d\u4e16\u754c";
+    }
+    add("https://ja.example/", japanese, "Home");
+    add("https://zh.example/", chinese, "Home");
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    const std::string text = printed(result);
+    const std::vector<PdfWord> words = pdfWords(out.file("report.pdf"), out.file("words.html"));
+    const auto home =
+        std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Home"; });
+    ASSERT_NE(home, words.end()) << text;
+    int wide = 0;
+    for (const PdfWord& word : words) {
+        if (word.text.starts_with("\u3053") || word.text.starts_with("\u4f60")) {
+            ++wide;
+            // Two places of 0.6 em each: a glyph of 7.5 points keeps its
+            // whole width rather than being pressed into one place.
+            const double perCharacter = (word.right - word.left) / utf8::length(word.text);
+            EXPECT_GT(perCharacter, 7.0) << word.text;
+            EXPECT_LE(word.right, home->left) << word.text;
+        }
+    }
+    EXPECT_GE(wide, 3) << text;
 }
 
 TEST_F(ReportTest, NumbersAndDatesAreNeverCutAndCutTextEndsInAnEllipsis)
