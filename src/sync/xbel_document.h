@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// An XBEL bookmark file held as the bytes it was read from plus the few
+// things the program changes in it. Serialising copies every part that was
+// not changed byte for byte: the XML declaration, the DOCTYPE, comments
+// (the sync extension's "highestId" line), elements and attributes the
+// program does not know, positions, ids and whitespace. Reading uses expat
+// with entity declarations refused (no entity expansion, no external
+// entities) and a bound on the size. Not thread-safe; a value type.
+class XbelDocument final {
+public:
+    // The largest file read: a bookmark file of a million bookmarks stays
+    // well under it.
+    static constexpr std::size_t kLargestFile = std::size_t{512} << 20U;
+    // The first line the browsers' sync extension demands of the file.
+    static constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
+    // A folder or a bookmark of the file, in tree order. `parent` indexes
+    // the folder it stands in (-1: the top of the file).
+    struct Item {
+        bool folder = false;
+        std::string id;    // as the file gives it; may be blank
+        std::string title; // decoded text of <title>
+        std::string href;  // bookmarks only, decoded
+        int parent = -1;
+        bool removed = false;
+    };
+
+    // Reads `bytes`; nothing, with `error` saying why in words for the user,
+    // when they are not an XBEL document, are damaged (not well-formed,
+    // declare entities) or are longer than `largest`.
+    static std::optional<XbelDocument> parse(std::string_view bytes, std::string& error,
+                                             std::size_t largest = kLargestFile);
+    // A file with no bookmarks, written as the browsers' sync extension
+    // writes one (declaration, DOCTYPE, <xbel>, the highestId line).
+    static XbelDocument empty();
+
+    // Every folder and bookmark ever read or added, by index (removed ones
+    // stay, marked).
+    const std::vector<Item>& items() const { return items_; }
+    // The folders from the top down to `index`'s folder, by title.
+    std::vector<std::string> folderPath(int index) const;
+    // The first folder in tree order titled `title` (exact text), or -1.
+    int findFolder(std::string_view title) const;
+
+    // Changes. Each marks the document changed; ids of added items are
+    // numbers above every id in the file and the highestId line, which is
+    // raised (and added when the file had none).
+    int addFolder(std::string_view title); // at the top of the tree
+    int addBookmark(int folder, std::string_view href, std::string_view title); // at its end
+    void setTitle(int index, std::string_view title);
+    void setHref(int index, std::string_view href);
+    void move(int index, int folder); // to the end of `folder` (-1: the top)
+    void remove(int index);
+
+    bool changed() const { return changed_; }
+    // The document's bytes: the bytes read when nothing changed.
+    std::string serialize() const;
+
+private:
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    struct Layout; // where each item stands in source_
+    friend class XbelReader;
+
+    std::string source_;
+    std::vector<Item> items_;
+    std::vector<Span> element_;   // whole element, start tag to end tag
+    std::vector<Span> titleText_; // inside <title>; begin == end == 0 when none
+    std::vector<Span> hrefValue_; // inside the quotes of href
+    std::vector<Span> body_;      // between the start and the end tag of a folder
+    std::vector<bool> edited_;
+    std::vector<bool> added_;
+    std::vector<std::vector<int>> children_; // by parent index + 1 (0: the top)
+    Span topBody_;                           // inside <xbel>
+    Span highestId_;                         // the number in the highestId line; empty when none
+    std::uint64_t nextId_ = 1;
+    bool changed_ = false;
+};
+
+} // namespace tessaly
