@@ -13,6 +13,8 @@ packages=(
   libpango1.0-dev libcairo2-dev fonts-noto-core fonts-noto-cjk
   # international host names in their ASCII form (the library curl itself uses)
   libidn2-dev
+  # XBEL bookmark files (the sync with the browsers' shared file)
+  libexpat1-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
   # tests
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev

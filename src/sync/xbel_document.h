@@ -67,24 +67,45 @@ public:
     std::string serialize() const;
 
 private:
+    // A stretch of the bytes read, [begin, end).
     struct Span {
         std::size_t begin = 0;
         std::size_t end = 0;
     };
-    struct Layout; // where each item stands in source_
-    friend class XbelReader;
+    // Where an item read from the file stands in those bytes.
+    struct Place {
+        Span element;          // the whole element
+        std::size_t open = 0;  // just after its start tag
+        bool empty = false;    // written as one empty-element tag
+        Span title;            // inside <title>; title.end == 0: none
+        Span href;             // inside the quotes of href; href.end == 0: none
+        std::size_t close = 0; // where its end tag begins
+        int parent = -1;       // the folder it was read in
+        std::vector<int> read; // the folders and bookmarks it held as read
+    };
+    struct Patch {
+        Span span;
+        std::string text;
+    };
+    class Reader;
+    class Writer;
+
+    int newItem(bool folder, int parent);
+    void touch(int folder);
+    void detach(int index);
 
     std::string source_;
+    bool utf8_ = true;
     std::vector<Item> items_;
-    std::vector<Span> element_;   // whole element, start tag to end tag
-    std::vector<Span> titleText_; // inside <title>; begin == end == 0 when none
-    std::vector<Span> hrefValue_; // inside the quotes of href
-    std::vector<Span> body_;      // between the start and the end tag of a folder
-    std::vector<bool> edited_;
-    std::vector<bool> added_;
-    std::vector<std::vector<int>> children_; // by parent index + 1 (0: the top)
-    Span topBody_;                           // inside <xbel>
-    Span highestId_;                         // the number in the highestId line; empty when none
+    std::vector<Place> places_; // per item read; added items have none
+    // Items moved or added into a folder, by folder + 1 (0: the top), in
+    // the order they came: written after what the folder held as read.
+    std::vector<std::vector<int>> appended_;
+    std::vector<char> dirty_;       // by folder + 1: a change at or below it
+    std::vector<char> titleEdited_; // by item
+    std::vector<char> hrefEdited_;  // by item
+    Place top_;                     // the <xbel> element
+    Span highestId_;                // the number of the highestId line; end 0: none
     std::uint64_t nextId_ = 1;
     bool changed_ = false;
 };
