@@ -94,6 +94,9 @@ struct SyncPlan {
     std::vector<TessalyChange> tessalyChanges;
     std::vector<SyncStateRow> newState;
     std::vector<SyncChange> changes; // each side's changes, in the order made
+    // Nothing changed on either side since the last sync, which stored this
+    // very state and ETag: a commit with plan.readEtag writes nothing.
+    bool nothingToCommit = false;
     SyncAccount account;
 };
 
@@ -132,6 +135,6 @@ std::optional<std::string> lastSyncEtag(Database& database, std::string_view tar
 
 // When the data folder's bookmark database was last written (seconds since
 // 1970), for SyncTimes::tessaly; 0 unknown.
-std::int64_t databaseModified(const Database& database);
+std::int64_t databaseModified(Database& database);
 
 } // namespace tessaly
