@@ -3,18 +3,47 @@
 #include <curl/curl.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 namespace tessaly {
 
 namespace {
 
-std::string lockText()
+constexpr std::string_view kLockPrefix = "Tessaly 2000 is synchronising from ";
+
+std::string hostName()
 {
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
-    return "Tessaly 2000 is synchronising from " + std::string{host} + " (process " +
-           std::to_string(::getpid()) + ")\n";
+    return host;
+}
+
+std::string lockText(long process)
+{
+    return std::string{kLockPrefix} + hostName() + " (process " + std::to_string(process) + ")\n";
+}
+
+std::string lockText()
+{
+    return lockText(static_cast<long>(::getpid()));
+}
+
+// A lock that a sync of ours on this machine left when it was killed: its
+// process is gone, and waiting a quarter of an hour for it would only hold
+// up the sync that completes its work.
+bool leftByDeadSyncHere(const std::string& body)
+{
+    const std::string start = std::string{kLockPrefix} + hostName() + " (process ";
+    if (!body.starts_with(start)) {
+        return false;
+    }
+    const long process = std::atol(body.c_str() + start.size());
+    return process > 0 && body == lockText(process) && process != ::getpid() &&
+           ::kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -54,7 +83,7 @@ bool DavFileLock::acquire(std::string& error)
             now = static_cast<std::int64_t>(std::time(nullptr));
         }
         const std::int64_t age = now - written;
-        if (written == 0 || age < times_.stale.count()) {
+        if ((written == 0 || age < times_.stale.count()) && !leftByDeadSyncHere(found.body)) {
             const std::int64_t minutes = (times_.stale.count() - age + 59) / 60;
             error = account_.file + " is being synchronised by another program (" + name +
                     " is on the server); try again later: a lock left behind runs out in " +

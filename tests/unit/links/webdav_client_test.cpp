@@ -125,6 +125,36 @@ TEST_F(WebDavApacheTest, LockIsHonouredTakenOverWhenStaleAndRefreshed)
     EXPECT_NE(apache.readFile("bookmarks.xbel.lock"), "left behind");
 }
 
+// A sync of ours killed on this machine leaves its lock; the next one need
+// not wait a quarter of an hour for it.
+TEST_F(WebDavApacheTest, OwnLockOfAKilledSyncIsTakenOver)
+{
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::string dead = "Tessaly 2000 is synchronising from " + std::string{host} +
+                             " (process " + std::to_string(gone) + ")\n";
+    apache.writeFile("bookmarks.xbel.lock", dead);
+    std::string error;
+    DavFileLock next{account(), {}};
+    EXPECT_TRUE(next.acquire(error)) << error;
+    next.release();
+
+    // One of a living process, or of another machine, holds.
+    for (const std::string& alive :
+         {"Tessaly 2000 is synchronising from " + std::string{host} + " (process 1)\n",
+          "Tessaly 2000 is synchronising from elsewhere (process " + std::to_string(gone) +
+              ")\n"}) {
+        apache.writeFile("bookmarks.xbel.lock", alive);
+        DavFileLock blocked{account(), {}};
+        EXPECT_FALSE(blocked.acquire(error)) << alive;
+    }
+}
+
 TEST(WebDavHttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities)
 {
     test::TempFolder folder;
