@@ -18,7 +18,8 @@ TEST_F(XbelCommandTest, ImportTakesTheInnermostFolderAndExportWritesOneFolderPer
     const std::string file = sources.write(
         "bookmarks.xbel",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE xbel PUBLIC \"+//IDN python.org//DTD XML Bookmark Exchange Language 1.0//EN//XML\" "
+        "<!DOCTYPE xbel PUBLIC \"+//IDN python.org//DTD XML Bookmark Exchange Language "
+        "1.0//EN//XML\" "
         "\"http://pyxml.sourceforge.net/topics/dtds/xbel.dtd\">\n<xbel version=\"1.0\">\n"
         "<!--- highestId :6: for Floccus bookmark sync browser extension -->\n"
         "<folder id=\"1\"><title>Toolbar</title><bookmark href=\"http://a.example/?a=1&amp;b=2\" "
@@ -68,8 +69,7 @@ TEST_F(XbelCommandTest, FilesThatAreNoXbelAreRefusedWithTheReason)
         << err;
     EXPECT_EQ(run({"import", "xbel", sources.write("b.xbel", "<xbel><folder><title>x</xbel>")}),
               kExitFailure);
-    EXPECT_NE(err.find("b.xbel: The file is damaged: mismatched tag at line 1"),
-              std::string::npos)
+    EXPECT_NE(err.find("b.xbel: The file is damaged: mismatched tag at line 1"), std::string::npos)
         << err;
     ASSERT_EQ(run({"list"}), kExitOk);
     EXPECT_EQ(out.find("http"), std::string::npos) << out;
