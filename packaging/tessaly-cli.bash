@@ -137,8 +137,8 @@ _tessaly_cli()
     import | export)
         # The type, then the file read or written.
         if ((n == 0)); then
-            local types="ie netscape html csv ascii firefox chromium"
-            [[ $command == export ]] && types="simple table frame csv ascii netscape"
+            local types="ie netscape html csv ascii firefox chromium xbel"
+            [[ $command == export ]] && types="simple table frame csv ascii netscape xbel"
             mapfile -t COMPREPLY < <(compgen -W "$types" -- "$cur")
         elif ((n == 1)); then
             compopt -o filenames 2>/dev/null

@@ -6,7 +6,6 @@
 #include "sync/sync_store.h"
 
 #include <algorithm>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -110,6 +109,9 @@ public:
         addedInTessaly();
     }
 
+    // Whether the state the sync leaves differs from the one it found.
+    bool stateChanged() const { return stateChanged_; }
+
 private:
     struct Current {
         int item = -1;
@@ -142,7 +144,34 @@ private:
         return folder;
     }
 
-    std::string pathOf(int item) const { return joinPath(doc_.folderPath(item)); }
+    // The joined folder path of an item, from a path kept per folder: a
+    // folder's path never changes during a sync (folders are only added).
+    const std::string& pathOf(int item)
+    {
+        const int folder = doc_.items()[static_cast<std::size_t>(item)].parent;
+        if (folder < 0) {
+            return top_;
+        }
+        const auto at = static_cast<std::size_t>(folder);
+        if (folderPaths_.size() <= at) {
+            folderPaths_.resize(doc_.items().size());
+            folderCategories_.resize(doc_.items().size());
+        }
+        if (folderPaths_[at].empty()) {
+            std::vector<std::string> path = doc_.folderPath(item);
+            folderPaths_[at] = joinPath(path);
+            folderCategories_[at] = categoryOf(path.back());
+        }
+        return folderPaths_[at];
+    }
+
+    // The category the folder of an item gives it.
+    const std::string& categoryIn(int item)
+    {
+        pathOf(item);
+        const int folder = doc_.items()[static_cast<std::size_t>(item)].parent;
+        return folder < 0 ? top_ : folderCategories_[static_cast<std::size_t>(folder)];
+    }
 
     std::size_t storedAt(std::string_view address) const
     {
@@ -185,7 +214,7 @@ private:
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
         const std::string address = addressOf(item.href);
         const std::string description = descriptionOf(item.title, item.href);
-        const std::string category = categoryOf(innermost(current.path));
+        const std::string category = categoryIn(current.item);
         const std::size_t at = storedAt(address);
         if (at != kNone && claimed_[at]) {
             // The same address again in the file: Tessaly keeps it once.
@@ -263,7 +292,7 @@ private:
               stored.description, merged.description);
         field("address", addressOf(base.address), addressOf(item.href), addressOf(base.address),
               stored.location, merged.location);
-        field("folder", categoryOf(innermost(base.folderPath)), categoryOf(innermost(current.path)),
+        field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
               categoryOf(innermost(base.folderPath)), stored.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
@@ -275,7 +304,7 @@ private:
         if (!toFileWhat.empty()) {
             toFile(current.item, merged, toFileWhat);
         }
-        keep(current);
+        keep(current, &base);
     }
 
     // A synced bookmark Tessaly no longer has (or has for another bookmark
@@ -286,7 +315,7 @@ private:
         const bool fileChanged = item.title != base.title || item.href != base.address ||
                                  current.path != base.folderPath;
         if (duplicate) {
-            keep(current);
+            keep(current, &base);
             return;
         }
         if (fileChanged) {
@@ -294,8 +323,8 @@ private:
             conflict(addressOf(item.href), descriptionOf(item.title, item.href),
                      "deleted in Tessaly, changed in the file", SyncSide::File);
             tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
-                    descriptionOf(item.title, item.href), categoryOf(innermost(current.path)), {});
-            keep(current);
+                    descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            keep(current, &base);
             return;
         }
         doc_.remove(current.item);
@@ -310,6 +339,7 @@ private:
             if (seen_.contains(row->serverId)) {
                 continue;
             }
+            stateChanged_ = true;
             const std::size_t at = storedAt(addressOf(row->address));
             if (at == kNone || claimed_[at]) {
                 continue; // deleted on both sides
@@ -345,6 +375,7 @@ private:
             ++plan_.account.addedToFile;
             const XbelDocument::Item& added = doc_.items()[static_cast<std::size_t>(item)];
             plan_.newState.push_back({added.id, pathOf(item), added.title, added.href});
+            stateChanged_ = true;
         }
     }
 
@@ -358,7 +389,7 @@ private:
         if (addressOf(now.href) != stored.location) {
             doc_.setHref(item, stored.location);
         }
-        if (categoryOf(innermost(pathOf(item))) != stored.category) {
+        if (categoryIn(item) != stored.category) {
             doc_.move(item, folderFor(stored.category));
         }
         change(SyncSide::File, SyncChange::Kind::Changed, stored.location, stored.description,
@@ -367,10 +398,13 @@ private:
     }
 
     // The state row of a file bookmark as the sync leaves it.
-    void keep(const Current& current)
+    void keep(const Current& current, const SyncStateRow* base = nullptr)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
         plan_.newState.push_back({current.key, pathOf(current.item), item.title, item.href});
+        const SyncStateRow& now = plan_.newState.back();
+        stateChanged_ = stateChanged_ || base == nullptr || now.folderPath != base->folderPath ||
+                        now.title != base->title || now.address != base->address;
     }
 
     void tessaly(SyncChange::Kind kind, std::string oldAddress, std::string address,
@@ -415,6 +449,7 @@ private:
     XbelDocument& doc_;
     SyncPlan& plan_;
     bool fileWins_;
+    bool stateChanged_ = false;
     std::vector<StoredBookmark> stored_;
     std::unordered_map<std::string, std::size_t> byAddress_; // folded address -> stored_
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
@@ -422,25 +457,10 @@ private:
     std::unordered_map<std::string, const SyncStateRow*> byKey_;
     std::unordered_set<std::string> seen_;         // state keys found in the file
     std::unordered_map<std::string, int> folders_; // category -> first folder of it
+    std::vector<std::string> folderPaths_;         // by folder: its joined path, once known
+    std::vector<std::string> folderCategories_;    // by folder: the category it gives
+    const std::string top_;
 };
-
-bool sameState(std::vector<SyncStateRow> before, std::vector<SyncStateRow> after)
-{
-    if (before.size() != after.size()) {
-        return false;
-    }
-    const auto tie = [](const SyncStateRow& row) {
-        return std::tie(row.serverId, row.folderPath, row.title, row.address);
-    };
-    const auto order = [&](const SyncStateRow& a, const SyncStateRow& b) {
-        return tie(a) < tie(b);
-    };
-    std::sort(before.begin(), before.end(), order);
-    std::sort(after.begin(), after.end(), order);
-    return std::equal(
-        before.begin(), before.end(), after.begin(),
-        [&](const SyncStateRow& a, const SyncStateRow& b) { return tie(a) == tie(b); });
-}
 
 } // namespace
 
@@ -466,13 +486,14 @@ bool planSync(Database& database, std::string_view target, const ServerFile& fil
         !readStoredBookmarks(database, stored, error)) {
         return false;
     }
-    Planner{*document, times, plan}.run(state, std::move(stored));
+    Planner planner{*document, times, plan};
+    planner.run(state, std::move(stored));
     plan.writeFile = !file.exists || document->changed();
     if (plan.writeFile) {
         plan.newFile = document->serialize();
     }
     plan.nothingToCommit = !plan.writeFile && plan.tessalyChanges.empty() && etag == file.etag &&
-                           sameState(state, plan.newState);
+                           !planner.stateChanged();
     return true;
 }
 

@@ -24,7 +24,7 @@ bool isBlankText(std::string_view text)
 // Text for XML: markup characters as references, characters XML 1.0 cannot
 // hold dropped, and (for a file not in UTF-8) everything beyond ASCII as a
 // numeric reference, which any encoding reads the same.
-std::string escape(std::string_view text, bool attribute, bool utf8)
+std::string escapeXml(std::string_view text, bool attribute, bool utf8)
 {
     std::string out;
     out.reserve(text.size());
@@ -106,7 +106,7 @@ private:
                 continue; // added: written whole
             }
             if (doc_.hrefEdited_[i]) {
-                const std::string value = escape(items[i].href, true, doc_.utf8_);
+                const std::string value = escapeXml(items[i].href, true, doc_.utf8_);
                 if (place.href.end != 0) {
                     patches_.push_back({place.href, value});
                 } else {
@@ -115,7 +115,7 @@ private:
                 }
             }
             if (doc_.titleEdited_[i] && !place.empty) {
-                const std::string value = escape(items[i].title, false, doc_.utf8_);
+                const std::string value = escapeXml(items[i].title, false, doc_.utf8_);
                 if (place.title.end != 0) {
                     patches_.push_back({place.title, value});
                 } else {
@@ -142,8 +142,7 @@ private:
 
     std::string highestIdLine() const
     {
-        return "\n" + std::string{kHighestIdLine} + std::to_string(doc_.nextId_ - 1) +
-               std::string{kHighestIdEnd};
+        return "\n" + XbelDocument::highestIdLine(doc_.nextId_ - 1);
     }
 
     // Copies [begin, end) of the bytes read with the patches inside it.
@@ -256,7 +255,7 @@ private:
         if (place.empty) {
             out_ += '>';
             if (doc_.titleEdited_[i]) {
-                out_ += "<title>" + escape(item.title, false, doc_.utf8_) + "</title>";
+                out_ += "<title>" + escapeXml(item.title, false, doc_.utf8_) + "</title>";
             }
         }
         if (item.folder) {
@@ -279,9 +278,9 @@ private:
     {
         const auto i = static_cast<std::size_t>(index);
         const Item& item = doc_.items_[i];
-        const std::string title = escape(item.title, false, doc_.utf8_);
+        const std::string title = escapeXml(item.title, false, doc_.utf8_);
         if (!item.folder) {
-            out_ += "<bookmark href=\"" + escape(item.href, true, doc_.utf8_) + "\" id=\"" +
+            out_ += "<bookmark href=\"" + escapeXml(item.href, true, doc_.utf8_) + "\" id=\"" +
                     item.id + "\"><title>" + title + "</title></bookmark>";
             return;
         }
@@ -304,6 +303,21 @@ private:
     std::string out_;
 };
 
+std::string XbelDocument::escape(std::string_view text, bool attribute)
+{
+    return escapeXml(text, attribute, true);
+}
+
+std::string XbelDocument::highestIdLine(std::uint64_t highest)
+{
+    return std::string{kHighestIdLine} + std::to_string(highest) + std::string{kHighestIdEnd};
+}
+
+std::string_view XbelDocument::doctype()
+{
+    return kDoctype;
+}
+
 XbelDocument XbelDocument::empty()
 {
     std::string error;
@@ -311,9 +325,7 @@ XbelDocument XbelDocument::empty()
     bytes += '\n';
     bytes += kDoctype;
     bytes += "\n<xbel version=\"1.0\">\n";
-    bytes += kHighestIdLine;
-    bytes += "0";
-    bytes += kHighestIdEnd;
+    bytes += highestIdLine(0);
     bytes += "\n</xbel>";
     return *parse(bytes, error);
 }

@@ -24,6 +24,15 @@ public:
     // The first line the browsers' sync extension demands of the file.
     static constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 
+    // Text as it stands in an XBEL file (in an attribute when `attribute`):
+    // markup characters as references, characters XML cannot hold dropped.
+    static std::string escape(std::string_view text, bool attribute);
+    // The line the browsers' sync extension takes its next id from, for a
+    // file whose highest id is `highest`.
+    static std::string highestIdLine(std::uint64_t highest);
+    // The DOCTYPE of XBEL 1.0.
+    static std::string_view doctype();
+
     // A folder or a bookmark of the file, in tree order. `parent` indexes
     // the folder it stands in (-1: the top of the file).
     struct Item {
