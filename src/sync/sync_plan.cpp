@@ -79,6 +79,21 @@ bool storable(std::string_view address)
     return !address.empty() && !address.starts_with("place:") && address.size() <= kAddressWidth;
 }
 
+std::string withoutField(std::string_view what, std::string_view field)
+{
+    std::string out;
+    while (!what.empty()) {
+        const std::size_t comma = what.find(", ");
+        const std::string_view one = what.substr(0, comma);
+        if (one != field) {
+            out += out.empty() ? "" : ", ";
+            out += one;
+        }
+        what = comma == std::string_view::npos ? std::string_view{} : what.substr(comma + 2);
+    }
+    return out;
+}
+
 void joinWhat(std::string& what, std::string_view field)
 {
     what += what.empty() ? "" : ", ";
@@ -179,6 +194,19 @@ private:
         return found == byAddress_.end() ? kNone : found->second;
     }
 
+    // Whether Tessaly can hold `address` for the stored bookmark `self`
+    // (kNone: a new one) without a second bookmark of it: none is stored
+    // under it but `self`, and none gets it in this sync. Taken if so.
+    bool take(std::string_view address, std::size_t self)
+    {
+        const std::string key = text::foldKey(address);
+        const auto stored = byAddress_.find(key);
+        if (stored != byAddress_.end() && stored->second != self) {
+            return false;
+        }
+        return stored != byAddress_.end() || taken_.insert(key).second;
+    }
+
     void fileBookmarks()
     {
         const auto& items = doc_.items();
@@ -222,7 +250,9 @@ private:
             return;
         }
         if (at == kNone) {
-            tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            if (take(address, kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            }
             keep(current);
             return;
         }
@@ -297,6 +327,14 @@ private:
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
         }
+        // An address another stored bookmark has (or gets in this sync)
+        // cannot be given to this one: Tessaly keeps its own, and says so.
+        if (merged.location != stored.location && !take(merged.location, at)) {
+            conflict(merged.location, merged.description, "address (another bookmark has it)",
+                     SyncSide::Tessaly);
+            merged.location = stored.location;
+            toTessaly = withoutField(toTessaly, "address");
+        }
         if (!toTessaly.empty()) {
             tessaly(SyncChange::Kind::Changed, stored.location, merged.location, merged.description,
                     merged.category, toTessaly);
@@ -322,8 +360,10 @@ private:
             // A change is never lost to a deletion: the bookmark comes back.
             conflict(addressOf(item.href), descriptionOf(item.title, item.href),
                      "deleted in Tessaly, changed in the file", SyncSide::File);
-            tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
-                    descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            if (take(addressOf(item.href), kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
+                        descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            }
             keep(current, &base);
             return;
         }
@@ -455,6 +495,7 @@ private:
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
     const std::vector<SyncStateRow>* state_ = nullptr;
     std::unordered_map<std::string, const SyncStateRow*> byKey_;
+    std::unordered_set<std::string> taken_;        // folded addresses Tessaly gets in this sync
     std::unordered_set<std::string> seen_;         // state keys found in the file
     std::unordered_map<std::string, int> folders_; // category -> first folder of it
     std::vector<std::string> folderPaths_;         // by folder: its joined path, once known
