@@ -211,6 +211,8 @@ private:
     {
         const auto& items = doc_.items();
         std::unordered_set<std::string> ids;
+        ids.reserve(items.size());
+        seen_.reserve(state_->size());
         for (std::size_t i = 0; i < items.size(); ++i) {
             const XbelDocument::Item& item = items[i];
             if (item.folder || item.removed || !storable(addressOf(item.href))) {
@@ -298,11 +300,11 @@ private:
         std::string toTessaly;
         std::string toFileWhat;
         std::string conflicting;
-        const auto field = [&](std::string_view name, const std::string& baseFile,
-                               const std::string& nowFile, const std::string& baseStored,
-                               const std::string& nowStored, std::string& into) {
-            const bool fileChanged = nowFile != baseFile;
-            const bool storedChanged = nowStored != baseStored;
+        const auto field = [&](std::string_view name, const std::string& was,
+                               const std::string& nowFile, const std::string& nowStored,
+                               std::string& into) {
+            const bool fileChanged = nowFile != was;
+            const bool storedChanged = nowStored != was;
             if (fileChanged && (!storedChanged || nowStored != nowFile)) {
                 if (storedChanged) {
                     joinWhat(conflicting, name);
@@ -318,12 +320,11 @@ private:
             }
         };
         field("title", descriptionOf(base.title, base.address),
-              descriptionOf(item.title, item.href), descriptionOf(base.title, base.address),
-              stored.description, merged.description);
-        field("address", addressOf(base.address), addressOf(item.href), addressOf(base.address),
-              stored.location, merged.location);
+              descriptionOf(item.title, item.href), stored.description, merged.description);
+        field("address", addressOf(base.address), addressOf(item.href), stored.location,
+              merged.location);
         field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
-              categoryOf(innermost(base.folderPath)), stored.category, merged.category);
+              stored.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
         }
