@@ -93,6 +93,9 @@ const char* filterOf(const QString& type)
     if (type == QLatin1String("ASCII")) {
         return "Text files|*.txt|All Files|*.*";
     }
+    if (type == QLatin1String("XBEL")) {
+        return "XBEL Bookmark Files|*.xbel|All Files|*.*";
+    }
     return "HTML Files|*.html|HTM Files|*.htm|All Files|*.*";
 }
 

@@ -25,6 +25,12 @@ class Database;
 //   if (plan.writeFile) PUT plan.newFile (If-Match file.etag), read the new ETag
 //   commitSync(db, plan, newEtag, error);                // one transaction
 //
+// A bookmark of the file gets the name of its innermost folder as category
+// (none at the top of the file); a bookmark new in Tessaly goes into the
+// first folder in tree order named as its category, else into a new folder
+// of that name at the top. Only title, address and category are synced:
+// every other field of a bookmark stays in Tessaly as it is.
+//
 // A process killed between the PUT and the commit leaves the file ahead of
 // the database; the next sync finds the same change on both sides and takes
 // it as agreed, so it completes the work without a conflict.
@@ -81,7 +87,9 @@ struct TessalyChange {
 // One synced bookmark as the last sync left it.
 struct SyncStateRow {
     std::string serverId;
-    std::string folderPath; // folder titles from the top, joined by "/" ('/' in a title as "\/")
+    // Folder titles from the top, joined by "/"; a "/" or "\" in a title has a
+    // "\" before it.
+    std::string folderPath;
     std::string title;
     std::string address;
 };
@@ -100,7 +108,8 @@ struct SyncPlan {
     SyncAccount account;
 };
 
-// The times that decide a conflict: when each side last changed.
+// The times that decide a conflict: when each side last changed. The file
+// wins when they are equal.
 struct SyncTimes {
     std::int64_t file = 0;    // the file's Last-Modified (ServerFile::modified)
     std::int64_t tessaly = 0; // the database's last write (databaseModified)

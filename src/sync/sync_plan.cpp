@@ -79,6 +79,21 @@ bool storable(std::string_view address)
     return !address.empty() && !address.starts_with("place:") && address.size() <= kAddressWidth;
 }
 
+std::string withoutField(std::string_view what, std::string_view field)
+{
+    std::string out;
+    while (!what.empty()) {
+        const std::size_t comma = what.find(", ");
+        const std::string_view one = what.substr(0, comma);
+        if (one != field) {
+            out += out.empty() ? "" : ", ";
+            out += one;
+        }
+        what = comma == std::string_view::npos ? std::string_view{} : what.substr(comma + 2);
+    }
+    return out;
+}
+
 void joinWhat(std::string& what, std::string_view field)
 {
     what += what.empty() ? "" : ", ";
@@ -179,10 +194,25 @@ private:
         return found == byAddress_.end() ? kNone : found->second;
     }
 
+    // Whether Tessaly can hold `address` for the stored bookmark `self`
+    // (kNone: a new one) without a second bookmark of it: none is stored
+    // under it but `self`, and none gets it in this sync. Taken if so.
+    bool take(std::string_view address, std::size_t self)
+    {
+        const std::string key = text::foldKey(address);
+        const auto stored = byAddress_.find(key);
+        if (stored != byAddress_.end() && stored->second != self) {
+            return false;
+        }
+        return stored != byAddress_.end() || taken_.insert(key).second;
+    }
+
     void fileBookmarks()
     {
         const auto& items = doc_.items();
         std::unordered_set<std::string> ids;
+        ids.reserve(items.size());
+        seen_.reserve(state_->size());
         for (std::size_t i = 0; i < items.size(); ++i) {
             const XbelDocument::Item& item = items[i];
             if (item.folder || item.removed || !storable(addressOf(item.href))) {
@@ -222,7 +252,9 @@ private:
             return;
         }
         if (at == kNone) {
-            tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            if (take(address, kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            }
             keep(current);
             return;
         }
@@ -268,11 +300,11 @@ private:
         std::string toTessaly;
         std::string toFileWhat;
         std::string conflicting;
-        const auto field = [&](std::string_view name, const std::string& baseFile,
-                               const std::string& nowFile, const std::string& baseStored,
-                               const std::string& nowStored, std::string& into) {
-            const bool fileChanged = nowFile != baseFile;
-            const bool storedChanged = nowStored != baseStored;
+        const auto field = [&](std::string_view name, const std::string& was,
+                               const std::string& nowFile, const std::string& nowStored,
+                               std::string& into) {
+            const bool fileChanged = nowFile != was;
+            const bool storedChanged = nowStored != was;
             if (fileChanged && (!storedChanged || nowStored != nowFile)) {
                 if (storedChanged) {
                     joinWhat(conflicting, name);
@@ -288,14 +320,21 @@ private:
             }
         };
         field("title", descriptionOf(base.title, base.address),
-              descriptionOf(item.title, item.href), descriptionOf(base.title, base.address),
-              stored.description, merged.description);
-        field("address", addressOf(base.address), addressOf(item.href), addressOf(base.address),
-              stored.location, merged.location);
+              descriptionOf(item.title, item.href), stored.description, merged.description);
+        field("address", addressOf(base.address), addressOf(item.href), stored.location,
+              merged.location);
         field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
-              categoryOf(innermost(base.folderPath)), stored.category, merged.category);
+              stored.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
+        }
+        // An address another stored bookmark has (or gets in this sync)
+        // cannot be given to this one: Tessaly keeps its own, and says so.
+        if (merged.location != stored.location && !take(merged.location, at)) {
+            conflict(merged.location, merged.description, "address (another bookmark has it)",
+                     SyncSide::Tessaly);
+            merged.location = stored.location;
+            toTessaly = withoutField(toTessaly, "address");
         }
         if (!toTessaly.empty()) {
             tessaly(SyncChange::Kind::Changed, stored.location, merged.location, merged.description,
@@ -322,8 +361,10 @@ private:
             // A change is never lost to a deletion: the bookmark comes back.
             conflict(addressOf(item.href), descriptionOf(item.title, item.href),
                      "deleted in Tessaly, changed in the file", SyncSide::File);
-            tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
-                    descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            if (take(addressOf(item.href), kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
+                        descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            }
             keep(current, &base);
             return;
         }
@@ -455,6 +496,7 @@ private:
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
     const std::vector<SyncStateRow>* state_ = nullptr;
     std::unordered_map<std::string, const SyncStateRow*> byKey_;
+    std::unordered_set<std::string> taken_;        // folded addresses Tessaly gets in this sync
     std::unordered_set<std::string> seen_;         // state keys found in the file
     std::unordered_map<std::string, int> folders_; // category -> first folder of it
     std::vector<std::string> folderPaths_;         // by folder: its joined path, once known

@@ -259,6 +259,29 @@ TEST_F(BookmarkSyncTest, KillBetweenTheWriteAndTheCommitIsHealedByTheNextSync)
     EXPECT_TRUE(sync().nothingToCommit);
 }
 
+TEST_F(BookmarkSyncTest, AnAddressTwiceInTheFileIsStoredOnceAndNeverBlocksTheCommit)
+{
+    // Browsers keep one address in several folders; Tessaly keeps it once.
+    replaceInFile(R"(<title>Site C</title></bookmark>)",
+                  R"(<title>Site C</title></bookmark><bookmark href="https://new.example/" id="7">)"
+                  R"(<title>New</title></bookmark><bookmark href="https://NEW.example/" id="8">)"
+                  R"(<title>New again</title></bookmark>)");
+    const SyncPlan first = sync();
+    EXPECT_EQ(first.account.addedToTessaly, 4);
+    EXPECT_EQ(stored("https://new.example/"), "New|Other");
+    EXPECT_TRUE(sync().nothingToCommit);
+
+    // An address changed in the file to one another bookmark has: Tessaly
+    // keeps its own address, says so, and the sync still completes.
+    replaceInFile("https://a.example/", "https://b.example/");
+    replaceInFile("<title>Site A</title>", "<title>Site A2</title>");
+    const SyncPlan taken = sync();
+    EXPECT_EQ(stored("https://a.example/"), "Site A2|Bookmarks bar");
+    EXPECT_EQ(stored("https://b.example/"), "Site B|Work");
+    ASSERT_EQ(taken.account.conflicts.size(), 1U);
+    EXPECT_EQ(taken.account.conflicts[0].what, "address (another bookmark has it)");
+}
+
 TEST_F(BookmarkSyncTest, NoFileOnTheServerIsMadeAndDamagedOneChangesNothing)
 {
     add("https://mine.example/", "Mine", "");

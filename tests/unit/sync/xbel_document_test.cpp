@@ -116,6 +116,17 @@ TEST(XbelDocumentTest, FileWithoutHighestIdLineGetsOneWhenChanged)
               "</title></bookmark></folder></xbel>");
 }
 
+TEST(XbelDocumentTest, FileInAnotherEncodingGetsReferencesForWhatItCannotHold)
+{
+    XbelDocument document = read("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<xbel>"
+                                 "<bookmark href=\"x:1\"><title>Caf\xE9</title></bookmark></xbel>");
+    EXPECT_EQ(document.items()[0].title, "Caf\u00E9");
+    document.setTitle(0, "Caf\u00E9 cr\u00E8me");
+    const std::string written = document.serialize();
+    EXPECT_NE(written.find("<title>Caf&#233; cr&#232;me</title>"), std::string::npos) << written;
+    EXPECT_EQ(read(written).items()[0].title, "Caf\u00E9 cr\u00E8me");
+}
+
 TEST(XbelDocumentTest, RefusesWhatIsNoXbelOrUnsafe)
 {
     const auto refusal = [](std::string_view bytes, std::size_t largest = 1U << 20U) {
