@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=ON >/dev/null
-cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench page_bench import_bench export_bench report_bench repair_bench >/dev/null
+cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench page_bench import_bench export_bench report_bench repair_bench sync_bench >/dev/null
 build-bench/bench/expression_bench
 echo
 build-bench/bench/database_bench
@@ -31,3 +31,5 @@ echo
 build-bench/bench/report_bench
 echo
 build-bench/bench/repair_bench
+echo
+build-bench/bench/sync_bench

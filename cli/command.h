@@ -47,6 +47,10 @@ public:
     virtual std::string_view summary() const = 0;
     // Runs with the arguments after the command name; returns the exit code.
     virtual int run(const std::vector<std::string>& arguments, const Context& context) = 0;
+    // True when the command's arguments may hold options of the same names
+    // as the program's own (--password-file): those after its name are then
+    // the command's, and the program's must come before it.
+    virtual bool ownsItsOptions() const { return false; }
 
 protected:
     // Says what is wrong with the arguments, then how the command is used;

@@ -15,6 +15,7 @@
 #include "import_command.h"
 #include "repair_command.h"
 #include "report_command.h"
+#include "sync_command.h"
 #include "validate_command.h"
 #include <cstdlib>
 #include <unistd.h>
@@ -69,7 +70,14 @@ Dispatcher::Dispatcher()
     commands_.push_back(std::make_unique<RepairCommand>());
     commands_.push_back(std::make_unique<ExportCommand>());
     commands_.push_back(std::make_unique<ReportCommand>());
+    commands_.push_back(std::make_unique<SyncCommand>());
     commands_.push_back(std::make_unique<VersionCommand>());
+}
+
+bool Dispatcher::ownsItsOptions(const std::string& name) const
+{
+    return std::any_of(commands_.begin(), commands_.end(),
+                       [&](const auto& c) { return c->name() == name && c->ownsItsOptions(); });
 }
 
 void Dispatcher::printHelp(std::ostream& out) const
@@ -162,6 +170,10 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
         }
         if (target == nullptr) {
             arguments.push_back(argument);
+            if (arguments.size() == 1 && ownsItsOptions(argument)) {
+                arguments.insert(arguments.end(), argumentsIn.begin() + i + 1, argumentsIn.end());
+                break;
+            }
             continue;
         }
         std::string value;

@@ -19,6 +19,7 @@ public:
 private:
     int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
     void printHelp(std::ostream& out) const;
+    bool ownsItsOptions(const std::string& name) const;
 
     std::vector<std::unique_ptr<Command>> commands_;
 };

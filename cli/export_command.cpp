@@ -58,8 +58,8 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
         return usageError("unknown type " + options.positional[0], context);
     }
     // A browser shows its bookmarks in folders: by category unless asked.
-    const std::string order =
-        options.get("order").value_or(settings.type == "Netscape" ? "catdesc" : "location");
+    const std::string order = options.get("order").value_or(
+        settings.type == "Netscape" || settings.type == "XBEL" ? "catdesc" : "location");
     settings.order = storedOrderName(order);
     if (settings.order.empty()) {
         return usageError("unknown order " + order, context);

@@ -7,7 +7,7 @@ namespace tessaly::cli {
 // export TYPE FILE [--order ORDER] [--category NAME | --query EXPR]
 // [--title TEXT] [--rating] [--siteinfo] [--template FILE|default]: the
 // export of the wizard without the window. TYPE is simple, table, frame,
-// csv, ascii or netscape (any letter case); --template makes the three HTML
+// csv, ascii, netscape or xbel (any letter case); --template makes the three HTML
 // types follow a template (FILE, or "default" for the data folder's
 // Default_ files). Prints every file written, the main file first.
 class ExportCommand final : public Command {
@@ -15,7 +15,7 @@ public:
     std::string_view name() const override { return "export"; }
     std::string_view summary() const override
     {
-        return "export simple|table|frame|csv|ascii|netscape FILE "
+        return "export simple|table|frame|csv|ascii|netscape|xbel FILE "
                "[--order location|description|keyword|catdesc|catloc|rating] "
                "[--category NAME | --query EXPR] [--title TEXT] [--rating] [--siteinfo] "
                "[--template FILE|default]";

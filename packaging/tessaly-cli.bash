@@ -19,14 +19,14 @@ _tessaly_cli()
     COMPREPLY=()
 
     local commands="help add list keywords details validate analyze download import
-        import-old capture repair export report version"
+        import-old capture repair export report sync version"
     local fields="Location Description Category Rating Keyword SiteInfo LastVisit
         LastValidated Validated MovedTo Comments UserName Password Expires PageSize
         EmailAddress OriginalFilename Custom1 Custom2 Custom3"
     # Options that take a value: the word after one is its value.
     local valued=" --data --password-file --description --category --keyword --rating"
     valued+=" --order --query --format --columns --jobs --folder --assign --title"
-    valued+=" --template --pdf --paper "
+    valued+=" --template --pdf --paper --url --user --file "
 
     # The command, the words given to it so far (option values left out)
     # and whether "--" ended its options.
@@ -137,8 +137,8 @@ _tessaly_cli()
     import | export)
         # The type, then the file read or written.
         if ((n == 0)); then
-            local types="ie netscape html csv ascii firefox chromium"
-            [[ $command == export ]] && types="simple table frame csv ascii netscape"
+            local types="ie netscape html csv ascii firefox chromium xbel"
+            [[ $command == export ]] && types="simple table frame csv ascii netscape xbel"
             mapfile -t COMPREPLY < <(compgen -W "$types" -- "$cur")
         elif ((n == 1)); then
             compopt -o filenames 2>/dev/null

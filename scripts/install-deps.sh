@@ -13,9 +13,15 @@ packages=(
   libpango1.0-dev libcairo2-dev fonts-noto-core fonts-noto-cjk
   # international host names in their ASCII form (the library curl itself uses)
   libidn2-dev
+  # XBEL bookmark files (the sync with the browsers' shared file)
+  libexpat1-dev
   libxcb1-dev libxcb-keysyms1-dev libx11-dev
+  # the password of the sync server kept in the desktop's secret store
+  libsecret-1-dev
   # tests
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
+  # a real WebDAV server (mod_dav, Basic authentication) for the sync tests
+  apache2 apache2-utils
   xvfb xauth xdotool xclip x11-utils trayer openbox poppler-utils
   # an HTML parser that checks exported pages hold no script of a bookmark's
   python3

@@ -33,13 +33,14 @@ namespace {
 
 using Choice = std::pair<const char*, const char*>; // (stored name, shown text)
 
-constexpr std::array<Choice, 6> kTypes = {{
+constexpr std::array<Choice, 7> kTypes = {{
     {"Simple", "HTML - &Simple"},
     {"Table", "HTML - &Table"},
     {"Frame", "&HTML - Frame"},
     {"CSV", "&Comma-delimited text"},
     {"ASCII", "&Text"},
     {"Netscape", "Bro&wser bookmark file"},
+    {"XBEL", "XB&EL bookmark file"},
 }};
 
 constexpr std::array<Choice, 6> kOrders = {{
@@ -69,7 +70,8 @@ const char* defaultFileOf(const QString& type)
                                      {"Frame", "frame.htm"},
                                      {"CSV", "bookmarks.csv"},
                                      {"ASCII", "bookmarks.txt"},
-                                     {"Netscape", "bookmarks.html"}}) {
+                                     {"Netscape", "bookmarks.html"},
+                                     {"XBEL", "bookmarks.xbel"}}) {
         if (type == QLatin1String(name)) {
             return file;
         }
@@ -90,6 +92,9 @@ const char* filterOf(const QString& type)
     }
     if (type == QLatin1String("ASCII")) {
         return "Text files|*.txt|All Files|*.*";
+    }
+    if (type == QLatin1String("XBEL")) {
+        return "XBEL Bookmark Files|*.xbel|All Files|*.*";
     }
     return "HTML Files|*.html|HTM Files|*.htm|All Files|*.*";
 }

@@ -51,6 +51,8 @@ const QList<MenuItem>& frameMenuItems()
         {"&Tools", nullptr, "ValidateFavorites", "Validate &Internet Explorer Links", nullptr,
          nullptr},
         {"&Tools", nullptr, "Themes", "&Themes", nullptr, "Select an active theme"},
+        {"&Tools", nullptr, "Synchronise", "&Synchronise...", nullptr,
+         "Keep the bookmarks in step with the browsers through an XBEL file on a WebDAV server"},
         {"&Window", nullptr, "Tile", "T&ile", nullptr, "Make all open windows visible"},
         {"&Window", nullptr, "Cascade", "&Cascade", nullptr, "Stack all open windows"},
         {"&Window", nullptr, "ArrangeIcons", "&Arrange Icons", nullptr, "Align all window icons"},

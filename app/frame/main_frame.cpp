@@ -35,6 +35,8 @@
 #include "settings/options_window.h"
 #include "settings/password_dialog.h"
 #include "settings/themes_dialog.h"
+#include "sync/sync_scheduler.h"
+#include "sync/sync_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -207,6 +209,13 @@ void MainFrame::wireActions()
     wire("Themes", [this] {
         ThemesDialog themes(services_.settings(), services_.settingsStore(), this);
         themes.exec();
+    });
+    // Made now, so that automatic syncs run while the program runs.
+    static DesktopSecretStore secrets;
+    auto* syncs = new SyncScheduler(services_, secrets, this);
+    wire("Synchronise", [this, syncs] {
+        SyncWindow window{*syncs, this};
+        window.exec();
     });
     for (QAction* a : actions_) {
         connect(a, &QAction::triggered, this, &MainFrame::closeSplash);

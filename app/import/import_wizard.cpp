@@ -30,7 +30,7 @@ namespace tessaly::gui {
 
 namespace {
 
-constexpr std::array<std::pair<ImportType, const char*>, 8> kTypes = {{
+constexpr std::array<std::pair<ImportType, const char*>, 9> kTypes = {{
     {ImportType::Favorites, "Microsoft Internet Explorer favorites"},
     {ImportType::Netscape, "Netscape"},
     {ImportType::Html, "Single HTML document"},
@@ -39,6 +39,7 @@ constexpr std::array<std::pair<ImportType, const char*>, 8> kTypes = {{
     {ImportType::Url, "From web site"},
     {ImportType::Firefox, "Firefox profile"},
     {ImportType::Chromium, "Chromium, Chrome, Edge or Brave profile"},
+    {ImportType::Xbel, "XBEL bookmark file"},
 }};
 
 constexpr std::array<std::pair<CategoryAssignment, const char*>, 4> kAssignments = {{
@@ -67,6 +68,8 @@ const char* filterOf(ImportType type)
         return "Firefox bookmarks|places.sqlite|All Files|*.*";
     case ImportType::Chromium:
         return "Chromium bookmarks|Bookmarks|All Files|*.*";
+    case ImportType::Xbel:
+        return "XBEL Bookmark Files|*.xbel *.xml|All Files|*.*";
     case ImportType::Favorites:
     case ImportType::Url:
         break;

@@ -18,8 +18,8 @@ namespace {
 
 constexpr std::string_view kCaption = "Export";
 
-constexpr std::array<std::string_view, 6> kTypeNames = {"Simple", "Table", "Frame",
-                                                        "CSV",    "ASCII", "Netscape"};
+constexpr std::array<std::string_view, 7> kTypeNames = {"Simple", "Table",    "Frame", "CSV",
+                                                        "ASCII",  "Netscape", "XBEL"};
 constexpr std::array<std::string_view, 6> kOrderNames = {"Location", "Description", "Keyword",
                                                          "CatDesc",  "CatLoc",      "Rating"};
 
@@ -93,6 +93,9 @@ std::unique_ptr<ExportWriter> makeWriter(const WriterSetup& setup)
     }
     if (setup.type == ExportType::Netscape) {
         return makeNetscapeWriter(setup);
+    }
+    if (setup.type == ExportType::Xbel) {
+        return makeXbelWriter(setup);
     }
     return makeTextWriter(setup);
 }

@@ -15,7 +15,7 @@ class Record;
 class RecordFile;
 class UiPort;
 
-enum class ExportType { Simple, Table, Frame, Csv, Ascii, Netscape };
+enum class ExportType { Simple, Table, Frame, Csv, Ascii, Netscape, Xbel };
 enum class ExportOrder { Location, Description, Keyword, CatDesc, CatLoc, Rating };
 
 // Types and orders by their stored names, in any letter case.
@@ -79,6 +79,7 @@ struct WriterSetup {
 std::unique_ptr<ExportWriter> makeHtmlWriter(const WriterSetup& setup);
 std::unique_ptr<ExportWriter> makeTextWriter(const WriterSetup& setup);
 std::unique_ptr<ExportWriter> makeNetscapeWriter(const WriterSetup& setup);
+std::unique_ptr<ExportWriter> makeXbelWriter(const WriterSetup& setup);
 std::unique_ptr<ExportWriter> makeTemplateWriter(const WriterSetup& setup);
 
 // "Tessaly 2000 2.4": who made the pages.

@@ -72,5 +72,6 @@ ImportSummary importFavorites(Database& database, UiPort& ui, const ImportReques
                               const std::string& favoritesFolder);
 ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest& request);
 ImportSummary importChromium(Database& database, UiPort& ui, const ImportRequest& request);
+ImportSummary importXbel(Database& database, UiPort& ui, const ImportRequest& request);
 
 } // namespace tessaly

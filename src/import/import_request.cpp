@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::string_view kSection = "Import";
 
-constexpr std::array<std::pair<ImportType, std::string_view>, 8> kTypes = {{
+constexpr std::array<std::pair<ImportType, std::string_view>, 9> kTypes = {{
     {ImportType::Favorites, "IE"},
     {ImportType::Netscape, "Netscape"},
     {ImportType::Html, "HTML"},
@@ -23,6 +23,7 @@ constexpr std::array<std::pair<ImportType, std::string_view>, 8> kTypes = {{
     {ImportType::Url, "URL"},
     {ImportType::Firefox, "Firefox"},
     {ImportType::Chromium, "Chromium"},
+    {ImportType::Xbel, "XBEL"},
 }};
 
 constexpr std::array<std::pair<CategoryAssignment, std::string_view>, 4> kAssignments = {{

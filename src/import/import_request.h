@@ -11,13 +11,13 @@ class Record;
 
 // What an import reads: the wizard's six types, and two that read a
 // browser's own profile.
-enum class ImportType { Favorites, Netscape, Html, Csv, Ascii, Url, Firefox, Chromium };
+enum class ImportType { Favorites, Netscape, Html, Csv, Ascii, Url, Firefox, Chromium, Xbel };
 
 // How an imported bookmark gets its category.
 enum class CategoryAssignment { Guess, Selected, Ask, None };
 
 // The names stored in TESSLY.INI ("IE", "Netscape", ..., "Firefox",
-// "Chromium"; "Guess", "Selected", "Ask", "None") and read back in any
+// "Chromium", "XBEL"; "Guess", "Selected", "Ask", "None") and read back in any
 // letter case; nothing for a name that is none of them.
 std::string_view typeName(ImportType type);
 std::optional<ImportType> parseType(std::string_view name);

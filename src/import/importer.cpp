@@ -128,6 +128,9 @@ ImportSummary runImport(Database& database, UiPort& ui, const ImportRequest& req
     case ImportType::Chromium:
         summary = importChromium(database, ui, request);
         break;
+    case ImportType::Xbel:
+        summary = importXbel(database, ui, request);
+        break;
     case ImportType::Url:
         return summary;
     }

@@ -291,18 +291,11 @@ void HttpSession::readHeaders()
     contentDisposition_ = value("Content-Disposition");
 }
 
-namespace {
-
-// A file of the certificate authorities to trust in place of the system's,
-// named as the library's own command-line tool names it: for a company or
-// a test of ours that signs its own servers' certificates.
 const char* extraAuthorities()
 {
     const char* file = std::getenv("CURL_CA_BUNDLE");
     return file != nullptr && *file != '\0' ? file : nullptr;
 }
-
-} // namespace
 
 void HttpSession::setOptions(const std::string& url)
 {

@@ -46,6 +46,12 @@ struct HttpLimits {
 // which asks for an international name in its ASCII form.
 std::string encodeAddress(std::string_view address);
 
+// A file of the certificate authorities to trust in place of the system's,
+// named as the library's own command-line tool names it (CURL_CA_BUNDLE):
+// for a company or a test of ours that signs its own servers'
+// certificates. Null when none is named.
+const char* extraAuthorities();
+
 // One internet address opened at a time: redirections followed, the
 // answer's status, headers and body handed over as they arrive. Every
 // wait is bounded by the limits (a name lookup too), and abort() from any

@@ -257,6 +257,36 @@ private Q_SLOTS:
         QCOMPARE(f.setting("Export:Order"), std::string{"CatDesc"});
     }
 
+    void xbelWritesOneFolderPerCategory()
+    {
+        Fixture f;
+        ExportWizard wizard(f.services, f.opener, false);
+        wizard.show();
+        click(wizard.typeButton("XBEL"));
+        QCOMPARE(wizard.fileFilter(), QStringLiteral("XBEL Bookmark Files|*.xbel|All Files|*.*"));
+        toFilePage(wizard);
+        const std::string file = f.out.file("bookmarks.xbel");
+        wizard.fileEdit()->clear();
+        QTest::keyClicks(wizard.fileEdit(), QString::fromStdString(file));
+        ModalAnswers answers([](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (box == nullptr) {
+                return false;
+            }
+            click(box->button(QMessageBox::No));
+            return true;
+        });
+        click(wizard.button("&Finish"));
+        QCOMPARE(wizard.result(), int(QDialog::Accepted));
+        const std::string written = contents(file);
+        QVERIFY(written.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+        QVERIFY(written.find("<folder id=\"1\"><title>Art</title>\n  <bookmark "
+                             "href=\"http://art.example/\" id=\"2\"><title>Gallery \"North\", "
+                             "rooms</title></bookmark>\n</folder>") != std::string::npos);
+        QVERIFY(written.find("highestId :4:") != std::string::npos);
+        QCOMPARE(f.setting("Export:Type"), std::string{"XBEL"});
+    }
+
     void finishAsksBeforeReplacingAFileAndRefusesTheProgramsOwn()
     {
         Fixture f;

@@ -340,6 +340,29 @@ private Q_SLOTS:
         QCOMPARE(list.model()->rowCount(), 3);
     }
 
+    void xbelFileImportsWithItsFolders()
+    {
+        Fixture f;
+        const std::string file = f.home.write(
+            "bookmarks.xbel",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><folder id=\"1\">"
+            "<title>News</title><bookmark href=\"https://daily.example/\" id=\"2\"><title>Daily"
+            "</title></bookmark></folder></xbel>");
+        ImportWizard wizard(f.services, {});
+        wizard.show();
+        click(wizard.typeButton(ImportType::Xbel));
+        click(wizard.button("&Next"));
+        click(wizard.button("&Next"));
+        QTest::keyClicks(wizard.fileEdit(), QString::fromStdString(file));
+        {
+            ModalAnswers answers;
+            click(wizard.button("&Finish"));
+            QCOMPARE(answers.messages, QStringList{"Complete|1 URL(s) imported."});
+        }
+        QCOMPARE(f.stored(), (std::vector<std::string>{"https://daily.example/|News"}));
+        QCOMPARE(f.setting("Import:Type"), std::string{"XBEL"});
+    }
+
     void aFileTypeWithoutAFileAsksForIt()
     {
         Fixture f;

@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(texts(menu(frame, "&Tools")->actions()),
                  (QStringList{"&Options", "Get URL from Browser", "&Clipboard Monitor",
                               "Analy&ze Multiple Links", "&Validate Multiple Links",
-                              "Validate &Internet Explorer Links", "&Themes"}));
+                              "Validate &Internet Explorer Links", "&Themes", "&Synchronise..."}));
         QCOMPARE(texts(menu(frame, "&Reports")->actions()),
                  (QStringList{"Report &Wizard", "Locations by &Description",
                               "Locations by &Location", "Locations by Cate&gory",

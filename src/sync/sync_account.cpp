@@ -1,0 +1,83 @@
+// What a sync did or would do, in words.
+#include "sync/bookmark_sync.h"
+
+namespace tessaly {
+
+namespace {
+
+std::string_view sideName(SyncSide side)
+{
+    return side == SyncSide::File ? "File" : "Tessaly";
+}
+
+std::string named(std::string_view title, std::string_view address)
+{
+    return "\"" + std::string{title} + "\" <" + std::string{address} + ">";
+}
+
+std::string conflictLine(const SyncConflict& conflict)
+{
+    std::string line = "Conflict: " + named(conflict.title, conflict.address) + ": ";
+    if (conflict.what.starts_with("deleted")) {
+        line += conflict.what + "; the change was kept.";
+    } else {
+        line += conflict.what + " changed on both sides; " +
+                (conflict.winner == SyncSide::File ? "the file's" : "Tessaly's") +
+                " change, made last, won.";
+    }
+    return line;
+}
+
+std::string counts(const SyncAccount& account)
+{
+    return "File: " + std::to_string(account.addedToFile) + " added, " +
+           std::to_string(account.changedInFile) + " changed, " +
+           std::to_string(account.deletedFromFile) +
+           " deleted. Tessaly: " + std::to_string(account.addedToTessaly) + " added, " +
+           std::to_string(account.changedInTessaly) + " changed, " +
+           std::to_string(account.deletedFromTessaly) +
+           " deleted. Conflicts: " + std::to_string(account.conflicts.size()) + ".";
+}
+
+} // namespace
+
+std::string describePlan(const SyncPlan& plan)
+{
+    std::string out;
+    for (const SyncChange& change : plan.changes) {
+        out += sideName(change.side);
+        switch (change.kind) {
+        case SyncChange::Kind::Added:
+            out += ": add ";
+            break;
+        case SyncChange::Kind::Changed:
+            out += ": change " + change.what + " of ";
+            break;
+        case SyncChange::Kind::Deleted:
+            out += ": delete ";
+            break;
+        }
+        out += named(change.title, change.address) + "\n";
+    }
+    for (const SyncConflict& conflict : plan.account.conflicts) {
+        out += conflictLine(conflict) + "\n";
+    }
+    if (plan.changes.empty()) {
+        out += plan.writeFile ? "The file would be made, holding no bookmarks.\n"
+                              : "Nothing would change on either side.\n";
+        return out;
+    }
+    out += "Would change: " + counts(plan.account) + "\n";
+    return out;
+}
+
+std::string describeAccount(const SyncAccount& account)
+{
+    std::string out = counts(account) + "\n";
+    for (const SyncConflict& conflict : account.conflicts) {
+        out += conflictLine(conflict) + "\n";
+    }
+    return out;
+}
+
+} // namespace tessaly

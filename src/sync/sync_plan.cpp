@@ -1,0 +1,542 @@
+// The three-way merge of a sync: the state the last sync left, the file as
+// the server has it now and the bookmarks as they are stored now give each
+// side's changes since then; each is made on the other side.
+#include "core/database.h"
+#include "framework/text.h"
+#include "sync/sync_store.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::size_t kDescriptionWidth = 255;
+constexpr std::size_t kCategoryWidth = 50;
+
+// Folder titles from the top, joined by "/"; a "/" or "\" of a title is
+// written after a "\" so that two paths are equal only when their folders are.
+std::string joinPath(const std::vector<std::string>& folders)
+{
+    std::string path;
+    for (const std::string& folder : folders) {
+        if (!path.empty()) {
+            path += '/';
+        }
+        for (const char c : folder) {
+            if (c == '/' || c == '\\') {
+                path += '\\';
+            }
+            path += c;
+        }
+    }
+    return path;
+}
+
+// The title of the innermost folder of a joined path.
+std::string innermost(std::string_view path)
+{
+    std::string last;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' && i + 1 < path.size()) {
+            last += path[++i];
+        } else if (path[i] == '/') {
+            last.clear();
+        } else {
+            last += path[i];
+        }
+    }
+    return last;
+}
+
+// The category a folder gives its bookmarks, as the bookmark-file import
+// gives it: the folder's own name, fitted to the field.
+std::string categoryOf(std::string_view folderTitle)
+{
+    return std::string{text::fit(text::trim(folderTitle), kCategoryWidth)};
+}
+
+// The description a title gives; a bookmark without a title shows its
+// address, as the bookmark-file import does.
+std::string descriptionOf(std::string_view title, std::string_view address)
+{
+    const std::string_view trimmed = text::trim(title);
+    return std::string{
+        text::fit(trimmed.empty() ? text::trim(address) : trimmed, kDescriptionWidth)};
+}
+
+std::string addressOf(std::string_view href)
+{
+    return std::string{text::trim(href)};
+}
+
+// An address a bookmark can be stored with: a browser's stored search is
+// none, and a longer one than the field holds would be cut.
+bool storable(std::string_view address)
+{
+    return !address.empty() && !address.starts_with("place:") && address.size() <= kAddressWidth;
+}
+
+std::string withoutField(std::string_view what, std::string_view field)
+{
+    std::string out;
+    while (!what.empty()) {
+        const std::size_t comma = what.find(", ");
+        const std::string_view one = what.substr(0, comma);
+        if (one != field) {
+            out += out.empty() ? "" : ", ";
+            out += one;
+        }
+        what = comma == std::string_view::npos ? std::string_view{} : what.substr(comma + 2);
+    }
+    return out;
+}
+
+void joinWhat(std::string& what, std::string_view field)
+{
+    what += what.empty() ? "" : ", ";
+    what += field;
+}
+
+class Planner {
+public:
+    Planner(XbelDocument& document, const SyncTimes& times, SyncPlan& plan)
+        : doc_(document), plan_(plan), fileWins_(times.file >= times.tessaly)
+    {}
+
+    void run(const std::vector<SyncStateRow>& state, std::vector<StoredBookmark> stored)
+    {
+        stored_ = std::move(stored);
+        byAddress_.reserve(stored_.size());
+        for (std::size_t i = 0; i < stored_.size(); ++i) {
+            byAddress_.emplace(text::foldKey(stored_[i].location), i);
+        }
+        claimed_.assign(stored_.size(), 0);
+        state_ = &state;
+        for (const SyncStateRow& row : state) {
+            byKey_.emplace(row.serverId, &row);
+        }
+        indexFolders();
+        fileBookmarks();
+        deletedFromFile();
+        addedInTessaly();
+    }
+
+    // Whether the state the sync leaves differs from the one it found.
+    bool stateChanged() const { return stateChanged_; }
+
+private:
+    struct Current {
+        int item = -1;
+        std::string path;
+        std::string key;
+    };
+
+    void indexFolders()
+    {
+        const auto& items = doc_.items();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (items[i].folder) {
+                folders_.emplace(categoryOf(items[i].title), static_cast<int>(i));
+            }
+        }
+    }
+
+    // The folder a category goes to: the first in tree order of its name,
+    // else a new one at the top; no category, the top itself.
+    int folderFor(const std::string& category)
+    {
+        if (category.empty()) {
+            return -1;
+        }
+        if (const auto found = folders_.find(category); found != folders_.end()) {
+            return found->second;
+        }
+        const int folder = doc_.addFolder(category);
+        folders_.emplace(category, folder);
+        return folder;
+    }
+
+    // The joined folder path of an item, from a path kept per folder: a
+    // folder's path never changes during a sync (folders are only added).
+    const std::string& pathOf(int item)
+    {
+        const int folder = doc_.items()[static_cast<std::size_t>(item)].parent;
+        if (folder < 0) {
+            return top_;
+        }
+        const auto at = static_cast<std::size_t>(folder);
+        if (folderPaths_.size() <= at) {
+            folderPaths_.resize(doc_.items().size());
+            folderCategories_.resize(doc_.items().size());
+        }
+        if (folderPaths_[at].empty()) {
+            std::vector<std::string> path = doc_.folderPath(item);
+            folderPaths_[at] = joinPath(path);
+            folderCategories_[at] = categoryOf(path.back());
+        }
+        return folderPaths_[at];
+    }
+
+    // The category the folder of an item gives it.
+    const std::string& categoryIn(int item)
+    {
+        pathOf(item);
+        const int folder = doc_.items()[static_cast<std::size_t>(item)].parent;
+        return folder < 0 ? top_ : folderCategories_[static_cast<std::size_t>(folder)];
+    }
+
+    std::size_t storedAt(std::string_view address) const
+    {
+        const auto found = byAddress_.find(text::foldKey(address));
+        return found == byAddress_.end() ? kNone : found->second;
+    }
+
+    // Whether Tessaly can hold `address` for the stored bookmark `self`
+    // (kNone: a new one) without a second bookmark of it: none is stored
+    // under it but `self`, and none gets it in this sync. Taken if so.
+    bool take(std::string_view address, std::size_t self)
+    {
+        const std::string key = text::foldKey(address);
+        const auto stored = byAddress_.find(key);
+        if (stored != byAddress_.end() && stored->second != self) {
+            return false;
+        }
+        return stored != byAddress_.end() || taken_.insert(key).second;
+    }
+
+    void fileBookmarks()
+    {
+        const auto& items = doc_.items();
+        std::unordered_set<std::string> ids;
+        ids.reserve(items.size());
+        seen_.reserve(state_->size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const XbelDocument::Item& item = items[i];
+            if (item.folder || item.removed || !storable(addressOf(item.href))) {
+                continue;
+            }
+            // Ids are the file's own; one missing or given twice is keyed by
+            // the bookmark's address and place among those of that address.
+            std::string key = item.id;
+            if (key.empty() || !ids.insert(key).second) {
+                key = "href:" + text::foldKey(item.href);
+                while (!ids.insert(key).second) {
+                    key += '+';
+                }
+            }
+            Current current{static_cast<int>(i), pathOf(static_cast<int>(i)), key};
+            const auto known = byKey_.find(key);
+            if (known == byKey_.end()) {
+                arrived(current);
+            } else {
+                seen_.insert(key);
+                merge(current, *known->second);
+            }
+        }
+    }
+
+    // A bookmark the last sync did not know in the file.
+    void arrived(const Current& current)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        const std::string address = addressOf(item.href);
+        const std::string description = descriptionOf(item.title, item.href);
+        const std::string category = categoryIn(current.item);
+        const std::size_t at = storedAt(address);
+        if (at != kNone && claimed_[at]) {
+            // The same address again in the file: Tessaly keeps it once.
+            keep(current);
+            return;
+        }
+        if (at == kNone) {
+            if (take(address, kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            }
+            keep(current);
+            return;
+        }
+        // Both sides have it (a first sync, or one cut short after the file
+        // was written): the same on both is no change.
+        claimed_[at] = 1;
+        const StoredBookmark& stored = stored_[at];
+        std::string what;
+        if (stored.description != description) {
+            joinWhat(what, "title");
+        }
+        if (stored.category != category) {
+            joinWhat(what, "folder");
+        }
+        if (stored.location != address) {
+            joinWhat(what, "address");
+        }
+        if (!what.empty()) {
+            conflict(address, description, what);
+            if (fileWins_) {
+                tessaly(SyncChange::Kind::Changed, stored.location, address, description, category,
+                        what);
+            } else {
+                toFile(current.item, stored, what);
+            }
+        }
+        keep(current);
+    }
+
+    void merge(const Current& current, const SyncStateRow& base)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        const std::size_t at = storedAt(addressOf(base.address));
+        if (at == kNone || claimed_[at]) {
+            gone(current, base, at != kNone);
+            return;
+        }
+        claimed_[at] = 1;
+        const StoredBookmark& stored = stored_[at];
+        // Each field on its own: changed on one side, it is made on the
+        // other; on both, alike is agreed and different is a conflict.
+        StoredBookmark merged = stored;
+        std::string toTessaly;
+        std::string toFileWhat;
+        std::string conflicting;
+        const auto field = [&](std::string_view name, const std::string& was,
+                               const std::string& nowFile, const std::string& nowStored,
+                               std::string& into) {
+            const bool fileChanged = nowFile != was;
+            const bool storedChanged = nowStored != was;
+            if (fileChanged && (!storedChanged || nowStored != nowFile)) {
+                if (storedChanged) {
+                    joinWhat(conflicting, name);
+                }
+                if (!storedChanged || fileWins_) {
+                    into = nowFile;
+                    joinWhat(toTessaly, name);
+                    return;
+                }
+            }
+            if (storedChanged && nowStored != nowFile) {
+                joinWhat(toFileWhat, name);
+            }
+        };
+        field("title", descriptionOf(base.title, base.address),
+              descriptionOf(item.title, item.href), stored.description, merged.description);
+        field("address", addressOf(base.address), addressOf(item.href), stored.location,
+              merged.location);
+        field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
+              stored.category, merged.category);
+        if (!conflicting.empty()) {
+            conflict(addressOf(item.href), merged.description, conflicting);
+        }
+        // An address another stored bookmark has (or gets in this sync)
+        // cannot be given to this one: Tessaly keeps its own, and says so.
+        if (merged.location != stored.location && !take(merged.location, at)) {
+            conflict(merged.location, merged.description, "address (another bookmark has it)",
+                     SyncSide::Tessaly);
+            merged.location = stored.location;
+            toTessaly = withoutField(toTessaly, "address");
+        }
+        if (!toTessaly.empty()) {
+            tessaly(SyncChange::Kind::Changed, stored.location, merged.location, merged.description,
+                    merged.category, toTessaly);
+        }
+        if (!toFileWhat.empty()) {
+            toFile(current.item, merged, toFileWhat);
+        }
+        keep(current, &base);
+    }
+
+    // A synced bookmark Tessaly no longer has (or has for another bookmark
+    // of the file with its address).
+    void gone(const Current& current, const SyncStateRow& base, bool duplicate)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        const bool fileChanged = item.title != base.title || item.href != base.address ||
+                                 current.path != base.folderPath;
+        if (duplicate) {
+            keep(current, &base);
+            return;
+        }
+        if (fileChanged) {
+            // A change is never lost to a deletion: the bookmark comes back.
+            conflict(addressOf(item.href), descriptionOf(item.title, item.href),
+                     "deleted in Tessaly, changed in the file", SyncSide::File);
+            if (take(addressOf(item.href), kNone)) {
+                tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
+                        descriptionOf(item.title, item.href), categoryIn(current.item), {});
+            }
+            keep(current, &base);
+            return;
+        }
+        doc_.remove(current.item);
+        change(SyncSide::File, SyncChange::Kind::Deleted, addressOf(item.href), item.title, {});
+        ++plan_.account.deletedFromFile;
+    }
+
+    void deletedFromFile()
+    {
+        for (const SyncStateRow& base : *state_) {
+            const SyncStateRow* row = &base;
+            if (seen_.contains(row->serverId)) {
+                continue;
+            }
+            stateChanged_ = true;
+            const std::size_t at = storedAt(addressOf(row->address));
+            if (at == kNone || claimed_[at]) {
+                continue; // deleted on both sides
+            }
+            const StoredBookmark& stored = stored_[at];
+            const bool storedChanged =
+                stored.description != descriptionOf(row->title, row->address) ||
+                stored.category != categoryOf(innermost(row->folderPath)) ||
+                stored.location != addressOf(row->address);
+            if (storedChanged) {
+                // Left unclaimed, it goes back into the file as a new one.
+                conflict(stored.location, stored.description,
+                         "deleted in the file, changed in Tessaly", SyncSide::Tessaly);
+                continue;
+            }
+            claimed_[at] = 1;
+            tessaly(SyncChange::Kind::Deleted, stored.location, stored.location, stored.description,
+                    stored.category, {});
+        }
+    }
+
+    void addedInTessaly()
+    {
+        for (std::size_t i = 0; i < stored_.size(); ++i) {
+            if (claimed_[i] || !storable(stored_[i].location)) {
+                continue;
+            }
+            const StoredBookmark& stored = stored_[i];
+            const int item =
+                doc_.addBookmark(folderFor(stored.category), stored.location, stored.description);
+            change(SyncSide::File, SyncChange::Kind::Added, stored.location, stored.description,
+                   {});
+            ++plan_.account.addedToFile;
+            const XbelDocument::Item& added = doc_.items()[static_cast<std::size_t>(item)];
+            plan_.newState.push_back({added.id, pathOf(item), added.title, added.href});
+            stateChanged_ = true;
+        }
+    }
+
+    // Makes Tessaly's fields `what` of the file's bookmark.
+    void toFile(int item, const StoredBookmark& stored, const std::string& what)
+    {
+        const XbelDocument::Item& now = doc_.items()[static_cast<std::size_t>(item)];
+        if (descriptionOf(now.title, now.href) != stored.description) {
+            doc_.setTitle(item, stored.description);
+        }
+        if (addressOf(now.href) != stored.location) {
+            doc_.setHref(item, stored.location);
+        }
+        if (categoryIn(item) != stored.category) {
+            doc_.move(item, folderFor(stored.category));
+        }
+        change(SyncSide::File, SyncChange::Kind::Changed, stored.location, stored.description,
+               what);
+        ++plan_.account.changedInFile;
+    }
+
+    // The state row of a file bookmark as the sync leaves it.
+    void keep(const Current& current, const SyncStateRow* base = nullptr)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        plan_.newState.push_back({current.key, pathOf(current.item), item.title, item.href});
+        const SyncStateRow& now = plan_.newState.back();
+        stateChanged_ = stateChanged_ || base == nullptr || now.folderPath != base->folderPath ||
+                        now.title != base->title || now.address != base->address;
+    }
+
+    void tessaly(SyncChange::Kind kind, std::string oldAddress, std::string address,
+                 std::string description, std::string category, std::string what)
+    {
+        change(SyncSide::Tessaly, kind, address, description, std::move(what));
+        switch (kind) {
+        case SyncChange::Kind::Added:
+            ++plan_.account.addedToTessaly;
+            break;
+        case SyncChange::Kind::Changed:
+            ++plan_.account.changedInTessaly;
+            break;
+        case SyncChange::Kind::Deleted:
+            ++plan_.account.deletedFromTessaly;
+            break;
+        }
+        plan_.tessalyChanges.push_back({kind, std::move(oldAddress), std::move(address),
+                                        std::move(description), std::move(category)});
+    }
+
+    void change(SyncSide side, SyncChange::Kind kind, std::string_view address,
+                std::string_view title, std::string what)
+    {
+        plan_.changes.push_back(
+            {side, kind, std::string{address}, std::string{title}, std::move(what)});
+    }
+
+    void conflict(std::string_view address, std::string_view title, std::string what)
+    {
+        conflict(address, title, std::move(what), fileWins_ ? SyncSide::File : SyncSide::Tessaly);
+    }
+    void conflict(std::string_view address, std::string_view title, std::string what,
+                  SyncSide winner)
+    {
+        plan_.account.conflicts.push_back(
+            {std::string{address}, std::string{title}, winner, std::move(what)});
+    }
+
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    XbelDocument& doc_;
+    SyncPlan& plan_;
+    bool fileWins_;
+    bool stateChanged_ = false;
+    std::vector<StoredBookmark> stored_;
+    std::unordered_map<std::string, std::size_t> byAddress_; // folded address -> stored_
+    std::vector<char> claimed_; // stored_ matched with a bookmark of the file
+    const std::vector<SyncStateRow>* state_ = nullptr;
+    std::unordered_map<std::string, const SyncStateRow*> byKey_;
+    std::unordered_set<std::string> taken_;        // folded addresses Tessaly gets in this sync
+    std::unordered_set<std::string> seen_;         // state keys found in the file
+    std::unordered_map<std::string, int> folders_; // category -> first folder of it
+    std::vector<std::string> folderPaths_;         // by folder: its joined path, once known
+    std::vector<std::string> folderCategories_;    // by folder: the category it gives
+    const std::string top_;
+};
+
+} // namespace
+
+bool planSync(Database& database, std::string_view target, const ServerFile& file,
+              const SyncTimes& times, SyncPlan& plan, std::string& error)
+{
+    plan = SyncPlan{};
+    plan.target = target;
+    plan.readEtag = file.etag;
+    std::optional<XbelDocument> document;
+    if (file.exists) {
+        document = XbelDocument::parse(file.bytes, error);
+        if (!document) {
+            return false;
+        }
+    } else {
+        document = XbelDocument::empty();
+    }
+    std::vector<SyncStateRow> state;
+    std::string etag;
+    std::vector<StoredBookmark> stored;
+    if (!readSyncState(database, target, state, etag, error) ||
+        !readStoredBookmarks(database, stored, error)) {
+        return false;
+    }
+    Planner planner{*document, times, plan};
+    planner.run(state, std::move(stored));
+    plan.writeFile = !file.exists || document->changed();
+    if (plan.writeFile) {
+        plan.newFile = document->serialize();
+    }
+    plan.nothingToCommit = !plan.writeFile && plan.tessalyChanges.empty() && etag == file.etag &&
+                           !planner.stateChanged();
+    return true;
+}
+
+} // namespace tessaly

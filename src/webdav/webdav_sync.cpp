@@ -1,0 +1,192 @@
+#include "webdav/webdav_sync.h"
+
+#include "framework/ini_file.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <optional>
+#include <thread>
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::string_view kSection = "Sync";
+
+enum class Written { Yes, OtherWriter, Failed };
+
+// The address that keys the sync state: the file's, without the user.
+std::string targetOf(const WebDavClient& client)
+{
+    return client.fileUrl(client.account().file);
+}
+
+// The ETag of the file now, when it holds what we wrote; blank when
+// someone else wrote it meanwhile (the next sync then reads it whole) or
+// the server cannot say.
+std::string etagOfOurFile(WebDavClient& client, std::string_view bytes)
+{
+    const DavAnswer again = client.get(client.account().file);
+    return again.status == 200 && again.body == bytes ? strongEtag(again.etag) : std::string{};
+}
+
+// Writes the plan's file over the one read. A 412 right after a write may
+// be only the server's weak tag for a fresh file: after it settles, the
+// same tag means the same file and the write is tried again.
+Written writeFile(WebDavClient& client, const ServerFile& read, const std::string& bytes,
+                  const WebDavSyncOptions& options, std::string& newEtag, DavAnswer& failure)
+{
+    const std::string& name = client.account().file;
+    const DavCondition condition = !read.exists        ? DavCondition::ifAbsent()
+                                   : read.etag.empty() ? DavCondition::none()
+                                                       : DavCondition::ifMatch(read.etag);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DavAnswer written = client.put(name, bytes, condition);
+        if (written.ok()) {
+            newEtag = etagOfOurFile(client, bytes);
+            return Written::Yes;
+        }
+        if (written.status != 412) {
+            failure = written;
+            return Written::Failed;
+        }
+        if (!read.exists) {
+            return Written::OtherWriter; // someone made the file meanwhile
+        }
+        std::this_thread::sleep_for(options.settleWait);
+        const DavAnswer now = client.head(name);
+        if (!now.ok() || strongEtag(now.etag) != read.etag) {
+            return Written::OtherWriter;
+        }
+    }
+    failure.status = 412;
+    return Written::Failed;
+}
+
+WebDavSyncResult failed(std::string message)
+{
+    WebDavSyncResult result;
+    result.message = std::move(message);
+    return result;
+}
+
+} // namespace
+
+SyncServerSettings loadSyncSettings(const std::string& iniPath)
+{
+    SyncServerSettings settings;
+    settings.url = readIniValue(iniPath, kSection, "Url");
+    settings.user = readIniValue(iniPath, kSection, "User");
+    settings.file = readIniValue(iniPath, kSection, "File", settings.file);
+    if (settings.file.empty()) {
+        settings.file = "bookmarks.xbel";
+    }
+    const std::string minutes = readIniValue(iniPath, kSection, "IntervalMinutes", "0");
+    settings.intervalMinutes = std::clamp(std::atoi(minutes.c_str()), 0, 24 * 60);
+    return settings;
+}
+
+bool saveSyncSettings(const SyncServerSettings& settings, const std::string& iniPath,
+                      std::string& error)
+{
+    return writeIniValue(iniPath, kSection, "Url", settings.url, &error) &&
+           writeIniValue(iniPath, kSection, "User", settings.user, &error) &&
+           writeIniValue(iniPath, kSection, "File", settings.file, &error) &&
+           writeIniValue(iniPath, kSection, "IntervalMinutes",
+                         std::to_string(settings.intervalMinutes), &error);
+}
+
+WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
+                                const WebDavSyncOptions& options)
+{
+    if (const std::string problem = davAddressProblem(account); !problem.empty()) {
+        return failed(problem);
+    }
+    WebDavClient client{account, options.limits};
+    std::optional<DavFileLock> lock;
+    if (!options.dryRun) {
+        lock.emplace(account, options.limits, options.lockTimes);
+        std::string error;
+        if (!lock->acquire(error)) {
+            return failed(error);
+        }
+    }
+    const std::string target = targetOf(client);
+    for (int round = 0; round < options.rounds; ++round) {
+        DavAnswer read = client.get(account.file);
+        if (read.status != 200 && read.status != 404) {
+            return failed(davProblem(read, account.file));
+        }
+        ServerFile file;
+        file.exists = read.status == 200;
+        file.bytes = std::move(read.body);
+        file.etag = strongEtag(read.etag);
+        file.modified = httpDateSeconds(read.lastModified);
+        const SyncTimes times{file.modified, databaseModified(database)};
+        SyncPlan plan;
+        std::string error;
+        if (!planSync(database, target, file, times, plan, error)) {
+            return failed(error);
+        }
+        WebDavSyncResult result;
+        if (options.dryRun) {
+            result.ok = true;
+            result.account = plan.account;
+            result.message = describePlan(plan);
+            return result;
+        }
+        std::string newEtag = plan.readEtag;
+        if (plan.writeFile) {
+            if (options.beforeWrite) {
+                options.beforeWrite();
+            }
+            DavAnswer failure;
+            const Written written =
+                writeFile(client, file, plan.newFile, options, newEtag, failure);
+            if (written == Written::OtherWriter) {
+                continue; // read what they wrote and merge again
+            }
+            if (written == Written::Failed) {
+                return failed(davProblem(failure, account.file));
+            }
+            result.wroteFile = true;
+        }
+        if (!commitSync(database, plan, newEtag, error)) {
+            return failed(error);
+        }
+        result.ok = true;
+        result.account = plan.account;
+        result.message = describeAccount(plan.account);
+        return result;
+    }
+    return failed(account.file + " kept changing on the server while we synchronised; "
+                                 "try again in a moment");
+}
+
+bool testServerConnection(const DavAccount& account, std::string& words, const HttpLimits& limits)
+{
+    if (words = davAddressProblem(account); !words.empty()) {
+        return false;
+    }
+    WebDavClient client{account, limits};
+    const DavAnswer file = client.head(account.file);
+    if (file.status == 200) {
+        words = "Connected: " + account.file + " is on the server";
+        return true;
+    }
+    if (file.status != 404) {
+        words = davProblem(file, account.file);
+        return false;
+    }
+    const DavAnswer folder = client.findFolder();
+    if (folder.status == 207) {
+        words = "Connected: " + account.file + " is not on the server yet; the first sync makes it";
+        return true;
+    }
+    words = folder.status == 404 ? "The folder is not on the server (404): check the address"
+                                 : davProblem(folder, account.file);
+    return false;
+}
+
+} // namespace tessaly

@@ -1,0 +1,64 @@
+#include "cli_test_support.h"
+
+#include "apache_dav_server.h"
+
+#include <fstream>
+
+namespace tessaly::cli::test {
+namespace {
+
+class SyncCommandTest : public CommandsTest {
+protected:
+    void SetUp() override
+    {
+        CommandsTest::SetUp();
+        if (!apache.running()) {
+            GTEST_SKIP() << apache.skipReason();
+        }
+        passwordFile = private_.write("password", "secret\n");
+    }
+
+    TempFolder served;
+    tessaly::test::ApacheDavServer apache{served.path()};
+    TempFolder private_;
+    std::string passwordFile;
+};
+
+TEST_F(SyncCommandTest, RemembersTheServerButNeverThePassword)
+{
+    // The password file after the command is the server's, not the
+    // program's access password.
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl(), "--user", "sync", "--password-file",
+                   passwordFile, "--dry-run"}),
+              kExitOk)
+        << err;
+    EXPECT_EQ(out, "Would synchronise bookmarks.xbel at " + apache.folderUrl() +
+                       " as sync\nThe file would be made, holding no bookmarks.\n");
+    EXPECT_FALSE(apache.exists("bookmarks.xbel"));
+
+    ASSERT_EQ(run({"add", "https://mine.example/", "--description", "Mine"}), kExitOk) << err;
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    EXPECT_EQ(out, "Synchronising bookmarks.xbel at " + apache.folderUrl() +
+                       " as sync\nFile: 1 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 "
+                       "changed, 0 deleted. Conflicts: 0.\n");
+    EXPECT_NE(apache.readFile("bookmarks.xbel").find("https://mine.example/"), std::string::npos);
+
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        std::ifstream in{entry.path(), std::ios::binary};
+        const std::string bytes{std::istreambuf_iterator<char>{in}, {}};
+        EXPECT_EQ(bytes.find("secret"), std::string::npos) << entry.path();
+    }
+
+    ASSERT_EQ(run({"sync", "--password-file", private_.write("wrong", "nope\n")}), kExitFailure);
+    EXPECT_EQ(err, "tessaly-cli sync: The server refused the user name or password (401)\n");
+}
+
+TEST_F(SyncCommandTest, NeedsAnAddressTheFirstTime)
+{
+    EXPECT_EQ(run({"sync", "--password-file", passwordFile}), kExitUsage);
+    EXPECT_EQ(err.rfind("tessaly-cli sync: no server address: give --url the first time", 0), 0u)
+        << err;
+}
+
+} // namespace
+} // namespace tessaly::cli::test

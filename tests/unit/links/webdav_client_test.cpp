@@ -1,0 +1,233 @@
+#include "links/webdav_client.h"
+#include "links/webdav_lock.h"
+
+#include "apache_dav_server.h"
+#include "environment_variable.h"
+#include "raw_server.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace tessaly {
+namespace {
+
+using namespace std::chrono_literals;
+
+HttpLimits shortLimits()
+{
+    HttpLimits limits;
+    limits.connectSeconds = 2;
+    limits.stallSeconds = 1;
+    limits.totalSeconds = 3;
+    return limits;
+}
+
+class WebDavApacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!apache.running()) {
+            GTEST_SKIP() << apache.skipReason();
+        }
+    }
+    DavAccount account(std::string password = test::ApacheDavServer::kPassword) const
+    {
+        return {apache.folderUrl(), test::ApacheDavServer::kUser, std::move(password),
+                "bookmarks.xbel"};
+    }
+
+    test::TempFolder folder;
+    test::ApacheDavServer apache{folder.path()};
+};
+
+// The conditions a sync writes under, as a real mod_dav keeps them: a file
+// made only when absent, replaced only while it is the one read.
+TEST_F(WebDavApacheTest, WritesOnlyUnderItsConditions)
+{
+    WebDavClient client{account()};
+    EXPECT_EQ(client.get("bookmarks.xbel").status, 404);
+
+    const DavAnswer made = client.put("bookmarks.xbel", "first", DavCondition::ifAbsent());
+    ASSERT_TRUE(made.ok()) << made.status << made.error;
+    EXPECT_EQ(apache.readFile("bookmarks.xbel"), "first");
+    EXPECT_EQ(client.put("bookmarks.xbel", "again", DavCondition::ifAbsent()).status, 412);
+
+    // Just written, the server names the file with a weak tag, which a
+    // condition can never match; a second later the same tag is strong.
+    const DavAnswer fresh = client.get("bookmarks.xbel");
+    ASSERT_EQ(fresh.status, 200);
+    EXPECT_EQ(fresh.body, "first");
+    EXPECT_FALSE(fresh.lastModified.empty());
+    EXPECT_TRUE(isWeakEtag(fresh.etag)) << fresh.etag;
+    EXPECT_EQ(client.put("bookmarks.xbel", "second", DavCondition::ifMatch(strongEtag(fresh.etag)))
+                  .status,
+              412);
+    std::this_thread::sleep_for(1100ms);
+    const DavAnswer settled = client.head("bookmarks.xbel");
+    EXPECT_FALSE(isWeakEtag(settled.etag));
+    EXPECT_EQ(settled.etag, strongEtag(fresh.etag));
+
+    EXPECT_EQ(client.put("bookmarks.xbel", "second", DavCondition::ifMatch("\"other\"")).status,
+              412);
+    EXPECT_EQ(apache.readFile("bookmarks.xbel"), "first");
+    EXPECT_TRUE(client.put("bookmarks.xbel", "second", DavCondition::ifMatch(settled.etag)).ok());
+    EXPECT_EQ(apache.readFile("bookmarks.xbel"), "second");
+
+    EXPECT_TRUE(client.remove("bookmarks.xbel").ok());
+    EXPECT_FALSE(apache.exists("bookmarks.xbel"));
+}
+
+TEST_F(WebDavApacheTest, WrongPasswordAndMissingFolderAreSaidPlainly)
+{
+    WebDavClient refused{account("wrong")};
+    const DavAnswer answer = refused.get("bookmarks.xbel");
+    EXPECT_EQ(answer.status, 401);
+    EXPECT_EQ(davProblem(answer, "bookmarks.xbel"),
+              "The server refused the user name or password (401)");
+
+    WebDavClient client{account()};
+    const DavAnswer nowhere = client.put("no/such/bookmarks.xbel", "x");
+    EXPECT_EQ(nowhere.status, 409);
+    EXPECT_EQ(davProblem(nowhere, "bookmarks.xbel"),
+              "The server has no folder for bookmarks.xbel: check the address (409)");
+}
+
+TEST_F(WebDavApacheTest, LockIsHonouredTakenOverWhenStaleAndRefreshed)
+{
+    DavFileLock mine{account(), {}, {15min, 300ms}};
+    std::string error;
+    ASSERT_TRUE(mine.acquire(error)) << error;
+    EXPECT_TRUE(apache.exists("bookmarks.xbel.lock"));
+
+    DavFileLock theirs{account(), {}};
+    EXPECT_FALSE(theirs.acquire(error));
+    EXPECT_NE(error.find("bookmarks.xbel is being synchronised by another program"),
+              std::string::npos)
+        << error;
+
+    // Held while syncing: the lock is written again before it looks old.
+    apache.age("bookmarks.xbel.lock", 10min);
+    std::this_thread::sleep_for(1s);
+    const auto written = std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel.lock"));
+    EXPECT_LT(std::filesystem::file_time_type::clock::now() - written, 1min);
+
+    mine.release();
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+
+    // A lock left by a sync that died a quarter of an hour ago holds no one.
+    apache.writeFile("bookmarks.xbel.lock", "left behind");
+    apache.age("bookmarks.xbel.lock", 16min);
+    DavFileLock late{account(), {}};
+    EXPECT_TRUE(late.acquire(error)) << error;
+    EXPECT_NE(apache.readFile("bookmarks.xbel.lock"), "left behind");
+}
+
+// A sync of ours killed on this machine leaves its lock; the next one need
+// not wait a quarter of an hour for it.
+TEST_F(WebDavApacheTest, OwnLockOfAKilledSyncIsTakenOver)
+{
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::string dead = "Tessaly 2000 is synchronising from " + std::string{host} +
+                             " (process " + std::to_string(gone) + ")\n";
+    apache.writeFile("bookmarks.xbel.lock", dead);
+    std::string error;
+    DavFileLock next{account(), {}};
+    EXPECT_TRUE(next.acquire(error)) << error;
+    next.release();
+
+    // One of a living process, or of another machine, holds.
+    for (const std::string& alive :
+         {"Tessaly 2000 is synchronising from " + std::string{host} + " (process 1)\n",
+          "Tessaly 2000 is synchronising from elsewhere (process " + std::to_string(gone) +
+              ")\n"}) {
+        apache.writeFile("bookmarks.xbel.lock", alive);
+        DavFileLock blocked{account(), {}};
+        EXPECT_FALSE(blocked.acquire(error)) << alive;
+    }
+}
+
+TEST(WebDavHttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities)
+{
+    test::TempFolder folder;
+    test::ApacheDavServer apache{folder.path(), true};
+    if (!apache.running()) {
+        GTEST_SKIP() << apache.skipReason();
+    }
+    const DavAccount account{apache.folderUrl(), test::ApacheDavServer::kUser,
+                             test::ApacheDavServer::kPassword, "bookmarks.xbel"};
+    {
+        test::EnvironmentVariable none{"CURL_CA_BUNDLE", nullptr};
+        WebDavClient client{account, shortLimits()};
+        const DavAnswer answer = client.put("bookmarks.xbel", "secret bookmarks");
+        EXPECT_EQ(answer.status, 0);
+        EXPECT_NE(davProblem(answer, "bookmarks.xbel").find("certificate"), std::string::npos)
+            << answer.error;
+        EXPECT_FALSE(apache.exists("bookmarks.xbel"));
+    }
+    test::EnvironmentVariable trusted{"CURL_CA_BUNDLE", apache.certificate().c_str()};
+    WebDavClient client{account, shortLimits()};
+    EXPECT_TRUE(client.put("bookmarks.xbel", "secret bookmarks").ok());
+    EXPECT_EQ(apache.readFile("bookmarks.xbel"), "secret bookmarks");
+}
+
+TEST(WebDavAddressTest, PlainHttpOnlyToThisMachine)
+{
+    EXPECT_EQ(davAddressProblem({"https://dav.example/files/"}), "");
+    EXPECT_EQ(davAddressProblem({"http://127.0.0.1:8080/dav"}), "");
+    EXPECT_EQ(davAddressProblem({"HTTP://localhost/dav"}), "");
+    EXPECT_NE(davAddressProblem({"http://dav.example/files/"}), "");
+    EXPECT_NE(davAddressProblem({"http://127.0.0.1.example/files/"}), "");
+    EXPECT_NE(davAddressProblem({"ftp://127.0.0.1/files/"}), "");
+
+    // Refused before anything, the password included, is sent.
+    WebDavClient client{{"http://dav.example/files/", "me", "pw"}};
+    const DavAnswer answer = client.get("bookmarks.xbel");
+    EXPECT_EQ(answer.status, 0);
+    EXPECT_NE(answer.error.find("https://"), std::string::npos);
+}
+
+TEST(WebDavFaultTest, SilentFailingAndBrokenServersGiveClearMessages)
+{
+    test::RawServer silent{[](test::RawServer::Connection& c) {
+        c.pause(10s);
+    }};
+    WebDavClient waiting{{silent.url("/dav/"), "u", "p"}, shortLimits()};
+    const auto start = std::chrono::steady_clock::now();
+    const DavAnswer none = waiting.get("bookmarks.xbel");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(davProblem(none, "bookmarks.xbel").rfind("The server did not answer: ", 0), 0u);
+
+    test::RawServer failing{[](test::RawServer::Connection& c) {
+        c.send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");
+    }};
+    WebDavClient busy{{failing.url("/dav/"), "u", "p"}, shortLimits()};
+    EXPECT_EQ(davProblem(busy.get("bookmarks.xbel"), "bookmarks.xbel"),
+              "The server failed (503); try again later");
+    const DavAnswer locked{423};
+    EXPECT_EQ(davProblem(locked, "bookmarks.xbel"),
+              "bookmarks.xbel is locked on the server by another program (423)");
+
+    // Gone as soon as it has read the head: the file never went.
+    test::RawServer cutting{[](test::RawServer::Connection&) {
+    }};
+    WebDavClient sender{{cutting.url("/dav/"), "u", "p"}, shortLimits()};
+    const DavAnswer cut = sender.put("bookmarks.xbel", std::string(4 << 20, 'x'));
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_TRUE(cut.cutOffWhileSending);
+    EXPECT_EQ(davProblem(cut, "bookmarks.xbel")
+                  .rfind("The connection was lost while bookmarks.xbel was being sent", 0),
+              0u);
+}
+
+} // namespace
+} // namespace tessaly

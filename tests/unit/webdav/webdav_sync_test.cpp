@@ -1,0 +1,312 @@
+// Syncs against a real Apache mod_dav: the file, its lock and its ETags as
+// a WebDAV share gives them.
+#include "webdav/webdav_sync.h"
+
+#include "core/file_version.h"
+#include "core/tables.h"
+
+#include "apache_dav_server.h"
+#include "raw_server.h"
+#include "scripted_ui.h"
+#include "stored_bookmark.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace tessaly {
+namespace {
+
+using namespace std::chrono_literals;
+using test::storedBookmark;
+
+std::string fixture(const std::string& name)
+{
+    std::ifstream in{std::string{TESSALY_SYNC_FIXTURES} + "/" + name, std::ios::binary};
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class WebDavSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!apache.running()) {
+            GTEST_SKIP() << apache.skipReason();
+        }
+        FileVersionLayer::instance().registerDatabaseFiles();
+    }
+
+    DavAccount account() const
+    {
+        return {apache.folderUrl(), test::ApacheDavServer::kUser, test::ApacheDavServer::kPassword,
+                "bookmarks.xbel"};
+    }
+
+    WebDavSyncResult sync(const WebDavSyncOptions& options = {})
+    {
+        WebDavSyncOptions quick = options;
+        quick.settleWait = 1100ms;
+        return syncWithServer(db, account(), quick);
+    }
+
+    void add(std::string_view location, std::string_view description, std::string_view category)
+    {
+        Record r{bookmarkTable()};
+        r.setText(BookmarkField::Location, location);
+        r.setText(BookmarkField::Description, description);
+        r.setText(BookmarkField::Category, category);
+        ASSERT_EQ(db.addBookmarkWithCategory(r), 0);
+    }
+
+    // "description|category", or "-" when Tessaly has no such bookmark.
+    std::string stored(std::string_view location)
+    {
+        const Record r = storedBookmark(db, location);
+        return r.position == 0
+                   ? "-"
+                   : r.text(BookmarkField::Description) + "|" + r.text(BookmarkField::Category);
+    }
+
+    std::string onServer() const { return apache.readFile("bookmarks.xbel"); }
+
+    // Changes the file on the server as a browser's sync would.
+    void replaceOnServer(std::string_view from, std::string_view to)
+    {
+        std::string file = onServer();
+        const std::size_t at = file.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        file.replace(at, from.size(), to);
+        apache.writeFile("bookmarks.xbel", file);
+    }
+
+    test::TempFolder folder;
+    test::TempFolder served;
+    test::ApacheDavServer apache{served.path()};
+    test::ScriptedUi ui;
+    MessageManager messages{ui};
+    Database db{messages, folder.path()};
+};
+
+TEST_F(WebDavSyncTest, FirstSyncBothWaysThenEachSidesChangesAndDeletions)
+{
+    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+    add("https://mine.example/", "Mine", "Reading");
+
+    WebDavSyncResult result = sync();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.wroteFile);
+    EXPECT_EQ(result.message, "File: 1 added, 0 changed, 0 deleted. Tessaly: 3 added, 0 changed, "
+                              "0 deleted. Conflicts: 0.\n");
+    EXPECT_EQ(stored("https://b.example/"), "Site B|Work");
+    EXPECT_NE(onServer().find("<title>Mine</title>"), std::string::npos);
+    EXPECT_TRUE(onServer().starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+
+    // A rename and a deletion in a browser, a new bookmark in Tessaly; the
+    // file was written a moment ago, so its ETag is still the weak one.
+    replaceOnServer("<title>Site A</title>", "<title>Site A, renamed</title>");
+    replaceOnServer(
+        R"(<bookmark href="https://c.example/" id="6"><title>Site C</title></bookmark>)", "");
+    add("https://new.example/", "New", "Work");
+    result = sync();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(stored("https://a.example/"), "Site A, renamed|Bookmarks bar");
+    EXPECT_EQ(stored("https://c.example/"), "-");
+    EXPECT_NE(onServer().find(R"(<bookmark href="https://new.example/")"), std::string::npos);
+    EXPECT_EQ(result.account.changedInTessaly, 1);
+    EXPECT_EQ(result.account.deletedFromTessaly, 1);
+    EXPECT_EQ(result.account.addedToFile, 1);
+
+    // Nothing changed since: the file is not written again.
+    const auto written = std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel"));
+    const std::string before = onServer();
+    result = sync();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_FALSE(result.wroteFile);
+    EXPECT_EQ(onServer(), before);
+    EXPECT_EQ(std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel")), written);
+}
+
+TEST_F(WebDavSyncTest, FirstFileIsMadeAndDryRunChangesNothing)
+{
+    add("https://mine.example/", "Mine", "Reading");
+    WebDavSyncOptions dry;
+    dry.dryRun = true;
+    WebDavSyncResult result = sync(dry);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_NE(result.message.find("File: add \"Mine\" <https://mine.example/>"), std::string::npos)
+        << result.message;
+    EXPECT_FALSE(apache.exists("bookmarks.xbel"));
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+
+    result = sync();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.account.addedToFile, 1);
+    EXPECT_NE(onServer().find("highestId"), std::string::npos);
+    EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
+}
+
+TEST_F(WebDavSyncTest, LockHeldByAnotherClientStopsTheSyncUntilItRunsOut)
+{
+    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+    apache.writeFile("bookmarks.xbel.lock", "{}");
+    add("https://mine.example/", "Mine", "Reading");
+
+    WebDavSyncResult result = sync();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message.rfind("bookmarks.xbel is being synchronised by another program", 0),
+              0u)
+        << result.message;
+    EXPECT_EQ(onServer(), fixture("floccus_bookmarks.xbel"));
+    EXPECT_EQ(stored("https://a.example/"), "-");
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), "{}");
+
+    apache.age("bookmarks.xbel.lock", 16min);
+    result = sync();
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(stored("https://a.example/"), "Site A|Bookmarks bar");
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+}
+
+// Another program that takes no lock writes between our read and our
+// write: its change is read and merged, never overwritten.
+TEST_F(WebDavSyncTest, WriterBetweenReadAndWriteIsMergedNotOverwritten)
+{
+    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+    apache.age("bookmarks.xbel", 1h);
+    add("https://mine.example/", "Mine", "Reading");
+    int writes = 0;
+    WebDavSyncOptions options;
+    options.beforeWrite = [&] {
+        if (writes++ == 0) {
+            replaceOnServer("<title>Site C</title>", "<title>Site C from a browser</title>");
+        }
+    };
+    const WebDavSyncResult result = sync(options);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(writes, 2); // read and merged again
+    EXPECT_NE(onServer().find("<title>Site C from a browser</title>"), std::string::npos);
+    EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
+    EXPECT_EQ(stored("https://c.example/"), "Site C from a browser|Other");
+}
+
+TEST_F(WebDavSyncTest, ConflictGoesToTheLaterChangeAndIsNamed)
+{
+    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+    ASSERT_TRUE(sync().ok);
+    // Tessaly's change first, the browser's an hour later by the server's clock.
+    db.bookmarks().use();
+    db.bookmarkRelations().open();
+    Record before{bookmarkTable()};
+    before.setText(BookmarkField::Location, "https://a.example/");
+    ASSERT_EQ(db.bookmarks().fetch(static_cast<int>(BookmarkKey::Location), before), 0);
+    Record after = before;
+    after.setText(BookmarkField::Description, "Tessaly's title");
+    ASSERT_EQ(db.bookmarkRelations().update(before, after), 0);
+    db.bookmarkRelations().close();
+    db.bookmarks().close();
+    replaceOnServer("<title>Site A</title>", "<title>Browser's title</title>");
+    std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel"),
+                                     std::filesystem::file_time_type::clock::now() + 1h);
+
+    const WebDavSyncResult result = sync();
+    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.account.conflicts.size(), 1u);
+    EXPECT_EQ(result.account.conflicts[0].winner, SyncSide::File);
+    EXPECT_EQ(stored("https://a.example/"), "Browser's title|Bookmarks bar");
+    EXPECT_NE(result.message.find("https://a.example/"), std::string::npos) << result.message;
+}
+
+TEST_F(WebDavSyncTest, RefusedUnansweredAndFailingServersChangeNothing)
+{
+    add("https://mine.example/", "Mine", "Reading");
+    DavAccount wrong = account();
+    wrong.password = "wrong";
+    WebDavSyncResult result = syncWithServer(db, wrong);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, "The server refused the user name or password (401)");
+    EXPECT_FALSE(apache.exists("bookmarks.xbel"));
+
+    WebDavSyncOptions quick;
+    quick.limits.connectSeconds = 1;
+    quick.limits.stallSeconds = 1;
+    quick.limits.totalSeconds = 2;
+    test::RawServer silent{[](test::RawServer::Connection& c) {
+        c.pause(5s);
+    }};
+    result = syncWithServer(db, {silent.url("/dav/"), "u", "p"}, quick);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message.rfind("The server did not answer: ", 0), 0u) << result.message;
+
+    test::RawServer failing{[](test::RawServer::Connection& c) {
+        c.send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
+    }};
+    result = syncWithServer(db, {failing.url("/dav/"), "u", "p"}, quick);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, "The server failed (503); try again later");
+    EXPECT_EQ(stored("https://mine.example/"), "Mine|Reading");
+}
+
+// A browser's file of 100,000 bookmarks in a hundred folders.
+std::string largeFile()
+{
+    std::string file = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE xbel PUBLIC "
+                       "\"+//IDN python.org//DTD XML Bookmark Exchange Language 1.0//EN//XML\" "
+                       "\"http://pyxml.sourceforge.net/topics/dtds/xbel.dtd\">\n<xbel "
+                       "version=\"1.0\">\n<!--- highestId :100100: for Floccus bookmark sync "
+                       "browser extension -->\n";
+    int id = 0;
+    for (int f = 0; f < 100; ++f) {
+        file += "<folder id=\"" + std::to_string(++id) + "\"><title>Folder " + std::to_string(f) +
+                "</title>\n";
+        for (int b = 0; b < 1000; ++b) {
+            const std::string n = std::to_string(f * 1000 + b);
+            file += "<bookmark href=\"https://site" + n + ".example/page\" id=\"" +
+                    std::to_string(++id) + "\"><title>Page " + n + "</title></bookmark>\n";
+        }
+        file += "</folder>\n";
+    }
+    return file + "</xbel>\n";
+}
+
+TEST_F(WebDavSyncTest, HundredThousandBookmarksSyncedAgainWritingNothing)
+{
+    apache.writeFile("bookmarks.xbel", largeFile());
+    apache.age("bookmarks.xbel", 1h);
+    const auto firstStart = std::chrono::steady_clock::now();
+    WebDavSyncResult result = sync();
+    const auto first = std::chrono::steady_clock::now() - firstStart;
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.account.addedToTessaly, 100000);
+    EXPECT_FALSE(result.wroteFile);
+    EXPECT_EQ(stored("https://site99999.example/page"), "Page 99999|Folder 99");
+
+    const auto written = std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel"));
+    WebDavClient client{account()};
+    const std::string etag = client.head("bookmarks.xbel").etag;
+    const auto start = std::chrono::steady_clock::now();
+    result = sync();
+    const auto again = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_FALSE(result.wroteFile);
+    // The figure itself (two seconds at most on a quiet machine) is the
+    // benchmark's; a test on a shared machine only catches a sync that
+    // reads or writes far more than it should.
+    EXPECT_LE(again, 10s);
+    EXPECT_EQ(std::filesystem::last_write_time(apache.diskPath("bookmarks.xbel")), written);
+    EXPECT_EQ(client.head("bookmarks.xbel").etag, etag);
+    std::cout << "100,000 bookmarks: first sync "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(first).count()
+              << " ms, sync with no change "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(again).count() << " ms\n";
+}
+
+} // namespace
+} // namespace tessaly
