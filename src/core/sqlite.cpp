@@ -2,6 +2,7 @@
 
 #include "framework/text.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <sqlite3.h>
@@ -86,7 +87,14 @@ EngineStatus statusFor(sqlite3* db, int code)
     return status;
 }
 
+std::atomic<void (*)()> lockWaitObserver{nullptr};
+
 } // namespace
+
+void setLockWaitObserver(void (*observer)())
+{
+    lockWaitObserver = observer;
+}
 
 int Connection::waitForLock(void* self, int tries)
 {
@@ -94,6 +102,9 @@ int Connection::waitForLock(void* self, int tries)
     const auto now = std::chrono::steady_clock::now();
     if (tries == 0) {
         connection.waitStarted_ = now;
+        if (const auto observer = lockWaitObserver.load(); observer != nullptr) {
+            observer();
+        }
     }
     const auto waited = now - connection.waitStarted_;
     if (waited >= std::chrono::milliseconds(connection.lockWait_)) {

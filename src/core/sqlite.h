@@ -27,6 +27,11 @@ inline constexpr std::string_view kFoldFunction = "tessaly_fold";
 // this close together find the gap a batch leaves between its groups.
 inline constexpr std::chrono::milliseconds kLockRetryEvery{2};
 
+// Called on the thread of a connection when it begins to wait for a lock
+// another program holds (the windows show a busy cursor); nullptr for none.
+// Set it before connections are used from other threads.
+void setLockWaitObserver(void (*observer)());
+
 // One SQLite connection. Not thread-safe: each thread has its own.
 class Connection final {
 public:
