@@ -44,15 +44,14 @@ char32_t mapLower(char32_t cp)
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), locale));
 }
 
-char asciiUpper(char c)
-{
+// Lambdas rather than functions, so that mapCase() inlines them.
+constexpr auto asciiUpper = [](char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
+};
 
-char asciiLower(char c)
-{
+constexpr auto asciiLower = [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
+};
 
 // `ascii` is `map` on ASCII alone, inlined: keys of imports are mostly ASCII
 // and are folded several times for every row.
