@@ -5,6 +5,7 @@
 #include "frame/program_arguments.h"
 #include "frame/single_instance.h"
 #include "framework/icons.h"
+#include "framework/lock_wait_cursor.h"
 #include "framework/qt_ui_port.h"
 #include "framework/version.h"
 #include "platform/data_folder.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
 
     // Start-up services first: a database that cannot be opened is reported
     // and ends the program before any window shows.
+    tessaly::gui::showBusyCursorWhileLocked();
     tessaly::gui::QtUiPort ui;
     tessaly::Services services{ui};
     services.start();

@@ -22,7 +22,8 @@ echo
 command -v curl >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y curl; else sudo -n apt-get install -y curl; fi; } >/dev/null 2>&1 || true
 build-bench/bench/page_bench
 echo
-# buku is the peer of the import; without it that figure is left out.
+# sqlite3 and buku are the peers of the import; without one its figure is left out.
+command -v sqlite3 >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y sqlite3; else sudo -n apt-get install -y sqlite3; fi; } >/dev/null 2>&1 || true
 command -v buku >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y buku; else sudo -n apt-get install -y buku; fi; } >/dev/null 2>&1 || true
 build-bench/bench/import_bench
 echo

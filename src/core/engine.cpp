@@ -4,11 +4,19 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tessaly {
 
 namespace {
+
+// A batch's page cache for each file, in KiB: room for the keys of a
+// hundred thousand bookmarks, so a group's changes stay in memory until
+// its commit. The cache grows only as pages are used.
+constexpr int kBatchCacheKiB = 64 * 1024;
+// SQLite's own default, given back when the batch ends.
+constexpr int kDefaultCacheKiB = 2000;
 
 bool exists(const std::string& path)
 {
@@ -152,6 +160,9 @@ EngineStatus Engine::attachNew(const std::string& path, bool create, bool readOn
     }
     attached_[path] = Attached{name, readOnly};
     schema = name;
+    if (batch_) {
+        db_.execute("PRAGMA " + name + ".cache_size=" + std::to_string(-kBatchCacheKiB));
+    }
     return {};
 }
 
@@ -232,6 +243,29 @@ void Engine::rollback()
     depth_ = 0;
     db_.execute("ROLLBACK");
     noteWrite();
+}
+
+void Engine::setBatchWrites(bool on)
+{
+    batch_ = on;
+    const std::string size = std::to_string(-(on ? kBatchCacheKiB : kDefaultCacheKiB));
+    for (const auto& [path, entry] : attached_) {
+        db_.execute("PRAGMA " + entry.schema + ".cache_size=" + size);
+    }
+}
+
+EngineStatus Engine::commitAndContinue()
+{
+    if (depth_ != 1) {
+        return {};
+    }
+    if (EngineStatus committed = commit(); !committed.ok()) {
+        return committed;
+    }
+    // A writer of another program that waits for the lock tries again every
+    // kLockRetryEvery: leave it a few of those to take its turn.
+    std::this_thread::sleep_for(3 * sql::kLockRetryEvery);
+    return begin();
 }
 
 void Engine::setLockWait(int milliseconds)

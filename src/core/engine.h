@@ -3,12 +3,18 @@
 #include "core/engine_status.h"
 #include "core/sqlite.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace tessaly {
+
+// How far apart a batch (an import, a link test run) commits its groups of
+// rows: few commits keep the disk from setting the pace, and another
+// program's write waits at most this long (and the commit) for its turn.
+inline constexpr std::chrono::seconds kBatchCommitEvery{2};
 
 // The record engine of one thread: one SQLite connection on the main
 // container URLDATA.tps of the data folder, with every other container
@@ -57,6 +63,16 @@ public:
     void rollback();
     int transactionDepth() const { return depth_; }
 
+    // Batch writing on or off: on, the page cache holds the keys a batch
+    // builds (up to kBatchCacheKiB for each file), so a group of rows is
+    // written once at its commit instead of spilling to the disk midway,
+    // where the spill would keep the readers of other programs out.
+    void setBatchWrites(bool on);
+
+    // Commits a batch's group and, once another program has had its turn
+    // at the lock, begins the next one. Outermost transactions only.
+    EngineStatus commitAndContinue();
+
     // How long to wait for a lock another process holds (a second unless
     // set); kept for the connection when it opens later.
     void setLockWait(int milliseconds);
@@ -90,6 +106,7 @@ private:
     std::uint64_t generation_ = 0;
     int nextSchema_ = 1;
     int lockWait_ = 1000;
+    bool batch_ = false;
 };
 
 } // namespace tessaly

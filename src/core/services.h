@@ -35,7 +35,8 @@ public:
     Services& operator=(const Services&) = delete;
 
     // How long the database waits for a lock another program holds; set it
-    // before start() (a second when not set).
+    // before start(). Unset, long enough for a batch of another program to
+    // commit its group (kBatchCommitEvery) and let the windows' write in.
     void setLockWait(int milliseconds) { lockWait_ = milliseconds; }
 
     // Start-up up to the point where the windows take over. Fatal failures
@@ -75,7 +76,7 @@ private:
     std::unique_ptr<MessageManager> messages_;
     std::unique_ptr<PositionStore> positions_;
     std::unique_ptr<Database> database_;
-    int lockWait_ = 1000;
+    int lockWait_ = 5000;
     std::unique_ptr<RegistryAccessor> registry_;
     std::string theme_;
     Settings settings_;

@@ -2,8 +2,11 @@
 
 #include "framework/text.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <sqlite3.h>
+#include <thread>
 
 namespace tessaly::sql {
 
@@ -84,7 +87,32 @@ EngineStatus statusFor(sqlite3* db, int code)
     return status;
 }
 
+std::atomic<void (*)()> lockWaitObserver{nullptr};
+
 } // namespace
+
+void setLockWaitObserver(void (*observer)())
+{
+    lockWaitObserver = observer;
+}
+
+int Connection::waitForLock(void* self, int tries)
+{
+    auto& connection = *static_cast<Connection*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0) {
+        connection.waitStarted_ = now;
+        if (const auto observer = lockWaitObserver.load(); observer != nullptr) {
+            observer();
+        }
+    }
+    const auto waited = now - connection.waitStarted_;
+    if (waited >= std::chrono::milliseconds(connection.lockWait_)) {
+        return 0;
+    }
+    std::this_thread::sleep_for(kLockRetryEvery);
+    return 1;
+}
 
 Connection::~Connection()
 {
@@ -133,8 +161,9 @@ EngineStatus Connection::execute(std::string_view sqlText)
 
 void Connection::setBusyTimeout(int milliseconds)
 {
+    lockWait_ = milliseconds;
     if (db_ != nullptr) {
-        sqlite3_busy_timeout(db_, milliseconds);
+        sqlite3_busy_handler(db_, milliseconds > 0 ? &Connection::waitForLock : nullptr, this);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/engine_status.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,17 @@ inline constexpr std::string_view kNoCase = "TESSALY_NOCASE";
 // text: what a case-insensitive key stores and compares.
 inline constexpr std::string_view kFoldFunction = "tessaly_fold";
 
+// How often a connection that waits for another's lock tries again. SQLite's
+// own wait backs off to a tenth of a second, so a batch that commits and
+// begins again within a few milliseconds would keep the others out; tries
+// this close together find the gap a batch leaves between its groups.
+inline constexpr std::chrono::milliseconds kLockRetryEvery{2};
+
+// Called on the thread of a connection when it begins to wait for a lock
+// another program holds (the windows show a busy cursor); nullptr for none.
+// Set it before connections are used from other threads.
+void setLockWaitObserver(void (*observer)());
+
 // One SQLite connection. Not thread-safe: each thread has its own.
 class Connection final {
 public:
@@ -37,7 +49,8 @@ public:
     // Runs statements without results; the status of the first failure.
     EngineStatus execute(std::string_view sql);
 
-    // Waits up to `milliseconds` for locks held by others.
+    // Waits up to `milliseconds` for locks held by others, trying again
+    // every few milliseconds.
     void setBusyTimeout(int milliseconds);
 
     // Maps SQLite's last error on this connection to an engine status.
@@ -47,7 +60,11 @@ public:
     int changes() const;
 
 private:
+    static int waitForLock(void* self, int tries);
+
     sqlite3* db_ = nullptr;
+    int lockWait_ = 0;
+    std::chrono::steady_clock::time_point waitStarted_;
 };
 
 // One prepared statement; reset and rebound for each use.

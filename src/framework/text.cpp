@@ -2,6 +2,7 @@
 
 #include "framework/utf8.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -43,16 +44,27 @@ char32_t mapLower(char32_t cp)
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), locale));
 }
 
-template <typename Map> std::string mapCase(std::string_view text, Map map)
+// Lambdas rather than functions, so that mapCase() inlines them.
+constexpr auto asciiUpper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+};
+
+constexpr auto asciiLower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+};
+
+// `ascii` is `map` on ASCII alone, inlined: keys of imports are mostly ASCII
+// and are folded several times for every row.
+template <typename Map, typename Ascii>
+std::string mapCase(std::string_view text, Map map, Ascii ascii)
 {
     std::string out;
-    out.reserve(text.size());
     if (isAscii(text)) {
-        for (const char c : text) {
-            out.push_back(static_cast<char>(map(static_cast<unsigned char>(c))));
-        }
+        out.resize(text.size());
+        std::transform(text.begin(), text.end(), out.begin(), ascii);
         return out;
     }
+    out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {
         utf8::append(out, map(utf8::decode(text, pos)));
     }
@@ -122,12 +134,12 @@ std::string padded(std::string_view text, std::size_t width)
 
 std::string upper(std::string_view text)
 {
-    return mapCase(text, mapUpper);
+    return mapCase(text, mapUpper, asciiUpper);
 }
 
 std::string lower(std::string_view text)
 {
-    return mapCase(text, mapLower);
+    return mapCase(text, mapLower, asciiLower);
 }
 
 char32_t foldCase(char32_t cp)
@@ -139,7 +151,7 @@ char32_t foldCase(char32_t cp)
 
 std::string foldKey(std::string_view text)
 {
-    return mapCase(clip(text), foldCase);
+    return mapCase(clip(text), foldCase, asciiUpper);
 }
 
 int compare(std::string_view a, std::string_view b)

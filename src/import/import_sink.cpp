@@ -14,8 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kCommitEvery = std::chrono::milliseconds(250);
-constexpr int kCommitAfterWrites = 20000;
+// A group's rows stay in the page cache until its commit: bounded by count
+// as well as by time, so a fast source keeps memory flat.
+constexpr int kCommitAfterWrites = 50000;
 // Asking the window whether Cancel was pressed costs a trip to the GUI
 // thread; a twentieth of a second is as quick as a hand.
 constexpr auto kPollEvery = std::chrono::milliseconds(50);
@@ -49,6 +50,7 @@ bool ImportSink::begin(std::string_view status, std::string_view caption)
         return false;
     }
     open_ = true;
+    database_.engine().setBatchWrites(true);
     ui_.beginProgress(caption);
     ui_.reportProgress(0, status);
     lastPercent_ = 0;
@@ -80,19 +82,16 @@ bool ImportSink::commitGroup(bool reopen)
         database_.engine().rollback();
         return false;
     }
-    if (const EngineStatus committed = database_.engine().commit(); !committed.ok()) {
+    Engine& engine = database_.engine();
+    const EngineStatus committed = reopen ? engine.commitAndContinue() : engine.commit();
+    pending_ = 0;
+    lastCommit_ = Clock::now();
+    if (!committed.ok()) {
+        // A failed commit is undone; a failed begin leaves nothing open.
         fail(database_.bookmarks(), committed);
         return false;
     }
-    pending_ = 0;
-    lastCommit_ = Clock::now();
-    if (reopen) {
-        if (const EngineStatus begun = database_.engine().begin(); !begun.ok()) {
-            fail(database_.bookmarks(), begun);
-            return false;
-        }
-        grouped_ = true;
-    }
+    grouped_ = reopen;
     return true;
 }
 
@@ -262,7 +261,8 @@ bool ImportSink::keepGoing(double fraction, std::string_view status)
         return false;
     }
     const auto now = Clock::now();
-    if (pending_ >= kCommitAfterWrites || (pending_ > 0 && now - lastCommit_ >= kCommitEvery)) {
+    if (pending_ >= kCommitAfterWrites ||
+        (pending_ > 0 && now - lastCommit_ >= kBatchCommitEvery)) {
         if (!commitGroup(true)) {
             return false;
         }
@@ -290,6 +290,7 @@ bool ImportSink::finish()
         return !failed_;
     }
     const bool committed = commitGroup(false);
+    database_.engine().setBatchWrites(false);
     open_ = false;
     ui_.endProgress();
     database_.keywords().close();

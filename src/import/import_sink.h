@@ -31,10 +31,12 @@ enum class AddResult { Added, AlreadyStored, Failed, TooLong };
 
 // The writing side of one import run: the category choice, the keyword
 // guess, the inserts of categories, bookmarks and keyword rows, the progress
-// window and its Cancel. Writes are grouped into transactions committed at
-// least four times a second, so an import of 100,000 bookmarks does not wait
-// on the disk for each one, and a crash loses at most the last moment's work
-// and never what was stored before. Not thread-safe; one run, one thread.
+// window and its Cancel. Writes are grouped into transactions committed
+// every kBatchCommitEvery (or sooner after many rows), so an import of
+// 100,000 bookmarks does not wait on the disk for each one, another program
+// that writes gets its turn between two groups, and a crash loses at most
+// the group under way and never what was stored before. Not thread-safe;
+// one run, one thread.
 class ImportSink final {
 public:
     ImportSink(Database& database, UiPort& ui, const ImportRequest& request,

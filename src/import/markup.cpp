@@ -2,6 +2,8 @@
 
 #include "framework/html_text.h"
 
+#include <algorithm>
+
 namespace tessaly::markup {
 
 namespace {
@@ -25,18 +27,23 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
     }
     // Bookmark files have lines of many kilobytes: a needle that begins
     // with a mark ("<DL") is found by the library's byte search, one that
-    // begins with a letter by a loop over the lower-cased bytes.
+    // begins with a letter by two such searches, one for each case.
     const char first = lowerAscii(needle[0]);
     const bool letter = first >= 'a' && first <= 'z';
+    const char firstUpper = letter ? static_cast<char>(first - 32) : first;
     const std::size_t last = text.size() - needle.size();
     std::size_t i = from;
     while (i <= last) {
+        const std::size_t start = i;
+        const std::size_t lowerAt = text.find(first, start);
+        i = lowerAt;
         if (letter) {
-            while (i <= last && lowerAscii(text[i]) != first) {
-                ++i;
+            // The capital is looked for only before the small letter found.
+            const std::size_t end = lowerAt == std::string_view::npos ? text.size() : lowerAt;
+            if (const std::size_t upperAt = text.substr(0, end).find(firstUpper, start);
+                upperAt != std::string_view::npos) {
+                i = upperAt;
             }
-        } else {
-            i = text.find(first, i);
         }
         if (i == std::string_view::npos || i > last) {
             return std::string_view::npos;

@@ -304,9 +304,9 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         bookmarks.close();
         return summary;
     }
-    // The results are committed in groups, a commit at most every quarter
-    // of a second (and whenever the batch waits on the network): one commit
-    // for each bookmark would make the disk, not the servers, set the pace.
+    // The results are committed in groups, a commit every kBatchCommitEvery:
+    // one commit for each bookmark would make the disk, not the servers, set
+    // the pace, and another program's write gets its turn between groups.
     auto lastCommit = Clock::now();
     // A group that cannot be begun or committed is undone and reported
     // (naming the view the batch writes through); the run stops there
@@ -317,8 +317,13 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
         }
     };
     const auto commit = [&] {
+        if (Clock::now() - lastCommit < kBatchCommitEvery) {
+            return;
+        }
         checked(file.flush());
         if (summary.writeLevel == kLevelDone) {
+            // Room for a writer of another program that waits for the lock.
+            std::this_thread::sleep_for(3 * sql::kLockRetryEvery);
             checked(file.stream());
         }
         lastCommit = Clock::now();
@@ -400,9 +405,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
                 // The window moved on by one item, which a worker may start.
                 workable_.notify_one();
             }
-            if (Clock::now() - lastCommit > std::chrono::milliseconds(250)) {
-                commit();
-            }
+            commit();
             if (summary.writeLevel != kLevelDone) {
                 break;
             }

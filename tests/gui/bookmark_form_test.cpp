@@ -3,6 +3,7 @@
 #include "core/services.h"
 #include "core/tables.h"
 #include "framework/dates.h"
+#include "framework/lock_wait_cursor.h"
 #include "framework/picture.h"
 
 #include "scripted_ui.h"
@@ -17,6 +18,10 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
+
+#include <chrono>
+#include <sqlite3.h>
+#include <thread>
 
 using namespace tessaly;
 using gui::BookmarkFormWindow;
@@ -103,6 +108,37 @@ private Q_SLOTS:
         QCOMPARE(r.number(BookmarkField::Rating), 8);
         QCOMPARE(r.number(BookmarkField::LastVisit), dates::dayNumber(2026, 12, 1));
         QCOMPARE(f.keywords(), (std::vector<std::string>{"http://weather.example/|forecast"}));
+    }
+
+    void okWaitsWithABusyCursorForAnotherProgramsGroup()
+    {
+        Fixture f;
+        gui::showBusyCursorWhileLocked();
+        // Another program in the middle of a group of its batch, which it
+        // commits two seconds later.
+        sqlite3* batch = nullptr;
+        QCOMPARE(sqlite3_open(f.folder.file("URLDATA.tps").c_str(), &batch), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(batch, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::thread commits{[batch] {
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            sqlite3_exec(batch, "COMMIT", nullptr, nullptr, nullptr);
+        }};
+        Record fresh{bookmarkTable()};
+        BookmarkFormWindow form(f.services, fresh);
+        form.locationEdit()->setText("http://waited.example/");
+        form.categoryBox()->setCurrentText("News");
+        form.accept();
+        const QCursor* during = QGuiApplication::overrideCursor();
+        const bool busy = during != nullptr && during->shape() == Qt::WaitCursor;
+        commits.join();
+        sqlite3_close(batch);
+        QVERIFY2(f.ui.shown.empty(), f.ui.shown.empty() ? "" : f.ui.last().text.c_str());
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(f.stored("http://waited.example/").text(BookmarkField::Location),
+                 std::string{"http://waited.example/"});
+        QVERIFY(busy);
+        QCoreApplication::processEvents();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     void anExistingKeywordStaysAndAnUnknownCategoryStops()

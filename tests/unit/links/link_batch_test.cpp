@@ -165,8 +165,10 @@ TEST_F(LinkBatchTest, CancelKeepsWhatWasStoredAndWritesNothingMore)
 
 TEST_F(LinkBatchTest, AGroupThatCannotBeCommittedIsReportedAndEndsTheRun)
 {
+    // Each answer takes longer than a group, so the batch commits while it
+    // waits for the second one.
     local.server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        std::this_thread::sleep_for(kBatchCommitEvery + std::chrono::milliseconds(300));
         response.set_content("<title>Slow</title>", "text/html");
     });
     for (int i = 0; i < 3; ++i) {
