@@ -29,8 +29,11 @@ public:
     // Creates the temporary file; the error when it cannot be made.
     SystemResult open();
     void line(std::string_view text, std::size_t width = 0);
-    // Flushes and closes the temporary file; the first error met.
+    // Flushes and closes the temporary file and starts its writing to the
+    // disk; the first error met. Once finished, no more lines are taken.
     SystemResult finish();
+    // Waits until the finished temporary file is on the disk.
+    SystemResult syncTemporary();
     // Renames the finished file into place.
     SystemResult commit();
     // Removes the temporary file, if any.
@@ -43,8 +46,12 @@ public:
     const SystemResult& error() const { return error_; }
 
 private:
+    friend class ExportOutputs;
+    void fail(SystemResult error);
+
     std::string path_;
     std::string temporary_;
+    bool* anyFailed_ = nullptr; // the run's, set with the first error
     bool cutLines_;
     bool private_ = false;
     std::FILE* file_ = nullptr;
@@ -55,12 +62,19 @@ private:
 // place or all discarded.
 class ExportOutputs final {
 public:
+    ExportOutputs() = default;
+    // Its files point back at it.
+    ExportOutputs(const ExportOutputs&) = delete;
+    ExportOutputs& operator=(const ExportOutputs&) = delete;
+
     ExportOutput* create(const std::string& path, bool cutLines = true);
     // The file whose error ended the run, or null.
     const ExportOutput* failed() const;
     // Whether the failure was in creating the file rather than adding to it.
     bool failedOpening() const { return failedOpening_; }
     SystemResult finishAll();
+    // Puts every finished file on the disk, then renames them all into
+    // place and syncs their folders once each.
     SystemResult commitAll();
     void discardAll();
     // Every file of the run, made or still to come, is kept to its owner.
@@ -70,6 +84,7 @@ public:
 private:
     std::vector<std::unique_ptr<ExportOutput>> outputs_;
     bool failedOpening_ = false;
+    bool anyFailed_ = false;
     bool private_ = false;
     const ExportOutput* openFailure_ = nullptr;
 };

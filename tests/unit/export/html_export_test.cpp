@@ -303,5 +303,36 @@ TEST_F(HtmlExportTest, LongLinesAreWrittenWholeSoNoFieldCanCloseACutAttribute)
     }
 }
 
+TEST_F(HtmlExportTest, FrameExportOfMoreCategoriesThanOpenFilesWritesEveryPage)
+{
+    // A page is closed once its category is done: a run may hold more
+    // categories than the process may have files open.
+    constexpr int kCategories = 300;
+    for (int i = 0; i < kCategories; ++i) {
+        add("https://example.org/many/" + std::to_string(i), "Site", "Cat" + std::to_string(i));
+    }
+    db.bookmarks().use();
+    db.catHtml().use();
+    db.categories().use();
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit few = old;
+    few.rlim_cur = 128;
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    const ExportResult result = run("Frame", "CatDesc");
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    db.categories().close();
+    db.catHtml().close();
+    db.bookmarks().close();
+    ASSERT_TRUE(result.done) << result.message;
+    EXPECT_GT(result.files.size(), static_cast<std::size_t>(kCategories));
+    EXPECT_NE(read("links" + std::to_string(kCategories) + ".htm").find("</html>"),
+              std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator{out.path()}) {
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
+            << entry.path();
+    }
+}
+
 } // namespace
 } // namespace tessaly::test
