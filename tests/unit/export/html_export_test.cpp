@@ -307,20 +307,18 @@ TEST_F(HtmlExportTest, FrameExportOfMoreCategoriesThanOpenFilesWritesEveryPage)
 {
     // A page is closed once its category is done: a run may hold more
     // categories than the process may have files open.
-    constexpr int kCategories = 300;
+    constexpr int kCategories = 150;
     for (int i = 0; i < kCategories; ++i) {
         add("https://example.org/many/" + std::to_string(i), "Site", "Cat" + std::to_string(i));
     }
     db.bookmarks().use();
     db.catHtml().use();
     db.categories().use();
-    rlimit old{};
-    ::getrlimit(RLIMIT_NOFILE, &old);
-    rlimit few = old;
-    few.rlim_cur = 128;
-    ::setrlimit(RLIMIT_NOFILE, &few);
-    const ExportResult result = run("Frame", "CatDesc");
-    ::setrlimit(RLIMIT_NOFILE, &old);
+    ExportResult result;
+    {
+        const OpenFileLimit limit{64};
+        result = run("Frame", "CatDesc");
+    }
     db.categories().close();
     db.catHtml().close();
     db.bookmarks().close();
