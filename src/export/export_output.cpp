@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tessaly {
@@ -19,6 +20,9 @@ namespace tessaly {
 namespace {
 
 std::atomic<unsigned> temporaryCount{0};
+
+// Syncs of finished pages under way at once.
+constexpr std::size_t kSyncThreads = 16;
 
 } // namespace
 
@@ -53,7 +57,10 @@ SystemResult ExportOutput::open()
     // What a killed export left there goes first.
     const std::filesystem::path named{path_};
     const std::string prefix = named.filename().string() + ".part";
-    removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".", prefix);
+    if (!swept_) {
+        removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".",
+                               prefix);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Named by the rule the stale temporaries are found by.
         temporary_ =
@@ -114,12 +121,6 @@ SystemResult ExportOutput::finish()
     if (std::fflush(file_) != 0 && error_.ok()) {
         fail(SystemResult::fromErrno(errno));
     }
-    // The disk starts writing the page now; syncTemporary() waits for it
-    // once every page of the run is written, so that thousands of pages
-    // cost one wait of the disk instead of one each.
-    if (error_.ok()) {
-        ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
-    }
     if (std::fclose(file_) != 0 && error_.ok()) {
         fail(SystemResult::fromErrno(errno));
     }
@@ -175,6 +176,14 @@ ExportOutput* ExportOutputs::create(const std::string& path, bool cutLines)
     outputs_.push_back(std::make_unique<ExportOutput>(path, cutLines));
     ExportOutput* output = outputs_.back().get();
     output->anyFailed_ = &anyFailed_;
+    // One look through each folder for what killed exports left, whatever
+    // its name: a Frame export makes thousands of pages in one folder.
+    const std::filesystem::path named{path};
+    const std::string folder = named.has_parent_path() ? named.parent_path().string() : ".";
+    if (swept_.insert(folder).second) {
+        removeStaleTemporaries(folder, ".part", true);
+    }
+    output->swept_ = true;
     if (private_) {
         output->makePrivate();
     }
@@ -217,12 +226,25 @@ SystemResult ExportOutputs::finishAll()
 SystemResult ExportOutputs::commitAll()
 {
     // Every page is on the disk before any takes its name: a crash then
-    // leaves whole pages or the earlier ones, never half a page. The
-    // first sync commits the file system's journal for all of them, so the
-    // others find little left to do.
+    // leaves whole pages or the earlier ones, never half a page. The syncs
+    // run side by side, so the file system commits them together instead
+    // of waiting for the disk once for each of thousands of pages.
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> syncs;
+    const std::size_t threads = std::min<std::size_t>(kSyncThreads, outputs_.size());
+    for (std::size_t t = 0; t < threads; ++t) {
+        syncs.emplace_back([this, &next] {
+            for (std::size_t i = next++; i < outputs_.size(); i = next++) {
+                outputs_[i]->syncTemporary();
+            }
+        });
+    }
+    for (std::thread& sync : syncs) {
+        sync.join();
+    }
     for (const auto& output : outputs_) {
-        if (const SystemResult result = output->syncTemporary(); !result.ok()) {
-            return result;
+        if (!output->error().ok()) {
+            return output->error();
         }
     }
     std::set<std::string> folders;

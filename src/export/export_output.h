@@ -2,8 +2,10 @@
 
 #include "framework/system_file.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +31,8 @@ public:
     // Creates the temporary file; the error when it cannot be made.
     SystemResult open();
     void line(std::string_view text, std::size_t width = 0);
-    // Flushes and closes the temporary file and starts its writing to the
-    // disk; the first error met. Once finished, no more lines are taken.
+    // Flushes and closes the temporary file; the first error met. Once
+    // finished, no more lines are taken.
     SystemResult finish();
     // Waits until the finished temporary file is on the disk.
     SystemResult syncTemporary();
@@ -51,7 +53,8 @@ private:
 
     std::string path_;
     std::string temporary_;
-    bool* anyFailed_ = nullptr; // the run's, set with the first error
+    std::atomic<bool>* anyFailed_ = nullptr; // the run's, set with the first error
+    bool swept_ = false;                     // what killed exports left in the folder is gone
     bool cutLines_;
     bool private_ = false;
     std::FILE* file_ = nullptr;
@@ -84,8 +87,9 @@ public:
 private:
     std::vector<std::unique_ptr<ExportOutput>> outputs_;
     bool failedOpening_ = false;
-    bool anyFailed_ = false;
+    std::atomic<bool> anyFailed_ = false;
     bool private_ = false;
+    std::set<std::string> swept_; // folders whose leftovers are gone
     const ExportOutput* openFailure_ = nullptr;
 };
 
