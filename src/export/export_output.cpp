@@ -21,6 +21,9 @@ namespace {
 
 std::atomic<unsigned> temporaryCount{0};
 
+// Bytes of a page written before the disk is asked to start on them.
+constexpr std::size_t kWriteBehind = std::size_t{4} << 20U;
+
 // Syncs of finished pages under way at once.
 constexpr std::size_t kSyncThreads = 16;
 
@@ -110,6 +113,14 @@ void ExportOutput::line(std::string_view text, std::size_t width)
          std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size()) ||
         std::fputc('\n', file_) == EOF) {
         fail(SystemResult::fromErrno(errno));
+        return;
+    }
+    // A large page goes to the disk while the rest is made, so that the
+    // sync at the end has little left to wait for.
+    unsynced_ += clipped.size() + 1;
+    if (unsynced_ >= kWriteBehind && std::fflush(file_) == 0) {
+        ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsynced_ = 0;
     }
 }
 

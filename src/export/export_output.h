@@ -58,6 +58,7 @@ private:
     bool cutLines_;
     bool private_ = false;
     std::FILE* file_ = nullptr;
+    std::size_t unsynced_ = 0; // bytes written since the disk was asked to start
     SystemResult error_;
 };
 
