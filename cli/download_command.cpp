@@ -77,7 +77,9 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
     }
     DownloadBatch batch{session.database(), session.ui(), dates::today(), "DOWNLOAD.LOG"};
     batch.setAskForQuery(false);
-    batch.setBounds(downloadBounds(session.loadSettings()));
+    const Settings& settings = session.loadSettings();
+    batch.setBounds(downloadBounds(settings));
+    batch.setJobs(settings.linkTestJobs, settings.linkTestsPerHost);
     batch.setObserver([&](const DownloadItem& item) {
         context.out << itemLine(item);
         context.out.flush();

@@ -783,6 +783,7 @@ void BrowseWindow::downloadBookmarks()
                         services_.folderPath("DOWNLOAD.LOG")};
     batch.setRunner([this](PageDownload& download) { downloadInWindow(download, this); });
     batch.setBounds(downloadBounds(services_.settings()));
+    batch.setJobs(services_.settings().linkTestJobs, services_.settings().linkTestsPerHost);
     const DownloadSummary summary = batch.run(filter, chooseFolder_);
     if (summary.started) {
         WindowRegister::instance().notifyBrowseWindows();

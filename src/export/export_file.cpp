@@ -103,18 +103,24 @@ std::unique_ptr<ExportWriter> makeWriter(const WriterSetup& setup)
 // The reading loop: every bookmark in key order through the filter and
 // the "Selected" category to the writer, until the end, Cancel or an
 // output error.
+// Whether the "Selected" category, when that is the assignment, is the
+// bookmark's.
+bool chosen(const ExportSettings& settings, const Record& bookmark)
+{
+    return !text::equalNoCase(settings.assignment, "Selected") ||
+           text::equalNoCase(bookmark.text(BookmarkField::Category), text::clip(settings.category));
+}
+
 void readBookmarks(RecordFile& file, UiPort& ui, const ExportSettings& settings,
                    ExportWriter& writer, ExportOutputs& outputs, ExportResult& result)
 {
-    const bool selected = text::equalNoCase(settings.assignment, "Selected");
     const std::int64_t total = std::max<std::int64_t>(file.records(), 1);
     std::int64_t read = 0;
     int lastPercent = 0;
     Record bookmark{bookmarkTable()};
     while (file.next(bookmark).ok()) {
         ++read;
-        if (!selected || text::equalNoCase(bookmark.text(BookmarkField::Category),
-                                           text::clip(settings.category))) {
+        if (chosen(settings, bookmark)) {
             writer.record(bookmark);
             ++result.exported;
             if (outputs.failed() != nullptr || !writer.problem().empty()) {
@@ -143,9 +149,20 @@ void writeAll(ExportWriter& writer, RecordFile& file, UiPort& ui,
     if (!writer.problem().empty()) {
         return;
     }
-    writer.opening();
     file.setFilter(filter);
     file.send("QUICKSCAN=on");
+    if (writer.wantsPreview()) {
+        // A read error here is met again, and reported, by the reading
+        // that follows.
+        file.set(static_cast<int>(keyOf(order)));
+        Record bookmark{bookmarkTable()};
+        while (file.next(bookmark).ok()) {
+            if (chosen(settings, bookmark)) {
+                writer.preview(bookmark);
+            }
+        }
+    }
+    writer.opening();
     file.set(static_cast<int>(keyOf(order)));
     readBookmarks(file, ui, settings, writer, outputs, result);
     file.send("QUICKSCAN=off");

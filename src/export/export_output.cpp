@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tessaly {
@@ -18,6 +20,12 @@ namespace tessaly {
 namespace {
 
 std::atomic<unsigned> temporaryCount{0};
+
+// Bytes of a page written before the disk is asked to start on them.
+constexpr std::size_t kWriteBehind = std::size_t{4} << 20U;
+
+// Syncs of finished pages under way at once.
+constexpr std::size_t kSyncThreads = 16;
 
 } // namespace
 
@@ -30,13 +38,21 @@ ExportOutput::~ExportOutput()
     discard();
 }
 
+void ExportOutput::fail(SystemResult error)
+{
+    error_ = std::move(error);
+    if (anyFailed_ != nullptr) {
+        *anyFailed_ = true;
+    }
+}
+
 SystemResult ExportOutput::open()
 {
     if (file_ != nullptr) {
         return error_; // open already: a second temporary file would be left behind
     }
     if (SystemResult target = userFileTarget(path_); !target.ok()) {
-        error_ = std::move(target);
+        fail(std::move(target));
         return error_;
     }
     // Beside the real file, so that the rename stays on one file system;
@@ -44,7 +60,10 @@ SystemResult ExportOutput::open()
     // What a killed export left there goes first.
     const std::filesystem::path named{path_};
     const std::string prefix = named.filename().string() + ".part";
-    removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".", prefix);
+    if (!swept_) {
+        removeStaleTemporaries(named.has_parent_path() ? named.parent_path().string() : ".",
+                               prefix);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Named by the rule the stale temporaries are found by.
         temporary_ =
@@ -57,7 +76,7 @@ SystemResult ExportOutput::open()
             // unless it shows the sites' passwords.
             if (::fchmod(fd, private_ ? S_IRUSR | S_IWUSR : userFileMode()) != 0 && private_) {
                 // Passwords never go into a file others might read.
-                error_ = SystemResult::fromErrno(errno);
+                fail(SystemResult::fromErrno(errno));
                 ::close(fd);
                 ::unlink(temporary_.c_str());
                 temporary_.clear();
@@ -65,7 +84,7 @@ SystemResult ExportOutput::open()
             }
             file_ = ::fdopen(fd, "w");
             if (file_ == nullptr) {
-                error_ = SystemResult::fromErrno(errno);
+                fail(SystemResult::fromErrno(errno));
                 ::close(fd);
                 ::unlink(temporary_.c_str());
                 temporary_.clear();
@@ -78,7 +97,7 @@ SystemResult ExportOutput::open()
             break;
         }
     }
-    error_ = SystemResult::fromErrno(errno);
+    fail(SystemResult::fromErrno(errno));
     temporary_.clear();
     return error_;
 }
@@ -93,7 +112,15 @@ void ExportOutput::line(std::string_view text, std::size_t width)
     if ((!clipped.empty() &&
          std::fwrite(clipped.data(), 1, clipped.size(), file_) != clipped.size()) ||
         std::fputc('\n', file_) == EOF) {
-        error_ = SystemResult::fromErrno(errno);
+        fail(SystemResult::fromErrno(errno));
+        return;
+    }
+    // A large page goes to the disk while the rest is made, so that the
+    // sync at the end has little left to wait for.
+    unsynced_ += clipped.size() + 1;
+    if (unsynced_ >= kWriteBehind && std::fflush(file_) == 0) {
+        ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsynced_ = 0;
     }
 }
 
@@ -103,15 +130,27 @@ SystemResult ExportOutput::finish()
         return error_;
     }
     if (std::fflush(file_) != 0 && error_.ok()) {
-        error_ = SystemResult::fromErrno(errno);
-    }
-    if (error_.ok() && ::fsync(::fileno(file_)) != 0) {
-        error_ = SystemResult::fromErrno(errno);
+        fail(SystemResult::fromErrno(errno));
     }
     if (std::fclose(file_) != 0 && error_.ok()) {
-        error_ = SystemResult::fromErrno(errno);
+        fail(SystemResult::fromErrno(errno));
     }
     file_ = nullptr;
+    return error_;
+}
+
+SystemResult ExportOutput::syncTemporary()
+{
+    if (!error_.ok() || temporary_.empty()) {
+        return error_;
+    }
+    const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        fail(SystemResult::fromErrno(errno));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
     return error_;
 }
 
@@ -121,7 +160,7 @@ SystemResult ExportOutput::commit()
         return error_;
     }
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        error_ = SystemResult::fromErrno(errno);
+        fail(SystemResult::fromErrno(errno));
         return error_;
     }
     temporary_.clear();
@@ -138,7 +177,7 @@ void ExportOutput::makePrivate()
     private_ = true;
     if (file_ != nullptr && ::fchmod(::fileno(file_), S_IRUSR | S_IWUSR) != 0) {
         // Passwords never go into a file others might read.
-        error_ = SystemResult::fromErrno(errno);
+        fail(SystemResult::fromErrno(errno));
         discard();
     }
 }
@@ -147,6 +186,15 @@ ExportOutput* ExportOutputs::create(const std::string& path, bool cutLines)
 {
     outputs_.push_back(std::make_unique<ExportOutput>(path, cutLines));
     ExportOutput* output = outputs_.back().get();
+    output->anyFailed_ = &anyFailed_;
+    // One look through each folder for what killed exports left, whatever
+    // its name: a Frame export makes thousands of pages in one folder.
+    const std::filesystem::path named{path};
+    const std::string folder = named.has_parent_path() ? named.parent_path().string() : ".";
+    if (swept_.insert(folder).second) {
+        removeStaleTemporaries(folder, ".part", true);
+    }
+    output->swept_ = true;
     if (private_) {
         output->makePrivate();
     }
@@ -161,6 +209,11 @@ const ExportOutput* ExportOutputs::failed() const
 {
     if (openFailure_ != nullptr) {
         return openFailure_;
+    }
+    // Asked after every bookmark: a Frame export of thousands of pages
+    // must not look through them all each time.
+    if (!anyFailed_) {
+        return nullptr;
     }
     for (const auto& output : outputs_) {
         if (!output->error().ok()) {
@@ -183,9 +236,42 @@ SystemResult ExportOutputs::finishAll()
 
 SystemResult ExportOutputs::commitAll()
 {
+    // Every page is on the disk before any takes its name: a crash then
+    // leaves whole pages or the earlier ones, never half a page. The syncs
+    // run side by side, so the file system commits them together instead
+    // of waiting for the disk once for each of thousands of pages.
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> syncs;
+    const std::size_t threads = std::min<std::size_t>(kSyncThreads, outputs_.size());
+    for (std::size_t t = 0; t < threads; ++t) {
+        syncs.emplace_back([this, &next] {
+            for (std::size_t i = next++; i < outputs_.size(); i = next++) {
+                outputs_[i]->syncTemporary();
+            }
+        });
+    }
+    for (std::thread& sync : syncs) {
+        sync.join();
+    }
+    for (const auto& output : outputs_) {
+        if (!output->error().ok()) {
+            return output->error();
+        }
+    }
+    std::set<std::string> folders;
     for (const auto& output : outputs_) {
         if (const SystemResult result = output->commit(); !result.ok()) {
             return result;
+        }
+        const std::filesystem::path named{output->path()};
+        folders.insert(named.has_parent_path() ? named.parent_path().string() : ".");
+    }
+    // The new names themselves, once for each folder.
+    for (const std::string& folder : folders) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
         }
     }
     return {};

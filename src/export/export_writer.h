@@ -51,6 +51,11 @@ public:
     // Why the run cannot go on (a template that cannot be read, pages past
     // their limit); empty while all is well.
     virtual std::string problem() const { return {}; }
+    // True when the writer must see every bookmark it will be given before
+    // its opening lines (the contents a page shows at its top, the last
+    // bookmark): the caller then reads them once before, each to preview().
+    virtual bool wantsPreview() const { return false; }
+    virtual void preview(const Record& /*bookmark*/) {}
     virtual void opening() = 0;
     virtual void record(const Record& bookmark) = 0;
     virtual void closing() = 0;

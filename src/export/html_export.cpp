@@ -78,7 +78,15 @@ private:
     {
         return setup_.bodyInFrame ? "</ul></html>" : "</ul></body></html>";
     }
-    void beginPage(const std::string& path) { page_ = setup_.outputs->create(path, false); }
+    void beginPage(const std::string& path)
+    {
+        // A page done with is closed at once: a run of thousands of
+        // categories keeps one page open, not one for each.
+        if (page_ != nullptr) {
+            page_->finish();
+        }
+        page_ = setup_.outputs->create(path, false);
+    }
     std::string heading(const std::string& category) const;
     void writeIndex();
     void writeContents();

@@ -1,8 +1,10 @@
 // The pre-formatted export: pages that follow the user's HTML templates
 // (Default_*.htm in the data folder, or the one the user named) instead of
-// the built-in styles. Pages are built in memory, because the table of
-// contents and the tokens left for the end are known only when every
-// bookmark has been read, and written when the run ends.
+// the built-in styles. Each page is written as its bookmarks are read. When
+// a template shows the table of contents, or names a token twice in one
+// element (the second shows the last bookmark of the run), the bookmarks
+// are previewed first, so that what the page needs is known before it
+// begins.
 #include "core/record.h"
 #include "core/record_file.h"
 #include "core/tables.h"
@@ -21,8 +23,10 @@
 #include <array>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <unordered_set>
+#include <utility>
 
 namespace tessaly {
 
@@ -31,9 +35,8 @@ namespace {
 // A template is a page of HTML: anything larger is no template, and must
 // not be read into memory.
 constexpr std::size_t kTemplateLimit = std::size_t{16} << 20U;
-// The pages wait in memory for the end of the run; a template that repeats
-// a large section, or the table of contents, for every bookmark stops here
-// rather than exhaust the memory.
+// A template that repeats a large section, or the table of contents, for
+// every bookmark stops here rather than fill the disk.
 constexpr std::size_t kPageLimit = std::size_t{512} << 20U;
 constexpr std::size_t kElementCost = sizeof(PageElement);
 
@@ -59,11 +62,6 @@ std::string tagName(std::string_view element)
     return name;
 }
 
-struct Page {
-    std::string path;
-    PageElements elements;
-};
-
 class TemplateWriter final : public ExportWriter {
 public:
     explicit TemplateWriter(const WriterSetup& setup)
@@ -73,6 +71,8 @@ public:
 
     void prepare() override;
     std::string problem() const override { return problem_; }
+    bool wantsPreview() const override { return showsContents_ || repeatsTokens_; }
+    void preview(const Record& bookmark) override;
     void opening() override;
     void record(const Record& bookmark) override;
     void closing() override;
@@ -96,7 +96,10 @@ private:
     void nameAnchor(const std::string& category);
     void expand(PageElements& list, const std::vector<std::string>* toc);
     void placeToc(PageElements& list, std::size_t i, const std::vector<std::string>& toc);
+    void meetCategory(const std::string& category);
+    void expandWithLast(PageElements& list);
     void append(const PageElements& section);
+    void write(const PageElements& elements);
     void beginPage(std::string path);
     void finishPage();
     void closeCategory();
@@ -115,12 +118,20 @@ private:
     PageElements base_;
     PageElements banner_;
     PageElements contents_;
-    std::vector<Page> pages_;
+    ExportOutput* page_ = nullptr; // the page being written
+    std::optional<LineJoiner> lines_;
     bool pageOpen_ = false;
+    bool showsContents_ = false;    // a template holds "(URL:TOC)"
+    bool repeatsTokens_ = false;    // an element holds a token twice
+    std::optional<Record> last_;    // the last bookmark of the run
+    bool charsetElsewhere_ = false; // a section past the head declares one
+    std::vector<std::string> toc_;
     bool categoryOpen_ = false;
-    // The categories met, in order; a category's number is its place + 1.
+    // The categories, in the order they are met; a category's number is its
+    // place + 1. Listed ahead of the pages when they show the contents.
     std::vector<std::string> categories_;
-    std::unordered_set<std::string> met_;
+    std::unordered_set<std::string> listed_;
+    std::unordered_set<std::string> met_; // by the pages so far
     // Each category's anchor, and every anchor given: two categories that
     // fold to one name must not share it, or the second link leads to the
     // first category.
@@ -133,6 +144,21 @@ private:
 };
 
 namespace {
+
+// Whether the same token stands twice in the template's text of `element`.
+bool holdsATokenTwice(const PageElement& element)
+{
+    for (const std::string_view token : kTokens) {
+        if (const std::size_t at = findToken(element, token); at != std::string::npos) {
+            PageElement rest = element;
+            fillIn(rest, at, token.size(), {});
+            if (findToken(rest, token) != std::string::npos) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 // Whether a page of these templates shows the sites' passwords.
 bool showsPasswords(std::initializer_list<const PageElements*> templates)
@@ -213,6 +239,22 @@ void TemplateWriter::prepare()
         notice("No pre-formatted HTML in " + mainName);
     }
     sections_ = splitSections(main, grouped_);
+    for (const PageElements* elements : {&main, &base_, &banner_, &contents_}) {
+        for (const PageElement& element : *elements) {
+            showsContents_ = showsContents_ || findToken(element, kTocToken) != std::string::npos;
+        }
+    }
+    for (const PageElement& element : main) {
+        repeatsTokens_ = repeatsTokens_ || holdsATokenTwice(element);
+    }
+    for (const PageElements* section :
+         {&sections_.categoryHead, &sections_.bookmark, &sections_.categoryFoot, &sections_.foot}) {
+        for (const PageElement& element : *section) {
+            charsetElsewhere_ =
+                charsetElsewhere_ || (tagName(element.text) == "meta" &&
+                                      findToken(element, "CHARSET") != std::string::npos);
+        }
+    }
     if (sections_.bookmark.empty()) {
         notice("No detail area defined in " + mainName);
     }
@@ -221,8 +263,27 @@ void TemplateWriter::prepare()
     }
 }
 
+void TemplateWriter::preview(const Record& bookmark)
+{
+    if (showsContents_) {
+        meetCategory(std::string{text::clip(bookmark.text(BookmarkField::Category))});
+    }
+    if (repeatsTokens_) {
+        last_ = bookmark;
+    }
+}
+
+void TemplateWriter::meetCategory(const std::string& category)
+{
+    if (listed_.insert(category).second) {
+        categories_.push_back(category);
+        nameAnchor(category);
+    }
+}
+
 void TemplateWriter::opening()
 {
+    toc_ = tableOfContents();
     if (!(grouped_ && frame_)) {
         // The flat list of the Frame type is a page of its own: under the
         // main file's name the frameset would replace it.
@@ -246,12 +307,11 @@ void TemplateWriter::record(const Record& bookmark)
     buffer_ = bookmark;
     categoryDescription_ = categoryDescription(category);
     if (first) {
-        categories_.push_back(category);
-        nameAnchor(category);
+        meetCategory(category);
     }
     if (startsGroup) {
         if (frame_) {
-            beginPage(setup_.names.base + std::to_string(categories_.size()) + ".htm");
+            beginPage(setup_.names.base + std::to_string(met_.size()) + ".htm");
         }
         append(sections_.categoryHead);
         categoryOpen_ = true;
@@ -273,19 +333,11 @@ void TemplateWriter::nameAnchor(const std::string& category)
 
 void TemplateWriter::closing()
 {
-    const std::vector<std::string> toc = tableOfContents();
     closeCategory();
     finishPage();
-    for (Page& page : pages_) {
-        if (!problem_.empty()) {
-            return;
-        }
-        expand(page.elements, &toc);
-        writeFile(page.elements, page.path);
-        // Written: the memory goes back before the next page is expanded.
-        PageElements{}.swap(page.elements);
-    }
     if (frame_ && problem_.empty()) {
+        // Without the contents on a page, they were not listed ahead.
+        const std::vector<std::string> toc = showsContents_ ? toc_ : tableOfContents();
         if (setup_.ui != nullptr) {
             setup_.ui->reportProgress(100, "Reading default HTML");
         }
@@ -329,16 +381,30 @@ void TemplateWriter::account(std::size_t bytes)
 
 void TemplateWriter::beginPage(std::string path)
 {
-    pages_.push_back({std::move(path), {}});
+    page_ = path == text::clip(settings_.file) ? setup_.main : setup_.outputs->create(path, false);
+    lines_.emplace([output = page_](std::string_view line) { output->line(line); });
     pageOpen_ = true;
-    append(sections_.head);
+    PageElements head = sections_.head;
+    expand(head, &toc_);
+    expandWithLast(head);
+    if (!charsetElsewhere_) {
+        declareCharset(head);
+    }
+    write(head);
 }
 
 void TemplateWriter::finishPage()
 {
-    if (pageOpen_) {
-        append(sections_.foot);
-        pageOpen_ = false;
+    if (!pageOpen_) {
+        return;
+    }
+    append(sections_.foot);
+    lines_->flush();
+    pageOpen_ = false;
+    // A page done with is closed at once: the Frame type's run of a page
+    // for each category keeps one open, not one for each.
+    if (page_ != setup_.main) {
+        page_->finish();
     }
 }
 
@@ -348,24 +414,47 @@ void TemplateWriter::closeCategory()
         return;
     }
     categoryOpen_ = false;
-    if (!pages_.empty()) {
-        pages_.back().elements.push_back({"<!--URL:EndCat-->", {}});
-    }
+    write({{"<!--URL:EndCat-->", {}}});
     append(sections_.categoryFoot);
 }
 
 void TemplateWriter::append(const PageElements& section)
 {
-    if (pages_.empty() || !problem_.empty() || section.empty()) {
+    if (section.empty()) {
         return;
     }
     PageElements added = section;
-    expand(added, nullptr);
-    PageElements& page = pages_.back().elements;
+    expand(added, &toc_);
+    expandWithLast(added);
+    write(added);
+}
+
+// A token an element names a second time shows the last bookmark of the
+// run, as a page completed once every bookmark has been read would show it.
+void TemplateWriter::expandWithLast(PageElements& list)
+{
+    if (!last_) {
+        return;
+    }
+    std::swap(buffer_, *last_);
+    const std::string description = std::exchange(
+        categoryDescription_,
+        categoryDescription(std::string{text::clip(buffer_.text(BookmarkField::Category))}));
+    expand(list, nullptr);
+    std::swap(buffer_, *last_);
+    categoryDescription_ = description;
+}
+
+// Adds the elements to the page's lines, which go to its file as they fill.
+void TemplateWriter::write(const PageElements& elements)
+{
+    if (page_ == nullptr || !problem_.empty()) {
+        return;
+    }
     std::size_t bytes = 0;
-    for (PageElement& element : added) {
+    for (const PageElement& element : elements) {
         bytes += element.text.size() + kElementCost;
-        page.push_back(std::move(element));
+        lines_->add(element);
     }
     account(bytes);
 }

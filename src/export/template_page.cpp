@@ -134,31 +134,40 @@ TemplateSections splitSections(const PageElements& elements, bool grouped)
     return sections;
 }
 
+LineJoiner::LineJoiner(std::function<void(std::string_view)> line) : line_(std::move(line))
+{}
+
+void LineJoiner::flush()
+{
+    if (!text::clip(text_).empty()) {
+        line_(text_);
+    }
+    text_.clear();
+    characters_ = 0;
+}
+
+void LineJoiner::add(const PageElement& element)
+{
+    const std::string_view piece = text::clip(element.text);
+    const std::size_t length = utf8::length(piece);
+    if (characters_ > 512 || characters_ + length >= 1024) {
+        flush();
+    }
+    text_ += piece;
+    characters_ += length;
+    if (startsWithAscii(piece, "</") || startsWithAscii(piece, "<F") ||
+        startsWithAscii(piece, "<M")) {
+        flush();
+    }
+}
+
 void joinLines(const PageElements& elements, const std::function<void(std::string_view)>& line)
 {
-    std::string text;
-    std::size_t characters = 0;
-    const auto flush = [&] {
-        if (!text::clip(text).empty()) {
-            line(text);
-        }
-        text.clear();
-        characters = 0;
-    };
+    LineJoiner joiner{line};
     for (const PageElement& element : elements) {
-        const std::string_view piece = text::clip(element.text);
-        const std::size_t length = utf8::length(piece);
-        if (characters > 512 || characters + length >= 1024) {
-            flush();
-        }
-        text += piece;
-        characters += length;
-        if (startsWithAscii(piece, "</") || startsWithAscii(piece, "<F") ||
-            startsWithAscii(piece, "<M")) {
-            flush();
-        }
+        joiner.add(element);
     }
-    flush();
+    joiner.flush();
 }
 
 } // namespace tessaly

@@ -57,4 +57,17 @@ TemplateSections splitSections(const PageElements& elements, bool grouped);
 // "<m". Blank lines are left out.
 void joinLines(const PageElements& elements, const std::function<void(std::string_view)>& line);
 
+// The same for a page that arrives an element at a time: flush() ends it.
+class LineJoiner final {
+public:
+    explicit LineJoiner(std::function<void(std::string_view)> line);
+    void add(const PageElement& element);
+    void flush();
+
+private:
+    std::function<void(std::string_view)> line_;
+    std::string text_;
+    std::size_t characters_ = 0;
+};
+
 } // namespace tessaly

@@ -207,7 +207,7 @@ std::string temporaryPrefix(std::string_view prefix)
     return std::string{prefix} + std::to_string(::getpid()) + "-";
 }
 
-void removeStaleTemporaries(const std::string& folder, std::string_view prefix)
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix, bool afterAnyName)
 {
     DIR* entries = ::opendir(folder.empty() ? "." : folder.c_str());
     if (entries == nullptr) {
@@ -215,7 +215,11 @@ void removeStaleTemporaries(const std::string& folder, std::string_view prefix)
     }
     std::vector<std::string> stale;
     while (const dirent* entry = ::readdir(entries)) {
-        const pid_t pid = processOf(entry->d_name, prefix);
+        std::string_view name{entry->d_name};
+        if (const auto at = name.rfind(prefix); afterAnyName && at != std::string_view::npos) {
+            name.remove_prefix(at);
+        }
+        const pid_t pid = processOf(name, prefix);
         struct stat info {};
         if (pid != 0 && pid != ::getpid() &&
             ::fstatat(::dirfd(entries), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&

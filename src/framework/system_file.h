@@ -51,6 +51,10 @@ std::string temporaryPrefix(std::string_view prefix);
 // names: files and folders (with all they hold) whose process has ended
 // and which are older than this process. A run killed before it could
 // clean up leaves them; the next run of the same kind takes them away.
-void removeStaleTemporaries(const std::string& folder, std::string_view prefix);
+// With `afterAnyName`, the prefix may follow any text ("x.htm.part" then
+// the process): one look through the folder for the temporaries of every
+// file name.
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix,
+                            bool afterAnyName = false);
 
 } // namespace tessaly

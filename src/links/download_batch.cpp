@@ -3,13 +3,16 @@
 #include "core/bookmark_schema.h"
 #include "core/tables.h"
 #include "framework/text.h"
+#include "links/download_pool.h"
 #include "links/link_batch.h"
 #include "links/link_test.h"
 #include "platform/data_folder.h"
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace tessaly {
@@ -31,13 +34,16 @@ std::string currentBookmarkFilter(std::string_view location)
 DownloadBatch::DownloadBatch(Database& database, UiPort& ui, std::int32_t today,
                              std::string logPath)
     : database_(database), ui_(ui), today_(today), logPath_(std::move(logPath))
-{
-    runner_ = [](PageDownload& download) {
-        download.run();
-    };
-}
+{}
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A group of pages is committed with its log entries at most this often:
+// a few commits for a whole run, and a run stopped by a crash loses the
+// marks of a few seconds' pages at most (their files stay kept for them).
+constexpr auto kGroupTime = std::chrono::seconds(2);
 
 bool isFile(const std::string& path)
 {
@@ -167,8 +173,66 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         return summary;
     }
 
-    for (const std::string& location : locations) {
+    // Several pages arrive at once, but the bookmarks and the log are
+    // written here alone, in location order, a group at a time: one commit
+    // and one rewrite of the log for each group instead of each page.
+    std::vector<std::pair<std::string, std::string>> logEntries;
+    auto groupStart = Clock::now();
+    const auto checked = [&](const EngineStatus& status) {
+        if (!status.ok() && summary.writeLevel == kLevelDone) {
+            summary.writeLevel = bookmarks.reportWriteError(status, false, kBatchViewName);
+        }
+    };
+    // The log goes first: a page it names is kept for its address even if
+    // the run stops before its bookmark is committed.
+    const auto endGroup = [&](bool another) {
+        std::string error;
+        if (!logEntries.empty() && !writeDownloadLog(logPath_, logEntries, error)) {
+            summary.logError = logPath_ + ": " + error;
+        }
+        logEntries.clear();
+        checked(file.flush());
+        if (another && summary.writeLevel == kLevelDone) {
+            checked(file.stream());
+        }
+        groupStart = Clock::now();
+    };
+    checked(file.stream());
+
+    // One page the caller's own way (the program shows it in a window);
+    // many side by side, under the batch's progress window.
+    const bool onCaller = runner_ && locations.size() == 1;
+    const auto make = [&](const std::string& location) {
+        auto download = std::make_unique<PageDownload>(*folder + "*", location, logPath_, today_,
+                                                       &names, bounds_);
+        download->leaveNameToCaller();
+        return download;
+    };
+    std::optional<DownloadPool> pool;
+    if (!onCaller) {
+        pool.emplace(locations, make, jobs_, perHost_);
+    }
+    const auto idle = [&] {
         if (ui_.cancelRequested()) {
+            pool->cancel();
+        }
+    };
+    for (const std::string& location : locations) {
+        if (summary.writeLevel != kLevelDone) {
+            break; // a group could not be committed: the rest would go the same way
+        }
+        if (ui_.cancelRequested()) {
+            summary.cancelled = true;
+            break;
+        }
+        std::unique_ptr<PageDownload> download;
+        if (onCaller) {
+            download = make(location);
+            runner_(*download);
+        } else {
+            download = pool->next(idle);
+        }
+        if (!download) {
             summary.cancelled = true;
             break;
         }
@@ -180,20 +244,24 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
                                                      " of up to " + std::to_string(summary.total) +
                                                      " URLs\nDownloading " +
                                                      std::string{text::clip(location)}));
-        PageDownload download{*folder + "*", location, logPath_, today_, &names, bounds_};
-        runner_(download);
-        item.path = download.path();
-        item.problem = download.problem();
-        if (download.writeFailed()) {
+        // Named here, in location order: of two pages of one name, the
+        // first bookmark's takes it.
+        download->takeName();
+        item.path = download->path();
+        item.problem = download->problem();
+        if (download->writeFailed()) {
             // The disk refused the page: the next ones would go the same way.
-            summary.writeError = download.writeError();
+            summary.writeError = download->writeError();
             ui_.showMessage({"Retrieve Web Document", "WriteFile failed\n\n" + summary.writeError,
                              MessageIcon::Exclamation});
             summary.missed += 1;
             break;
         }
-        if ((!item.path.empty() && isFile(item.path)) || download.failed()) {
-            summary.writeLevel = store(location, download, item);
+        if (download->complete()) {
+            logEntries.push_back(download->logEntry());
+        }
+        if ((!item.path.empty() && isFile(item.path)) || download->failed()) {
+            summary.writeLevel = store(location, *download, item);
             if (summary.writeLevel != kLevelDone) {
                 break;
             }
@@ -204,7 +272,13 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         if (observer_) {
             observer_(item);
         }
+        if (Clock::now() - groupStart > kGroupTime) {
+            endGroup(true);
+        }
     }
+    // What is still under way ends now and writes nothing.
+    pool.reset();
+    endGroup(false);
     return summary;
 }
 

@@ -35,6 +35,7 @@ struct DownloadSummary {
     int readLevel = kLevelDone;  // the failed read that kept it from starting
     std::string writeError;      // the file write that failed and stopped the run
     std::string refusedFolder;   // why the chosen folder was refused (the user was told)
+    std::string logError;        // why DOWNLOAD.LOG could not be written; empty when it was
 };
 
 // Why pages may not be saved in `folder`: the program's data folder
@@ -50,8 +51,9 @@ std::string refusedDownloadFolder(const std::string& folder, const std::string& 
 // that is not its own (DownloadNames).
 class DownloadBatch final {
 public:
-    // Runs one download; the program shows it in a window, the command line
-    // runs it as it stands.
+    // Runs the download of a run of one page on the caller's thread (the
+    // program shows it in a window); without one, and for a run of more
+    // pages, they run side by side under the progress window.
     using Runner = std::function<void(PageDownload&)>;
     using Observer = std::function<void(const DownloadItem&)>;
     // Asks for the folder ("Save to folder..."); nullopt when the user
@@ -65,6 +67,12 @@ public:
     // False: an empty filter means every bookmark, without the question.
     void setAskForQuery(bool ask) { askForQuery_ = ask; }
     void setBounds(DownloadBounds bounds) { bounds_ = bounds; }
+    // Downloads under way at once, and at most how many of them on one host.
+    void setJobs(int jobs, int perHost)
+    {
+        jobs_ = jobs;
+        perHost_ = perHost;
+    }
 
     // `filter` is a record-filter expression; when empty the user is asked
     // whether to choose the links by a query.
@@ -81,6 +89,8 @@ private:
     Observer observer_;
     bool askForQuery_ = true;
     DownloadBounds bounds_;
+    int jobs_ = kDefaultLinkTestJobs;
+    int perHost_ = kDefaultLinkTestsPerHost;
 };
 
 // The filter that selects one bookmark, for a list with no filter of its own.

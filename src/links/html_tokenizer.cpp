@@ -5,24 +5,31 @@
 
 namespace tessaly {
 
-void tokenize(std::string_view text, ElementList& elements, std::size_t width)
+void forEachElement(std::string_view text, std::size_t width, const ElementSink& sink)
 {
+    // Only a piece that holds a line break is copied (once, into a buffer
+    // reused for the next): a page of millions of tags costs no memory.
+    std::string withoutBreaks;
     std::size_t start = 0; // 0-based: the first character of the next piece
     // Emits characters [start, end] (inclusive) when there are two or more.
     const auto emit = [&](std::size_t end) {
         if (end == std::string_view::npos || end <= start) {
             return;
         }
-        std::string piece;
-        for (const char c : utf8::prefix(text.substr(start, end - start + 1), width)) {
-            if (c != '\r' && c != '\n') {
-                piece.push_back(c);
+        std::string_view piece = utf8::prefix(text.substr(start, end - start + 1), width);
+        start = end + 1;
+        if (piece.find_first_of("\r\n") != std::string_view::npos) {
+            withoutBreaks.clear();
+            for (const char c : piece) {
+                if (c != '\r' && c != '\n') {
+                    withoutBreaks.push_back(c);
+                }
             }
+            piece = withoutBreaks;
         }
         if (!text::clip(piece).empty()) {
-            elements.push_back(std::move(piece));
+            sink(piece);
         }
-        start = end + 1;
     };
     for (std::size_t p = 0; p < text.size(); ++p) {
         if (text[p] == '<') {
@@ -34,6 +41,12 @@ void tokenize(std::string_view text, ElementList& elements, std::size_t width)
     if (!text.empty()) {
         emit(text.size() - 1);
     }
+}
+
+void tokenize(std::string_view text, ElementList& elements, std::size_t width)
+{
+    forEachElement(text, width,
+                   [&elements](std::string_view element) { elements.emplace_back(element); });
 }
 
 std::string textBeforeQuote(std::string_view text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ inline constexpr std::size_t kElementWidth = 4095;
 // piece of one character is not emitted alone but begins the next piece;
 // blank pieces are dropped. An element keeps its first `width` characters.
 void tokenize(std::string_view text, ElementList& elements, std::size_t width = kElementWidth);
+
+// The same elements handed one by one to `sink`, as views that last until
+// it returns: nothing is kept of an element the sink does not keep.
+using ElementSink = std::function<void(std::string_view)>;
+void forEachElement(std::string_view text, std::size_t width, const ElementSink& sink);
 
 // The part of `text` before its first double quote, trailing blanks removed.
 std::string textBeforeQuote(std::string_view text);

@@ -20,18 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The host of an address, lower-cased, with its port: the unit the
-// per-host limit counts.
-std::string hostOf(std::string_view location)
-{
-    auto rest = location.substr(std::min(location.find("://") + 3, location.size()));
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    if (const auto at = rest.rfind('@'); at != std::string_view::npos) {
-        rest = rest.substr(at + 1);
-    }
-    return text::lower(rest);
-}
-
 // Descriptors a test under way may hold: its connection, the library's
 // wake-up pair and, during a name lookup, the resolver's pair, with one to
 // spare. A finished test holds none.
@@ -57,6 +45,16 @@ int openDescriptors()
 }
 
 } // namespace
+
+std::string hostOf(std::string_view location)
+{
+    auto rest = location.substr(std::min(location.find("://") + 3, location.size()));
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const auto at = rest.rfind('@'); at != std::string_view::npos) {
+        rest = rest.substr(at + 1);
+    }
+    return text::lower(rest);
+}
 
 bool isWebAddress(std::string_view location)
 {
@@ -187,17 +185,22 @@ int LinkBatch::nextStartable()
     const std::size_t window =
         static_cast<std::size_t>(options_.jobs) * static_cast<std::size_t>(options_.lookAhead);
     const std::size_t end = std::min(locations_.size(), stored_ + window);
-    // Of the tests that may start, the one whose host has the fewest under
-    // way, the earliest among equals: the jobs spread over every host in
-    // the window instead of filling the first hosts up to their limit and
-    // leaving the last ones to finish alone.
+    return leastBusyItem(firstUnstarted_, end, started_, hosts_, busy_, options_.perHost);
+}
+
+int leastBusyItem(std::size_t from, std::size_t end, const std::vector<char>& started,
+                  const std::vector<int>& hosts, const std::vector<int>& busy, int perHost)
+{
+    // The jobs spread over every host in the window instead of filling the
+    // first hosts up to their limit and leaving the last ones to finish
+    // alone.
     int chosen = -1;
-    int fewest = options_.perHost;
-    for (std::size_t i = firstUnstarted_; i < end && fewest > 0; ++i) {
-        if (const int busy = busy_[static_cast<std::size_t>(hosts_[i])];
-            started_[i] == 0 && busy < fewest) {
+    int fewest = perHost;
+    for (std::size_t i = from; i < end && fewest > 0; ++i) {
+        if (const int under = busy[static_cast<std::size_t>(hosts[i])];
+            started[i] == 0 && under < fewest) {
             chosen = static_cast<int>(i);
-            fewest = busy;
+            fewest = under;
         }
     }
     return chosen;

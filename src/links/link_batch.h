@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -84,6 +85,16 @@ public:
 // batch owns and keeps until the job is finished).
 using BatchJobMaker =
     std::function<std::unique_ptr<BatchJob>(const std::string& location, Record& bookmark)>;
+
+// The host of an address, lower-cased, with its port: the unit the
+// per-host limit counts.
+std::string hostOf(std::string_view location);
+
+// Of the items [from, end) not started yet (`started` 0), the one whose
+// host (`hosts`, numbers into `busy`) has the fewest under way, below
+// `perHost`, the earliest among equals; -1 when none may start.
+int leastBusyItem(std::size_t from, std::size_t end, const std::vector<char>& started,
+                  const std::vector<int>& hosts, const std::vector<int>& busy, int perHost);
 
 // True for the addresses a batch tests and analyses: http and https, the
 // scheme in any letter case.

@@ -75,7 +75,7 @@ void PageRead::open()
     pending_.clear();
     pending_.shrink_to_fit();
     // The elements may wait a while for their turn to be scanned.
-    elements_.shrink_to_fit();
+    elements_.shrink();
     session_.release();
     if (opened_) {
         result_ = kPageNotEstablished;
@@ -130,7 +130,8 @@ bool PageRead::takeBlock(std::string_view block, bool last)
     }
     ++blocks_;
     total_ += static_cast<std::int32_t>(block.size());
-    tokenize(text, elements_);
+    forEachElement(text, kElementWidth,
+                   [this](std::string_view element) { elements_.take(element); });
     return blocks_ < kMostBlocks;
 }
 

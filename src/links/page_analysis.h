@@ -5,6 +5,7 @@
 #include "links/http_session.h"
 #include "links/link_batch.h"
 #include "links/network_steps.h"
+#include "links/page_scanner.h"
 #include "links/page_text.h"
 
 #include <atomic>
@@ -27,7 +28,8 @@ HttpLimits pageReadLimits();
 // Reads a whole page for analysis in the steps the "Analyze URL" window
 // shows: the page arrives in blocks of 16384 bytes (at most 10000), each
 // cut into elements by itself, so a tag cut by a block boundary becomes two
-// elements. The page is refused when its server answers with an error
+// elements; only those the analysis reads are kept, so memory stays small
+// whatever the page holds. The page is refused when its server answers with an error
 // status or the first 512 characters of its first block mention "404".
 // Nothing here touches a database file. The step that opens the address
 // reads the whole page and may run on a worker; cancel() from any thread
@@ -45,7 +47,8 @@ public:
     std::int64_t bytesSoFar() const override { return bytesSoFar_; }
     int stepOfArrivingBytes() const override { return 7; }
     long statusCode() const { return session_.statusCode(); }
-    const ElementList& elements() const { return elements_; }
+    // The elements the analysis reads, of every block (see ScanElements).
+    const ElementList& elements() const { return elements_.kept(); }
     bool localFailure() const { return session_.localFailure(); }
     // Why the page could not be read; empty when it was.
     const std::string& failure() const { return failure_; }
@@ -80,7 +83,7 @@ private:
     bool notFound_ = false; // the first block mentions "404"
     bool headOnly_ = false;
     std::string firstText_;
-    ElementList elements_;
+    ScanElements elements_;
     std::string failure_;
 };
 
@@ -101,8 +104,8 @@ int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, 
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName = {});
 
 // How far, in jobs, analyses run ahead of the bookmark being stored: each
-// waits with its page's elements in memory (a 40 KB page holds about
-// 100 KB), so less far than link tests, which keep one block.
+// waits with the elements it kept of its page in memory (a few KB, at most
+// about 80 KB), so less far than link tests, which keep one block.
 constexpr int kPageAnalysisLookAhead = 4;
 
 // The batch job that analyses each address ("Analy&ze Multiple Links").

@@ -540,9 +540,6 @@ bool PageDownload::placeInFolder()
 
 bool PageDownload::keepFile()
 {
-    if (!closeFile()) {
-        return false;
-    }
     if (folderMode_) {
         if (!placeInFolder()) {
             return false;
@@ -560,16 +557,42 @@ bool PageDownload::keepFile()
     return true;
 }
 
+bool PageDownload::takeName()
+{
+    if (path_.empty() && file_ < 0 && !partPath_.empty() && !keepFile()) {
+        discardFile();
+    }
+    return !path_.empty();
+}
+
+std::pair<std::string, std::string> PageDownload::logEntry() const
+{
+    // The file's path is escaped as the key is: a folder named with a line
+    // break would otherwise start a line of its own in the log.
+    return {downloadLogKey(address_),
+            downloadLogKey(path_) + " on " + format(static_cast<double>(today_), "@d17")};
+}
+
 void PageDownload::writeLogEntry()
 {
     std::string error;
-    // The file's path is escaped as the key is: a folder named with a line
-    // break would otherwise start a line of its own in the log.
-    if (!writeIniValue(logPath_, "Download", downloadLogKey(address_),
-                       downloadLogKey(path_) + " on " + format(static_cast<double>(today_), "@d17"),
-                       &error)) {
+    if (!writeDownloadLog(logPath_, {logEntry()}, error)) {
         logError_ = logPath_ + ": " + error;
     }
+}
+
+bool writeDownloadLog(const std::string& logPath,
+                      const std::vector<std::pair<std::string, std::string>>& entries,
+                      std::string& error)
+{
+    IniFile log;
+    if (!log.load(logPath, &error)) {
+        return false;
+    }
+    for (const auto& [key, value] : entries) {
+        log.setValue("Download", key, value);
+    }
+    return log.save(logPath, &error);
 }
 
 void PageDownload::run()
@@ -626,10 +649,10 @@ void PageDownload::run()
                        !writeFailed_ && !partPath_.empty();
     // The page's own fault, not this machine's: it began and did not end.
     failed_ = opened && !cancelled_ && !readError_.empty();
-    if (!whole || !keepFile()) {
+    if (!whole || !closeFile() || (!nameLater_ && !keepFile())) {
         discardFile();
     }
-    if (!path_.empty()) {
+    if (!path_.empty() && !nameLater_) {
         writeLogEntry();
     }
     finished_ = true;

@@ -14,6 +14,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tessaly {
 
@@ -127,6 +129,16 @@ public:
 
     void run();
     void cancel();
+    // Before run(): the caller gives the whole page its name (takeName()),
+    // so that pages running side by side are named in the caller's order,
+    // and writes logEntry() into the log itself, with those of other
+    // downloads at once (see writeDownloadLog()).
+    void leaveNameToCaller() { nameLater_ = true; }
+    // Once run() has returned: gives a whole page its name in the folder;
+    // false when there is none (the page stays unsaved, problem() says why).
+    bool takeName();
+    // The download log's key and value for the file written.
+    std::pair<std::string, std::string> logEntry() const;
 
     // While it runs, from any thread.
     std::int64_t total() const { return total_; }
@@ -157,7 +169,7 @@ private:
     bool write(std::string_view block);
     bool closeFile();
     void discardFile();
-    bool keepFile();
+    bool keepFile(); // once closed
     bool placeInFolder();
     void writeLogEntry();
 
@@ -184,8 +196,16 @@ private:
     std::atomic<bool> finished_ = false;
     bool failed_ = false;
     bool tooLarge_ = false;
+    bool nameLater_ = false;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// Writes the entries of several downloads (logEntry()) into the download
+// log at `logPath` in one rewrite, atomically. False with the reason in
+// `error` when it could not be written.
+bool writeDownloadLog(const std::string& logPath,
+                      const std::vector<std::pair<std::string, std::string>>& entries,
+                      std::string& error);
 
 // Removes the hidden files that downloads of processes no longer running
 // left in `folder` (killed before their pages were whole). Errors are

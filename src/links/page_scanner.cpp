@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -295,9 +296,59 @@ int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, 
     return scan.level;
 }
 
+namespace {
+
+// Site information stops taking body text past this many characters.
+constexpr std::size_t kBodyTextStop = 2008; // 2048 less 40
+
+// What appendBodyText() adds to the site information for a text element.
+std::string bodyWords(std::string_view element)
+{
+    std::string words = plainText(element.substr(0, element.find('<')));
+    words.erase(0, std::min(words.find_first_not_of(' '), words.size()));
+    return words;
+}
+
+} // namespace
+
+void ScanElements::take(std::string_view element)
+{
+    // The element after a title tag is read as the title, whatever it is.
+    const bool titleText = std::exchange(titleNext_, false);
+    bool keep = titleText;
+    // Once the body text kept passes what the site information takes,
+    // more of it (or another body tag) changes nothing.
+    const bool bodyWanted = bodyCharacters_ <= kBodyTextStop + 2;
+    if (beginsWith(element, "<BODY")) {
+        inBody_ = true;
+        if (bodyWanted) {
+            bodyCharacters_ += 1;
+            keep = true;
+        }
+    } else if (!element.starts_with('<')) {
+        if (inBody_ && bodyWanted) {
+            bodyCharacters_ += utf8::length(bodyWords(element)) + 1;
+            keep = true;
+        }
+    } else if (!titleText && scanBytes_ <= kMostScanBytes) {
+        const bool title = beginsWith(element, "<TITL");
+        if (title || beginsWith(element, "<META") ||
+            (beginsWith(element, "<A HR") &&
+             asciiUpper(element).find("MAILTO:") != std::string::npos)) {
+            keep = true;
+            titleNext_ = title;
+            scanBytes_ += element.size();
+        }
+    }
+    if (keep) {
+        scanBytes_ += titleText ? element.size() : 0;
+        kept_.emplace_back(element);
+    }
+}
+
 void appendBodyText(const ElementList& elements, Record& bookmark)
 {
-    constexpr std::size_t kStop = 2008; // 2048 less 40
+    constexpr std::size_t kStop = kBodyTextStop;
     const auto clippedInfo = [&bookmark] {
         return std::string{text::clip(bookmark.text(BookmarkField::SiteInfo))};
     };
@@ -325,9 +376,7 @@ void appendBodyText(const ElementList& elements, Record& bookmark)
                 infoLength > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
             // A text of one character joins the end tag that follows it
             // ("x</body>"), as a title does: the tag is no text.
-            const std::string words = plainText(element.substr(0, element.find('<')));
-            std::string joined = info + separator +
-                                 words.substr(std::min(words.find_first_not_of(' '), words.size()));
+            std::string joined = info + separator + bodyWords(element);
             joined.erase(0, std::min(joined.find_first_not_of(' '), joined.size()));
             bookmark.setText(BookmarkField::SiteInfo, joined);
             infoLength = utf8::length(clippedInfo());

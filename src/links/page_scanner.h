@@ -4,6 +4,7 @@
 #include "links/html_tokenizer.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace tessaly {
 
@@ -19,6 +20,29 @@ enum class ScanMode { Test, Analysis };
 // of the first row write that failed, which has been reported.
 int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
              Record& bookmark, Database& database);
+
+// Keeps, of a page's elements as they come, those scanPage() and
+// appendBodyText() read: mail links, titles with the element after each,
+// meta tags, and the body's opening tags and texts. The scan of what is
+// kept gives what the scan of every element gives; what a page holds
+// beyond that (its other tags, body text past what the site information
+// takes, mail links and meta tags past kMostScanBytes) is passed over, so a
+// page of any size keeps little.
+class ScanElements final {
+public:
+    static constexpr std::size_t kMostScanBytes = 64 * 1024;
+
+    void take(std::string_view element);
+    const ElementList& kept() const { return kept_; }
+    void shrink() { kept_.shrink_to_fit(); }
+
+private:
+    ElementList kept_;
+    bool titleNext_ = false; // the element after a title tag is its text
+    bool inBody_ = false;
+    std::size_t bodyCharacters_ = 0; // of body text kept
+    std::size_t scanBytes_ = 0;      // of mail links, titles and meta tags kept
+};
 
 // Appends the page's visible body text to the bookmark's site information
 // (for callers that found it blank before the scan).

@@ -133,6 +133,24 @@ private:
     void (*handler_)(int) = nullptr;
 };
 
+// While it stands, the process may have only `files` files open.
+class OpenFileLimit final {
+public:
+    explicit OpenFileLimit(rlim_t files)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &old_);
+        rlimit few = old_;
+        few.rlim_cur = files;
+        ::setrlimit(RLIMIT_NOFILE, &few);
+    }
+    ~OpenFileLimit() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+    OpenFileLimit(const OpenFileLimit&) = delete;
+    OpenFileLimit& operator=(const OpenFileLimit&) = delete;
+
+private:
+    rlimit old_{};
+};
+
 // A data folder with a bookmark file, an output folder and the exports
 // between them, on a fixed day.
 class ExportTest : public ::testing::Test {

@@ -303,5 +303,34 @@ TEST_F(HtmlExportTest, LongLinesAreWrittenWholeSoNoFieldCanCloseACutAttribute)
     }
 }
 
+TEST_F(HtmlExportTest, FrameExportOfMoreCategoriesThanOpenFilesWritesEveryPage)
+{
+    // A page is closed once its category is done: a run may hold more
+    // categories than the process may have files open.
+    constexpr int kCategories = 150;
+    for (int i = 0; i < kCategories; ++i) {
+        add("https://example.org/many/" + std::to_string(i), "Site", "Cat" + std::to_string(i));
+    }
+    db.bookmarks().use();
+    db.catHtml().use();
+    db.categories().use();
+    ExportResult result;
+    {
+        const OpenFileLimit limit{64};
+        result = run("Frame", "CatDesc");
+    }
+    db.categories().close();
+    db.catHtml().close();
+    db.bookmarks().close();
+    ASSERT_TRUE(result.done) << result.message;
+    EXPECT_GT(result.files.size(), static_cast<std::size_t>(kCategories));
+    EXPECT_NE(read("links" + std::to_string(kCategories) + ".htm").find("</html>"),
+              std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator{out.path()}) {
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos)
+            << entry.path();
+    }
+}
+
 } // namespace
 } // namespace tessaly::test

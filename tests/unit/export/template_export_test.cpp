@@ -479,5 +479,31 @@ TEST_F(TemplateExportTest, TheDefaultTemplatesWriteTheirGoldenPages)
     }
 }
 
+TEST_F(TemplateExportTest, FramePagesAreWrittenAsTheyComeNotHeldToTheEnd)
+{
+    // A page is closed once its category is done: a run may hold more
+    // categories than the process may have files open.
+    constexpr int kCategories = 150;
+    for (int i = 0; i < kCategories; ++i) {
+        add("https://example.org/many/" + std::to_string(i), "Site", "Cat" + std::to_string(i));
+    }
+    setTemplate("Default_contents_Frame_cat.htm", "<p>(URL:TOC)</p>\n");
+    db.bookmarks().use();
+    db.catHtml().use();
+    db.categories().use();
+    ExportResult result;
+    {
+        const OpenFileLimit limit{64};
+        result = run("Frame", "CatDesc", "f.htm");
+    }
+    db.categories().close();
+    db.catHtml().close();
+    db.bookmarks().close();
+    ASSERT_TRUE(result.done) << result.message;
+    EXPECT_NE(read("f" + std::to_string(kCategories) + ".htm").find("many/99"), std::string::npos);
+    // The contents, known before the first page, list every category.
+    EXPECT_NE(read("f_contents.htm").find("<a href=\"f150.htm\">Cat99</a>"), std::string::npos);
+}
+
 } // namespace
 } // namespace tessaly::test

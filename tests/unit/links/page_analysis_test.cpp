@@ -137,9 +137,9 @@ TEST_F(PageAnalysisTest, PagesAreReadWholeInBlocksAndTinyOnesFail)
 TEST_F(PageAnalysisTest, EachBlockIsCutIntoElementsByItself)
 {
     // A tag that straddles the first block boundary becomes two elements,
-    // and the elements of the third block are there too.
-    std::string page = pageOf(PageRead::kBlockSize - 2) + "<b>bold</b>";
-    page = pageOf(2 * PageRead::kBlockSize, page) + "<i>third</i>";
+    // so that title is no title; the third block's title is read.
+    std::string page = pageOf(PageRead::kBlockSize - 2, "<html>") + "<title>Cut</title>";
+    page = pageOf(2 * PageRead::kBlockSize, page) + "<TITLE>Third</TITLE>";
     page.resize(40000, ' ');
     local.server.Get("/blocks", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(page, "text/html");
@@ -150,12 +150,41 @@ TEST_F(PageAnalysisTest, EachBlockIsCutIntoElementsByItself)
     const auto has = [&](std::string_view element) {
         return std::find(elements.begin(), elements.end(), element) != elements.end();
     };
-    EXPECT_TRUE(has("<b")) << "the cut tag's first half ends the first block";
-    EXPECT_TRUE(has(">bold"));
-    EXPECT_TRUE(has("</b>"));
-    EXPECT_FALSE(has("<b>"));
-    EXPECT_TRUE(has("<i>")) << "the third block's elements are there too";
+    EXPECT_FALSE(has("<title>")) << "the cut tag's first half ends the first block";
+    EXPECT_TRUE(has("Third")) << "the third block's elements are there too";
     EXPECT_EQ(read.log().back(), "Parsing");
+    add(local.url("/blocks"));
+    analyze(local.url("/blocks"));
+    EXPECT_EQ(test::storedBookmark(db, local.url("/blocks")).text(BookmarkField::Description),
+              "Third");
+}
+
+TEST_F(PageAnalysisTest, APageOfTagsAloneKeepsNothingOfThem)
+{
+    // Eight MB of "<br>" (no tag cut by a block's end) and a body text of
+    // 3,000 words after them: the tags cost no memory, the text only what
+    // the site information takes, and the meta tag at the end still counts.
+    std::string page = "<html><head><title>Tags</title></head><body>";
+    while (page.size() < 8 * 1000 * 1000) {
+        page += "<br>";
+    }
+    for (int i = 0; i < 3000; ++i) {
+        page += "<p>word" + std::to_string(i) + "</p>";
+    }
+    page += "<meta name=\"author\" content=\"Late\">";
+    local.server.Get("/tags", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(page, "text/html");
+    });
+    PageRead read{local.url("/tags")};
+    EXPECT_EQ(read.run(), std::int32_t(page.size()));
+    EXPECT_LT(read.elements().size(), 700U);
+    add(local.url("/tags"));
+    analyze(local.url("/tags"));
+    const Record stored = test::storedBookmark(db, local.url("/tags"));
+    EXPECT_EQ(stored.text(BookmarkField::Description), "Tags");
+    EXPECT_TRUE(stored.text(BookmarkField::SiteInfo).starts_with("word0 word1 word2"));
+    EXPECT_GT(stored.text(BookmarkField::SiteInfo).size(), 2000U);
+    EXPECT_EQ(details(), std::vector<std::string>{"AUTHOR Late"});
 }
 
 TEST_F(PageAnalysisTest, A404NearTheStartOrAnErrorStatusIsNoPage)
@@ -220,8 +249,8 @@ TEST_F(PageAnalysisTest, AnAnalysisFillsTheBookmarkAndASecondKeepsItsDetails)
 TEST_F(PageAnalysisTest, TextIsDecodedAcrossBlockBoundaries)
 {
     // "é" in UTF-8 is two bytes; the first ends the first block.
-    std::string page = pageOf(PageRead::kBlockSize - 1, "<title>Caf\xC3\xA9</title>") +
-                       "\xC3\xA9t\xC3\xA9 <b>x</b>";
+    std::string page = pageOf(PageRead::kBlockSize - 8, "<html>") +
+                       "<title>\xC3\xA9t\xC3\xA9</title><b>x</b>";
     local.server.Get("/utf8", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(page, "text/html; charset=utf-8");
     });

@@ -569,12 +569,83 @@ TEST_F(PageDownloadTest, ABookmarkThatCannotBeWrittenIsReportedAndStopsTheRun)
     sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(reader);
     EXPECT_NE(summary.writeLevel, kLevelDone);
-    EXPECT_EQ(summary.visited, 1);
+    // The marks are committed a group at a time: the group fails as one.
+    EXPECT_EQ(summary.visited, 2);
     ASSERT_EQ(ui.shown.size(), 1U);
     EXPECT_EQ(ui.shown[0].title, "Record was not updated");
     EXPECT_NE(ui.shown[0].text.find("Process:View"), std::string::npos) << ui.shown[0].text;
     EXPECT_EQ(test::storedBookmark(db, local.url("/a/index.html")).number(BookmarkField::LastVisit),
               0);
+}
+
+// Pages of a run arrive side by side, no more of them at once on one host
+// than the limit; each is still named in location order and logged.
+TEST_F(PageDownloadTest, ABatchDownloadsSideBySideWithinThePerHostLimit)
+{
+    std::atomic<int> underWay = 0;
+    std::atomic<int> most = 0;
+    local.server.Get(R"(/slow/(\d+)/page.html)", [&](const httplib::Request& request,
+                                                     httplib::Response& response) {
+        const int now = ++underWay;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        --underWay;
+        response.set_content("slow " + request.matches[1].str(), "text/html");
+    });
+    constexpr int kPages = 12;
+    for (int i = 0; i < kPages; ++i) {
+        add(local.url("/slow/" + std::to_string(10 + i) + "/page.html"));
+    }
+    DownloadBatch batch{db, ui, today, log()};
+    batch.setAskForQuery(false);
+    batch.setJobs(8, 3);
+    const DownloadSummary summary =
+        batch.run("", [this] { return std::optional<std::string>{target.path()}; });
+    EXPECT_EQ(summary.saved, kPages);
+    EXPECT_EQ(most, 3) << "three at once on the one host, never more";
+    EXPECT_TRUE(summary.logError.empty()) << summary.logError;
+    for (int i = 0; i < kPages; ++i) {
+        const std::string address = local.url("/slow/" + std::to_string(10 + i) + "/page.html");
+        const std::string name = i == 0 ? "page.html" : "page (" + std::to_string(i + 1) + ").html";
+        EXPECT_EQ(target.read(name), "slow " + std::to_string(10 + i)) << "location order";
+        EXPECT_EQ(logged(address), downloadLogKey(target.file(name)) + onToday);
+        EXPECT_EQ(test::storedBookmark(db, address).text(BookmarkField::OriginalFilename),
+                  target.file(name));
+    }
+}
+
+TEST_F(PageDownloadTest, CancelEndsEveryPageUnderWayAtOnceAndKeepsNone)
+{
+    std::atomic<int> arrived = 0;
+    local.server.Get(R"(/hold/(\d+).html)",
+                     [&](const httplib::Request&, httplib::Response& response) {
+                         ++arrived;
+                         for (int i = 0; i < 3000 && !stopServing; ++i) {
+                             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                         }
+                         response.set_content("late", "text/html");
+                     });
+    for (int i = 0; i < 6; ++i) {
+        add(local.url("/hold/" + std::to_string(i) + ".html"));
+    }
+    std::chrono::steady_clock::time_point cancelled;
+    ui.whilePolled = [&] {
+        if (arrived >= 3 && !ui.cancelAfterFirstStep) {
+            ui.cancelAfterFirstStep = true;
+            cancelled = std::chrono::steady_clock::now();
+        }
+    };
+    DownloadBatch batch{db, ui, today, log()};
+    batch.setAskForQuery(false);
+    const DownloadSummary summary =
+        batch.run("", [this] { return std::optional<std::string>{target.path()}; });
+    EXPECT_TRUE(summary.cancelled);
+    ASSERT_TRUE(ui.cancelAfterFirstStep) << "the pages never began";
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(2));
+    EXPECT_EQ(summary.saved, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(target.path())) << "no page, no hidden file";
+    EXPECT_EQ(logged(local.url("/hold/0.html")), "");
 }
 
 } // namespace
