@@ -15,6 +15,7 @@ namespace {
 
 // A sort quicker than this goes by with the wait cursor alone.
 constexpr qint64 kProgressAfterMs = 400;
+constexpr qint64 kLookEveryMs = 100;
 
 } // namespace
 
@@ -95,6 +96,7 @@ bool ListSorting::step(std::size_t done, std::size_t total)
     if (!busy_) {
         busy_ = true;
         running_.start();
+        lastLook_ = 0;
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     if (done >= total) {
@@ -109,7 +111,9 @@ bool ListSorting::step(std::size_t done, std::size_t total)
         dialog_->setMinimumDuration(0);
         dialog_->show();
     }
-    if (dialog_ != nullptr) {
+    // Cancel is looked at a few times a second: each look repaints.
+    if (dialog_ != nullptr && running_.elapsed() - lastLook_ >= kLookEveryMs) {
+        lastLook_ = running_.elapsed();
         dialog_->setValue(static_cast<int>(done * 1000 / std::max<std::size_t>(total, 1)));
         QCoreApplication::processEvents();
         if (dialog_->wasCanceled()) {

@@ -49,6 +49,7 @@ private:
 
     BrowseWindow& list_;
     QElapsedTimer running_;
+    qint64 lastLook_ = 0;
     bool busy_ = false;
     QPointer<QProgressDialog> dialog_;
 };

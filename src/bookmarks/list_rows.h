@@ -92,6 +92,8 @@ private:
     EngineStatus loadWhole();
     EngineStatus loadPositions();
     EngineStatus loadSortedPositions();
+    // Puts rows read in record order into the key's order.
+    EngineStatus intoKeyOrder(std::vector<std::int64_t>& positions, std::vector<SortValue>& values);
     void sortWhole();
     // The order of `values` sorted as the rows show them.
     std::vector<std::size_t> sortedOrder(const std::vector<SortValue>& values) const;
