@@ -2,72 +2,19 @@
 
 // What the benchmarks that time whole programs share: a scratch folder and
 // a child process timed with its peak memory.
+#include "scratch.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
-#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace tessaly::bench {
-
-// Where the benchmarks write: $TESSALY_BENCH_DIR, else the folder the build
-// names (TESSALY_BENCH_SCRATCH, under the build tree), else /tmp. A disk-
-// backed folder, as a user's data folder is: on a tmpfs every write is free.
-inline std::string scratchBase()
-{
-    const char* chosen = std::getenv("TESSALY_BENCH_DIR");
-#ifdef TESSALY_BENCH_SCRATCH
-    std::string base = chosen != nullptr && *chosen != '\0' ? chosen : TESSALY_BENCH_SCRATCH;
-#else
-    std::string base = chosen != nullptr && *chosen != '\0' ? chosen : "/tmp";
-#endif
-    std::filesystem::create_directories(base);
-    return base;
-}
-
-// The file system type of `path` as the figures' note gives it.
-inline std::string fileSystemType(const std::string& path)
-{
-    struct statfs info {};
-    if (::statfs(path.c_str(), &info) != 0) {
-        return "unknown";
-    }
-    switch (static_cast<unsigned long>(info.f_type)) {
-    case 0xEF53UL:
-        return "ext4";
-    case 0x01021994UL:
-        return "tmpfs (writes cost nothing: set TESSALY_BENCH_DIR to a disk)";
-    case 0x58465342UL:
-        return "xfs";
-    case 0x9123683EUL:
-        return "btrfs";
-    case 0x794C7630UL:
-        return "overlayfs";
-    default: {
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(info.f_type));
-        return hex;
-    }
-    }
-}
-
-// A fresh folder under scratchBase(), removed with all it holds.
-struct Folder {
-    std::string path;
-    explicit Folder(const std::string& name = "tessaly-bench")
-    {
-        std::string pattern = scratchBase() + "/" + name + "-XXXXXX";
-        path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-};
 
 struct Run {
     double seconds = 0;

@@ -8,6 +8,7 @@
 #include "core/tables.h"
 #include "framework/text.h"
 #include "quiet_ui.h"
+#include "scratch.h"
 
 #include <chrono>
 #include <cstdio>
@@ -58,15 +59,6 @@ void fillRecord(Record& r, int i)
     r.setNumber(BookmarkField::LastVisit, 80000 + i % 5000);
 }
 
-struct Folder {
-    std::string path;
-    Folder()
-    {
-        char pattern[] = "/tmp/tessaly-bench-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-};
 
 std::string foldedMarks(const TableDef& table)
 {
@@ -91,8 +83,8 @@ int main()
     FileVersionLayer::instance().registerDatabaseFiles();
     tessaly::bench::QuietUi ui;
     MessageManager messages{ui};
-    Folder oursFolder;
-    Folder rawFolder;
+    bench::ScratchFolder oursFolder;
+    bench::ScratchFolder rawFolder;
     Database db{messages, oursFolder.path};
     if (db.categoryRelations().open() != kLevelDone) {
         return 1;

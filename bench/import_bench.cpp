@@ -243,19 +243,19 @@ double rawInserts(const std::string& folder)
 int main(int argc, char** argv)
 {
     const std::string cli = argc > 1 ? argv[1] : TESSALY_CLI_PATH;
-    Folder files;
+    ScratchFolder files;
     const std::string source = files.path + "/bookmarks.html";
     writeFile(source);
     const double megabytes =
         static_cast<double>(std::filesystem::file_size(source)) / (1024.0 * 1024.0);
 
-    Folder data;
+    ScratchFolder data;
     const Run ours = runProgram({cli, "--data", data.path, "import", "netscape", source});
     if (ours.status != 0) {
         std::printf("tessaly-cli import failed with status %d\n", ours.status);
         return 1;
     }
-    Folder rawData;
+    ScratchFolder rawData;
     const double raw = rawInserts(rawData.path);
 
     std::printf("scratch folder %s: %s\n", scratchBase().c_str(),
@@ -264,7 +264,7 @@ int main(int argc, char** argv)
                 megabytes);
     std::printf("%-38s %7.2f %7.1f\n", "tessaly-cli import", ours.seconds, ours.mib);
     if (std::system("command -v sqlite3 >/dev/null 2>&1") == 0) {
-        Folder peerData;
+        ScratchFolder peerData;
         const Run peer = sqliteImport(peerData.path);
         std::printf("%-38s %7.2f %7.1f %7.2f  (ours / sqlite3; goal <= %.1f)\n",
                     "sqlite3 .import, same rows and keys", peer.seconds, peer.mib,
@@ -277,7 +277,7 @@ int main(int argc, char** argv)
     std::printf("%-38s %7.2f %7s %7.2f  (ours / raw)\n", "raw SQLite inserts of the same rows", raw,
                 "", ours.seconds / raw);
     if (std::system("command -v buku >/dev/null 2>&1") == 0) {
-        Folder home;
+        ScratchFolder home;
         const Run buku = runProgram({"buku", "--nostdin", "--tacit", "-i", source},
                                     {"HOME=" + home.path, "XDG_DATA_HOME=" + home.path + "/share"});
         std::printf("%-38s %7.2f %7.1f %7.2f  (buku / ours)\n", "buku -i, same file", buku.seconds,

@@ -10,6 +10,7 @@
 #include "core/sqlite.h"
 #include "core/tables.h"
 #include "quiet_ui.h"
+#include "scratch.h"
 
 #include <chrono>
 #include <cstdio>
@@ -144,22 +145,12 @@ bool fix(const std::string& folder)
            entries[static_cast<std::size_t>(tessly)].records == std::to_string(kBookmarks);
 }
 
-std::string scratchFolder()
-{
-    const char* chosen = std::getenv("TESSALY_BENCH_DIR");
-    std::filesystem::path base = chosen != nullptr && *chosen != '\0'
-                                     ? std::filesystem::path{chosen}
-                                     : std::filesystem::path{TESSALY_BENCH_SCRATCH};
-    std::filesystem::create_directories(base);
-    std::string pattern = (base / "repair-XXXXXX").string();
-    return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string{};
-}
-
 } // namespace
 
 int main()
 {
-    const std::string folder = scratchFolder();
+    const bench::ScratchFolder scratch{"repair"};
+    const std::string& folder = scratch.path;
     if (folder.empty()) {
         std::perror("repair_bench: scratch folder");
         return 1;
@@ -187,6 +178,5 @@ int main()
                          read.ok, damaged, repaired.ok);
         }
     }
-    std::filesystem::remove_all(folder);
     return result;
 }

@@ -19,7 +19,7 @@ double megabytes(const std::string& path)
     return static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0);
 }
 
-bool load(const std::string& cli, const Folder& data, const Folder& files, int folders)
+bool load(const std::string& cli, const ScratchFolder& data, const ScratchFolder& files, int folders)
 {
     const std::string source = files.path + "/source" + std::to_string(folders) + ".html";
     writeBookmarkSource(source, folders);
@@ -31,9 +31,9 @@ bool load(const std::string& cli, const Folder& data, const Folder& files, int f
 int main(int argc, char** argv)
 {
     const std::string cli = argc > 1 ? argv[1] : TESSALY_CLI_PATH;
-    Folder files;
-    Folder large;
-    Folder small;
+    ScratchFolder files;
+    ScratchFolder large;
+    ScratchFolder small;
     if (!load(cli, large, files, kSourceFolders) || !load(cli, small, files, kSourceFolders / 10)) {
         std::printf("tessaly-cli import failed\n");
         return 1;

@@ -14,6 +14,15 @@
 
 namespace tessaly::bench {
 
+// The scratch folder itself, made when missing.
+inline std::string scratchBase()
+{
+    const char* chosen = std::getenv("TESSALY_BENCH_DIR");
+    std::string base = chosen != nullptr && *chosen != '\0' ? chosen : TESSALY_BENCH_SCRATCH;
+    std::filesystem::create_directories(base);
+    return base;
+}
+
 // The file system type of `path`, as the benchmarks print it.
 inline std::string fileSystemType(const std::string& path)
 {
@@ -45,14 +54,12 @@ inline std::string fileSystemType(const std::string& path)
 // holds.
 struct ScratchFolder {
     std::string path;
-    explicit ScratchFolder(const std::string& name)
+    explicit ScratchFolder(const std::string& name = "tessaly-bench")
     {
-        const char* chosen = std::getenv("TESSALY_BENCH_DIR");
-        const std::string root =
-            chosen != nullptr && *chosen != '\0' ? std::string{chosen} : TESSALY_BENCH_SCRATCH;
-        std::filesystem::create_directories(root);
-        std::string pattern = root + "/" + name + "-XXXXXX";
-        path = ::mkdtemp(pattern.data());
+        std::string pattern = scratchBase() + "/" + name + "-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path = pattern;
+        }
     }
     ~ScratchFolder() { std::filesystem::remove_all(path); }
     ScratchFolder(const ScratchFolder&) = delete;

@@ -1,69 +1,42 @@
 #include "bookmarks/browse_window.h"
 
-#include "bookmarks/background_launch.h"
-#include "bookmarks/bookmark_form.h"
-#include "bookmarks/bookmark_form_window.h"
-#include "bookmarks/dropped_shortcut.h"
 #include "bookmarks/explorer_window.h"
-#include "bookmarks/field_sort.h"
 #include "bookmarks/list_actions.h"
-#include "bookmarks/list_layout.h"
-#include "bookmarks/new_bookmark_wizard.h"
+#include "bookmarks/list_drops.h"
+#include "bookmarks/list_keyboard.h"
+#include "bookmarks/list_sorting.h"
 #include "columns/header_preferences.h"
-#include "columns/list_export.h"
 #include "core/services.h"
 #include "core/tables.h"
-#include "framework/dates.h"
 #include "framework/dialog_units.h"
-#include "framework/display_width.h"
 #include "framework/expression.h"
 #include "framework/icons.h"
-#include "framework/picture.h"
 #include "framework/query_fields.h"
 #include "framework/query_wizard.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
-#include "links/download_batch.h"
-#include "links/download_window.h"
-#include "links/test_link_window.h"
-#include "reports/report_printing.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
-#include <QDragEnterEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <QStandardPaths>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace tessaly::gui {
 
 namespace {
-
-constexpr int kLocatorPauseMs = 1200;
-
-std::int32_t systemToday()
-{
-    const QDate d = QDate::currentDate();
-    return dates::dayNumber(d.year(), d.month(), d.day());
-}
 
 QPushButton* button(QWidget* parent, const char* text, const char* tip, bool enabled)
 {
@@ -101,22 +74,11 @@ std::string quotedText(std::string_view value)
 } // namespace
 
 BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant variant, QWidget* parent)
-    : QWidget(parent), services_(services), opener_(opener), variant_(std::move(variant)),
-      own_(sourceOf(services, variant_.source)), today_(systemToday),
-      chooseFolder_([this]() -> std::optional<std::string> {
-          const QString chosen = QFileDialog::getExistingDirectory(
-              this, QStringLiteral("Save to folder..."),
-              // Not the current folder: that is the program's data folder.
-              QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-          if (chosen.isEmpty()) {
-              return std::nullopt;
-          }
-          return chosen.toStdString();
-      })
+    : QWidget(parent), services_(services), variant_(std::move(variant)),
+      own_(sourceOf(services, variant_.source))
 {
     setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
-    setAcceptDrops(variant_.fullControls);
     own_.use();
     services_.database().bookmarks().use();
     rows_ = std::make_unique<ListRows>(own_.file());
@@ -126,9 +88,13 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     // description, the key's second field.
     rows_->setLocatorComponent(variant_.category.empty() && !variant_.categoryRequired ? 0 : 1);
     rows_->setFilter(rowFilter({}));
+    sorting_ = std::make_unique<ListSorting>(*this);
+    rows_->setProgress(sorting_->progress());
     model_ = std::make_unique<BookmarkListModel>(
         *rows_, variant_.columns,
         [this](const Record& row) -> const Record& { return bookmarkOf(row); });
+    commands_ = new ListCommands(services_, opener, *this);
+    connect(commands_, &ListCommands::started, this, &BrowseWindow::minimiseFrameRequested);
     buildControls();
     if (parent == nullptr) {
         // Its design size, or what the font needs; inside the explorer
@@ -136,7 +102,10 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
         setMinimumSize(fromDialogUnits(this, 416, 200).expandedTo(layout()->minimumSize()));
     }
     buildContextMenu();
-    restoreLayout();
+    format_ = std::make_unique<ListFormat>(*table_->horizontalHeader(), variant_.columns,
+                                           services_.positions(), variant_.name.toStdString(),
+                                           variant_.savesLayout);
+    format_->restore();
     if (variant_.fullControls) {
         if (const int error = QueryWizardCheck::initialise(variant_.queryFieldList); error != 0) {
             services_.messages().ui().showMessage(
@@ -153,10 +122,14 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     reload();
     HeaderPreferences::Hooks hooks;
     hooks.sortable = [this](int logical) {
-        return columnSortable(logical);
+        return sorting_->sortable(logical);
     };
     hooks.sort = [this](int logical, Qt::SortOrder order) {
-        return sortByColumn(logical, order);
+        if (sorting_->sortBy(logical, order)) {
+            return true;
+        }
+        showKeyOrder(); // cancelled: back in the key's order
+        return false;
     };
     hooks.resetColumns = [this] {
         // The built-in columns, in the order of the tab shown (or the
@@ -172,7 +145,7 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     };
     if (variant_.source == ListVariant::Source::Bookmarks) {
         hooks.print = [this] {
-            printShownList();
+            commands_->printShownList();
         };
     }
     // The explorer view keeps its two lists in one section, apart by name.
@@ -185,115 +158,6 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
         showKeyOrder();
     }
     WindowRegister::instance().add(objectName(), this, [this] { reload(); });
-}
-
-// The key of the list's file that orders rows by the column's field, or -1.
-// Fields of the bookmark a keyword or detail row belongs to have none in
-// the row's own file.
-int BrowseWindow::keyForColumn(int logical) const
-{
-    const ListColumn& column = variant_.columns.at(static_cast<std::size_t>(logical));
-    const bool ownField = !column.ofBookmark || variant_.source == ListVariant::Source::Bookmarks;
-    return ownField && !column.icon ? keyServingField(own_.table(), column.field) : -1;
-}
-
-// A key sorts any list and keeps a long one paged; other columns sort a
-// list loaded whole (300 rows or fewer), in memory.
-bool BrowseWindow::columnSortable(int logical) const
-{
-    return logical >= 0 && static_cast<std::size_t>(logical) < variant_.columns.size() &&
-           (keyForColumn(logical) >= 0 || rows_->canSortByField());
-}
-
-bool BrowseWindow::sortByColumn(int logical, Qt::SortOrder order)
-{
-    if (!columnSortable(logical)) {
-        return false;
-    }
-    const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
-    const bool descending = order == Qt::DescendingOrder;
-    if (const int key = keyForColumn(logical); key >= 0) {
-        rows_->setFieldSort(std::nullopt, descending);
-        rows_->setOrder(key);
-        // The tab of that order, if the list has one, shows it.
-        for (std::size_t tab = 0; variant_.tabsOrder && tab < variant_.tabs.size(); ++tab) {
-            if (variant_.tabs[tab].second == key) {
-                const QSignalBlocker quiet(tabs_);
-                tabs_->setCurrentIndex(static_cast<int>(tab));
-            }
-        }
-    } else {
-        ListRows::RecordOf recordOf;
-        if (column.ofBookmark && variant_.source != ListVariant::Source::Bookmarks) {
-            recordOf = [this](const Record& row) -> const Record& {
-                return bookmarkOf(row);
-            };
-        }
-        rows_->setFieldSort(column.field, descending, std::move(recordOf));
-    }
-    reload();
-    return true;
-}
-
-// "Print List...": the list as it stands (its shown columns in their order
-// and with their headings, its filter and order) through the reports' pages,
-// preview and printer.
-void BrowseWindow::printShownList()
-{
-    ReportDefinition report;
-    report.title = windowTitle().toStdString();
-    report.table = &own_.table();
-    report.key = rows_->order();
-    // The columns' headings as the screen shows them; the report's columns
-    // read them while it runs.
-    std::vector<std::string> headings;
-    const std::vector<int> shown = shownColumns(*table_->horizontalHeader());
-    headings.reserve(shown.size());
-    int width = 0;
-    for (const int logical : shown) {
-        const ListColumn& column = variant_.columns[static_cast<std::size_t>(logical)];
-        for (const ReportColumn& offered : designColumns()) {
-            if (offered.field == column.field) {
-                // Wrapped, never cut: the printed list shows what the
-                // screen shows, however many columns share the page.
-                headings.push_back(column.heading.toStdString());
-                report.columns.push_back(offered);
-                report.columns.back().header = headings.back();
-                report.columns.back().overflow = Overflow::Wrap;
-                report.columns.back().width =
-                    std::max(offered.width, static_cast<int>(display::width(headings.back())));
-                width += report.columns.back().width;
-            }
-        }
-    }
-    if (report.columns.empty()) {
-        return;
-    }
-    report.landscape = width > 100;
-    if (variant_.source == ListVariant::Source::Bookmarks) {
-        // The rows as the screen has them: its order (blanks where the
-        // screen puts them, ties as they stand) and its filter.
-        printReport(services_.database(), services_.messages().ui(), report, reportPrinter(), this,
-                    filterText(queryText_), rows_->positions());
-        return;
-    }
-    // An order the key alone does not give is spelt out as a sort.
-    const auto term = [&](int field, bool descending) {
-        const FieldDef& def = own_.table().schema->fields()[static_cast<std::size_t>(field)];
-        const std::string label{def.label};
-        return (descending ? "-" : "") + (def.isText() ? "UPPER(" + label + ")" : label);
-    };
-    if (const std::optional<int> field = rows_->sortField()) {
-        report.sortExpression = term(*field, rows_->descending());
-    } else if (rows_->descending()) {
-        const KeyDef& key = own_.table().keys[static_cast<std::size_t>(rows_->order())];
-        for (const KeyComponent& component : key.components) {
-            report.sortExpression += (report.sortExpression.empty() ? "" : ",") +
-                                     term(component.field, !component.descending);
-        }
-    }
-    printReport(services_.database(), services_.messages().ui(), report, reportPrinter(), this,
-                filterText(queryText_));
 }
 
 const Record& BrowseWindow::bookmarkOf(const Record& row)
@@ -341,7 +205,7 @@ std::string BrowseWindow::filterText(const std::string& query) const
 BrowseWindow::~BrowseWindow()
 {
     if (services_.started()) {
-        saveLayout(); // also when the program ends with the list still open
+        format_->save(); // also when the program ends with the list still open
     }
     table_->setModel(nullptr);
     if (!services_.started()) {
@@ -423,16 +287,23 @@ void BrowseWindow::buildControls()
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setDragEnabled(true);
     table_->setDragDropMode(QAbstractItemView::DragDrop);
-    table_->setAcceptDrops(true);
-    table_->viewport()->setAcceptDrops(true);
     table_->verticalHeader()->hide();
     table_->setWordWrap(false); // addresses break at every "/" otherwise
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setSectionsMovable(true);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    table_->installEventFilter(this);
-    table_->viewport()->installEventFilter(this);
-    connect(table_, &QTableView::doubleClicked, this, &BrowseWindow::doubleClicked);
+    if (variant_.fullControls) {
+        new ListDrops(*this, *table_, [this](const QStringList& paths) { dropShortcuts(paths); });
+    }
+    new ListKeyboard(*table_, {[this] { newBookmark(); }, [this] { editBookmark(); },
+                               [this] { deleteBookmark(); },
+                               // Enter does what a double-click does.
+                               [this] { commands_->open(currentRow()); },
+                               [this](const QString& typed) {
+                                   locate(typed);
+                               }});
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { commands_->open(index.row()); });
     connect(table_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { contextMenu_->popup(table_->viewport()->mapToGlobal(at)); });
     layout->addWidget(table_, 1);
@@ -527,65 +398,56 @@ void BrowseWindow::buildControls()
 
 void BrowseWindow::buildContextMenu()
 {
-    contextMenu_ = new QMenu(this);
-    connect(contextMenu_->addAction(QStringLiteral("&Insert")), &QAction::triggered, this,
-            &BrowseWindow::newBookmark);
-    connect(contextMenu_->addAction(QStringLiteral("&Change")), &QAction::triggered, this,
-            &BrowseWindow::editBookmark);
-    connect(contextMenu_->addAction(QStringLiteral("&Delete")), &QAction::triggered, this,
-            &BrowseWindow::deleteBookmark);
-    // The list's own items are hidden together with their buttons: the
-    // one-category list has none of them.
-    const bool own = variant_.fullControls;
-    contextMenu_->addSeparator()->setVisible(own);
-    QAction* queryItem = contextMenu_->addAction(QStringLiteral("&Query"));
-    QAction* resetItem = contextMenu_->addAction(QStringLiteral("&Reset"));
+    auto* queryItem = new QAction(QStringLiteral("&Query"), this);
+    auto* resetItem = new QAction(QStringLiteral("&Reset"), this);
     connect(queryItem, &QAction::triggered, this, &BrowseWindow::query);
     connect(resetItem, &QAction::triggered, this, &BrowseWindow::resetQuery);
     queryActions_ << queryItem;
     resetActions_ << resetItem;
-    contextMenu_->addSeparator();
-    connect(contextMenu_->addAction(QStringLiteral("Copy to clipboard (action)")),
-            &QAction::triggered, this, &BrowseWindow::copyAction);
-    connect(contextMenu_->addAction(QStringLiteral("Launch URL")), &QAction::triggered, this,
-            &BrowseWindow::launchAction);
-    connect(contextMenu_->addAction(QStringLiteral("Get current URL from browser")),
-            &QAction::triggered, this, &BrowseWindow::getUrlFromBrowser);
-    contextMenu_->addSeparator();
-    QAction* testItem = contextMenu_->addAction(QStringLiteral("&Test"));
-    connect(testItem, &QAction::triggered, this, &BrowseWindow::testBookmark);
-    connect(contextMenu_->addAction(QStringLiteral("&Download")), &QAction::triggered, this,
-            &BrowseWindow::downloadBookmarks);
-    contextMenu_->addSeparator();
-    connect(contextMenu_->addAction(QStringLiteral("&Print")), &QAction::triggered, this,
-            &BrowseWindow::printList);
-    const QList<QAction*> items = contextMenu_->actions();
-    for (qsizetype i = 3; i < items.size(); ++i) {
-        items[i]->setVisible(own);
-    }
-}
-
-void BrowseWindow::printList()
-{
-    printDesignedReport(services_.database(), services_.messages().ui(), reportPrinter(), this);
-    reload();
+    contextMenu_ = commands_->contextMenu(variant_.fullControls, queryItem, resetItem);
 }
 
 void BrowseWindow::reload()
 {
+    // A long sort lets events through for its Cancel; a refresh notice
+    // among them is answered once the reading has ended.
+    if (reloading_) {
+        reloadAgain_ = true;
+        return;
+    }
+    reloading_ = true;
+    // The highlight stays on its record and the rows in view stay in view,
+    // whatever changed around them.
     const int row = currentRow();
+    const std::optional<std::int64_t> highlighted =
+        row >= 0 && static_cast<std::size_t>(row) < rows_->size()
+            ? std::optional{rows_->at(static_cast<std::size_t>(row)).position}
+            : std::nullopt;
+    const int scrolled = table_->verticalScrollBar()->value();
+    bookmarks_.clear();
     if (const EngineStatus status = model_->reload(); !status.ok()) {
         // A damaged file lists only what could be read, and says so.
         own_.reportReadError(status);
     }
-    bookmarks_.clear();
     setWindowTitle(title());
     // Only a bookmark file with nothing in it gets the hint, not a query
     // that found nothing.
     emptyHint_->setVisible(variant_.source == ListVariant::Source::Bookmarks &&
                            rows_->fileCount() == 0);
     if (model_->rowCount() > 0) {
-        table_->selectRow(std::clamp(row, 0, model_->rowCount() - 1));
+        const std::optional<std::size_t> found =
+            highlighted ? rows_->indexOf(*highlighted) : std::nullopt;
+        const int now =
+            found ? static_cast<int>(*found) : std::clamp(row, 0, model_->rowCount() - 1);
+        table_->doItemsLayout();
+        table_->verticalScrollBar()->setValue(scrolled);
+        table_->selectRow(now);
+        table_->scrollTo(model_->index(now, 0));
+    }
+    reloading_ = false;
+    if (reloadAgain_) {
+        reloadAgain_ = false;
+        QTimer::singleShot(0, this, &BrowseWindow::reload);
     }
 }
 
@@ -606,19 +468,10 @@ QString BrowseWindow::title() const
            QLatin1Char(')');
 }
 
-// The heading of the key the rows are in shows its arrow (none when no
-// column shows the key's first field).
 void BrowseWindow::showKeyOrder()
 {
-    std::optional<std::pair<int, Qt::SortOrder>> shown;
-    for (std::size_t logical = 0; logical < variant_.columns.size(); ++logical) {
-        if (!shown && keyForColumn(static_cast<int>(logical)) == rows_->order()) {
-            shown = std::pair{static_cast<int>(logical),
-                              rows_->descending() ? Qt::DescendingOrder : Qt::AscendingOrder};
-        }
-    }
     if (headerPreferences_ != nullptr) {
-        headerPreferences_->showSorted(shown);
+        headerPreferences_->showSorted(sorting_->keyOrderShown());
     }
 }
 
@@ -704,92 +557,6 @@ void BrowseWindow::setCategory(const std::string& category)
     reload();
 }
 
-void BrowseWindow::getUrlFromBrowser()
-{
-    // The pending address stays as it is; the list reloads afterwards.
-    NewBookmarkWizard wizard(services_, candidateSource_, this);
-    wizard.exec();
-    reload();
-}
-
-void BrowseWindow::newBookmark()
-{
-    Record bookmark{bookmarkTable()};
-    bookmark.setText(BookmarkField::Category, variant_.category); // the category list's own
-    BookmarkFormWindow form(services_, bookmark, this);
-    form.exec();
-}
-
-void BrowseWindow::editBookmark()
-{
-    const int row = currentRow();
-    if (row < 0) {
-        return;
-    }
-    BookmarkFormWindow form(services_, model_->bookmark(row), this);
-    form.exec();
-}
-
-void BrowseWindow::deleteBookmark()
-{
-    const int row = currentRow();
-    if (row < 0) {
-        return;
-    }
-    const Record bookmark = model_->bookmark(row);
-    if (tessaly::deleteBookmark(services_.database(), bookmark) == kLevelDone) {
-        WindowRegister::instance().notifyBrowseWindows();
-    }
-}
-
-void BrowseWindow::testBookmark()
-{
-    const int row = currentRow();
-    if (row < 0) {
-        return;
-    }
-    Record bookmark = model_->bookmark(row);
-    FileManager& bookmarks = services_.database().bookmarks();
-    bookmarks.use();
-    const int level = bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark);
-    bookmarks.close();
-    if (level != kLevelDone) {
-        return;
-    }
-    // Cancel ends the test only: the list stays as it was, highlight and
-    // all, since the user may well test the next one.
-    const int result = testBookmarkLink(bookmark, services_.database(), today_(), this);
-    if (result != kLinkCancelled && result != kLinkUnknown) {
-        WindowRegister::instance().notifyBrowseWindows();
-    }
-}
-
-void BrowseWindow::downloadBookmarks()
-{
-    const int row = currentRow();
-    // The rows a bookmark list shows are those its filter selects; a
-    // keyword or detail list's query is over rows of its own. With no query
-    // in force the highlighted bookmark alone is meant, also in a list held
-    // to one category.
-    std::string filter =
-        variant_.source == ListVariant::Source::Bookmarks ? filterText(queryText_) : std::string{};
-    if ((queryText_.empty() || variant_.source != ListVariant::Source::Bookmarks) && row >= 0) {
-        const std::string location = model_->bookmark(row).text(BookmarkField::Location);
-        if (!text::clip(location).empty()) {
-            filter = currentBookmarkFilter(location);
-        }
-    }
-    DownloadBatch batch{services_.database(), services_.messages().ui(), today_(),
-                        services_.folderPath("DOWNLOAD.LOG")};
-    batch.setRunner([this](PageDownload& download) { downloadInWindow(download, this); });
-    batch.setBounds(downloadBounds(services_.settings()));
-    batch.setJobs(services_.settings().linkTestJobs, services_.settings().linkTestsPerHost);
-    const DownloadSummary summary = batch.run(filter, chooseFolder_);
-    if (summary.started) {
-        WindowRegister::instance().notifyBrowseWindows();
-    }
-}
-
 void BrowseWindow::closeList()
 {
     // The list's own window: its sub-window in the frame, or the top-level
@@ -802,52 +569,6 @@ void BrowseWindow::closeList()
     }
 }
 
-void BrowseWindow::copyAction()
-{
-    const int row = currentRow();
-    const Record empty{bookmarkTable()};
-    const Record& bookmark = row >= 0 ? model_->bookmark(row) : empty;
-    const std::string text = actionText(actionChoice_->currentText().toStdString(), bookmark);
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
-}
-
-void BrowseWindow::launchAction()
-{
-    const int row = currentRow();
-    if (row < 0) {
-        return;
-    }
-    const Record bookmark = model_->bookmark(row);
-    tessaly::launchAction(
-        actionChoice_->currentText().toStdString(), bookmark, services_.database().bookmarks(),
-        today_(),
-        [this](const std::string& target) {
-            launchInBackground(target, opener_, services_.messages().ui(), this);
-        },
-        services_.messages().ui());
-}
-
-void BrowseWindow::doubleClicked(const QModelIndex& index)
-{
-    if (!index.isValid()) {
-        return;
-    }
-    if (services_.settings().doubleClickAction != "Start URL") {
-        editBookmark();
-        return;
-    }
-    const Record bookmark = model_->bookmark(index.row());
-    const std::string location = actionText("URL", bookmark);
-    // The frame gets out of the browser's way only when a browser came; a
-    // failure leaves it as it was, with the message in front.
-    launchInBackground(location, opener_, services_.messages().ui(), this, [this](bool started) {
-        if (started) {
-            Q_EMIT minimiseFrameRequested();
-        }
-    });
-    recordVisit(services_.database().bookmarks(), location, today_());
-}
-
 void BrowseWindow::locate(const QString& typed)
 {
     const auto row = rows_->locate(typed.toStdString());
@@ -857,211 +578,9 @@ void BrowseWindow::locate(const QString& typed)
     }
 }
 
-bool BrowseWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    // The view's own drop handling would take the shortcut files and throw
-    // them away: drops anywhere on the rows come here.
-    if (watched == table_->viewport()) {
-        switch (event->type()) {
-        case QEvent::DragEnter:
-            dragEnterEvent(static_cast<QDragEnterEvent*>(event));
-            return event->isAccepted() || QWidget::eventFilter(watched, event);
-        case QEvent::DragMove:
-            if (acceptsDrop(static_cast<QDropEvent*>(event))) {
-                static_cast<QDropEvent*>(event)->acceptProposedAction();
-                return true;
-            }
-            break;
-        case QEvent::Drop:
-            if (acceptsDrop(static_cast<QDropEvent*>(event))) {
-                dropEvent(static_cast<QDropEvent*>(event));
-                return true;
-            }
-            break;
-        default:
-            break;
-        }
-    }
-    if (watched == table_ && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        // Insert = "&New", Ctrl+Enter = "&Edit", Delete = "&Delete".
-        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
-            newBookmark();
-            return true;
-        }
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            (key->modifiers() & Qt::ControlModifier) != 0) {
-            editBookmark();
-            return true;
-        }
-        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            deleteBookmark();
-            return true;
-        }
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            key->modifiers() == Qt::NoModifier) {
-            doubleClicked(table_->currentIndex()); // Enter does what a double-click does
-            return true;
-        }
-        if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
-            typed_.chop(1);
-            typing_.restart();
-            if (!typed_.isEmpty()) {
-                locate(typed_);
-            }
-            return true;
-        }
-        const QString text = key->text();
-        // Shift only makes a capital: "Bro" is one search, not "B" and "ro".
-        const auto typing = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
-        if (!text.isEmpty() && text.at(0).isPrint() && typing == Qt::NoModifier) {
-            // Typing moves to the first row whose locator begins with it.
-            if (!typing_.isValid() || typing_.elapsed() > kLocatorPauseMs) {
-                typed_.clear();
-            }
-            typed_ += text;
-            typing_.restart();
-            locate(typed_);
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-bool BrowseWindow::acceptsDrop(const QDropEvent* event) const
-{
-    // Files from elsewhere; a row dragged inside the list is no shortcut.
-    return variant_.fullControls && event->mimeData()->hasUrls() && event->source() != table_;
-}
-
-void BrowseWindow::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (acceptsDrop(event)) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void BrowseWindow::dropEvent(QDropEvent* event)
-{
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            paths << url.toLocalFile();
-        }
-    }
-    dropShortcuts(paths);
-    event->acceptProposedAction();
-}
-
-void BrowseWindow::dropShortcuts(const QStringList& paths)
-{
-    const RegistryAccessor& registry = services_.registry();
-    const std::string favorites =
-        registry.mapPath(registry.read(kShellFolders, "Favorites", kDefaultFavorites));
-    for (const QString& path : paths) {
-        const DroppedShortcut shortcut = readDroppedShortcut(path.toStdString(), favorites);
-        addDroppedShortcut(shortcut, services_.database());
-    }
-}
-
-QString BrowseWindow::builtInFormat() const
-{
-    // Our own format: a version word, then each column in shown order as
-    // logical:width and a trailing "h" when hidden.
-    QString format = QStringLiteral("T1");
-    for (std::size_t column = 0; column < variant_.columns.size(); ++column) {
-        const ListColumn& c = variant_.columns[column];
-        // A width after the picture's: long texts wide, numbers narrow.
-        const Picture picture = Picture::parse(c.picture);
-        int width = 110;
-        if (c.icon) {
-            width = 26;
-        } else if (picture.kind == Picture::Kind::Number) {
-            width = 56;
-        } else if (picture.kind == Picture::Kind::Date) {
-            width = 96;
-        } else if (picture.width >= 90) {
-            width = 240;
-        }
-        format +=
-            QLatin1Char(';') + QString::number(column) + QLatin1Char(':') + QString::number(width);
-    }
-    return format;
-}
-
-QString BrowseWindow::formatText() const
-{
-    const QHeaderView* header = table_->horizontalHeader();
-    QString format = QStringLiteral("T1");
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        format += QLatin1Char(';') + QString::number(logical) + QLatin1Char(':') +
-                  QString::number(header->sectionSize(logical)) +
-                  (header->isSectionHidden(logical) ? QStringLiteral("h") : QString{});
-    }
-    return format.left(512);
-}
-
-void BrowseWindow::applyFormat(const QString& format)
-{
-    const QStringList parts = format.split(QLatin1Char(';'));
-    if (parts.isEmpty() || parts.front() != QStringLiteral("T1")) {
-        return; // a format this program does not know is left alone
-    }
-    QHeaderView* header = table_->horizontalHeader();
-    for (int i = 1; i < parts.size(); ++i) {
-        QString part = parts[i];
-        const bool hidden = part.endsWith(QLatin1Char('h'));
-        if (hidden) {
-            part.chop(1);
-        }
-        const QStringList pieces = part.split(QLatin1Char(':'));
-        bool okColumn = false;
-        bool okWidth = false;
-        const int logical = pieces.value(0).toInt(&okColumn);
-        const int width = pieces.value(1).toInt(&okWidth);
-        if (!okColumn || !okWidth || logical < 0 || logical >= header->count()) {
-            continue;
-        }
-        header->moveSection(header->visualIndex(logical), i - 1);
-        header->resizeSection(logical, std::clamp(width, 10, 2000));
-        header->setSectionHidden(logical, hidden);
-    }
-}
-
-void BrowseWindow::restoreLayout()
-{
-    if (!variant_.savesLayout) {
-        applyFormat(builtInFormat());
-        return;
-    }
-    PositionStore& positions = services_.positions();
-    const std::string section = variant_.name.toStdString();
-    const std::string original = positions.value(section, kLayoutOriginalKey);
-    const std::string user = positions.value(section, kLayoutUserKey);
-    const LayoutChoice choice =
-        chooseLayout(builtInFormat().toStdString(),
-                     original.empty() ? std::nullopt : std::optional<std::string>{original},
-                     user.empty() ? std::nullopt : std::optional<std::string>{user});
-    if (choice.recordOriginal) {
-        positions.setValue(section, kLayoutOriginalKey, builtInFormat().toStdString());
-    }
-    applyFormat(QString::fromStdString(choice.apply));
-}
-
-void BrowseWindow::saveLayout()
-{
-    if (variant_.savesLayout) {
-        services_.positions().setValue(variant_.name.toStdString(), kLayoutUserKey,
-                                       formatText().toStdString());
-    }
-}
-
 void BrowseWindow::closeEvent(QCloseEvent* event)
 {
-    saveLayout();
+    format_->save();
     event->accept();
 }
 

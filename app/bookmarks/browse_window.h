@@ -1,11 +1,12 @@
 #pragma once
 
 #include "bookmarks/bookmark_list_model.h"
+#include "bookmarks/list_commands.h"
+#include "bookmarks/list_format.h"
 #include "bookmarks/list_rows.h"
+#include "bookmarks/list_sorting.h"
 #include "bookmarks/list_variant.h"
-#include "platform/browser_addresses.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -44,14 +45,13 @@ class BrowseWindow final : public QWidget {
 public:
     static constexpr const char* kName = "BrowseTESSLY";
 
-    // Today as a day number; replaceable for tests.
-    using Today = std::function<std::int32_t()>;
+    using Today = ListCommands::Today;
 
     BrowseWindow(Services& services, Opener& opener, ListVariant variant = bookmarkListVariant(),
                  QWidget* parent = nullptr);
     ~BrowseWindow() override;
 
-    void setToday(Today today) { today_ = std::move(today); }
+    void setToday(Today today) { commands_->setToday(std::move(today)); }
 
     // Reads the rows again and rebuilds the title.
     void reload();
@@ -61,32 +61,42 @@ public:
     QComboBox* actionChoice() const { return actionChoice_; }
     BookmarkListModel* model() const { return model_.get(); }
     bool paging() const { return rows_->paging(); }
+    ListRows& rows() { return *rows_; }
+    FileManager& file() { return own_; }
+    // The highlighted row, or -1.
+    int currentRow() const;
+    // The bookmark a row belongs to: the row itself in the bookmark list.
+    const Record& bookmarkOf(const Record& row);
 
-    void copyAction();
-    void launchAction();
+    // The list's commands (see ListCommands).
+    ListCommands& commands() { return *commands_; }
+    void copyAction() { commands_->copyAction(); }
+    void launchAction() { commands_->launchAction(); }
     // "&New", "&Edit", "&Delete": the bookmark form (delete asks and deletes
     // without showing it).
-    void newBookmark();
-    void editBookmark();
-    void deleteBookmark();
-    // "&Test": the link test of the highlighted bookmark, its result stored;
-    // a cancelled test closes the list.
-    void testBookmark();
+    void newBookmark() { commands_->newBookmark(); }
+    void editBookmark() { commands_->editBookmark(); }
+    void deleteBookmark() { commands_->deleteBookmark(); }
+    // "&Test": the link test of the highlighted bookmark, its result stored.
+    void testBookmark() { commands_->testBookmark(); }
     // "&Print": the designed report, then the list read again.
-    void printList();
+    void printList() { commands_->printList(); }
     // "&Download": the pages of the rows the list shows (of the highlighted
     // one when it shows them all) into a folder the user picks.
-    void downloadBookmarks();
-    using FolderChooser = std::function<std::optional<std::string>()>;
-    void setDownloadFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    void downloadBookmarks() { commands_->downloadBookmarks(); }
+    using FolderChooser = ListCommands::FolderChooser;
+    void setDownloadFolderChooser(FolderChooser chooser)
+    {
+        commands_->setDownloadFolderChooser(std::move(chooser));
+    }
     void closeList();
     // Shows another category's bookmarks (the explorer view's right list).
     void setCategory(const std::string& category);
     // "Get current URL from browser": the new-bookmark wizard, then a reload.
-    void getUrlFromBrowser();
-    void setCandidateSource(std::function<std::vector<BrowserCandidate>()> source)
+    void getUrlFromBrowser() { commands_->getUrlFromBrowser(); }
+    void setCandidateSource(ListCommands::CandidateSource source)
     {
-        candidateSource_ = std::move(source);
+        commands_->setCandidateSource(std::move(source));
     }
     // "&Query": the Query Wizard on the list's query; "&Reset" drops it.
     void query();
@@ -94,15 +104,17 @@ public:
     // Filters the list by `filter` as if the Query Wizard had built it.
     void applyQuery(const std::string& filter);
     const std::string& queryText() const { return queryText_; }
+    // The filter of the rows shown: the query within the list's category.
+    std::string filterText(const std::string& query) const;
     // Moves the highlight to the first row at or after `typed`.
     void locate(const QString& typed);
     // Adds the .url shortcut files among `paths` as bookmarks.
-    void dropShortcuts(const QStringList& paths);
+    void dropShortcuts(const QStringList& paths) { commands_->dropShortcuts(paths); }
 
     // The column layout as a format text (order, widths, hidden columns).
-    QString formatText() const;
-    void applyFormat(const QString& format);
-    QString builtInFormat() const;
+    QString formatText() const { return format_->formatText(); }
+    void applyFormat(const QString& format) { format_->applyFormat(format); }
+    QString builtInFormat() const { return format_->builtInFormat(); }
     const ListVariant& variant() const { return variant_; }
     // The headings' choices: sorting, styles, graphs, printing and export.
     HeaderPreferences* headerPreferences() const { return headerPreferences_; }
@@ -112,58 +124,42 @@ Q_SIGNALS:
     void minimiseFrameRequested();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
-    QPushButton* testButton_ = nullptr;
-    QLabel* emptyHint_ = nullptr;
     QString title() const;
-    bool acceptsDrop(const QDropEvent* event) const;
     void buildControls();
     void buildContextMenu();
     void changeOrder(int tab);
-    void doubleClicked(const QModelIndex& index);
-    int currentRow() const;
     void updateQueryControls();
-    void restoreLayout();
-    void saveLayout();
 
-    int keyForColumn(int logical) const;
-    bool columnSortable(int logical) const;
-    bool sortByColumn(int logical, Qt::SortOrder order);
-    void printShownList();
     void showKeyOrder();
-
-    const Record& bookmarkOf(const Record& row);
     std::shared_ptr<const Expression> rowFilter(const std::string& query) const;
-    std::string filterText(const std::string& query) const;
 
     Services& services_;
-    Opener& opener_;
     ListVariant variant_;
     FileManager& own_;
     std::map<std::string, Record> bookmarks_; // the keyword and detail rows' bookmarks
     std::unique_ptr<ListRows> rows_;
     std::unique_ptr<BookmarkListModel> model_;
+    ListCommands* commands_ = nullptr;
+    std::unique_ptr<ListFormat> format_;
+    std::unique_ptr<ListSorting> sorting_;
     QTableView* table_ = nullptr;
     HeaderPreferences* headerPreferences_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QComboBox* actionChoice_ = nullptr;
     QMenu* contextMenu_ = nullptr;
+    QPushButton* testButton_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
     std::string queryText_; // at most 1024 characters; empty: no query
     bool queryAvailable_ = true;
     QList<QAction*> queryActions_;
     QList<QAction*> resetActions_;
     QPushButton* queryButton_ = nullptr;
     QPushButton* resetButton_ = nullptr;
-    Today today_;
-    FolderChooser chooseFolder_;
-    std::function<std::vector<BrowserCandidate>()> candidateSource_;
-    QString typed_;
-    QElapsedTimer typing_;
+    bool reloading_ = false;
+    bool reloadAgain_ = false;
 };
 
 } // namespace tessaly::gui

@@ -12,6 +12,7 @@
 #include "framework/icons.h"
 #include "framework/picture.h"
 #include "framework/text.h"
+#include "framework/window_register.h"
 #include "import/category_guess.h"
 #include "links/analyze_url_window.h"
 
@@ -300,8 +301,10 @@ void NewBookmarkWizard::finish()
     const int level = saveBookmark(db, Record{bookmarkTable()}, bookmark);
     db.details().close();
     db.keywords().close();
-    // The wizard sends no refresh notice; a list that started it reloads.
     if (level == kLevelDone) {
+        // Whoever started the wizard (a list, the tray, a hot key, another
+        // program handing over an address), every open list shows it.
+        WindowRegister::instance().notifyBrowseWindows();
         accept();
     }
 }

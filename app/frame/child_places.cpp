@@ -69,4 +69,21 @@ void placeChildWindow(QMdiArea& area, QMdiSubWindow& window, PositionStore& posi
     new PlaceKeeper(window, positions, section);
 }
 
+void arrangeIcons(QMdiArea& area)
+{
+    // Minimised windows in a row along the bottom of the area, left to right.
+    int x = 0;
+    const int bottom = area.viewport()->height();
+    for (QMdiSubWindow* window : area.subWindowList()) {
+        if (window->isMinimized()) {
+            const QSize size = window->size();
+            if (x > 0 && x + size.width() > area.viewport()->width()) {
+                x = 0;
+            }
+            window->move(x, bottom - size.height());
+            x += size.width();
+        }
+    }
+}
+
 } // namespace tessaly::gui

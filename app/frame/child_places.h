@@ -22,4 +22,7 @@ namespace tessaly::gui {
 void placeChildWindow(QMdiArea& area, QMdiSubWindow& window, PositionStore& positions,
                       const std::string& section, QSize preferred);
 
+// Minimised windows of `area` in a row along its bottom, left to right.
+void arrangeIcons(QMdiArea& area);
+
 } // namespace tessaly::gui

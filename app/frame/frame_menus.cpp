@@ -1,9 +1,16 @@
 #include "frame/frame_menus.h"
 
+#include "framework/icons.h"
+
 #include <QAction>
+#include <QMainWindow>
 #include <QMap>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QToolBar>
 
 namespace tessaly::gui {
 
@@ -100,6 +107,84 @@ QList<QAction*> buildFrameMenus(QMenuBar* bar, QObject* owner)
         actions.append(action);
     }
     return actions;
+}
+
+// The Window menu ends with an entry per open window, numbered as MDI
+// programs number them, the active one checked; choosing one brings it
+// forward.
+void listWindowsInMenu(QMenuBar& bar, QMdiArea& area)
+{
+    QMenu* menu = nullptr;
+    for (QAction* a : bar.actions()) {
+        if (a->text() == QStringLiteral("&Window")) {
+            menu = a->menu();
+        }
+    }
+    if (menu == nullptr) {
+        return;
+    }
+    auto* separator = menu->addSeparator();
+    QObject::connect(menu, &QMenu::aboutToShow, &area, [&area, menu, separator] {
+        const QList<QAction*> all = menu->actions();
+        for (qsizetype i = all.indexOf(separator) + 1; i < all.size(); ++i) {
+            menu->removeAction(all[i]);
+            all[i]->deleteLater();
+        }
+        const QList<QMdiSubWindow*> windows = area.subWindowList();
+        separator->setVisible(!windows.isEmpty());
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow* window = windows[i];
+            const QString number =
+                i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+            QAction* entry = menu->addAction(number + window->windowTitle());
+            entry->setCheckable(true);
+            entry->setChecked(window == area.activeSubWindow());
+            QObject::connect(entry, &QAction::triggered, &area, [&area, window = QPointer{window}] {
+                if (window) {
+                    area.setActiveSubWindow(window);
+                }
+            });
+        }
+    });
+}
+
+void buildFrameToolBar(QMainWindow& frame, const QList<QAction*>& actions)
+{
+    struct Button {
+        const char* tip;
+        const char* item;
+        const char* theme;
+        const char* icon;
+    };
+    static const Button buttons[] = {
+        {"Add a new location", "NewLocation", "document-new", "new"},
+        {"Tessaly 2000 options", "Options", "preferences-system", "options"},
+        {"Start clipboard monitor (add many URLs quickly)", "ClipboardMonitor", "edit-paste",
+         "clipboard"},
+        {"Test all URLs", "ValidateMultiple", "", "validate"},
+        {"Print list of locations", "ReportWizard", "document-print", "print"},
+        {"View all links", "BrowseLocations", "", "list"},
+        {"View links by category", "BrowseByCategory", "folder", "category"},
+    };
+    QToolBar* bar = frame.addToolBar(QStringLiteral("Tools"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    for (const Button& b : buttons) {
+        QAction* item = nullptr;
+        for (QAction* a : actions) {
+            if (a->objectName() == QString::fromUtf8(b.item)) {
+                item = a;
+            }
+        }
+        QAction* button = bar->addAction(
+            themedIcon(QString::fromUtf8(b.theme), QString::fromUtf8(b.icon)), QString{});
+        button->setToolTip(QString::fromUtf8(b.tip));
+        button->setObjectName(QStringLiteral("Tool") + item->objectName());
+        button->setEnabled(item->isEnabled());
+        QObject::connect(item, &QAction::changed, button,
+                         [button, item] { button->setEnabled(item->isEnabled()); });
+        QObject::connect(button, &QAction::triggered, item, &QAction::trigger);
+    }
 }
 
 } // namespace tessaly::gui

@@ -4,6 +4,8 @@
 #include <QString>
 
 class QAction;
+class QMainWindow;
+class QMdiArea;
 class QMenuBar;
 class QObject;
 
@@ -27,5 +29,14 @@ const QList<MenuItem>& frameMenuItems();
 // starts disabled until the frame wires it. Separators stand before "E&xit"
 // and "&About".
 QList<QAction*> buildFrameMenus(QMenuBar* bar, QObject* owner);
+
+// The Window menu ends with an entry per open window of `area`, numbered as
+// MDI programs number them, the active one checked; choosing one brings it
+// forward.
+void listWindowsInMenu(QMenuBar& bar, QMdiArea& area);
+
+// The frame's toolbar: a button for each of the most used items among
+// `actions`, enabled with its item.
+void buildFrameToolBar(QMainWindow& frame, const QList<QAction*>& actions);
 
 } // namespace tessaly::gui

@@ -21,6 +21,7 @@
 #include "frame/splash_window.h"
 #include "frame/tray_icon.h"
 #include "frame/x11_hot_keys.h"
+#include "framework/database_watcher.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
 #include "framework/icons.h"
@@ -43,12 +44,10 @@
 #include <QDateTime>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QScreen>
 #include <QStatusBar>
-#include <QToolBar>
 
 namespace tessaly::gui {
 
@@ -88,52 +87,13 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     actions_ = buildFrameMenus(menuBar(), this);
-    listWindowsInMenu();
+    listWindowsInMenu(*menuBar(), *mdiArea_);
     wireActions();
-    buildToolBar();
+    buildFrameToolBar(*this, actions_);
     buildStatusBar();
     askPassword_ = [this] {
         return PasswordDialog(this).ask();
     };
-}
-
-// The Window menu ends with an entry per open window, numbered as MDI
-// programs number them, the active one checked; choosing one brings it
-// forward.
-void MainFrame::listWindowsInMenu()
-{
-    QMenu* menu = nullptr;
-    for (QAction* a : menuBar()->actions()) {
-        if (a->text() == QStringLiteral("&Window")) {
-            menu = a->menu();
-        }
-    }
-    if (menu == nullptr) {
-        return;
-    }
-    auto* separator = menu->addSeparator();
-    connect(menu, &QMenu::aboutToShow, this, [this, menu, separator] {
-        const QList<QAction*> all = menu->actions();
-        for (qsizetype i = all.indexOf(separator) + 1; i < all.size(); ++i) {
-            menu->removeAction(all[i]);
-            all[i]->deleteLater();
-        }
-        const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
-        separator->setVisible(!windows.isEmpty());
-        for (qsizetype i = 0; i < windows.size(); ++i) {
-            QMdiSubWindow* window = windows[i];
-            const QString number =
-                i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
-            QAction* entry = menu->addAction(number + window->windowTitle());
-            entry->setCheckable(true);
-            entry->setChecked(window == mdiArea_->activeSubWindow());
-            connect(entry, &QAction::triggered, this, [this, window = QPointer{window}] {
-                if (window) {
-                    mdiArea_->setActiveSubWindow(window);
-                }
-            });
-        }
-    });
 }
 
 MainFrame::~MainFrame()
@@ -172,7 +132,7 @@ void MainFrame::wireActions()
     wire("Options", &MainFrame::openOptions);
     wire("Tile", [this] { mdiArea_->tileSubWindows(); });
     wire("Cascade", [this] { mdiArea_->cascadeSubWindows(); });
-    wire("ArrangeIcons", &MainFrame::arrangeIcons);
+    wire("ArrangeIcons", [this] { arrangeIcons(*mdiArea_); });
     wire("HelpContents", [this] { showHelp(false); });
     wire("HelpIndex", [this] { showHelp(true); });
     wire("About", &MainFrame::openAbout);
@@ -244,40 +204,6 @@ void MainFrame::wireReports()
     });
 }
 
-void MainFrame::buildToolBar()
-{
-    struct Button {
-        const char* tip;
-        const char* item;
-        const char* theme;
-        const char* icon;
-    };
-    static const Button buttons[] = {
-        {"Add a new location", "NewLocation", "document-new", "new"},
-        {"Tessaly 2000 options", "Options", "preferences-system", "options"},
-        {"Start clipboard monitor (add many URLs quickly)", "ClipboardMonitor", "edit-paste",
-         "clipboard"},
-        {"Test all URLs", "ValidateMultiple", "", "validate"},
-        {"Print list of locations", "ReportWizard", "document-print", "print"},
-        {"View all links", "BrowseLocations", "", "list"},
-        {"View links by category", "BrowseByCategory", "folder", "category"},
-    };
-    QToolBar* bar = addToolBar(QStringLiteral("Tools"));
-    bar->setObjectName(QStringLiteral("ToolBar"));
-    bar->setMovable(false);
-    for (const Button& b : buttons) {
-        QAction* item = action(QString::fromUtf8(b.item));
-        QAction* button = bar->addAction(
-            themedIcon(QString::fromUtf8(b.theme), QString::fromUtf8(b.icon)), QString{});
-        button->setToolTip(QString::fromUtf8(b.tip));
-        button->setObjectName(QStringLiteral("Tool") + item->objectName());
-        button->setEnabled(item->isEnabled());
-        connect(item, &QAction::changed, button,
-                [button, item] { button->setEnabled(item->isEnabled()); });
-        connect(button, &QAction::triggered, item, &QAction::trigger);
-    }
-}
-
 void MainFrame::buildStatusBar()
 {
     dateZone_ = new QLabel(this);
@@ -334,6 +260,10 @@ bool MainFrame::initialise()
     }
     routeToTray_ = settings.noTray == 0;
     statusTimer_.start();
+    // Another program's batch reaches the open lists once it has ended.
+    watcher_ = watchForLists({services_.folderPath("URLDATA.tps"),
+                              services_.folderPath("URL_C.tps"), services_.folderPath("URL_H.tps")},
+                             this);
     if (passwordRequired(settings)) {
         // Cancel ends the program whatever the password is.
         const std::optional<std::string> typed = askPassword_();
@@ -504,11 +434,7 @@ void MainFrame::openAddresses(const QStringList& addresses)
     addingAddresses_ = true;
     while (!waitingAddresses_.isEmpty() && !closed_) {
         NewBookmarkWizard wizard(services_, candidateSource_, this, waitingAddresses_.takeFirst());
-        // No list started the wizard to reload itself: the open ones show
-        // the new bookmark.
-        if (wizard.exec() == QDialog::Accepted) {
-            WindowRegister::instance().notifyBrowseWindows();
-        }
+        wizard.exec();
     }
     addingAddresses_ = false;
 }
@@ -538,22 +464,7 @@ void MainFrame::openRepairFiles()
         ui, ".", {services_.fileNames().importFile.str(), services_.fileNames().outputFile.str()},
         this);
     window.setReplacedHandler([this, &ui](const std::vector<std::string>&) {
-        // Our own connections still read the damaged copy the repair moved
-        // aside; the next use opens the fresh file. A window that holds a
-        // file open would go on writing into the kept copy, so the user is
-        // told to start again rather than lose those changes.
-        Database& db = services_.database();
-        for (FileManager* file : {&db.bookmarks(), &db.categories(), &db.catHtml(), &db.keywords(),
-                                  &db.details(), &db.configuration()}) {
-            if (file->users() > 0) {
-                ui.showMessage({"Repair",
-                                "A window still has a repaired file open. Close the program and "
-                                "start it again before making any change.",
-                                MessageIcon::Exclamation, ButtonOk, ButtonOk});
-                return;
-            }
-        }
-        db.closeAll();
+        closeRepairedFiles(services_.database(), ui);
     });
     window.exec();
 }
@@ -655,6 +566,9 @@ void MainFrame::closeEvent(QCloseEvent* event)
         tray_->remove();
     }
     statusTimer_.stop();
+    if (watcher_ != nullptr) {
+        watcher_->stop();
+    }
     procedure_.reset();
     closed_ = true;
     event->accept();
@@ -686,23 +600,6 @@ void MainFrame::printSetup()
 {
     QPageSetupDialog dialog(&printer_, this);
     dialog.exec();
-}
-
-void MainFrame::arrangeIcons()
-{
-    // Minimised windows in a row along the bottom of the area, left to right.
-    int x = 0;
-    const int bottom = mdiArea_->viewport()->height();
-    for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
-        if (window->isMinimized()) {
-            const QSize size = window->size();
-            if (x > 0 && x + size.width() > mdiArea_->viewport()->width()) {
-                x = 0;
-            }
-            window->move(x, bottom - size.height());
-            x += size.width();
-        }
-    }
 }
 
 } // namespace tessaly::gui

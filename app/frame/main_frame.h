@@ -31,6 +31,7 @@ class Services;
 namespace tessaly::gui {
 
 class BrowseWindow;
+class DatabaseWatcher;
 class TrayIcon;
 class X11HotKeys;
 
@@ -102,12 +103,13 @@ public:
     // Opens the list, or brings the open one forward; the list, or nullptr
     // for a list that is not a bookmark list.
     BrowseWindow* openList(const ListVariant& variant);
-    void listWindowsInMenu();
     // Refreshes the lists after a batch run and lists its failures when the
     // user asked for them at its account.
     void afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today);
     // The program that opens bookmarks; tests put in their own.
     void setOpener(Opener* opener) { opener_ = opener; }
+    // Watches the database files for changes made by other programs.
+    DatabaseWatcher* databaseWatcher() const { return watcher_; }
     // The printer of "Print Setup", on which the reports print.
     QPrinter& printer() { return printer_; }
 
@@ -123,7 +125,6 @@ protected:
 private:
     void wireActions();
     void wireReports();
-    void buildToolBar();
     void buildStatusBar();
     void restorePosition();
     void savePosition();
@@ -132,7 +133,6 @@ private:
     void openAbout();
     void showHelp(bool index);
     void printSetup();
-    void arrangeIcons();
     void closeSplash();
     void startUp();
 
@@ -142,6 +142,7 @@ private:
     QLabel* dateZone_ = nullptr;
     QLabel* timeZone_ = nullptr;
     QTimer statusTimer_;
+    DatabaseWatcher* watcher_ = nullptr;
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<X11HotKeys> grabber_;
     std::unique_ptr<HotKeys> hotKeys_;

@@ -70,6 +70,7 @@ void WindowRegister::notifyBrowseWindows()
             Q_EMIT refreshRequested(name);
         }
     }
+    Q_EMIT browseWindowsNotified();
 }
 
 } // namespace tessaly::gui

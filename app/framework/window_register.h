@@ -35,6 +35,8 @@ public:
 Q_SIGNALS:
     // Received by the windows that reload on the refresh notice.
     void refreshRequested(const QString& name);
+    // The refresh notice went out: the lists show the files as they stand.
+    void browseWindowsNotified();
 
 private:
     std::map<QString, QPointer<QWidget>> windows_;

@@ -1,6 +1,8 @@
 #include "maintenance/repair_files_window.h"
 
+#include "core/database.h"
 #include "framework/icons.h"
+#include "framework/window_register.h"
 #include "maintenance/repair_progress_dialog.h"
 
 #include <QEventLoop>
@@ -181,6 +183,23 @@ void RepairFilesWindow::runAction(MaintenanceAction action)
     if (!summary.replaced.empty() && replaced_) {
         replaced_(summary.replaced);
     }
+}
+
+void closeRepairedFiles(Database& db, UiPort& ui)
+{
+    for (FileManager* file : {&db.bookmarks(), &db.categories(), &db.catHtml(), &db.keywords(),
+                              &db.details(), &db.configuration()}) {
+        if (file->users() > 0) {
+            ui.showMessage({"Repair",
+                            "A window still has a repaired file open. Close the program and "
+                            "start it again before making any change.",
+                            MessageIcon::Exclamation, ButtonOk, ButtonOk});
+            return;
+        }
+    }
+    db.closeAll();
+    // The open lists read the fresh files from now on.
+    WindowRegister::instance().notifyBrowseWindows();
 }
 
 } // namespace tessaly::gui

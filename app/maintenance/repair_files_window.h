@@ -12,6 +12,10 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace tessaly {
+class Database;
+}
+
 namespace tessaly::gui {
 
 class RepairProgressDialog;
@@ -59,5 +63,12 @@ private:
     RepairProgressDialog* progress_ = nullptr;
     std::function<void(const std::vector<std::string>&)> replaced_;
 };
+
+// After a repair replaced files: our own connections still read the damaged
+// copies the repair moved aside, so they close and the next use opens the
+// fresh files. A window that holds a file open would go on writing into the
+// kept copy, so then the user is told to start again rather than lose those
+// changes.
+void closeRepairedFiles(Database& db, UiPort& ui);
 
 } // namespace tessaly::gui

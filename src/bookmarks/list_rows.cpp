@@ -25,6 +25,7 @@ void ListRows::setFieldSort(std::optional<int> field, bool descending, RecordOf 
 
 EngineStatus ListRows::reload()
 {
+    cancelled_ = false;
     whole_.clear();
     sortValues_.clear();
     sortTable_ = nullptr;
@@ -47,8 +48,20 @@ EngineStatus ListRows::reload()
         }
         return status;
     }
-    sortField_.reset();
-    recordOf_ = nullptr;
+    cancelled_ = false;
+    if (sortField_) {
+        status = loadSortedPositions();
+        if (!cancelled_) {
+            return status;
+        }
+        // Cancelled: the key's order, and no field to show an arrow on.
+        sortField_.reset();
+        recordOf_ = nullptr;
+        sortValues_.clear();
+        sortTable_ = nullptr;
+        positions_.clear();
+        file_.setFilter(filter_);
+    }
     status = loadPositions();
     if (descending_) {
         // The key read forwards and kept backwards: no record is read.
@@ -86,6 +99,112 @@ EngineStatus ListRows::loadPositions()
     return status.code == kNoMoreRecords ? EngineStatus{} : status;
 }
 
+// Every row read once, its position and sort value kept. Without a filter
+// only the field's column is read.
+EngineStatus ListRows::loadSortedPositions()
+{
+    constexpr std::size_t kProgressEvery = 2048;
+    const auto total = static_cast<std::size_t>(fileCount_);
+    if (progress_ && !progress_(0, total)) {
+        cancelled_ = true;
+        return {};
+    }
+    std::vector<SortValue> values;
+    std::vector<std::int64_t> positions;
+    values.reserve(total);
+    positions.reserve(total);
+    const auto take = [&](const Record& row) {
+        const Record& record = recordOf_ ? recordOf_(row) : row;
+        sortTable_ = &record.table();
+        values.push_back(sortValueOf(record, *sortField_));
+        positions.push_back(row.position);
+        if (progress_ && positions.size() % kProgressEvery == 0 &&
+            !progress_(std::min(positions.size(), total - 1), total)) {
+            cancelled_ = true;
+        }
+        return !cancelled_;
+    };
+    EngineStatus status;
+    if (!recordOf_ && (!filter_ || filter_->empty())) {
+        // Nothing but the field decides: its column alone is read, in
+        // record order (reading it in the key's order would look each
+        // record up from the key), and the rows put in the key's order
+        // from the key alone, so that equal values keep it.
+        file_.setFilter(nullptr);
+        status = file_.fieldInKeyOrder(-1, *sortField_, take);
+        if (status.ok() && !cancelled_) {
+            status = intoKeyOrder(positions, values);
+        }
+    } else {
+        file_.set(key_);
+        Record row{file_.table()};
+        while (file_.next(row).ok() && take(row)) {
+        }
+        file_.setFilter(nullptr);
+        status = file_.status();
+    }
+    if (cancelled_) {
+        return {};
+    }
+    sortedField_ = *sortField_;
+    const std::vector<std::size_t> order = sortedOrder(values);
+    positions_.reserve(order.size());
+    sortValues_.reserve(order.size());
+    for (const std::size_t i : order) {
+        positions_.push_back(positions[i]);
+        sortValues_.push_back(std::move(values[i]));
+    }
+    if (progress_) {
+        progress_(total, total);
+    }
+    return status.code == kNoMoreRecords ? EngineStatus{} : status;
+}
+
+EngineStatus ListRows::intoKeyOrder(std::vector<std::int64_t>& positions,
+                                    std::vector<SortValue>& values)
+{
+    std::vector<std::int64_t> keyOrder;
+    if (EngineStatus status = file_.positions(key_, keyOrder); !status.ok()) {
+        return status;
+    }
+    if (keyOrder.size() != positions.size()) {
+        return {}; // changed between the two readings: ties in record order
+    }
+    // `positions` ascend (record order); each one's place in the key.
+    std::vector<std::pair<std::int64_t, std::size_t>> places(keyOrder.size());
+    for (std::size_t i = 0; i < keyOrder.size(); ++i) {
+        places[i] = {keyOrder[i], i};
+    }
+    std::sort(places.begin(), places.end());
+    for (std::size_t j = 0; j < positions.size(); ++j) {
+        if (places[j].first != positions[j]) {
+            return {};
+        }
+    }
+    std::vector<std::int64_t> orderedPositions(positions.size());
+    std::vector<SortValue> orderedValues(values.size());
+    for (std::size_t j = 0; j < positions.size(); ++j) {
+        orderedPositions[places[j].second] = positions[j];
+        orderedValues[places[j].second] = std::move(values[j]);
+    }
+    positions = std::move(orderedPositions);
+    values = std::move(orderedValues);
+    return {};
+}
+
+std::vector<std::size_t> ListRows::sortedOrder(const std::vector<SortValue>& values) const
+{
+    std::vector<std::size_t> order(values.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    // Stable, so that equal values keep the key's order; blanks stay last
+    // whichever the direction.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = compareSortValues(values[a], values[b]);
+        return rowsDescending_ && !values[a].blank && !values[b].blank ? c > 0 : c < 0;
+    });
+    return order;
+}
+
 void ListRows::sortWhole()
 {
     std::vector<SortValue> values;
@@ -96,14 +215,7 @@ void ListRows::sortWhole()
         values.push_back(sortValueOf(record, *sortField_));
     }
     sortedField_ = *sortField_;
-    std::vector<std::size_t> order(whole_.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    // Stable, so that equal values keep the key's order; blanks stay last
-    // whichever the direction.
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int c = compareSortValues(values[a], values[b]);
-        return rowsDescending_ && !values[a].blank && !values[b].blank ? c > 0 : c < 0;
-    });
+    const std::vector<std::size_t> order = sortedOrder(values);
     std::vector<Record> rows;
     rows.reserve(whole_.size());
     sortValues_.reserve(whole_.size());
@@ -117,6 +229,17 @@ void ListRows::sortWhole()
 std::size_t ListRows::size() const
 {
     return paging() ? positions_.size() : whole_.size();
+}
+
+std::optional<std::size_t> ListRows::indexOf(std::int64_t position) const
+{
+    const std::size_t count = size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if ((paging() ? positions_[i] : whole_[i].position) == position) {
+            return i;
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<std::int64_t> ListRows::positions() const

@@ -23,13 +23,13 @@ class Expression;
 // load and kept.
 //
 // The key's order can be reversed, whole or paged: a paged list reads its
-// positions from the key as always and keeps them the other way round. A
-// list loaded whole can also be sorted by any field (see SortValue for how
-// values and blanks order), rows with equal values keeping the key's order.
-// A paged list cannot: no index holds the other fields, and reading 100,000
-// records to sort them would undo the paging, so its headings of such fields
-// are shown disabled (canSortByField()) and only key fields sort it
-// (keyServingField()).
+// positions from the key as always and keeps them the other way round. Any
+// list can also be sorted by any field (see SortValue for how values and
+// blanks order), rows with equal values keeping the key's order. A list
+// loaded whole sorts its records; a paged one reads every row once at each
+// load and keeps its positions sorted by the field, with the field's values
+// for the locator. That reading reports its progress and may be cancelled:
+// the rows are then in the key's order, as if no field had been chosen.
 //
 // Order, direction, sort field and filter take effect at the next reload().
 class ListRows final {
@@ -40,6 +40,10 @@ public:
     // The record whose fields a row sorts by: the keyword and detail lists
     // sort by the fields of the bookmark a row belongs to.
     using RecordOf = std::function<const Record&(const Record& row)>;
+    // Told how many of about `total` rows a sort by a field has read, with
+    // `done` 0 before the first and equal to `total` at the end; false stops
+    // the sort.
+    using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 
     explicit ListRows(RecordFile& file) : file_(file) {}
 
@@ -50,13 +54,12 @@ public:
     // Sorts by field `field` of each row's record (of `recordOf(row)` when
     // given: each reload calls it once a row and reads the field at once)
     // instead of by the key alone; nullopt goes back to the key's order.
-    // Sets the direction as setDescending() does. A paged list drops the
-    // field at its reload and keeps the key's order.
+    // Sets the direction as setDescending() does.
     void setFieldSort(std::optional<int> field, bool descending, RecordOf recordOf = {});
     std::optional<int> sortField() const { return sortField_; }
-    // False for a paged list (as of the last load), whose rows only a key
-    // can order.
-    bool canSortByField() const { return !paging(); }
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
+    // Whether the last reload's sort by a field was cancelled.
+    bool cancelled() const { return cancelled_; }
     // Which component of the order's key the locator searches (0: the first;
     // the category list, all of one category, searches the second).
     void setLocatorComponent(std::size_t component) { locatorComponent_ = component; }
@@ -73,6 +76,8 @@ public:
 
     // The row at `index` (< size()); a blank record if it vanished meanwhile.
     const Record& at(std::size_t index);
+    // The row of the record stored at `position`, if the list shows it.
+    std::optional<std::size_t> indexOf(std::int64_t position) const;
     // The stored positions of the rows, in the order shown.
     std::vector<std::int64_t> positions() const;
 
@@ -86,7 +91,12 @@ public:
 private:
     EngineStatus loadWhole();
     EngineStatus loadPositions();
+    EngineStatus loadSortedPositions();
+    // Puts rows read in record order into the key's order.
+    EngineStatus intoKeyOrder(std::vector<std::int64_t>& positions, std::vector<SortValue>& values);
     void sortWhole();
+    // The order of `values` sorted as the rows show them.
+    std::vector<std::size_t> sortedOrder(const std::vector<SortValue>& values) const;
     std::optional<std::size_t> locateSorted(std::string_view typed);
     int compareLocator(const Record& row, std::string_view typed) const;
     int locatorField() const;
@@ -97,6 +107,8 @@ private:
     bool descending_ = false;
     std::optional<int> sortField_;
     RecordOf recordOf_;
+    Progress progress_;
+    bool cancelled_ = false;
     std::vector<SortValue> sortValues_; // of whole_, while sorted by a field
     // How the rows were ordered at the last reload (the settings above may
     // have changed since): the direction, and the field and its table when

@@ -219,6 +219,39 @@ EngineStatus RecordFile::positions(int key, std::vector<std::int64_t>& out)
     return finish(status);
 }
 
+EngineStatus RecordFile::fieldInKeyOrder(int key, int field,
+                                         const std::function<bool(const Record& row)>& each)
+{
+    if (EngineStatus status = requireOpen(); !status.ok()) {
+        return finish(status);
+    }
+    if (field < 0 || field >= table_.fieldCount()) {
+        return finish(EngineStatus::error(kRecordNotFound));
+    }
+    std::string query = "SELECT rowid, " + sql::quoteName(table_.column(field)) + " FROM " +
+                        qualifiedName() + " ORDER BY ";
+    if (key >= 0 && static_cast<std::size_t>(key) < table_.keys.size()) {
+        query += keyColumns(table_, table_.keys[static_cast<std::size_t>(key)], true) + ", ";
+    }
+    query += "rowid";
+    sql::Statement scan{engine_.connection(), query};
+    Record row{table_};
+    const bool text = table_.isText(field);
+    EngineStatus status;
+    while (scan.step(status)) {
+        row.position = scan.integer(0);
+        if (text) {
+            row.setText(field, scan.text(1));
+        } else {
+            row.setNumber(field, scan.integer(1));
+        }
+        if (!each(row)) {
+            return finish({});
+        }
+    }
+    return finish(status);
+}
+
 EngineStatus RecordFile::get(int key, const Record& values, Record& out)
 {
     if (EngineStatus status = requireOpen(); !status.ok()) {

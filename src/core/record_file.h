@@ -79,6 +79,13 @@ public:
     // The positions of all records in a key's order (record order for -1),
     // read from the key alone: eight bytes a record, no record read.
     EngineStatus positions(int key, std::vector<std::int64_t>& out);
+    // Each record in a key's order (record order for -1) as its position and
+    // field `field` alone
+    // (the other fields blank), handed to `each`; false from it stops the
+    // reading (status 0). One column is read, not whole records: how a long
+    // list sorts by a field no key serves.
+    EngineStatus fieldInKeyOrder(int key, int field,
+                                 const std::function<bool(const Record& row)>& each);
 
     EngineStatus add(Record& record);
     EngineStatus put(const Record& record);

@@ -205,7 +205,6 @@ TEST_F(ListRowsTest, APagedListSortsByEachKeyFieldBothWays)
         rows.setOrder(key);
         ASSERT_TRUE(rows.reload().ok());
         ASSERT_TRUE(rows.paging());
-        EXPECT_FALSE(rows.canSortByField());
         ASSERT_EQ(rows.size(), 301U);
         for (std::size_t i = 1; i < rows.size(); ++i) {
             const Record before = rows.at(i - 1);
@@ -362,7 +361,6 @@ TEST_F(FieldSortTest, DatesNumbersAndTextsSortBothWaysWithBlanksLast)
         for (const bool descending : {false, true}) {
             rows.setFieldSort(static_cast<int>(field), descending);
             ASSERT_TRUE(rows.reload().ok());
-            ASSERT_TRUE(rows.canSortByField());
             EXPECT_EQ(rows.sortField(), static_cast<int>(field));
             expectSorted(rows, field, descending);
         }
@@ -425,18 +423,46 @@ TEST_F(FieldSortTest, TheLocatorSearchesTheSortField)
     EXPECT_FALSE(rows.locate("the 3rd"));
 }
 
-TEST_F(FieldSortTest, APagedListKeepsItsKeyOrder)
+TEST_F(FieldSortTest, APagedListSortsByAnyFieldThroughSortedPositions)
 {
     fill(300); // 350 records: paged
     ListRows rows{db.bookmarks().file()};
     rows.setOrder(static_cast<int>(BookmarkKey::Location));
+    std::vector<std::size_t> reported;
+    rows.setProgress([&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 350U);
+        reported.push_back(done);
+        return true;
+    });
     rows.setFieldSort(static_cast<int>(BookmarkField::Comments), true);
     ASSERT_TRUE(rows.reload().ok());
     ASSERT_TRUE(rows.paging());
-    EXPECT_FALSE(rows.canSortByField());
-    EXPECT_FALSE(rows.sortField()) << "dropped, so the heading shows no arrow there";
-    EXPECT_TRUE(rows.descending());
-    EXPECT_EQ(rows.at(0).text(BookmarkField::Location), "http://site1299/");
+    EXPECT_EQ(rows.sortField(), static_cast<int>(BookmarkField::Comments));
+    EXPECT_FALSE(rows.cancelled());
+    ASSERT_EQ(rows.size(), 350U);
+    ASSERT_EQ(reported.size(), 2U);
+    EXPECT_EQ(reported.front(), 0U);
+    EXPECT_EQ(reported.back(), 350U);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const SortValue a = sortValueOf(rows.at(i - 1), static_cast<int>(BookmarkField::Comments));
+        const SortValue b = sortValueOf(rows.at(i), static_cast<int>(BookmarkField::Comments));
+        ASSERT_FALSE(a.blank && !b.blank) << "a blank before a value at " << i;
+        ASSERT_TRUE(a.blank || b.blank || compareSortValues(a, b) >= 0) << "row " << i;
+    }
+    EXPECT_EQ(rows.at(0).text(BookmarkField::Comments), "éclair");
+    const auto cherry = rows.locate("ch");
+    ASSERT_TRUE(cherry);
+    EXPECT_EQ(rows.at(*cherry).text(BookmarkField::Comments), "Cherry");
+    EXPECT_EQ(rows.positions().size(), 350U);
+
+    // Cancel: the key's order, and no field left to show an arrow on.
+    rows.setProgress([](std::size_t, std::size_t) { return false; });
+    rows.setFieldSort(static_cast<int>(BookmarkField::LastVisit), false);
+    ASSERT_TRUE(rows.reload().ok());
+    EXPECT_TRUE(rows.cancelled());
+    EXPECT_FALSE(rows.sortField());
+    ASSERT_EQ(rows.size(), 350U);
+    EXPECT_EQ(rows.at(0).text(BookmarkField::Location), "http://h0/");
 }
 
 TEST_F(FieldSortTest, KeywordRowsSortByTheirBookmarksFields)
