@@ -47,6 +47,9 @@ public:
     virtual std::string_view summary() const = 0;
     // Runs with the arguments after the command name; returns the exit code.
     virtual int run(const std::vector<std::string>& arguments, const Context& context) = 0;
+    // What the usage message adds below the summary: the words an option
+    // takes. Empty for most commands.
+    virtual std::string usageNotes() const { return {}; }
 
 protected:
     // Says what is wrong with the arguments, then how the command is used;
@@ -55,6 +58,9 @@ protected:
     {
         context.err << "tessaly-cli " << name() << ": " << messageText(problem)
                     << "\nusage: " << summary() << '\n';
+        if (const std::string notes = usageNotes(); !notes.empty()) {
+            context.err << notes << '\n';
+        }
         return kExitUsage;
     }
 };
