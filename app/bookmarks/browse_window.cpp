@@ -22,6 +22,7 @@
 #include "framework/query_wizard.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
+#include "links/download_account_message.h"
 #include "links/download_batch.h"
 #include "links/download_window.h"
 #include "links/test_link_window.h"
@@ -782,10 +783,10 @@ void BrowseWindow::downloadBookmarks()
                         services_.folderPath("DOWNLOAD.LOG")};
     batch.setRunner([this](PageDownload& download) { downloadInWindow(download, this); });
     batch.setBounds(downloadBounds(services_.settings()));
+    DownloadTally tally;
+    batch.setObserver([&tally](const DownloadItem& item) { tally.add(item); });
     const DownloadSummary summary = batch.run(filter, chooseFolder_);
-    if (summary.started) {
-        WindowRegister::instance().notifyBrowseWindows();
-    }
+    endDownloadRun(services_.messages().ui(), summary, tally, today_());
 }
 
 void BrowseWindow::closeList()

@@ -88,6 +88,8 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
     actions_ = buildFrameMenus(menuBar(), this);
     listWindowsInMenu();
     wireActions();
+    connect(&WindowRegister::instance(), &WindowRegister::failedListRequested, this,
+            &MainFrame::openFailedList);
     buildToolBar();
     buildStatusBar();
     askPassword_ = [this] {
@@ -590,9 +592,13 @@ void MainFrame::openCategoryList()
 void MainFrame::afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today)
 {
     WindowRegister::instance().notifyBrowseWindows();
-    if (!summary.showFailed) {
-        return;
+    if (summary.showFailed) {
+        openFailedList(today);
     }
+}
+
+void MainFrame::openFailedList(std::int32_t today)
+{
     // The run marked what it failed today; a failure of an earlier run of
     // today is listed with them, as it is as current.
     if (BrowseWindow* list = openList(bookmarkListVariant())) {
