@@ -9,6 +9,7 @@
 #include "bookmarks/list_actions.h"
 #include "bookmarks/list_layout.h"
 #include "bookmarks/new_bookmark_wizard.h"
+#include "columns/first_fit.h"
 #include "columns/header_preferences.h"
 #include "columns/list_export.h"
 #include "core/services.h"
@@ -1034,6 +1035,7 @@ void BrowseWindow::restoreLayout()
 {
     if (!variant_.savesLayout) {
         applyFormat(builtInFormat());
+        fitColumnsWhenShown(*table_);
         return;
     }
     PositionStore& positions = services_.positions();
@@ -1048,6 +1050,9 @@ void BrowseWindow::restoreLayout()
         positions.setValue(section, kLayoutOriginalKey, builtInFormat().toStdString());
     }
     applyFormat(QString::fromStdString(choice.apply));
+    if (user.empty()) {
+        fitColumnsWhenShown(*table_); // a first opening: the columns as their rows need
+    }
 }
 
 void BrowseWindow::saveLayout()

@@ -21,6 +21,7 @@
 #include "frame/splash_window.h"
 #include "frame/tray_icon.h"
 #include "frame/x11_hot_keys.h"
+#include "framework/content_size.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
 #include "framework/icons.h"
@@ -348,7 +349,9 @@ void MainFrame::restorePosition()
     if (width && height) {
         resize(static_cast<int>(*width), static_cast<int>(*height));
     } else {
-        resize(fromDialogUnits(this, 560, 340));
+        // A share of the screen it opens on: the design size fits a small
+        // screen and leaves a large one mostly empty.
+        resize(firstFrameSize(availableScreen(this), fromDialogUnits(this, 560, 340)));
     }
     if (x && y) {
         const QPoint wanted(static_cast<int>(*x), static_cast<int>(*y));
