@@ -51,6 +51,9 @@ public:
     // as the program's own (--password-file): those after its name are then
     // the command's, and the program's must come before it.
     virtual bool ownsItsOptions() const { return false; }
+    // What the usage message adds below the summary: the words an option
+    // takes. Empty for most commands.
+    virtual std::string usageNotes() const { return {}; }
 
 protected:
     // Says what is wrong with the arguments, then how the command is used;
@@ -59,6 +62,9 @@ protected:
     {
         context.err << "tessaly-cli " << name() << ": " << messageText(problem)
                     << "\nusage: " << summary() << '\n';
+        if (const std::string notes = usageNotes(); !notes.empty()) {
+            context.err << notes << '\n';
+        }
         return kExitUsage;
     }
 };

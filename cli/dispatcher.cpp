@@ -17,6 +17,7 @@
 #include "report_command.h"
 #include "sync_command.h"
 #include "validate_command.h"
+#include "vocabulary.h"
 #include <cstdlib>
 #include <unistd.h>
 
@@ -30,6 +31,27 @@
 namespace tessaly::cli {
 
 namespace {
+
+// `text` in lines of at most 80 characters, each indented by two blanks,
+// as the rest of --help is laid out.
+std::string wrapped(std::string_view text)
+{
+    std::string lines;
+    std::size_t lineLength = 0;
+    while (!text.empty()) {
+        const std::size_t blank = std::min(text.find(' '), text.size());
+        const std::string_view word = text.substr(0, blank);
+        if (lineLength > 0 && lineLength + 1 + word.size() > 80) {
+            lines += '\n';
+            lineLength = 0;
+        }
+        lines.append(lineLength == 0 ? "  " : " ");
+        lines.append(word);
+        lineLength += (lineLength == 0 ? 2 : 1) + word.size();
+        text.remove_prefix(std::min(blank + 1, text.size()));
+    }
+    return lines + '\n';
+}
 
 void printVersion(std::ostream& out)
 {
@@ -118,8 +140,9 @@ void Dispatcher::printHelp(std::ostream& out) const
         << "  blank unless --show-passwords is given.\n"
         << "  list writes the twenty bookmark fields in record order, or with --columns\n"
         << "  only the fields named, in that order: names as the header line gives them\n"
-        << "  (URL:Rating) or without the URL: (rating), in any letter case.\n"
-        << "\nExit status:\n"
+        << "  (URL:Rating) or without the URL: (rating), or by its heading (\"Last Visit\").\n"
+        << "\nOrders and fields, the same words for list, export and report design:\n"
+        << wrapped(orderSpellings() + ".") << wrapped(fieldSpellings() + ".") << "\nExit status:\n"
         << "  0  done\n"
         << "  1  the command failed: the database refused a change or a read, a file\n"
         << "     could not be written, the output could not be written, a wrong or\n"

@@ -2,6 +2,7 @@
 
 #include "field_escape.h"
 #include "framework/dates.h"
+#include "links/download_account.h"
 #include "links/download_batch.h"
 #include "options.h"
 #include "session.h"
@@ -80,7 +81,9 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
     const Settings& settings = session.loadSettings();
     batch.setBounds(downloadBounds(settings));
     batch.setJobs(settings.linkTestJobs, settings.linkTestsPerHost);
+    DownloadTally tally;
     batch.setObserver([&](const DownloadItem& item) {
+        tally.add(item);
         context.out << itemLine(item);
         context.out.flush();
     });
@@ -104,6 +107,9 @@ int DownloadCommand::run(const std::vector<std::string>& arguments, const Contex
     context.out << "Saved " << summary.saved << " of " << counted(summary.visited, "bookmark")
                 << " (" << summary.total << " in the file) into " << tsvField(folder) << ": "
                 << summary.failed << " marked failed, " << summary.missed << " not saved\n";
+    if (const std::string missed = missedAccount(tally); !missed.empty()) {
+        context.out << messageText(missed) << '\n';
+    }
     return kExitOk;
 }
 

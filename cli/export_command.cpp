@@ -8,6 +8,7 @@
 #include "framework/text.h"
 #include "options.h"
 #include "session.h"
+#include "vocabulary.h"
 
 namespace tessaly::cli {
 
@@ -38,7 +39,32 @@ bool categoryInUse(Database& database, const std::string& category)
     return found;
 }
 
+// The export's own name of the order the key reads in.
+std::string_view exportOrderOf(BookmarkKey key)
+{
+    switch (key) {
+    case BookmarkKey::Location:
+        return "Location";
+    case BookmarkKey::Description:
+        return "Description";
+    case BookmarkKey::Category:
+        return "CatDesc";
+    case BookmarkKey::CategoryLocation:
+        return "CatLoc";
+    case BookmarkKey::Rating:
+        return "Rating";
+    case BookmarkKey::Keyword:
+        return "Keyword";
+    }
+    return "Location";
+}
+
 } // namespace
+
+std::string ExportCommand::usageNotes() const
+{
+    return orderSpellings();
+}
 
 int ExportCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
@@ -58,12 +84,13 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
         return usageError("unknown type " + options.positional[0], context);
     }
     // A browser shows its bookmarks in folders: by category unless asked.
-    const std::string order = options.get("order").value_or(
-        settings.type == "Netscape" || settings.type == "XBEL" ? "catdesc" : "location");
-    settings.order = storedOrderName(order);
-    if (settings.order.empty()) {
+    const std::string order =
+        options.get("order").value_or(settings.type == "Netscape" || settings.type == "XBEL" ? "catdesc" : "location");
+    const std::optional<BookmarkKey> key = orderNamed(order);
+    if (!key) {
         return usageError("unknown order " + order, context);
     }
+    settings.order = storedOrderName(exportOrderOf(*key));
     if (options.has("template") && settings.type != "Simple" && settings.type != "Table" &&
         settings.type != "Frame") {
         return usageError("--template goes with simple, table or frame only", context);

@@ -16,11 +16,12 @@ public:
     std::string_view summary() const override
     {
         return "export simple|table|frame|csv|ascii|netscape|xbel FILE "
-               "[--order location|description|keyword|catdesc|catloc|rating] "
+               "[--order ORDER] "
                "[--category NAME | --query EXPR] [--title TEXT] [--rating] [--siteinfo] "
                "[--template FILE|default]";
     }
     int run(const std::vector<std::string>& arguments, const Context& context) override;
+    std::string usageNotes() const override;
 };
 
 } // namespace tessaly::cli

@@ -10,17 +10,13 @@
 #include "options.h"
 
 #include "session.h"
-#include <algorithm>
+#include "vocabulary.h"
 
-#include <array>
 #include <optional>
 
 namespace tessaly::cli {
 
 namespace {
-
-constexpr std::array<std::string_view, 6> kOrders = {"location", "description", "category",
-                                                     "catloc",   "rating",      "keyword"};
 
 void writeRow(std::ostream& out, const std::vector<std::string>& fields, bool csv)
 {
@@ -53,20 +49,6 @@ std::vector<std::string> labelsOf(const TableDef& table)
     return labels;
 }
 
-// The field named `name` as the header names it ("URL:Rating") or without
-// its prefix ("rating"), letter case ignored; -1 when there is none.
-int fieldNamed(const TableDef& table, std::string_view name)
-{
-    for (int field = 0; field < table.fieldCount(); ++field) {
-        if (text::equalNoCase(table.schema->fields()[static_cast<std::size_t>(field)].label,
-                              name) ||
-            text::equalNoCase(table.column(field), name)) {
-            return field;
-        }
-    }
-    return -1;
-}
-
 // The fields of --columns in its order, or every field in record order
 // without it; a name that is no field gives the problem to report.
 std::vector<int> chosenFields(const TableDef& table, const std::optional<std::string>& columns,
@@ -83,7 +65,7 @@ std::vector<int> chosenFields(const TableDef& table, const std::optional<std::st
     for (;;) {
         const std::size_t comma = rest.find(',');
         const std::string_view name = text::trim(rest.substr(0, comma));
-        const int field = fieldNamed(table, name);
+        const int field = bookmarkFieldNamed(name);
         if (field < 0) {
             problem = name.empty() ? std::string{"a column name is missing in --columns"}
                                    : "unknown column " + std::string{name};
@@ -114,6 +96,11 @@ std::vector<std::string> only(const std::vector<std::string>& all, const std::ve
 
 } // namespace
 
+std::string ListCommand::usageNotes() const
+{
+    return orderSpellings() + "\n" + fieldSpellings();
+}
+
 int ListCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
     const Options options =
@@ -121,11 +108,11 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     const bool showPasswords = options.has("show-passwords");
     const std::string order = options.get("order").value_or("location");
     const std::string format = options.get("format").value_or("tsv");
-    const auto orderAt = std::find(kOrders.begin(), kOrders.end(), order);
+    const std::optional<BookmarkKey> key = orderNamed(order);
     std::string problem = options.error;
     if (problem.empty() && !options.positional.empty()) {
         problem = "unexpected " + options.positional[0];
-    } else if (problem.empty() && orderAt == kOrders.end()) {
+    } else if (problem.empty() && !key) {
         problem = "unknown order " + order;
     } else if (problem.empty() && format != "tsv" && format != "csv") {
         problem = "unknown format " + format;
@@ -153,7 +140,7 @@ int ListCommand::run(const std::vector<std::string>& arguments, const Context& c
     RecordFile& file = bookmarks.file();
     file.setFilter(filter);
     file.send("QUICKSCAN=on");
-    file.set(static_cast<int>(orderAt - kOrders.begin()));
+    file.set(static_cast<int>(*key));
     Record record{bookmarkTable()};
     // Stop at the first row that cannot be written: the rest would only
     // fill a full disk further.

@@ -14,10 +14,11 @@ public:
     std::string_view name() const override { return "list"; }
     std::string_view summary() const override
     {
-        return "list [--order location|description|category|catloc|rating|keyword] "
-               "[--query EXPR] [--format tsv|csv] [--columns FIELD,...] [--show-passwords]";
+        return "list [--order ORDER] [--query EXPR] [--format tsv|csv] [--columns FIELD,...] "
+               "[--show-passwords]";
     }
     int run(const std::vector<std::string>& arguments, const Context& context) override;
+    std::string usageNotes() const override;
 };
 
 // keywords [LOCATION] and details [LOCATION]: a bookmark's extra rows in key

@@ -9,20 +9,42 @@
 #include "reports/pdf_canvas.h"
 #include "reports/report_run.h"
 #include "session.h"
+#include "vocabulary.h"
 
 namespace tessaly::cli {
 
 namespace {
 
+// The design's headings of the fields named in `list`, as any command
+// spells them; a name that is no field stays as given, for the design to
+// refuse.
 std::vector<std::string> splitColumns(std::string_view list)
 {
     std::vector<std::string> columns;
     while (!list.empty()) {
         const std::size_t comma = list.find(',');
-        columns.emplace_back(text::trim(list.substr(0, comma)));
+        const std::string_view name = text::trim(list.substr(0, comma));
+        std::string heading{name};
+        for (const ReportColumn& column : designColumns()) {
+            if (column.field == bookmarkFieldNamed(name)) {
+                heading = std::string{column.header};
+            }
+        }
+        columns.push_back(std::move(heading));
         list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
     }
     return columns;
+}
+
+// The design's name of the order spelled `spelling`; the designed orders
+// follow the bookmark keys one for one.
+std::string designOrderName(std::string_view spelling)
+{
+    const std::optional<BookmarkKey> key = orderNamed(spelling);
+    const auto offered = designOrders();
+    return key && static_cast<std::size_t>(*key) < offered.size()
+               ? std::string{offered[static_cast<std::size_t>(*key)].name}
+               : std::string{spelling};
 }
 
 std::optional<PageSize> paperOf(std::string_view name)
@@ -44,6 +66,11 @@ int cannotWrite(const std::string& path, std::string_view reason, const Context&
 }
 
 } // namespace
+
+std::string ReportCommand::usageNotes() const
+{
+    return orderSpellings() + "\n" + fieldSpellings();
+}
 
 int ReportCommand::run(const std::vector<std::string>& arguments, const Context& context)
 {
@@ -70,8 +97,8 @@ int ReportCommand::run(const std::vector<std::string>& arguments, const Context&
             return usageError("report design needs --columns and --order", context);
         }
         std::string problem;
-        designed =
-            designedReport(splitColumns(*options.get("columns")), *options.get("order"), problem);
+        designed = designedReport(splitColumns(*options.get("columns")),
+                                  designOrderName(*options.get("order")), problem);
         if (!designed) {
             return usageError(problem, context);
         }

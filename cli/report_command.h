@@ -15,10 +15,11 @@ public:
     {
         return "report \"URLs by Location\"|\"URLs by Description\"|\"URLs by Category\"|"
                "\"URLs by Rating\"|\"URLs by Keyword\"|Categories --pdf FILE [--query EXPR] "
-               "[--paper a4|letter]; report design --columns COLUMN,... --order ORDER --pdf FILE "
+               "[--paper a4|letter]; report design --columns FIELD,... --order ORDER --pdf FILE "
                "[--query EXPR] [--paper a4|letter]";
     }
     int run(const std::vector<std::string>& arguments, const Context& context) override;
+    std::string usageNotes() const override;
 };
 
 } // namespace tessaly::cli

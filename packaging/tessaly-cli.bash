@@ -1,14 +1,17 @@
 # bash completion for tessaly-cli                          -*- shell-script -*-
 
 # Adds each of the words after the first argument that begins with the word
-# being typed, quoted for the command line (report names hold blanks).
+# being typed (letter case aside), quoted for the command line (report names
+# hold blanks).
 _tessaly_cli_offer()
 {
     local typed=$1 word
     shift
     typed=${typed#[\"\']}
+    # The program takes these in any letter case.
+    typed=${typed,,}
     for word in "$@"; do
-        [[ $word == "$typed"* ]] && COMPREPLY+=("$(printf '%q' "$word")")
+        [[ ${word,,} == "$typed"* ]] && COMPREPLY+=("$(printf '%q' "$word")")
     done
 }
 
@@ -82,12 +85,10 @@ _tessaly_cli()
         return
         ;;
     --order)
-        case $command in
-        list) mapfile -t COMPREPLY < <(compgen -W "location description category catloc rating keyword" -- "$cur") ;;
-        export) mapfile -t COMPREPLY < <(compgen -W "location description keyword catdesc catloc rating" -- "$cur") ;;
-        report) _tessaly_cli_offer "$cur" "Site Location" "Site Description" "Category" \
-            "Category then Location" "Rating" "Keyword" ;;
-        esac
+        # Every command takes every order's names: the short ones first,
+        # the headings the windows show after them.
+        _tessaly_cli_offer "$cur" location description category catdesc catloc rating keyword \
+            "Site Location" "Site Description" "Category then Location"
         return
         ;;
     --columns)

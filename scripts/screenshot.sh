@@ -4,7 +4,9 @@
 # docs/frame.png, no bookmarks). With BOOKMARKS, the data folder is filled
 # through tessaly-cli first and the bookmark list shows them. VIEW "form"
 # opens the bookmark form ("New Location", Ctrl+N); "explorer" opens the
-# explorer view (Ctrl+Shift+C); "categories" opens Browse > Categories. The frame keeps
+# explorer view (Ctrl+Shift+C); "categories" opens Browse > Categories; "query"
+# the list's Query Wizard with a condition; "repair" File > Support Tools >
+# Repair Databases; "report" the Report Wizard. The frame keeps
 # its default size, as a first start shows it. Needs a build in build/
 # (./scripts/test.sh makes one).
 set -euo pipefail
@@ -45,9 +47,27 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   elif [[ $view == categories ]]; then
     xdotool windowactivate --sync "$frame" key alt+b sleep 0.5 key c
     sleep 1.5
+  elif [[ $view == query ]]; then
+    xdotool windowactivate --sync "$frame" key alt+q
+    sleep 1.5
+    xdotool key alt+a
+    sleep 0.5
+  elif [[ $view == repair ]]; then
+    xdotool windowactivate --sync "$frame" key alt+f sleep 0.5 key s sleep 0.5 key r
+    sleep 1
+    xdotool key Return
+    sleep 1.5
+  elif [[ $view == report ]]; then
+    xdotool windowactivate --sync "$frame" key alt+r sleep 0.5 key w
+    sleep 1.5
   fi
-  /usr/bin/import -window root -crop 1060x820+0+0 +repage "$out"
+  # The frame with a margin around it, wherever the window manager put it.
+  eval "$(xdotool getwindowgeometry --shell "$frame")"
+  /usr/bin/import -window root -crop "$((X + WIDTH + 20))x$((Y + HEIGHT + 20))+0+0" +repage "$out"
   kill $pid
+  # A modal window left open holds the program past SIGTERM.
+  sleep 2
+  kill -KILL $pid 2>/dev/null || true
   wait $pid || true
 '
 echo "saved $out"

@@ -5,6 +5,7 @@
 #include "bookmarks/list_drops.h"
 #include "bookmarks/list_keyboard.h"
 #include "bookmarks/list_sorting.h"
+#include "columns/first_fit.h"
 #include "columns/header_preferences.h"
 #include "core/services.h"
 #include "core/tables.h"
@@ -105,7 +106,9 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
     format_ = std::make_unique<ListFormat>(*table_->horizontalHeader(), variant_.columns,
                                            services_.positions(), variant_.name.toStdString(),
                                            variant_.savesLayout);
-    format_->restore();
+    if (format_->restore()) {
+        fitColumnsWhenShown(*table_); // a first opening: the columns as their rows need
+    }
     if (variant_.fullControls) {
         if (const int error = QueryWizardCheck::initialise(variant_.queryFieldList); error != 0) {
             services_.messages().ui().showMessage(

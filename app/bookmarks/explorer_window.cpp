@@ -82,18 +82,23 @@ ExplorerWindow::ExplorerWindow(Services& services, Opener& opener, QWidget* pare
     PositionStore& positions = services_.positions();
     const std::string builtIn = std::to_string(kLeftBuiltInWidth);
     std::string width = builtIn;
+    bool saved = false;
     if (positions.value(kName, kLeftOriginalKey) != builtIn) {
         positions.setValue(kName, kLeftOriginalKey, builtIn);
     } else {
         width = positions.value(kName, kLeftUserKey, builtIn);
+        saved = !positions.value(kName, kLeftUserKey).empty();
     }
-    splitter_->setSizes(
-        {std::max(static_cast<int>(parseNumber(width).value_or(kLeftBuiltInWidth)), margin), 600});
 
     connect(categories_, &QTableWidget::itemSelectionChanged, this,
             &ExplorerWindow::categoryChanged);
     connect(categories_, &QTableWidget::cellDoubleClicked, this, &ExplorerWindow::editCategory);
     reloadCategories();
+    // At the first opening the left list is as wide as its longest name;
+    // later the width the user left it at.
+    const int leftWidth = saved ? static_cast<int>(parseNumber(width).value_or(kLeftBuiltInWidth))
+                                : categories_->fittingWidth();
+    splitter_->setSizes({std::max(leftWidth, margin), 600});
     connect(&WindowRegister::instance(), &WindowRegister::refreshRequested, this,
             [this](const QString& name) {
                 if (name == QString::fromUtf8(kName)) {

@@ -14,6 +14,7 @@
 #include "framework/display_width.h"
 #include "framework/text.h"
 #include "framework/window_register.h"
+#include "links/download_account_message.h"
 #include "links/download_batch.h"
 #include "links/download_window.h"
 #include "links/test_link_window.h"
@@ -249,10 +250,10 @@ void ListCommands::downloadBookmarks()
     batch.setRunner([this](PageDownload& download) { downloadInWindow(download, &list_); });
     batch.setBounds(downloadBounds(services_.settings()));
     batch.setJobs(services_.settings().linkTestJobs, services_.settings().linkTestsPerHost);
+    DownloadTally tally;
+    batch.setObserver([&tally](const DownloadItem& item) { tally.add(item); });
     const DownloadSummary summary = batch.run(filter, chooseFolder_);
-    if (summary.started) {
-        WindowRegister::instance().notifyBrowseWindows();
-    }
+    endDownloadRun(services_.messages().ui(), summary, tally, today_());
 }
 
 void ListCommands::getUrlFromBrowser()

@@ -79,11 +79,11 @@ void ListFormat::applyFormat(const QString& format)
     }
 }
 
-void ListFormat::restore()
+bool ListFormat::restore()
 {
     if (!saves_) {
         applyFormat(builtInFormat());
-        return;
+        return true;
     }
     const std::string original = positions_.value(section_, kLayoutOriginalKey);
     const std::string user = positions_.value(section_, kLayoutUserKey);
@@ -95,6 +95,7 @@ void ListFormat::restore()
         positions_.setValue(section_, kLayoutOriginalKey, builtInFormat().toStdString());
     }
     applyFormat(QString::fromStdString(choice.apply));
+    return user.empty();
 }
 
 void ListFormat::save()

@@ -33,7 +33,9 @@ public:
     // A format this program does not know is left alone.
     void applyFormat(const QString& format);
 
-    void restore();
+    // The layout the list opens with; true when it is a first opening (no
+    // layout of the user's), whose columns are then fitted to their rows.
+    bool restore();
     void save();
 
 private:

@@ -2,12 +2,14 @@
 
 #include "columns/header_preferences.h"
 #include "core/tables.h"
+#include "framework/content_size.h"
 #include "framework/picture.h"
 #include "framework/text.h"
 
 #include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -25,10 +27,30 @@ CategoryTable::CategoryTable(QWidget* parent) : QTableWidget(0, 2, parent)
     setColumnWidth(0, 180);
 }
 
+int CategoryTable::fittingWidth() const
+{
+    const QHeaderView* header = horizontalHeader();
+    const int most = availableScreen(this).width() / 3;
+    int width = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < columnCount(); ++column) {
+        if (!isColumnHidden(column)) {
+            width += std::max({columnWidth(column), header->sectionSizeHint(column),
+                               std::min(sizeHintForColumn(column), most)});
+        }
+    }
+    return width;
+}
+
+QSize CategoryTable::sizeHint() const
+{
+    return {fittingWidth(), QTableWidget::sizeHint().height()};
+}
+
 void CategoryTable::setCategories(std::vector<Record> categories)
 {
     categories_ = std::move(categories);
     fill(currentRow());
+    updateGeometry(); // the width the names and descriptions need has changed
 }
 
 // Shows `categories_` in the chosen order. The highlight stays on its

@@ -28,6 +28,10 @@ public:
     explicit CategoryTable(QWidget* parent = nullptr);
 
     void setCategories(std::vector<Record> categories);
+    // The width that shows every shown column's heading and its rows whole
+    // (a long description up to a share of the screen).
+    int fittingWidth() const;
+    QSize sizeHint() const override;
     // The highlighted category, or null.
     const Record* current() const;
     // Highlights the first name at or after `name` (letter case ignored).

@@ -21,6 +21,7 @@
 #include "frame/splash_window.h"
 #include "frame/tray_icon.h"
 #include "frame/x11_hot_keys.h"
+#include "framework/content_size.h"
 #include "framework/database_watcher.h"
 #include "framework/dates.h"
 #include "framework/dialog_units.h"
@@ -89,6 +90,8 @@ MainFrame::MainFrame(Services& services, QWidget* parent)
     actions_ = buildFrameMenus(menuBar(), this);
     listWindowsInMenu(*menuBar(), *mdiArea_);
     wireActions();
+    connect(&WindowRegister::instance(), &WindowRegister::failedListRequested, this,
+            &MainFrame::openFailedList);
     buildFrameToolBar(*this, actions_);
     buildStatusBar();
     askPassword_ = [this] {
@@ -285,7 +288,9 @@ void MainFrame::restorePosition()
     if (width && height) {
         resize(static_cast<int>(*width), static_cast<int>(*height));
     } else {
-        resize(fromDialogUnits(this, 560, 340));
+        // A share of the screen it opens on: the design size fits a small
+        // screen and leaves a large one mostly empty.
+        resize(firstFrameSize(availableScreen(this), fromDialogUnits(this, 560, 340)));
     }
     if (x && y) {
         const QPoint wanted(static_cast<int>(*x), static_cast<int>(*y));
@@ -510,9 +515,13 @@ void MainFrame::openCategoryList()
 void MainFrame::afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today)
 {
     WindowRegister::instance().notifyBrowseWindows();
-    if (!summary.showFailed) {
-        return;
+    if (summary.showFailed) {
+        openFailedList(today);
     }
+}
+
+void MainFrame::openFailedList(std::int32_t today)
+{
     // The run marked what it failed today; a failure of an earlier run of
     // today is listed with them, as it is as current.
     if (BrowseWindow* list = openList(bookmarkListVariant())) {

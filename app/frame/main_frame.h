@@ -106,6 +106,8 @@ public:
     // Refreshes the lists after a batch run and lists its failures when the
     // user asked for them at its account.
     void afterLinkBatch(const LinkBatchSummary& summary, std::int32_t today);
+    // The bookmark list filtered to the bookmarks a run failed on `today`.
+    void openFailedList(std::int32_t today);
     // The program that opens bookmarks; tests put in their own.
     void setOpener(Opener* opener) { opener_ = opener; }
     // Watches the database files for changes made by other programs.

@@ -1,5 +1,7 @@
 #include "framework/query_wizard.h"
 
+#include "framework/content_size.h"
+#include "framework/dialog_units.h"
 #include "framework/expression.h"
 #include "framework/icons.h"
 #include "framework/text.h"
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -24,6 +27,8 @@ constexpr int kFieldColumn = 0;
 constexpr int kOperatorColumn = 1;
 constexpr int kValueColumn = 2;
 constexpr int kJoinColumn = 3;
+// The value column's least width: a few words of a typical value.
+constexpr int kValueDialogUnits = 120;
 constexpr int kCustomPreset = 1; // "Custom Query..."
 
 QString toQt(std::string_view text)
@@ -84,8 +89,8 @@ QueryWizard::QueryWizard(const std::string& fieldList, const std::string& tag,
     conditionsTable_->setHorizontalHeaderLabels({QStringLiteral("Field"),
                                                  QStringLiteral("Condition"),
                                                  QStringLiteral("Value"), QStringLiteral("Join")});
-    conditionsTable_->horizontalHeader()->setStretchLastSection(true);
     conditionsTable_->verticalHeader()->hide();
+    const int tableWidth = fitConditionColumns();
     layout->addWidget(conditionsTable_, 1);
     auto* rowButtons = new QHBoxLayout;
     auto* add = new QPushButton(QStringLiteral("&Add Condition"), this);
@@ -128,7 +133,36 @@ QueryWizard::QueryWizard(const std::string& fieldList, const std::string& tag,
         }
     });
     presetBox_->setCurrentIndex(filter.empty() ? 0 : kCustomPreset);
-    resize(640, 380);
+    const QMargins margins = layout->contentsMargins();
+    resize(withinScreen(this, QSize(std::max(640, tableWidth + margins.left() + margins.right()),
+                                    fromDialogUnits(this, 0, 240).height())));
+}
+
+int QueryWizard::fitConditionColumns()
+{
+    // The field, condition and join boxes show their longest choice whole;
+    // the value takes the rest, at least room for a few words.
+    QStringList fieldNames;
+    for (const QueryField& f : fields_) {
+        fieldNames << QString::fromStdString(f.description);
+    }
+    QStringList operators;
+    for (int number = 1; number <= 12; ++number) {
+        operators << toQt(queryEditorText(number));
+    }
+    QHeaderView* header = conditionsTable_->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(kValueColumn, QHeaderView::Stretch);
+    const auto fit = [&](int column, const QStringList& items) {
+        const int width = std::max(comboWidth(this, items), header->sectionSizeHint(column));
+        header->resizeSection(column, width);
+        return width;
+    };
+    const int fixed = fit(kFieldColumn, fieldNames) + fit(kOperatorColumn, operators) +
+                      fit(kJoinColumn, {QStringLiteral("AND"), QStringLiteral("OR")});
+    return fixed + fromDialogUnits(this, kValueDialogUnits, 0).width() +
+           2 * conditionsTable_->frameWidth() +
+           conditionsTable_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
 void QueryWizard::addCondition(const QueryCondition& condition)

@@ -48,6 +48,9 @@ public:
     void accept() override;
 
 private:
+    // Sizes the conditions' columns to their choices; the width the table
+    // needs for them and a value.
+    int fitConditionColumns();
     std::vector<QueryCondition> conditions() const;
     void presetChosen(int index);
     void saveQuery();

@@ -31,8 +31,12 @@ public:
     // Asks every registered window whose name contains "BROWSE" (letter case
     // ignored) to reload.
     void notifyBrowseWindows();
+    // Asks the frame to open the bookmark list on the bookmarks a run marked
+    // failed on `day` ("Show failed" at a run's account).
+    void requestFailedList(int day) { Q_EMIT failedListRequested(day); }
 
 Q_SIGNALS:
+    void failedListRequested(int day);
     // Received by the windows that reload on the refresh notice.
     void refreshRequested(const QString& name);
     // The refresh notice went out: the lists show the files as they stand.

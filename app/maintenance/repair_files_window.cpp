@@ -1,6 +1,7 @@
 #include "maintenance/repair_files_window.h"
 
 #include "core/database.h"
+#include "framework/content_size.h"
 #include "framework/icons.h"
 #include "framework/window_register.h"
 #include "maintenance/repair_progress_dialog.h"
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -42,7 +44,6 @@ RepairFilesWindow::RepairFilesWindow(UiPort& ui, std::string folder, Maintenance
                                                     : entry.description));
         item->setToolTip(FileColumn, QString::fromStdString(entry.label));
     }
-    fileList_->resizeColumnToContents(FileColumn);
     fileList_->setCurrentItem(fileList_->topLevelItem(0));
     connect(fileList_, &QTreeWidget::itemClicked, this, &RepairFilesWindow::toggleTag);
 
@@ -101,7 +102,35 @@ RepairFilesWindow::RepairFilesWindow(UiPort& ui, std::string folder, Maintenance
     layout->addWidget(fileList_, 1);
     layout->addLayout(buttonColumn);
     refreshRows();
-    resize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 22);
+    fitFileList();
+    resize(withinScreen(this,
+                        QSize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 22)
+                            .expandedTo(sizeHint())));
+}
+
+void RepairFilesWindow::fitFileList()
+{
+    // The fonts the window shows with, before anything is measured.
+    ensurePolished();
+    fileList_->ensurePolished();
+    // Every row as tall as its tick and its text with room around them, and
+    // every file's name whole.
+    const int rowHeight = std::max(fileList_->iconSize().height(), fontMetrics().height()) +
+                          fontMetrics().height() / 2;
+    for (int row = 0; row < fileList_->topLevelItemCount(); ++row) {
+        fileList_->topLevelItem(row)->setSizeHint(InformationColumn, QSize(0, rowHeight));
+    }
+    fileList_->resizeColumnToContents(FileColumn);
+    QHeaderView* header = fileList_->header();
+    int width = 2 * fileList_->frameWidth() +
+                fileList_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                fontMetrics().averageCharWidth() * 30; // room for the information
+    for (const int column : {TickColumn, FileColumn, RecordsColumn}) {
+        width += std::max(header->sectionSize(column), header->sectionSizeHint(column));
+    }
+    const int height = 2 * fileList_->frameWidth() + header->sizeHint().height() +
+                       rowHeight * (fileList_->topLevelItemCount() + 1);
+    fileList_->setMinimumSize(withinScreen(this, QSize(width, height)));
 }
 
 RepairFilesWindow::~RepairFilesWindow() = default;

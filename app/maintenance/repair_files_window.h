@@ -53,6 +53,8 @@ private:
     void setAllTags(bool tagged);
     void toggleTag(QTreeWidgetItem* item, int column);
     void refreshRows();
+    // Sizes the file list to show every file and row whole.
+    void fitFileList();
 
     UiPort& ui_;
     std::string folder_;

@@ -1,5 +1,6 @@
 #include "reports/report_design_dialog.h"
 
+#include "framework/content_size.h"
 #include "framework/ini_file.h"
 #include "reports/report_strings.h"
 
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace tessaly::gui {
@@ -48,7 +50,8 @@ ReportDesignDialog::ReportDesignDialog(QWidget* parent) : QDialog(parent)
         item->setCheckState(chosen.contains(item->text(), Qt::CaseInsensitive) ? Qt::Checked
                                                                                : Qt::Unchecked);
     }
-    layout->addWidget(columnList_);
+    layout->addWidget(columnList_, 1);
+    fitColumnList();
     auto* orderLabel = new QLabel(tr("&Order:"), this);
     layout->addWidget(orderLabel);
     orderComboBox_ = new QComboBox(this);
@@ -70,6 +73,20 @@ ReportDesignDialog::ReportDesignDialog(QWidget* parent) : QDialog(parent)
     layout->addWidget(buttons);
     connect(columnList_, &QListWidget::itemChanged, this, &ReportDesignDialog::showPasswordNote);
     showPasswordNote();
+}
+
+void ReportDesignDialog::fitColumnList()
+{
+    // Every column to choose from in sight at once, each name whole, as far
+    // as the screen allows: a scrolled list hides the choices it cuts off.
+    columnList_->ensurePolished();
+    const int rows = columnList_->count();
+    const int frame = 2 * columnList_->frameWidth();
+    const int width = columnList_->sizeHintForColumn(0) + frame +
+                      columnList_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int height = rows * columnList_->sizeHintForRow(0) + frame;
+    const QSize room = availableScreen(this).size() * 0.6;
+    columnList_->setMinimumSize(QSize(width, height).boundedTo(room));
 }
 
 void ReportDesignDialog::showPasswordNote()

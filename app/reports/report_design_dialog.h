@@ -28,6 +28,7 @@ public:
 
 private:
     void showPasswordNote();
+    void fitColumnList();
 
     QListWidget* columnList_ = nullptr;
     QComboBox* orderComboBox_ = nullptr;

@@ -20,8 +20,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::string_view kReadingHtml = "Reading HTML...";
-
 // The day of a time in seconds since 1970 (as bookmark files write dates),
 // 0 for none.
 std::int32_t dayOfUnixTime(std::string_view seconds)
@@ -328,7 +326,7 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     }
     const bool html = request.type == ImportType::Html;
     ImportSink sink{database, ui, request};
-    if (!sink.begin(kReadingHtml)) {
+    if (!sink.begin({})) {
         summary.failed = true;
         return summary;
     }
@@ -338,9 +336,9 @@ ImportSummary importBookmarkFile(Database& database, UiPort& ui, const ImportReq
     std::string line;
     bool complete = true;
     while (lines.next(line)) {
-        if (!sink.keepGoing(lines.fraction(), html ? std::string{kReadingHtml} + " " +
-                                                         std::to_string(elements.size() + 1)
-                                                   : std::string{})) {
+        if (!sink.keepGoing(lines.fraction(), html
+                                                  ? std::to_string(elements.size()) + " links found"
+                                                  : std::string{})) {
             complete = false;
             break;
         }

@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kReading = "Importing";
 constexpr std::int64_t kUnixEpochInWindowsSeconds = 11644473600;
 
 std::int32_t dayOfUnixSeconds(std::int64_t seconds)
@@ -224,7 +223,7 @@ ImportSummary importFirefox(Database& database, UiPort& ui, const ImportRequest&
     eachRow(db, "SELECT place_id, keyword FROM moz_keywords", limit,
             [&](sql::Statement& row) { keywords[row.integer(0)].emplace_back(row.text(1)); });
     ImportSink sink{database, ui, request};
-    if (!sink.begin(kReading)) {
+    if (!sink.begin({})) {
         summary.failed = true;
         return summary;
     }
@@ -347,7 +346,7 @@ ImportSummary importChromium(Database& database, UiPort& ui, const ImportRequest
         return summary;
     }
     ImportSink sink{database, ui, request};
-    if (!sink.begin(kReading)) {
+    if (!sink.begin({})) {
         summary.failed = true;
         return summary;
     }

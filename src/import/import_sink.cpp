@@ -21,11 +21,26 @@ constexpr int kCommitAfterWrites = 50000;
 // thread; a twentieth of a second is as quick as a hand.
 constexpr auto kPollEvery = std::chrono::milliseconds(50);
 
+// What the progress window says the run is doing until a reader says more:
+// the file's own name, which the user chose.
+std::string readingText(std::string_view source)
+{
+    std::string_view path = text::clip(source);
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1); // a profile folder
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return "Reading " + (name.empty() ? std::string{"the bookmarks"} : std::string{name}) +
+           "\u2026";
+}
+
 } // namespace
 
 ImportSink::ImportSink(Database& database, UiPort& ui, const ImportRequest& request,
                        CategoryRules rules)
-    : database_(database), ui_(ui), request_(request), rules_(std::move(rules))
+    : database_(database), ui_(ui), request_(request), rules_(std::move(rules)),
+      reading_(readingText(request.source))
 {}
 
 ImportSink::~ImportSink()
@@ -52,8 +67,7 @@ bool ImportSink::begin(std::string_view status, std::string_view caption)
     open_ = true;
     database_.engine().setBatchWrites(true);
     ui_.beginProgress(caption);
-    ui_.reportProgress(0, status);
-    lastPercent_ = 0;
+    ui_.reportProgress(0, progressText(0, status));
     if (const EngineStatus begun = database_.engine().begin(); !begun.ok()) {
         fail(database_.bookmarks(), begun);
         return false;
@@ -273,15 +287,28 @@ bool ImportSink::keepGoing(double fraction, std::string_view status)
     }
     lastPoll_ = now;
     const int percent = std::clamp(static_cast<int>(std::floor(fraction * 100)), 0, 100);
-    if (percent != lastPercent_ || !status.empty()) {
-        lastPercent_ = percent;
-        ui_.reportProgress(percent, status);
-    }
+    ui_.reportProgress(percent, progressText(percent, status));
     if (ui_.cancelRequested()) {
         cancelled_ = true;
         return false;
     }
     return true;
+}
+
+std::string ImportSink::progressText(int percent, std::string_view status)
+{
+    if (!status.empty()) {
+        status_ = std::string{status};
+    }
+    std::string text = std::to_string(percent) + "% Completed\n" + reading_ + "\n";
+    if (!status_.empty()) {
+        text += status_ + "\n";
+    }
+    text += std::to_string(imported_) + " imported";
+    if (alreadyStored_ > 0) {
+        text += ", " + std::to_string(alreadyStored_) + " stored already";
+    }
+    return text;
 }
 
 bool ImportSink::finish()

@@ -99,6 +99,10 @@ private:
     bool commitGroup(bool reopen);
     void fail(FileManager& file, const EngineStatus& status);
     void noteCuts(const Record& bookmark);
+    // The progress window's text: the percentage, the source being read,
+    // the reader's last word on where it is (`status` when given) and the
+    // count so far.
+    std::string progressText(int percent, std::string_view status);
 
     Database& database_;
     UiPort& ui_;
@@ -117,7 +121,8 @@ private:
     bool grouped_ = false;
     bool cancelled_ = false;
     bool failed_ = false;
-    int lastPercent_ = -1;
+    std::string reading_; // "Reading bookmarks.html…"
+    std::string status_;  // the reader's last progress text
     std::chrono::steady_clock::time_point lastCommit_;
     std::chrono::steady_clock::time_point lastPoll_;
 };

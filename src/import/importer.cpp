@@ -149,18 +149,16 @@ ImportSummary runImport(Database& database, UiPort& ui, const ImportRequest& req
                         MessageIcon::Exclamation, ButtonOk, ButtonOk, importDetails(summary)});
         return summary;
     }
-    // Anything passed over or cut is said, whatever else the run did.
-    const bool untold = summary.alreadyStored != 0 || summary.skippedTotal() != 0 ||
-                        !summary.cut.empty() || summary.linesCut != 0;
-    if (request.type == ImportType::Favorites) {
-        ui.showMessage(
-            {"Complete",
-             describeImport(summary, std::to_string(summary.imported) + " bookmark(s) imported."),
-             MessageIcon::Information, ButtonOk, ButtonOk, importDetails(summary)});
-    } else if (untold || (request.type != ImportType::Html && summary.imported != 0)) {
-        ui.showMessage({"Complete", describeImport(summary, urls), MessageIcon::Information,
-                        ButtonOk, ButtonOk, importDetails(summary)});
-    }
+    // Every run ends with its account, also one that brought nothing or
+    // was cancelled: a progress window that vanishes says nothing.
+    const std::string first =
+        (summary.cancelled ? std::string{"Import cancelled; what arrived before is kept.\n"}
+                           : std::string{}) +
+        (request.type == ImportType::Favorites
+             ? std::to_string(summary.imported) + " bookmark(s) imported."
+             : urls);
+    ui.showMessage({"Complete", describeImport(summary, first), MessageIcon::Information, ButtonOk,
+                    ButtonOk, importDetails(summary)});
     return summary;
 }
 

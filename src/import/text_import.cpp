@@ -19,7 +19,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::string_view kImporting = "Importing";
 constexpr std::size_t kSiteInfoWidth = 2048;
 constexpr std::size_t kRowStartWidth = 80;
 
@@ -268,7 +267,7 @@ ImportSummary importTextFile(Database& database, UiPort& ui, const ImportRequest
         return summary;
     }
     ImportSink sink{database, ui, request};
-    if (!sink.begin(kImporting)) {
+    if (!sink.begin({})) {
         summary.failed = true;
         return summary;
     }

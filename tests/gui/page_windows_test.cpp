@@ -7,6 +7,7 @@
 #include "core/services.h"
 #include "core/tables.h"
 #include "frame/main_frame.h"
+#include "framework/window_register.h"
 #include "links/analyze_url_window.h"
 #include "links/download_window.h"
 #include "links/link_test.h"
@@ -250,7 +251,43 @@ private Q_SLOTS:
         QCOMPARE(b.number(BookmarkField::LastVisit), std::int64_t{100000});
         QCOMPARE(f.stored(f.local.url("/a/index.html")).number(BookmarkField::LastVisit),
                  std::int64_t{0});
-        QVERIFY2(f.ui.shown.empty(), "no query question with a bookmark highlighted");
+        // No query question with a bookmark highlighted; the run's account.
+        QCOMPARE(f.ui.shown.size(), std::size_t{1});
+        QCOMPARE(f.ui.last().title, std::string{"Download"});
+        QCOMPARE(f.ui.last().text, std::string{"Downloaded 1 of 1 bookmarks: 1 passed, 0 failed."});
+        QCOMPARE(f.ui.last().buttons, unsigned{ButtonOk});
+    }
+
+    void aDownloadRunEndsWithItsAccountAndShowsItsFailures()
+    {
+        Fixture f;
+        f.local.server.Get("/gone.html", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content("gone", "text/html");
+        });
+        test::TempFolder into;
+        test::addBookmark(f.db(), f.local.url("/a/index.html"), "");
+        test::addBookmark(f.db(), f.local.url("/gone.html"), "");
+        test::addBookmark(f.db(), "http://127.0.0.1:1/nobody.html", "");
+        BrowseWindow list(f.services, f.opener);
+        list.setToday([] { return 100000; });
+        list.setDownloadFolderChooser([&] { return std::optional<std::string>{into.path()}; });
+        list.show();
+        list.applyQuery("URL:Rating = 0"); // every bookmark
+        int failedDay = 0;
+        QObject::connect(&gui::WindowRegister::instance(),
+                         &gui::WindowRegister::failedListRequested, &list,
+                         [&](int day) { failedDay = day; });
+        f.ui.answers = {ButtonShowFailed};
+        QTest::mouseClick(downloadButton(&list), Qt::LeftButton);
+        QVERIFY(!f.ui.shown.empty());
+        const MessageRequest& account = f.ui.last();
+        QCOMPARE(account.title, std::string{"Download"});
+        QVERIFY2(account.text.starts_with("Downloaded 2 of 3 bookmarks: 1 passed, 1 failed.\n"
+                                          "Not saved 1: 1 Failed to connect to 127.0.0.1 port 1"),
+                 account.text.c_str());
+        QCOMPARE(account.buttons, unsigned{ButtonOk | ButtonShowFailed});
+        QCOMPARE(failedDay, 100000); // "Show failed" lists what this run failed
     }
 
     void theExplorersDownloadSavesTheHighlightedBookmarkNotTheCategory()

@@ -40,6 +40,14 @@ expect "$(types export)" export ""
 expect "$(types repair)" repair ""
 expect "--order --category --query --title --rating --siteinfo --template" export simple out.html --rating -
 expect "Location,Rating" list --columns Location,Ra
+# The orders of every command are one vocabulary.
+for command in list export "report design"; do
+  # shellcheck disable=SC2086
+  got=$(complete_words $command --order cat | tr '\n' ' ')
+  wanted=$(printf '%s\n' 'Category\ then\ Location' catdesc category catloc | sort | tr '\n' ' ')
+  [[ $got == "$wanted" ]] ||
+    { echo "$command --order cat<Tab> completes: $got"; exit 1; }
+done
 [[ $(complete_words report "URLs by C") == 'URLs\ by\ Category' ]] ||
   { echo "a report's name is not completed whole"; exit 1; }
 echo "completes the commands: $commands"

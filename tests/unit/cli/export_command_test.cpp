@@ -83,7 +83,7 @@ TEST_F(ExportCommandTest, BadArgumentsAndUnwritableFilesAreRefused)
     EXPECT_EQ(run({"export", "table"}), kExitUsage);
     EXPECT_EQ(run({"export", "pdf", "x.pdf"}), kExitUsage);
     EXPECT_NE(err.find("unknown type pdf"), std::string::npos) << err;
-    EXPECT_EQ(run({"export", "table", "x.htm", "--order", "category"}), kExitUsage);
+    EXPECT_EQ(run({"export", "table", "x.htm", "--order", "colour"}), kExitUsage);
     EXPECT_EQ(run({"export", "table", "x.htm", "--category", "A", "--query", "URL:Rating = 1"}),
               kExitUsage);
     EXPECT_EQ(run({"export", "table", "x.htm", "--query", "URL:Rating ="}), kExitUsage);

@@ -232,6 +232,37 @@ TEST_F(ImportTest, CancelKeepsWhatWasImportedBeforeIt)
     EXPECT_TRUE(summary.cancelled);
     EXPECT_LT(summary.imported, 3000);
     EXPECT_EQ(static_cast<int>(bookmarks().size()), summary.imported);
+    // The run ends with its account, which says it was cancelled.
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().title, "Complete");
+    EXPECT_EQ(ui.last().text, "Import cancelled; what arrived before is kept.\n" +
+                                  std::to_string(summary.imported) + " URL(s) imported.");
+}
+
+TEST_F(ImportTest, EveryRunEndsWithItsAccountAndShowsWhatItReads)
+{
+    std::string file = "<DL>\n";
+    for (int i = 0; i < 5; ++i) {
+        file += "<DT><A HREF=\"http://site" + std::to_string(i) + ".example/\">Site</A>\n";
+    }
+    const std::string path = sources.write("bookmarks.html", file);
+    ASSERT_EQ(import(ImportType::Netscape, path).imported, 5);
+    // The window says what it reads, the percentage and the count.
+    const auto shown = [&](const std::string& text) {
+        return std::find(ui.progressTexts.begin(), ui.progressTexts.end(), text) !=
+               ui.progressTexts.end();
+    };
+    EXPECT_TRUE(shown("0% Completed\nReading bookmarks.html\u2026\n0 imported"));
+    EXPECT_TRUE(std::any_of(ui.progressTexts.begin(), ui.progressTexts.end(), [](auto& text) {
+        return text.ends_with("% Completed\nReading bookmarks.html\u2026\n4 imported") ||
+               text.ends_with("% Completed\nReading bookmarks.html\u2026\n5 imported");
+    }));
+    ui.shown.clear();
+    // A run that brought nothing says so too (before: silence).
+    const ImportSummary none = import(ImportType::Html, sources.write("empty.html", "<p>none</p>"));
+    EXPECT_EQ(none.imported, 0);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_EQ(ui.last().text, "0 URL(s) imported.");
 }
 
 TEST_F(ImportTest, APageGivesItsLinksWithTheTextAfterThem)
@@ -263,7 +294,8 @@ TEST_F(ImportTest, APageGivesItsLinksWithTheTextAfterThem)
     ASSERT_EQ(ui.shown.size(), 1U) << "a page reports in its own window, and what it passed over";
     EXPECT_EQ(ui.last().text, "6 URL(s) imported.\n1 skipped: 1 blank or \"#\" address.");
     EXPECT_EQ(ui.last().details, "skipped: no address: #top\n");
-    EXPECT_NE(std::find(ui.progressTexts.begin(), ui.progressTexts.end(), "0 items remaining."),
+    EXPECT_NE(std::find(ui.progressTexts.begin(), ui.progressTexts.end(),
+                        "100% Completed\nReading page.html\u2026\n0 items remaining.\n6 imported"),
               ui.progressTexts.end());
 }
 
