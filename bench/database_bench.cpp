@@ -59,7 +59,6 @@ void fillRecord(Record& r, int i)
     r.setNumber(BookmarkField::LastVisit, 80000 + i % 5000);
 }
 
-
 std::string foldedMarks(const TableDef& table)
 {
     std::string marks;

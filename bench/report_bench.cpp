@@ -19,7 +19,8 @@ double megabytes(const std::string& path)
     return static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0);
 }
 
-bool load(const std::string& cli, const ScratchFolder& data, const ScratchFolder& files, int folders)
+bool load(const std::string& cli, const ScratchFolder& data, const ScratchFolder& files,
+          int folders)
 {
     const std::string source = files.path + "/source" + std::to_string(folders) + ".html";
     writeBookmarkSource(source, folders);

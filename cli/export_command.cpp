@@ -84,8 +84,8 @@ int ExportCommand::run(const std::vector<std::string>& arguments, const Context&
         return usageError("unknown type " + options.positional[0], context);
     }
     // A browser shows its bookmarks in folders: by category unless asked.
-    const std::string order =
-        options.get("order").value_or(settings.type == "Netscape" || settings.type == "XBEL" ? "catdesc" : "location");
+    const std::string order = options.get("order").value_or(
+        settings.type == "Netscape" || settings.type == "XBEL" ? "catdesc" : "location");
     const std::optional<BookmarkKey> key = orderNamed(order);
     if (!key) {
         return usageError("unknown order " + order, context);

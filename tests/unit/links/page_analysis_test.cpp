@@ -249,8 +249,8 @@ TEST_F(PageAnalysisTest, AnAnalysisFillsTheBookmarkAndASecondKeepsItsDetails)
 TEST_F(PageAnalysisTest, TextIsDecodedAcrossBlockBoundaries)
 {
     // "é" in UTF-8 is two bytes; the first ends the first block.
-    std::string page = pageOf(PageRead::kBlockSize - 8, "<html>") +
-                       "<title>\xC3\xA9t\xC3\xA9</title><b>x</b>";
+    std::string page =
+        pageOf(PageRead::kBlockSize - 8, "<html>") + "<title>\xC3\xA9t\xC3\xA9</title><b>x</b>";
     local.server.Get("/utf8", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(page, "text/html; charset=utf-8");
     });
