@@ -126,6 +126,29 @@ SystemResult replaceableTarget(const std::string& path)
     return {EINVAL, "not a regular file"};
 }
 
+SystemResult renameWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return SystemResult::fromErrno(errno);
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return {};
+    }
+    if (errno == EEXIST) {
+        return SystemResult::fromErrno(EEXIST);
+    }
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0) {
+        return SystemResult::fromErrno(EEXIST);
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? SystemResult{}
+                                                   : SystemResult::fromErrno(errno);
+}
+
 SystemResult writeFileAtomically(const std::string& path, std::string_view content)
 {
     std::string temporary = path + ".XXXXXX";

@@ -26,17 +26,24 @@ SystemResult readWholeFile(const std::string& path, std::string& content,
 SystemResult readWholeDescriptor(int fd, std::string& content,
                                  std::size_t maxBytes = std::size_t{64} << 20U);
 
-// Replaces `path` with `content` so that a crash, a full disk or a write error
-// leaves the old file intact: the text goes to a temporary file in the same
-// folder, is flushed to disk, and is then renamed over `path`. A file that is
-// new gets the permissions 0644 less the umask; an existing one keeps its own.
 // Whether a file written under a temporary name may be renamed over
 // `path`: when nothing is there or a regular file is (a link is followed).
 // A device, a pipe or a folder would be replaced by the rename rather than
 // written to: that is an error ("not a regular file").
 SystemResult replaceableTarget(const std::string& path);
 
+// Replaces `path` with `content` so that a crash, a full disk or a write error
+// leaves the old file intact: the text goes to a temporary file in the same
+// folder, is flushed to disk, and is then renamed over `path`. A file that is
+// new gets the permissions 0644 less the umask; an existing one keeps its own.
 SystemResult writeFileAtomically(const std::string& path, std::string_view content);
+
+// Gives the file `from` the name `to` unless a file already has it (EEXIST
+// then, and both stay as they were), in one step where the file system
+// can: by RENAME_NOREPLACE, else (network and FUSE file systems without it)
+// by a hard link, else (vfat has neither) after a look, which another
+// program could beat only by an instant.
+SystemResult renameWithoutReplacing(const std::string& from, const std::string& to);
 
 // Closes `file` (when open) and removes the temporary file `temporary`
 // (when named), leaving both empty: what an output written under a

@@ -2,6 +2,7 @@
 
 #include "framework/ini_file.h"
 #include "framework/picture.h"
+#include "framework/system_file.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 
@@ -525,13 +526,17 @@ bool PageDownload::placeInFolder()
             openError_ = folder_ + name + " and every name like it are taken";
             return false;
         }
-        const unsigned int flags = choice->replaces ? 0U : RENAME_NOREPLACE;
-        if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, choice->path.c_str(), flags) == 0) {
+        const SystemResult placed = choice->replaces
+                                        ? (::rename(partPath_.c_str(), choice->path.c_str()) == 0
+                                               ? SystemResult{}
+                                               : SystemResult::fromErrno(errno))
+                                        : renameWithoutReplacing(partPath_, choice->path);
+        if (placed.ok()) {
             path_ = choice->path;
             return true;
         }
-        if (errno != EEXIST) {
-            openError_ = choice->path + " could not be written: " + systemText(errno);
+        if (placed.errorNumber != EEXIST) {
+            openError_ = choice->path + " could not be written: " + placed.text;
             return false;
         }
         // Someone else made a file of that name meanwhile: it is theirs.
