@@ -175,6 +175,9 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     keyword_ = line(general, b.text(BookmarkField::Keyword), 20);
     g->addRow(QStringLiteral("&Keyword:"), keyword_);
     comments_ = new QPlainTextEdit(q(b.text(BookmarkField::Comments)), general);
+    // Tab moves on, as in every other field: a tab typed into a comment
+    // would be stored, and the fields after it could not be reached.
+    comments_->setTabChangesFocus(true);
     g->addRow(QStringLiteral("&Comments:"), comments_);
     userName_ = line(general, b.text(BookmarkField::UserName), 40);
     g->addRow(QStringLiteral("&User Name:"), userName_);
@@ -198,6 +201,7 @@ BookmarkFormWindow::BookmarkFormWindow(Services& services, Record bookmark, QWid
     auto* site = new QWidget(tabs);
     auto* si = new QFormLayout(site);
     siteInfo_ = new QPlainTextEdit(q(b.text(BookmarkField::SiteInfo)), site);
+    siteInfo_->setTabChangesFocus(true);
     si->addRow(QStringLiteral("&Site Info:"), siteInfo_);
     pageSize_ = new QLineEdit(
         q(format(static_cast<double>(b.number(BookmarkField::PageSize)), "@n-14b")), site);

@@ -134,6 +134,7 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     g->addRow(QStringLiteral("&Keyword:"),
               withNote(keyword_, "<<-  Use any primary keyword you wish to sort on"));
     comments_ = new QPlainTextEdit(general);
+    comments_->setTabChangesFocus(true); // Tab moves on, as in the other fields
     g->addRow(QStringLiteral("Comments:"), comments_);
     userName_ = new QLineEdit(general);
     userName_->setMaxLength(40);
@@ -146,6 +147,7 @@ NewBookmarkWizard::NewBookmarkWizard(Services& services, CandidateSource candida
     auto* site = new QWidget(pages_);
     auto* si = new QFormLayout(site);
     siteInfo_ = new QPlainTextEdit(site);
+    siteInfo_->setTabChangesFocus(true);
     si->addRow(QStringLiteral("&Site Info:"), siteInfo_);
     email_ = new QLineEdit(site);
     email_->setMaxLength(60);

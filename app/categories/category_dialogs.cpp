@@ -169,6 +169,7 @@ CategoryForm::CategoryForm(Database& database, Record category, bool withChildre
     auto* generalLayout = new QFormLayout(general);
     descriptionEdit_ = new QPlainTextEdit(
         QString::fromStdString(original_.text(CategoryField::Description)), general);
+    descriptionEdit_->setTabChangesFocus(true); // the HTML page below keeps its tabs
     generalLayout->addRow(QStringLiteral("&Description:"), descriptionEdit_);
     tabs->addTab(general, QStringLiteral("General"));
     if (withChildren) {

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -260,6 +261,16 @@ private Q_SLOTS:
         // A blank typed there is a blank in the description.
         QTest::keyClicks(QApplication::focusWidget(), " x");
         QCOMPARE(form.descriptionEdit()->text(), QStringLiteral(" x"));
+        // Tab goes on past the multi-line Comments to the fields after it
+        // and stores no tab there.
+        form.keywordEdit()->setFocus();
+        QTest::keyClick(form.keywordEdit(), Qt::Key_Tab);
+        auto* comments = qobject_cast<QPlainTextEdit*>(QApplication::focusWidget());
+        QVERIFY(comments != nullptr);
+        QTest::keyClicks(comments, "note");
+        QTest::keyClick(comments, Qt::Key_Tab);
+        QCOMPARE(comments->toPlainText(), QStringLiteral("note"));
+        QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
     }
 
     void cancellingChangesAsksFirst()
