@@ -57,9 +57,14 @@ bool Session::start(Access access)
     // longer than a window that must not freeze would.
     services_->setLockWait(kScriptLockWaitMs);
     services_->start();
+    // A file another program holds past our wait was named already; the
+    // command does not go on to name it again for every step.
+    if (!services_->settingsReadable() || !services_->settingsStore().load(services_->settings())) {
+        return false;
+    }
     // Everything the windows guard, passwords of sites included, is behind
     // the same password here.
-    return checkAccess(loadSettings(), context_);
+    return checkAccess(services_->settings(), context_);
 }
 
 const Settings& Session::loadSettings()

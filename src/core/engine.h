@@ -76,6 +76,7 @@ public:
     // How long to wait for a lock another process holds (a second unless
     // set); kept for the connection when it opens later.
     void setLockWait(int milliseconds);
+    int lockWait() const { return lockWait_; }
 
     // Bumped on every write, so open scans know to find their place again.
     std::uint64_t generation() const { return generation_; }

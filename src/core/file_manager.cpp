@@ -19,6 +19,10 @@ constexpr std::uint16_t kMsgUpdateError = 25;
 constexpr std::uint16_t kMsgKeyNotBuilt = 26;
 constexpr std::uint16_t kMsgInvalidKey = 27;
 
+// How long an opening waits for a lock at the most, twice what a window
+// waits for each statement.
+constexpr int kRecoverWaitMs = 10000;
+
 } // namespace
 
 FileManager::FileManager(Engine& engine, const TableDef& table, MessageManager& messages)
@@ -50,8 +54,15 @@ int FileManager::open()
     for (int attempt = 0; attempt < 2; ++attempt) {
         status = file_.open(mode);
         if (status.code == kAccessDenied || status.code == kFileLocked) {
-            file_.send("Recover=10");
-            status = file_.open(mode);
+            // A second try with a longer wait, for this opening only:
+            // every later statement keeps the wait the program chose, and a
+            // program that waits longer anyway (a script) has had its turn.
+            const int usualWait = file_.engine().lockWait();
+            if (usualWait < kRecoverWaitMs) {
+                file_.send("Recover=" + std::to_string(kRecoverWaitMs / 1000));
+                status = file_.open(mode);
+                file_.engine().setLockWait(usualWait);
+            }
         }
         if (status.ok() || status.code == kAlreadyOpen) {
             return kLevelDone;
@@ -80,6 +91,16 @@ int FileManager::open()
             continue;
         }
         break;
+    }
+    if (status.code == kFileLocked) {
+        // Another program writes for longer than we waited. Ending the
+        // program would lose what the user was doing: say so, and let them
+        // try again once the other program has finished.
+        MessageManager::setError(status.code, status.text);
+        MessageManager::setAdvice("Another program is writing to the file. Try again when it has "
+                                  "finished.");
+        messages_.message(kMsgOpenError, ButtonOk, ButtonOk);
+        return kLevelNotify;
     }
     return raise(kMsgOpenError, status);
 }

@@ -38,6 +38,7 @@ void Services::readTheme()
 {
     FileManager& configuration = database_->configuration();
     if (configuration.use() != kLevelDone) {
+        settingsReadable_ = false;
         return;
     }
     // Through GetSetting, so a Theme kept in WIN.INI counts and a read error

@@ -40,8 +40,11 @@ public:
     void setLockWait(int milliseconds) { lockWait_ = milliseconds; }
 
     // Start-up up to the point where the windows take over. Fatal failures
-    // (a configuration file that cannot be opened) end the program.
+    // (a configuration file that cannot be opened) end the program; one
+    // another program holds past the wait is said, and settingsReadable()
+    // is then false.
     void start();
+    bool settingsReadable() const { return settingsReadable_; }
     // Shutdown: the position store is written and closed, the registry
     // accessor, the file managers and the message manager disposed of.
     void shutdown();
@@ -79,6 +82,7 @@ private:
     int lockWait_ = 5000;
     std::unique_ptr<RegistryAccessor> registry_;
     std::string theme_;
+    bool settingsReadable_ = true;
     Settings settings_;
     std::unique_ptr<SettingsStore> settingsStore_;
     SharedFileNames fileNames_;

@@ -213,9 +213,11 @@ std::string SettingsStore::registryFavorites() const
     return registry_.read(kShellFolders, "Favorites", kDefaultFavorites);
 }
 
-void SettingsStore::load(Settings& settings)
+bool SettingsStore::load(Settings& settings)
 {
-    configuration_.use();
+    if (configuration_.use() != kLevelDone) {
+        return false;
+    }
     std::string favorites = registry_.mapPath(registryFavorites());
     if (favorites.size() >= 2 && favorites[1] == ':') {
         // No Wine prefix to find it in: a Windows name would only mislead.
@@ -248,6 +250,7 @@ void SettingsStore::load(Settings& settings)
         toNumber(get("DownloadMostMinutes", std::to_string(settings.downloadMostMinutes))), 1,
         kMostDownloadMinutes);
     configuration_.close();
+    return true;
 }
 
 bool SettingsStore::save(const Settings& settings)

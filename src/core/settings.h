@@ -65,8 +65,10 @@ public:
     // Reads every setting into `settings`, each with its current value as
     // the default (StartupBrowse: "Location"; FavoritesPath: the registry's
     // Favorites folder). A password still stored in clear is replaced by its
-    // hash here, so the clear text does not outlive the first start.
-    void load(Settings& settings);
+    // hash here, so the clear text does not outlive the first start. False
+    // when the file could not be opened (its box said why): `settings` then
+    // stay as they were, rather than a box for every setting.
+    bool load(Settings& settings);
     // Writes the settings the Options window edits, in one group: all of
     // them or, when any write or the group's commit fails, none. A failure
     // shows the write-error box and gives false. A password given in clear

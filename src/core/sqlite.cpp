@@ -89,6 +89,9 @@ EngineStatus statusFor(sqlite3* db, int code)
 
 std::atomic<void (*)()> lockWaitObserver{nullptr};
 
+// How soon after a wait ran out another wait counts as the same one.
+constexpr std::chrono::seconds kWaitRunsOnFor{1};
+
 } // namespace
 
 void setLockWaitObserver(void (*observer)())
@@ -101,6 +104,14 @@ int Connection::waitForLock(void* self, int tries)
     auto& connection = *static_cast<Connection*>(self);
     const auto now = std::chrono::steady_clock::now();
     if (tries == 0) {
+        // A wait that ran out a moment ago is the same wait: a command goes
+        // on to its next statements after one failed, and each waiting the
+        // whole time again would hold a script that was promised thirty
+        // seconds for minutes.
+        if (connection.gaveUp_ && now - *connection.gaveUp_ < kWaitRunsOnFor) {
+            connection.gaveUp_ = now;
+            return 0;
+        }
         connection.waitStarted_ = now;
         if (const auto observer = lockWaitObserver.load(); observer != nullptr) {
             observer();
@@ -108,8 +119,10 @@ int Connection::waitForLock(void* self, int tries)
     }
     const auto waited = now - connection.waitStarted_;
     if (waited >= std::chrono::milliseconds(connection.lockWait_)) {
+        connection.gaveUp_ = now;
         return 0;
     }
+    connection.gaveUp_.reset();
     std::this_thread::sleep_for(kLockRetryEvery);
     return 1;
 }
@@ -162,6 +175,7 @@ EngineStatus Connection::execute(std::string_view sqlText)
 void Connection::setBusyTimeout(int milliseconds)
 {
     lockWait_ = milliseconds;
+    gaveUp_.reset(); // a wait chosen anew is waited whole
     if (db_ != nullptr) {
         sqlite3_busy_handler(db_, milliseconds > 0 ? &Connection::waitForLock : nullptr, this);
     }

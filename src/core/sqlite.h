@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,9 @@ private:
     sqlite3* db_ = nullptr;
     int lockWait_ = 0;
     std::chrono::steady_clock::time_point waitStarted_;
+    // When a wait last ran out; a wait that begins right after it does not
+    // start the count again.
+    std::optional<std::chrono::steady_clock::time_point> gaveUp_;
 };
 
 // One prepared statement; reset and rebound for each use.

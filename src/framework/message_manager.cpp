@@ -247,6 +247,9 @@ Button MessageManager::message(std::uint16_t number, unsigned buttons, Button de
         request.title = entry->title;
         request.text = fill(entry->text, entry);
         request.icon = iconFor(static_cast<MessageLevel>(entry->level));
+        if (!threadContext.advice.empty()) {
+            request.text += "\n" + std::exchange(threadContext.advice, {});
+        }
     } else {
         request.title = "Unknown Message";
         request.text = "Message " + std::to_string(number) + " is not defined.";

@@ -1,5 +1,6 @@
 #include "core/database.h"
 #include "core/file_version.h"
+#include "core/sqlite.h"
 #include "core/tables.h"
 
 #include "scripted_ui.h"
@@ -9,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace tessaly {
@@ -365,6 +367,52 @@ TEST_F(DatabaseTest, AFileThatCannotBeOpenedEndsTheProgramAndIsLeftAlone)
         << ui.last().text;
     EXPECT_TRUE(ui.last().text.ends_with(".  Press OK to end this application"));
     EXPECT_EQ(folder.read("URL_C.tps"), junk);
+}
+
+// Another program that holds a file longer than we wait is no reason to end
+// the program: the user is told and may try again, and the longer wait of
+// the opening does not stay for every later statement.
+TEST_F(DatabaseTest, AFileAnotherProgramHoldsGivesANoticeNotTheEnd)
+{
+    ASSERT_EQ(db.categories().open(), kLevelDone);
+    db.closeAll();
+    sqlite3* other = nullptr;
+    sqlite3_open(folder.file("URL_C.tps").c_str(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(db.categories().use(), kLevelNotify);
+    EXPECT_EQ(ui.last().title, "File Access Error");
+    EXPECT_TRUE(ui.last().text.ends_with(
+        "\nAnother program is writing to the file. Try again when it has finished."))
+        << ui.last().text;
+    EXPECT_EQ(db.categories().file().engine().lockWait(), 1000);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(db.categories().use(), kLevelDone);
+}
+
+TEST(LockWait, AWaitThatRanOutIsNotStartedAgainByTheNextStatement)
+{
+    test::TempFolder folder;
+    const std::string path = folder.file("held.db");
+    sql::Connection ours;
+    ASSERT_TRUE(ours.open(path, true, false).ok());
+    ours.setBusyTimeout(300);
+    sqlite3* other = nullptr;
+    sqlite3_open(path.c_str(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    using Clock = std::chrono::steady_clock;
+    const auto waited = [&] {
+        const auto start = Clock::now();
+        EXPECT_FALSE(ours.execute("BEGIN IMMEDIATE").ok());
+        return Clock::now() - start;
+    };
+    EXPECT_GE(waited(), std::chrono::milliseconds(300));
+    EXPECT_LT(waited(), std::chrono::milliseconds(150)); // the same wait, already over
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_GE(waited(), std::chrono::milliseconds(300)); // a later one waits afresh
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(ours.execute("BEGIN IMMEDIATE; COMMIT").ok());
 }
 
 } // namespace
