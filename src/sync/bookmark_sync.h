@@ -73,6 +73,12 @@ struct SyncAccount {
     int changedInTessaly = 0;
     int deletedFromTessaly = 0;
     std::vector<SyncConflict> conflicts;
+    // The server had no file, though an earlier sync had left one: it was
+    // made anew from Tessaly's bookmarks. A missing file never means the
+    // browsers deleted everything.
+    bool fileMadeAnew = false;
+    // The bookmarks deleted on either side, named.
+    std::vector<SyncChange> deletions;
 };
 
 // A change to a Tessaly bookmark the commit makes.
@@ -120,6 +126,12 @@ struct SyncTimes {
 // its own). Reads the database, changes nothing. False with `error` in words
 // for the user when the file is no XBEL or damaged, or the database cannot
 // be read.
+//
+// No file on the server (ServerFile::exists false) is a first sync against
+// an empty file, whatever the last sync left: Tessaly deletes nothing, and
+// the state of the old file is replaced. A file that is there but holds no
+// bookmarks is merged as any other: what it lost since the last sync is
+// deleted in Tessaly (and named in the account).
 bool planSync(Database& database, std::string_view target, const ServerFile& file,
               const SyncTimes& times, SyncPlan& plan, std::string& error);
 

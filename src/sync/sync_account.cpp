@@ -62,6 +62,10 @@ std::string describePlan(const SyncPlan& plan)
     for (const SyncConflict& conflict : plan.account.conflicts) {
         out += conflictLine(conflict) + "\n";
     }
+    if (plan.account.fileMadeAnew) {
+        out += "The file is not on the server: it would be made anew from Tessaly's bookmarks; "
+               "nothing would be deleted in Tessaly.\n";
+    }
     if (plan.changes.empty()) {
         out += plan.writeFile ? "The file would be made, holding no bookmarks.\n"
                               : "Nothing would change on either side.\n";
@@ -76,6 +80,15 @@ std::string describeAccount(const SyncAccount& account)
     std::string out = counts(account) + "\n";
     for (const SyncConflict& conflict : account.conflicts) {
         out += conflictLine(conflict) + "\n";
+    }
+    if (account.fileMadeAnew) {
+        out += "The file was not on the server: it was made anew from Tessaly's bookmarks; "
+               "nothing was deleted in Tessaly.\n";
+    }
+    for (const SyncChange& deleted : account.deletions) {
+        out +=
+            (deleted.side == SyncSide::File ? "Deleted from the file: " : "Deleted in Tessaly: ") +
+            named(deleted.title, deleted.address) + "\n";
     }
     return out;
 }

@@ -370,6 +370,7 @@ private:
         }
         doc_.remove(current.item);
         change(SyncSide::File, SyncChange::Kind::Deleted, addressOf(item.href), item.title, {});
+        plan_.account.deletions.push_back(plan_.changes.back());
         ++plan_.account.deletedFromFile;
     }
 
@@ -461,6 +462,7 @@ private:
             break;
         case SyncChange::Kind::Deleted:
             ++plan_.account.deletedFromTessaly;
+            plan_.account.deletions.push_back(plan_.changes.back());
             break;
         }
         plan_.tessalyChanges.push_back({kind, std::move(oldAddress), std::move(address),
@@ -527,6 +529,12 @@ bool planSync(Database& database, std::string_view target, const ServerFile& fil
     if (!readSyncState(database, target, state, etag, error) ||
         !readStoredBookmarks(database, stored, error)) {
         return false;
+    }
+    if (!file.exists) {
+        // Deleted on the server, or never there: not a deletion of every
+        // bookmark by the browsers. The file is made anew as at a first sync.
+        plan.account.fileMadeAnew = !state.empty() || !etag.empty();
+        state.clear();
     }
     Planner planner{*document, times, plan};
     planner.run(state, std::move(stored));

@@ -299,3 +299,49 @@ TEST_F(BookmarkSyncTest, NoFileOnTheServerIsMadeAndDamagedOneChangesNothing)
 
 } // namespace
 } // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(BookmarkSyncTest, AFileGoneFromTheServerIsMadeAnewAndDeletesNothing)
+{
+    add("https://mine.example/", "Mine", "Reading");
+    sync();
+    server.clear(); // someone deleted the file on the server
+    SyncPlan dry;
+    std::string error;
+    ASSERT_TRUE(planSync(db, "test", {}, {fileTime, tessalyTime}, dry, error)) << error;
+    EXPECT_EQ(dry.account.deletedFromTessaly, 0);
+    EXPECT_NE(describePlan(dry).find("The file is not on the server: it would be made anew from "
+                                     "Tessaly's bookmarks; nothing would be deleted in Tessaly.\n"),
+              std::string::npos)
+        << describePlan(dry);
+
+    const SyncPlan plan = sync();
+    EXPECT_EQ(describeAccount(plan.account),
+              "File: 4 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\nThe file was not on the server: it was made anew from Tessaly's "
+              "bookmarks; nothing was deleted in Tessaly.\n");
+    EXPECT_EQ(stored("https://a.example/"), "Site A|Bookmarks bar");
+    EXPECT_EQ(stored("https://mine.example/"), "Mine|Reading");
+    EXPECT_EQ(inFile("https://a.example/"), "Site A|/Bookmarks bar");
+    EXPECT_EQ(inFile("https://mine.example/"), "Mine|/Reading");
+    // The state of the old file was replaced: the new one is in step.
+    EXPECT_TRUE(sync().nothingToCommit);
+}
+
+TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
+{
+    sync();
+    server = XbelDocument::empty().serialize();
+    const SyncPlan plan = sync();
+    EXPECT_EQ(stored("https://a.example/"), "-");
+    EXPECT_EQ(describeAccount(plan.account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 3 deleted. "
+              "Conflicts: 0.\nDeleted in Tessaly: \"Site A\" <https://a.example/>\n"
+              "Deleted in Tessaly: \"Site B\" <https://b.example/>\n"
+              "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
+}
+
+} // namespace
+} // namespace tessaly
