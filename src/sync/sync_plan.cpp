@@ -100,6 +100,19 @@ void joinWhat(std::string& what, std::string_view field)
     what += field;
 }
 
+// A stored bookmark as the file holds it once written and read back: what
+// the file cannot hold dropped, blanks trimmed, a blank title read as the
+// address. Comparing this with the file (and the last sync's record of the
+// file) finds only real changes: a text the file cannot hold as Tessaly
+// has it is no change every sync.
+StoredBookmark heldOf(const StoredBookmark& stored)
+{
+    std::string location = addressOf(XbelDocument::holdable(stored.location));
+    std::string description = descriptionOf(XbelDocument::holdable(stored.description), location);
+    return {std::move(location), std::move(description),
+            categoryOf(XbelDocument::holdable(stored.category))};
+}
+
 class Planner {
 public:
     Planner(XbelDocument& document, const SyncTimes& times, SyncPlan& plan)
@@ -109,9 +122,13 @@ public:
     void run(const std::vector<SyncStateRow>& state, std::vector<StoredBookmark> stored)
     {
         stored_ = std::move(stored);
-        byAddress_.reserve(stored_.size());
+        held_.reserve(stored_.size());
+        byLocation_.reserve(stored_.size());
+        byHeld_.reserve(stored_.size());
         for (std::size_t i = 0; i < stored_.size(); ++i) {
-            byAddress_.emplace(text::foldKey(stored_[i].location), i);
+            held_.push_back(heldOf(stored_[i]));
+            byLocation_.emplace(text::foldKey(stored_[i].location), i);
+            byHeld_.emplace(text::foldKey(held_[i].location), i);
         }
         claimed_.assign(stored_.size(), 0);
         state_ = &state;
@@ -188,10 +205,11 @@ private:
         return folder < 0 ? top_ : folderCategories_[static_cast<std::size_t>(folder)];
     }
 
+    // The stored bookmark an address of the file stands for.
     std::size_t storedAt(std::string_view address) const
     {
-        const auto found = byAddress_.find(text::foldKey(address));
-        return found == byAddress_.end() ? kNone : found->second;
+        const auto found = byHeld_.find(text::foldKey(addressOf(address)));
+        return found == byHeld_.end() ? kNone : found->second;
     }
 
     // Whether Tessaly can hold `address` for the stored bookmark `self`
@@ -200,11 +218,11 @@ private:
     bool take(std::string_view address, std::size_t self)
     {
         const std::string key = text::foldKey(address);
-        const auto stored = byAddress_.find(key);
-        if (stored != byAddress_.end() && stored->second != self) {
+        const auto stored = byLocation_.find(key);
+        if (stored != byLocation_.end() && stored->second != self) {
             return false;
         }
-        return stored != byAddress_.end() || taken_.insert(key).second;
+        return stored != byLocation_.end() || taken_.insert(key).second;
     }
 
     void fileBookmarks()
@@ -262,14 +280,15 @@ private:
         // was written): the same on both is no change.
         claimed_[at] = 1;
         const StoredBookmark& stored = stored_[at];
+        const StoredBookmark& held = held_[at];
         std::string what;
-        if (stored.description != description) {
+        if (held.description != description) {
             joinWhat(what, "title");
         }
-        if (stored.category != category) {
+        if (held.category != category) {
             joinWhat(what, "folder");
         }
-        if (stored.location != address) {
+        if (held.location != address) {
             joinWhat(what, "address");
         }
         if (!what.empty()) {
@@ -294,6 +313,7 @@ private:
         }
         claimed_[at] = 1;
         const StoredBookmark& stored = stored_[at];
+        const StoredBookmark& held = held_[at];
         // Each field on its own: changed on one side, it is made on the
         // other; on both, alike is agreed and different is a conflict.
         StoredBookmark merged = stored;
@@ -320,11 +340,11 @@ private:
             }
         };
         field("title", descriptionOf(base.title, base.address),
-              descriptionOf(item.title, item.href), stored.description, merged.description);
-        field("address", addressOf(base.address), addressOf(item.href), stored.location,
+              descriptionOf(item.title, item.href), held.description, merged.description);
+        field("address", addressOf(base.address), addressOf(item.href), held.location,
               merged.location);
         field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
-              stored.category, merged.category);
+              held.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
         }
@@ -387,10 +407,11 @@ private:
                 continue; // deleted on both sides
             }
             const StoredBookmark& stored = stored_[at];
+            const StoredBookmark& held = held_[at];
             const bool storedChanged =
-                stored.description != descriptionOf(row->title, row->address) ||
-                stored.category != categoryOf(innermost(row->folderPath)) ||
-                stored.location != addressOf(row->address);
+                held.description != descriptionOf(row->title, row->address) ||
+                held.category != categoryOf(innermost(row->folderPath)) ||
+                held.location != addressOf(row->address);
             if (storedChanged) {
                 // Left unclaimed, it goes back into the file as a new one.
                 conflict(stored.location, stored.description,
@@ -411,7 +432,7 @@ private:
             }
             const StoredBookmark& stored = stored_[i];
             const int item =
-                doc_.addBookmark(folderFor(stored.category), stored.location, stored.description);
+                doc_.addBookmark(folderFor(held_[i].category), stored.location, stored.description);
             change(SyncSide::File, SyncChange::Kind::Added, stored.location, stored.description,
                    {});
             ++plan_.account.addedToFile;
@@ -425,14 +446,15 @@ private:
     void toFile(int item, const StoredBookmark& stored, const std::string& what)
     {
         const XbelDocument::Item& now = doc_.items()[static_cast<std::size_t>(item)];
-        if (descriptionOf(now.title, now.href) != stored.description) {
+        const StoredBookmark held = heldOf(stored);
+        if (descriptionOf(now.title, now.href) != held.description) {
             doc_.setTitle(item, stored.description);
         }
-        if (addressOf(now.href) != stored.location) {
+        if (addressOf(now.href) != held.location) {
             doc_.setHref(item, stored.location);
         }
-        if (categoryIn(item) != stored.category) {
-            doc_.move(item, folderFor(stored.category));
+        if (categoryIn(item) != held.category) {
+            doc_.move(item, folderFor(held.category));
         }
         change(SyncSide::File, SyncChange::Kind::Changed, stored.location, stored.description,
                what);
@@ -494,7 +516,9 @@ private:
     bool fileWins_;
     bool stateChanged_ = false;
     std::vector<StoredBookmark> stored_;
-    std::unordered_map<std::string, std::size_t> byAddress_; // folded address -> stored_
+    std::vector<StoredBookmark> held_;                        // by stored_: as the file holds it
+    std::unordered_map<std::string, std::size_t> byLocation_; // folded location -> stored_
+    std::unordered_map<std::string, std::size_t> byHeld_;     // folded held location -> stored_
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
     const std::vector<SyncStateRow>* state_ = nullptr;
     std::unordered_map<std::string, const SyncStateRow*> byKey_;

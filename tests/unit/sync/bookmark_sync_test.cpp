@@ -343,5 +343,32 @@ TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
               "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
 }
 
+TEST_F(BookmarkSyncTest, ASyncWithNothingChangedWritesNothingWhateverTheTextHeld)
+{
+    // Characters the file cannot hold, blanks around the title, no title.
+    add("https://u\x02rl.example/", "Con\x02trol",
+        "Fold\x03"
+        "er");
+    add("https://blank.example/", "", "");
+    add("https://spaced.example/", "  Spaced", "");
+    const SyncPlan first = sync();
+    EXPECT_EQ(first.account.addedToFile, 3);
+    const std::string written = server;
+    const SyncPlan again = sync();
+    EXPECT_EQ(describePlan(again), "Nothing would change on either side.\n");
+    EXPECT_TRUE(again.nothingToCommit);
+    EXPECT_EQ(server, written);
+    EXPECT_EQ(stored("https://u\x02rl.example/"), "Con\x02trol|Fold\x03"
+                                                  "er");
+
+    // A change made in the file after all reaches Tessaly as before.
+    replaceInFile("<title>Control</title>", "<title>Controlled</title>");
+    const SyncPlan changed = sync();
+    EXPECT_EQ(changed.account.changedInTessaly, 1);
+    EXPECT_EQ(stored("https://u\x02rl.example/"), "Controlled|Fold\x03"
+                                                  "er");
+    EXPECT_TRUE(sync().nothingToCommit);
+}
+
 } // namespace
 } // namespace tessaly
