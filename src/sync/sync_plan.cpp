@@ -119,7 +119,7 @@ public:
         : doc_(document), plan_(plan), fileWins_(times.file >= times.tessaly)
     {}
 
-    void run(const std::vector<SyncStateRow>& state, std::vector<StoredBookmark> stored)
+    void run(std::vector<SyncStateRow> state, std::vector<StoredBookmark> stored)
     {
         stored_ = std::move(stored);
         held_.reserve(stored_.size());
@@ -131,8 +131,9 @@ public:
             byHeld_.emplace(text::foldKey(held_[i].location), i);
         }
         claimed_.assign(stored_.size(), 0);
-        state_ = &state;
-        for (const SyncStateRow& row : state) {
+        state_ = std::move(state);
+        linkUnlinkedRows();
+        for (const SyncStateRow& row : state_) {
             byKey_.emplace(row.serverId, &row);
         }
         indexFolders();
@@ -150,6 +151,31 @@ private:
         std::string path;
         std::string key;
     };
+
+    // Links the rows of a sync that recorded none, as planSync says.
+    void linkUnlinkedRows()
+    {
+        std::unordered_map<std::string, std::vector<SyncStateRow*>> rows;
+        for (SyncStateRow& row : state_) {
+            if (!row.linked) {
+                stateChanged_ = true; // the links are recorded from now on
+                rows[text::foldKey(addressOf(row.address))].push_back(&row);
+            }
+        }
+        for (auto& [key, group] : rows) {
+            const std::size_t at = storedAt(group.front()->address);
+            SyncStateRow* chosen = group.size() == 1 || at != kNone ? group.front() : nullptr;
+            for (SyncStateRow* row : group) {
+                if (at != kNone && row->address == stored_[at].location) {
+                    chosen = row;
+                }
+                row->linked = std::string{};
+            }
+            if (chosen != nullptr) {
+                chosen->linked = at == kNone ? chosen->address : stored_[at].location;
+            }
+        }
+    }
 
     void indexFolders()
     {
@@ -212,6 +238,16 @@ private:
         return found == byHeld_.end() ? kNone : found->second;
     }
 
+    // The stored bookmark a row is linked to: its location, in any case.
+    std::size_t linkedAt(const SyncStateRow& row) const
+    {
+        if (row.linked->empty()) {
+            return kNone;
+        }
+        const auto found = byLocation_.find(text::foldKey(*row.linked));
+        return found == byLocation_.end() ? kNone : found->second;
+    }
+
     // Whether Tessaly can hold `address` for the stored bookmark `self`
     // (kNone: a new one) without a second bookmark of it: none is stored
     // under it but `self`, and none gets it in this sync. Taken if so.
@@ -225,12 +261,16 @@ private:
         return stored != byLocation_.end() || taken_.insert(key).second;
     }
 
+    // The bookmarks of the file the last sync knew are merged before those
+    // new to it, so that a new one never takes the place in Tessaly of one
+    // synced before with the same address in another letter case.
     void fileBookmarks()
     {
         const auto& items = doc_.items();
         std::unordered_set<std::string> ids;
         ids.reserve(items.size());
-        seen_.reserve(state_->size());
+        seen_.reserve(state_.size());
+        std::vector<Current> arrivals;
         for (std::size_t i = 0; i < items.size(); ++i) {
             const XbelDocument::Item& item = items[i];
             if (item.folder || item.removed || !storable(addressOf(item.href))) {
@@ -248,11 +288,14 @@ private:
             Current current{static_cast<int>(i), pathOf(static_cast<int>(i)), key};
             const auto known = byKey_.find(key);
             if (known == byKey_.end()) {
-                arrived(current);
+                arrivals.push_back(std::move(current));
             } else {
                 seen_.insert(key);
                 merge(current, *known->second);
             }
+        }
+        for (const Current& current : arrivals) {
+            arrived(current);
         }
     }
 
@@ -265,15 +308,16 @@ private:
         const std::string category = categoryIn(current.item);
         const std::size_t at = storedAt(address);
         if (at != kNone && claimed_[at]) {
-            // The same address again in the file: Tessaly keeps it once.
-            keep(current);
+            heldAlready(current); // the same address again in the file
             return;
         }
         if (at == kNone) {
-            if (take(address, kNone)) {
-                tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            if (!take(address, kNone)) {
+                heldAlready(current);
+                return;
             }
-            keep(current);
+            tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            keep(current, nullptr, address);
             return;
         }
         // Both sides have it (a first sync, or one cut short after the file
@@ -291,24 +335,45 @@ private:
         if (held.location != address) {
             joinWhat(what, "address");
         }
+        std::string linked = stored.location;
         if (!what.empty()) {
             conflict(address, description, what);
             if (fileWins_) {
                 tessaly(SyncChange::Kind::Changed, stored.location, address, description, category,
                         what);
+                linked = address;
             } else {
                 toFile(current.item, stored, what);
             }
         }
-        keep(current);
+        keep(current, nullptr, linked);
+    }
+
+    // A bookmark of the file Tessaly does not take: stays in the file,
+    // linked to nothing, and the account names it.
+    void heldAlready(const Current& current)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        plan_.account.heldAlready.push_back(
+            {SyncSide::Tessaly, SyncChange::Kind::Added, addressOf(item.href), item.title, {}});
+        keep(current, nullptr, {});
     }
 
     void merge(const Current& current, const SyncStateRow& base)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
-        const std::size_t at = storedAt(addressOf(base.address));
-        if (at == kNone || claimed_[at]) {
-            gone(current, base, at != kNone);
+        if (base.linked->empty()) {
+            keep(current, &base, {}); // Tessaly never took it
+            return;
+        }
+        const std::size_t at = linkedAt(base);
+        if (at == kNone) {
+            gone(current, base);
+            return;
+        }
+        if (claimed_[at]) {
+            // Another bookmark of the file is synced to it already.
+            heldAlready(current);
             return;
         }
         claimed_[at] = 1;
@@ -320,11 +385,11 @@ private:
         std::string toTessaly;
         std::string toFileWhat;
         std::string conflicting;
-        const auto field = [&](std::string_view name, const std::string& was,
-                               const std::string& nowFile, const std::string& nowStored,
-                               std::string& into) {
-            const bool fileChanged = nowFile != was;
-            const bool storedChanged = nowStored != was;
+        const auto field = [&](std::string_view name, const std::string& wasFile,
+                               const std::string& wasStored, const std::string& nowFile,
+                               const std::string& nowStored, std::string& into) {
+            const bool fileChanged = nowFile != wasFile;
+            const bool storedChanged = nowStored != wasStored;
             if (fileChanged && (!storedChanged || nowStored != nowFile)) {
                 if (storedChanged) {
                     joinWhat(conflicting, name);
@@ -339,12 +404,15 @@ private:
                 joinWhat(toFileWhat, name);
             }
         };
-        field("title", descriptionOf(base.title, base.address),
-              descriptionOf(item.title, item.href), held.description, merged.description);
-        field("address", addressOf(base.address), addressOf(item.href), held.location,
-              merged.location);
-        field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
-              held.category, merged.category);
+        const std::string title = descriptionOf(base.title, base.address);
+        const std::string folder = categoryOf(innermost(base.folderPath));
+        field("title", title, title, descriptionOf(item.title, item.href), held.description,
+              merged.description);
+        // The address Tessaly had is the one it was linked by: it may differ
+        // from the file's when another bookmark held the file's.
+        field("address", addressOf(base.address), addressOf(XbelDocument::holdable(*base.linked)),
+              addressOf(item.href), held.location, merged.location);
+        field("folder", folder, folder, categoryIn(current.item), held.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
         }
@@ -363,20 +431,16 @@ private:
         if (!toFileWhat.empty()) {
             toFile(current.item, merged, toFileWhat);
         }
-        keep(current, &base);
+        keep(current, &base, merged.location);
     }
 
-    // A synced bookmark Tessaly no longer has (or has for another bookmark
-    // of the file with its address).
-    void gone(const Current& current, const SyncStateRow& base, bool duplicate)
+    // A synced bookmark Tessaly no longer has: deleted in Tessaly. Only the
+    // bookmark of the file linked to it goes (see SyncStateRow::linked).
+    void gone(const Current& current, const SyncStateRow& base)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
         const bool fileChanged = item.title != base.title || item.href != base.address ||
                                  current.path != base.folderPath;
-        if (duplicate) {
-            keep(current, &base);
-            return;
-        }
         if (fileChanged) {
             // A change is never lost to a deletion: the bookmark comes back.
             conflict(addressOf(item.href), descriptionOf(item.title, item.href),
@@ -384,8 +448,10 @@ private:
             if (take(addressOf(item.href), kNone)) {
                 tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
                         descriptionOf(item.title, item.href), categoryIn(current.item), {});
+                keep(current, &base, addressOf(item.href));
+            } else {
+                keep(current, &base, {});
             }
-            keep(current, &base);
             return;
         }
         doc_.remove(current.item);
@@ -396,22 +462,21 @@ private:
 
     void deletedFromFile()
     {
-        for (const SyncStateRow& base : *state_) {
-            const SyncStateRow* row = &base;
-            if (seen_.contains(row->serverId)) {
+        for (const SyncStateRow& row : state_) {
+            if (seen_.contains(row.serverId)) {
                 continue;
             }
             stateChanged_ = true;
-            const std::size_t at = storedAt(addressOf(row->address));
+            const std::size_t at = linkedAt(row);
             if (at == kNone || claimed_[at]) {
-                continue; // deleted on both sides
+                continue; // deleted on both sides, or never in Tessaly
             }
             const StoredBookmark& stored = stored_[at];
             const StoredBookmark& held = held_[at];
             const bool storedChanged =
-                held.description != descriptionOf(row->title, row->address) ||
-                held.category != categoryOf(innermost(row->folderPath)) ||
-                held.location != addressOf(row->address);
+                held.description != descriptionOf(row.title, row.address) ||
+                held.category != categoryOf(innermost(row.folderPath)) ||
+                held.location != addressOf(XbelDocument::holdable(*row.linked));
             if (storedChanged) {
                 // Left unclaimed, it goes back into the file as a new one.
                 conflict(stored.location, stored.description,
@@ -437,7 +502,8 @@ private:
                    {});
             ++plan_.account.addedToFile;
             const XbelDocument::Item& added = doc_.items()[static_cast<std::size_t>(item)];
-            plan_.newState.push_back({added.id, pathOf(item), added.title, added.href});
+            plan_.newState.push_back(
+                {added.id, pathOf(item), added.title, added.href, stored.location});
             stateChanged_ = true;
         }
     }
@@ -461,14 +527,17 @@ private:
         ++plan_.account.changedInFile;
     }
 
-    // The state row of a file bookmark as the sync leaves it.
-    void keep(const Current& current, const SyncStateRow* base = nullptr)
+    // The state row of a file bookmark as the sync leaves it, linked to the
+    // stored bookmark of location `linked` (blank: none).
+    void keep(const Current& current, const SyncStateRow* base, std::string linked)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
-        plan_.newState.push_back({current.key, pathOf(current.item), item.title, item.href});
+        plan_.newState.push_back(
+            {current.key, pathOf(current.item), item.title, item.href, std::move(linked)});
         const SyncStateRow& now = plan_.newState.back();
         stateChanged_ = stateChanged_ || base == nullptr || now.folderPath != base->folderPath ||
-                        now.title != base->title || now.address != base->address;
+                        now.title != base->title || now.address != base->address ||
+                        now.linked != base->linked;
     }
 
     void tessaly(SyncChange::Kind kind, std::string oldAddress, std::string address,
@@ -520,7 +589,7 @@ private:
     std::unordered_map<std::string, std::size_t> byLocation_; // folded location -> stored_
     std::unordered_map<std::string, std::size_t> byHeld_;     // folded held location -> stored_
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
-    const std::vector<SyncStateRow>* state_ = nullptr;
+    std::vector<SyncStateRow> state_;
     std::unordered_map<std::string, const SyncStateRow*> byKey_;
     std::unordered_set<std::string> taken_;        // folded addresses Tessaly gets in this sync
     std::unordered_set<std::string> seen_;         // state keys found in the file
@@ -561,7 +630,7 @@ bool planSync(Database& database, std::string_view target, const ServerFile& fil
         state.clear();
     }
     Planner planner{*document, times, plan};
-    planner.run(state, std::move(stored));
+    planner.run(std::move(state), std::move(stored));
     plan.writeFile = !file.exists || document->changed();
     if (plan.writeFile) {
         plan.newFile = document->serialize();

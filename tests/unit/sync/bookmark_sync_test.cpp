@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 namespace tessaly {
@@ -341,6 +343,70 @@ TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
               "Conflicts: 0.\nDeleted in Tessaly: \"Site A\" <https://a.example/>\n"
               "Deleted in Tessaly: \"Site B\" <https://b.example/>\n"
               "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
+}
+
+// The bookmark database keys addresses without regard to letter case, so
+// the file's http://h/Page and http://h/page are one bookmark in Tessaly.
+class SyncOfAnAddressHeldAlreadyTest : public BookmarkSyncTest {
+protected:
+    void SetUp() override
+    {
+        BookmarkSyncTest::SetUp();
+        replaceInFile(R"(<title>Site C</title></bookmark>)",
+                      R"(<title>Site C</title></bookmark><bookmark href="http://h/Page" id="7">)"
+                      R"(<title>Upper</title></bookmark><bookmark href="http://h/page" id="8">)"
+                      R"(<title>Lower</title></bookmark>)");
+    }
+};
+
+TEST_F(SyncOfAnAddressHeldAlreadyTest, IsNamedAndNeverDeletedForTheOther)
+{
+    replaceInFile(R"(<title>Lower</title></bookmark>)",
+                  R"(<title>Lower</title></bookmark><bookmark href="https://a.example/" )"
+                  R"(id="9"><title>A again</title></bookmark>)");
+    const SyncPlan first = sync();
+    EXPECT_EQ(first.account.addedToTessaly, 4);
+    EXPECT_EQ(describeAccount(first.account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 4 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\nNot stored in Tessaly, their address being held already: 2.\n"
+              "  \"Lower\" <http://h/page>\n  \"A again\" <https://a.example/>\n");
+
+    edit("http://h/Page", nullptr);
+    edit("https://a.example/", nullptr);
+    const SyncPlan deleted = sync();
+    EXPECT_EQ(deleted.account.deletedFromFile, 2);
+    EXPECT_NE(server.find("http://h/page"), std::string::npos);
+    EXPECT_EQ(server.find("http://h/Page"), std::string::npos);
+    EXPECT_EQ(inFile("https://a.example/"), "A again|/Other");
+    // What stays in the file stays out of Tessaly, and is not named again.
+    EXPECT_EQ(stored("http://h/page"), "-");
+    EXPECT_EQ(describeAccount(sync().account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\n");
+}
+
+// A state left before links were recorded: deleting the one bookmark
+// Tessaly kept deletes neither of the file's, as it cannot tell which.
+TEST_F(SyncOfAnAddressHeldAlreadyTest, InAStateWithoutLinksNoBookmarkOfTheFileIsDeletedForAnother)
+{
+    sync();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((folder.path() + "/URLDATA.tps").c_str(), &raw), SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_exec(raw, "ALTER TABLE SyncState DROP COLUMN Linked", nullptr, nullptr, nullptr),
+        SQLITE_OK)
+        << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+
+    edit("http://h/Page", nullptr);
+    edit("https://a.example/", nullptr);
+    const SyncPlan plan = sync();
+    EXPECT_EQ(plan.account.deletedFromFile, 1);
+    EXPECT_EQ(inFile("https://a.example/"), "-");
+    EXPECT_EQ(inFile("http://h/Page"), "Upper|/Other");
+    EXPECT_EQ(inFile("http://h/page"), "Lower|/Other");
+    // The links are recorded again, and nothing more comes of them.
+    EXPECT_TRUE(sync().nothingToCommit);
 }
 
 TEST_F(BookmarkSyncTest, ASyncWithNothingChangedWritesNothingWhateverTheTextHeld)
