@@ -2,6 +2,7 @@
 
 #include "apache_dav_server.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace tessaly::cli::test {
@@ -67,6 +68,30 @@ TEST_F(SyncCommandTest, NeedsAnAddressTheFirstTime)
     EXPECT_EQ(run({"sync", "--password-file", passwordFile}), kExitUsage);
     EXPECT_EQ(err.rfind("tessaly-cli sync: no server address: give --url the first time", 0), 0u)
         << err;
+}
+
+TEST_F(SyncCommandTest, AFileDeletedOnTheServerDeletesNothingHere)
+{
+    ASSERT_EQ(run({"add", "https://mine.example/", "--description", "Mine"}), kExitOk) << err;
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl(), "--user", "sync", "--password-file",
+                   passwordFile}),
+              kExitOk)
+        << err;
+    std::filesystem::remove(apache.diskPath("bookmarks.xbel"));
+
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile, "--dry-run"}), kExitOk) << err;
+    EXPECT_NE(out.find("File: add \"Mine\" <https://mine.example/>\nThe file is not on the "
+                       "server: it would be made anew"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    EXPECT_NE(out.find("File: 1 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 "
+                       "deleted. Conflicts: 0.\nThe file was not on the server: it was made anew"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(apache.readFile("bookmarks.xbel").find("https://mine.example/"), std::string::npos);
+    ASSERT_EQ(run({"list"}), kExitOk) << err;
+    EXPECT_NE(out.find("https://mine.example/"), std::string::npos) << out;
 }
 
 TEST_F(SyncCommandTest, ADryRunRemembersNothing)
