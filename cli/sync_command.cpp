@@ -90,7 +90,8 @@ int SyncCommand::run(const std::vector<std::string>& arguments, const Context& c
     if (!result.message.empty() && result.message.back() != '\n') {
         context.out << '\n';
     }
-    if (std::string error; !saveSyncSettings(settings, kIni, error)) {
+    // A dry run changes nothing, the remembered server included.
+    if (std::string error; !syncOptions.dryRun && !saveSyncSettings(settings, kIni, error)) {
         context.err << "tessaly-cli sync: the settings could not be kept in " << kIni << ": "
                     << error << '\n';
     }

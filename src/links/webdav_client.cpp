@@ -171,7 +171,20 @@ std::string WebDavClient::fileUrl(std::string_view name) const
     if (!url.ends_with('/')) {
         url += '/';
     }
-    url += name;
+    // The name is one file of the folder, whatever it holds: a "#" or "?"
+    // would end the path (the lock of "a#b" written over "a") and a "%"
+    // would name another file, so they go as their codes.
+    for (const char c : name) {
+        if (c == '%' || c == '#' || c == '?') {
+            constexpr std::string_view kHex = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            url += '%';
+            url += kHex[byte >> 4U];
+            url += kHex[byte & 15U];
+        } else {
+            url += c;
+        }
+    }
     return encodeAddress(url);
 }
 

@@ -69,7 +69,8 @@ public:
     WebDavClient& operator=(const WebDavClient&) = delete;
 
     const DavAccount& account() const { return account_; }
-    // The address of `name` in the folder.
+    // The address of `name` in the folder: always one file of the folder,
+    // whatever characters the name holds.
     std::string fileUrl(std::string_view name) const;
 
     DavAnswer get(std::string_view name);

@@ -73,6 +73,16 @@ struct SyncAccount {
     int changedInTessaly = 0;
     int deletedFromTessaly = 0;
     std::vector<SyncConflict> conflicts;
+    // The server had no file, though an earlier sync had left one: it was
+    // made anew from Tessaly's bookmarks. A missing file never means the
+    // browsers deleted everything.
+    bool fileMadeAnew = false;
+    // The bookmarks deleted on either side, named.
+    std::vector<SyncChange> deletions;
+    // Bookmarks of the file Tessaly did not take, because another bookmark
+    // holds their address already (the location key ignores letter case,
+    // and a browser may keep one address in several folders).
+    std::vector<SyncChange> heldAlready;
 };
 
 // A change to a Tessaly bookmark the commit makes.
@@ -92,6 +102,13 @@ struct SyncStateRow {
     std::string folderPath;
     std::string title;
     std::string address;
+    // The location of the Tessaly bookmark this bookmark of the file is
+    // synced to, exactly as stored; blank: none (its address was held by
+    // another bookmark already). Only this link lets a deletion in Tessaly
+    // delete a bookmark of the file, so a bookmark of the file that Tessaly
+    // never took is never deleted for another. Unset: the row was left by a
+    // sync that did not record links (see planSync).
+    std::optional<std::string> linked;
 };
 
 struct SyncPlan {
@@ -120,6 +137,19 @@ struct SyncTimes {
 // its own). Reads the database, changes nothing. False with `error` in words
 // for the user when the file is no XBEL or damaged, or the database cannot
 // be read.
+//
+// No file on the server (ServerFile::exists false) is a first sync against
+// an empty file, whatever the last sync left: Tessaly deletes nothing, and
+// the state of the old file is replaced. A file that is there but holds no
+// bookmarks is merged as any other: what it lost since the last sync is
+// deleted in Tessaly (and named in the account).
+//
+// Rows of the last sync without links are linked as that sync linked
+// them: to the stored bookmark of their address; of several rows whose
+// addresses differ only in letter case, to the one whose address is the
+// stored location byte for byte (else the first), and, when Tessaly no
+// longer has that bookmark, to none, so that no bookmark of the file is
+// deleted for another.
 bool planSync(Database& database, std::string_view target, const ServerFile& file,
               const SyncTimes& times, SyncPlan& plan, std::string& error);
 

@@ -39,6 +39,20 @@ std::string counts(const SyncAccount& account)
            " deleted. Conflicts: " + std::to_string(account.conflicts.size()) + ".";
 }
 
+// The bookmarks of the file Tessaly did not take, a line each.
+std::string heldLines(const SyncAccount& account)
+{
+    if (account.heldAlready.empty()) {
+        return {};
+    }
+    std::string out = "Not stored in Tessaly, their address being held already: " +
+                      std::to_string(account.heldAlready.size()) + ".\n";
+    for (const SyncChange& held : account.heldAlready) {
+        out += "  " + named(held.title, held.address) + "\n";
+    }
+    return out;
+}
+
 } // namespace
 
 std::string describePlan(const SyncPlan& plan)
@@ -62,6 +76,11 @@ std::string describePlan(const SyncPlan& plan)
     for (const SyncConflict& conflict : plan.account.conflicts) {
         out += conflictLine(conflict) + "\n";
     }
+    if (plan.account.fileMadeAnew) {
+        out += "The file is not on the server: it would be made anew from Tessaly's bookmarks; "
+               "nothing would be deleted in Tessaly.\n";
+    }
+    out += heldLines(plan.account);
     if (plan.changes.empty()) {
         out += plan.writeFile ? "The file would be made, holding no bookmarks.\n"
                               : "Nothing would change on either side.\n";
@@ -77,7 +96,16 @@ std::string describeAccount(const SyncAccount& account)
     for (const SyncConflict& conflict : account.conflicts) {
         out += conflictLine(conflict) + "\n";
     }
-    return out;
+    if (account.fileMadeAnew) {
+        out += "The file was not on the server: it was made anew from Tessaly's bookmarks; "
+               "nothing was deleted in Tessaly.\n";
+    }
+    for (const SyncChange& deleted : account.deletions) {
+        out +=
+            (deleted.side == SyncSide::File ? "Deleted from the file: " : "Deleted in Tessaly: ") +
+            named(deleted.title, deleted.address) + "\n";
+    }
+    return out + heldLines(account);
 }
 
 } // namespace tessaly

@@ -100,22 +100,40 @@ void joinWhat(std::string& what, std::string_view field)
     what += field;
 }
 
+// A stored bookmark as the file holds it once written and read back: what
+// the file cannot hold dropped, blanks trimmed, a blank title read as the
+// address. Comparing this with the file (and the last sync's record of the
+// file) finds only real changes: a text the file cannot hold as Tessaly
+// has it is no change every sync.
+StoredBookmark heldOf(const StoredBookmark& stored)
+{
+    std::string location = addressOf(XbelDocument::holdable(stored.location));
+    std::string description = descriptionOf(XbelDocument::holdable(stored.description), location);
+    return {std::move(location), std::move(description),
+            categoryOf(XbelDocument::holdable(stored.category))};
+}
+
 class Planner {
 public:
     Planner(XbelDocument& document, const SyncTimes& times, SyncPlan& plan)
         : doc_(document), plan_(plan), fileWins_(times.file >= times.tessaly)
     {}
 
-    void run(const std::vector<SyncStateRow>& state, std::vector<StoredBookmark> stored)
+    void run(std::vector<SyncStateRow> state, std::vector<StoredBookmark> stored)
     {
         stored_ = std::move(stored);
-        byAddress_.reserve(stored_.size());
+        held_.reserve(stored_.size());
+        byLocation_.reserve(stored_.size());
+        byHeld_.reserve(stored_.size());
         for (std::size_t i = 0; i < stored_.size(); ++i) {
-            byAddress_.emplace(text::foldKey(stored_[i].location), i);
+            held_.push_back(heldOf(stored_[i]));
+            byLocation_.emplace(text::foldKey(stored_[i].location), i);
+            byHeld_.emplace(text::foldKey(held_[i].location), i);
         }
         claimed_.assign(stored_.size(), 0);
-        state_ = &state;
-        for (const SyncStateRow& row : state) {
+        state_ = std::move(state);
+        linkUnlinkedRows();
+        for (const SyncStateRow& row : state_) {
             byKey_.emplace(row.serverId, &row);
         }
         indexFolders();
@@ -133,6 +151,31 @@ private:
         std::string path;
         std::string key;
     };
+
+    // Links the rows of a sync that recorded none, as planSync says.
+    void linkUnlinkedRows()
+    {
+        std::unordered_map<std::string, std::vector<SyncStateRow*>> rows;
+        for (SyncStateRow& row : state_) {
+            if (!row.linked) {
+                stateChanged_ = true; // the links are recorded from now on
+                rows[text::foldKey(addressOf(row.address))].push_back(&row);
+            }
+        }
+        for (auto& [key, group] : rows) {
+            const std::size_t at = storedAt(group.front()->address);
+            SyncStateRow* chosen = group.size() == 1 || at != kNone ? group.front() : nullptr;
+            for (SyncStateRow* row : group) {
+                if (at != kNone && row->address == stored_[at].location) {
+                    chosen = row;
+                }
+                row->linked = std::string{};
+            }
+            if (chosen != nullptr) {
+                chosen->linked = at == kNone ? chosen->address : stored_[at].location;
+            }
+        }
+    }
 
     void indexFolders()
     {
@@ -188,10 +231,21 @@ private:
         return folder < 0 ? top_ : folderCategories_[static_cast<std::size_t>(folder)];
     }
 
+    // The stored bookmark an address of the file stands for.
     std::size_t storedAt(std::string_view address) const
     {
-        const auto found = byAddress_.find(text::foldKey(address));
-        return found == byAddress_.end() ? kNone : found->second;
+        const auto found = byHeld_.find(text::foldKey(addressOf(address)));
+        return found == byHeld_.end() ? kNone : found->second;
+    }
+
+    // The stored bookmark a row is linked to: its location, in any case.
+    std::size_t linkedAt(const SyncStateRow& row) const
+    {
+        if (row.linked->empty()) {
+            return kNone;
+        }
+        const auto found = byLocation_.find(text::foldKey(*row.linked));
+        return found == byLocation_.end() ? kNone : found->second;
     }
 
     // Whether Tessaly can hold `address` for the stored bookmark `self`
@@ -200,19 +254,23 @@ private:
     bool take(std::string_view address, std::size_t self)
     {
         const std::string key = text::foldKey(address);
-        const auto stored = byAddress_.find(key);
-        if (stored != byAddress_.end() && stored->second != self) {
+        const auto stored = byLocation_.find(key);
+        if (stored != byLocation_.end() && stored->second != self) {
             return false;
         }
-        return stored != byAddress_.end() || taken_.insert(key).second;
+        return stored != byLocation_.end() || taken_.insert(key).second;
     }
 
+    // The bookmarks of the file the last sync knew are merged before those
+    // new to it, so that a new one never takes the place in Tessaly of one
+    // synced before with the same address in another letter case.
     void fileBookmarks()
     {
         const auto& items = doc_.items();
         std::unordered_set<std::string> ids;
         ids.reserve(items.size());
-        seen_.reserve(state_->size());
+        seen_.reserve(state_.size());
+        std::vector<Current> arrivals;
         for (std::size_t i = 0; i < items.size(); ++i) {
             const XbelDocument::Item& item = items[i];
             if (item.folder || item.removed || !storable(addressOf(item.href))) {
@@ -230,11 +288,14 @@ private:
             Current current{static_cast<int>(i), pathOf(static_cast<int>(i)), key};
             const auto known = byKey_.find(key);
             if (known == byKey_.end()) {
-                arrived(current);
+                arrivals.push_back(std::move(current));
             } else {
                 seen_.insert(key);
                 merge(current, *known->second);
             }
+        }
+        for (const Current& current : arrivals) {
+            arrived(current);
         }
     }
 
@@ -247,64 +308,88 @@ private:
         const std::string category = categoryIn(current.item);
         const std::size_t at = storedAt(address);
         if (at != kNone && claimed_[at]) {
-            // The same address again in the file: Tessaly keeps it once.
-            keep(current);
+            heldAlready(current); // the same address again in the file
             return;
         }
         if (at == kNone) {
-            if (take(address, kNone)) {
-                tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            if (!take(address, kNone)) {
+                heldAlready(current);
+                return;
             }
-            keep(current);
+            tessaly(SyncChange::Kind::Added, {}, address, description, category, {});
+            keep(current, nullptr, address);
             return;
         }
         // Both sides have it (a first sync, or one cut short after the file
         // was written): the same on both is no change.
         claimed_[at] = 1;
         const StoredBookmark& stored = stored_[at];
+        const StoredBookmark& held = held_[at];
         std::string what;
-        if (stored.description != description) {
+        if (held.description != description) {
             joinWhat(what, "title");
         }
-        if (stored.category != category) {
+        if (held.category != category) {
             joinWhat(what, "folder");
         }
-        if (stored.location != address) {
+        if (held.location != address) {
             joinWhat(what, "address");
         }
+        std::string linked = stored.location;
         if (!what.empty()) {
             conflict(address, description, what);
             if (fileWins_) {
                 tessaly(SyncChange::Kind::Changed, stored.location, address, description, category,
                         what);
+                linked = address;
             } else {
                 toFile(current.item, stored, what);
             }
         }
-        keep(current);
+        keep(current, nullptr, linked);
+    }
+
+    // A bookmark of the file Tessaly does not take: stays in the file,
+    // linked to nothing, and the account names it.
+    void heldAlready(const Current& current)
+    {
+        const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
+        plan_.account.heldAlready.push_back(
+            {SyncSide::Tessaly, SyncChange::Kind::Added, addressOf(item.href), item.title, {}});
+        keep(current, nullptr, {});
     }
 
     void merge(const Current& current, const SyncStateRow& base)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
-        const std::size_t at = storedAt(addressOf(base.address));
-        if (at == kNone || claimed_[at]) {
-            gone(current, base, at != kNone);
+        if (base.linked->empty()) {
+            keep(current, &base, {}); // Tessaly never took it
+            return;
+        }
+        const std::size_t at = linkedAt(base);
+        if (at == kNone) {
+            gone(current, base);
+            return;
+        }
+        if (claimed_[at]) {
+            // Another bookmark of the file is synced to it already.
+            heldAlready(current);
             return;
         }
         claimed_[at] = 1;
         const StoredBookmark& stored = stored_[at];
+        const StoredBookmark& held = held_[at];
         // Each field on its own: changed on one side, it is made on the
         // other; on both, alike is agreed and different is a conflict.
         StoredBookmark merged = stored;
         std::string toTessaly;
         std::string toFileWhat;
         std::string conflicting;
-        const auto field = [&](std::string_view name, const std::string& was,
-                               const std::string& nowFile, const std::string& nowStored,
-                               std::string& into) {
-            const bool fileChanged = nowFile != was;
-            const bool storedChanged = nowStored != was;
+        const auto field = [&](std::string_view name, const std::string& wasFile,
+                               const std::string& wasStored, const std::string& nowFile,
+                               const std::string& nowStored, std::string& into) {
+            const bool fileChanged = nowFile != wasFile;
+            const bool storedChanged = nowStored != wasStored;
             if (fileChanged && (!storedChanged || nowStored != nowFile)) {
                 if (storedChanged) {
                     joinWhat(conflicting, name);
@@ -319,12 +404,15 @@ private:
                 joinWhat(toFileWhat, name);
             }
         };
-        field("title", descriptionOf(base.title, base.address),
-              descriptionOf(item.title, item.href), stored.description, merged.description);
-        field("address", addressOf(base.address), addressOf(item.href), stored.location,
-              merged.location);
-        field("folder", categoryOf(innermost(base.folderPath)), categoryIn(current.item),
-              stored.category, merged.category);
+        const std::string title = descriptionOf(base.title, base.address);
+        const std::string folder = categoryOf(innermost(base.folderPath));
+        field("title", title, title, descriptionOf(item.title, item.href), held.description,
+              merged.description);
+        // The address Tessaly had is the one it was linked by: it may differ
+        // from the file's when another bookmark held the file's.
+        field("address", addressOf(base.address), addressOf(XbelDocument::holdable(*base.linked)),
+              addressOf(item.href), held.location, merged.location);
+        field("folder", folder, folder, categoryIn(current.item), held.category, merged.category);
         if (!conflicting.empty()) {
             conflict(addressOf(item.href), merged.description, conflicting);
         }
@@ -343,20 +431,16 @@ private:
         if (!toFileWhat.empty()) {
             toFile(current.item, merged, toFileWhat);
         }
-        keep(current, &base);
+        keep(current, &base, merged.location);
     }
 
-    // A synced bookmark Tessaly no longer has (or has for another bookmark
-    // of the file with its address).
-    void gone(const Current& current, const SyncStateRow& base, bool duplicate)
+    // A synced bookmark Tessaly no longer has: deleted in Tessaly. Only the
+    // bookmark of the file linked to it goes (see SyncStateRow::linked).
+    void gone(const Current& current, const SyncStateRow& base)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
         const bool fileChanged = item.title != base.title || item.href != base.address ||
                                  current.path != base.folderPath;
-        if (duplicate) {
-            keep(current, &base);
-            return;
-        }
         if (fileChanged) {
             // A change is never lost to a deletion: the bookmark comes back.
             conflict(addressOf(item.href), descriptionOf(item.title, item.href),
@@ -364,32 +448,35 @@ private:
             if (take(addressOf(item.href), kNone)) {
                 tessaly(SyncChange::Kind::Added, {}, addressOf(item.href),
                         descriptionOf(item.title, item.href), categoryIn(current.item), {});
+                keep(current, &base, addressOf(item.href));
+            } else {
+                keep(current, &base, {});
             }
-            keep(current, &base);
             return;
         }
         doc_.remove(current.item);
         change(SyncSide::File, SyncChange::Kind::Deleted, addressOf(item.href), item.title, {});
+        plan_.account.deletions.push_back(plan_.changes.back());
         ++plan_.account.deletedFromFile;
     }
 
     void deletedFromFile()
     {
-        for (const SyncStateRow& base : *state_) {
-            const SyncStateRow* row = &base;
-            if (seen_.contains(row->serverId)) {
+        for (const SyncStateRow& row : state_) {
+            if (seen_.contains(row.serverId)) {
                 continue;
             }
             stateChanged_ = true;
-            const std::size_t at = storedAt(addressOf(row->address));
+            const std::size_t at = linkedAt(row);
             if (at == kNone || claimed_[at]) {
-                continue; // deleted on both sides
+                continue; // deleted on both sides, or never in Tessaly
             }
             const StoredBookmark& stored = stored_[at];
+            const StoredBookmark& held = held_[at];
             const bool storedChanged =
-                stored.description != descriptionOf(row->title, row->address) ||
-                stored.category != categoryOf(innermost(row->folderPath)) ||
-                stored.location != addressOf(row->address);
+                held.description != descriptionOf(row.title, row.address) ||
+                held.category != categoryOf(innermost(row.folderPath)) ||
+                held.location != addressOf(XbelDocument::holdable(*row.linked));
             if (storedChanged) {
                 // Left unclaimed, it goes back into the file as a new one.
                 conflict(stored.location, stored.description,
@@ -410,12 +497,13 @@ private:
             }
             const StoredBookmark& stored = stored_[i];
             const int item =
-                doc_.addBookmark(folderFor(stored.category), stored.location, stored.description);
+                doc_.addBookmark(folderFor(held_[i].category), stored.location, stored.description);
             change(SyncSide::File, SyncChange::Kind::Added, stored.location, stored.description,
                    {});
             ++plan_.account.addedToFile;
             const XbelDocument::Item& added = doc_.items()[static_cast<std::size_t>(item)];
-            plan_.newState.push_back({added.id, pathOf(item), added.title, added.href});
+            plan_.newState.push_back(
+                {added.id, pathOf(item), added.title, added.href, stored.location});
             stateChanged_ = true;
         }
     }
@@ -424,28 +512,32 @@ private:
     void toFile(int item, const StoredBookmark& stored, const std::string& what)
     {
         const XbelDocument::Item& now = doc_.items()[static_cast<std::size_t>(item)];
-        if (descriptionOf(now.title, now.href) != stored.description) {
+        const StoredBookmark held = heldOf(stored);
+        if (descriptionOf(now.title, now.href) != held.description) {
             doc_.setTitle(item, stored.description);
         }
-        if (addressOf(now.href) != stored.location) {
+        if (addressOf(now.href) != held.location) {
             doc_.setHref(item, stored.location);
         }
-        if (categoryIn(item) != stored.category) {
-            doc_.move(item, folderFor(stored.category));
+        if (categoryIn(item) != held.category) {
+            doc_.move(item, folderFor(held.category));
         }
         change(SyncSide::File, SyncChange::Kind::Changed, stored.location, stored.description,
                what);
         ++plan_.account.changedInFile;
     }
 
-    // The state row of a file bookmark as the sync leaves it.
-    void keep(const Current& current, const SyncStateRow* base = nullptr)
+    // The state row of a file bookmark as the sync leaves it, linked to the
+    // stored bookmark of location `linked` (blank: none).
+    void keep(const Current& current, const SyncStateRow* base, std::string linked)
     {
         const XbelDocument::Item& item = doc_.items()[static_cast<std::size_t>(current.item)];
-        plan_.newState.push_back({current.key, pathOf(current.item), item.title, item.href});
+        plan_.newState.push_back(
+            {current.key, pathOf(current.item), item.title, item.href, std::move(linked)});
         const SyncStateRow& now = plan_.newState.back();
         stateChanged_ = stateChanged_ || base == nullptr || now.folderPath != base->folderPath ||
-                        now.title != base->title || now.address != base->address;
+                        now.title != base->title || now.address != base->address ||
+                        now.linked != base->linked;
     }
 
     void tessaly(SyncChange::Kind kind, std::string oldAddress, std::string address,
@@ -461,6 +553,7 @@ private:
             break;
         case SyncChange::Kind::Deleted:
             ++plan_.account.deletedFromTessaly;
+            plan_.account.deletions.push_back(plan_.changes.back());
             break;
         }
         plan_.tessalyChanges.push_back({kind, std::move(oldAddress), std::move(address),
@@ -492,9 +585,11 @@ private:
     bool fileWins_;
     bool stateChanged_ = false;
     std::vector<StoredBookmark> stored_;
-    std::unordered_map<std::string, std::size_t> byAddress_; // folded address -> stored_
+    std::vector<StoredBookmark> held_;                        // by stored_: as the file holds it
+    std::unordered_map<std::string, std::size_t> byLocation_; // folded location -> stored_
+    std::unordered_map<std::string, std::size_t> byHeld_;     // folded held location -> stored_
     std::vector<char> claimed_; // stored_ matched with a bookmark of the file
-    const std::vector<SyncStateRow>* state_ = nullptr;
+    std::vector<SyncStateRow> state_;
     std::unordered_map<std::string, const SyncStateRow*> byKey_;
     std::unordered_set<std::string> taken_;        // folded addresses Tessaly gets in this sync
     std::unordered_set<std::string> seen_;         // state keys found in the file
@@ -528,8 +623,14 @@ bool planSync(Database& database, std::string_view target, const ServerFile& fil
         !readStoredBookmarks(database, stored, error)) {
         return false;
     }
+    if (!file.exists) {
+        // Deleted on the server, or never there: not a deletion of every
+        // bookmark by the browsers. The file is made anew as at a first sync.
+        plan.account.fileMadeAnew = !state.empty() || !etag.empty();
+        state.clear();
+    }
     Planner planner{*document, times, plan};
-    planner.run(state, std::move(stored));
+    planner.run(std::move(state), std::move(stored));
     plan.writeFile = !file.exists || document->changed();
     if (plan.writeFile) {
         plan.newFile = document->serialize();

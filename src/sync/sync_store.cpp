@@ -15,12 +15,17 @@ namespace tessaly {
 namespace {
 
 // Per synced bookmark: its id in the file, folder path, title and address
-// as the file held them after the sync; per file, the ETag it had.
+// as the file held them after the sync, and the location of the bookmark
+// it is linked to in Tessaly; per file, the ETag it had.
 constexpr std::string_view kCreateTables =
     "CREATE TABLE IF NOT EXISTS {s}.SyncState(Target TEXT NOT NULL, ServerId TEXT NOT NULL, "
-    "FolderPath TEXT NOT NULL, Title TEXT NOT NULL, Address TEXT NOT NULL, "
+    "FolderPath TEXT NOT NULL, Title TEXT NOT NULL, Address TEXT NOT NULL, Linked TEXT, "
     "PRIMARY KEY(Target, ServerId));"
     "CREATE TABLE IF NOT EXISTS {s}.SyncFiles(Target TEXT PRIMARY KEY, ETag TEXT NOT NULL);";
+
+// The tables as the first syncs made them had no links; their rows read
+// with none (NULL) until the next commit writes them.
+constexpr std::string_view kAddLinks = "ALTER TABLE {s}.SyncState ADD COLUMN Linked TEXT";
 
 std::string withSchema(std::string_view sql, const std::string& schema)
 {
@@ -55,6 +60,15 @@ std::string openBookmarks(Database& database, std::string& error)
         return {};
     }
     return database.bookmarks().file().schema();
+}
+
+bool hasLinks(sql::Connection& db, const std::string& schema)
+{
+    sql::Statement query{db, "SELECT count(*) FROM pragma_table_info('SyncState', ?) WHERE "
+                             "name = 'Linked'"};
+    query.bind(1, schema);
+    EngineStatus status;
+    return query.step(status) && query.integer(0) == 1;
 }
 
 bool tablesExist(sql::Connection& db, const std::string& schema)
@@ -103,6 +117,9 @@ private:
             return false;
         }
         bool done = engine.connection().execute(withSchema(kCreateTables, schema)).ok();
+        if (done && !hasLinks(engine.connection(), schema)) {
+            done = engine.connection().execute(withSchema(kAddLinks, schema)).ok();
+        }
         for (std::size_t i = 0; done && i < plan_.tessalyChanges.size(); ++i) {
             done = apply(plan_.tessalyChanges[i]);
         }
@@ -170,13 +187,15 @@ private:
             return false;
         }
         sql::Statement insert{db, "INSERT OR REPLACE INTO " + table +
-                                      ".SyncState VALUES (?, ?, ?, ?, ?)"};
+                                      ".SyncState(Target, ServerId, FolderPath, Title, Address, "
+                                      "Linked) VALUES (?, ?, ?, ?, ?, ?)"};
         for (const SyncStateRow& row : plan_.newState) {
             insert.bind(1, plan_.target);
             insert.bind(2, row.serverId);
             insert.bind(3, row.folderPath);
             insert.bind(4, row.title);
             insert.bind(5, row.address);
+            insert.bind(6, row.linked.value_or(std::string{}));
             if (!insert.run().ok()) {
                 return false;
             }
@@ -208,13 +227,19 @@ bool readSyncState(Database& database, std::string_view target, std::vector<Sync
     bool done = true;
     if (tablesExist(db, schema)) {
         const std::string table = sql::quoteName(schema);
-        sql::Statement state{db, "SELECT ServerId, FolderPath, Title, Address FROM " + table +
-                                     ".SyncState WHERE Target = ?"};
+        // In the order written, which is the file's: of several rows of one
+        // address without links, the first is the one Tessaly took.
+        const std::string linked = hasLinks(db, schema) ? "Linked" : "NULL";
+        sql::Statement state{db, "SELECT ServerId, FolderPath, Title, Address, " + linked +
+                                     " FROM " + table +
+                                     ".SyncState WHERE Target = ? ORDER BY rowid"};
         state.bind(1, target);
         EngineStatus status;
         while (state.step(status)) {
-            rows.push_back({std::string{state.text(0)}, std::string{state.text(1)},
-                            std::string{state.text(2)}, std::string{state.text(3)}});
+            rows.push_back(
+                {std::string{state.text(0)}, std::string{state.text(1)}, std::string{state.text(2)},
+                 std::string{state.text(3)},
+                 state.isNull(4) ? std::nullopt : std::optional<std::string>{state.text(4)}});
         }
         sql::Statement file{db, "SELECT ETag FROM " + table + ".SyncFiles WHERE Target = ?"};
         file.bind(1, target);

@@ -21,6 +21,13 @@ bool isBlankText(std::string_view text)
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+// Whether XML 1.0 can hold the character at all.
+bool xmlCharacter(char32_t c)
+{
+    return c == '\t' || c == '\n' || c == '\r' || (c >= 0x20 && c < 0xD800) ||
+           (c >= 0xE000 && c < 0xFFFE) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
 // Text for XML: markup characters as references, characters XML 1.0 cannot
 // hold dropped, and (for a file not in UTF-8) everything beyond ASCII as a
 // numeric reference, which any encoding reads the same.
@@ -49,9 +56,7 @@ std::string escapeXml(std::string_view text, bool attribute, bool utf8)
             out += c == '"' ? "&quot;" : c == '\n' ? "&#10;" : c == '\r' ? "&#13;" : "&#9;";
             continue;
         }
-        const bool allowed = c == '\t' || c == '\n' || c == '\r' || (c >= 0x20 && c < 0xD800) ||
-                             (c >= 0xE000 && c < 0xFFFE) || (c >= 0x10000 && c <= 0x10FFFF);
-        if (!allowed) {
+        if (!xmlCharacter(c)) {
             continue;
         }
         if (c >= 0x80 && !utf8) {
@@ -308,6 +313,20 @@ std::string XbelDocument::escape(std::string_view text, bool attribute)
     return escapeXml(text, attribute, true);
 }
 
+std::string XbelDocument::holdable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t at = pos;
+        if (xmlCharacter(utf8::decode(text, pos))) {
+            out += text.substr(at, pos - at);
+        }
+    }
+    return out;
+}
+
 std::string XbelDocument::highestIdLine(std::uint64_t highest)
 {
     return std::string{kHighestIdLine} + std::to_string(highest) + std::string{kHighestIdEnd};
@@ -366,7 +385,7 @@ int XbelDocument::addFolder(std::string_view title)
 {
     const int index = newItem(true, -1);
     Item& item = items_[static_cast<std::size_t>(index)];
-    item.title = title;
+    item.title = holdable(title);
     item.id = std::to_string(nextId_++);
     appended_[0].push_back(index);
     touch(-1);
@@ -377,8 +396,8 @@ int XbelDocument::addBookmark(int folder, std::string_view href, std::string_vie
 {
     const int index = newItem(false, folder);
     Item& item = items_[static_cast<std::size_t>(index)];
-    item.href = href;
-    item.title = title;
+    item.href = holdable(href);
+    item.title = holdable(title);
     item.id = std::to_string(nextId_++);
     appended_[static_cast<std::size_t>(folder + 1)].push_back(index);
     touch(folder);
@@ -388,7 +407,7 @@ int XbelDocument::addBookmark(int folder, std::string_view href, std::string_vie
 void XbelDocument::setTitle(int index, std::string_view title)
 {
     const auto i = static_cast<std::size_t>(index);
-    items_[i].title = title;
+    items_[i].title = holdable(title);
     titleEdited_[i] = 1;
     touch(items_[i].parent);
 }
@@ -396,7 +415,7 @@ void XbelDocument::setTitle(int index, std::string_view title)
 void XbelDocument::setHref(int index, std::string_view href)
 {
     const auto i = static_cast<std::size_t>(index);
-    items_[i].href = href;
+    items_[i].href = holdable(href);
     hrefEdited_[i] = 1;
     touch(items_[i].parent);
 }

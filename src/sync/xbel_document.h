@@ -27,6 +27,10 @@ public:
     // Text as it stands in an XBEL file (in an attribute when `attribute`):
     // markup characters as references, characters XML cannot hold dropped.
     static std::string escape(std::string_view text, bool attribute);
+    // `text` as a file holds it once written and read back: the characters
+    // XML cannot hold dropped. Items added or edited hold their text so, so
+    // what a sync records of them is what the next read finds.
+    static std::string holdable(std::string_view text);
     // The line the browsers' sync extension takes its next id from, for a
     // file whose highest id is `highest`.
     static std::string highestIdLine(std::uint64_t highest);
@@ -61,7 +65,8 @@ public:
     // The first folder in tree order titled `title` (exact text), or -1.
     int findFolder(std::string_view title) const;
 
-    // Changes. Each marks the document changed; ids of added items are
+    // Changes (titles and addresses kept as holdable() gives them). Each
+    // marks the document changed; ids of added items are
     // numbers above every id in the file and the highestId line, which is
     // raised (and added when the file had none).
     int addFolder(std::string_view title); // at the top of the tree

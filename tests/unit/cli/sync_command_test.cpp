@@ -2,6 +2,7 @@
 
 #include "apache_dav_server.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace tessaly::cli::test {
@@ -37,7 +38,10 @@ TEST_F(SyncCommandTest, RemembersTheServerButNeverThePassword)
     EXPECT_FALSE(apache.exists("bookmarks.xbel"));
 
     ASSERT_EQ(run({"add", "https://mine.example/", "--description", "Mine"}), kExitOk) << err;
-    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl(), "--user", "sync", "--password-file",
+                   passwordFile}),
+              kExitOk)
+        << err;
     EXPECT_EQ(out, "Synchronising bookmarks.xbel at " + apache.folderUrl() +
                        " as sync\nFile: 1 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 "
                        "changed, 0 deleted. Conflicts: 0.\n");
@@ -49,6 +53,12 @@ TEST_F(SyncCommandTest, RemembersTheServerButNeverThePassword)
         EXPECT_EQ(bytes.find("secret"), std::string::npos) << entry.path();
     }
 
+    // Remembered: the next sync needs only the password.
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    EXPECT_EQ(out, "Synchronising bookmarks.xbel at " + apache.folderUrl() +
+                       " as sync\nFile: 0 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 "
+                       "changed, 0 deleted. Conflicts: 0.\n");
+
     ASSERT_EQ(run({"sync", "--password-file", private_.write("wrong", "nope\n")}), kExitFailure);
     EXPECT_EQ(err, "tessaly-cli sync: The server refused the user name or password (401)\n");
 }
@@ -58,6 +68,48 @@ TEST_F(SyncCommandTest, NeedsAnAddressTheFirstTime)
     EXPECT_EQ(run({"sync", "--password-file", passwordFile}), kExitUsage);
     EXPECT_EQ(err.rfind("tessaly-cli sync: no server address: give --url the first time", 0), 0u)
         << err;
+}
+
+TEST_F(SyncCommandTest, AFileDeletedOnTheServerDeletesNothingHere)
+{
+    ASSERT_EQ(run({"add", "https://mine.example/", "--description", "Mine"}), kExitOk) << err;
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl(), "--user", "sync", "--password-file",
+                   passwordFile}),
+              kExitOk)
+        << err;
+    std::filesystem::remove(apache.diskPath("bookmarks.xbel"));
+
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile, "--dry-run"}), kExitOk) << err;
+    EXPECT_NE(out.find("File: add \"Mine\" <https://mine.example/>\nThe file is not on the "
+                       "server: it would be made anew"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    EXPECT_NE(out.find("File: 1 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 "
+                       "deleted. Conflicts: 0.\nThe file was not on the server: it was made anew"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(apache.readFile("bookmarks.xbel").find("https://mine.example/"), std::string::npos);
+    ASSERT_EQ(run({"list"}), kExitOk) << err;
+    EXPECT_NE(out.find("https://mine.example/"), std::string::npos) << out;
+}
+
+TEST_F(SyncCommandTest, ADryRunRemembersNothing)
+{
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl(), "--user", "sync", "--password-file",
+                   passwordFile}),
+              kExitOk)
+        << err;
+    ASSERT_EQ(run({"sync", "--url", apache.folderUrl() + "elsewhere/", "--file", "other.xbel",
+                   "--password-file", passwordFile, "--dry-run"}),
+              kExitOk)
+        << err;
+    EXPECT_FALSE(apache.exists("other.xbel"));
+    // The plain sync still goes to the server and file remembered before.
+    ASSERT_EQ(run({"sync", "--password-file", passwordFile}), kExitOk) << err;
+    EXPECT_EQ(out.rfind("Synchronising bookmarks.xbel at " + apache.folderUrl() + " as sync\n", 0),
+              0u)
+        << out;
 }
 
 } // namespace

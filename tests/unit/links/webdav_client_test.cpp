@@ -80,6 +80,21 @@ TEST_F(WebDavApacheTest, WritesOnlyUnderItsConditions)
     EXPECT_FALSE(apache.exists("bookmarks.xbel"));
 }
 
+// Characters that mean something in an address are the file's own: the
+// lock of "bookmarks.xbel#x" must never be written over "bookmarks.xbel".
+TEST_F(WebDavApacheTest, AFileNameIsOneFileOfTheFolderWhateverItHolds)
+{
+    WebDavClient client{account()};
+    ASSERT_TRUE(client.put("bookmarks.xbel", "theirs", DavCondition::none()).ok());
+    for (const std::string name : {"bookmarks.xbel#x", "bookmarks.xbel?x", "bookmarks%2Exbel"}) {
+        EXPECT_EQ(client.get(name).status, 404) << name;
+        const DavAnswer locked = client.put(name + ".lock", "lock", DavCondition::none());
+        EXPECT_TRUE(locked.ok()) << name << ' ' << locked.status;
+        EXPECT_EQ(apache.readFile(name + ".lock"), "lock") << name;
+    }
+    EXPECT_EQ(apache.readFile("bookmarks.xbel"), "theirs");
+}
+
 TEST_F(WebDavApacheTest, WrongPasswordAndMissingFolderAreSaidPlainly)
 {
     WebDavClient refused{account("wrong")};

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 namespace tessaly {
@@ -295,6 +297,143 @@ TEST_F(BookmarkSyncTest, NoFileOnTheServerIsMadeAndDamagedOneChangesNothing)
     EXPECT_FALSE(planSync(db, "test", {true, server, "x", 0}, {}, plan, error));
     EXPECT_EQ(error.substr(0, 21), "The file is damaged: ");
     EXPECT_EQ(stored("https://mine.example/"), "Mine|");
+}
+
+} // namespace
+} // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST_F(BookmarkSyncTest, AFileGoneFromTheServerIsMadeAnewAndDeletesNothing)
+{
+    add("https://mine.example/", "Mine", "Reading");
+    sync();
+    server.clear(); // someone deleted the file on the server
+    SyncPlan dry;
+    std::string error;
+    ASSERT_TRUE(planSync(db, "test", {}, {fileTime, tessalyTime}, dry, error)) << error;
+    EXPECT_EQ(dry.account.deletedFromTessaly, 0);
+    EXPECT_NE(describePlan(dry).find("The file is not on the server: it would be made anew from "
+                                     "Tessaly's bookmarks; nothing would be deleted in Tessaly.\n"),
+              std::string::npos)
+        << describePlan(dry);
+
+    const SyncPlan plan = sync();
+    EXPECT_EQ(describeAccount(plan.account),
+              "File: 4 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\nThe file was not on the server: it was made anew from Tessaly's "
+              "bookmarks; nothing was deleted in Tessaly.\n");
+    EXPECT_EQ(stored("https://a.example/"), "Site A|Bookmarks bar");
+    EXPECT_EQ(stored("https://mine.example/"), "Mine|Reading");
+    EXPECT_EQ(inFile("https://a.example/"), "Site A|/Bookmarks bar");
+    EXPECT_EQ(inFile("https://mine.example/"), "Mine|/Reading");
+    // The state of the old file was replaced: the new one is in step.
+    EXPECT_TRUE(sync().nothingToCommit);
+}
+
+TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
+{
+    sync();
+    server = XbelDocument::empty().serialize();
+    const SyncPlan plan = sync();
+    EXPECT_EQ(stored("https://a.example/"), "-");
+    EXPECT_EQ(describeAccount(plan.account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 3 deleted. "
+              "Conflicts: 0.\nDeleted in Tessaly: \"Site A\" <https://a.example/>\n"
+              "Deleted in Tessaly: \"Site B\" <https://b.example/>\n"
+              "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
+}
+
+// The bookmark database keys addresses without regard to letter case, so
+// the file's http://h/Page and http://h/page are one bookmark in Tessaly.
+class SyncOfAnAddressHeldAlreadyTest : public BookmarkSyncTest {
+protected:
+    void SetUp() override
+    {
+        BookmarkSyncTest::SetUp();
+        replaceInFile(R"(<title>Site C</title></bookmark>)",
+                      R"(<title>Site C</title></bookmark><bookmark href="http://h/Page" id="7">)"
+                      R"(<title>Upper</title></bookmark><bookmark href="http://h/page" id="8">)"
+                      R"(<title>Lower</title></bookmark>)");
+    }
+};
+
+TEST_F(SyncOfAnAddressHeldAlreadyTest, IsNamedAndNeverDeletedForTheOther)
+{
+    replaceInFile(R"(<title>Lower</title></bookmark>)",
+                  R"(<title>Lower</title></bookmark><bookmark href="https://a.example/" )"
+                  R"(id="9"><title>A again</title></bookmark>)");
+    const SyncPlan first = sync();
+    EXPECT_EQ(first.account.addedToTessaly, 4);
+    EXPECT_EQ(describeAccount(first.account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 4 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\nNot stored in Tessaly, their address being held already: 2.\n"
+              "  \"Lower\" <http://h/page>\n  \"A again\" <https://a.example/>\n");
+
+    edit("http://h/Page", nullptr);
+    edit("https://a.example/", nullptr);
+    const SyncPlan deleted = sync();
+    EXPECT_EQ(deleted.account.deletedFromFile, 2);
+    EXPECT_NE(server.find("http://h/page"), std::string::npos);
+    EXPECT_EQ(server.find("http://h/Page"), std::string::npos);
+    EXPECT_EQ(inFile("https://a.example/"), "A again|/Other");
+    // What stays in the file stays out of Tessaly, and is not named again.
+    EXPECT_EQ(stored("http://h/page"), "-");
+    EXPECT_EQ(describeAccount(sync().account),
+              "File: 0 added, 0 changed, 0 deleted. Tessaly: 0 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\n");
+}
+
+// A state left before links were recorded: deleting the one bookmark
+// Tessaly kept deletes neither of the file's, as it cannot tell which.
+TEST_F(SyncOfAnAddressHeldAlreadyTest, InAStateWithoutLinksNoBookmarkOfTheFileIsDeletedForAnother)
+{
+    sync();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((folder.path() + "/URLDATA.tps").c_str(), &raw), SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_exec(raw, "ALTER TABLE SyncState DROP COLUMN Linked", nullptr, nullptr, nullptr),
+        SQLITE_OK)
+        << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+
+    edit("http://h/Page", nullptr);
+    edit("https://a.example/", nullptr);
+    const SyncPlan plan = sync();
+    EXPECT_EQ(plan.account.deletedFromFile, 1);
+    EXPECT_EQ(inFile("https://a.example/"), "-");
+    EXPECT_EQ(inFile("http://h/Page"), "Upper|/Other");
+    EXPECT_EQ(inFile("http://h/page"), "Lower|/Other");
+    // The links are recorded again, and nothing more comes of them.
+    EXPECT_TRUE(sync().nothingToCommit);
+}
+
+TEST_F(BookmarkSyncTest, ASyncWithNothingChangedWritesNothingWhateverTheTextHeld)
+{
+    // Characters the file cannot hold, blanks around the title, no title.
+    add("https://u\x02rl.example/", "Con\x02trol",
+        "Fold\x03"
+        "er");
+    add("https://blank.example/", "", "");
+    add("https://spaced.example/", "  Spaced", "");
+    const SyncPlan first = sync();
+    EXPECT_EQ(first.account.addedToFile, 3);
+    const std::string written = server;
+    const SyncPlan again = sync();
+    EXPECT_EQ(describePlan(again), "Nothing would change on either side.\n");
+    EXPECT_TRUE(again.nothingToCommit);
+    EXPECT_EQ(server, written);
+    EXPECT_EQ(stored("https://u\x02rl.example/"), "Con\x02trol|Fold\x03"
+                                                  "er");
+
+    // A change made in the file after all reaches Tessaly as before.
+    replaceInFile("<title>Control</title>", "<title>Controlled</title>");
+    const SyncPlan changed = sync();
+    EXPECT_EQ(changed.account.changedInTessaly, 1);
+    EXPECT_EQ(stored("https://u\x02rl.example/"), "Controlled|Fold\x03"
+                                                  "er");
+    EXPECT_TRUE(sync().nothingToCommit);
 }
 
 } // namespace
