@@ -5,6 +5,7 @@
 #include "framework/picture.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
+#include "reports/text_breaks.h"
 
 #include <algorithm>
 
@@ -32,17 +33,84 @@ std::string printable(std::string_view text)
     return out;
 }
 
+// Where a cell's text may be cut and where a line may end. Plain ASCII, most
+// of a report, is a character a byte and breaks after its blanks, as it
+// always has, without asking the Unicode rules; any other text asks them
+// once, and only when it is too wide for its column.
+class Breaks {
+public:
+    Breaks(std::string_view text, std::size_t width) : text_(text)
+    {
+        const bool ascii = std::all_of(
+            text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80U; });
+        if (!ascii && display::width(text) > width) {
+            flags_ = breaks::positions(text);
+        }
+    }
+
+    std::string_view text() const { return text_; }
+
+    bool character(std::size_t pos) const
+    {
+        return flags_.empty() || (flags_[pos] & breaks::kCharacter) != 0;
+    }
+
+    bool line(std::size_t pos) const
+    {
+        if (pos == 0 || pos >= text_.size()) {
+            return false;
+        }
+        if (flags_.empty()) {
+            return text_[pos - 1] == ' ' && text_[pos] != ' ';
+        }
+        return (flags_[pos] & breaks::kLine) != 0;
+    }
+
+    // The end of the longest run of whole characters from `start` that
+    // takes at most `places`: a vowel sign, an accent or an emoji's
+    // modifier never goes to a line of its own. At least one character,
+    // so that a character wider than the room still makes progress.
+    std::size_t fit(std::size_t start, std::size_t places) const
+    {
+        std::size_t end = start + display::fit(text_.substr(start), places);
+        while (end > start && !character(end)) {
+            --end;
+        }
+        if (end == start) {
+            for (end = start + 1; end < text_.size() && !character(end);) {
+                ++end;
+            }
+        }
+        return end;
+    }
+
+    // Where the word that begins at `start` ends, its blanks left out.
+    std::size_t wordEnd(std::size_t start) const
+    {
+        std::size_t end = start + 1;
+        while (end < text_.size() && !line(end)) {
+            ++end;
+        }
+        return start + text::clip(text_.substr(start, end - start)).size();
+    }
+
+private:
+    std::string_view text_;
+    std::vector<std::uint8_t> flags_;
+};
+
 // Widths count places: a Chinese, Japanese or Korean character takes two,
 // so a column holds half as many of them as of Latin letters.
-std::string elided(std::string_view text, std::size_t width)
+std::string elided(const Breaks& breaks, std::size_t start, std::size_t width)
 {
+    const std::string_view text = breaks.text().substr(start);
     if (display::width(text) <= width) {
         return std::string{text};
     }
     if (width <= kEllipsisWidth) {
         return std::string{kEllipsis};
     }
-    const std::string_view kept = text.substr(0, display::fit(text, width - kEllipsisWidth));
+    const std::string_view kept = text.substr(0, breaks.fit(start, width - kEllipsisWidth) - start);
     // A wide character that would reach into the ellipsis's place goes.
     if (display::width(kept) > width - kEllipsisWidth) {
         return std::string{kEllipsis};
@@ -50,19 +118,82 @@ std::string elided(std::string_view text, std::size_t width)
     return std::string{text::clip(kept)} + std::string{kEllipsis};
 }
 
-// Where a line of `width` places at the start of `rest` ends: after its
-// last blank when that leaves at least half a line, else at the width.
-std::size_t breakAt(std::string_view rest, std::size_t width)
+// Where a line of `width` places that begins at `start` ends: where a line
+// may end, when the word that follows fits a line of its own or the line
+// keeps at least half its places; else the word is too wide for any line
+// and is cut at the width, between two characters.
+std::size_t breakAt(const Breaks& breaks, std::size_t start, std::size_t width)
 {
-    const std::size_t cut = display::fit(rest, width);
-    if (cut == rest.size() || rest[cut] == ' ') {
+    const std::string_view text = breaks.text();
+    const std::size_t cut = breaks.fit(start, width);
+    if (cut == text.size() || text[cut] == ' ' || breaks.line(cut)) {
         return cut;
     }
-    const std::size_t blank = rest.substr(0, cut).rfind(' ');
-    if (blank != std::string_view::npos && display::width(rest.substr(0, blank)) >= width / 2) {
-        return blank + 1;
+    std::size_t opening = cut - 1;
+    while (opening > start && !breaks.line(opening)) {
+        --opening;
     }
-    return cut;
+    if (opening == start) {
+        return cut;
+    }
+    const bool wordFits =
+        display::width(text.substr(opening, breaks.wordEnd(opening) - opening)) <= width;
+    const bool halfFull =
+        display::width(text::clip(text.substr(start, opening - start))) >= width / 2;
+    return wordFits || halfFull ? opening : cut;
+}
+
+// A line of a wrapped text reads in the direction of the whole text, not
+// of its own first letter: the second line of "Hello مرحبا بكم 123 world"
+// still reads left to right. A line that would read the other way starts
+// with a mark that turns it, which every canvas follows.
+void keepDirection(std::string_view whole, std::vector<std::string>& lines)
+{
+    if (lines.size() < 2) {
+        return;
+    }
+    const breaks::Direction direction = breaks::firstStrong(whole);
+    const bool rightToLeft = direction == breaks::Direction::RightToLeft;
+    for (std::string& line : lines) {
+        const breaks::Direction own = breaks::firstStrong(line);
+        if (rightToLeft && own != breaks::Direction::RightToLeft) {
+            line.insert(0, "\u200f"); // RIGHT-TO-LEFT MARK
+        } else if (!rightToLeft && own == breaks::Direction::RightToLeft) {
+            line.insert(0, "\u200e"); // LEFT-TO-RIGHT MARK
+        }
+    }
+}
+
+std::vector<std::string> wrapped(std::string_view whole, std::size_t width, Overflow overflow,
+                                 int maxLines)
+{
+    const Breaks breaks{whole, width};
+    std::vector<std::string> lines;
+    if (overflow == Overflow::Whole) {
+        for (std::size_t start = 0; start < whole.size();) {
+            const std::size_t end = breaks.fit(start, width);
+            lines.emplace_back(whole.substr(start, end - start));
+            start = end;
+        }
+        return lines;
+    }
+    if (overflow == Overflow::Elide || maxLines <= 1) {
+        lines.push_back(elided(breaks, 0, width));
+        return lines;
+    }
+    for (std::size_t start = 0; start < whole.size();) {
+        if (static_cast<int>(lines.size()) == maxLines - 1) {
+            lines.push_back(elided(breaks, start, width));
+            break;
+        }
+        const std::size_t end = breakAt(breaks, start, width);
+        lines.emplace_back(text::clip(whole.substr(start, end - start)));
+        start = end;
+        while (start < whole.size() && whole[start] == ' ') {
+            ++start;
+        }
+    }
+    return lines;
 }
 
 } // namespace
@@ -72,38 +203,11 @@ std::vector<std::string> cellLines(std::string_view textIn, int widthIn, Overflo
 {
     const std::string whole = printable(text::clip(textIn));
     const auto width = static_cast<std::size_t>(std::max(widthIn, 1));
-    std::vector<std::string> lines;
-    if (overflow == Overflow::Whole) {
-        for (std::string_view rest = whole; !rest.empty();) {
-            const std::size_t end = display::fit(rest, width);
-            lines.emplace_back(rest.substr(0, end));
-            rest.remove_prefix(end);
-        }
-        if (lines.empty()) {
-            lines.emplace_back();
-        }
-        return lines;
-    }
-    if (overflow == Overflow::Elide || maxLines <= 1) {
-        lines.push_back(elided(whole, width));
-        return lines;
-    }
-    std::string_view rest = whole;
-    while (!rest.empty()) {
-        if (static_cast<int>(lines.size()) == maxLines - 1) {
-            lines.push_back(elided(rest, width));
-            break;
-        }
-        const std::size_t end = breakAt(rest, width);
-        lines.emplace_back(text::clip(rest.substr(0, end)));
-        rest = rest.substr(end);
-        while (!rest.empty() && rest.front() == ' ') {
-            rest.remove_prefix(1);
-        }
-    }
+    std::vector<std::string> lines = wrapped(whole, width, overflow, maxLines);
     if (lines.empty()) {
         lines.emplace_back();
     }
+    keepDirection(whole, lines);
     return lines;
 }
 

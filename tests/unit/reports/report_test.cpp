@@ -142,6 +142,60 @@ TEST(ReportCells, WideCharactersTakeTwoPlaces)
               (std::vector<std::string>{"Cafe\u0301 cre\u0300me"}));
 }
 
+TEST(ReportCells, AWordThatFitsALineIsNeverCut)
+{
+    EXPECT_EQ(cellLines("Last Validated", 11, Overflow::Wrap, 8),
+              (std::vector<std::string>{"Last", "Validated"}));
+    EXPECT_EQ(cellLines("abc defghij", 10, Overflow::Wrap, 8),
+              (std::vector<std::string>{"abc", "defghij"}));
+    // A word wider than any line fills the line it starts on.
+    EXPECT_EQ(cellLines("abc defghijklmnop", 10, Overflow::Wrap, 8),
+              (std::vector<std::string>{"abc defghi", "jklmnop"}));
+}
+
+TEST(ReportCells, LinesBreakBetweenWholeCharactersAtTheirScriptsWordBreaks)
+{
+    // Vowel signs stay with their consonants, words stay whole.
+    EXPECT_EQ(cellLines("Comment: \u0928\u092e\u0938\u094d\u0924\u0947 "
+                        "\u0926\u0941\u0928\u093f\u092f\u093e "
+                        "\u0939\u093f\u0928\u094d\u0926\u0940",
+                        6, Overflow::Wrap, 8),
+              (std::vector<std::string>{"Commen", "t:", "\u0928\u092e\u0938\u094d\u0924\u0947",
+                                        "\u0926\u0941\u0928\u093f\u092f\u093e",
+                                        "\u0939\u093f\u0928\u094d\u0926\u0940"}));
+    // Thai writes no blanks between its words ("hello" "people" "world").
+    EXPECT_EQ(cellLines("\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35\u0e0a\u0e32\u0e27\u0e42\u0e25\u0e01",
+                        8, Overflow::Wrap, 8),
+              (std::vector<std::string>{"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35\u0e0a\u0e32\u0e27",
+                                        "\u0e42\u0e25\u0e01"}));
+    // No line starts with the prolonged sound mark.
+    EXPECT_EQ(cellLines("\u30d6\u30c3\u30af\u30de\u30fc\u30af", 8, Overflow::Wrap, 8),
+              (std::vector<std::string>{"\u30d6\u30c3\u30af", "\u30de\u30fc\u30af"}));
+    // An emoji keeps its skin tone, a flag both its letters.
+    const std::string thumb = "\U0001F44D\U0001F3FD";
+    EXPECT_EQ(cellLines(thumb + thumb, 3, Overflow::Wrap, 8),
+              (std::vector<std::string>{thumb, thumb}));
+    EXPECT_EQ(cellLines("\U0001F1EF\U0001F1F5\U0001F1EB\U0001F1F7", 3, Overflow::Whole, 8),
+              (std::vector<std::string>{"\U0001F1EF\U0001F1F5", "\U0001F1EB\U0001F1F7"}));
+    // Nor does a cut text lose half a character to its ellipsis.
+    EXPECT_EQ(cellLines("\u0926\u0941\u0928\u093f\u092f\u093e!", 5, Overflow::Elide, 1),
+              (std::vector<std::string>{"\u0926\u0941\u0928\u093f\u2026"}));
+}
+
+TEST(ReportCells, EveryLineReadsInTheDirectionOfItsText)
+{
+    EXPECT_EQ(cellLines("Mixed: Hello \u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 123 "
+                        "world \u05e9\u05dc\u05d5\u05dd 456 end",
+                        34, Overflow::Wrap, 8),
+              (std::vector<std::string>{
+                  "Mixed: Hello \u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 123 world",
+                  "\u200e\u05e9\u05dc\u05d5\u05dd 456 end"}));
+    EXPECT_EQ(cellLines("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd hello 12", 10,
+                        Overflow::Wrap, 8),
+              (std::vector<std::string>{"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
+                                        "\u200fhello 12"}));
+}
+
 TEST(ReportDefinitions, FixedTitlesDesignedColumnsAndOrders)
 {
     ASSERT_EQ(fixedReports().size(), 6U);
@@ -469,6 +523,21 @@ TEST_F(ReportTest, EveryScriptPrintsAsStoredAndInItsReadingOrder)
     for (const std::string& expected : texts) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }
+}
+
+TEST_F(ReportTest, AWrappedLineReadsInItsFieldsDirection)
+{
+    add("https://mixed.example/",
+        "Mixed: Hello \u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 123 world "
+        "\u05e9\u05dc\u05d5\u05dd 456 end",
+        "Home");
+    ReportRun result = run(ui, fixed("URLs by Location"));
+    const std::string text = printed(result);
+    const std::size_t end = text.find("end\n");
+    ASSERT_NE(end, std::string::npos) << text;
+    const std::size_t number = text.rfind("456", end);
+    ASSERT_NE(number, std::string::npos) << text;
+    EXPECT_EQ(text.find('\n', number), end + 3) << text;
 }
 
 TEST_F(ReportTest, WideCharactersKeepTheirShapeAndStayInTheirColumn)
