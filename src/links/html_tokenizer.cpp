@@ -3,6 +3,8 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 void forEachElement(std::string_view text, std::size_t width, const ElementSink& sink)
@@ -18,7 +20,10 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
         }
         std::string_view piece = utf8::prefix(text.substr(start, end - start + 1), width);
         start = end + 1;
-        if (piece.find_first_of("\r\n") != std::string_view::npos) {
+        // Searched a byte at a time: find_first_of would look each byte up
+        // in the set of two, a library call per byte of the page.
+        if (std::any_of(piece.begin(), piece.end(),
+                        [](char c) { return c == '\r' || c == '\n'; })) {
             withoutBreaks.clear();
             for (const char c : piece) {
                 if (c != '\r' && c != '\n') {
