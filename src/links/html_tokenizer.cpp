@@ -4,6 +4,7 @@
 #include "framework/utf8.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tessaly {
 
@@ -36,16 +37,28 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
             sink(piece);
         }
     };
-    for (std::size_t p = 0; p < text.size(); ++p) {
-        if (text[p] == '<') {
-            emit(p == 0 ? std::string_view::npos : p - 1);
-        } else if (text[p] == '>') {
-            emit(p);
+    if (text.empty()) {
+        return;
+    }
+    // The angle brackets are found with memchr, which goes through a block
+    // many bytes at a time; most of a page lies between them.
+    const auto next = [&text](std::size_t from, char c) {
+        const void* at = std::memchr(text.data() + from, c, text.size() - from);
+        return at == nullptr ? text.size()
+                             : static_cast<std::size_t>(static_cast<const char*>(at) - text.data());
+    };
+    std::size_t opening = next(0, '<');
+    std::size_t closing = next(0, '>');
+    while (opening < text.size() || closing < text.size()) {
+        if (opening < closing) {
+            emit(opening == 0 ? std::string_view::npos : opening - 1);
+            opening = next(opening + 1, '<');
+        } else {
+            emit(closing);
+            closing = next(closing + 1, '>');
         }
     }
-    if (!text.empty()) {
-        emit(text.size() - 1);
-    }
+    emit(text.size() - 1);
 }
 
 void tokenize(std::string_view text, ElementList& elements, std::size_t width)
