@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace tessaly {
 
@@ -242,9 +243,9 @@ namespace {
 // its connection and its elements are let go on the worker.
 class PageAnalysisJob final : public BatchJob {
 public:
-    PageAnalysisJob(const std::string& location, Record& bookmark, Database& database,
-                    std::int32_t today, const HttpLimits& limits)
-        : read_(std::make_unique<PageRead>(location, limits)), bookmark_(bookmark),
+    PageAnalysisJob(const std::string& location, Database& database, std::int32_t today,
+                    const HttpLimits& limits)
+        : read_(std::make_unique<PageRead>(location, limits)), location_(location),
           database_(database), today_(today)
     {}
 
@@ -277,8 +278,17 @@ public:
     }
     bool localFailure() const override { return localFailure_; }
     std::string failureText() const override { return failure_; }
+    Record& bookmark() override
+    {
+        if (!bookmark_) {
+            bookmark_.emplace(bookmarkTable());
+            bookmark_->setText(BookmarkField::Location, location_);
+        }
+        return *bookmark_;
+    }
     int finish(LinkBatchItem& item) override
     {
+        Record& bookmark = this->bookmark();
         item.statusCode = static_cast<unsigned>(std::max(statusCode_, 0L));
         if (cancelled_ || result_ == kPageCancelled) {
             item.result = kLinkCancelled;
@@ -288,14 +298,14 @@ public:
         // A page whose body stopped early still answered: what arrived is
         // analysed and the link passes, as analyzeBookmark() has it.
         const int level = headOnly_
-                              ? scanPage({}, ScanMode::Analysis, 0, today_, bookmark_, database_)
+                              ? scanPage({}, ScanMode::Analysis, 0, today_, bookmark, database_)
                               : analyzeBookmark(static_cast<std::int32_t>(result_), analysis_,
-                                                bookmark_, database_, today_);
-        item.result = static_cast<int>(bookmark_.number(BookmarkField::Validated));
+                                                bookmark, database_, today_);
+        item.result = static_cast<int>(bookmark.number(BookmarkField::Validated));
         if (level != kLevelDone) {
             return level;
         }
-        return storeAnalysis(database_.bookmarks(), bookmark_, kBatchViewName);
+        return storeAnalysis(database_.bookmarks(), bookmark, kBatchViewName);
     }
 
 private:
@@ -310,7 +320,8 @@ private:
     std::int64_t bytes_ = 0;
     bool headOnly_ = false;
     PageAnalysis analysis_;
-    Record& bookmark_;
+    std::string location_;
+    std::optional<Record> bookmark_; // made when its turn to be stored comes
     Database& database_;
     std::int32_t today_;
 };
@@ -319,8 +330,8 @@ private:
 
 BatchJobMaker pageAnalysisJobs(Database& database, std::int32_t today, HttpLimits limits)
 {
-    return [&database, today, limits](const std::string& location, Record& bookmark) {
-        return std::make_unique<PageAnalysisJob>(location, bookmark, database, today, limits);
+    return [&database, today, limits](const std::string& location) {
+        return std::make_unique<PageAnalysisJob>(location, database, today, limits);
     };
 }
 
