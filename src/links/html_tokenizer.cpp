@@ -3,7 +3,6 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace tessaly {
@@ -19,12 +18,24 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
         if (end == std::string_view::npos || end <= start) {
             return;
         }
-        std::string_view piece = utf8::prefix(text.substr(start, end - start + 1), width);
+        std::string_view piece = text.substr(start, end - start + 1);
+        if (piece.size() > width) {
+            piece = utf8::prefix(piece, width);
+        }
         start = end + 1;
-        // Searched a byte at a time: find_first_of would look each byte up
-        // in the set of two, a library call per byte of the page.
-        if (std::any_of(piece.begin(), piece.end(),
-                        [](char c) { return c == '\r' || c == '\n'; })) {
+        // One look at each character: whether the piece has a line break,
+        // and whether anything but blanks and line breaks is left of it.
+        bool breaks = false;
+        bool blank = true;
+        for (const char c : piece) {
+            const bool lineBreak = c == '\r' || c == '\n';
+            breaks = breaks || lineBreak;
+            blank = blank && (lineBreak || c == ' ');
+        }
+        if (blank) {
+            return;
+        }
+        if (breaks) {
             withoutBreaks.clear();
             for (const char c : piece) {
                 if (c != '\r' && c != '\n') {
@@ -33,9 +44,7 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
             }
             piece = withoutBreaks;
         }
-        if (!text::clip(piece).empty()) {
-            sink(piece);
-        }
+        sink(piece);
     };
     if (text.empty()) {
         return;

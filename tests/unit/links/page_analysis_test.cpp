@@ -276,6 +276,20 @@ TEST_F(PageAnalysisTest, TextIsDecodedAcrossBlockBoundaries)
     EXPECT_EQ(test::storedBookmark(db, latin).text(BookmarkField::Description), "Caf\xC3\xA9");
 }
 
+TEST(PageCharset, TheFirstMetaThatNamesOneCountsInAnyLetterCase)
+{
+    EXPECT_EQ(declaredCharset("<p>x</p><META name=x><MeTa HTTP-EQUIV=\"Content-Type\" "
+                              "CONTENT=\"text/html; CHARSET=KOI8-R\"><meta charset=utf-8>"),
+              "koi8-r");
+    EXPECT_EQ(declaredCharset("<p><meta charset='ISO-8859-2'>"), "iso-8859-2");
+    EXPECT_EQ(declaredCharset("<p>charset=utf-8</p><metal>"), "");
+    EXPECT_EQ(declaredCharset("<meta charset=\"windows-1251"), "windows-1251")
+        << "a tag the block cuts off still counts";
+    // Not ASCII: read the same way.
+    EXPECT_EQ(declaredCharset("<p>caf\xC3\xA9</p><META CHARSET=\"Big5\">"), "big5");
+    EXPECT_EQ(declaredCharset("caf\xE9<p>"), "");
+}
+
 TEST_F(PageAnalysisTest, AStalledBodyEndsAtTheStallTimeAndCancelEndsAtOnce)
 {
     test::RawServer stalling{[](test::RawServer::Connection& connection) {
