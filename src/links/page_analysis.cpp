@@ -207,16 +207,27 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
     return analyzeBookmark(bytes, PageAnalysis::of(elements), bookmark, database, today);
 }
 
-int analyzeBookmark(const PageRead& read, const PageAnalysis& analysis, Record& bookmark,
-                    Database& database, std::int32_t today)
+namespace {
+
+// analyzeBookmark() of a read whose result was `result`, given whether its
+// page stopped after the head.
+int analyzeRead(std::int64_t result, bool headOnly, const PageAnalysis& analysis, Record& bookmark,
+                Database& database, std::int32_t today)
 {
     // A page whose body stopped early still answered: what arrived is
     // analysed and the link passes, as the link test passes it.
-    if (read.headOnly()) {
+    if (headOnly) {
         return scanPage({}, ScanMode::Analysis, 0, today, bookmark, database);
     }
-    return analyzeBookmark(static_cast<std::int32_t>(read.result()), analysis, bookmark, database,
-                           today);
+    return analyzeBookmark(static_cast<std::int32_t>(result), analysis, bookmark, database, today);
+}
+
+} // namespace
+
+int analyzeBookmark(const PageRead& read, const PageAnalysis& analysis, Record& bookmark,
+                    Database& database, std::int32_t today)
+{
+    return analyzeRead(read.result(), read.headOnly(), analysis, bookmark, database, today);
 }
 
 int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
@@ -295,12 +306,7 @@ public:
             return kLevelDone;
         }
         item.bytes = bytes_;
-        // A page whose body stopped early still answered: what arrived is
-        // analysed and the link passes, as analyzeBookmark() has it.
-        const int level = headOnly_
-                              ? scanPage({}, ScanMode::Analysis, 0, today_, bookmark, database_)
-                              : analyzeBookmark(static_cast<std::int32_t>(result_), analysis_,
-                                                bookmark, database_, today_);
+        const int level = analyzeRead(result_, headOnly_, analysis_, bookmark, database_, today_);
         item.result = static_cast<int>(bookmark.number(BookmarkField::Validated));
         if (level != kLevelDone) {
             return level;
