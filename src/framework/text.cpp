@@ -94,12 +94,7 @@ template <typename Fold> int compareBy(std::string_view a, std::string_view b, F
 
 bool isAscii(std::string_view text)
 {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80U) {
-            return false;
-        }
-    }
-    return true;
+    return utf8::asciiRun(text) == text.size();
 }
 
 std::string_view clip(std::string_view text)

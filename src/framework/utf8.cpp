@@ -1,5 +1,8 @@
 #include "framework/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tessaly::utf8 {
 
 namespace {
@@ -105,13 +108,28 @@ void append(std::string& out, char32_t cp)
     }
 }
 
+std::size_t asciiRun(std::string_view text)
+{
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t pos = 0;
+    for (std::uint64_t word = 0; pos + sizeof word <= text.size(); pos += sizeof word) {
+        std::memcpy(&word, text.data() + pos, sizeof word);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80U) {
+        ++pos;
+    }
+    return pos;
+}
+
 bool isValid(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        if (lead < 0x80U) {
-            ++pos;
-            continue;
+        pos += asciiRun(text.substr(pos));
+        if (pos == text.size()) {
+            break;
         }
         // A well-formed sequence takes more than one byte; a single byte
         // above 0x7F was decoded as a foreign byte.
@@ -175,12 +193,14 @@ std::size_t length(std::string_view text)
 {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size();) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80U) {
-            ++pos;
-        } else {
+        // A run of ASCII is as many characters as bytes.
+        const std::size_t run = asciiRun(text.substr(pos));
+        pos += run;
+        count += run;
+        if (pos < text.size()) {
             decode(text, pos);
+            ++count;
         }
-        ++count;
     }
     return count;
 }

@@ -18,6 +18,10 @@ char32_t decode(std::string_view text, std::size_t& pos);
 // True when `text` is well-formed UTF-8 throughout.
 bool isValid(std::string_view text);
 
+// Number of bytes at the start of `text` below 0x80 (plain ASCII), found
+// eight at a time: pages and fields are mostly such runs.
+std::size_t asciiRun(std::string_view text);
+
 // `text` as well-formed UTF-8: itself when it already is, else with each
 // malformed byte replaced by its Windows-1252 character.
 std::string valid(std::string_view text);

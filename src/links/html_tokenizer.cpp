@@ -3,6 +3,8 @@
 #include "framework/text.h"
 #include "framework/utf8.h"
 
+#include <cstring>
+
 namespace tessaly {
 
 void forEachElement(std::string_view text, std::size_t width, const ElementSink& sink)
@@ -16,9 +18,24 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
         if (end == std::string_view::npos || end <= start) {
             return;
         }
-        std::string_view piece = utf8::prefix(text.substr(start, end - start + 1), width);
+        std::string_view piece = text.substr(start, end - start + 1);
+        if (piece.size() > width) {
+            piece = utf8::prefix(piece, width);
+        }
         start = end + 1;
-        if (piece.find_first_of("\r\n") != std::string_view::npos) {
+        // One look at each character: whether the piece has a line break,
+        // and whether anything but blanks and line breaks is left of it.
+        bool breaks = false;
+        bool blank = true;
+        for (const char c : piece) {
+            const bool lineBreak = c == '\r' || c == '\n';
+            breaks = breaks || lineBreak;
+            blank = blank && (lineBreak || c == ' ');
+        }
+        if (blank) {
+            return;
+        }
+        if (breaks) {
             withoutBreaks.clear();
             for (const char c : piece) {
                 if (c != '\r' && c != '\n') {
@@ -27,20 +44,30 @@ void forEachElement(std::string_view text, std::size_t width, const ElementSink&
             }
             piece = withoutBreaks;
         }
-        if (!text::clip(piece).empty()) {
-            sink(piece);
-        }
+        sink(piece);
     };
-    for (std::size_t p = 0; p < text.size(); ++p) {
-        if (text[p] == '<') {
-            emit(p == 0 ? std::string_view::npos : p - 1);
-        } else if (text[p] == '>') {
-            emit(p);
+    if (text.empty()) {
+        return;
+    }
+    // The angle brackets are found with memchr, which goes through a block
+    // many bytes at a time; most of a page lies between them.
+    const auto next = [&text](std::size_t from, char c) {
+        const void* at = std::memchr(text.data() + from, c, text.size() - from);
+        return at == nullptr ? text.size()
+                             : static_cast<std::size_t>(static_cast<const char*>(at) - text.data());
+    };
+    std::size_t opening = next(0, '<');
+    std::size_t closing = next(0, '>');
+    while (opening < text.size() || closing < text.size()) {
+        if (opening < closing) {
+            emit(opening == 0 ? std::string_view::npos : opening - 1);
+            opening = next(opening + 1, '<');
+        } else {
+            emit(closing);
+            closing = next(closing + 1, '>');
         }
     }
-    if (!text.empty()) {
-        emit(text.size() - 1);
-    }
+    emit(text.size() - 1);
 }
 
 void tokenize(std::string_view text, ElementList& elements, std::size_t width)

@@ -98,9 +98,9 @@ namespace {
 // the status line and the store on the caller's thread.
 class LinkTestJob final : public BatchJob {
 public:
-    LinkTestJob(const std::string& location, Record& bookmark, Database& database,
-                std::int32_t today, const HttpLimits& limits)
-        : test_(location, bookmark, database, today, limits), bookmark_(bookmark),
+    LinkTestJob(const std::string& location, Database& database, std::int32_t today,
+                const HttpLimits& limits)
+        : bookmark_(withLocation(location)), test_(location, bookmark_, database, today, limits),
           database_(database), today_(today)
     {}
 
@@ -125,9 +125,18 @@ public:
                                kBatchViewName);
     }
 
+    Record& bookmark() override { return bookmark_; }
+
 private:
+    static Record withLocation(const std::string& location)
+    {
+        Record bookmark{bookmarkTable()};
+        bookmark.setText(BookmarkField::Location, location);
+        return bookmark;
+    }
+
+    Record bookmark_; // before the test, which works on it
     LinkTest test_;
-    Record& bookmark_;
     Database& database_;
     std::int32_t today_;
 };
@@ -135,7 +144,6 @@ private:
 } // namespace
 
 struct LinkBatch::Slot {
-    Record bookmark{bookmarkTable()};
     std::unique_ptr<BatchJob> job;
     bool ready = false;
 };
@@ -149,9 +157,8 @@ LinkBatch::LinkBatch(Database& database, std::int32_t today, LinkBatchOptions op
     : database_(database), today_(today), options_(options), makeJob_(std::move(makeJob))
 {
     if (!makeJob_) {
-        makeJob_ = [this](const std::string& location, Record& bookmark) {
-            return std::make_unique<LinkTestJob>(location, bookmark, database_, today_,
-                                                 options_.limits);
+        makeJob_ = [this](const std::string& location) {
+            return std::make_unique<LinkTestJob>(location, database_, today_, options_.limits);
         };
     }
     options_.jobs = linkTestJobsFor(options_.jobs);
@@ -251,8 +258,7 @@ void LinkBatch::openUntilAnswered(std::size_t i, std::unique_lock<std::mutex>& l
     const auto started = Clock::now();
     while (true) {
         auto slot = std::make_unique<Slot>();
-        slot->bookmark.setText(BookmarkField::Location, locations_[i]);
-        slot->job = makeJob_(locations_[i], slot->bookmark);
+        slot->job = makeJob_(locations_[i]);
         BatchJob& job = *slot->job;
         slots_[i] = std::move(slot);
         if (cancelled_) {
@@ -390,7 +396,7 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
             }
             // The bookmark as stored now; the job fills it from here on.
             const bool found = bookmarks.fetch(static_cast<int>(BookmarkKey::Location),
-                                               slot->bookmark) == kLevelDone;
+                                               slot->job->bookmark()) == kLevelDone;
             const int level = found ? slot->job->finish(item) : kLevelDone;
             if (level == kLevelDone && (item.result == kLinkCancelled || cancelled_)) {
                 summary.cancelled = true;

@@ -65,7 +65,7 @@ struct LinkBatchSummary {
 // One bookmark's work in a batch. open() runs on a worker, waits on the
 // network and touches no database file; finish() runs on the batch's
 // caller thread, in key order, once the bookmark has been read as stored
-// into the record the job was made with, and writes what it found.
+// into bookmark(), and writes what it found.
 class BatchJob {
 public:
     virtual ~BatchJob() = default;
@@ -79,12 +79,15 @@ public:
     // Sets item.result and item.statusCode and stores the bookmark; the
     // level of a failed write (reported already), else kLevelDone.
     virtual int finish(LinkBatchItem& item) = 0;
+    // The record finish() works on, its location the job's address: the
+    // batch reads the stored bookmark into it just before finish(). A job
+    // may make it only then, so a finished job waiting for its turn need
+    // not hold a whole record.
+    virtual Record& bookmark() = 0;
 };
 
-// Makes the job for one address and the record it works on (which the
-// batch owns and keeps until the job is finished).
-using BatchJobMaker =
-    std::function<std::unique_ptr<BatchJob>(const std::string& location, Record& bookmark)>;
+// Makes the job for one address.
+using BatchJobMaker = std::function<std::unique_ptr<BatchJob>(const std::string& location)>;
 
 // The host of an address, lower-cased, with its port: the unit the
 // per-host limit counts.

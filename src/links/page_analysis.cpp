@@ -7,6 +7,9 @@
 #include "links/page_scanner.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 namespace tessaly {
 
@@ -166,7 +169,21 @@ void PageRead::readPage()
     step_ = kFinished;
 }
 
-int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& bookmark,
+PageAnalysis PageAnalysis::of(const ElementList& elements)
+{
+    PageAnalysis analysis{findOnPage(elements), {}};
+    // A blank site information takes the page's description and then its
+    // body text, whatever else the bookmark holds: worked out here on a
+    // blank record, so the body's elements need not wait for the writer.
+    Record blank{bookmarkTable()};
+    fillBookmark(analysis.findings, ScanMode::Analysis, blank);
+    appendBodyText(elements, blank);
+    analysis.blankSiteInfo = blank.text(BookmarkField::SiteInfo);
+    analysis.findings.shrink_to_fit();
+    return analysis;
+}
+
+int analyzeBookmark(std::int32_t bytes, const PageAnalysis& analysis, Record& bookmark,
                     Database& database, std::int32_t today)
 {
     if (bytes <= 3) {
@@ -176,22 +193,46 @@ int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& boo
         return kLevelDone;
     }
     const bool infoWasBlank = text::clip(bookmark.text(BookmarkField::SiteInfo)).empty();
-    const int level = scanPage(elements, ScanMode::Analysis, bytes, today, bookmark, database);
+    const int level =
+        applyFindings(analysis.findings, ScanMode::Analysis, bytes, today, bookmark, database);
     if (infoWasBlank) {
-        appendBodyText(elements, bookmark);
+        bookmark.setText(BookmarkField::SiteInfo, analysis.blankSiteInfo);
     }
     return level;
 }
 
-int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
+int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& bookmark,
+                    Database& database, std::int32_t today)
+{
+    return analyzeBookmark(bytes, PageAnalysis::of(elements), bookmark, database, today);
+}
+
+namespace {
+
+// analyzeBookmark() of a read whose result was `result`, given whether its
+// page stopped after the head.
+int analyzeRead(std::int64_t result, bool headOnly, const PageAnalysis& analysis, Record& bookmark,
+                Database& database, std::int32_t today)
 {
     // A page whose body stopped early still answered: what arrived is
     // analysed and the link passes, as the link test passes it.
-    if (read.headOnly()) {
+    if (headOnly) {
         return scanPage({}, ScanMode::Analysis, 0, today, bookmark, database);
     }
-    return analyzeBookmark(static_cast<std::int32_t>(read.result()), read.elements(), bookmark,
-                           database, today);
+    return analyzeBookmark(static_cast<std::int32_t>(result), analysis, bookmark, database, today);
+}
+
+} // namespace
+
+int analyzeBookmark(const PageRead& read, const PageAnalysis& analysis, Record& bookmark,
+                    Database& database, std::int32_t today)
+{
+    return analyzeRead(read.result(), read.headOnly(), analysis, bookmark, database, today);
+}
+
+int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today)
+{
+    return analyzeBookmark(read, PageAnalysis::of(read.elements()), bookmark, database, today);
 }
 
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName)
@@ -206,39 +247,87 @@ int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_vi
 
 namespace {
 
-// An analysis as a batch runs it: the page read on a worker, the scan and
-// the store on the caller's thread.
+// An analysis as a batch runs it: the page read and understood on a
+// worker, the store on the caller's thread. A finished analysis may wait
+// long for its turn behind a slow site, beside a couple of thousand
+// others, so it waits with only what its store needs: the read itself,
+// its connection and its elements are let go on the worker.
 class PageAnalysisJob final : public BatchJob {
 public:
-    PageAnalysisJob(const std::string& location, Record& bookmark, Database& database,
-                    std::int32_t today, const HttpLimits& limits)
-        : read_(location, limits), bookmark_(bookmark), database_(database), today_(today)
+    PageAnalysisJob(const std::string& location, Database& database, std::int32_t today,
+                    const HttpLimits& limits)
+        : read_(std::make_unique<PageRead>(location, limits)), location_(location),
+          database_(database), today_(today)
     {}
 
-    void open() override { read_.runThroughNetwork(); }
-    void cancel() override { read_.cancel(); }
-    bool localFailure() const override { return read_.localFailure(); }
-    std::string failureText() const override { return read_.failure(); }
+    void open() override
+    {
+        PageRead& read = *read_;
+        read.runThroughNetwork();
+        localFailure_ = read.localFailure();
+        failure_ = read.failure();
+        if (!localFailure_) {
+            // The steps left touch no database file either.
+            result_ = read.run();
+            statusCode_ = read.statusCode();
+            bytes_ = read.bytesSoFar();
+            headOnly_ = read.headOnly();
+            if (result_ > 3 && !headOnly_) {
+                analysis_ = PageAnalysis::of(read.elements());
+            }
+        }
+        const std::lock_guard lock{mutex_};
+        read_.reset();
+    }
+    void cancel() override
+    {
+        cancelled_ = true;
+        const std::lock_guard lock{mutex_};
+        if (read_) {
+            read_->cancel();
+        }
+    }
+    bool localFailure() const override { return localFailure_; }
+    std::string failureText() const override { return failure_; }
+    Record& bookmark() override
+    {
+        if (!bookmark_) {
+            bookmark_.emplace(bookmarkTable());
+            bookmark_->setText(BookmarkField::Location, location_);
+        }
+        return *bookmark_;
+    }
     int finish(LinkBatchItem& item) override
     {
-        const auto bytes = static_cast<std::int32_t>(read_.run());
-        item.statusCode = static_cast<unsigned>(std::max(read_.statusCode(), 0L));
-        if (bytes == kPageCancelled) {
+        Record& bookmark = this->bookmark();
+        item.statusCode = static_cast<unsigned>(std::max(statusCode_, 0L));
+        if (cancelled_ || result_ == kPageCancelled) {
             item.result = kLinkCancelled;
             return kLevelDone;
         }
-        item.bytes = read_.bytesSoFar();
-        const int level = analyzeBookmark(read_, bookmark_, database_, today_);
-        item.result = static_cast<int>(bookmark_.number(BookmarkField::Validated));
+        item.bytes = bytes_;
+        const int level = analyzeRead(result_, headOnly_, analysis_, bookmark, database_, today_);
+        item.result = static_cast<int>(bookmark.number(BookmarkField::Validated));
         if (level != kLevelDone) {
             return level;
         }
-        return storeAnalysis(database_.bookmarks(), bookmark_, kBatchViewName);
+        return storeAnalysis(database_.bookmarks(), bookmark, kBatchViewName);
     }
 
 private:
-    PageRead read_;
-    Record& bookmark_;
+    std::mutex mutex_; // cancel() against the read's end
+    std::unique_ptr<PageRead> read_;
+    std::atomic<bool> cancelled_{false};
+    // What the store needs of the read, kept when the read is let go.
+    bool localFailure_ = false;
+    std::string failure_;
+    std::int64_t result_ = kPageNotEstablished;
+    long statusCode_ = 0;
+    std::int64_t bytes_ = 0;
+    bool headOnly_ = false;
+    PageAnalysis analysis_;
+    std::string location_;
+    std::optional<Record> bookmark_; // made when its turn to be stored comes
     Database& database_;
     std::int32_t today_;
 };
@@ -247,8 +336,8 @@ private:
 
 BatchJobMaker pageAnalysisJobs(Database& database, std::int32_t today, HttpLimits limits)
 {
-    return [&database, today, limits](const std::string& location, Record& bookmark) {
-        return std::make_unique<PageAnalysisJob>(location, bookmark, database, today, limits);
+    return [&database, today, limits](const std::string& location) {
+        return std::make_unique<PageAnalysisJob>(location, database, today, limits);
     };
 }
 

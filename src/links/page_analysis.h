@@ -87,6 +87,17 @@ private:
     std::string failure_;
 };
 
+// What an analysis takes from a page's elements, found without the
+// database: what the scanner finds, and the site information a bookmark
+// whose own was blank ends with (the page's description, then its body
+// text). A few KB, however large the page.
+struct PageAnalysis {
+    PageFindings findings;
+    std::string blankSiteInfo;
+
+    static PageAnalysis of(const ElementList& elements);
+};
+
 // Fills the bookmark from a page read for analysis (`bytes` is the read's
 // result): a result of 3 or less marks it failed with today's dates;
 // otherwise the page scanner in analysis mode fills it (keywords replaced,
@@ -96,17 +107,27 @@ private:
 // Returns kLevelDone, or the level of a row write that failed (reported).
 int analyzeBookmark(std::int32_t bytes, const ElementList& elements, Record& bookmark,
                     Database& database, std::int32_t today);
+int analyzeBookmark(std::int32_t bytes, const PageAnalysis& analysis, Record& bookmark,
+                    Database& database, std::int32_t today);
 // The same for a read page: a page cut short fills the bookmark and fails it.
 int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, std::int32_t today);
+// The same from what was taken of the read's elements before they were
+// dropped.
+int analyzeBookmark(const PageRead& read, const PageAnalysis& analysis, Record& bookmark,
+                    Database& database, std::int32_t today);
 
 // Writes an analysed bookmark back (message 25 naming `fileName`, the
 // bookmark file when empty, on failure); returns the write's level.
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName = {});
 
-// How far, in jobs, analyses run ahead of the bookmark being stored: each
-// waits with the elements it kept of its page in memory (a few KB, at most
-// about 80 KB), so less far than link tests, which keep one block.
-constexpr int kPageAnalysisLookAhead = 4;
+// How far, in jobs, analyses run ahead of the bookmark being stored. A
+// finished analysis waits with only what it found (a PageAnalysis, about
+// 2 KB), so they run further ahead than downloads: the location order
+// groups a site's pages, and at four at once on a site the jobs stay busy
+// only while the window reaches some thirty sites. 20 jobs' worth (2,560
+// at 128 jobs) does so for runs of about 80 pages a site, with some 6 MB
+// waiting at most.
+constexpr int kPageAnalysisLookAhead = 20;
 
 // The batch job that analyses each address ("Analy&ze Multiple Links").
 BatchJobMaker pageAnalysisJobs(Database& database, std::int32_t today,

@@ -181,34 +181,23 @@ int replaceKeywords(FileManager& keywords, std::string_view location, std::strin
 
 namespace {
 
-// What one scan works with.
-struct Scan {
-    ScanMode mode;
-    Record& bookmark;
-    FileManager& keywords;
-    FileManager& details;
-    std::string location;
-    bool hadDetails = false;
-    int level = kLevelDone; // of the first write that failed
-
-    void keep(int result)
-    {
-        if (level == kLevelDone) {
-            level = result;
-        }
-    }
-};
-
-void scanMeta(const std::string& element, const std::string& upper, Scan& scan)
+// The meta tag `element` as a finding; nothing when its name or content is
+// blank.
+std::optional<PageFinding> metaFinding(const std::string& element, const std::string& upper)
 {
-    Record& bookmark = scan.bookmark;
     const bool named = attributeValue(element, upper, "NAME").has_value();
-    const std::string name =
-        text::upper(valueOf(element, upper, named ? "NAME" : "HTTP-EQUIV", 255));
-    const std::string content = valueOf(element, upper, "CONTENT", 4096);
+    std::string name = text::upper(valueOf(element, upper, named ? "NAME" : "HTTP-EQUIV", 255));
+    std::string content = valueOf(element, upper, "CONTENT", 4096);
     if (text::clip(name).empty() || text::clip(content).empty()) {
-        return;
+        return std::nullopt;
     }
+    return PageFinding{PageFinding::Kind::Meta, std::move(name), std::move(content)};
+}
+
+void fillFromMeta(const PageFinding& meta, ScanMode mode, Record& bookmark)
+{
+    const std::string& name = meta.name;
+    const std::string& content = meta.value;
     if (name == "REV") {
         if (text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
             bookmark.setText(BookmarkField::EmailAddress, content);
@@ -222,44 +211,63 @@ void scanMeta(const std::string& element, const std::string& upper, Scan& scan)
         }
     } else if (name == "DESCRIPTION") {
         const std::string& info = bookmark.text(BookmarkField::SiteInfo);
-        if (scan.mode == ScanMode::Analysis || text::clip(info).empty() ||
-            info.starts_with("HTML: ")) {
+        if (mode == ScanMode::Analysis || text::clip(info).empty() || info.starts_with("HTML: ")) {
             bookmark.setText(BookmarkField::SiteInfo, content);
-        }
-    } else if (scan.mode == ScanMode::Analysis && name == "KEYWORDS") {
-        scan.keep(replaceKeywords(scan.keywords, scan.location, content));
-    } else if (scan.mode == ScanMode::Analysis && !scan.hadDetails) {
-        Record detail{detailTable()};
-        detail.setText(DetailField::Location, scan.location);
-        detail.setText(DetailField::DataLabel, name);
-        detail.setText(DetailField::DataValue, content);
-        if (!text::clip(detail.text(DetailField::DataValue)).empty()) {
-            scan.keep(scan.details.insert(detail));
         }
     }
 }
 
-} // namespace
-
-int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
-             Record& bookmark, Database& database)
+// The rows an analysis writes for the page's meta tags: its keywords
+// replace the bookmark's, any other tag becomes a detail line when the
+// bookmark had none. The level of the first write that failed.
+int writeMetaRows(const PageFindings& findings, std::string_view location, Database& database)
 {
-    if (pageSize != 0) {
-        bookmark.setNumber(BookmarkField::PageSize, pageSize);
-    }
-    bookmark.setNumber(BookmarkField::LastValidated, today);
-    bookmark.setNumber(BookmarkField::LastVisit, today);
-    bookmark.setNumber(BookmarkField::Validated, 1);
-    Scan scan{mode, bookmark, database.keywords(), database.details(),
-              bookmark.text(BookmarkField::Location)};
-    scan.keywords.use();
-    scan.details.use();
-    scan.hadDetails = hasDetailLines(scan.details, scan.location);
+    FileManager& keywords = database.keywords();
+    FileManager& details = database.details();
+    keywords.use();
+    details.use();
+    const bool hadDetails = hasDetailLines(details, location);
+    int level = kLevelDone;
+    const auto keep = [&level](int result) {
+        if (level == kLevelDone) {
+            level = result;
+        }
+    };
     // The rows are written as one group; a group that cannot begin or be
     // committed is reported as the failed adding of the rows it held.
-    if (const EngineStatus status = scan.keywords.file().stream(); !status.ok()) {
-        scan.keep(scan.keywords.reportWriteError(status, true));
+    if (const EngineStatus status = keywords.file().stream(); !status.ok()) {
+        keep(keywords.reportWriteError(status, true));
     }
+    for (const PageFinding& found : findings) {
+        if (found.kind != PageFinding::Kind::Meta || found.name == "REV" ||
+            found.name == "REFRESH" || found.name == "EXPIRES" || found.name == "DESCRIPTION") {
+            continue;
+        }
+        if (found.name == "KEYWORDS") {
+            keep(replaceKeywords(keywords, location, found.value));
+        } else if (!hadDetails) {
+            Record detail{detailTable()};
+            detail.setText(DetailField::Location, location);
+            detail.setText(DetailField::DataLabel, found.name);
+            detail.setText(DetailField::DataValue, found.value);
+            if (!text::clip(detail.text(DetailField::DataValue)).empty()) {
+                keep(details.insert(detail));
+            }
+        }
+    }
+    if (const EngineStatus status = keywords.file().flush(); !status.ok()) {
+        keep(keywords.reportWriteError(status, true));
+    }
+    details.close();
+    keywords.close();
+    return level;
+}
+
+} // namespace
+
+PageFindings findOnPage(const ElementList& elements)
+{
+    PageFindings findings;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const std::string& element = elements[i];
         if (!beginsWith(element, "<A HR") && !beginsWith(element, "<TITL") &&
@@ -269,31 +277,71 @@ int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, 
         const std::string upper = asciiUpper(element);
         if (upper.starts_with("<A HR")) {
             const std::string_view href = attributeValue(element, upper, "HREF").value_or("");
-            const std::size_t mailto = asciiUpper(href).find("MAILTO:");
-            if (mailto != std::string::npos &&
-                text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
-                bookmark.setText(BookmarkField::EmailAddress,
-                                 plainText(utf8::prefix(href.substr(mailto + 7), 60)));
+            if (const std::size_t mailto = asciiUpper(href).find("MAILTO:");
+                mailto != std::string::npos) {
+                findings.push_back({PageFinding::Kind::Mail,
+                                    {},
+                                    plainText(utf8::prefix(href.substr(mailto + 7), 60))});
             }
         } else if (upper.starts_with("<TITL")) {
             if (i + 1 >= elements.size()) {
                 continue;
             }
-            const std::string title = titleIn(elements[++i]);
-            if (!text::clip(title).empty() &&
-                text::clip(bookmark.text(BookmarkField::Description)).empty()) {
-                bookmark.setText(BookmarkField::Description, title);
+            // The element after the title tag is its text, whatever it is.
+            if (std::string title = titleIn(elements[++i]); !text::clip(title).empty()) {
+                findings.push_back({PageFinding::Kind::Title, {}, std::move(title)});
             }
-        } else if (upper.starts_with("<META")) {
-            scanMeta(element, upper, scan);
+        } else if (auto meta = metaFinding(element, upper)) {
+            findings.push_back(std::move(*meta));
         }
     }
-    if (const EngineStatus status = scan.keywords.file().flush(); !status.ok()) {
-        scan.keep(scan.keywords.reportWriteError(status, true));
+    return findings;
+}
+
+void fillBookmark(const PageFindings& findings, ScanMode mode, Record& bookmark)
+{
+    for (const PageFinding& found : findings) {
+        switch (found.kind) {
+        case PageFinding::Kind::Mail:
+            if (text::clip(bookmark.text(BookmarkField::EmailAddress)).empty()) {
+                bookmark.setText(BookmarkField::EmailAddress, found.value);
+            }
+            break;
+        case PageFinding::Kind::Title:
+            if (text::clip(bookmark.text(BookmarkField::Description)).empty()) {
+                bookmark.setText(BookmarkField::Description, found.value);
+            }
+            break;
+        case PageFinding::Kind::Meta:
+            fillFromMeta(found, mode, bookmark);
+            break;
+        }
     }
-    scan.details.close();
-    scan.keywords.close();
-    return scan.level;
+}
+
+int applyFindings(const PageFindings& findings, ScanMode mode, std::int64_t pageSize,
+                  std::int32_t today, Record& bookmark, Database& database)
+{
+    if (pageSize != 0) {
+        bookmark.setNumber(BookmarkField::PageSize, pageSize);
+    }
+    bookmark.setNumber(BookmarkField::LastValidated, today);
+    bookmark.setNumber(BookmarkField::LastVisit, today);
+    bookmark.setNumber(BookmarkField::Validated, 1);
+    const std::string location = bookmark.text(BookmarkField::Location);
+    fillBookmark(findings, mode, bookmark);
+    if (mode != ScanMode::Analysis) {
+        // The link test reads the page's fields only; the keyword and
+        // detail files are still opened, as a scan always did.
+        return writeMetaRows({}, location, database);
+    }
+    return writeMetaRows(findings, location, database);
+}
+
+int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
+             Record& bookmark, Database& database)
+{
+    return applyFindings(findOnPage(elements), mode, pageSize, today, bookmark, database);
 }
 
 namespace {
@@ -346,44 +394,95 @@ void ScanElements::take(std::string_view element)
     }
 }
 
+namespace {
+
+// The site information as appendBodyText() builds it: each piece is added
+// at the end and the whole cut to the field's width as storing it cuts it,
+// without going over the text gathered so far again (a page's body has
+// many small texts).
+class SiteInfoText {
+public:
+    SiteInfoText(std::string text, std::size_t width)
+        : text_(std::move(text)), length_(utf8::length(text_)), width_(width)
+    {}
+
+    const std::string& text() const { return text_; }
+    std::size_t length() const { return length_; } // in characters
+    // Nothing added can change it any more: it fills its width, and has no
+    // leading blank for a later piece to trim off.
+    bool full() const { return length_ >= width_ && !text_.starts_with(' '); }
+
+    // `separator` and `words` added, then leading blanks dropped when
+    // `trimLeading`, then cut to the width and trailing blanks dropped: what
+    // setText() of the whole gives, made well-formed as it makes it.
+    void add(std::string_view separator, std::string_view words, bool trimLeading)
+    {
+        text_ += separator;
+        length_ += separator.size(); // blanks and line breaks
+        if (utf8::isValid(words)) {
+            text_ += words;
+            length_ += utf8::length(words);
+        } else {
+            const std::string mended = utf8::valid(words);
+            text_ += mended;
+            length_ += utf8::length(mended);
+        }
+        if (trimLeading) {
+            const std::size_t blanks = std::min(text_.find_first_not_of(' '), text_.size());
+            text_.erase(0, blanks);
+            length_ -= blanks;
+        }
+        if (length_ > width_) {
+            text_.resize(utf8::prefix(text_, width_).size());
+            length_ = width_;
+        }
+        const std::size_t kept = text::clip(text_).size();
+        length_ -= text_.size() - kept; // blanks are one byte each
+        text_.resize(kept);
+    }
+
+private:
+    std::string text_;
+    std::size_t length_;
+    std::size_t width_;
+};
+
+} // namespace
+
 void appendBodyText(const ElementList& elements, Record& bookmark)
 {
     constexpr std::size_t kStop = kBodyTextStop;
-    const auto clippedInfo = [&bookmark] {
-        return std::string{text::clip(bookmark.text(BookmarkField::SiteInfo))};
-    };
+    const auto width =
+        static_cast<std::size_t>(bookmark.table().width(static_cast<int>(BookmarkField::SiteInfo)));
+    // As stored: already cut to the width, no trailing blanks.
+    SiteInfoText info{bookmark.text(BookmarkField::SiteInfo), width};
     bool inBody = false;
-    // Of the clipped site information, counted again only when it changes:
-    // most elements of a body are tags, which leave it as it is.
-    std::size_t infoLength = 0;
     for (const std::string& element : elements) {
         if (beginsWith(element, "<BODY")) {
             inBody = true;
-            if (const std::string info = clippedInfo(); !info.empty()) {
-                bookmark.setText(BookmarkField::SiteInfo, info + "\r\n");
+            if (!info.text().empty()) {
+                info.add("\r\n", {}, false);
             }
-            infoLength = utf8::length(clippedInfo());
             continue;
         }
         if (!inBody) {
             continue;
         }
         if (!element.starts_with("<")) {
-            const std::string info = clippedInfo();
             const std::string_view clipped = text::clip(element);
             // Only the separators this rule writes break a line.
-            const std::string separator =
-                infoLength > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
+            const std::string_view separator =
+                info.length() > 50 && utf8::length(clipped) < 25 ? "\r\n" : " ";
             // A text of one character joins the end tag that follows it
             // ("x</body>"), as a title does: the tag is no text.
-            std::string joined = info + separator + bodyWords(element);
-            joined.erase(0, std::min(joined.find_first_not_of(' '), joined.size()));
-            bookmark.setText(BookmarkField::SiteInfo, joined);
-            infoLength = utf8::length(clippedInfo());
+            info.add(separator, bodyWords(element), true);
         }
-        if (infoLength > kStop) {
-            return;
+        if (info.length() > kStop || info.full()) {
+            break;
         }
+    }
+    if (info.text() != bookmark.text(BookmarkField::SiteInfo)) {
+        bookmark.setText(BookmarkField::SiteInfo, info.text());
     }
 }
 

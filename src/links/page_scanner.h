@@ -4,7 +4,9 @@
 #include "links/html_tokenizer.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaly {
 
@@ -20,6 +22,26 @@ enum class ScanMode { Test, Analysis };
 // of the first row write that failed, which has been reported.
 int scanPage(const ElementList& elements, ScanMode mode, std::int64_t pageSize, std::int32_t today,
              Record& bookmark, Database& database);
+
+// What the scan reads of a page, in page order and already plain text: the
+// mail links, the titles that are not blank and the meta tags whose name and
+// content are not. Finding them touches no database file, so a worker may
+// do it while the batch's writer stores other bookmarks.
+struct PageFinding {
+    enum class Kind { Mail, Title, Meta };
+    Kind kind = Kind::Meta;
+    std::string name;  // of a meta tag, upper case
+    std::string value; // the mail address, the title or the meta tag's content
+};
+using PageFindings = std::vector<PageFinding>;
+
+PageFindings findOnPage(const ElementList& elements);
+// Fills the bookmark's own fields from what was found, as scanPage() does,
+// writing no row.
+void fillBookmark(const PageFindings& findings, ScanMode mode, Record& bookmark);
+// scanPage() of the page whose findings these are.
+int applyFindings(const PageFindings& findings, ScanMode mode, std::int64_t pageSize,
+                  std::int32_t today, Record& bookmark, Database& database);
 
 // Keeps, of a page's elements as they come, those scanPage() and
 // appendBodyText() read: mail links, titles with the element after each,

@@ -33,8 +33,42 @@ std::string charsetIn(std::string_view text)
 
 } // namespace
 
+namespace {
+
+// Where the next "<meta" of an ASCII block begins, in any letter case;
+// npos when there is none. The block is not copied to look for it.
+std::size_t nextMetaTag(std::string_view block, std::size_t from)
+{
+    for (auto at = block.find('<', from); at != std::string_view::npos;
+         at = block.find('<', at + 1)) {
+        constexpr std::string_view kMeta = "<meta";
+        const std::string_view here = block.substr(at, kMeta.size());
+        if (here.size() == kMeta.size() &&
+            std::equal(here.begin(), here.end(), kMeta.begin(), [](char c, char lower) {
+                return (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) == lower;
+            })) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
 std::string declaredCharset(std::string_view block)
 {
+    if (text::isAscii(block)) {
+        // Lower case changes no position of an ASCII block, so its tags
+        // are found in the block itself.
+        for (auto at = nextMetaTag(block, 0); at != std::string_view::npos;
+             at = nextMetaTag(block, at + 1)) {
+            const auto end = block.find('>', at);
+            if (std::string found = charsetIn(block.substr(at, end - at)); !found.empty()) {
+                return found;
+            }
+        }
+        return {};
+    }
     const std::string lower = text::lower(block);
     for (auto at = lower.find("<meta"); at != std::string::npos; at = lower.find("<meta", at + 1)) {
         const auto end = lower.find('>', at);
@@ -167,10 +201,18 @@ std::string PageDecoder::decode(std::string_view block, std::string_view content
     if (kind_ == Kind::Undecided) {
         choose(block, contentType);
     }
+    std::string out;
+    if (kind_ == Kind::Utf8 && carry_.empty()) {
+        // The usual block: nothing carried over, so it is read where it
+        // lies instead of being copied behind the carry first.
+        const std::size_t whole = withoutCutCharacter(block);
+        out = utf8::valid(block.substr(0, whole));
+        carry_ = block.substr(whole);
+        return out;
+    }
     std::string bytes = std::move(carry_);
     carry_.clear();
     bytes.append(block);
-    std::string out;
     switch (kind_) {
     case Kind::Converter: {
         const std::size_t left = convertWith(static_cast<iconv_t>(converter_), bytes, out);

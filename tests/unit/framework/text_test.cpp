@@ -137,6 +137,23 @@ TEST(Utf8, ForeignBytesAreWindows1252CharactersEverywhere)
     EXPECT_TRUE(text::equalNoCase("caf\xE9", "CAFÉ"));
 }
 
+TEST(Utf8, ALongRunOfAsciiHidesNoByteAfterIt)
+{
+    // ASCII runs are passed over a word at a time: a character beyond
+    // ASCII at any place of the word, or after it, must still be seen.
+    for (std::size_t run = 0; run < 20; ++run) {
+        const std::string ascii(run, 'a');
+        EXPECT_EQ(utf8::asciiRun(ascii + "\xC3\xA9" + ascii), run);
+        EXPECT_TRUE(utf8::isValid(ascii + "\xC3\xA9" + ascii));
+        EXPECT_EQ(utf8::length(ascii + "\xC3\xA9" + ascii), 2 * run + 1);
+        EXPECT_FALSE(utf8::isValid(ascii + "\xFF" + ascii)) << run;
+        EXPECT_EQ(utf8::length(ascii + "\xE2\x82" + ascii), 2 * run + 2) << run;
+        EXPECT_FALSE(text::isAscii(ascii + "\x80")) << run;
+        EXPECT_TRUE(text::isAscii(ascii + ascii));
+    }
+    EXPECT_EQ(text::lower(std::string(17, 'A') + "\xC3\x89"), std::string(17, 'a') + "\xC3\xA9");
+}
+
 TEST(HtmlText, ReferencesAreDecodedAndOtherAmpersandsKept)
 {
     EXPECT_EQ(html::decodeReferences("Caf&eacute; &amp; cr&egrave;me"), "Café & crème");

@@ -1,7 +1,9 @@
 #include "core/file_version.h"
 #include "core/tables.h"
 #include "framework/dates.h"
+#include "framework/text.h"
 #include "framework/utf8.h"
+#include "links/html_tokenizer.h"
 #include "links/page_analysis.h"
 
 #include "local_server.h"
@@ -274,6 +276,20 @@ TEST_F(PageAnalysisTest, TextIsDecodedAcrossBlockBoundaries)
     EXPECT_EQ(test::storedBookmark(db, latin).text(BookmarkField::Description), "Caf\xC3\xA9");
 }
 
+TEST(PageCharset, TheFirstMetaThatNamesOneCountsInAnyLetterCase)
+{
+    EXPECT_EQ(declaredCharset("<p>x</p><META name=x><MeTa HTTP-EQUIV=\"Content-Type\" "
+                              "CONTENT=\"text/html; CHARSET=KOI8-R\"><meta charset=utf-8>"),
+              "koi8-r");
+    EXPECT_EQ(declaredCharset("<p><meta charset='ISO-8859-2'>"), "iso-8859-2");
+    EXPECT_EQ(declaredCharset("<p>charset=utf-8</p><metal>"), "");
+    EXPECT_EQ(declaredCharset("<meta charset=\"windows-1251"), "windows-1251")
+        << "a tag the block cuts off still counts";
+    // Not ASCII: read the same way.
+    EXPECT_EQ(declaredCharset("<p>caf\xC3\xA9</p><META CHARSET=\"Big5\">"), "big5");
+    EXPECT_EQ(declaredCharset("caf\xE9<p>"), "");
+}
+
 TEST_F(PageAnalysisTest, AStalledBodyEndsAtTheStallTimeAndCancelEndsAtOnce)
 {
     test::RawServer stalling{[](test::RawServer::Connection& connection) {
@@ -388,6 +404,86 @@ TEST_F(PageAnalysisTest, ManyAnalysesAtOnceStoreWhatOneAtATimeWould)
     const std::vector<std::string> one = run(1);
     EXPECT_GT(one.size(), 34U * bookmarkTable().fieldCount());
     EXPECT_EQ(run(8), one);
+}
+
+TEST_F(PageAnalysisTest, WhatAWorkerFindsFillsTheBookmarkAsTheScanOfTheElementsDoes)
+{
+    // What the batch's workers take from a page, applied on the writer's
+    // side, against the scan of the whole element list, for bookmarks that
+    // start blank or already hold what the page would give them.
+    std::string longBody = "<body>";
+    for (int i = 0; i < 400; ++i) {
+        longBody += "<p>Words of " + std::to_string(i) + "</p> x";
+    }
+    const std::vector<std::string> pages{
+        std::string{kNewsPage},
+        "<meta name=\"rev\" content=\"rev@site.test\"><a href=\"mailto:first@site.test\">m</a>"
+        "<title></title><title>Second &eacute;</title><meta name=\"description\" content=\"One\">"
+        "<meta name=\"DESCRIPTION\" content=\"  Two\">" +
+            longBody,
+        "<title><meta name=\"description\" content=\"eaten by the title\"></title><body>\xFF "
+        "broken \xC3 bytes",
+        "<body>   " + std::string(1200, 'w') + " after"};
+    for (const std::string& page : pages) {
+        for (int start = 0; start < 3; ++start) {
+            const auto begin = [&](Record& bookmark) {
+                bookmark.setText(BookmarkField::Location, "http://site.test/");
+                if (start == 1) {
+                    bookmark.setText(BookmarkField::SiteInfo, "Kept information");
+                    bookmark.setText(BookmarkField::Description, "Kept title");
+                } else if (start == 2) {
+                    bookmark.setText(BookmarkField::SiteInfo, " ");
+                    bookmark.setText(BookmarkField::EmailAddress, "kept@site.test");
+                }
+            };
+            ElementList elements;
+            tokenize(page, elements);
+            test::TempFolder scannedFolder;
+            Database scannedDb{messages, scannedFolder.path()};
+            Record scanned{bookmarkTable()};
+            begin(scanned);
+            const bool blank = text::clip(scanned.text(BookmarkField::SiteInfo)).empty();
+            EXPECT_EQ(scanPage(elements, ScanMode::Analysis, 500, today, scanned, scannedDb),
+                      kLevelDone);
+            if (blank) {
+                appendBodyText(elements, scanned);
+            }
+            Record found{bookmarkTable()};
+            begin(found);
+            const PageAnalysis analysis = PageAnalysis::of(elements);
+            EXPECT_EQ(analyzeBookmark(500, analysis, found, db, today), kLevelDone);
+            for (int f = 0; f < bookmarkTable().fieldCount(); ++f) {
+                EXPECT_EQ(found.text(f), scanned.text(f)) << "field " << f << " start " << start;
+                EXPECT_EQ(found.number(f), scanned.number(f)) << "field " << f;
+            }
+        }
+    }
+}
+
+TEST_F(PageAnalysisTest, CancelStoresNothingOfTheAnalysesThatFinishedAhead)
+{
+    for (int i = 0; i < 40; ++i) {
+        add(local.url("/n/" + std::to_string(i)));
+    }
+    LinkBatchOptions options{.jobs = 8, .perHost = 8, .lookAhead = kPageAnalysisLookAhead};
+    LinkBatch batch{db, today, options, pageAnalysisJobs(db, today)};
+    int heard = 0;
+    const LinkBatchSummary summary = batch.run(nullptr, [&](const LinkBatchItem&) {
+        // Let the workers finish pages ahead of the writer first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(heard == 0 ? 300 : 0));
+        if (++heard == 3) {
+            batch.cancel();
+        }
+    });
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(heard, 3);
+    int stored = 0;
+    for (int i = 0; i < 40; ++i) {
+        const Record bookmark = test::storedBookmark(db, local.url("/n/" + std::to_string(i)));
+        stored += bookmark.number(BookmarkField::Validated) == kLinkPass ? 1 : 0;
+    }
+    EXPECT_EQ(stored, 3);
+    EXPECT_EQ(keywords().size(), 6U) << "two keywords for each page stored";
 }
 
 TEST_F(PageAnalysisTest, TheMenuCommandAsksFirstAndShowsItsProgress)
