@@ -149,10 +149,11 @@ void HtmlWriter::opening()
     } else {
         toMain("<center><h3>Last generated: " + format(setup_.today, "@d17") + "</h3></center>");
     }
-    toMain("<h6><a href=\"#URLIndex\">Jump to Index</a></h6><hr>");
-    if (!setup_.grouped && !simple_) {
-        // The flat rows still need a table to stand in.
-        toMain("<div align=left><table border=1 width=100%><ul>");
+    // Only the category orders end in an index for the link to lead to.
+    toMain(setup_.grouped ? "<h6><a href=\"#URLIndex\">Jump to Index</a></h6><hr>" : "<hr>");
+    if (!setup_.grouped) {
+        // The flat rows still need a list (and a table) to stand in.
+        toMain(simple_ ? "<ul>" : "<div align=left><table border=1 width=100%><ul>");
     }
 }
 
@@ -335,7 +336,6 @@ void HtmlWriter::closing()
                 }
             }
         }
-        writeIndex();
     } else if (frame_ && !early_.empty()) {
         // Only rows without a category: a page of their own all the same.
         page_->line(pageHead(html::escape(settings_.pageTitle)) +
@@ -347,12 +347,22 @@ void HtmlWriter::closing()
         if (frame_) {
             toPage(pageEnd());
             // The frameset shows a contents frame: give it the one page.
+            // Named by the page's title, else by the file's: a link without
+            // a text cannot be seen or clicked.
+            const std::string name =
+                text::clip(settings_.pageTitle).empty() ? setup_.names.stem : settings_.pageTitle;
             contents_.push_back("<tr><td><a href=\"" + html::encodeFileName(setup_.names.stem) +
-                                "m.htm\">" + html::escape(settings_.pageTitle) + "</a></td></tr>");
+                                "m.htm\">" + html::escape(name) + "</a></td></tr>");
             writeContents();
         }
     }
-    toMain("</ul>");
+    if (setup_.grouped) {
+        // Where "Jump to Index" leads, even when no category was met.
+        writeIndex();
+    }
+    if (setup_.grouped || simple_) {
+        toMain("</ul>"); // the index's, or the flat list's
+    }
     for (const auto& entry : html_.all(kAfterAll)) {
         if (!entry.second.empty()) {
             toMain(entry.second);
