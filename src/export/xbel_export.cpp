@@ -30,9 +30,11 @@ public:
         }
         const std::string& location = bookmark.text(BookmarkField::Location);
         const std::string& description = bookmark.text(BookmarkField::Description);
+        const std::string_view siteInfo = text::clip(bookmark.text(BookmarkField::SiteInfo));
         folders_[at->second].bookmarks.push_back(
             {XbelDocument::escape(location, true),
-             XbelDocument::escape(description.empty() ? location : description, false)});
+             XbelDocument::escape(description.empty() ? location : description, false),
+             siteInfo.empty() ? std::string{} : XbelDocument::escape(siteInfo, false)});
         ++count_;
     }
 
@@ -54,10 +56,14 @@ public:
                     main_->line("<folder id=\"" + std::to_string(++id) + "\"><title>" +
                                 XbelDocument::escape(folder.name, false) + "</title>");
                 }
-                for (const auto& [href, title] : folder.bookmarks) {
-                    main_->line(indent + "<bookmark href=\"" + href + "\" id=\"" +
-                                std::to_string(++id) + "\"><title>" + title +
-                                "</title></bookmark>");
+                for (const Bookmark& bookmark : folder.bookmarks) {
+                    // The site information as the bookmark's note, as the
+                    // bookmark file export writes it.
+                    main_->line(
+                        indent + "<bookmark href=\"" + bookmark.href + "\" id=\"" +
+                        std::to_string(++id) + "\"><title>" + bookmark.title + "</title>" +
+                        (bookmark.desc.empty() ? "" : "<desc>" + bookmark.desc + "</desc>") +
+                        "</bookmark>");
                 }
                 if (inFolder) {
                     main_->line("</folder>");
@@ -68,9 +74,14 @@ public:
     }
 
 private:
+    struct Bookmark {
+        std::string href; // each escaped for the file
+        std::string title;
+        std::string desc;
+    };
     struct Folder {
         std::string name;
-        std::vector<std::pair<std::string, std::string>> bookmarks; // escaped href, title
+        std::vector<Bookmark> bookmarks;
     };
 
     ExportOutput* main_;

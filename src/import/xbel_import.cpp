@@ -52,6 +52,11 @@ ImportSummary importXbel(Database& database, UiPort& ui, const ImportRequest& re
         sink.setText(bookmark, BookmarkField::Location, location);
         const std::string_view title = text::trim(item.title);
         sink.setText(bookmark, BookmarkField::Description, title.empty() ? location : title);
+        // The note a browser or KDE keeps with the bookmark, as the
+        // bookmark-file import keeps a <DD>.
+        if (const std::string_view note = text::trim(item.desc); !note.empty()) {
+            sink.setText(bookmark, BookmarkField::SiteInfo, note);
+        }
         sink.setText(bookmark, BookmarkField::OriginalFilename, request.source);
         const std::string category =
             item.parent < 0

@@ -44,6 +44,7 @@ public:
         std::string id;    // as the file gives it; may be blank
         std::string title; // decoded text of <title>
         std::string href;  // bookmarks only, decoded
+        std::string desc;  // bookmarks only: decoded text of their first <desc>
         int parent = -1;
         bool removed = false;
     };

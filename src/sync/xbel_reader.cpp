@@ -78,7 +78,7 @@ public:
     }
 
 private:
-    enum class Kind { Top, Folder, Bookmark, Title, Other };
+    enum class Kind { Top, Folder, Bookmark, Title, Desc, Other };
     struct Open {
         Kind kind = Kind::Other;
         int item = -1;
@@ -108,9 +108,14 @@ private:
     static void XMLCALL text(void* data, const XML_Char* chars, int length)
     {
         Reader& reader = self(data);
-        if (!reader.stack_.empty() && reader.stack_.back().kind == Kind::Title) {
-            reader.doc_.items_[reader.stack_.back().item].title.append(
-                chars, static_cast<std::size_t>(length));
+        if (reader.stack_.empty()) {
+            return;
+        }
+        const Open& open = reader.stack_.back();
+        if (open.kind == Kind::Title || open.kind == Kind::Desc) {
+            Item& item = reader.doc_.items_[static_cast<std::size_t>(open.item)];
+            (open.kind == Kind::Title ? item.title : item.desc)
+                .append(chars, static_cast<std::size_t>(length));
         }
     }
     static void XMLCALL comment(void* data, const XML_Char* /*text*/) { self(data).noteComment(); }
@@ -175,6 +180,12 @@ private:
             stack_.push_back({Kind::Title, parent.item});
             return;
         }
+        // A bookmark's note: read for the import, left in the file as it is.
+        if (parent.kind == Kind::Bookmark && name == "desc" &&
+            doc_.items_[static_cast<std::size_t>(parent.item)].desc.empty()) {
+            stack_.push_back({Kind::Desc, parent.item});
+            return;
+        }
         stack_.push_back({Kind::Other, -1});
     }
 
@@ -190,7 +201,7 @@ private:
             inTitle_ = false;
             return;
         }
-        if (open.kind == Kind::Other) {
+        if (open.kind == Kind::Other || open.kind == Kind::Desc) {
             return;
         }
         Place& place = placeOf(open.item);

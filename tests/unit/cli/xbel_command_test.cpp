@@ -25,7 +25,8 @@ TEST_F(XbelCommandTest, ImportTakesTheInnermostFolderAndExportWritesOneFolderPer
         "<folder id=\"1\"><title>Toolbar</title><bookmark href=\"http://a.example/?a=1&amp;b=2\" "
         "id=\"2\"><title>A &lt;1&gt;</title></bookmark><separator/><folder id=\"3\"><title>News"
         "</title><bookmark href=\"http://b.example/\" id=\"4\"><title></title></bookmark></folder>"
-        "</folder><bookmark href=\"http://c.example/\" id=\"5\"><title>C</title></bookmark>"
+        "</folder><bookmark href=\"http://c.example/\" id=\"5\"><title>C</title>"
+        "<desc> Note &amp; more </desc><desc>second</desc></bookmark>"
         "<bookmark href=\"place:sort=8\" id=\"6\"><title>Recent</title></bookmark>\n</xbel>");
     ASSERT_EQ(run({"import", "XBEL", file}), kExitOk) << err;
     EXPECT_EQ(out, "Imported 3 bookmarks; 0 were stored already\n1 skipped: 1 browser query.\n"
@@ -43,7 +44,9 @@ TEST_F(XbelCommandTest, ImportTakesTheInnermostFolderAndExportWritesOneFolderPer
                   "\n<xbel version=\"1.0\">\n"
                   "<!--- highestId :6: for Floccus bookmark sync browser extension -->\n"
                   "<folder id=\"1\"><title>New</title>\n"
-                  "  <bookmark href=\"http://c.example/\" id=\"2\"><title>C</title></bookmark>\n"
+                  // The note travels both ways as the site information.
+                  "  <bookmark href=\"http://c.example/\" id=\"2\"><title>C</title>"
+                  "<desc>Note &amp; more</desc></bookmark>\n"
                   "</folder>\n"
                   "<folder id=\"3\"><title>News</title>\n"
                   "  <bookmark href=\"http://b.example/\" id=\"4\"><title>http://b.example/"
