@@ -36,6 +36,13 @@ public:
           main_(setup.main)
     {}
 
+    std::vector<int> fields() const override
+    {
+        return {static_cast<int>(BookmarkField::Location),
+                static_cast<int>(BookmarkField::Description),
+                static_cast<int>(BookmarkField::Category),
+                static_cast<int>(BookmarkField::SiteInfo), static_cast<int>(BookmarkField::Rating)};
+    }
     void opening() override;
     void record(const Record& bookmark) override;
     void closing() override;

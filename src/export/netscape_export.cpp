@@ -58,6 +58,14 @@ public:
         }
     }
 
+    std::vector<int> fields() const override
+    {
+        return {
+            static_cast<int>(BookmarkField::Location), static_cast<int>(BookmarkField::Description),
+            static_cast<int>(BookmarkField::Category), static_cast<int>(BookmarkField::LastVisit),
+            static_cast<int>(BookmarkField::SiteInfo)};
+    }
+
     void opening() override
     {
         const std::string& title = setup_.settings->pageTitle;
