@@ -149,6 +149,35 @@ TEST(HtmlText, ReferencesAreDecodedAndOtherAmpersandsKept)
     EXPECT_EQ(html::decodeReferences("AT&T &unknown; &amp &#; &#x;"), "AT&T &unknown; & &#; &#x;");
 }
 
+TEST(HtmlText, EscapingChangesOnlyTheMarkedCharactersWhereverTheyStand)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(html::escape(""), "");
+    EXPECT_EQ(html::escape("plain text, no marks"), "plain text, no marks");
+    EXPECT_EQ(html::escapeAttribute("&a<b>c\"d'e&"), "&amp;a&lt;b&gt;c&quot;d&#39;e&amp;");
+    // Controls go, tab and line breaks stay; C2 80-9F is a control, C2 A9 (©) is not.
+    EXPECT_EQ(html::escape("\x1b"
+                           "a\tb\nc\rd\x7f"
+                           "e\xc2\x85"
+                           "f\xc2\xa9g"s +
+                           '\0'),
+              "a\tb\nc\rde"
+              "f\xc2\xa9g");
+    EXPECT_EQ(html::escape("end \xc2"), "end \xc2") << "a lone lead byte at the end";
+    EXPECT_EQ(html::escape("Caf\xc3\xa9 & cr\xc3\xa8me"), "Caf\xc3\xa9 &amp; cr\xc3\xa8me");
+}
+
+TEST(HtmlText, AddressesAreEncodedForALinkAndScriptLinksNowhere)
+{
+    EXPECT_EQ(html::escapeAddress("https://example.org/a?x=1&y=2"),
+              "https://example.org/a?x=1&amp;y=2");
+    EXPECT_EQ(html::escapeAddress("http://h/\"a b'<c>\t\x7f\x01"
+                                  "d\xc3\xa9"),
+              "http://h/%22a%20b%27%3Cc%3E%09%7F%01d\xc3\xa9");
+    EXPECT_EQ(html::escapeAddress(" JavaScript:alert(1)"), "#");
+    EXPECT_EQ(html::escapeAddress(""), "");
+}
+
 TEST(Text, FoldedKeysOrderByteByByteAsTheCaseRuleDoes)
 {
     const std::vector<std::string> texts = {"a",   "A  ", "_x", "Zeta",   "zeta ", "été",
