@@ -1,5 +1,8 @@
 #include "framework/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tessaly::utf8 {
 
 namespace {
@@ -108,6 +111,16 @@ void append(std::string& out, char32_t cp)
 bool isValid(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Eight bytes at a time while they are ASCII, as most stored text
+        // is: every field of every record read is checked here.
+        std::uint64_t word = 0;
+        if (pos + sizeof word <= text.size()) {
+            std::memcpy(&word, text.data() + pos, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                pos += sizeof word;
+                continue;
+            }
+        }
         const auto lead = static_cast<unsigned char>(text[pos]);
         if (lead < 0x80U) {
             ++pos;

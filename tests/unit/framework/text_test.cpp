@@ -130,6 +130,17 @@ TEST(Utf8, ForeignBytesAreWindows1252CharactersEverywhere)
     EXPECT_TRUE(utf8::isValid("café €"));
     EXPECT_FALSE(utf8::isValid("caf\xE9"));
     EXPECT_FALSE(utf8::isValid("\xC3"));
+    // Long runs of ASCII are checked eight bytes at a time: a bad byte or a
+    // character cut short anywhere after them is still found.
+    const std::string ascii(19, 'a');
+    for (std::size_t at = 0; at <= ascii.size(); ++at) {
+        std::string text = ascii;
+        EXPECT_TRUE(utf8::isValid(text.insert(at, "\xC3\xA9"))) << at;
+        text = ascii;
+        EXPECT_FALSE(utf8::isValid(text.insert(at, "\xE9"))) << at;
+        text = ascii;
+        EXPECT_FALSE(utf8::isValid(text.insert(at, "\xE2\x82"))) << at;
+    }
     EXPECT_EQ(utf8::valid("caf\xE9 \x80\x96 \x81"), "café €– \u0081");
     EXPECT_EQ(utf8::valid("already ünïcode"), "already ünïcode");
     EXPECT_EQ(utf8::valid("\xED\xA0\x80"), "í\u00A0€") << "a surrogate is three foreign bytes";
