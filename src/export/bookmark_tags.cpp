@@ -73,6 +73,18 @@ void BookmarkTags::grow()
     }
 }
 
+void BookmarkTags::appendEntry(std::string_view wanted, const std::vector<Word>& list)
+{
+    appendNumber(entries_, static_cast<std::uint32_t>(wanted.size()));
+    appendNumber(entries_, static_cast<std::uint32_t>(list.size()));
+    entries_.append(wanted);
+    for (const Word& each : list) {
+        appendNumber(entries_, each.sequence);
+        appendNumber(entries_, static_cast<std::uint32_t>(each.text.size()));
+        entries_.append(each.text);
+    }
+}
+
 void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::string_view word)
 {
     // Half full at most, so that a search ends soon at an empty slot.
@@ -81,38 +93,40 @@ void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::stri
     }
     const std::uint64_t hash = std::hash<std::string_view>{}(wanted);
     Slot& slot = slots_[slotOf(hash, wanted)];
-    std::string kept; // the entry's words, rewritten below with the new one in its place
-    std::vector<Word> list;
-    if (slot.at != kEmpty) {
-        std::size_t end = 0;
-        const std::size_t wordsAt = slot.at + kHeader + wanted.size();
-        list = words(slot.at, end);
-        kept.assign(entries_, wordsAt, end - wordsAt);
-        for (Word& each : list) {
-            each.text = {kept.data() + (each.text.data() - (entries_.data() + wordsAt)),
-                         each.text.size()};
-        }
-        if (end == entries_.size()) {
-            // The last entry, as for an address's rows read one after the
-            // other: it is rewritten where it stands.
-            entries_.resize(slot.at);
-        }
-    } else {
+    if (slot.at == kEmpty) {
         slot.hash = hash;
+        slot.at = entries_.size();
         ++count_;
+        appendEntry(wanted, {Word{sequence, word}});
+        return;
+    }
+    std::size_t end = 0;
+    const std::size_t wordsAt = slot.at + kHeader + wanted.size();
+    std::vector<Word> list = words(slot.at, end);
+    // The entry's words, rewritten below with the new one in its place.
+    const std::string kept = entries_.substr(wordsAt, end - wordsAt);
+    for (Word& each : list) {
+        each.text = {kept.data() + (each.text.data() - (entries_.data() + wordsAt)),
+                     each.text.size()};
+    }
+    if (end == entries_.size()) {
+        // The last entry, as for an address's rows read one after the
+        // other: it is rewritten where it stands.
+        entries_.resize(slot.at);
     }
     const auto after = std::upper_bound(
         list.begin(), list.end(), sequence,
         [](std::int64_t value, const Word& each) { return value < each.sequence; });
     list.insert(after, Word{sequence, word});
     slot.at = entries_.size();
-    appendNumber(entries_, static_cast<std::uint32_t>(wanted.size()));
-    appendNumber(entries_, static_cast<std::uint32_t>(list.size()));
-    entries_.append(wanted);
-    for (const Word& each : list) {
-        appendNumber(entries_, each.sequence);
-        appendNumber(entries_, static_cast<std::uint32_t>(each.text.size()));
-        entries_.append(each.text);
+    appendEntry(wanted, list);
+}
+
+void BookmarkTags::expect(std::string_view wanted) const
+{
+    if (!slots_.empty()) {
+        const std::size_t mask = slots_.size() - 1;
+        __builtin_prefetch(&slots_[std::hash<std::string_view>{}(wanted)&mask]);
     }
 }
 

@@ -23,6 +23,10 @@ public:
     // The tags of `address` joined by commas, or an empty text; valid until
     // the next call.
     std::string_view find(std::string_view address);
+    // Starts bringing where `address` would stand into the processor's
+    // cache, for a find() of it a little later: the wait for memory then
+    // overlaps the work between the two.
+    void expect(std::string_view address) const;
     std::size_t size() const { return count_; }
 
 private:
@@ -41,6 +45,7 @@ private:
     // its length (32 bits) and its bytes.
     std::string_view address(std::size_t at) const;
     std::vector<Word> words(std::size_t at, std::size_t& end) const;
+    void appendEntry(std::string_view address, const std::vector<Word>& list);
     std::size_t slotOf(std::uint64_t hash, std::string_view address) const;
     void grow();
 

@@ -84,6 +84,9 @@ public:
 
     void record(const Record& bookmark) override
     {
+        const std::string& location = bookmark.text(BookmarkField::Location);
+        const std::string folded = text::foldKey(location);
+        tags_.expect(folded);
         const std::string& category = bookmark.text(BookmarkField::Category);
         if (setup_.grouped && category != current_) {
             closeFolder();
@@ -95,7 +98,6 @@ public:
                 inFolder_ = true;
             }
         }
-        const std::string& location = bookmark.text(BookmarkField::Location);
         const std::string& description = bookmark.text(BookmarkField::Description);
         // Browsers and our own import read references in HREF: the address
         // comes back exactly as stored, a bookmarklet included.
@@ -108,7 +110,7 @@ public:
                 (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
             line += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
         }
-        if (const std::string_view tags = tags_.find(text::foldKey(location)); !tags.empty()) {
+        if (const std::string_view tags = tags_.find(folded); !tags.empty()) {
             line += " TAGS=\"" + html::escapeAttribute(tags) + "\"";
         }
         line += ">" + html::escapeAttribute(oneLine(description.empty() ? location : description)) +
