@@ -10,6 +10,8 @@
 #include "framework/html_text.h"
 #include "framework/text.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 namespace {
@@ -26,6 +28,18 @@ std::string oneLine(std::string_view text)
         }
     }
     return out;
+}
+
+// `text` escaped for an attribute and on one line, added to `out`. The
+// escape keeps tabs and line breaks as they are, so they can be made
+// blanks after it.
+void appendOneLine(std::string& out, std::string_view text)
+{
+    const std::size_t from = out.size();
+    html::appendEscapedAttribute(out, text);
+    std::replace_if(
+        out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
+        [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
 }
 
 class NetscapeWriter final : public ExportWriter {
@@ -100,26 +114,34 @@ public:
         }
         const std::string& description = bookmark.text(BookmarkField::Description);
         // Browsers and our own import read references in HREF: the address
-        // comes back exactly as stored, a bookmarklet included.
-        std::string line = (inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"") +
-                           html::escapeAttribute(location) + "\" ADD_DATE=\"" + now_ + "\"";
+        // comes back exactly as stored, a bookmarklet included. The line is
+        // made in one string kept from bookmark to bookmark.
+        line_ = inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"";
+        html::appendEscapedAttribute(line_, location);
+        line_ += "\" ADD_DATE=\"";
+        line_ += now_;
+        line_ += '"';
         if (const std::int32_t visit =
                 static_cast<std::int32_t>(bookmark.number(BookmarkField::LastVisit));
             dates::isValidDay(visit) && visit > dates::dayNumber(1970, 1, 1)) {
             const std::int64_t seconds =
                 (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
-            line += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
+            line_ += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
         }
         if (const std::string_view tags = tags_.find(folded); !tags.empty()) {
-            line += " TAGS=\"" + html::escapeAttribute(tags) + "\"";
+            line_ += " TAGS=\"";
+            html::appendEscapedAttribute(line_, tags);
+            line_ += '"';
         }
-        line += ">" + html::escapeAttribute(oneLine(description.empty() ? location : description)) +
-                "</A>";
-        main_->line(line);
+        line_ += '>';
+        appendOneLine(line_, description.empty() ? location : description);
+        line_ += "</A>";
+        main_->line(line_);
         if (const std::string& siteInfo = bookmark.text(BookmarkField::SiteInfo);
             !text::trim(siteInfo).empty()) {
-            main_->line((inFolder_ ? "        <DD>" : "    <DD>") +
-                        html::escapeAttribute(oneLine(siteInfo)));
+            line_ = inFolder_ ? "        <DD>" : "    <DD>";
+            appendOneLine(line_, siteInfo);
+            main_->line(line_);
         }
     }
 
@@ -147,6 +169,7 @@ private:
     std::string problem_;
     bool inFolder_ = false;
     BookmarkTags tags_; // by folded location
+    std::string line_;
 };
 
 } // namespace

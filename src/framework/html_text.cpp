@@ -229,10 +229,9 @@ std::size_t plainRun(std::string_view text, std::size_t at)
     return end - at;
 }
 
-std::string escaped(std::string_view text)
+void escapeTo(std::string& out, std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
+    out.reserve(out.size() + text.size());
     for (std::size_t at = 0; at < text.size(); ++at) {
         if (const std::size_t run = plainRun(text, at); run != 0) {
             out.append(text.substr(at, run));
@@ -268,6 +267,12 @@ std::string escaped(std::string_view text)
             out += c;
         }
     }
+}
+
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    escapeTo(out, text);
     return out;
 }
 
@@ -302,6 +307,11 @@ std::string escape(std::string_view text)
 std::string escapeAttribute(std::string_view text)
 {
     return escaped(text);
+}
+
+void appendEscapedAttribute(std::string& out, std::string_view text)
+{
+    escapeTo(out, text);
 }
 
 std::string escapeAnywhere(std::string_view text)

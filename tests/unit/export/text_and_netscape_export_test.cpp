@@ -165,6 +165,22 @@ TEST_F(RoundTripTest, NetscapeFileReadsBackWithCategoriesAndKeywords)
     EXPECT_EQ(rows(copy), expected);
 }
 
+TEST_F(RoundTripTest, NetscapeTitlesAndNotesStayOnOneLineWithoutControls)
+{
+    add("https://example.org/t", "Tab\there\r\nand \x1b<b>", "", 0, "Note\tone\r\n\x7f& two");
+    add("https://example.org/u", "", "");
+    ASSERT_TRUE(run("Netscape", "CatDesc", "bookmarks.html").done);
+    const std::string file = read("bookmarks.html");
+    EXPECT_NE(file.find("    <DT><A HREF=\"https://example.org/t\" ADD_DATE=\"1700000000\">"
+                        "Tab here  and &lt;b&gt;</A>\n    <DD>Note one  &amp; two\n"),
+              std::string::npos)
+        << file;
+    EXPECT_NE(file.find("    <DT><A HREF=\"https://example.org/u\" ADD_DATE=\"1700000000\">"
+                        "https://example.org/u</A>\n    <DT>"),
+              std::string::npos)
+        << "no description: the address is the title, and no note follows";
+}
+
 TEST_F(RoundTripTest, NetscapeTagsFollowTheKeywordNumbersNotTheOrderTheRowsWereStoredIn)
 {
     add("https://example.org/b", "Beta", "News");
