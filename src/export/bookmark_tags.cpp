@@ -122,14 +122,6 @@ void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::stri
     appendEntry(wanted, list);
 }
 
-void BookmarkTags::expect(std::string_view wanted) const
-{
-    if (!slots_.empty()) {
-        const std::size_t mask = slots_.size() - 1;
-        __builtin_prefetch(&slots_[std::hash<std::string_view>{}(wanted)&mask]);
-    }
-}
-
 std::string_view BookmarkTags::find(std::string_view wanted)
 {
     if (slots_.empty()) {

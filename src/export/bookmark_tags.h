@@ -23,10 +23,6 @@ public:
     // The tags of `address` joined by commas, or an empty text; valid until
     // the next call.
     std::string_view find(std::string_view address);
-    // Starts bringing where `address` would stand into the processor's
-    // cache, for a find() of it a little later: the wait for memory then
-    // overlaps the work between the two.
-    void expect(std::string_view address) const;
     std::size_t size() const { return count_; }
 
 private:

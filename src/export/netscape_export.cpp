@@ -100,7 +100,6 @@ public:
     {
         const std::string& location = bookmark.text(BookmarkField::Location);
         const std::string folded = text::foldKey(location);
-        tags_.expect(folded);
         const std::string& category = bookmark.text(BookmarkField::Category);
         if (setup_.grouped && category != current_) {
             closeFolder();
