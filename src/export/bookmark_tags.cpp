@@ -1,6 +1,7 @@
 #include "export/bookmark_tags.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -22,6 +23,11 @@ template <typename T> void appendNumber(std::string& entries, T value)
 
 constexpr std::size_t kHeader = 2 * sizeof(std::uint32_t);
 
+std::uint64_t hashOf(std::string_view address)
+{
+    return std::hash<std::string_view>{}(address);
+}
+
 } // namespace
 
 std::string_view BookmarkTags::address(std::size_t at) const
@@ -29,20 +35,102 @@ std::string_view BookmarkTags::address(std::size_t at) const
     return {entries_.data() + at + kHeader, numberAt<std::uint32_t>(entries_, at)};
 }
 
-std::vector<BookmarkTags::Word> BookmarkTags::words(std::size_t at, std::size_t& end) const
+bool BookmarkTags::moved(std::size_t at) const
 {
-    const auto count = numberAt<std::uint32_t>(entries_, at + sizeof(std::uint32_t));
-    std::vector<Word> out;
-    out.reserve(count + 1);
-    end = at + kHeader + numberAt<std::uint32_t>(entries_, at);
+    return (numberAt<std::uint32_t>(entries_, at + sizeof(std::uint32_t)) & kMoved) != 0;
+}
+
+std::size_t BookmarkTags::endOf(std::size_t at) const
+{
+    const std::uint32_t count =
+        numberAt<std::uint32_t>(entries_, at + sizeof(std::uint32_t)) & ~kMoved;
+    std::size_t end = at + kHeader + numberAt<std::uint32_t>(entries_, at);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const auto sequence = numberAt<std::int64_t>(entries_, end);
-        const auto length = numberAt<std::uint32_t>(entries_, end + sizeof sequence);
-        end += sizeof sequence + sizeof length;
-        out.push_back({sequence, {entries_.data() + end, length}});
-        end += length;
+        end += sizeof(std::int64_t) + sizeof(std::uint32_t) +
+               numberAt<std::uint32_t>(entries_, end + sizeof(std::int64_t));
     }
-    return out;
+    return end;
+}
+
+void BookmarkTags::copyWords(std::size_t at, std::vector<Word>& list, std::string& kept) const
+{
+    const std::size_t from = at + kHeader + numberAt<std::uint32_t>(entries_, at);
+    const std::size_t end = endOf(at);
+    const std::size_t base = kept.size();
+    kept.append(entries_, from, end - from);
+    std::size_t pos = from;
+    while (pos < end) {
+        const auto sequence = numberAt<std::int64_t>(entries_, pos);
+        const auto length = numberAt<std::uint32_t>(entries_, pos + sizeof sequence);
+        pos += sizeof sequence + sizeof length;
+        list.push_back({sequence, base + (pos - from), length});
+        pos += length;
+    }
+}
+
+void BookmarkTags::insert(std::vector<Word>& list, Word word)
+{
+    const auto after = std::upper_bound(
+        list.begin(), list.end(), word.sequence,
+        [](std::int64_t value, const Word& each) { return value < each.sequence; });
+    list.insert(after, word);
+}
+
+void BookmarkTags::appendEntry(std::string_view wanted, const std::vector<Word>& list,
+                               const std::string& kept)
+{
+    appendNumber(entries_, static_cast<std::uint32_t>(wanted.size()));
+    appendNumber(entries_, static_cast<std::uint32_t>(list.size()));
+    entries_.append(wanted);
+    for (const Word& each : list) {
+        appendNumber(entries_, each.sequence);
+        appendNumber(entries_, static_cast<std::uint32_t>(each.length));
+        entries_.append(kept, each.at, each.length);
+    }
+}
+
+void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::string_view word)
+{
+    indexed_ = false;
+    next_ = kEmpty; // the entries may move
+    if (last_ == kEmpty || address(last_) != wanted) {
+        // A new entry; one for an address met before is merged by index().
+        last_ = entries_.size();
+        appendEntry(wanted, {Word{sequence, 0, word.size()}}, std::string{word});
+        return;
+    }
+    // The address's rows one after the other: its entry, the last, is
+    // rewritten where it stands.
+    std::vector<Word> list;
+    std::string kept;
+    copyWords(last_, list, kept);
+    insert(list, Word{sequence, kept.size(), word.size()});
+    kept += word;
+    entries_.resize(last_);
+    appendEntry(wanted, list, kept);
+}
+
+std::size_t BookmarkTags::merge(std::size_t first, std::size_t second)
+{
+    std::vector<Word> list;
+    std::string kept;
+    copyWords(first, list, kept);
+    const std::size_t firstCount = list.size();
+    copyWords(second, list, kept);
+    // The second entry's rows came later: after the first's of the same number.
+    std::vector<Word> merged(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(firstCount));
+    for (std::size_t i = firstCount; i < list.size(); ++i) {
+        insert(merged, list[i]);
+    }
+    const std::string name{address(first)};
+    for (const std::size_t at : {first, second}) {
+        const std::uint32_t marked =
+            numberAt<std::uint32_t>(entries_, at + sizeof(std::uint32_t)) | kMoved;
+        std::memcpy(entries_.data() + at + sizeof(std::uint32_t), &marked, sizeof marked);
+    }
+    const std::size_t at = entries_.size();
+    appendEntry(name, merged, kept);
+    return at;
 }
 
 std::size_t BookmarkTags::slotOf(std::uint64_t hash, std::string_view wanted) const
@@ -56,83 +144,64 @@ std::size_t BookmarkTags::slotOf(std::uint64_t hash, std::string_view wanted) co
     }
 }
 
-void BookmarkTags::grow()
+// The table is made once all the rows are in, in one pass over the entries
+// with nothing else between its lookups, so the processor waits for several
+// of them at once; and its size is known, so it never grows.
+void BookmarkTags::index()
 {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.at == kEmpty) {
-            continue;
-        }
-        std::size_t i = slot.hash & mask;
-        while (slots_[i].at != kEmpty) {
-            i = (i + 1) & mask;
-        }
-        slots_[i] = slot;
-    }
-}
-
-void BookmarkTags::appendEntry(std::string_view wanted, const std::vector<Word>& list)
-{
-    appendNumber(entries_, static_cast<std::uint32_t>(wanted.size()));
-    appendNumber(entries_, static_cast<std::uint32_t>(list.size()));
-    entries_.append(wanted);
-    for (const Word& each : list) {
-        appendNumber(entries_, each.sequence);
-        appendNumber(entries_, static_cast<std::uint32_t>(each.text.size()));
-        entries_.append(each.text);
-    }
-}
-
-void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::string_view word)
-{
-    // Half full at most, so that a search ends soon at an empty slot.
-    if ((count_ + 1) * 2 > slots_.size()) {
-        grow();
-    }
-    const std::uint64_t hash = std::hash<std::string_view>{}(wanted);
-    Slot& slot = slots_[slotOf(hash, wanted)];
-    if (slot.at == kEmpty) {
-        slot.hash = hash;
-        slot.at = entries_.size();
-        ++count_;
-        appendEntry(wanted, {Word{sequence, word}});
+    if (indexed_) {
         return;
     }
-    std::size_t end = 0;
-    const std::size_t wordsAt = slot.at + kHeader + wanted.size();
-    std::vector<Word> list = words(slot.at, end);
-    // The entry's words, rewritten below with the new one in its place.
-    const std::string kept = entries_.substr(wordsAt, end - wordsAt);
-    for (Word& each : list) {
-        each.text = {kept.data() + (each.text.data() - (entries_.data() + wordsAt)),
-                     each.text.size()};
+    std::size_t entries = 0;
+    for (std::size_t at = 0; at < entries_.size(); at = endOf(at)) {
+        entries += moved(at) ? 0 : 1;
     }
-    if (end == entries_.size()) {
-        // The last entry, as for an address's rows read one after the
-        // other: it is rewritten where it stands.
-        entries_.resize(slot.at);
+    // Half full at most, so that a search ends soon at an empty slot.
+    slots_.assign(std::bit_ceil(std::max<std::size_t>(entries * 2, 16)), Slot{});
+    count_ = 0;
+    const std::size_t end = entries_.size();
+    for (std::size_t at = 0; at < end; at = endOf(at)) {
+        if (moved(at)) {
+            continue;
+        }
+        const std::uint64_t hash = hashOf(address(at));
+        Slot& slot = slots_[slotOf(hash, address(at))];
+        if (slot.at == kEmpty) {
+            slot = {hash, at};
+            ++count_;
+        } else {
+            // The address's rows were not all together.
+            slot.at = merge(slot.at, at);
+        }
     }
-    const auto after = std::upper_bound(
-        list.begin(), list.end(), sequence,
-        [](std::int64_t value, const Word& each) { return value < each.sequence; });
-    list.insert(after, Word{sequence, word});
-    slot.at = entries_.size();
-    appendEntry(wanted, list);
+    last_ = kEmpty;
+    indexed_ = true;
+}
+
+std::size_t BookmarkTags::size()
+{
+    index();
+    return count_;
 }
 
 std::string_view BookmarkTags::find(std::string_view wanted)
 {
-    if (slots_.empty()) {
+    index();
+    // Bookmarks and their keyword rows are mostly stored in the same order
+    // (an import adds both), so the entry after the one found last is tried
+    // first: a run of such bookmarks reads the entries one after another
+    // instead of a slot of the table, far off in memory, for each.
+    std::size_t at = kEmpty;
+    if (next_ < entries_.size() && !moved(next_) && address(next_) == wanted) {
+        at = next_;
+    } else if (!slots_.empty()) {
+        at = slots_[slotOf(hashOf(wanted), wanted)].at;
+    }
+    if (at == kEmpty) {
         return {};
     }
-    const Slot& slot = slots_[slotOf(std::hash<std::string_view>{}(wanted), wanted)];
-    if (slot.at == kEmpty) {
-        return {};
-    }
-    const auto count = numberAt<std::uint32_t>(entries_, slot.at + sizeof(std::uint32_t));
-    std::size_t at = slot.at + kHeader + wanted.size();
+    const auto count = numberAt<std::uint32_t>(entries_, at + sizeof(std::uint32_t));
+    at += kHeader + wanted.size();
     found_.clear();
     for (std::uint32_t i = 0; i < count; ++i) {
         const auto length = numberAt<std::uint32_t>(entries_, at + sizeof(std::int64_t));
@@ -141,6 +210,7 @@ std::string_view BookmarkTags::find(std::string_view wanted)
         found_.append(entries_, at, length);
         at += length;
     }
+    next_ = at;
     return found_;
 }
 

@@ -53,5 +53,26 @@ TEST(BookmarkTagsTest, ManyAddressesKeepTheirOwnTagsAsTheTableGrows)
     }
 }
 
+TEST(BookmarkTagsTest, AnEntryMovedForALaterRowIsNeverTakenForTheAddress)
+{
+    BookmarkTags tags;
+    tags.add("HTTP://A/", 1, "a1");
+    tags.add("HTTP://B/", 1, "b1");
+    tags.add("HTTP://C/", 1, "c1");
+    tags.add("HTTP://B/", 2, "b2"); // B's entry moves after C's
+    // Asked in stored order: after A the old place of B comes next.
+    EXPECT_EQ(tags.find("HTTP://A/"), "a1");
+    EXPECT_EQ(tags.find("HTTP://B/"), "b1,b2");
+    EXPECT_EQ(tags.find("HTTP://C/"), "c1");
+    EXPECT_EQ(tags.find("HTTP://B/"), "b1,b2");
+    EXPECT_EQ(tags.find("HTTP://D/"), "");
+    EXPECT_EQ(tags.find("HTTP://A/"), "a1");
+    EXPECT_EQ(tags.find("HTTP://A/"), "a1") << "asked twice in a row";
+    // A row added after a find() may move what the next find() would try.
+    tags.add("HTTP://A/", 2, "a2");
+    EXPECT_EQ(tags.find("HTTP://B/"), "b1,b2");
+    EXPECT_EQ(tags.find("HTTP://A/"), "a1,a2");
+}
+
 } // namespace
 } // namespace tessaly
