@@ -36,7 +36,7 @@ std::string oneLine(std::string_view text)
 void appendOneLine(std::string& out, std::string_view text)
 {
     const std::size_t from = out.size();
-    html::appendEscapedAttribute(out, text);
+    html::appendEscaped(out, text);
     std::replace_if(
         out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
         [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
@@ -116,7 +116,7 @@ public:
         // comes back exactly as stored, a bookmarklet included. The line is
         // made in one string kept from bookmark to bookmark.
         line_ = inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"";
-        html::appendEscapedAttribute(line_, location);
+        html::appendEscaped(line_, location);
         line_ += "\" ADD_DATE=\"";
         line_ += now_;
         line_ += '"';
@@ -129,7 +129,7 @@ public:
         }
         if (const std::string_view tags = tags_.find(folded); !tags.empty()) {
             line_ += " TAGS=\"";
-            html::appendEscapedAttribute(line_, tags);
+            html::appendEscaped(line_, tags);
             line_ += '"';
         }
         line_ += '>';

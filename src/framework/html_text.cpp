@@ -309,7 +309,7 @@ std::string escapeAttribute(std::string_view text)
     return escaped(text);
 }
 
-void appendEscapedAttribute(std::string& out, std::string_view text)
+void appendEscaped(std::string& out, std::string_view text)
 {
     escapeTo(out, text);
 }

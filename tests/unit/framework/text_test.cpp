@@ -176,8 +176,8 @@ TEST(HtmlText, EscapingChangesOnlyTheMarkedCharactersWhereverTheyStand)
               "f\xc2\xa9g");
     EXPECT_EQ(html::escape("end \xc2"), "end \xc2") << "a lone lead byte at the end";
     std::string line = "<A>";
-    html::appendEscapedAttribute(line, "a&b\x01\t");
-    html::appendEscapedAttribute(line, "");
+    html::appendEscaped(line, "a&b\x01\t");
+    html::appendEscaped(line, "");
     EXPECT_EQ(line, "<A>a&amp;b\t");
     EXPECT_EQ(html::escape("Caf\xc3\xa9 & cr\xc3\xa8me"), "Caf\xc3\xa9 &amp; cr\xc3\xa8me");
 }
