@@ -96,7 +96,7 @@ SystemResult ExportOutput::open()
             // A buffer of our own: given none, the C library keeps to one
             // block of the file system (4 KiB) whatever size is asked for,
             // and a page of 17 MB took four thousand writes.
-            buffer_ = std::make_unique<char[]>(kBufferBytes);
+            buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
             static_cast<void>(std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferBytes));
             return {};
         }
