@@ -21,8 +21,9 @@ struct RecordFile::Cursor {
     std::optional<Record> last;   // the record read last
     std::size_t equal = 0;        // leading key components held equal to the anchor's
     bool forward = true;
-    bool active = false;                 // statement streams in `forward` direction
-    sql::Statement* statement = nullptr; // one of the file's prepared scans
+    bool active = false;                      // statement streams in `forward` direction
+    sql::Statement* statement = nullptr;      // one of the file's prepared scans
+    const std::vector<int>* fields = nullptr; // what that statement reads
 };
 
 RecordFile::RecordFile(Engine& engine, const TableDef& table)
@@ -160,23 +161,24 @@ EngineStatus RecordFile::close()
     return finish({});
 }
 
-std::string RecordFile::selectList() const
+// The place a scan resumes from after a turn or a pause: the key's fields
+// and the position of the record read last. Copying those alone, not the
+// whole record, keeps a long scan from copying every field of every row.
+void RecordFile::keepPlace(const Record& read)
 {
-    std::string list = "SELECT rowid";
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        list += ", " + sql::quoteName(table_.column(field));
+    Cursor& c = *cursor_;
+    if (!c.last) {
+        c.last.emplace(table_);
     }
-    return list + " FROM " + qualifiedName();
-}
-
-void RecordFile::readRow(sql::Statement& statement, Record& out) const
-{
-    out.position = statement.integer(0);
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        if (table_.isText(field)) {
-            out.setText(field, statement.text(field + 1));
+    c.last->position = read.position;
+    if (c.key < 0) {
+        return;
+    }
+    for (const KeyComponent& component : table_.keys[static_cast<std::size_t>(c.key)].components) {
+        if (table_.isText(component.field)) {
+            c.last->setText(component.field, read.text(component.field));
         } else {
-            out.setNumber(field, statement.integer(field + 1));
+            c.last->setNumber(component.field, read.number(component.field));
         }
     }
 }
@@ -335,10 +337,12 @@ struct RecordFile::ScanShape {
     bool from;   // starts at a place in the key's order
     bool strict; // after that place (the record read last), not at it
     std::size_t equal;
+    std::vector<int> fields; // read, in field order; empty for all
 };
 
 struct RecordFile::Scan {
     sql::Statement statement;
+    std::vector<int> fields; // the statement's columns after the rowid
     // What each parameter takes: a field of the place or of the equal
     // scan's values (second true), or -1 for the place's position.
     std::vector<std::pair<int, bool>> binds;
@@ -349,9 +353,12 @@ struct RecordFile::Scan {
 // query's text each time.
 RecordFile::Scan& RecordFile::scanFor(const ScanShape& shape)
 {
-    const std::string id = std::to_string(shape.key) + (shape.forward ? "f" : "b") +
-                           (shape.from ? "p" : "") + (shape.strict ? "s" : "") +
-                           std::to_string(shape.equal);
+    std::string id = std::to_string(shape.key) + (shape.forward ? "f" : "b") +
+                     (shape.from ? "p" : "") + (shape.strict ? "s" : "") +
+                     std::to_string(shape.equal);
+    for (const int field : shape.fields) {
+        id += "," + std::to_string(field);
+    }
     Scan& scan = scans_[id];
     if (scan.statement.valid()) {
         return scan;
@@ -402,7 +409,8 @@ RecordFile::Scan& RecordFile::scanFor(const ScanShape& shape)
         where.push_back("(" + joined(terms, " OR ") + ")");
         scan.binds.insert(scan.binds.end(), termBinds.begin(), termBinds.end());
     }
-    std::string query = selectList();
+    scan.fields = shape.fields;
+    std::string query = selectList(shape.fields);
     if (!where.empty()) {
         query += " WHERE " + joined(where, " AND ");
     }
@@ -426,9 +434,11 @@ EngineStatus RecordFile::step(Record& out, bool forward)
         // the record read last, else at the key value set, else at the start.
         // An equal scan's values hold its range, not a place in it.
         const Record* from = c.last ? &*c.last : (c.anchor && c.equal == 0 ? &*c.anchor : nullptr);
-        Scan& scan = scanFor({c.key, forward, from != nullptr, c.last.has_value(), c.equal});
+        Scan& scan = scanFor(
+            {c.key, forward, from != nullptr, c.last.has_value(), c.equal, scanFields(c.key)});
         endScan();
         c.statement = &scan.statement;
+        c.fields = &scan.fields;
         const KeyDef* key = c.key >= 0 ? &table_.keys[static_cast<std::size_t>(c.key)] : nullptr;
         for (std::size_t i = 0; i < scan.binds.size(); ++i) {
             const int index = static_cast<int>(i) + 1;
@@ -445,8 +455,8 @@ EngineStatus RecordFile::step(Record& out, bool forward)
     }
     EngineStatus status;
     while (c.statement->step(status)) {
-        readRow(*c.statement, out);
-        c.last = out;
+        readRow(*c.statement, *c.fields, out);
+        keepPlace(out);
         if (!filter_ || filter_->matches(out)) {
             return finish({});
         }

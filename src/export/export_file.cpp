@@ -150,6 +150,11 @@ void writeAll(ExportWriter& writer, RecordFile& file, UiPort& ui,
         return;
     }
     file.setFilter(filter);
+    if (std::vector<int> fields = writer.fields(); !fields.empty()) {
+        // "Selected" compares each bookmark's category.
+        fields.push_back(static_cast<int>(BookmarkField::Category));
+        file.setFields(std::move(fields));
+    }
     file.send("QUICKSCAN=on");
     if (writer.wantsPreview()) {
         // A read error here is met again, and reported, by the reading
@@ -167,6 +172,7 @@ void writeAll(ExportWriter& writer, RecordFile& file, UiPort& ui,
     readBookmarks(file, ui, settings, writer, outputs, result);
     file.send("QUICKSCAN=off");
     file.setFilter(nullptr);
+    file.setFields({});
     if (outputs.failed() == nullptr && writer.problem().empty()) {
         // Cancel still ends the pages properly.
         writer.closing();

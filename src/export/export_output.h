@@ -58,7 +58,8 @@ private:
     bool cutLines_;
     bool private_ = false;
     std::FILE* file_ = nullptr;
-    std::size_t unsynced_ = 0; // bytes written since the disk was asked to start
+    std::unique_ptr<char[]> buffer_; // file_'s, while it is open
+    std::size_t unsynced_ = 0;       // bytes written since the disk was asked to start
     SystemResult error_;
 };
 

@@ -56,6 +56,9 @@ public:
     // bookmark): the caller then reads them once before, each to preview().
     virtual bool wantsPreview() const { return false; }
     virtual void preview(const Record& /*bookmark*/) {}
+    // The bookmark fields record() and preview() look at; the others may
+    // come to them blank. Empty, the default, gives them every field.
+    virtual std::vector<int> fields() const { return {}; }
     virtual void opening() = 0;
     virtual void record(const Record& bookmark) = 0;
     virtual void closing() = 0;

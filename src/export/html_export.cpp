@@ -36,6 +36,13 @@ public:
           main_(setup.main)
     {}
 
+    std::vector<int> fields() const override
+    {
+        return {static_cast<int>(BookmarkField::Location),
+                static_cast<int>(BookmarkField::Description),
+                static_cast<int>(BookmarkField::Category),
+                static_cast<int>(BookmarkField::SiteInfo), static_cast<int>(BookmarkField::Rating)};
+    }
     void opening() override;
     void record(const Record& bookmark) override;
     void closing() override;
@@ -109,6 +116,8 @@ private:
     std::string current_;
     std::vector<std::string> index_;
     std::vector<std::string> contents_;
+    std::string link_; // the bookmark's link, made anew for each
+    std::string line_; // a line of the bookmark's row, made anew for each
 };
 
 void HtmlWriter::opening()
@@ -162,12 +171,16 @@ void HtmlWriter::record(const Record& bookmark)
     const std::string& location = bookmark.text(BookmarkField::Location);
     const std::string& description = bookmark.text(BookmarkField::Description);
     // A link needs a text to click on; the stored record keeps its blank.
-    const std::string link = "<a href=\"" + html::escapeAddress(location) + "\">" +
-                             html::escape(description.empty() ? location : description) + "</a>";
+    // Made in a string kept from bookmark to bookmark.
+    link_ = "<a href=\"";
+    link_ += html::escapeAddress(location);
+    link_ += "\">";
+    html::appendEscaped(link_, description.empty() ? location : description);
+    link_ += "</a>";
     if (simple_) {
-        simpleRecord(bookmark, link);
+        simpleRecord(bookmark, link_);
     } else {
-        tableRecord(bookmark, link);
+        tableRecord(bookmark, link_);
     }
 }
 
@@ -177,17 +190,23 @@ void HtmlWriter::tableRecord(const Record& bookmark, const std::string& link)
     if (setup_.grouped && category != current_) {
         startTableGroup(category);
     }
-    toMain("<tr><td><li>" + link + "</li></td>");
+    line_ = "<tr><td><li>";
+    line_ += link;
+    line_ += "</li></td>";
+    toMain(line_);
     if (frame_) {
         toPage("<li>" + link + "</li>");
     }
     if (settings_.siteInfo) {
         const std::string& siteInfo = bookmark.text(BookmarkField::SiteInfo);
         if (!siteInfo.empty()) {
-            const std::string text = html::escape(siteInfo);
-            toMain("<td>" + text + "</td>");
+            line_ = "<td>";
+            html::appendEscaped(line_, siteInfo);
+            const std::size_t textEnd = line_.size();
+            line_ += "</td>";
+            toMain(line_);
             if (frame_) {
-                toPage(text);
+                toPage(std::string_view{line_}.substr(4, textEnd - 4));
             }
         } else {
             toMain("<td>No Description</td>");

@@ -4,12 +4,13 @@
 #include "core/record_file.h"
 #include "core/sqlite.h"
 #include "core/tables.h"
+#include "export/bookmark_tags.h"
 #include "export/export_writer.h"
 #include "framework/dates.h"
 #include "framework/html_text.h"
 #include "framework/text.h"
 
-#include <unordered_map>
+#include <algorithm>
 
 namespace tessaly {
 
@@ -29,6 +30,18 @@ std::string oneLine(std::string_view text)
     return out;
 }
 
+// `text` escaped for an attribute and on one line, added to `out`. The
+// escape keeps tabs and line breaks as they are, so they can be made
+// blanks after it.
+void appendOneLine(std::string& out, std::string_view text)
+{
+    const std::size_t from = out.size();
+    html::appendEscaped(out, text);
+    std::replace_if(
+        out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
+        [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+}
+
 class NetscapeWriter final : public ExportWriter {
 public:
     explicit NetscapeWriter(const WriterSetup& setup)
@@ -36,26 +49,36 @@ public:
     {}
 
     // The tags of every bookmark, read in one pass over the keyword rows:
-    // a lookup for each bookmark took most of the export's time.
+    // a lookup for each bookmark took most of the export's time. The rows
+    // are read as they are stored, not in address order, which would seek
+    // for each row; their sequence numbers put each bookmark's tags in order.
     void prepare() override
     {
         if (setup_.keywords == nullptr) {
             return;
         }
         RecordFile& keywords = *setup_.keywords;
-        keywords.set(0); // UDK:K_LOCATION: location, then sequence
+        keywords.setRecordOrder();
         Record row{keywordTable()};
         while (keywords.next(row).ok()) {
             const std::string_view word = text::trim(row.text(KeywordField::Keyword));
             if (!word.empty()) {
-                std::string& tags = tags_[text::foldKey(row.text(KeywordField::Location))];
-                tags += (tags.empty() ? "" : ",") + std::string{word};
+                tags_.add(text::foldKey(row.text(KeywordField::Location)),
+                          row.number(KeywordField::Sequence), word);
             }
         }
         // A damaged keyword file would otherwise drop tags without a word.
         if (const EngineStatus status = keywords.status(); status.code != kNoMoreRecords) {
             problem_ = "The keywords could not be read: " + status.text;
         }
+    }
+
+    std::vector<int> fields() const override
+    {
+        return {
+            static_cast<int>(BookmarkField::Location), static_cast<int>(BookmarkField::Description),
+            static_cast<int>(BookmarkField::Category), static_cast<int>(BookmarkField::LastVisit),
+            static_cast<int>(BookmarkField::SiteInfo)};
     }
 
     void opening() override
@@ -75,6 +98,8 @@ public:
 
     void record(const Record& bookmark) override
     {
+        const std::string& location = bookmark.text(BookmarkField::Location);
+        const std::string folded = text::foldKey(location);
         const std::string& category = bookmark.text(BookmarkField::Category);
         if (setup_.grouped && category != current_) {
             closeFolder();
@@ -86,29 +111,36 @@ public:
                 inFolder_ = true;
             }
         }
-        const std::string& location = bookmark.text(BookmarkField::Location);
         const std::string& description = bookmark.text(BookmarkField::Description);
         // Browsers and our own import read references in HREF: the address
-        // comes back exactly as stored, a bookmarklet included.
-        std::string line = (inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"") +
-                           html::escapeAttribute(location) + "\" ADD_DATE=\"" + now_ + "\"";
+        // comes back exactly as stored, a bookmarklet included. The line is
+        // made in one string kept from bookmark to bookmark.
+        line_ = inFolder_ ? "        <DT><A HREF=\"" : "    <DT><A HREF=\"";
+        html::appendEscaped(line_, location);
+        line_ += "\" ADD_DATE=\"";
+        line_ += now_;
+        line_ += '"';
         if (const std::int32_t visit =
                 static_cast<std::int32_t>(bookmark.number(BookmarkField::LastVisit));
             dates::isValidDay(visit) && visit > dates::dayNumber(1970, 1, 1)) {
             const std::int64_t seconds =
                 (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
-            line += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
+            line_ += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
         }
-        if (const std::string tags = tagsOf(location); !tags.empty()) {
-            line += " TAGS=\"" + html::escapeAttribute(tags) + "\"";
+        if (const std::string_view tags = tags_.find(folded); !tags.empty()) {
+            line_ += " TAGS=\"";
+            html::appendEscaped(line_, tags);
+            line_ += '"';
         }
-        line += ">" + html::escapeAttribute(oneLine(description.empty() ? location : description)) +
-                "</A>";
-        main_->line(line);
+        line_ += '>';
+        appendOneLine(line_, description.empty() ? location : description);
+        line_ += "</A>";
+        main_->line(line_);
         if (const std::string& siteInfo = bookmark.text(BookmarkField::SiteInfo);
             !text::trim(siteInfo).empty()) {
-            main_->line((inFolder_ ? "        <DD>" : "    <DD>") +
-                        html::escapeAttribute(oneLine(siteInfo)));
+            line_ = inFolder_ ? "        <DD>" : "    <DD>";
+            appendOneLine(line_, siteInfo);
+            main_->line(line_);
         }
     }
 
@@ -129,20 +161,14 @@ private:
         }
     }
 
-    // The bookmark's keyword rows, joined as browsers write tags.
-    std::string tagsOf(const std::string& location) const
-    {
-        const auto found = tags_.find(text::foldKey(location));
-        return found == tags_.end() ? std::string{} : found->second;
-    }
-
     const WriterSetup& setup_;
     ExportOutput* main_;
     std::string now_;
     std::string current_;
     std::string problem_;
     bool inFolder_ = false;
-    std::unordered_map<std::string, std::string> tags_; // by folded location
+    BookmarkTags tags_; // by folded location
+    std::string line_;
 };
 
 } // namespace

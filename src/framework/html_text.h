@@ -25,6 +25,10 @@ std::string escape(std::string_view text);
 // "&quot;" and "&#39;" as well.
 std::string escapeAttribute(std::string_view text);
 
+// escape(text), which is also escapeAttribute(text), added to the end of
+// `out`: a line made of many texts needs no string of its own for each.
+void appendEscaped(std::string& out, std::string_view text);
+
 // The same for text a template may put anywhere, an unquoted attribute
 // included: blanks, "=", "`" and line breaks become references as well, so
 // the value cannot end there either (a browser shows the same text).

@@ -268,6 +268,52 @@ TEST_F(RecordFileTest, FiltersPassOverRecordsThatDoNotMatch)
     EXPECT_EQ(bookmarks.records(), 3) << "the count ignores the filter";
 }
 
+TEST_F(RecordFileTest, AScanOfChosenFieldsLeavesTheOthersBlankAndKeepsItsPlace)
+{
+    openBookmarks();
+    for (Record r :
+         {bookmark("http://a/", "Alpha", "News", 3), bookmark("http://b/", "Beta", "News", 8),
+          bookmark("http://c/", "Gamma", "Misc", 9)}) {
+        r.setText(BookmarkField::SiteInfo, "about " + r.text(BookmarkField::Location));
+        ASSERT_TRUE(bookmarks.add(r).ok());
+    }
+    bookmarks.setFields({static_cast<int>(BookmarkField::SiteInfo)});
+    bookmarks.set(kByCategory);
+    // A record that held other values gets them blanked, not kept.
+    Record r = bookmark("http://stale/", "stale", "stale", 7);
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::SiteInfo), "about http://c/");
+    EXPECT_EQ(r.text(BookmarkField::Category), "Misc") << "the key's fields are read";
+    EXPECT_EQ(r.text(BookmarkField::Description), "Gamma");
+    EXPECT_EQ(r.text(BookmarkField::Location), "");
+    EXPECT_EQ(r.number(BookmarkField::Rating), 0);
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::SiteInfo), "about http://b/");
+    // Turning round resumes from the place kept, both ways.
+    ASSERT_TRUE(bookmarks.previous(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::SiteInfo), "about http://a/");
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::SiteInfo), "about http://b/");
+    EXPECT_EQ(bookmarks.next(r).code, kNoMoreRecords);
+
+    // A filter may test any field: every field is read while it is set.
+    const SchemaResolver resolver{bookmarkSchema()};
+    bookmarks.setFilter(
+        std::make_shared<const Expression>(Expression::compile("URL:Rating > 5", resolver)));
+    bookmarks.set(kByLocation);
+    EXPECT_EQ(scan(bookmarks), (std::vector<std::string>{"http://b/", "http://c/"}));
+    bookmarks.setFilter(nullptr);
+
+    // No fields chosen: every field again.
+    bookmarks.setFields({});
+    bookmarks.set(kByLocation);
+    ASSERT_TRUE(bookmarks.next(r).ok());
+    EXPECT_EQ(r.text(BookmarkField::Location), "http://a/");
+    EXPECT_EQ(r.number(BookmarkField::Rating), 3);
+    EXPECT_EQ(r.text(BookmarkField::SiteInfo), "about http://a/");
+}
+
 TEST_F(RecordFileTest, PutRewritesAndRemoveDeletesTheRecordRead)
 {
     openBookmarks();

@@ -187,7 +187,8 @@ protected:
         file.close();
     }
 
-    void addKeyword(std::string_view location, std::string_view keyword)
+    // The keyword row numbered `sequence`, or the next number when 0.
+    void addKeyword(std::string_view location, std::string_view keyword, int sequence = 0)
     {
         FileManager& file = db.keywords();
         file.use();
@@ -195,7 +196,13 @@ protected:
         file.prime(r);
         r.setText(KeywordField::Location, location);
         r.setText(KeywordField::Keyword, keyword);
-        EXPECT_EQ(file.insert(r), 0);
+        if (sequence != 0) {
+            // Straight to the record file: the file manager numbers rows itself.
+            r.setNumber(KeywordField::Sequence, sequence);
+            EXPECT_TRUE(file.file().add(r).ok());
+        } else {
+            EXPECT_EQ(file.insert(r), 0);
+        }
         file.close();
     }
 

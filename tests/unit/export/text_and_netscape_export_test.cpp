@@ -165,5 +165,43 @@ TEST_F(RoundTripTest, NetscapeFileReadsBackWithCategoriesAndKeywords)
     EXPECT_EQ(rows(copy), expected);
 }
 
+TEST_F(RoundTripTest, NetscapeTitlesAndNotesStayOnOneLineWithoutControls)
+{
+    add("https://example.org/t", "Tab\there\r\nand \x1b<b>", "", 0, "Note\tone\r\n\x7f& two");
+    add("https://example.org/u", "", "");
+    ASSERT_TRUE(run("Netscape", "CatDesc", "bookmarks.html").done);
+    const std::string file = read("bookmarks.html");
+    EXPECT_NE(file.find("    <DT><A HREF=\"https://example.org/t\" ADD_DATE=\"1700000000\">"
+                        "Tab here  and &lt;b&gt;</A>\n    <DD>Note one  &amp; two\n"),
+              std::string::npos)
+        << file;
+    EXPECT_NE(file.find("    <DT><A HREF=\"https://example.org/u\" ADD_DATE=\"1700000000\">"
+                        "https://example.org/u</A>\n    <DT>"),
+              std::string::npos)
+        << "no description: the address is the title, and no note follows";
+}
+
+TEST_F(RoundTripTest, NetscapeTagsFollowTheKeywordNumbersNotTheOrderTheRowsWereStoredIn)
+{
+    add("https://example.org/b", "Beta", "News");
+    add("https://example.org/c", "Gamma", "News");
+    // Stored last to first, one of them under the address in capitals:
+    // the folded address is what a keyword row belongs to.
+    addKeyword("https://example.org/b", "third", 3);
+    addKeyword("https://example.org/c", "only", 1);
+    addKeyword("HTTPS://EXAMPLE.ORG/B", "second", 2);
+    addKeyword("https://example.org/b", "first", 1);
+    addKeyword("https://example.org/b", "   ", 4);
+    ASSERT_TRUE(run("Netscape", "CatDesc", "bookmarks.html").done);
+    const std::string file = read("bookmarks.html");
+    EXPECT_NE(file.find("HREF=\"https://example.org/b\" ADD_DATE=\"1700000000\" "
+                        "TAGS=\"first,second,third\">Beta</A>\n"),
+              std::string::npos)
+        << file;
+    EXPECT_NE(file.find("HREF=\"https://example.org/c\" ADD_DATE=\"1700000000\" "
+                        "TAGS=\"only\">Gamma</A>\n"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace tessaly::test

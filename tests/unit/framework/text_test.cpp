@@ -130,6 +130,17 @@ TEST(Utf8, ForeignBytesAreWindows1252CharactersEverywhere)
     EXPECT_TRUE(utf8::isValid("café €"));
     EXPECT_FALSE(utf8::isValid("caf\xE9"));
     EXPECT_FALSE(utf8::isValid("\xC3"));
+    // Long runs of ASCII are checked eight bytes at a time: a bad byte or a
+    // character cut short anywhere after them is still found.
+    const std::string ascii(19, 'a');
+    for (std::size_t at = 0; at <= ascii.size(); ++at) {
+        std::string text = ascii;
+        EXPECT_TRUE(utf8::isValid(text.insert(at, "\xC3\xA9"))) << at;
+        text = ascii;
+        EXPECT_FALSE(utf8::isValid(text.insert(at, "\xE9"))) << at;
+        text = ascii;
+        EXPECT_FALSE(utf8::isValid(text.insert(at, "\xE2\x82"))) << at;
+    }
     EXPECT_EQ(utf8::valid("caf\xE9 \x80\x96 \x81"), "café €– \u0081");
     EXPECT_EQ(utf8::valid("already ünïcode"), "already ünïcode");
     EXPECT_EQ(utf8::valid("\xED\xA0\x80"), "í\u00A0€") << "a surrogate is three foreign bytes";
@@ -164,6 +175,39 @@ TEST(HtmlText, ReferencesAreDecodedAndOtherAmpersandsKept)
               "''A\uFFFD\uFFFD\uFFFD–")
         << "NUL, surrogates and beyond Unicode are replaced; 150 is Windows-1252";
     EXPECT_EQ(html::decodeReferences("AT&T &unknown; &amp &#; &#x;"), "AT&T &unknown; & &#; &#x;");
+}
+
+TEST(HtmlText, EscapingChangesOnlyTheMarkedCharactersWhereverTheyStand)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(html::escape(""), "");
+    EXPECT_EQ(html::escape("plain text, no marks"), "plain text, no marks");
+    EXPECT_EQ(html::escapeAttribute("&a<b>c\"d'e&"), "&amp;a&lt;b&gt;c&quot;d&#39;e&amp;");
+    // Controls go, tab and line breaks stay; C2 80-9F is a control, C2 A9 (©) is not.
+    EXPECT_EQ(html::escape("\x1b"
+                           "a\tb\nc\rd\x7f"
+                           "e\xc2\x85"
+                           "f\xc2\xa9g"s +
+                           '\0'),
+              "a\tb\nc\rde"
+              "f\xc2\xa9g");
+    EXPECT_EQ(html::escape("end \xc2"), "end \xc2") << "a lone lead byte at the end";
+    std::string line = "<A>";
+    html::appendEscaped(line, "a&b\x01\t");
+    html::appendEscaped(line, "");
+    EXPECT_EQ(line, "<A>a&amp;b\t");
+    EXPECT_EQ(html::escape("Caf\xc3\xa9 & cr\xc3\xa8me"), "Caf\xc3\xa9 &amp; cr\xc3\xa8me");
+}
+
+TEST(HtmlText, AddressesAreEncodedForALinkAndScriptLinksNowhere)
+{
+    EXPECT_EQ(html::escapeAddress("https://example.org/a?x=1&y=2"),
+              "https://example.org/a?x=1&amp;y=2");
+    EXPECT_EQ(html::escapeAddress("http://h/\"a b'<c>\t\x7f\x01"
+                                  "d\xc3\xa9"),
+              "http://h/%22a%20b%27%3Cc%3E%09%7F%01d\xc3\xa9");
+    EXPECT_EQ(html::escapeAddress(" JavaScript:alert(1)"), "#");
+    EXPECT_EQ(html::escapeAddress(""), "");
 }
 
 TEST(Text, FoldedKeysOrderByteByByteAsTheCaseRuleDoes)
