@@ -8,6 +8,7 @@
 #include "options.h"
 #include "session.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tessaly::cli {
@@ -43,6 +44,15 @@ int AddCommand::run(const std::vector<std::string>& arguments, const Context& co
     if (!options.error.empty() || options.positional.size() != 1 ||
         text::trim(options.positional[0]).empty()) {
         return usageError(options.error.empty() ? "give one URL" : options.error, context);
+    }
+    // No address holds a control character; stored, one would become
+    // another address wherever it is written (a bookmark file, a sync).
+    if (const std::string_view given = text::trim(options.positional[0]);
+        std::any_of(given.begin(), given.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20U || c == 0x7F; })) {
+        context.err << "tessaly-cli add: the URL holds a control character (a line break, a "
+                       "tab or another): type it again without\n";
+        return kExitUsage;
     }
     int rating = 0;
     if (const auto value = options.get("rating"); value && !readRating(*value, rating)) {

@@ -55,8 +55,8 @@ int SyncCommand::run(const std::vector<std::string>& arguments, const Context& c
     if (settings.url.empty()) {
         return usageError("no server address: give --url the first time", context);
     }
-    if (settings.file.empty() || settings.file.find('/') != std::string::npos) {
-        return usageError("--file names a file of the server's folder, without a \"/\"", context);
+    if (const std::string refused = syncSettingsRefusal(settings); !refused.empty()) {
+        return usageError(refused, context);
     }
     DavAccount account{settings.url, settings.user, {}, settings.file};
     if (!passwordFile.empty()) {

@@ -117,10 +117,10 @@ bool SyncWindow::account(DavAccount& account)
         serverEdit_->setFocus();
         return false;
     }
-    if (settings.file.empty() || settings.file.find('/') != std::string::npos) {
-        showStatus(QStringLiteral("Type the name of the file in the folder, without a \"/\"."),
-                   true);
-        fileEdit_->setFocus();
+    if (const std::string refused = syncSettingsRefusal(settings); !refused.empty()) {
+        showStatus(QString::fromStdString(refused), true);
+        (settings.url.find_first_of("?#") != std::string::npos ? serverEdit_ : fileEdit_)
+            ->setFocus();
         return false;
     }
     if (!settings.user.empty() && passwordEdit_->text().isEmpty()) {

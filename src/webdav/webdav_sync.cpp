@@ -73,6 +73,25 @@ WebDavSyncResult failed(std::string message)
 
 } // namespace
 
+std::string syncSettingsRefusal(const SyncServerSettings& settings)
+{
+    if (settings.url.empty()) {
+        return "Give the address of the server's folder.";
+    }
+    if (settings.url.find_first_of("?#") != std::string::npos) {
+        return "The folder's address may hold no \"?\" or \"#\".";
+    }
+    const std::string& file = settings.file;
+    const bool control = std::any_of(file.begin(), file.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20U || c == 0x7F;
+    });
+    if (file.empty() || file == "." || file == ".." || control ||
+        file.find('/') != std::string::npos) {
+        return "Give the name of a file in the folder, without a \"/\" (not \".\" or \"..\").";
+    }
+    return {};
+}
+
 SyncServerSettings loadSyncSettings(const std::string& iniPath)
 {
     SyncServerSettings settings;

@@ -23,6 +23,11 @@ struct SyncServerSettings {
 };
 
 SyncServerSettings loadSyncSettings(const std::string& iniPath);
+// Why the settings cannot name one file in one folder, in the user's words,
+// or empty: a folder address with a query or a fragment would put the file
+// name inside them, and a name that is empty, holds a "/" or a control
+// character, or is "." or "..", would name the folder or its parent.
+std::string syncSettingsRefusal(const SyncServerSettings& settings);
 // False with the system's words in `error` when the file cannot be written.
 bool saveSyncSettings(const SyncServerSettings& settings, const std::string& iniPath,
                       std::string& error);

@@ -64,6 +64,14 @@ TEST_F(CommandsTest, BadArgumentsAreUsageErrors)
     EXPECT_EQ(run({"add", "http://x/", "--rating", "ten"}), kExitUsage);
     EXPECT_EQ(err, "tessaly-cli add: the rating must be a whole number from 0 to 99\n");
     EXPECT_EQ(run({"add", "http://x/", "--colour", "red"}), kExitUsage);
+    // An address with a control character would be another address in
+    // every file it is written to: refused, and nothing stored.
+    for (const char* address : {"http://x/a\x01b", "http://x/line\nbreak", "http://x/\x7f"}) {
+        EXPECT_EQ(run({"add", address}), kExitUsage) << address;
+        EXPECT_NE(err.find("control character"), std::string::npos) << err;
+    }
+    ASSERT_EQ(run({"list"}), kExitOk);
+    EXPECT_EQ(out.find("http://x/"), std::string::npos) << out;
     EXPECT_EQ(run({"list", "--order", "sideways"}), kExitUsage);
     EXPECT_EQ(run({"list", "--format", "xml"}), kExitUsage);
     EXPECT_EQ(run({"list", "--query", "URL:Rating >"}), kExitUsage);

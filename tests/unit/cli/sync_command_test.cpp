@@ -63,11 +63,28 @@ TEST_F(SyncCommandTest, RemembersTheServerButNeverThePassword)
     EXPECT_EQ(err, "tessaly-cli sync: The server refused the user name or password (401)\n");
 }
 
-TEST_F(SyncCommandTest, NeedsAnAddressTheFirstTime)
+TEST_F(SyncCommandTest, NeedsAnAddressTheFirstTimeAndOneFileOfItsFolder)
 {
     EXPECT_EQ(run({"sync", "--password-file", passwordFile}), kExitUsage);
     EXPECT_EQ(err.rfind("tessaly-cli sync: no server address: give --url the first time", 0), 0u)
         << err;
+    // The folder itself, its parent, or a name the address would read as
+    // a query or a fragment: refused before any request, also in a dry run.
+    const std::string server = "http://127.0.0.1:1/dav/";
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--url", server, "--file", ".."},
+          std::vector<std::string>{"--url", server, "--file", "."},
+          std::vector<std::string>{"--url", server, "--file", "a\nb.xbel"},
+          std::vector<std::string>{"--url", server + "?x=1", "--file", "b.xbel"},
+          std::vector<std::string>{"--url", server + "#top", "--dry-run"}}) {
+        std::vector<std::string> arguments{"sync", "--password-file", passwordFile};
+        arguments.insert(arguments.end(), wrong.begin(), wrong.end());
+        EXPECT_EQ(run(arguments), kExitUsage) << wrong[1] << " " << wrong[2];
+        EXPECT_TRUE(err.find("Give the name of a file in the folder") != std::string::npos ||
+                    err.find("may hold no") != std::string::npos)
+            << err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("TESSLY.INI")));
 }
 
 TEST_F(SyncCommandTest, AFileDeletedOnTheServerDeletesNothingHere)
