@@ -112,6 +112,13 @@ private:
     bool transaction(const std::string& schema, std::string_view etag, std::string& error)
     {
         Engine& engine = db_.engine();
+        // A first sync writes as much as an import does: the indexes being
+        // built want the import's page cache.
+        engine.setBatchWrites(true);
+        const struct UsualCache {
+            Engine& engine;
+            ~UsualCache() { engine.setBatchWrites(false); }
+        } usualCache{engine};
         if (const EngineStatus begun = engine.begin(); !begun.ok()) {
             error = "The sync could not begin writing: " + describeStatus(begun);
             return false;
