@@ -123,9 +123,12 @@ private:
 void HtmlWriter::opening()
 {
     replaceTitle_ = html_.text(kReplaceTitle, kBeforeAll);
-    const std::string title = replaceTitle_.empty() ? std::string{kProductName} + " - " +
-                                                          html::escape(settings_.pageTitle)
-                                                    : replaceTitle_;
+    // No dash left hanging when the page has no title of its own.
+    const std::string pageTitle = html::escape(text::clip(settings_.pageTitle));
+    const std::string title =
+        !replaceTitle_.empty()
+            ? replaceTitle_
+            : std::string{kProductName} + (pageTitle.empty() ? "" : " - " + pageTitle);
     toMain(pageHead(title) + (frame_ ? "" : "<body>"));
     for (const auto& [type, text] : html_.all(kBeforeAll)) {
         if (!type.starts_with("Replace") && !text.empty()) {
@@ -144,10 +147,9 @@ void HtmlWriter::opening()
         toMain("<frame src=\"" + stem +
                "m.htm\" name=\"main\" marginwidth=\"1\" marginheight=\"1\"></frameset>");
         toMain("<frame src=\"" + stem +
-               "b.htm\" name=\"banner\" marginwidth=\"1\" marginheight=\"1\"><noframes>");
+               "b.htm\" name=\"banner\" marginwidth=\"1\" marginheight=\"1\"><noframes><body>");
         if (!setup_.grouped) {
             // The flat list's page is a page of its own in the main frame.
-            const std::string pageTitle = html::escape(settings_.pageTitle);
             toPage(pageHead(pageTitle) + (setup_.bodyInFrame ? "" : "<body>"));
             toPage("<ul>");
         }
@@ -336,6 +338,7 @@ void HtmlWriter::writeContents()
         contents->line(entry);
     }
     contents->line("</table></div>");
+    contents->line("</body></html>");
 }
 
 void HtmlWriter::closing()
@@ -394,8 +397,10 @@ void HtmlWriter::closing()
         banner->line("<html><head><meta charset=\"utf-8\"><base target=\"main\"></head><body>");
         banner->line(productLine());
         banner->line("</body></html>");
-        toMain("</noframes>");
+        toMain("</body></noframes>");
         toMain("</frameset>");
+        toMain("</html>");
+        return;
     }
     toMain("</body></html>");
 }

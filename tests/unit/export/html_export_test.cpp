@@ -232,6 +232,9 @@ TEST_F(HtmlExportTest, EveryLinkInAPageLeadsSomewhereAndHasAText)
                 };
                 EXPECT_EQ(count("<ul>"), count("</ul>")) << where;
                 EXPECT_EQ(count("\"></a>"), 0U) << where << ": a link without a text";
+                EXPECT_EQ(count("<body"), count("</body>")) << where;
+                EXPECT_NE(page.find("</html>", page.size() - 9), std::string::npos) << where;
+                EXPECT_EQ(count(" - </title>"), 0U) << where << ": a title without a title";
             }
         }
     }
