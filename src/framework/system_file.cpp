@@ -1,5 +1,6 @@
 #include "framework/system_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstring>
@@ -135,7 +136,11 @@ SystemResult renameWithoutReplacing(const std::string& from, const std::string& 
         return SystemResult::fromErrno(errno);
     }
     if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
+        if (::unlink(from.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(to.c_str()); // not both names: as it was
+            return SystemResult::fromErrno(error);
+        }
         return {};
     }
     if (errno == EEXIST) {
@@ -244,9 +249,17 @@ void removeStaleTemporaries(const std::string& folder, std::string_view prefix, 
         }
         const pid_t pid = processOf(name, prefix);
         struct stat info {};
-        if (pid != 0 && pid != ::getpid() &&
+        // After any name, only our exact shape ("x.part<pid>-<n>", a plain
+        // file) is ours: "thesis.part2024-draft.docx" is the user's.
+        const bool oursAfterAnyName = [&] {
+            const std::string_view count = name.substr(name.find('-') + 1);
+            return !count.empty() && std::all_of(count.begin(), count.end(),
+                                                 [](char c) { return c >= '0' && c <= '9'; });
+        }();
+        if (pid != 0 && pid != ::getpid() && (!afterAnyName || oursAfterAnyName) &&
             ::fstatat(::dirfd(entries), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            info.st_uid == ::geteuid() && info.st_mtime <= processStart && !processAlive(pid)) {
+            (!afterAnyName || S_ISREG(info.st_mode)) && info.st_uid == ::geteuid() &&
+            info.st_mtime <= processStart && !processAlive(pid)) {
             stale.emplace_back(entry->d_name);
         }
     }
