@@ -125,7 +125,13 @@ void ExportOutput::line(std::string_view text, std::size_t width)
     // A large page goes to the disk while the rest is made, so that the
     // sync at the end has little left to wait for.
     unsynced_ += clipped.size() + 1;
-    if (unsynced_ >= kWriteBehind && std::fflush(file_) == 0) {
+    if (unsynced_ >= kWriteBehind) {
+        // A failed flush drops what it held: said now, or the end would
+        // find nothing left to fail on and keep a short page.
+        if (std::fflush(file_) != 0) {
+            fail(SystemResult::fromErrno(errno));
+            return;
+        }
         ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
         unsynced_ = 0;
     }
@@ -278,9 +284,13 @@ SystemResult ExportOutputs::commitAll()
     // The new names themselves, once for each folder.
     for (const std::string& folder : folders) {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        const int error = errno;
         if (fd >= 0) {
-            ::fsync(fd);
             ::close(fd);
+        }
+        if (!synced) {
+            return SystemResult::fromErrno(error);
         }
     }
     return {};
