@@ -7,6 +7,7 @@
 #include "framework/text.h"
 #include "sync/xbel_document.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace tessaly {
@@ -44,7 +45,10 @@ public:
         main_->line(XbelDocument::kDeclaration);
         main_->line(XbelDocument::doctype());
         main_->line("<xbel version=\"1.0\">");
-        main_->line(XbelDocument::highestIdLine(count_ + folders_.size()));
+        // Bookmarks without a category stand in no folder: no id for one.
+        const auto named = std::count_if(folders_.begin(), folders_.end(),
+                                         [](const Folder& folder) { return !folder.name.empty(); });
+        main_->line(XbelDocument::highestIdLine(count_ + static_cast<std::uint64_t>(named)));
         // Bookmarks without a category stand at the top, the folders after.
         for (const bool inFolder : {false, true}) {
             for (const Folder& folder : folders_) {

@@ -28,7 +28,7 @@ ImportSummary importXbel(Database& database, UiPort& ui, const ImportRequest& re
         return summary;
     }
     ImportSink sink{database, ui, request};
-    if (!sink.begin("Reading XBEL...")) {
+    if (!sink.begin({})) {
         summary.failed = true;
         return summary;
     }

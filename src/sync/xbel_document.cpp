@@ -52,8 +52,14 @@ std::string escapeXml(std::string_view text, bool attribute, bool utf8)
         default:
             break;
         }
-        if (attribute && (c == '"' || c == '\n' || c == '\r' || c == '\t')) {
-            out += c == '"' ? "&quot;" : c == '\n' ? "&#10;" : c == '\r' ? "&#13;" : "&#9;";
+        // An apostrophe too: a value written into an href the file quoted
+        // with apostrophes would end there.
+        if (attribute && (c == '"' || c == '\'' || c == '\n' || c == '\r' || c == '\t')) {
+            out += c == '"'    ? "&quot;"
+                   : c == '\'' ? "&#39;"
+                   : c == '\n' ? "&#10;"
+                   : c == '\r' ? "&#13;"
+                               : "&#9;";
             continue;
         }
         if (!xmlCharacter(c)) {

@@ -49,6 +49,20 @@ TEST(XbelDocumentTest, ReadsFoldersBookmarksAndTheirPlaces)
     EXPECT_EQ(document.serialize(), kShared);
 }
 
+// An address written into an href the file quotes with apostrophes must
+// not end it there: the file would be damaged for every reader.
+TEST(XbelDocumentTest, AnAddressWithAnApostropheKeepsASingleQuotedFileWhole)
+{
+    std::string single = kShared;
+    single.replace(single.find("href=\"https://top.example/\""),
+                   std::string{"href=\"https://top.example/\""}.size(),
+                   "href='https://top.example/'");
+    XbelDocument document = read(single);
+    document.setHref(4, "https://top.example/it's");
+    const XbelDocument again = read(document.serialize());
+    EXPECT_EQ(again.items()[4].href, "https://top.example/it's");
+}
+
 TEST(XbelDocumentTest, ChangesTouchOnlyWhatChanged)
 {
     XbelDocument document = read(kShared);
