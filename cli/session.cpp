@@ -69,8 +69,7 @@ bool Session::start(Access access)
 
 const Settings& Session::loadSettings()
 {
-    services_->settingsStore().load(services_->settings());
-    return services_->settings();
+    return services_->settings(); // read once, by start()
 }
 
 } // namespace tessaly::cli

@@ -108,8 +108,9 @@ int Connection::waitForLock(void* self, int tries)
         // on to its next statements after one failed, and each waiting the
         // whole time again would hold a script that was promised thirty
         // seconds for minutes.
+        // Counted from the real end of the wait only, so that a program
+        // busy with statements still waits again a second later.
         if (connection.gaveUp_ && now - *connection.gaveUp_ < kWaitRunsOnFor) {
-            connection.gaveUp_ = now;
             return 0;
         }
         connection.waitStarted_ = now;
