@@ -7,6 +7,8 @@
 #include "framework/message_manager.h"
 #include "import/importer.h"
 #include "quiet_ui.h"
+#include "scratch.h"
+#include "scratch.h"
 #include "sync/bookmark_sync.h"
 
 #include <chrono>
@@ -89,10 +91,12 @@ double importInto(const std::string& folder, tessaly::ImportType type, const std
 int main()
 {
     tessaly::FileVersionLayer::instance().registerDatabaseFiles();
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("sync_bench." + std::to_string(::getpid())))
-            .string();
-    std::filesystem::create_directories(root);
+    // On disk, as a user's data folder is; removed (after the database
+    // below has closed) on every way out.
+    const tessaly::bench::ScratchFolder scratch{"tessaly-sync-bench"};
+    const std::string& root = scratch.path;
+    std::printf("scratch folder %s: %s\n", root.c_str(),
+                tessaly::bench::fileSystemType(root).c_str());
     const std::string xbel = root + "/bookmarks.xbel";
     const std::string netscape = root + "/bookmarks.html";
     writeSources(xbel, netscape);
@@ -128,7 +132,6 @@ int main()
         std::fprintf(stderr, "the second sync found changes: %s\n", error.c_str());
         return 1;
     }
-    std::filesystem::remove_all(root);
 
     std::printf("sync of %d bookmarks with an XBEL file\n", kBookmarks);
     std::printf("  first sync (plan and commit)       %6.2f s\n", first);

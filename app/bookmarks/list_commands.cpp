@@ -245,7 +245,9 @@ void ListCommands::downloadBookmarks()
             filter = currentBookmarkFilter(location);
         }
     }
-    DownloadBatch batch{services_.database(), services_.messages().ui(), today_(),
+    // One day for the run and its "Show failed", also across midnight.
+    const auto today = today_();
+    DownloadBatch batch{services_.database(), services_.messages().ui(), today,
                         services_.folderPath("DOWNLOAD.LOG")};
     batch.setRunner([this](PageDownload& download) { downloadInWindow(download, &list_); });
     batch.setBounds(downloadBounds(services_.settings()));
@@ -253,7 +255,7 @@ void ListCommands::downloadBookmarks()
     DownloadTally tally;
     batch.setObserver([&tally](const DownloadItem& item) { tally.add(item); });
     const DownloadSummary summary = batch.run(filter, chooseFolder_);
-    endDownloadRun(services_.messages().ui(), summary, tally, today_());
+    endDownloadRun(services_.messages().ui(), summary, tally, today);
 }
 
 void ListCommands::getUrlFromBrowser()

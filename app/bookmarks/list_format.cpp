@@ -95,7 +95,9 @@ bool ListFormat::restore()
         positions_.setValue(section_, kLayoutOriginalKey, builtInFormat().toStdString());
     }
     applyFormat(QString::fromStdString(choice.apply));
-    return user.empty();
+    // The built-in layout also stands when the program's own changed since
+    // the user's was saved.
+    return user.empty() || choice.recordOriginal;
 }
 
 void ListFormat::save()

@@ -61,6 +61,10 @@ std::string downloadAccount(const DownloadSummary& summary, const DownloadTally&
     if (const std::string missed = missedAccount(tally); !missed.empty()) {
         account += "\n" + missed;
     }
+    // The pages are saved, but a later run could take their names.
+    if (!summary.logError.empty()) {
+        account += "\nThe download log could not be written: " + summary.logError;
+    }
     return account;
 }
 
