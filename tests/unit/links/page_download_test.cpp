@@ -3,6 +3,7 @@
 #include "framework/dates.h"
 #include "framework/ini_file.h"
 #include "framework/picture.h"
+#include "links/download_account.h"
 #include "links/download_batch.h"
 #include "links/link_test.h"
 #include "links/page_download.h"
@@ -646,6 +647,28 @@ TEST_F(PageDownloadTest, CancelEndsEveryPageUnderWayAtOnceAndKeepsNone)
     EXPECT_EQ(summary.saved, 0);
     EXPECT_TRUE(std::filesystem::is_empty(target.path())) << "no page, no hidden file";
     EXPECT_EQ(logged(local.url("/hold/0.html")), "");
+}
+
+} // namespace
+} // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+// Pages saved while their log could not be written: a later run might take
+// their names, and the account says so rather than seem whole.
+TEST(DownloadAccount, SaysWhenTheLogCouldNotBeWritten)
+{
+    DownloadSummary summary;
+    summary.visited = 2;
+    summary.saved = 2;
+    const DownloadTally tally;
+    EXPECT_EQ(downloadAccount(summary, tally).find("log"), std::string::npos);
+    summary.logError = "/data/DOWNLOAD.LOG: No space left on device";
+    EXPECT_NE(downloadAccount(summary, tally)
+                  .find("\nThe download log could not be written: /data/DOWNLOAD.LOG: No space "
+                        "left on device"),
+              std::string::npos);
 }
 
 } // namespace
