@@ -4,7 +4,8 @@
 // exporting the same bookmarks in the same run (the goal: twice as fast);
 // the template export (the default Table template) against its goal of
 // 30 MiB at its peak, rows streamed; and the Frame export of the bookmarks
-// in 2,632 categories, a page each, against its goal of 2 s.
+// in 2,632 categories, a page each, against its goal of 2 s. Each time is
+// the fastest of three runs.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,8 @@ constexpr double kTableGoalSeconds = 0.25;
 constexpr double kBukuGoal = 2.0;
 constexpr double kTemplateGoalMib = 30.0;
 constexpr double kFrameGoalSeconds = 2.0;
+// Each timed export is the fastest of this many runs, its peer's too.
+constexpr int kRuns = 3;
 // 2,632 folders of 38: 100,016 bookmarks, a Frame page for each folder.
 constexpr int kFrameFolders = 2632;
 constexpr int kFrameLinksPerFolder = 38;
@@ -69,9 +72,10 @@ int main(int argc, char** argv)
     }
     const std::string table = files.path + "/links.htm";
     const std::string browser = files.path + "/bookmarks.html";
-    const Run pages = runProgram({cli, "--data", data.path, "export", "table", table, "--order",
-                                  "catdesc", "--siteinfo", "--rating"});
-    const Run netscape = runProgram({cli, "--data", data.path, "export", "netscape", browser});
+    const Run pages = fastestOf(kRuns, {cli, "--data", data.path, "export", "table", table,
+                                        "--order", "catdesc", "--siteinfo", "--rating"});
+    const Run netscape =
+        fastestOf(kRuns, {cli, "--data", data.path, "export", "netscape", browser});
     const std::string templated = files.path + "/template.htm";
     const Run withTemplate = runProgram({cli, "--data", data.path, "export", "table", templated,
                                          "--order", "catdesc", "--template", "default"});
@@ -98,7 +102,9 @@ int main(int argc, char** argv)
                                                       "XDG_DATA_HOME=" + home.path + "/share"};
         runProgram({"buku", "--nostdin", "--tacit", "-i", source}, environment);
         const std::string theirs = files.path + "/buku.html";
-        const Run buku = runProgram({"buku", "--nostdin", "--tacit", "-e", theirs}, environment);
+        // buku will not write over a file it finds.
+        const Run buku = fastestOf(kRuns, {"buku", "--nostdin", "--tacit", "-e", theirs},
+                                   environment, [&theirs] { std::filesystem::remove(theirs); });
         const double ratio = buku.seconds / netscape.seconds;
         std::printf("%-38s %7.2f %7.1f %7.1f %7.2f  (buku / our netscape; >= 2 meets it: %s)\n",
                     "buku -e, same bookmarks", buku.seconds, buku.mib,
@@ -118,8 +124,8 @@ int main(int argc, char** argv)
         return 1;
     }
     ScratchFolder frameOut{"tessaly-export-frame"};
-    const Run frame = runProgram({cli, "--data", frameData.path, "export", "frame",
-                                  frameOut.path + "/links.htm", "--order", "catdesc"});
+    const Run frame = fastestOf(kRuns, {cli, "--data", frameData.path, "export", "frame",
+                                        frameOut.path + "/links.htm", "--order", "catdesc"});
     if (frame.status != 0) {
         std::printf("tessaly-cli export frame failed\n");
         return 1;

@@ -95,8 +95,15 @@ void BookmarkTags::add(std::string_view wanted, std::int64_t sequence, std::stri
     next_ = kEmpty; // the entries may move
     if (last_ == kEmpty || address(last_) != wanted) {
         // A new entry; one for an address met before is merged by index().
+        // Written in place: most addresses have one tag, and this runs for
+        // every keyword row.
         last_ = entries_.size();
-        appendEntry(wanted, {Word{sequence, 0, word.size()}}, std::string{word});
+        appendNumber(entries_, static_cast<std::uint32_t>(wanted.size()));
+        appendNumber(entries_, std::uint32_t{1});
+        entries_.append(wanted);
+        appendNumber(entries_, sequence);
+        appendNumber(entries_, static_cast<std::uint32_t>(word.size()));
+        entries_.append(word);
         return;
     }
     // The address's rows one after the other: its entry, the last, is

@@ -63,8 +63,8 @@ public:
         while (keywords.next(row).ok()) {
             const std::string_view word = text::trim(row.text(KeywordField::Keyword));
             if (!word.empty()) {
-                tags_.add(text::foldKey(row.text(KeywordField::Location)),
-                          row.number(KeywordField::Sequence), word);
+                text::foldKeyInto(row.text(KeywordField::Location), folded_);
+                tags_.add(folded_, row.number(KeywordField::Sequence), word);
             }
         }
         // A damaged keyword file would otherwise drop tags without a word.
@@ -99,7 +99,6 @@ public:
     void record(const Record& bookmark) override
     {
         const std::string& location = bookmark.text(BookmarkField::Location);
-        const std::string folded = text::foldKey(location);
         const std::string& category = bookmark.text(BookmarkField::Category);
         if (setup_.grouped && category != current_) {
             closeFolder();
@@ -127,7 +126,8 @@ public:
                 (std::int64_t{visit} - dates::dayNumber(1970, 1, 1)) * kSecondsPerDay;
             line_ += " LAST_VISIT=\"" + std::to_string(seconds) + "\"";
         }
-        if (const std::string_view tags = tags_.find(folded); !tags.empty()) {
+        text::foldKeyInto(location, folded_);
+        if (const std::string_view tags = tags_.find(folded_); !tags.empty()) {
             line_ += " TAGS=\"";
             html::appendEscaped(line_, tags);
             line_ += '"';
@@ -167,7 +167,8 @@ private:
     std::string current_;
     std::string problem_;
     bool inFolder_ = false;
-    BookmarkTags tags_; // by folded location
+    BookmarkTags tags_;  // by folded location
+    std::string folded_; // a location folded, kept from row to row
     std::string line_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
+#include <cstring>
 #include <cwctype>
 #include <locale.h>
 
@@ -144,9 +146,53 @@ char32_t foldCase(char32_t cp)
     return mapUpper(mapLower(cp));
 }
 
+namespace {
+
+// Eight ASCII bytes in upper case at once: a byte from 'a' to 'z' loses its
+// 0x20 bit. Every byte is below 0x80, so no sum carries into the next byte.
+std::uint64_t upperAsciiWord(std::uint64_t word)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t fromA = word + kOnes * (0x80U - 'a');     // high bit: 'a' or above
+    const std::uint64_t pastZ = word + kOnes * (0x80U - 'z' - 1); // high bit: above 'z'
+    return word ^ ((fromA & ~pastZ & (kOnes * 0x80U)) >> 2U);
+}
+
+} // namespace
+
 std::string foldKey(std::string_view text)
 {
-    return mapCase(clip(text), foldCase, asciiUpper);
+    std::string out;
+    foldKeyInto(text, out);
+    return out;
+}
+
+// Keys are folded for every row an import, export or search reads, and
+// nearly all of them are ASCII: that part goes eight bytes at a time.
+void foldKeyInto(std::string_view text, std::string& out)
+{
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    text = clip(text);
+    out.resize(text.size());
+    std::size_t pos = 0;
+    for (std::uint64_t word = 0; pos + sizeof word <= text.size(); pos += sizeof word) {
+        std::memcpy(&word, text.data() + pos, sizeof word);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+        word = upperAsciiWord(word);
+        std::memcpy(out.data() + pos, &word, sizeof word);
+    }
+    for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80U; ++pos) {
+        out[pos] = asciiUpper(text[pos]);
+    }
+    if (pos == text.size()) {
+        return;
+    }
+    out.resize(pos);
+    while (pos < text.size()) {
+        utf8::append(out, foldCase(utf8::decode(text, pos)));
+    }
 }
 
 int compare(std::string_view a, std::string_view b)

@@ -54,6 +54,9 @@ char32_t foldCase(char32_t cp);
 // well-formed UTF-8: comparing two of these byte by byte orders them as
 // compareNoCase() orders the texts. Case-insensitive keys store it.
 std::string foldKey(std::string_view text);
+// The same, written over `out`: a loop that folds a key for every row keeps
+// one string rather than allocating one for each.
+void foldKeyInto(std::string_view text, std::string& out);
 
 // True when `text` begins with `start`, letter case folded.
 bool startsWithNoCase(std::string_view text, std::string_view start);

@@ -226,5 +226,30 @@ TEST(Text, FoldedKeysOrderByteByByteAsTheCaseRuleDoes)
     EXPECT_EQ(text::foldKey("Été  "), "ÉTÉ");
 }
 
+// Folding takes ASCII eight bytes at a time: every byte, at every place in
+// a word and before or after a letter that is not ASCII, folds as alone.
+TEST(Text, FoldedKeysFoldEveryByteWhereverItStands)
+{
+    std::string kept;
+    for (int byte = 1; byte < 0x80; ++byte) {
+        const char c = static_cast<char>(byte);
+        const std::string folded =
+            byte >= 'a' && byte <= 'z' ? std::string(1, c - 32) : std::string(1, c);
+        for (std::size_t at = 0; at < 19; ++at) {
+            std::string word(19, '.');
+            word[at] = c;
+            std::string expected(19, '.');
+            expected.replace(at, 1, folded);
+            text::foldKeyInto(word, kept);
+            EXPECT_EQ(kept, c == ' ' && at == 18 ? expected.substr(0, 18) : expected) << byte;
+            EXPECT_EQ(text::foldKey("\xc3\xa9" + word), "\xc3\x89" + kept) << byte;
+        }
+    }
+    text::foldKeyInto("abcdefgh\xc3\xa9ijklmnop  ", kept);
+    EXPECT_EQ(kept, "ABCDEFGH\xc3\x89IJKLMNOP");
+    text::foldKeyInto("   ", kept);
+    EXPECT_EQ(kept, "");
+}
+
 } // namespace
 } // namespace tessaly
