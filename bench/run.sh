@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_GUI=ON >/dev/null
-cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench page_bench import_bench export_bench report_bench repair_bench sync_bench >/dev/null
+cmake --build build-bench --target expression_bench database_bench startup_bench list_bench validate_bench page_bench import_bench kill_bench export_bench report_bench repair_bench sync_bench >/dev/null
 build-bench/bench/expression_bench
 echo
 build-bench/bench/database_bench
@@ -26,6 +26,8 @@ echo
 command -v sqlite3 >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y sqlite3; else sudo -n apt-get install -y sqlite3; fi; } >/dev/null 2>&1 || true
 command -v buku >/dev/null || { if [ "$(id -u)" = 0 ]; then apt-get install -y buku; else sudo -n apt-get install -y buku; fi; } >/dev/null 2>&1 || true
 build-bench/bench/import_bench
+echo
+build-bench/bench/kill_bench
 echo
 build-bench/bench/export_bench
 echo
