@@ -33,9 +33,15 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
     const char firstUpper = letter ? static_cast<char>(first - 32) : first;
     const std::size_t last = text.size() - needle.size();
     std::size_t i = from;
+    // The small letter found is kept until the search passes it: a line of
+    // capitals that do not begin the needle would otherwise search again,
+    // at each of them, all the way to a small letter far off.
+    std::size_t lowerAt = text.find(first, from);
     while (i <= last) {
         const std::size_t start = i;
-        const std::size_t lowerAt = text.find(first, start);
+        if (lowerAt < start) {
+            lowerAt = text.find(first, start);
+        }
         i = lowerAt;
         if (letter) {
             // The capital is looked for only before the small letter found.

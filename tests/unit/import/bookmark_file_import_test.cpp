@@ -1,5 +1,6 @@
 #include "import/html_list_import.h"
 #include "import/import_lines.h"
+#include "import/markup.h"
 
 #include "import_test_support.h"
 
@@ -146,6 +147,24 @@ TEST_F(ImportTest, LongLinesLineEndsAndEncodingsOfRealFiles)
     }
     import(ImportType::Netscape, sources.write("wide.html", wide));
     EXPECT_EQ(stored("http://wide.example/").text(BookmarkField::Description), "Ŵide ☃");
+}
+
+TEST(Markup, FindsANeedleInAnyCaseAndInTimeOnLongLinesOfLookAlikes)
+{
+    EXPECT_EQ(markup::findNoCase("<a HrEf=x>", "href"), 3U);
+    EXPECT_EQ(markup::findNoCase("hre HREF", "href"), 4U);
+    EXPECT_EQ(markup::findNoCase("href", "href", 1), std::string_view::npos);
+    EXPECT_EQ(markup::findNoCase("<dl><DL>", "<DL", 1), 4U);
+    EXPECT_EQ(markup::findNoCase("hr", "href"), std::string_view::npos);
+    // Capitals that each begin a near miss, the small letter far off: once
+    // a search from every capital to it, minutes on a line of megabytes.
+    std::string line;
+    for (int i = 0; i < 400000; ++i) {
+        line += "HRX";
+    }
+    line += "href";
+    EXPECT_EQ(markup::findNoCase(line, "href"), line.size() - 4);
+    EXPECT_EQ(markup::findNoCase(line, "hrex"), std::string_view::npos);
 }
 
 TEST(ImportLines, LineEndsComeFromTheStartOfTheFile)
