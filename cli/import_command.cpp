@@ -2,6 +2,7 @@
 
 #include "core/tables.h"
 #include "field_escape.h"
+#include "framework/record_schema.h"
 #include "framework/text.h"
 #include "import/importer.h"
 #include "options.h"
@@ -78,7 +79,8 @@ int ImportCommand::run(const std::vector<std::string>& arguments, const Context&
         context.err << "tessaly-cli import: warning: "
                     << counted(summary.addressesTooLong, "bookmark")
                     << (summary.addressesTooLong == 1 ? " was" : " were")
-                    << " not stored: an address has at most 65,536 characters\n";
+                    << " not stored: an address has at most " << kAddressWidthText
+                    << " characters\n";
     }
     context.out << importSummaryLine(summary.imported, summary.alreadyStored);
     for (const std::string& line : {skippedText(summary), cutText(summary)}) {

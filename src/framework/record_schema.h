@@ -12,6 +12,17 @@ enum class FieldType { Text = 1, Number = 2, Choice = 3 };
 // and detail rows' locations) holds. Addresses are kept whole: a longer one
 // is refused, never stored cut.
 inline constexpr int kAddressWidth = 65536;
+// The same as the messages write it.
+inline constexpr std::string_view kAddressWidthText = "65,536";
+static_assert(
+    [] {
+        int value = 0;
+        for (const char c : kAddressWidthText) {
+            value = c == ',' ? value : value * 10 + (c - '0');
+        }
+        return value;
+    }() == kAddressWidth,
+    "kAddressWidthText writes kAddressWidth");
 
 // One field of a record file: its label (PREFIX:Name), the description shown
 // in queries, its display picture, its size (characters for texts, bytes for

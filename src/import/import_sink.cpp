@@ -1,6 +1,7 @@
 #include "import/import_sink.h"
 
 #include "core/tables.h"
+#include "framework/record_schema.h"
 #include "framework/text.h"
 #include "framework/utf8.h"
 #include "import/category_guess.h"
@@ -174,10 +175,10 @@ void ImportSink::setText(Record& bookmark, BookmarkField field, std::string_view
 void ImportSink::skip(SkipReason reason, std::string_view location)
 {
     ++tally_.skipped[reason];
-    static constexpr std::string_view kWhy[] = {
+    static const std::string kWhy[] = {
         "skipped: a browser query", "skipped: no address", "skipped: could not be read",
-        "skipped: an address longer than 65,536 characters"};
-    tally_.note(std::string{kWhy[static_cast<int>(reason)]}, location);
+        "skipped: an address longer than " + std::string{kAddressWidthText} + " characters"};
+    tally_.note(kWhy[static_cast<int>(reason)], location);
 }
 
 void ImportSink::noteCuts(const Record& bookmark)

@@ -1,5 +1,7 @@
 #include "import/importer.h"
 
+#include "framework/record_schema.h"
+
 namespace tessaly {
 
 namespace {
@@ -35,8 +37,9 @@ std::string skippedText(const ImportSummary& summary)
             line += countOf(count, "unreadable row", "unreadable rows");
             break;
         case SkipReason::TooLong:
-            line += countOf(count, "address longer than 65,536 characters",
-                            "addresses longer than 65,536 characters");
+            line += countOf(
+                count, "address longer than " + std::string{kAddressWidthText} + " characters",
+                "addresses longer than " + std::string{kAddressWidthText} + " characters");
             break;
         }
     }
