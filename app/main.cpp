@@ -91,7 +91,7 @@ int main(int argc, char** argv)
         ui.setDialogParent(&frame);
         // A logout or a kill asks the program to end: it ends as File > Exit.
         const tessaly::gui::ExitSignals exitSignals{[&frame] {
-            frame.close();
+            frame.endOnRequest();
         }};
         if (frame.initialise()) {
             frame.show();

@@ -43,12 +43,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace tessaly::gui {
 
@@ -581,6 +583,31 @@ void MainFrame::closeEvent(QCloseEvent* event)
     procedure_.reset();
     closed_ = true;
     event->accept();
+}
+
+void MainFrame::endOnRequest()
+{
+    // A dialog that will not go (none of ours) stops the waiting after a
+    // few seconds: the program then leaves every event loop it is in.
+    constexpr int kRounds = 200;
+    constexpr int kRoundMs = 20;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
+        if (++endRounds_ > kRounds) {
+            close();
+            QCoreApplication::exit(0);
+            return;
+        }
+        // The next round is set first: the work behind the dialog may open
+        // another from inside its dismissal.
+        QTimer::singleShot(kRoundMs, this, &MainFrame::endOnRequest);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+        return;
+    }
+    close();
 }
 
 void MainFrame::openOptions()

@@ -114,6 +114,10 @@ public:
     DatabaseWatcher* databaseWatcher() const { return watcher_; }
     // The printer of "Print Setup", on which the reports print.
     QPrinter& printer() { return printer_; }
+    // A logout or a kill: every dialog in front is dismissed as with Cancel,
+    // and any the work behind it opens next, then the frame closes as with
+    // File > Exit.
+    void endOnRequest();
 
 Q_SIGNALS:
     // The splash closed: the list chosen by "StartupBrowse" should open.
@@ -161,6 +165,7 @@ private:
     bool showSplash_ = true;
     bool shownOnce_ = false;
     bool closed_ = false;
+    int endRounds_ = 0; // dialogs dismissed at a logout, one a round
     QStringList waitingAddresses_;
     bool addingAddresses_ = false;
     QString startUpList_;

@@ -87,6 +87,17 @@ Button QtUiPort::showMessage(const MessageRequest& request)
             answer = ButtonShowFailed;
             return;
         }
+        if (box.clickedButton() == nullptr) {
+            // Dismissed without an answer (the program is ending): the
+            // answer that does least, never the default of a "Delete?".
+            for (const Button safest : {ButtonCancel, ButtonAbort, ButtonNo, ButtonOk}) {
+                if ((request.buttons & safest) != 0) {
+                    answer = safest;
+                    return;
+                }
+            }
+            return;
+        }
         const auto pressed = box.standardButton(box.clickedButton());
         for (const ButtonPair& pair : kButtons) {
             if (pair.qt == pressed) {

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -552,6 +553,28 @@ private Q_SLOTS:
         QTest::keyClick(&frame, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(opened, QStringLiteral("Export Wizard"));
         QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // A logout ends the program whatever is open: the dialog in front, and
+    // the one the work behind it opens next, go as with Cancel.
+    void anEndRequestDismissesEveryDialogThenClosesTheFrame()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTimer::singleShot(50, &frame, [&frame] { frame.endOnRequest(); });
+        QDialog first(&frame);
+        first.setWindowTitle("First");
+        int secondResult = -1;
+        connect(&first, &QDialog::finished, &frame, [&] {
+            QDialog second(&frame);
+            second.setWindowTitle("Second");
+            secondResult = second.exec();
+        });
+        QCOMPARE(first.exec(), int{QDialog::Rejected});
+        QCOMPARE(secondResult, int{QDialog::Rejected});
+        QTRY_VERIFY(!frame.isVisible());
     }
 
     void themesChangesTheLookAtOnceAndKeepsIt()

@@ -63,6 +63,30 @@ private Q_SLOTS:
         QCOMPARE(buttons_, QMessageBox::Yes | QMessageBox::No);
     }
 
+    // A box dismissed without a press (the program ending) answers what
+    // does least, never the default of a question.
+    void aBoxDismissedWithoutAPressAnswersWhatDoesLeast()
+    {
+        tessaly::gui::QtUiPort ui;
+        const auto dismissed = [&](unsigned buttons, Button defaultButton) {
+            QTimer::singleShot(50, this, [] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    box->reject();
+                }
+            });
+            return ui.showMessage(
+                {"Confirm Delete", "Delete?", MessageIcon::Question, buttons, defaultButton});
+        };
+        QCOMPARE(dismissed(tessaly::ButtonYes | tessaly::ButtonNo, tessaly::ButtonYes),
+                 tessaly::ButtonNo);
+        QCOMPARE(dismissed(tessaly::ButtonYes | tessaly::ButtonNo | tessaly::ButtonCancel,
+                           tessaly::ButtonYes),
+                 tessaly::ButtonCancel);
+        QCOMPARE(dismissed(tessaly::ButtonRetry | tessaly::ButtonAbort, tessaly::ButtonRetry),
+                 tessaly::ButtonAbort);
+        QCOMPARE(dismissed(tessaly::ButtonOk, tessaly::ButtonOk), tessaly::ButtonOk);
+    }
+
     void answersFromAWorkerThreadOnTheGuiThread()
     {
         tessaly::gui::QtUiPort ui;
