@@ -254,6 +254,38 @@ TEST_F(PageScannerTest, BodyTextHoldsNoEndTagOfAOneCharacterText)
     EXPECT_EQ(other.text(BookmarkField::SiteInfo), "x");
 }
 
+// A page read block by block keeps only some of its elements: the site
+// information made of them is the one made of the whole page, for texts
+// that end in blanks and for the blank texts between an indented page's
+// tags, before its first words and among them.
+TEST_F(PageScannerTest, TheKeptElementsGiveTheWholePagesSiteInformation)
+{
+    std::string trailing = "<body>";
+    std::string indented = "<body>";
+    std::string wordsLate = "<body>";
+    for (int i = 0; i < 2100; ++i) {
+        wordsLate += "<td>\t\t</td>";
+    }
+    for (int i = 0; i < 600; ++i) {
+        trailing += "<p>word" + std::to_string(i) + "   \t   </p>";
+        indented += "<div>\n\t\t\t<p>a sentence of thirty characters</p>\n\t\t</div>\n\t";
+        wordsLate += "<p>a sentence of thirty characters</p>";
+    }
+    for (const std::string& page : {trailing, indented, wordsLate}) {
+        const ElementList all = elementsOf(page);
+        ScanElements scan;
+        for (const std::string& element : all) {
+            scan.take(element);
+        }
+        Record whole{bookmarkTable()};
+        appendBodyText(all, whole);
+        Record kept{bookmarkTable()};
+        appendBodyText(scan.kept(), kept);
+        ASSERT_GT(whole.text(BookmarkField::SiteInfo).size(), 2008U);
+        EXPECT_EQ(kept.text(BookmarkField::SiteInfo), whole.text(BookmarkField::SiteInfo));
+    }
+}
+
 TEST_F(PageScannerTest, AttributeValuesAreReadQuotedOrBareAsABrowserReadsThem)
 {
     scan("<a href=mailto:me@example.org>me</a>");
