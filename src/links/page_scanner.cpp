@@ -224,8 +224,15 @@ int writeMetaRows(const PageFindings& findings, std::string_view location, Datab
 {
     FileManager& keywords = database.keywords();
     FileManager& details = database.details();
-    keywords.use();
-    details.use();
+    // A file that cannot be opened (another program holds it, say) has been
+    // reported: none of the rows is written.
+    if (const int level = keywords.use(); level != kLevelDone) {
+        return level;
+    }
+    if (const int level = details.use(); level != kLevelDone) {
+        keywords.close();
+        return level;
+    }
     const bool hadDetails = hasDetailLines(details, location);
     int level = kLevelDone;
     const auto keep = [&level](int result) {

@@ -4,6 +4,7 @@
 #include "links/html_tokenizer.h"
 #include "links/page_scanner.h"
 
+#include "held_database.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -252,6 +253,27 @@ TEST_F(PageScannerTest, BodyTextHoldsNoEndTagOfAOneCharacterText)
     Record other{bookmarkTable()};
     appendBodyText(elementsOf("<body><p>x</body></html>"), other);
     EXPECT_EQ(other.text(BookmarkField::SiteInfo), "x");
+}
+
+// Another program writes to the database for longer than we wait: the
+// user is told once, and the analysis writes none of the page's rows.
+TEST_F(PageScannerTest, AFileAnotherProgramHoldsIsSaidOnceAndNoRowIsWritten)
+{
+    ASSERT_TRUE(keywords().empty());
+    ASSERT_TRUE(details().empty());
+    test::HeldDatabase other{folder.file("URLDATA.tps")};
+    ASSERT_TRUE(other.held());
+    EXPECT_EQ(scanPage(elementsOf("<meta name=\"keywords\" content=\"news\">"
+                                  "<meta name=\"author\" content=\"Desk\">"),
+                       ScanMode::Analysis, 0, today, bookmark, db),
+              kLevelNotify);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_TRUE(ui.shown[0].text.ends_with(
+        "\nAnother program is writing to the file. Try again when it has finished."))
+        << ui.shown[0].text;
+    other.release();
+    EXPECT_TRUE(keywords().empty());
+    EXPECT_TRUE(details().empty());
 }
 
 // A page read block by block keeps only some of its elements: the site
