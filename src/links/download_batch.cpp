@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace tessaly {
@@ -43,7 +44,9 @@ using Clock = std::chrono::steady_clock;
 // A group of pages is committed with its log entries at most this often:
 // a few commits for a whole run, and a run stopped by a crash loses the
 // marks of a few seconds' pages at most (their files stay kept for them).
-constexpr auto kGroupTime = std::chrono::seconds(2);
+// Another program's write waits no longer than a batch's group, which the
+// windows' lock wait allows for.
+constexpr auto kGroupTime = kBatchCommitEvery;
 
 bool isFile(const std::string& path)
 {
@@ -175,29 +178,47 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
 
     // Several pages arrive at once, but the bookmarks and the log are
     // written here alone, in location order, a group at a time: one commit
-    // and one rewrite of the log for each group instead of each page.
+    // and one rewrite of the log for each group instead of each page. A
+    // group ends once it is kGroupTime old, also while a slow page is
+    // awaited, and the next begins with the next mark: another program's
+    // write waits for a group at most, never for a download.
     std::vector<std::pair<std::string, std::string>> logEntries;
+    bool inGroup = false;
     auto groupStart = Clock::now();
     const auto checked = [&](const EngineStatus& status) {
         if (!status.ok() && summary.writeLevel == kLevelDone) {
             summary.writeLevel = bookmarks.reportWriteError(status, false, kBatchViewName);
         }
     };
+    const auto beginGroup = [&] {
+        checked(file.stream());
+        inGroup = summary.writeLevel == kLevelDone;
+        groupStart = Clock::now();
+    };
     // The log goes first: a page it names is kept for its address even if
     // the run stops before its bookmark is committed.
-    const auto endGroup = [&](bool another) {
+    const auto endGroup = [&] {
         std::string error;
         if (!logEntries.empty() && !writeDownloadLog(logPath_, logEntries, error)) {
             summary.logError = logPath_ + ": " + error;
         }
         logEntries.clear();
-        checked(file.flush());
-        if (another && summary.writeLevel == kLevelDone) {
-            checked(file.stream());
+        if (inGroup) {
+            inGroup = false;
+            checked(file.flush());
         }
-        groupStart = Clock::now();
     };
-    checked(file.stream());
+    const auto endOldGroup = [&] {
+        if (inGroup && Clock::now() - groupStart > kGroupTime) {
+            endGroup();
+            // Room for a writer of another program that waits for the lock,
+            // before a page that is ready begins the next group.
+            std::this_thread::sleep_for(3 * sql::kLockRetryEvery);
+        }
+    };
+    // Begun before any page is fetched: a database that cannot be written
+    // stops the run before anything is downloaded.
+    beginGroup();
 
     // One page the caller's own way (the program shows it in a window);
     // many side by side, under the batch's progress window.
@@ -216,6 +237,7 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         if (ui_.cancelRequested()) {
             pool->cancel();
         }
+        endOldGroup();
     };
     for (const std::string& location : locations) {
         if (summary.writeLevel != kLevelDone) {
@@ -227,6 +249,9 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         }
         std::unique_ptr<PageDownload> download;
         if (onCaller) {
+            // The caller's window may wait long for its page, with no turn
+            // for a group to end in; nothing has been written yet.
+            endGroup();
             download = make(location);
             runner_(*download);
         } else {
@@ -261,7 +286,12 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
             logEntries.push_back(download->logEntry());
         }
         if ((!item.path.empty() && isFile(item.path)) || download->failed()) {
-            summary.writeLevel = store(location, *download, item);
+            if (!inGroup && summary.writeLevel == kLevelDone) {
+                beginGroup();
+            }
+            if (summary.writeLevel == kLevelDone) {
+                summary.writeLevel = store(location, *download, item);
+            }
             if (summary.writeLevel != kLevelDone) {
                 break;
             }
@@ -272,13 +302,11 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         if (observer_) {
             observer_(item);
         }
-        if (Clock::now() - groupStart > kGroupTime) {
-            endGroup(true);
-        }
+        endOldGroup();
     }
     // What is still under way ends now and writes nothing.
     pool.reset();
-    endGroup(false);
+    endGroup();
     return summary;
 }
 

@@ -116,10 +116,10 @@ public:
         item.result = test_.run();
         item.statusCode = test_.statusCode();
         test_.recordOpenFailure();
-        if (test_.scanLevel() != kLevelDone) {
-            // The page's rows could not be written: reported already, and
-            // the rest would go the same way.
-            return test_.scanLevel();
+        if (test_.writeLevel() != kLevelDone) {
+            // The status line or the page's rows could not be written:
+            // reported already, and the rest would go the same way.
+            return test_.writeLevel();
         }
         return storeLinkResult(database_.bookmarks(), bookmark_, item.result, today_,
                                kBatchViewName);
@@ -339,9 +339,20 @@ LinkBatchSummary LinkBatch::run(std::shared_ptr<const Expression> filter, const 
     };
     checked(file.stream());
     // Held open for the whole run, so each test's scan and status line do
-    // not open and close these files again.
-    database_.details().use();
-    database_.keywords().use();
+    // not open and close these files again. One that cannot be opened has
+    // been reported (another program holds it, say): no link is tested
+    // whose lines could not be written.
+    const int detailsLevel = database_.details().use();
+    if (const int level = detailsLevel == kLevelDone ? database_.keywords().use() : detailsLevel;
+        level != kLevelDone) {
+        if (detailsLevel == kLevelDone) {
+            database_.details().close();
+        }
+        file.flush();
+        bookmarks.close();
+        summary.writeLevel = summary.writeLevel == kLevelDone ? level : summary.writeLevel;
+        return summary;
+    }
 
     {
         std::lock_guard lock{mutex_};

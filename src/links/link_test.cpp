@@ -294,8 +294,11 @@ void LinkTest::recordStatusDetail(const std::string& status)
                    "Validated " + format(static_cast<double>(today_), "@d17"));
     detail.setText(DetailField::DataValue, status);
     FileManager& details = database_.details();
-    details.use();
-    details.insert(detail);
+    writeLevel_ = details.use();
+    if (writeLevel_ != kLevelDone) {
+        return; // said already: another program holds the file, say
+    }
+    writeLevel_ = details.insert(detail);
     details.close();
 }
 
@@ -358,10 +361,15 @@ void LinkTest::readPage()
         step_ = kFinished;
         return;
     }
+    if (writeLevel_ != kLevelDone) {
+        // The status line could not be written: the scan's files would go
+        // the same way, and the user has been told once.
+        return;
+    }
     const bool infoWasBlank = text::clip(bookmark_.text(BookmarkField::SiteInfo)).empty();
     ElementList elements;
     tokenize(block, elements);
-    scanLevel_ = scanPage(elements, ScanMode::Test, 0, today_, bookmark_, database_);
+    writeLevel_ = scanPage(elements, ScanMode::Test, 0, today_, bookmark_, database_);
     if (infoWasBlank) {
         appendBodyText(elements, bookmark_);
     }
@@ -415,7 +423,9 @@ int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::i
     bookmark.setNumber(BookmarkField::Validated,
                        result == kLinkPass || result == kLinkFail ? result : 0);
     bookmark.setNumber(BookmarkField::LastValidated, today);
-    bookmarks.use();
+    if (const int level = bookmarks.use(); level != kLevelDone) {
+        return level; // said already: another program holds the file, say
+    }
     const EngineStatus status = bookmarks.file().put(bookmark);
     const int level =
         status.ok() ? kLevelDone : bookmarks.reportWriteError(status, false, fileName);

@@ -57,9 +57,10 @@ public:
     // The open could not be tried for want of open files or memory here:
     // the result (kLinkUnknown) says nothing about the address.
     bool localFailure() const { return session_.localFailure(); }
-    // The level of the page scan's writes (kLevelDone when they were made
-    // or none was due); a failure was reported already.
-    int scanLevel() const { return scanLevel_; }
+    // The level of the rows the test writes itself, its dated status line
+    // and the page scan's (kLevelDone when they were made or none was due);
+    // a failure was reported already, and the test wrote nothing more.
+    int writeLevel() const { return writeLevel_; }
     // After a failed open: keeps why the address gave no answer at all (no
     // such host, refused, a certificate not trusted) as the bookmark's dated
     // status line, as an error status is kept. On the thread that stores.
@@ -84,7 +85,7 @@ private:
     std::string page_; // the first block of the body
     bool opened_ = false;
     bool recordsStatus_ = true;
-    int scanLevel_ = kLevelDone;
+    int writeLevel_ = kLevelDone;
 };
 
 // What every caller of a link test does with its result: nothing for
@@ -92,7 +93,9 @@ private:
 // 0 for anything else) and today's date are set and the bookmark, with all
 // the test filled in, is written back. Returns the write's level
 // (kLevelDone when nothing was to be written). A failed write is reported
-// with message 25 naming `fileName`, the bookmark file when empty.
+// with message 25 naming `fileName`, the bookmark file when empty; a file
+// that cannot be opened (another program holds it) as its opening says,
+// and nothing is written.
 int storeLinkResult(FileManager& bookmarks, Record& bookmark, int result, std::int32_t today,
                     std::string_view fileName = {});
 

@@ -237,7 +237,9 @@ int analyzeBookmark(const PageRead& read, Record& bookmark, Database& database, 
 
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName)
 {
-    bookmarks.use();
+    if (const int level = bookmarks.use(); level != kLevelDone) {
+        return level; // said already: another program holds the file, say
+    }
     const EngineStatus status = bookmarks.file().put(bookmark);
     const int level =
         status.ok() ? kLevelDone : bookmarks.reportWriteError(status, false, fileName);

@@ -117,7 +117,8 @@ int analyzeBookmark(const PageRead& read, const PageAnalysis& analysis, Record& 
                     Database& database, std::int32_t today);
 
 // Writes an analysed bookmark back (message 25 naming `fileName`, the
-// bookmark file when empty, on failure); returns the write's level.
+// bookmark file when empty, on failure; a file that cannot be opened is
+// said as its opening says, and nothing is written); returns the level.
 int storeAnalysis(FileManager& bookmarks, const Record& bookmark, std::string_view fileName = {});
 
 // How far, in jobs, analyses run ahead of the bookmark being stored. A

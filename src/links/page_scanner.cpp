@@ -224,8 +224,15 @@ int writeMetaRows(const PageFindings& findings, std::string_view location, Datab
 {
     FileManager& keywords = database.keywords();
     FileManager& details = database.details();
-    keywords.use();
-    details.use();
+    // A file that cannot be opened (another program holds it, say) has been
+    // reported: none of the rows is written.
+    if (const int level = keywords.use(); level != kLevelDone) {
+        return level;
+    }
+    if (const int level = details.use(); level != kLevelDone) {
+        keywords.close();
+        return level;
+    }
     const bool hadDetails = hasDetailLines(details, location);
     int level = kLevelDone;
     const auto keep = [&level](int result) {
@@ -375,7 +382,15 @@ void ScanElements::take(std::string_view element)
         }
     } else if (!element.starts_with('<')) {
         if (inBody_ && bodyWanted) {
-            bodyCharacters_ += utf8::length(bodyWords(element)) + 1;
+            // Counted as the least appendBodyText() adds for it: the text
+            // without its trailing blanks and one separator, and nothing for
+            // a text of blanks alone (the tabs of an indented page), which
+            // adds a line break or nothing. Counting more would stop the
+            // keeping before the site information is full.
+            const std::string words = bodyWords(element);
+            if (const std::string_view shown = text::clip(words); !shown.empty()) {
+                bodyCharacters_ += utf8::length(shown) + 1;
+            }
             keep = true;
         }
     } else if (!titleText && scanBytes_ <= kMostScanBytes) {

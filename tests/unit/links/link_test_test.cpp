@@ -5,9 +5,11 @@
 #include "links/link_test.h"
 
 #include "ftp_responder.h"
+#include "held_database.h"
 #include "local_server.h"
 #include "raw_server.h"
 #include "scripted_ui.h"
+#include "stored_bookmark.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +115,37 @@ TEST_F(LinkTestTest, AnAnsweringPageFillsTheBookmarkAndLeavesADatedStatus)
     // The page is logged in lines of a hundred characters.
     EXPECT_TRUE(logged(kPage.substr(0, 100)));
     EXPECT_TRUE(logged(kPage.substr(100)));
+}
+
+// Another program writes to the database for longer than we wait: the
+// user is told once each time, and neither the status line nor the result
+// is taken for written.
+TEST_F(LinkTestTest, AFileAnotherProgramHoldsIsSaidAndNothingIsTakenForStored)
+{
+    ASSERT_EQ(test::addBookmark(db, local.url("/page")), kLevelDone);
+    ASSERT_TRUE(details().empty());
+    Record stored = test::storedBookmark(db, local.url("/page"));
+    test::HeldDatabase other{folder.file("URLDATA.tps")};
+    ASSERT_TRUE(other.held());
+    const auto saidLocked = [this](std::size_t shown) {
+        ASSERT_EQ(ui.shown.size(), shown);
+        EXPECT_EQ(ui.shown.back().title, "File Access Error");
+        EXPECT_TRUE(ui.shown.back().text.ends_with(
+            "\nAnother program is writing to the file. Try again when it has finished."))
+            << ui.shown.back().text;
+    };
+
+    LinkTest linkTest{local.url("/page"), stored, db, today};
+    const int result = linkTest.run();
+    EXPECT_EQ(result, kLinkPass) << "the server's answer stands";
+    EXPECT_EQ(linkTest.writeLevel(), kLevelNotify);
+    saidLocked(1);
+    EXPECT_EQ(storeLinkResult(db.bookmarks(), stored, result, today), kLevelNotify);
+    saidLocked(2);
+
+    other.release();
+    EXPECT_TRUE(details().empty());
+    EXPECT_EQ(test::storedBookmark(db, local.url("/page")).number(BookmarkField::LastValidated), 0);
 }
 
 TEST_F(LinkTestTest, ALongAddressIsTestedAndItsNewAddressKeptWhole)

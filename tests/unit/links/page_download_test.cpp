@@ -25,6 +25,7 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace tessaly {
@@ -577,6 +578,81 @@ TEST_F(PageDownloadTest, ABookmarkThatCannotBeWrittenIsReportedAndStopsTheRun)
     EXPECT_NE(ui.shown[0].text.find("Process:View"), std::string::npos) << ui.shown[0].text;
     EXPECT_EQ(test::storedBookmark(db, local.url("/a/index.html")).number(BookmarkField::LastVisit),
               0);
+}
+
+// While a run waits for a slow page, another program's write gets its
+// turn within the wait of the windows (five seconds), whether the page is
+// one of many or the caller's own; the pages that came quickly are still
+// committed together.
+TEST_F(PageDownloadTest, AnotherProgramWritesWhileASlowPageIsAwaited)
+{
+    std::atomic<bool> asked = false;
+    std::atomic<bool> written = false;
+    local.server.Get("/slow.html", [&](const httplib::Request&, httplib::Response& response) {
+        asked = true;
+        for (int i = 0; i < 1500 && !written && !stopServing; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        response.set_content("slow", "text/html");
+    });
+    // The level of another program's adding of `address` once the slow
+    // page has been asked for, during `run`.
+    const auto writtenMeanwhile = [&](const std::function<void()>& run, std::string_view address) {
+        asked = false;
+        written = false;
+        int level = -1;
+        std::thread writer([&] {
+            for (int i = 0; i < 1000 && !asked; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            test::ScriptedUi otherUi;
+            MessageManager otherMessages{otherUi};
+            Database other{otherMessages, data.path()};
+            other.engine().setLockWait(5000);
+            level = test::addBookmark(other, address, "C");
+            written = true;
+        });
+        run();
+        writer.join();
+        return level;
+    };
+    for (const char* path : {"/a/index.html", "/b/index.html", "/empty", "/named", "/slow.html"}) {
+        add(local.url(path));
+    }
+    int commits = 0;
+    sqlite3* ours = db.engine().connection().handle();
+    sqlite3_commit_hook(
+        ours,
+        [](void* count) {
+            ++*static_cast<int*>(count);
+            return 0;
+        },
+        &commits);
+    ui.answers = {ButtonNo}; // no query
+    DownloadSummary summary;
+    EXPECT_EQ(writtenMeanwhile([&] { summary = runBatch("", target.path()); },
+                               "http://127.0.0.1:1/other.html"),
+              kLevelDone)
+        << "the other program's write waited for the slow page";
+    sqlite3_commit_hook(ours, nullptr, nullptr);
+    EXPECT_EQ(summary.saved, 5);
+    EXPECT_LE(commits, 3) << "a group for the quick pages, not a commit each";
+    EXPECT_EQ(
+        test::storedBookmark(db, local.url("/slow.html")).text(BookmarkField::OriginalFilename),
+        target.file("slow.html"));
+
+    // The program shows a run of one page in a window of its own.
+    DownloadBatch single{db, ui, today, log()};
+    single.setRunner([](PageDownload& download) { download.run(); });
+    EXPECT_EQ(writtenMeanwhile(
+                  [&] {
+                      summary = single.run(currentBookmarkFilter(local.url("/slow.html")), [&] {
+                          return std::optional<std::string>{target.path()};
+                      });
+                  },
+                  "http://127.0.0.1:1/third.html"),
+              kLevelDone);
+    EXPECT_EQ(summary.saved, 1);
 }
 
 // Pages of a run arrive side by side, no more of them at once on one host

@@ -4,6 +4,7 @@
 #include "links/html_tokenizer.h"
 #include "links/page_scanner.h"
 
+#include "held_database.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
 
@@ -252,6 +253,59 @@ TEST_F(PageScannerTest, BodyTextHoldsNoEndTagOfAOneCharacterText)
     Record other{bookmarkTable()};
     appendBodyText(elementsOf("<body><p>x</body></html>"), other);
     EXPECT_EQ(other.text(BookmarkField::SiteInfo), "x");
+}
+
+// Another program writes to the database for longer than we wait: the
+// user is told once, and the analysis writes none of the page's rows.
+TEST_F(PageScannerTest, AFileAnotherProgramHoldsIsSaidOnceAndNoRowIsWritten)
+{
+    ASSERT_TRUE(keywords().empty());
+    ASSERT_TRUE(details().empty());
+    test::HeldDatabase other{folder.file("URLDATA.tps")};
+    ASSERT_TRUE(other.held());
+    EXPECT_EQ(scanPage(elementsOf("<meta name=\"keywords\" content=\"news\">"
+                                  "<meta name=\"author\" content=\"Desk\">"),
+                       ScanMode::Analysis, 0, today, bookmark, db),
+              kLevelNotify);
+    ASSERT_EQ(ui.shown.size(), 1U);
+    EXPECT_TRUE(ui.shown[0].text.ends_with(
+        "\nAnother program is writing to the file. Try again when it has finished."))
+        << ui.shown[0].text;
+    other.release();
+    EXPECT_TRUE(keywords().empty());
+    EXPECT_TRUE(details().empty());
+}
+
+// A page read block by block keeps only some of its elements: the site
+// information made of them is the one made of the whole page, for texts
+// that end in blanks and for the blank texts between an indented page's
+// tags, before its first words and among them.
+TEST_F(PageScannerTest, TheKeptElementsGiveTheWholePagesSiteInformation)
+{
+    std::string trailing = "<body>";
+    std::string indented = "<body>";
+    std::string wordsLate = "<body>";
+    for (int i = 0; i < 2100; ++i) {
+        wordsLate += "<td>\t\t</td>";
+    }
+    for (int i = 0; i < 600; ++i) {
+        trailing += "<p>word" + std::to_string(i) + "   \t   </p>";
+        indented += "<div>\n\t\t\t<p>a sentence of thirty characters</p>\n\t\t</div>\n\t";
+        wordsLate += "<p>a sentence of thirty characters</p>";
+    }
+    for (const std::string& page : {trailing, indented, wordsLate}) {
+        const ElementList all = elementsOf(page);
+        ScanElements scan;
+        for (const std::string& element : all) {
+            scan.take(element);
+        }
+        Record whole{bookmarkTable()};
+        appendBodyText(all, whole);
+        Record kept{bookmarkTable()};
+        appendBodyText(scan.kept(), kept);
+        ASSERT_GT(whole.text(BookmarkField::SiteInfo).size(), 2008U);
+        EXPECT_EQ(kept.text(BookmarkField::SiteInfo), whole.text(BookmarkField::SiteInfo));
+    }
 }
 
 TEST_F(PageScannerTest, AttributeValuesAreReadQuotedOrBareAsABrowserReadsThem)
