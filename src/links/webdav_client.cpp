@@ -61,10 +61,30 @@ std::size_t readUpload(char* buffer, std::size_t size, std::size_t count, void* 
     return n;
 }
 
+struct Download {
+    std::string& body;
+    std::size_t largest = 0;
+    bool overLargest = false;
+};
+
+// A server that announces no length could send without end: the transfer
+// stops at the bound rather than hold it all first.
 std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* out)
 {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
+    auto* download = static_cast<Download*>(out);
+    const std::size_t n = size * count;
+    if (n > download->largest - download->body.size()) {
+        download->overLargest = true;
+        return 0;
+    }
+    download->body.append(data, n);
+    return n;
+}
+
+std::string sizeInWords(std::size_t bytes)
+{
+    return bytes >= (std::size_t{1} << 20U) ? std::to_string(bytes >> 20U) + " MiB"
+                                            : std::to_string(bytes >> 10U) + " KiB";
 }
 
 std::string header(CURL* easy, const char* name)
@@ -113,6 +133,10 @@ std::string davProblem(const DavAnswer& answer, std::string_view file)
     const std::string name{file};
     const std::string code = std::to_string(answer.status);
     if (answer.status == 0) {
+        if (answer.refusedOver != 0) {
+            return name + " on the server is larger than " + sizeInWords(answer.refusedOver) +
+                   ", too large to read";
+        }
         if (answer.cutOffWhileSending) {
             return "The connection was lost while " + name +
                    " was being sent; the server keeps the file it had (" + answer.error + ")";
@@ -193,9 +217,9 @@ int WebDavClient::onProgress(void* self, long long, long long, long long, long l
     return static_cast<WebDavClient*>(self)->abort_ ? 1 : 0;
 }
 
-DavAnswer WebDavClient::get(std::string_view name)
+DavAnswer WebDavClient::get(std::string_view name, std::size_t largest)
 {
-    return request(Method::Get, name, {}, {});
+    return request(Method::Get, name, {}, {}, largest);
 }
 
 DavAnswer WebDavClient::head(std::string_view name)
@@ -220,7 +244,7 @@ DavAnswer WebDavClient::findFolder()
 }
 
 DavAnswer WebDavClient::request(Method method, std::string_view name, std::string_view body,
-                                const DavCondition& condition)
+                                const DavCondition& condition, std::size_t largest)
 {
     DavAnswer answer;
     auto* easy = static_cast<CURL*>(easy_);
@@ -263,8 +287,10 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
         curl_easy_setopt(easy, CURLOPT_USERNAME, account_.user.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, account_.password.c_str());
     }
+    Download download{answer.body, largest};
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &keepBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer.body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &download);
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(largest));
 
     curl_slist* headers = nullptr;
     Upload upload{body};
@@ -300,6 +326,9 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (result != CURLE_OK) {
+        if (!abort_ && (download.overLargest || result == CURLE_FILESIZE_EXCEEDED)) {
+            answer.refusedOver = largest;
+        }
         answer.error = abort_ ? std::string{"Cancelled"}
                               : (errors[0] != '\0' ? std::string{errors}
                                                    : std::string{curl_easy_strerror(result)});

@@ -3,6 +3,7 @@
 #include "links/http_session.h"
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ struct DavAnswer {
     std::string error;
     // The request's body was not all sent when the connection broke.
     bool cutOffWhileSending = false;
+    // Not 0: the answer's body was longer than this many bytes, so it was
+    // not read (status is then 0).
+    std::size_t refusedOver = 0;
 
     bool ok() const { return status >= 200 && status < 300; }
 };
@@ -73,7 +77,13 @@ public:
     // whatever characters the name holds.
     std::string fileUrl(std::string_view name) const;
 
-    DavAnswer get(std::string_view name);
+    // The largest file get() reads unless told otherwise: a bookmark file
+    // of a million bookmarks stays well under it.
+    static constexpr std::size_t kLargestFile = std::size_t{512} << 20U;
+
+    // Reads a file whole. One longer than `largest` is not read: the
+    // transfer stops there and the answer says so (refusedOver).
+    DavAnswer get(std::string_view name, std::size_t largest = kLargestFile);
     DavAnswer head(std::string_view name);
     DavAnswer put(std::string_view name, std::string_view body,
                   const DavCondition& condition = DavCondition::none());
@@ -87,7 +97,7 @@ public:
 private:
     enum class Method { Get, Head, Put, Delete, Propfind };
     DavAnswer request(Method method, std::string_view name, std::string_view body,
-                      const DavCondition& condition);
+                      const DavCondition& condition, std::size_t largest = kLargestFile);
     static int onProgress(void* self, long long, long long, long long, long long);
 
     DavAccount account_;

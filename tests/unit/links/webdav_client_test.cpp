@@ -244,5 +244,32 @@ TEST(WebDavFaultTest, SilentFailingAndBrokenServersGiveClearMessages)
               0u);
 }
 
+// A file larger than a bookmark file can be is never held in memory: one
+// whose length is announced is refused at once, one whose length is not is
+// cut off at the bound.
+TEST(WebDavFaultTest, OversizedFileIsRefusedNotHeld)
+{
+    const auto stream = [](bool announced) {
+        return [announced](test::RawServer::Connection& c) {
+            c.send(announced ? "HTTP/1.1 200 OK\r\nContent-Length: 4194304\r\n\r\n"
+                             : "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+            const std::string chunk(64 << 10, 'x');
+            for (int i = 0; i < 64; ++i) {
+                c.send(chunk);
+            }
+        };
+    };
+    for (const bool announced : {true, false}) {
+        test::RawServer server{stream(announced)};
+        WebDavClient client{{server.url("/dav/"), "u", "p"}, shortLimits()};
+        EXPECT_TRUE(client.get("bookmarks.xbel", 8 << 20).ok()) << announced;
+        const DavAnswer answer = client.get("bookmarks.xbel", 1 << 20);
+        EXPECT_EQ(answer.status, 0) << announced;
+        EXPECT_TRUE(answer.body.empty());
+        EXPECT_EQ(davProblem(answer, "bookmarks.xbel"),
+                  "bookmarks.xbel on the server is larger than 1 MiB, too large to read");
+    }
+}
+
 } // namespace
 } // namespace tessaly
