@@ -61,6 +61,20 @@ std::size_t readUpload(char* buffer, std::size_t size, std::size_t count, void* 
     return n;
 }
 
+// The library goes back in the body when it must send it again: on a
+// fresh connection after the kept one closed under it, or after an answer
+// that asks for the request once more.
+int seekUpload(void* data, curl_off_t offset, int origin)
+{
+    auto* upload = static_cast<Upload*>(data);
+    if (origin != SEEK_SET || offset < 0 ||
+        static_cast<std::size_t>(offset) > upload->body.size()) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    upload->sent = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
+}
+
 struct Download {
     std::string& body;
     std::size_t largest = 0;
@@ -311,6 +325,8 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &readUpload);
         curl_easy_setopt(easy, CURLOPT_READDATA, &upload);
+        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &seekUpload);
+        curl_easy_setopt(easy, CURLOPT_SEEKDATA, &upload);
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body.size()));
         headers = curl_slist_append(headers, "Content-Type: application/xml; charset=UTF-8");
         if (condition.kind == DavCondition::Kind::IfMatch) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace tessaly {
@@ -269,6 +270,56 @@ TEST(WebDavFaultTest, OversizedFileIsRefusedNotHeld)
         EXPECT_EQ(davProblem(answer, "bookmarks.xbel"),
                   "bookmarks.xbel on the server is larger than 1 MiB, too large to read");
     }
+}
+
+std::size_t contentLength(const std::string& head)
+{
+    const std::size_t at = head.find("Content-Length: ");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
+}
+
+// The server closes the kept connection just as the next write goes out:
+// the write is sent again on a fresh connection, from its first byte.
+TEST(WebDavFaultTest, WriteCutOffOnAKeptConnectionIsSentWholeAgain)
+{
+    std::mutex mutex;
+    int connections = 0;
+    std::string received;
+    test::RawServer server{[&](test::RawServer::Connection& c) {
+        int number = 0;
+        {
+            std::lock_guard lock{mutex};
+            number = ++connections;
+        }
+        if (number == 1) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+            c.read(contentLength(c.request()));
+            return; // gone with the body read and no answer
+        }
+        c.send("HTTP/1.1 100 Continue\r\n\r\n");
+        const std::string body = c.read(contentLength(c.head()));
+        {
+            std::lock_guard lock{mutex};
+            received = body;
+        }
+        c.send("HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n");
+    }};
+    // The first body goes after the second the library waits for a
+    // "100 Continue" that never comes.
+    HttpLimits limits = shortLimits();
+    limits.stallSeconds = 3;
+    limits.totalSeconds = 6;
+    WebDavClient client{{server.url("/dav/"), "u", "p"}, limits};
+    ASSERT_EQ(client.get("bookmarks.xbel").status, 200);
+    std::string file;
+    for (int i = 0; i < 20000; ++i) {
+        file += "<bookmark id=\"" + std::to_string(i) + "\"/>\n";
+    }
+    const DavAnswer written = client.put("bookmarks.xbel", file);
+    EXPECT_TRUE(written.ok()) << written.status << ' ' << written.error;
+    std::lock_guard lock{mutex};
+    EXPECT_EQ(connections, 2);
+    EXPECT_TRUE(received == file) << received.size() << " bytes of " << file.size();
 }
 
 } // namespace
