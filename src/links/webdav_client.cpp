@@ -126,6 +126,11 @@ bool isWeakEtag(std::string_view etag)
     return text::trim(etag).starts_with("W/");
 }
 
+DavCondition DavCondition::unchangedSince(const DavAnswer& read)
+{
+    return read.etag.empty() || isWeakEtag(read.etag) ? none() : ifMatch(read.etag);
+}
+
 std::string davAddressProblem(const DavAccount& account)
 {
     const std::string lower = text::lower(account.folderUrl.substr(0, 8));
@@ -247,9 +252,9 @@ DavAnswer WebDavClient::put(std::string_view name, std::string_view body,
     return request(Method::Put, name, body, condition);
 }
 
-DavAnswer WebDavClient::remove(std::string_view name)
+DavAnswer WebDavClient::remove(std::string_view name, const DavCondition& condition)
 {
-    return request(Method::Delete, name, {}, {});
+    return request(Method::Delete, name, {}, condition);
 }
 
 DavAnswer WebDavClient::findFolder()
@@ -329,11 +334,16 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
         curl_easy_setopt(easy, CURLOPT_SEEKDATA, &upload);
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body.size()));
         headers = curl_slist_append(headers, "Content-Type: application/xml; charset=UTF-8");
-        if (condition.kind == DavCondition::Kind::IfMatch) {
-            headers = curl_slist_append(headers, ("If-Match: " + condition.etag).c_str());
-        } else if (condition.kind == DavCondition::Kind::IfNoneMatch) {
-            headers = curl_slist_append(headers, "If-None-Match: *");
-        }
+        break;
+    }
+    switch (condition.kind) {
+    case DavCondition::Kind::None:
+        break;
+    case DavCondition::Kind::IfMatch:
+        headers = curl_slist_append(headers, ("If-Match: " + condition.etag).c_str());
+        break;
+    case DavCondition::Kind::IfNoneMatch:
+        headers = curl_slist_append(headers, "If-None-Match: *");
         break;
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);

@@ -36,7 +36,8 @@ struct DavAnswer {
     bool ok() const { return status >= 200 && status < 300; }
 };
 
-// A condition that makes a PUT fail with 412 instead of overwriting.
+// A condition that makes a PUT or DELETE fail with 412 instead of
+// overwriting or removing someone else's file.
 struct DavCondition {
     enum class Kind { None, IfMatch, IfNoneMatch };
     Kind kind = Kind::None;
@@ -45,6 +46,13 @@ struct DavCondition {
     static DavCondition ifMatch(std::string tag) { return {Kind::IfMatch, std::move(tag)}; }
     // Only when no file of the name exists yet.
     static DavCondition ifAbsent() { return {Kind::IfNoneMatch, {}}; }
+    // Only while the file is still the one `read` gave: If-Match its strong
+    // ETag. None when the server named only a weak one, which never
+    // matches, or none at all: the caller then has only what it read to go
+    // by. (No If-Unmodified-Since: a common WebDAV module judges it on a
+    // write by the time of the request, not of the file, and so refuses
+    // every write made a second after the file's.)
+    static DavCondition unchangedSince(const DavAnswer& read);
 };
 
 // An ETag without a weak prefix: the server gives the same file a weak tag
@@ -87,7 +95,7 @@ public:
     DavAnswer head(std::string_view name);
     DavAnswer put(std::string_view name, std::string_view body,
                   const DavCondition& condition = DavCondition::none());
-    DavAnswer remove(std::string_view name);
+    DavAnswer remove(std::string_view name, const DavCondition& condition = DavCondition::none());
     // Asks after the folder itself (207 when it is a WebDAV folder).
     DavAnswer findFolder();
 

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -169,6 +171,79 @@ TEST_F(WebDavApacheTest, OwnLockOfAKilledSyncIsTakenOver)
         DavFileLock blocked{account(), {}};
         EXPECT_FALSE(blocked.acquire(error)) << alive;
     }
+}
+
+// Another program that takes the lock between our reading it and taking it
+// over keeps it; so does one that took it after ours ran out, whatever our
+// refresh and our release would have written.
+TEST_F(WebDavApacheTest, LockAnotherProgramTookIsLeftToIt)
+{
+    const std::string theirs = "another program's lock";
+    apache.writeFile("bookmarks.xbel.lock", "left behind");
+    apache.age("bookmarks.xbel.lock", 16min);
+    DavFileLock::Times times;
+    times.beforeTake = [&] {
+        apache.writeFile("bookmarks.xbel.lock", theirs);
+    };
+    DavFileLock late{account(), {}, times};
+    std::string error;
+    EXPECT_FALSE(late.acquire(error));
+    EXPECT_EQ(error, "bookmarks.xbel is being synchronised by another program (it took "
+                     "bookmarks.xbel.lock just now); try again later");
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+
+    std::filesystem::remove(apache.diskPath("bookmarks.xbel.lock"));
+    DavFileLock mine{account(), {}, {15min, 300ms}};
+    ASSERT_TRUE(mine.acquire(error)) << error;
+    apache.writeFile("bookmarks.xbel.lock", theirs);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+    mine.release();
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+}
+
+// Where the server names no Last-Modified, the time our lock text holds
+// tells its age; another program's lock that names none holds, and the
+// message says how to free it.
+TEST(WebDavLockTest, WithoutLastModifiedOurLockTextTellsItsAge)
+{
+    EXPECT_EQ(httpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
+    test::TempFolder folder;
+    test::ApacheDavServer apache{folder.path(), false, {"Last-Modified"}};
+    if (!apache.running()) {
+        GTEST_SKIP() << apache.skipReason();
+    }
+    const DavAccount account{apache.folderUrl(), test::ApacheDavServer::kUser,
+                             test::ApacheDavServer::kPassword, "bookmarks.xbel"};
+    std::string error;
+    DavFileLock mine{account, {}};
+    ASSERT_TRUE(mine.acquire(error)) << error;
+    DavFileLock theirs{account, {}};
+    EXPECT_FALSE(theirs.acquire(error));
+    EXPECT_NE(error.find("a lock left behind runs out in 15 minutes"), std::string::npos) << error;
+    mine.release();
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+
+    const auto leftAgo = [](std::chrono::minutes ago) {
+        return "Tessaly 2000 is synchronising from elsewhere (process 12) at " +
+               httpDate(std::time(nullptr) - std::chrono::seconds{ago}.count()) + "\n";
+    };
+    apache.writeFile("bookmarks.xbel.lock", leftAgo(14min));
+    DavFileLock early{account, {}};
+    EXPECT_FALSE(early.acquire(error));
+    EXPECT_NE(error.find("runs out in 1 minutes"), std::string::npos) << error;
+    apache.writeFile("bookmarks.xbel.lock", leftAgo(16min));
+    DavFileLock late{account, {}};
+    EXPECT_TRUE(late.acquire(error)) << error;
+    late.release();
+
+    apache.writeFile("bookmarks.xbel.lock", "{}");
+    DavFileLock blocked{account, {}};
+    EXPECT_FALSE(blocked.acquire(error));
+    EXPECT_EQ(error, "bookmarks.xbel is being synchronised by another program "
+                     "(bookmarks.xbel.lock is on the server, which does not say when it was "
+                     "written); try again later, or remove bookmarks.xbel.lock from the server "
+                     "if no program is synchronising");
 }
 
 TEST(WebDavHttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities)
