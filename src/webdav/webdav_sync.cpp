@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::string_view kSection = "Sync";
 
-enum class Written { Yes, OtherWriter, Failed };
+// ReadAgain: someone else wrote the file meanwhile; read what is there
+// and merge again.
+enum class Written { Yes, ReadAgain, Failed };
 
 // The address that keys the sync state: the file's, without the user.
 std::string targetOf(const WebDavClient& client)
@@ -31,6 +33,29 @@ std::string etagOfOurFile(WebDavClient& client, std::string_view bytes)
     return again.status == 200 && again.body == bytes ? strongEtag(again.etag) : std::string{};
 }
 
+// The condition that keeps a write from replacing a file someone else
+// wrote after our read; nothing when the file is to be read again first.
+std::optional<DavCondition> writeCondition(WebDavClient& client, const ServerFile& read)
+{
+    if (!read.exists) {
+        return DavCondition::ifAbsent();
+    }
+    if (!read.etag.empty()) {
+        return DavCondition::ifMatch(read.etag);
+    }
+    // No ETag: no condition can hold the write (If-Unmodified-Since goes
+    // by whole seconds, and a common WebDAV module judges it by the time of
+    // the request, refusing every write). So the file must still be the
+    // bytes read, read again just before it goes: only the moment between
+    // the two requests is left to another writer. A read that fails here
+    // fails again at the next round's read, which says why.
+    const DavAnswer again = client.get(client.account().file, XbelDocument::kLargestFile);
+    if (again.status != 200 || again.body != read.bytes) {
+        return std::nullopt;
+    }
+    return DavCondition::none();
+}
+
 // Writes the plan's file over the one read. A 412 right after a write may
 // be only the server's weak tag for a fresh file: after it settles, the
 // same tag means the same file and the write is tried again.
@@ -38,11 +63,12 @@ Written writeFile(WebDavClient& client, const ServerFile& read, const std::strin
                   const WebDavSyncOptions& options, std::string& newEtag, DavAnswer& failure)
 {
     const std::string& name = client.account().file;
-    const DavCondition condition = !read.exists        ? DavCondition::ifAbsent()
-                                   : read.etag.empty() ? DavCondition::none()
-                                                       : DavCondition::ifMatch(read.etag);
+    const std::optional<DavCondition> condition = writeCondition(client, read);
+    if (!condition) {
+        return Written::ReadAgain;
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const DavAnswer written = client.put(name, bytes, condition);
+        const DavAnswer written = client.put(name, bytes, *condition);
         if (written.ok()) {
             newEtag = etagOfOurFile(client, bytes);
             return Written::Yes;
@@ -51,13 +77,13 @@ Written writeFile(WebDavClient& client, const ServerFile& read, const std::strin
             failure = written;
             return Written::Failed;
         }
-        if (!read.exists) {
-            return Written::OtherWriter; // someone made the file meanwhile
+        if (condition->kind != DavCondition::Kind::IfMatch) {
+            return Written::ReadAgain; // someone made or wrote the file meanwhile
         }
         std::this_thread::sleep_for(options.settleWait);
         const DavAnswer now = client.head(name);
         if (!now.ok() || strongEtag(now.etag) != read.etag) {
-            return Written::OtherWriter;
+            return Written::ReadAgain;
         }
     }
     failure.status = 412;
@@ -133,7 +159,7 @@ WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
     }
     const std::string target = targetOf(client);
     for (int round = 0; round < options.rounds; ++round) {
-        DavAnswer read = client.get(account.file);
+        DavAnswer read = client.get(account.file, XbelDocument::kLargestFile);
         if (read.status != 200 && read.status != 404) {
             return failed(davProblem(read, account.file));
         }
@@ -163,7 +189,7 @@ WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
             DavAnswer failure;
             const Written written =
                 writeFile(client, file, plan.newFile, options, newEtag, failure);
-            if (written == Written::OtherWriter) {
+            if (written == Written::ReadAgain) {
                 continue; // read what they wrote and merge again
             }
             if (written == Written::Failed) {

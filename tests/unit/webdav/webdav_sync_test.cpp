@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 namespace tessaly {
 namespace {
@@ -33,8 +34,13 @@ std::string fixture(const std::string& name)
     return out.str();
 }
 
-class WebDavSyncTest : public ::testing::Test {
+class WebDavSyncFixture : public ::testing::Test {
 protected:
+    // A server that answers without the headers named in `hidden`.
+    explicit WebDavSyncFixture(std::vector<std::string> hidden = {})
+        : apache{served.path(), false, std::move(hidden)}
+    {}
+
     void SetUp() override
     {
         if (!apache.running()) {
@@ -76,6 +82,28 @@ protected:
 
     std::string onServer() const { return apache.readFile("bookmarks.xbel"); }
 
+    // A browser changes the file between our read and our write: the sync
+    // reads and merges again, and both changes are on both sides.
+    void writerBetweenReadAndWriteIsMerged()
+    {
+        apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+        apache.age("bookmarks.xbel", 1h);
+        add("https://mine.example/", "Mine", "Reading");
+        int writes = 0;
+        WebDavSyncOptions options;
+        options.beforeWrite = [&] {
+            if (writes++ == 0) {
+                replaceOnServer("<title>Site C</title>", "<title>Site C from a browser</title>");
+            }
+        };
+        const WebDavSyncResult result = sync(options);
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(writes, 2); // read and merged again
+        EXPECT_NE(onServer().find("<title>Site C from a browser</title>"), std::string::npos);
+        EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
+        EXPECT_EQ(stored("https://c.example/"), "Site C from a browser|Other");
+    }
+
     // Changes the file on the server as a browser's sync would.
     void replaceOnServer(std::string_view from, std::string_view to)
     {
@@ -88,11 +116,13 @@ protected:
 
     test::TempFolder folder;
     test::TempFolder served;
-    test::ApacheDavServer apache{served.path()};
+    test::ApacheDavServer apache;
     test::ScriptedUi ui;
     MessageManager messages{ui};
     Database db{messages, folder.path()};
 };
+
+class WebDavSyncTest : public WebDavSyncFixture {};
 
 TEST_F(WebDavSyncTest, FirstSyncBothWaysThenEachSidesChangesAndDeletions)
 {
@@ -179,22 +209,19 @@ TEST_F(WebDavSyncTest, LockHeldByAnotherClientStopsTheSyncUntilItRunsOut)
 // write: its change is read and merged, never overwritten.
 TEST_F(WebDavSyncTest, WriterBetweenReadAndWriteIsMergedNotOverwritten)
 {
-    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
-    apache.age("bookmarks.xbel", 1h);
-    add("https://mine.example/", "Mine", "Reading");
-    int writes = 0;
-    WebDavSyncOptions options;
-    options.beforeWrite = [&] {
-        if (writes++ == 0) {
-            replaceOnServer("<title>Site C</title>", "<title>Site C from a browser</title>");
-        }
-    };
-    const WebDavSyncResult result = sync(options);
-    ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_EQ(writes, 2); // read and merged again
-    EXPECT_NE(onServer().find("<title>Site C from a browser</title>"), std::string::npos);
-    EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
-    EXPECT_EQ(stored("https://c.example/"), "Site C from a browser|Other");
+    writerBetweenReadAndWriteIsMerged();
+}
+
+// A server that names no ETag: another program's write between our read
+// and our write is still read and merged, never overwritten.
+class WebDavSyncWithoutEtagTest : public WebDavSyncFixture {
+protected:
+    WebDavSyncWithoutEtagTest() : WebDavSyncFixture({"ETag"}) {}
+};
+
+TEST_F(WebDavSyncWithoutEtagTest, WriterBetweenReadAndWriteIsMergedNotOverwritten)
+{
+    writerBetweenReadAndWriteIsMerged();
 }
 
 TEST_F(WebDavSyncTest, ConflictGoesToTheLaterChangeAndIsNamed)
