@@ -370,6 +370,10 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
     answer.etag = header(easy, "ETag");
     answer.lastModified = header(easy, "Last-Modified");
     answer.date = header(easy, "Date");
+    if (curl_off_t length = -1;
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) {
+        answer.length = static_cast<long long>(length);
+    }
     if (!answer.ok()) {
         answer.body.clear(); // the server's error page, of no use to a caller
     }

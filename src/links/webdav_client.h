@@ -25,6 +25,7 @@ struct DavAnswer {
     std::string etag;         // as sent, weak prefix included
     std::string lastModified; // the HTTP date as sent
     std::string date;         // the server's clock at the answer
+    long long length = -1;    // Content-Length as sent; -1 when none came
     std::string body;
     std::string error;
     // The request's body was not all sent when the connection broke.

@@ -24,13 +24,23 @@ std::string targetOf(const WebDavClient& client)
     return client.fileUrl(client.account().file);
 }
 
-// The ETag of the file now, when it holds what we wrote; blank when
-// someone else wrote it meanwhile (the next sync then reads it whole) or
-// the server cannot say.
-std::string etagOfOurFile(WebDavClient& client, std::string_view bytes)
+// The ETag of the file as we wrote it, which the next sync compares to
+// skip a commit that would change nothing. The write's answer names it
+// when the server sends a strong one; else the file's head is asked, and
+// its tag taken when its length is ours. Nothing more is needed to be
+// sure: the next sync reads and merges the file whole whatever the tag,
+// so the tag of a file someone else wrote just after ours costs only that
+// commit, where reading the file again would cost a download of it after
+// every write.
+std::string etagOfOurFile(WebDavClient& client, const DavAnswer& written, std::string_view bytes)
 {
-    const DavAnswer again = client.get(client.account().file);
-    return again.status == 200 && again.body == bytes ? strongEtag(again.etag) : std::string{};
+    if (!written.etag.empty() && !isWeakEtag(written.etag)) {
+        return written.etag;
+    }
+    const DavAnswer now = client.head(client.account().file);
+    const bool ours = now.status == 200 && now.length >= 0 &&
+                      static_cast<std::size_t>(now.length) == bytes.size();
+    return ours ? strongEtag(now.etag) : std::string{};
 }
 
 // The condition that keeps a write from replacing a file someone else
@@ -70,7 +80,7 @@ Written writeFile(WebDavClient& client, const ServerFile& read, const std::strin
     for (int attempt = 0; attempt < 3; ++attempt) {
         const DavAnswer written = client.put(name, bytes, *condition);
         if (written.ok()) {
-            newEtag = etagOfOurFile(client, bytes);
+            newEtag = etagOfOurFile(client, written, bytes);
             return Written::Yes;
         }
         if (written.status != 412) {

@@ -138,6 +138,11 @@ TEST_F(WebDavSyncTest, FirstSyncBothWaysThenEachSidesChangesAndDeletions)
     EXPECT_NE(onServer().find("<title>Mine</title>"), std::string::npos);
     EXPECT_TRUE(onServer().starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+    // The file is read once, not again after the write for its new tag.
+    EXPECT_EQ(apache.requests("GET /dav/bookmarks.xbel HTTP"), 1);
+    WebDavClient client{account()};
+    EXPECT_EQ(lastSyncEtag(db, client.fileUrl("bookmarks.xbel")),
+              strongEtag(client.head("bookmarks.xbel").etag));
 
     // A rename and a deletion in a browser, a new bookmark in Tessaly; the
     // file was written a moment ago, so its ETag is still the weak one.
