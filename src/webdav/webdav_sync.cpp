@@ -131,25 +131,34 @@ std::string syncSettingsRefusal(const SyncServerSettings& settings)
 SyncServerSettings loadSyncSettings(const std::string& iniPath)
 {
     SyncServerSettings settings;
-    settings.url = readIniValue(iniPath, kSection, "Url");
-    settings.user = readIniValue(iniPath, kSection, "User");
-    settings.file = readIniValue(iniPath, kSection, "File", settings.file);
+    IniFile ini;
+    ini.load(iniPath); // a file that cannot be read holds no server: the defaults stand
+    settings.url = ini.value(kSection, "Url").value_or("");
+    settings.user = ini.value(kSection, "User").value_or("");
+    settings.file = ini.value(kSection, "File").value_or(settings.file);
     if (settings.file.empty()) {
         settings.file = "bookmarks.xbel";
     }
-    const std::string minutes = readIniValue(iniPath, kSection, "IntervalMinutes", "0");
+    const std::string minutes = ini.value(kSection, "IntervalMinutes").value_or("0");
     settings.intervalMinutes = std::clamp(std::atoi(minutes.c_str()), 0, 24 * 60);
     return settings;
 }
 
+// One read and one write of the file, so the four keys change together or
+// not at all (a write that failed half-way left a new address with the
+// old user).
 bool saveSyncSettings(const SyncServerSettings& settings, const std::string& iniPath,
                       std::string& error)
 {
-    return writeIniValue(iniPath, kSection, "Url", settings.url, &error) &&
-           writeIniValue(iniPath, kSection, "User", settings.user, &error) &&
-           writeIniValue(iniPath, kSection, "File", settings.file, &error) &&
-           writeIniValue(iniPath, kSection, "IntervalMinutes",
-                         std::to_string(settings.intervalMinutes), &error);
+    IniFile ini;
+    if (!ini.load(iniPath, &error)) {
+        return false;
+    }
+    ini.setValue(kSection, "Url", settings.url);
+    ini.setValue(kSection, "User", settings.user);
+    ini.setValue(kSection, "File", settings.file);
+    ini.setValue(kSection, "IntervalMinutes", std::to_string(settings.intervalMinutes));
+    return ini.save(iniPath, &error);
 }
 
 WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,

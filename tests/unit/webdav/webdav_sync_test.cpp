@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -338,6 +341,76 @@ TEST_F(WebDavSyncTest, HundredThousandBookmarksSyncedAgainWritingNothing)
               << std::chrono::duration_cast<std::chrono::milliseconds>(first).count()
               << " ms, sync with no change "
               << std::chrono::duration_cast<std::chrono::milliseconds>(again).count() << " ms\n";
+}
+
+// Opens of one file of a folder, and files renamed over it, as the kernel
+// tells them.
+class FileWatch {
+public:
+    FileWatch(const test::TempFolder& folder, std::string name) : name_(std::move(name))
+    {
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        // Closes too, though not counted: the kernel folds an event into
+        // the one before it when they are alike, so opens must alternate.
+        ::inotify_add_watch(fd_, folder.path().c_str(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
+    }
+    ~FileWatch() { ::close(fd_); }
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
+
+    // "opened N, replaced N" since the last call.
+    std::string seen()
+    {
+        int opened = 0;
+        int replaced = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n = 0; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && name_ == event->name) {
+                    opened += (event->mask & IN_OPEN) != 0 ? 1 : 0;
+                    replaced += (event->mask & IN_MOVED_TO) != 0 ? 1 : 0;
+                }
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return "opened " + std::to_string(opened) + ", replaced " + std::to_string(replaced);
+    }
+
+private:
+    std::string name_;
+    int fd_ = -1;
+};
+
+// The server's settings are read with one read of TESSLY.INI and kept with
+// one write, so they change together or not at all, beside what else the
+// file holds.
+TEST(SyncSettingsTest, ReadOnceAndKeptInOneWrite)
+{
+    test::TempFolder folder;
+    const std::string ini = folder.write("TESSLY.INI", "[Other]\nKey=1\n[sync]\nurl=old\n");
+    FileWatch watch{folder, "TESSLY.INI"};
+    std::string error;
+    ASSERT_TRUE(
+        saveSyncSettings({"https://dav.example/files/", "me", "marks.xbel", 30}, ini, error))
+        << error;
+    EXPECT_EQ(watch.seen(), "opened 1, replaced 1");
+    const SyncServerSettings read = loadSyncSettings(ini);
+    EXPECT_EQ(watch.seen(), "opened 1, replaced 0");
+    EXPECT_EQ(read.url, "https://dav.example/files/");
+    EXPECT_EQ(read.user, "me");
+    EXPECT_EQ(read.file, "marks.xbel");
+    EXPECT_EQ(read.intervalMinutes, 30);
+    EXPECT_EQ(folder.read("TESSLY.INI"), "[Other]\nKey=1\n[sync]\nurl=https://dav.example/files/\n"
+                                         "User=me\nFile=marks.xbel\nIntervalMinutes=30\n");
+
+    // A file that cannot be read is not written over.
+    const std::string unreadable = folder.file("folder.ini");
+    std::filesystem::create_directory(unreadable);
+    EXPECT_FALSE(saveSyncSettings(read, unreadable, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(unreadable));
+    EXPECT_EQ(loadSyncSettings(unreadable).file, "bookmarks.xbel");
 }
 
 } // namespace
