@@ -61,10 +61,44 @@ std::size_t readUpload(char* buffer, std::size_t size, std::size_t count, void* 
     return n;
 }
 
+// The library goes back in the body when it must send it again: on a
+// fresh connection after the kept one closed under it, or after an answer
+// that asks for the request once more.
+int seekUpload(void* data, curl_off_t offset, int origin)
+{
+    auto* upload = static_cast<Upload*>(data);
+    if (origin != SEEK_SET || offset < 0 ||
+        static_cast<std::size_t>(offset) > upload->body.size()) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    upload->sent = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
+}
+
+struct Download {
+    std::string& body;
+    std::size_t largest = 0;
+    bool overLargest = false;
+};
+
+// A server that announces no length could send without end: the transfer
+// stops at the bound rather than hold it all first.
 std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* out)
 {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
+    auto* download = static_cast<Download*>(out);
+    const std::size_t n = size * count;
+    if (n > download->largest - download->body.size()) {
+        download->overLargest = true;
+        return 0;
+    }
+    download->body.append(data, n);
+    return n;
+}
+
+std::string sizeInWords(std::size_t bytes)
+{
+    return bytes >= (std::size_t{1} << 20U) ? std::to_string(bytes >> 20U) + " MiB"
+                                            : std::to_string(bytes >> 10U) + " KiB";
 }
 
 std::string header(CURL* easy, const char* name)
@@ -92,6 +126,11 @@ bool isWeakEtag(std::string_view etag)
     return text::trim(etag).starts_with("W/");
 }
 
+DavCondition DavCondition::unchangedSince(const DavAnswer& read)
+{
+    return read.etag.empty() || isWeakEtag(read.etag) ? none() : ifMatch(read.etag);
+}
+
 std::string davAddressProblem(const DavAccount& account)
 {
     const std::string lower = text::lower(account.folderUrl.substr(0, 8));
@@ -113,6 +152,10 @@ std::string davProblem(const DavAnswer& answer, std::string_view file)
     const std::string name{file};
     const std::string code = std::to_string(answer.status);
     if (answer.status == 0) {
+        if (answer.refusedOver != 0) {
+            return name + " on the server is larger than " + sizeInWords(answer.refusedOver) +
+                   ", too large to read";
+        }
         if (answer.cutOffWhileSending) {
             return "The connection was lost while " + name +
                    " was being sent; the server keeps the file it had (" + answer.error + ")";
@@ -193,9 +236,9 @@ int WebDavClient::onProgress(void* self, long long, long long, long long, long l
     return static_cast<WebDavClient*>(self)->abort_ ? 1 : 0;
 }
 
-DavAnswer WebDavClient::get(std::string_view name)
+DavAnswer WebDavClient::get(std::string_view name, std::size_t largest)
 {
-    return request(Method::Get, name, {}, {});
+    return request(Method::Get, name, {}, {}, largest);
 }
 
 DavAnswer WebDavClient::head(std::string_view name)
@@ -209,9 +252,9 @@ DavAnswer WebDavClient::put(std::string_view name, std::string_view body,
     return request(Method::Put, name, body, condition);
 }
 
-DavAnswer WebDavClient::remove(std::string_view name)
+DavAnswer WebDavClient::remove(std::string_view name, const DavCondition& condition)
 {
-    return request(Method::Delete, name, {}, {});
+    return request(Method::Delete, name, {}, condition);
 }
 
 DavAnswer WebDavClient::findFolder()
@@ -220,7 +263,7 @@ DavAnswer WebDavClient::findFolder()
 }
 
 DavAnswer WebDavClient::request(Method method, std::string_view name, std::string_view body,
-                                const DavCondition& condition)
+                                const DavCondition& condition, std::size_t largest)
 {
     DavAnswer answer;
     auto* easy = static_cast<CURL*>(easy_);
@@ -263,8 +306,10 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
         curl_easy_setopt(easy, CURLOPT_USERNAME, account_.user.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, account_.password.c_str());
     }
+    Download download{answer.body, largest};
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &keepBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer.body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &download);
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(largest));
 
     curl_slist* headers = nullptr;
     Upload upload{body};
@@ -285,13 +330,20 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &readUpload);
         curl_easy_setopt(easy, CURLOPT_READDATA, &upload);
+        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &seekUpload);
+        curl_easy_setopt(easy, CURLOPT_SEEKDATA, &upload);
         curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body.size()));
         headers = curl_slist_append(headers, "Content-Type: application/xml; charset=UTF-8");
-        if (condition.kind == DavCondition::Kind::IfMatch) {
-            headers = curl_slist_append(headers, ("If-Match: " + condition.etag).c_str());
-        } else if (condition.kind == DavCondition::Kind::IfNoneMatch) {
-            headers = curl_slist_append(headers, "If-None-Match: *");
-        }
+        break;
+    }
+    switch (condition.kind) {
+    case DavCondition::Kind::None:
+        break;
+    case DavCondition::Kind::IfMatch:
+        headers = curl_slist_append(headers, ("If-Match: " + condition.etag).c_str());
+        break;
+    case DavCondition::Kind::IfNoneMatch:
+        headers = curl_slist_append(headers, "If-None-Match: *");
         break;
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
@@ -300,6 +352,9 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (result != CURLE_OK) {
+        if (!abort_ && (download.overLargest || result == CURLE_FILESIZE_EXCEEDED)) {
+            answer.refusedOver = largest;
+        }
         answer.error = abort_ ? std::string{"Cancelled"}
                               : (errors[0] != '\0' ? std::string{errors}
                                                    : std::string{curl_easy_strerror(result)});
@@ -315,6 +370,10 @@ DavAnswer WebDavClient::request(Method method, std::string_view name, std::strin
     answer.etag = header(easy, "ETag");
     answer.lastModified = header(easy, "Last-Modified");
     answer.date = header(easy, "Date");
+    if (curl_off_t length = -1;
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK) {
+        answer.length = static_cast<long long>(length);
+    }
     if (!answer.ok()) {
         answer.body.clear(); // the server's error page, of no use to a caller
     }

@@ -3,6 +3,7 @@
 #include "links/http_session.h"
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,15 +25,20 @@ struct DavAnswer {
     std::string etag;         // as sent, weak prefix included
     std::string lastModified; // the HTTP date as sent
     std::string date;         // the server's clock at the answer
+    long long length = -1;    // Content-Length as sent; -1 when none came
     std::string body;
     std::string error;
     // The request's body was not all sent when the connection broke.
     bool cutOffWhileSending = false;
+    // Not 0: the answer's body was longer than this many bytes, so it was
+    // not read (status is then 0).
+    std::size_t refusedOver = 0;
 
     bool ok() const { return status >= 200 && status < 300; }
 };
 
-// A condition that makes a PUT fail with 412 instead of overwriting.
+// A condition that makes a PUT or DELETE fail with 412 instead of
+// overwriting or removing someone else's file.
 struct DavCondition {
     enum class Kind { None, IfMatch, IfNoneMatch };
     Kind kind = Kind::None;
@@ -41,6 +47,13 @@ struct DavCondition {
     static DavCondition ifMatch(std::string tag) { return {Kind::IfMatch, std::move(tag)}; }
     // Only when no file of the name exists yet.
     static DavCondition ifAbsent() { return {Kind::IfNoneMatch, {}}; }
+    // Only while the file is still the one `read` gave: If-Match its strong
+    // ETag. None when the server named only a weak one, which never
+    // matches, or none at all: the caller then has only what it read to go
+    // by. (No If-Unmodified-Since: a common WebDAV module judges it on a
+    // write by the time of the request, not of the file, and so refuses
+    // every write made a second after the file's.)
+    static DavCondition unchangedSince(const DavAnswer& read);
 };
 
 // An ETag without a weak prefix: the server gives the same file a weak tag
@@ -73,11 +86,17 @@ public:
     // whatever characters the name holds.
     std::string fileUrl(std::string_view name) const;
 
-    DavAnswer get(std::string_view name);
+    // The largest file get() reads unless told otherwise: a bookmark file
+    // of a million bookmarks stays well under it.
+    static constexpr std::size_t kLargestFile = std::size_t{512} << 20U;
+
+    // Reads a file whole. One longer than `largest` is not read: the
+    // transfer stops there and the answer says so (refusedOver).
+    DavAnswer get(std::string_view name, std::size_t largest = kLargestFile);
     DavAnswer head(std::string_view name);
     DavAnswer put(std::string_view name, std::string_view body,
                   const DavCondition& condition = DavCondition::none());
-    DavAnswer remove(std::string_view name);
+    DavAnswer remove(std::string_view name, const DavCondition& condition = DavCondition::none());
     // Asks after the folder itself (207 when it is a WebDAV folder).
     DavAnswer findFolder();
 
@@ -87,7 +106,7 @@ public:
 private:
     enum class Method { Get, Head, Put, Delete, Propfind };
     DavAnswer request(Method method, std::string_view name, std::string_view body,
-                      const DavCondition& condition);
+                      const DavCondition& condition, std::size_t largest = kLargestFile);
     static int onProgress(void* self, long long, long long, long long, long long);
 
     DavAccount account_;

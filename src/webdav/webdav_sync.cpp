@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::string_view kSection = "Sync";
 
-enum class Written { Yes, OtherWriter, Failed };
+// ReadAgain: someone else wrote the file meanwhile; read what is there
+// and merge again.
+enum class Written { Yes, ReadAgain, Failed };
 
 // The address that keys the sync state: the file's, without the user.
 std::string targetOf(const WebDavClient& client)
@@ -22,13 +24,46 @@ std::string targetOf(const WebDavClient& client)
     return client.fileUrl(client.account().file);
 }
 
-// The ETag of the file now, when it holds what we wrote; blank when
-// someone else wrote it meanwhile (the next sync then reads it whole) or
-// the server cannot say.
-std::string etagOfOurFile(WebDavClient& client, std::string_view bytes)
+// The ETag of the file as we wrote it, which the next sync compares to
+// skip a commit that would change nothing. The write's answer names it
+// when the server sends a strong one; else the file's head is asked, and
+// its tag taken when its length is ours. Nothing more is needed to be
+// sure: the next sync reads and merges the file whole whatever the tag,
+// so the tag of a file someone else wrote just after ours costs only that
+// commit, where reading the file again would cost a download of it after
+// every write.
+std::string etagOfOurFile(WebDavClient& client, const DavAnswer& written, std::string_view bytes)
 {
-    const DavAnswer again = client.get(client.account().file);
-    return again.status == 200 && again.body == bytes ? strongEtag(again.etag) : std::string{};
+    if (!written.etag.empty() && !isWeakEtag(written.etag)) {
+        return written.etag;
+    }
+    const DavAnswer now = client.head(client.account().file);
+    const bool ours = now.status == 200 && now.length >= 0 &&
+                      static_cast<std::size_t>(now.length) == bytes.size();
+    return ours ? strongEtag(now.etag) : std::string{};
+}
+
+// The condition that keeps a write from replacing a file someone else
+// wrote after our read; nothing when the file is to be read again first.
+std::optional<DavCondition> writeCondition(WebDavClient& client, const ServerFile& read)
+{
+    if (!read.exists) {
+        return DavCondition::ifAbsent();
+    }
+    if (!read.etag.empty()) {
+        return DavCondition::ifMatch(read.etag);
+    }
+    // No ETag: no condition can hold the write (If-Unmodified-Since goes
+    // by whole seconds, and a common WebDAV module judges it by the time of
+    // the request, refusing every write). So the file must still be the
+    // bytes read, read again just before it goes: only the moment between
+    // the two requests is left to another writer. A read that fails here
+    // fails again at the next round's read, which says why.
+    const DavAnswer again = client.get(client.account().file, XbelDocument::kLargestFile);
+    if (again.status != 200 || again.body != read.bytes) {
+        return std::nullopt;
+    }
+    return DavCondition::none();
 }
 
 // Writes the plan's file over the one read. A 412 right after a write may
@@ -38,26 +73,27 @@ Written writeFile(WebDavClient& client, const ServerFile& read, const std::strin
                   const WebDavSyncOptions& options, std::string& newEtag, DavAnswer& failure)
 {
     const std::string& name = client.account().file;
-    const DavCondition condition = !read.exists        ? DavCondition::ifAbsent()
-                                   : read.etag.empty() ? DavCondition::none()
-                                                       : DavCondition::ifMatch(read.etag);
+    const std::optional<DavCondition> condition = writeCondition(client, read);
+    if (!condition) {
+        return Written::ReadAgain;
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const DavAnswer written = client.put(name, bytes, condition);
+        const DavAnswer written = client.put(name, bytes, *condition);
         if (written.ok()) {
-            newEtag = etagOfOurFile(client, bytes);
+            newEtag = etagOfOurFile(client, written, bytes);
             return Written::Yes;
         }
         if (written.status != 412) {
             failure = written;
             return Written::Failed;
         }
-        if (!read.exists) {
-            return Written::OtherWriter; // someone made the file meanwhile
+        if (condition->kind != DavCondition::Kind::IfMatch) {
+            return Written::ReadAgain; // someone made or wrote the file meanwhile
         }
         std::this_thread::sleep_for(options.settleWait);
         const DavAnswer now = client.head(name);
         if (!now.ok() || strongEtag(now.etag) != read.etag) {
-            return Written::OtherWriter;
+            return Written::ReadAgain;
         }
     }
     failure.status = 412;
@@ -95,25 +131,34 @@ std::string syncSettingsRefusal(const SyncServerSettings& settings)
 SyncServerSettings loadSyncSettings(const std::string& iniPath)
 {
     SyncServerSettings settings;
-    settings.url = readIniValue(iniPath, kSection, "Url");
-    settings.user = readIniValue(iniPath, kSection, "User");
-    settings.file = readIniValue(iniPath, kSection, "File", settings.file);
+    IniFile ini;
+    ini.load(iniPath); // a file that cannot be read holds no server: the defaults stand
+    settings.url = ini.value(kSection, "Url").value_or("");
+    settings.user = ini.value(kSection, "User").value_or("");
+    settings.file = ini.value(kSection, "File").value_or(settings.file);
     if (settings.file.empty()) {
         settings.file = "bookmarks.xbel";
     }
-    const std::string minutes = readIniValue(iniPath, kSection, "IntervalMinutes", "0");
+    const std::string minutes = ini.value(kSection, "IntervalMinutes").value_or("0");
     settings.intervalMinutes = std::clamp(std::atoi(minutes.c_str()), 0, 24 * 60);
     return settings;
 }
 
+// One read and one write of the file, so the four keys change together or
+// not at all (a write that failed half-way left a new address with the
+// old user).
 bool saveSyncSettings(const SyncServerSettings& settings, const std::string& iniPath,
                       std::string& error)
 {
-    return writeIniValue(iniPath, kSection, "Url", settings.url, &error) &&
-           writeIniValue(iniPath, kSection, "User", settings.user, &error) &&
-           writeIniValue(iniPath, kSection, "File", settings.file, &error) &&
-           writeIniValue(iniPath, kSection, "IntervalMinutes",
-                         std::to_string(settings.intervalMinutes), &error);
+    IniFile ini;
+    if (!ini.load(iniPath, &error)) {
+        return false;
+    }
+    ini.setValue(kSection, "Url", settings.url);
+    ini.setValue(kSection, "User", settings.user);
+    ini.setValue(kSection, "File", settings.file);
+    ini.setValue(kSection, "IntervalMinutes", std::to_string(settings.intervalMinutes));
+    return ini.save(iniPath, &error);
 }
 
 WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
@@ -133,7 +178,7 @@ WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
     }
     const std::string target = targetOf(client);
     for (int round = 0; round < options.rounds; ++round) {
-        DavAnswer read = client.get(account.file);
+        DavAnswer read = client.get(account.file, XbelDocument::kLargestFile);
         if (read.status != 200 && read.status != 404) {
             return failed(davProblem(read, account.file));
         }
@@ -163,7 +208,7 @@ WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,
             DavAnswer failure;
             const Written written =
                 writeFile(client, file, plan.newFile, options, newEtag, failure);
-            if (written == Written::OtherWriter) {
+            if (written == Written::ReadAgain) {
                 continue; // read what they wrote and merge again
             }
             if (written == Written::Failed) {

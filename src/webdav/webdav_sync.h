@@ -57,7 +57,8 @@ struct WebDavSyncResult {
 // One sync of the bookmarks with the account's file: takes the file's lock,
 // reads the file, plans with the merge engine, writes the file back only
 // when it changes (If-Match the ETag read; If-None-Match: * for a first
-// file), commits Tessaly's side, and lets the lock go. A writer that came
+// file; from a server that names no ETag, once a read just before finds
+// the file unchanged), commits Tessaly's side, and lets the lock go. A writer that came
 // between the read and the write makes it read and merge again. On any
 // failure neither side is changed beyond what the server took whole.
 WebDavSyncResult syncWithServer(Database& database, const DavAccount& account,

@@ -31,15 +31,18 @@ namespace tessaly::test {
 // there, and no system service is touched. The folder served is
 // `folder`/dav; the user is "sync" with the password "secret". With
 // `tls`, it answers https with a certificate of its own (cert.pem, to be
-// named in CURL_CA_BUNDLE). When apache2 is not installed, running() is
+// named in CURL_CA_BUNDLE). The answers' headers named in `hidden` are
+// taken out, as a server that does not send them would answer (its
+// conditions still hold). When apache2 is not installed, running() is
 // false and skipReason() says why.
 class ApacheDavServer {
 public:
     static constexpr const char* kUser = "sync";
     static constexpr const char* kPassword = "secret";
 
-    explicit ApacheDavServer(std::string folder, bool tls = false)
-        : folder_(std::move(folder)), tls_(tls)
+    explicit ApacheDavServer(std::string folder, bool tls = false,
+                             std::vector<std::string> hidden = {})
+        : folder_(std::move(folder)), tls_(tls), hidden_(std::move(hidden))
     {
         if (!installed()) {
             return;
@@ -99,6 +102,18 @@ public:
         out << in.rdbuf();
         return out.str();
     }
+    // How many requests of the log hold `request` ("GET /dav/bookmarks.xbel ").
+    int requests(const std::string& request) const
+    {
+        // A request is logged once its answer has gone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream in{folder_ + "/access.log"};
+        int count = 0;
+        for (std::string line; std::getline(in, line);) {
+            count += line.find(request) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
 
 private:
     static constexpr const char* kBinary = "/usr/sbin/apache2";
@@ -110,7 +125,8 @@ private:
             skipReason_ = "apache2 is not installed (scripts/install-deps.sh installs it)";
             return false;
         }
-        for (const char* module : {"mod_dav.so", "mod_dav_fs.so", "mod_auth_basic.so"}) {
+        for (const char* module :
+             {"mod_dav.so", "mod_dav_fs.so", "mod_auth_basic.so", "mod_headers.so"}) {
             if (::access((std::string{kModules} + "/" + module).c_str(), R_OK) != 0) {
                 skipReason_ = std::string{"apache2 has no "} + module;
                 return false;
@@ -168,9 +184,11 @@ private:
              << "Listen 127.0.0.1:" << port_ << "\n"
              << "ServerName 127.0.0.1\n"
              << "ErrorLog \"" << folder_ << "/error.log\"\n"
+             << "TransferLog \"" << folder_ << "/access.log\"\n"
              << "LogLevel warn\n";
-        for (const char* module : {"mpm_prefork", "authn_core", "authn_file", "authz_core",
-                                   "authz_user", "auth_basic", "alias", "dav", "dav_fs"}) {
+        for (const char* module :
+             {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_basic",
+              "alias", "dav", "dav_fs", "headers"}) {
             conf << "LoadModule " << module << "_module " << modules << "/mod_" << module
                  << ".so\n";
         }
@@ -179,6 +197,9 @@ private:
                  << "SSLEngine on\n"
                  << "SSLCertificateFile \"" << folder_ << "/cert.pem\"\n"
                  << "SSLCertificateKeyFile \"" << folder_ << "/key.pem\"\n";
+        }
+        for (const std::string& header : hidden_) {
+            conf << "Header unset " << header << "\n";
         }
         if (::geteuid() == 0) {
             conf << "User nobody\nGroup nogroup\n";
@@ -292,6 +313,7 @@ private:
 
     std::string folder_;
     bool tls_ = false;
+    std::vector<std::string> hidden_;
     int port_ = 0;
     pid_t pid_ = 0;
     std::string skipReason_;

@@ -37,7 +37,25 @@ public:
                    ::read(socket_, &c, 1) == 1) {
                 head.push_back(c);
             }
+            head_ = head;
             return head;
+        }
+        // The head of the request read last.
+        const std::string& head() const { return head_; }
+        // Reads `size` bytes of a request's body, fewer when the client goes.
+        std::string read(std::size_t size)
+        {
+            std::string body(size, '\0');
+            std::size_t got = 0;
+            while (got < size && waitReadable()) {
+                const ssize_t n = ::read(socket_, body.data() + got, size - got);
+                if (n <= 0) {
+                    break;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            body.resize(got);
+            return body;
         }
         // A client that has gone makes the write fail, not end the process.
         void send(std::string_view bytes)
@@ -66,6 +84,7 @@ public:
         }
         int socket_;
         const std::atomic<bool>& stopping_;
+        std::string head_;
     };
     using Script = std::function<void(Connection&)>;
 

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace tessaly {
@@ -170,6 +173,79 @@ TEST_F(WebDavApacheTest, OwnLockOfAKilledSyncIsTakenOver)
     }
 }
 
+// Another program that takes the lock between our reading it and taking it
+// over keeps it; so does one that took it after ours ran out, whatever our
+// refresh and our release would have written.
+TEST_F(WebDavApacheTest, LockAnotherProgramTookIsLeftToIt)
+{
+    const std::string theirs = "another program's lock";
+    apache.writeFile("bookmarks.xbel.lock", "left behind");
+    apache.age("bookmarks.xbel.lock", 16min);
+    DavFileLock::Times times;
+    times.beforeTake = [&] {
+        apache.writeFile("bookmarks.xbel.lock", theirs);
+    };
+    DavFileLock late{account(), {}, times};
+    std::string error;
+    EXPECT_FALSE(late.acquire(error));
+    EXPECT_EQ(error, "bookmarks.xbel is being synchronised by another program (it took "
+                     "bookmarks.xbel.lock just now); try again later");
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+
+    std::filesystem::remove(apache.diskPath("bookmarks.xbel.lock"));
+    DavFileLock mine{account(), {}, {15min, 300ms}};
+    ASSERT_TRUE(mine.acquire(error)) << error;
+    apache.writeFile("bookmarks.xbel.lock", theirs);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+    mine.release();
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+}
+
+// Where the server names no Last-Modified, the time our lock text holds
+// tells its age; another program's lock that names none holds, and the
+// message says how to free it.
+TEST(WebDavLockTest, WithoutLastModifiedOurLockTextTellsItsAge)
+{
+    EXPECT_EQ(httpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
+    test::TempFolder folder;
+    test::ApacheDavServer apache{folder.path(), false, {"Last-Modified"}};
+    if (!apache.running()) {
+        GTEST_SKIP() << apache.skipReason();
+    }
+    const DavAccount account{apache.folderUrl(), test::ApacheDavServer::kUser,
+                             test::ApacheDavServer::kPassword, "bookmarks.xbel"};
+    std::string error;
+    DavFileLock mine{account, {}};
+    ASSERT_TRUE(mine.acquire(error)) << error;
+    DavFileLock theirs{account, {}};
+    EXPECT_FALSE(theirs.acquire(error));
+    EXPECT_NE(error.find("a lock left behind runs out in 15 minutes"), std::string::npos) << error;
+    mine.release();
+    EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+
+    const auto leftAgo = [](std::chrono::minutes ago) {
+        return "Tessaly 2000 is synchronising from elsewhere (process 12) at " +
+               httpDate(std::time(nullptr) - std::chrono::seconds{ago}.count()) + "\n";
+    };
+    apache.writeFile("bookmarks.xbel.lock", leftAgo(14min));
+    DavFileLock early{account, {}};
+    EXPECT_FALSE(early.acquire(error));
+    EXPECT_NE(error.find("runs out in 1 minutes"), std::string::npos) << error;
+    apache.writeFile("bookmarks.xbel.lock", leftAgo(16min));
+    DavFileLock late{account, {}};
+    EXPECT_TRUE(late.acquire(error)) << error;
+    late.release();
+
+    apache.writeFile("bookmarks.xbel.lock", "{}");
+    DavFileLock blocked{account, {}};
+    EXPECT_FALSE(blocked.acquire(error));
+    EXPECT_EQ(error, "bookmarks.xbel is being synchronised by another program "
+                     "(bookmarks.xbel.lock is on the server, which does not say when it was "
+                     "written); try again later, or remove bookmarks.xbel.lock from the server "
+                     "if no program is synchronising");
+}
+
 TEST(WebDavHttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities)
 {
     test::TempFolder folder;
@@ -242,6 +318,83 @@ TEST(WebDavFaultTest, SilentFailingAndBrokenServersGiveClearMessages)
     EXPECT_EQ(davProblem(cut, "bookmarks.xbel")
                   .rfind("The connection was lost while bookmarks.xbel was being sent", 0),
               0u);
+}
+
+// A file larger than a bookmark file can be is never held in memory: one
+// whose length is announced is refused at once, one whose length is not is
+// cut off at the bound.
+TEST(WebDavFaultTest, OversizedFileIsRefusedNotHeld)
+{
+    const auto stream = [](bool announced) {
+        return [announced](test::RawServer::Connection& c) {
+            c.send(announced ? "HTTP/1.1 200 OK\r\nContent-Length: 4194304\r\n\r\n"
+                             : "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+            const std::string chunk(64 << 10, 'x');
+            for (int i = 0; i < 64; ++i) {
+                c.send(chunk);
+            }
+        };
+    };
+    for (const bool announced : {true, false}) {
+        test::RawServer server{stream(announced)};
+        WebDavClient client{{server.url("/dav/"), "u", "p"}, shortLimits()};
+        EXPECT_TRUE(client.get("bookmarks.xbel", 8 << 20).ok()) << announced;
+        const DavAnswer answer = client.get("bookmarks.xbel", 1 << 20);
+        EXPECT_EQ(answer.status, 0) << announced;
+        EXPECT_TRUE(answer.body.empty());
+        EXPECT_EQ(davProblem(answer, "bookmarks.xbel"),
+                  "bookmarks.xbel on the server is larger than 1 MiB, too large to read");
+    }
+}
+
+std::size_t contentLength(const std::string& head)
+{
+    const std::size_t at = head.find("Content-Length: ");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
+}
+
+// The server closes the kept connection just as the next write goes out:
+// the write is sent again on a fresh connection, from its first byte.
+TEST(WebDavFaultTest, WriteCutOffOnAKeptConnectionIsSentWholeAgain)
+{
+    std::mutex mutex;
+    int connections = 0;
+    std::string received;
+    test::RawServer server{[&](test::RawServer::Connection& c) {
+        int number = 0;
+        {
+            std::lock_guard lock{mutex};
+            number = ++connections;
+        }
+        if (number == 1) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+            c.read(contentLength(c.request()));
+            return; // gone with the body read and no answer
+        }
+        c.send("HTTP/1.1 100 Continue\r\n\r\n");
+        const std::string body = c.read(contentLength(c.head()));
+        {
+            std::lock_guard lock{mutex};
+            received = body;
+        }
+        c.send("HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n");
+    }};
+    // The first body goes after the second the library waits for a
+    // "100 Continue" that never comes.
+    HttpLimits limits = shortLimits();
+    limits.stallSeconds = 3;
+    limits.totalSeconds = 6;
+    WebDavClient client{{server.url("/dav/"), "u", "p"}, limits};
+    ASSERT_EQ(client.get("bookmarks.xbel").status, 200);
+    std::string file;
+    for (int i = 0; i < 20000; ++i) {
+        file += "<bookmark id=\"" + std::to_string(i) + "\"/>\n";
+    }
+    const DavAnswer written = client.put("bookmarks.xbel", file);
+    EXPECT_TRUE(written.ok()) << written.status << ' ' << written.error;
+    std::lock_guard lock{mutex};
+    EXPECT_EQ(connections, 2);
+    EXPECT_TRUE(received == file) << received.size() << " bytes of " << file.size();
 }
 
 } // namespace

@@ -13,11 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 namespace tessaly {
 namespace {
@@ -33,8 +37,13 @@ std::string fixture(const std::string& name)
     return out.str();
 }
 
-class WebDavSyncTest : public ::testing::Test {
+class WebDavSyncFixture : public ::testing::Test {
 protected:
+    // A server that answers without the headers named in `hidden`.
+    explicit WebDavSyncFixture(std::vector<std::string> hidden = {})
+        : apache{served.path(), false, std::move(hidden)}
+    {}
+
     void SetUp() override
     {
         if (!apache.running()) {
@@ -76,6 +85,28 @@ protected:
 
     std::string onServer() const { return apache.readFile("bookmarks.xbel"); }
 
+    // A browser changes the file between our read and our write: the sync
+    // reads and merges again, and both changes are on both sides.
+    void writerBetweenReadAndWriteIsMerged()
+    {
+        apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
+        apache.age("bookmarks.xbel", 1h);
+        add("https://mine.example/", "Mine", "Reading");
+        int writes = 0;
+        WebDavSyncOptions options;
+        options.beforeWrite = [&] {
+            if (writes++ == 0) {
+                replaceOnServer("<title>Site C</title>", "<title>Site C from a browser</title>");
+            }
+        };
+        const WebDavSyncResult result = sync(options);
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(writes, 2); // read and merged again
+        EXPECT_NE(onServer().find("<title>Site C from a browser</title>"), std::string::npos);
+        EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
+        EXPECT_EQ(stored("https://c.example/"), "Site C from a browser|Other");
+    }
+
     // Changes the file on the server as a browser's sync would.
     void replaceOnServer(std::string_view from, std::string_view to)
     {
@@ -88,11 +119,13 @@ protected:
 
     test::TempFolder folder;
     test::TempFolder served;
-    test::ApacheDavServer apache{served.path()};
+    test::ApacheDavServer apache;
     test::ScriptedUi ui;
     MessageManager messages{ui};
     Database db{messages, folder.path()};
 };
+
+class WebDavSyncTest : public WebDavSyncFixture {};
 
 TEST_F(WebDavSyncTest, FirstSyncBothWaysThenEachSidesChangesAndDeletions)
 {
@@ -108,6 +141,11 @@ TEST_F(WebDavSyncTest, FirstSyncBothWaysThenEachSidesChangesAndDeletions)
     EXPECT_NE(onServer().find("<title>Mine</title>"), std::string::npos);
     EXPECT_TRUE(onServer().starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+    // The file is read once, not again after the write for its new tag.
+    EXPECT_EQ(apache.requests("GET /dav/bookmarks.xbel HTTP"), 1);
+    WebDavClient client{account()};
+    EXPECT_EQ(lastSyncEtag(db, client.fileUrl("bookmarks.xbel")),
+              strongEtag(client.head("bookmarks.xbel").etag));
 
     // A rename and a deletion in a browser, a new bookmark in Tessaly; the
     // file was written a moment ago, so its ETag is still the weak one.
@@ -179,22 +217,19 @@ TEST_F(WebDavSyncTest, LockHeldByAnotherClientStopsTheSyncUntilItRunsOut)
 // write: its change is read and merged, never overwritten.
 TEST_F(WebDavSyncTest, WriterBetweenReadAndWriteIsMergedNotOverwritten)
 {
-    apache.writeFile("bookmarks.xbel", fixture("floccus_bookmarks.xbel"));
-    apache.age("bookmarks.xbel", 1h);
-    add("https://mine.example/", "Mine", "Reading");
-    int writes = 0;
-    WebDavSyncOptions options;
-    options.beforeWrite = [&] {
-        if (writes++ == 0) {
-            replaceOnServer("<title>Site C</title>", "<title>Site C from a browser</title>");
-        }
-    };
-    const WebDavSyncResult result = sync(options);
-    ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_EQ(writes, 2); // read and merged again
-    EXPECT_NE(onServer().find("<title>Site C from a browser</title>"), std::string::npos);
-    EXPECT_NE(onServer().find(R"(href="https://mine.example/")"), std::string::npos);
-    EXPECT_EQ(stored("https://c.example/"), "Site C from a browser|Other");
+    writerBetweenReadAndWriteIsMerged();
+}
+
+// A server that names no ETag: another program's write between our read
+// and our write is still read and merged, never overwritten.
+class WebDavSyncWithoutEtagTest : public WebDavSyncFixture {
+protected:
+    WebDavSyncWithoutEtagTest() : WebDavSyncFixture({"ETag"}) {}
+};
+
+TEST_F(WebDavSyncWithoutEtagTest, WriterBetweenReadAndWriteIsMergedNotOverwritten)
+{
+    writerBetweenReadAndWriteIsMerged();
 }
 
 TEST_F(WebDavSyncTest, ConflictGoesToTheLaterChangeAndIsNamed)
@@ -306,6 +341,76 @@ TEST_F(WebDavSyncTest, HundredThousandBookmarksSyncedAgainWritingNothing)
               << std::chrono::duration_cast<std::chrono::milliseconds>(first).count()
               << " ms, sync with no change "
               << std::chrono::duration_cast<std::chrono::milliseconds>(again).count() << " ms\n";
+}
+
+// Opens of one file of a folder, and files renamed over it, as the kernel
+// tells them.
+class FileWatch {
+public:
+    FileWatch(const test::TempFolder& folder, std::string name) : name_(std::move(name))
+    {
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        // Closes too, though not counted: the kernel folds an event into
+        // the one before it when they are alike, so opens must alternate.
+        ::inotify_add_watch(fd_, folder.path().c_str(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
+    }
+    ~FileWatch() { ::close(fd_); }
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
+
+    // "opened N, replaced N" since the last call.
+    std::string seen()
+    {
+        int opened = 0;
+        int replaced = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n = 0; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && name_ == event->name) {
+                    opened += (event->mask & IN_OPEN) != 0 ? 1 : 0;
+                    replaced += (event->mask & IN_MOVED_TO) != 0 ? 1 : 0;
+                }
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return "opened " + std::to_string(opened) + ", replaced " + std::to_string(replaced);
+    }
+
+private:
+    std::string name_;
+    int fd_ = -1;
+};
+
+// The server's settings are read with one read of TESSLY.INI and kept with
+// one write, so they change together or not at all, beside what else the
+// file holds.
+TEST(SyncSettingsTest, ReadOnceAndKeptInOneWrite)
+{
+    test::TempFolder folder;
+    const std::string ini = folder.write("TESSLY.INI", "[Other]\nKey=1\n[sync]\nurl=old\n");
+    FileWatch watch{folder, "TESSLY.INI"};
+    std::string error;
+    ASSERT_TRUE(
+        saveSyncSettings({"https://dav.example/files/", "me", "marks.xbel", 30}, ini, error))
+        << error;
+    EXPECT_EQ(watch.seen(), "opened 1, replaced 1");
+    const SyncServerSettings read = loadSyncSettings(ini);
+    EXPECT_EQ(watch.seen(), "opened 1, replaced 0");
+    EXPECT_EQ(read.url, "https://dav.example/files/");
+    EXPECT_EQ(read.user, "me");
+    EXPECT_EQ(read.file, "marks.xbel");
+    EXPECT_EQ(read.intervalMinutes, 30);
+    EXPECT_EQ(folder.read("TESSLY.INI"), "[Other]\nKey=1\n[sync]\nurl=https://dav.example/files/\n"
+                                         "User=me\nFile=marks.xbel\nIntervalMinutes=30\n");
+
+    // A file that cannot be read is not written over.
+    const std::string unreadable = folder.file("folder.ini");
+    std::filesystem::create_directory(unreadable);
+    EXPECT_FALSE(saveSyncSettings(read, unreadable, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(unreadable));
+    EXPECT_EQ(loadSyncSettings(unreadable).file, "bookmarks.xbel");
 }
 
 } // namespace
