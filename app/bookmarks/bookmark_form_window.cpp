@@ -508,11 +508,14 @@ void BookmarkFormWindow::accept()
         }
         return rewrite(db.details(), storedDetails_, details_, true);
     };
-    db.keywords().use();
-    db.details().use();
-    const int level = saveBookmark(db, original_, bookmark, writeRows);
-    db.details().close();
-    db.keywords().close();
+    int level = kLevelDone;
+    {
+        // A file another program holds has been reported by its opening; the
+        // form stays open with its edits for the user to try again.
+        const FilesInUse files{&db.keywords(), &db.details()};
+        level = files.level() == kLevelDone ? saveBookmark(db, original_, bookmark, writeRows)
+                                            : files.level();
+    }
     // The lists hear of it after every OK, a refused one too.
     WindowRegister::instance().notifyBrowseWindows();
     if (level == kLevelDone) {

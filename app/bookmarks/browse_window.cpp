@@ -80,8 +80,13 @@ BrowseWindow::BrowseWindow(Services& services, Opener& opener, ListVariant varia
 {
     setObjectName(variant_.name);
     setWindowIcon(themedIcon({}, QStringLiteral("list")));
-    own_.use();
-    services_.database().bookmarks().use();
+    // A file another program holds has been reported by its opening; the
+    // window then shows nothing and its opener closes it.
+    filesOpen_ = own_.use() == kLevelDone;
+    if (filesOpen_ && services_.database().bookmarks().use() != kLevelDone) {
+        own_.close();
+        filesOpen_ = false;
+    }
     rows_ = std::make_unique<ListRows>(own_.file());
     rows_->setOrder(variant_.tabsOrder && !variant_.tabs.empty() ? variant_.tabs.front().second
                                                                  : variant_.fixedKey);
@@ -211,8 +216,8 @@ BrowseWindow::~BrowseWindow()
         format_->save(); // also when the program ends with the list still open
     }
     table_->setModel(nullptr);
-    if (!services_.started()) {
-        return; // the files went with the services' shutdown
+    if (!services_.started() || !filesOpen_) {
+        return; // the files went with the services' shutdown, or never opened
     }
     services_.database().bookmarks().close();
     own_.close();
@@ -412,6 +417,9 @@ void BrowseWindow::buildContextMenu()
 
 void BrowseWindow::reload()
 {
+    if (!filesOpen_) {
+        return; // nothing to read; the opening said why
+    }
     // A long sort lets events through for its Cancel; a refresh notice
     // among them is answered once the reading has ended.
     if (reloading_) {

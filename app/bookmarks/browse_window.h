@@ -63,6 +63,8 @@ public:
     bool paging() const { return rows_->paging(); }
     ListRows& rows() { return *rows_; }
     FileManager& file() { return own_; }
+    // False when its files could not be opened: the window has nothing to show.
+    bool filesOpen() const { return filesOpen_; }
     // The highlighted row, or -1.
     int currentRow() const;
     // The bookmark a row belongs to: the row itself in the bookmark list.
@@ -139,6 +141,7 @@ private:
     Services& services_;
     ListVariant variant_;
     FileManager& own_;
+    bool filesOpen_ = false;
     std::map<std::string, Record> bookmarks_; // the keyword and detail rows' bookmarks
     std::unique_ptr<ListRows> rows_;
     std::unique_ptr<BookmarkListModel> model_;

@@ -145,10 +145,9 @@ void ListCommands::testBookmark()
     }
     Record bookmark = list_.model()->bookmark(row);
     FileManager& bookmarks = services_.database().bookmarks();
-    bookmarks.use();
-    const int level = bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark);
-    bookmarks.close();
-    if (level != kLevelDone) {
+    if (const FilesInUse files{&bookmarks};
+        files.level() != kLevelDone ||
+        bookmarks.fetch(static_cast<int>(BookmarkKey::Location), bookmark) != kLevelDone) {
         return;
     }
     // Cancel ends the test only: the list stays as it was, highlight and

@@ -298,11 +298,14 @@ void NewBookmarkWizard::finish()
 {
     Record bookmark = collect();
     Database& db = services_.database();
-    db.keywords().use();
-    db.details().use();
-    const int level = saveBookmark(db, Record{bookmarkTable()}, bookmark);
-    db.details().close();
-    db.keywords().close();
+    int level = kLevelDone;
+    {
+        // A file another program holds has been reported by its opening;
+        // the wizard stays open with what was typed.
+        const FilesInUse files{&db.keywords(), &db.details()};
+        level = files.level() == kLevelDone ? saveBookmark(db, Record{bookmarkTable()}, bookmark)
+                                            : files.level();
+    }
     if (level == kLevelDone) {
         // Whoever started the wizard (a list, the tray, a hot key, another
         // program handing over an address), every open list shows it.

@@ -546,6 +546,10 @@ BrowseWindow* MainFrame::openList(const ListVariant& variant)
         return list;
     }
     auto* list = new BrowseWindow(services_, *opener_, variant);
+    if (!list->filesOpen()) {
+        delete list; // its opening said why
+        return nullptr;
+    }
     list->setAttribute(Qt::WA_DeleteOnClose);
     connect(list, &BrowseWindow::minimiseFrameRequested, this, &QWidget::showMinimized);
     QMdiSubWindow* window = mdiArea_->addSubWindow(list);

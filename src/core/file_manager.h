@@ -4,7 +4,9 @@
 #include "framework/message_manager.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -89,6 +91,38 @@ private:
     bool create_ = true;
     int users_ = 0;
     CategoryLookup categoryExists_;
+};
+
+// The files a piece of work needs, each used for as long as it lives. A
+// file that cannot be opened (another program holds it, say) has been
+// reported by its opening; the work then must not go on, so level() says
+// so, and only the files this opened are closed again.
+class FilesInUse final {
+public:
+    FilesInUse(std::initializer_list<FileManager*> files)
+    {
+        for (FileManager* file : files) {
+            if (level_ = file->use(); level_ != kLevelDone) {
+                return;
+            }
+            used_.push_back(file);
+        }
+    }
+    ~FilesInUse()
+    {
+        for (auto file = used_.rbegin(); file != used_.rend(); ++file) {
+            (*file)->close();
+        }
+    }
+    FilesInUse(const FilesInUse&) = delete;
+    FilesInUse& operator=(const FilesInUse&) = delete;
+
+    // kLevelDone when every file is open, else what the failed opening gave.
+    int level() const { return level_; }
+
+private:
+    std::vector<FileManager*> used_;
+    int level_ = kLevelDone;
 };
 
 } // namespace tessaly

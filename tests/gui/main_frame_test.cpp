@@ -10,6 +10,7 @@
 #include "settings/options_window.h"
 #include "settings/themes_dialog.h"
 
+#include "held_database.h"
 #include "modal_answers.h"
 #include "scripted_ui.h"
 #include "temp_folder.h"
@@ -575,6 +576,27 @@ private Q_SLOTS:
         QCOMPARE(first.exec(), int{QDialog::Rejected});
         QCOMPARE(secondResult, int{QDialog::Rejected});
         QTRY_VERIFY(!frame.isVisible());
+    }
+
+    // A list whose file another program holds says so once and does not
+    // open as an empty window; once the file is free it opens as ever.
+    void aListWhoseFileAnotherProgramHoldsSaysSoAndOpensNothing()
+    {
+        Fixture f;
+        MainFrame frame{f.services};
+        QCOMPARE(f.services.database().bookmarks().users(), 0);
+        {
+            test::HeldDatabase other{f.folder.path() + "/URLDATA.tps"};
+            QVERIFY(other.held());
+            const std::size_t before = f.ui.shown.size();
+            QCOMPARE(frame.openList(gui::bookmarkListVariant()), nullptr);
+            QCOMPARE(f.ui.shown.size(), before + 1);
+            QCOMPARE(f.ui.last().title, std::string{"File Access Error"});
+            QVERIFY(frame.mdiArea()->subWindowList().isEmpty());
+            QCOMPARE(f.services.database().bookmarks().users(), 0);
+        }
+        QVERIFY(frame.openList(gui::bookmarkListVariant()) != nullptr);
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
     }
 
     void themesChangesTheLookAtOnceAndKeepsIt()
