@@ -63,6 +63,13 @@ public:
 
     // Blanks every text and zeroes every number; the position is kept.
     void clear();
+    // Field `field` of `from`, a record of the same table, as it stands: it
+    // was fitted when it was set, so a scan that keeps its place copies it
+    // for every row without fitting it again.
+    void copyField(int field, const Record& from)
+    {
+        fields_[index(field)] = from.fields_[index(field)];
+    }
 
     Value field(int index) const override;
 

@@ -174,8 +174,11 @@ void RecordFile::keepPlace(const Record& read)
     if (c.key < 0) {
         return;
     }
+    const bool sameTable = &read.table() == &c.last->table();
     for (const KeyComponent& component : table_.keys[static_cast<std::size_t>(c.key)].components) {
-        if (table_.isText(component.field)) {
+        if (sameTable) {
+            c.last->copyField(component.field, read);
+        } else if (table_.isText(component.field)) {
             c.last->setText(component.field, read.text(component.field));
         } else {
             c.last->setNumber(component.field, read.number(component.field));

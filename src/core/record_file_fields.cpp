@@ -34,23 +34,33 @@ void RecordFile::readRow(sql::Statement& statement, const std::vector<int>& fiel
         return;
     }
     out.position = statement.integer(0);
-    // `fields` is in field order: the columns of the statement, in turn.
-    std::size_t next = 0;
-    for (int field = 0; field < table_.fieldCount(); ++field) {
-        const bool read = next < fields.size() && fields[next] == field;
-        const bool text = table_.isText(field);
-        if (read) {
-            const int column = static_cast<int>(++next);
-            if (text) {
-                out.setText(field, statement.text(column));
-            } else {
-                out.setNumber(field, statement.integer(column));
-            }
-        } else if (text && !out.text(field).empty()) {
+    // A field not read is left blank, as a record read whole would show it;
+    // it is written only when it holds something, as it seldom does.
+    const auto blank = [&out](int field) {
+        if (!out.text(field).empty()) {
             out.setText(field, {});
-        } else if (!text && out.number(field) != 0) {
+        }
+        if (out.number(field) != 0) {
             out.setNumber(field, 0);
         }
+    };
+    // `fields` is in field order: the columns of the statement, in turn.
+    int field = 0;
+    int column = 1;
+    for (const int wanted : fields) {
+        for (; field < wanted; ++field) {
+            blank(field);
+        }
+        if (table_.isText(field)) {
+            out.setText(field, statement.text(column));
+        } else {
+            out.setNumber(field, statement.integer(column));
+        }
+        ++field;
+        ++column;
+    }
+    for (; field < table_.fieldCount(); ++field) {
+        blank(field);
     }
 }
 
