@@ -90,7 +90,8 @@ int main(int argc, char** argv)
         tessaly::gui::MainFrame frame{services};
         ui.setDialogParent(&frame);
         // A logout or a kill asks the program to end: it ends as File > Exit.
-        const tessaly::gui::ExitSignals exitSignals{[&frame] {
+        const tessaly::gui::ExitSignals exitSignals{[&frame, &ui] {
+            ui.endAll();
             frame.endOnRequest();
         }};
         if (frame.initialise()) {

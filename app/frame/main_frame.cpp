@@ -591,9 +591,10 @@ void MainFrame::closeEvent(QCloseEvent* event)
 
 void MainFrame::endOnRequest()
 {
-    // A dialog that will not go (none of ours) stops the waiting after a
-    // few seconds: the program then leaves every event loop it is in.
-    constexpr int kRounds = 200;
+    // A dialog that will not go (one that asks again whether to close, say)
+    // stops the waiting after a second: the program then leaves every event
+    // loop it is in.
+    constexpr int kRounds = 50;
     constexpr int kRoundMs = 20;
     if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
         if (++endRounds_ > kRounds) {

@@ -61,8 +61,33 @@ template <typename F> void QtUiPort::onGuiThread(F&& work)
     }
 }
 
+namespace {
+
+// What a box dismissed without a press answers: what does least, never the
+// default of a "Delete?".
+Button dismissedAnswer(const MessageRequest& request)
+{
+    for (const Button safest : {ButtonCancel, ButtonAbort, ButtonNo, ButtonOk}) {
+        if ((request.buttons & safest) != 0) {
+            return safest;
+        }
+    }
+    return request.defaultButton;
+}
+
+} // namespace
+
+void QtUiPort::endAll()
+{
+    ending_ = true;
+    cancelled_ = true;
+}
+
 Button QtUiPort::showMessage(const MessageRequest& request)
 {
+    if (ending_) {
+        return dismissedAnswer(request);
+    }
     Button answer = request.defaultButton;
     onGuiThread([&] {
         QMessageBox box(iconOf(request.icon), toQt(request.title), toQt(request.text),
@@ -88,14 +113,7 @@ Button QtUiPort::showMessage(const MessageRequest& request)
             return;
         }
         if (box.clickedButton() == nullptr) {
-            // Dismissed without an answer (the program is ending): the
-            // answer that does least, never the default of a "Delete?".
-            for (const Button safest : {ButtonCancel, ButtonAbort, ButtonNo, ButtonOk}) {
-                if ((request.buttons & safest) != 0) {
-                    answer = safest;
-                    return;
-                }
-            }
+            answer = dismissedAnswer(request); // the program is ending
             return;
         }
         const auto pressed = box.standardButton(box.clickedButton());
@@ -111,7 +129,7 @@ Button QtUiPort::showMessage(const MessageRequest& request)
 std::optional<std::string> QtUiPort::pickCategory(std::string_view nearest)
 {
     std::optional<std::string> chosen;
-    if (database_ == nullptr) {
+    if (database_ == nullptr || ending_) {
         return chosen;
     }
     onGuiThread([&] {
@@ -126,6 +144,9 @@ std::optional<std::string> QtUiPort::pickCategory(std::string_view nearest)
 bool QtUiPort::runQuery(const QueryRequest& request, std::string& filter)
 {
     bool finished = false;
+    if (ending_) {
+        return finished;
+    }
     onGuiThread([&] {
         QueryWizard wizard(request.fieldList, request.tag, savedQueriesPath_, filter,
                            dialogParent_);
@@ -146,7 +167,7 @@ bool QtUiPort::runQuery(const QueryRequest& request, std::string& filter)
 
 void QtUiPort::beginProgress(std::string_view caption)
 {
-    cancelled_ = false;
+    cancelled_ = ending_.load(); // a run begun while the program ends stops at once
     onGuiThread([&] {
         delete progress_;
         progress_ = new QProgressDialog(toQt(caption), tr("Cancel"), 0, 100, dialogParent_);

@@ -45,6 +45,12 @@ public:
     bool cancelRequested() override;
     void endProgress() override;
 
+    // The program is ending (a logout): every run in progress is cancelled
+    // and stays so, and no box or picker shows any more; a question is
+    // answered as a dismissed box answers it.
+    void endAll();
+    bool ending() const { return ending_; }
+
 private:
     template <typename F> void onGuiThread(F&& work);
 
@@ -53,6 +59,7 @@ private:
     Database* database_ = nullptr;
     QPointer<QProgressDialog> progress_;
     std::atomic<bool> cancelled_ = false;
+    std::atomic<bool> ending_ = false;
 };
 
 } // namespace tessaly::gui

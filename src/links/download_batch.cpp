@@ -133,6 +133,12 @@ DownloadSummary DownloadBatch::run(std::string_view filterText, const FolderChoo
         ui_.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
         return summary;
     }
+    if (ui_.cancelRequested()) {
+        // Cancelled while the question was open (or the program is ending):
+        // not one page is fetched.
+        summary.cancelled = true;
+        return summary;
+    }
     const std::optional<std::string> folder = chooseFolder();
     if (!folder) {
         return summary;

@@ -552,6 +552,14 @@ LinkBatchSummary runLinkBatchWindow(LinkBatch& batch, UiPort& ui, std::string_vi
         ui.showMessage({"Query Wizard", filter->error().describe(), MessageIcon::Exclamation});
         return {};
     }
+    if (ui.cancelRequested()) {
+        // Cancelled while the question was open (or the program is ending):
+        // not one link is tested.
+        ui.endProgress();
+        LinkBatchSummary none;
+        none.cancelled = true;
+        return none;
+    }
     batch.setIdle([&] {
         if (ui.cancelRequested()) {
             batch.cancel();

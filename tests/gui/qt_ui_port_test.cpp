@@ -87,6 +87,35 @@ private Q_SLOTS:
         QCOMPARE(dismissed(tessaly::ButtonOk, tessaly::ButtonOk), tessaly::ButtonOk);
     }
 
+    // Once the program is ending, no box shows, every question gets that
+    // answer at once, and every run, one begun later too, is cancelled.
+    void anEndingProgramShowsNothingAndCancelsEveryRun()
+    {
+        tessaly::gui::QtUiPort ui;
+        ui.beginProgress("Processing Records");
+        QVERIFY(!ui.cancelRequested());
+        ui.endAll();
+        QVERIFY(ui.cancelRequested());
+        ui.endProgress();
+        bool shown = false;
+        QTimer::singleShot(50, this, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = true;
+                box->reject();
+            }
+        });
+        QCOMPARE(ui.showMessage({"Query Wizard", "Select links?", MessageIcon::Question,
+                                 tessaly::ButtonYes | tessaly::ButtonNo, tessaly::ButtonYes}),
+                 tessaly::ButtonNo);
+        QTest::qWait(100);
+        QVERIFY(!shown);
+        ui.beginProgress("Processing Records");
+        QVERIFY(ui.cancelRequested());
+        ui.endProgress();
+        std::string filter;
+        QVERIFY(!ui.runQuery({{}, "LINKS"}, filter));
+    }
+
     void answersFromAWorkerThreadOnTheGuiThread()
     {
         tessaly::gui::QtUiPort ui;

@@ -301,6 +301,17 @@ TEST_F(LinkBatchTest, TheMenuCommandAsksThenTestsWhatTheQueryChose)
     EXPECT_EQ(ui.progressTexts.back(), "30% Completed\nTesting 3 of up to 10");
     EXPECT_EQ(stored(local.url("/200")).number(BookmarkField::LastValidated), 0);
     EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
+
+    // Cancelled while the query question was open (or the program ending
+    // then): the run tests nothing and says nothing more.
+    ui.answers = {ButtonYes, ButtonNo};
+    ui.cancelAfterFirstStep = true;
+    const std::size_t shown = ui.shown.size();
+    const LinkBatchSummary cancelled = validateAllLinks(db, ui, today + 1);
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.visited, 0);
+    EXPECT_EQ(ui.shown.size(), shown + 2);
+    EXPECT_EQ(stored(local.url("/404")).number(BookmarkField::LastValidated), today);
 }
 
 // Today's web is https: a secure address is tested as a plain one, with its
