@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <random>
 
 namespace tessaly {
 
@@ -114,6 +115,13 @@ std::string httpDate(std::int64_t seconds)
     return text;
 }
 
+std::chrono::milliseconds randomisedWait(std::chrono::milliseconds least)
+{
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::chrono::milliseconds::rep> spread{0, least.count() / 2};
+    return least + std::chrono::milliseconds{spread(random)};
+}
+
 DavFileLock::DavFileLock(DavAccount account, HttpLimits limits, Times times)
     : account_(std::move(account)), limits_(limits), times_(std::move(times)),
       client_(account_, limits_)
@@ -205,6 +213,24 @@ bool DavFileLock::acquire(std::string& error)
         error = davProblem(taken, name);
         return false;
     }
+    if (times_.afterTake) {
+        times_.afterTake();
+    }
+    // Another program's write that passed its condition with ours may land
+    // after it: whichever write stands names the holder.
+    std::this_thread::sleep_for(randomisedWait(times_.confirm));
+    const DavAnswer check = client_.get(name, kLargestLock);
+    if (!check.ok() && check.status != 404) {
+        error = davProblem(check, name);
+        removeIfStill(text);
+        return false;
+    }
+    if (check.status == 404 || check.body != text) {
+        // Theirs stands (or they are done with it already): left to them.
+        error = account_.file + " is being synchronised by another program (it took " + name +
+                " just now); try again later";
+        return false;
+    }
     written_ = text;
     held_ = true;
     stopping_ = false;
@@ -260,11 +286,16 @@ void DavFileLock::release()
     wake_.notify_all();
     refresher_.join();
     held_ = false;
+    removeIfStill(written_);
+}
+
+void DavFileLock::removeIfStill(const std::string& text)
+{
     // A lock that ran out may be another program's now: it is removed only
     // while it holds what we wrote, and still is the file read. (A weak tag
     // means we wrote it within the second, too fresh for anyone to take.)
     const DavAnswer found = client_.get(lockName(), kLargestLock);
-    if (found.ok() && found.body == written_) {
+    if (found.ok() && found.body == text) {
         client_.remove(lockName(), DavCondition::unchangedSince(found));
     }
 }

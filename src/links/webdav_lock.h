@@ -17,6 +17,9 @@ namespace tessaly {
 std::int64_t httpDateSeconds(const std::string& date);
 // Seconds since 1970 as an HTTP date, in English whatever the locale.
 std::string httpDate(std::int64_t seconds);
+// `least` and up to half as long again, at random: two programs that met
+// at one moment wait apart instead of trying again in step. Thread-safe.
+std::chrono::milliseconds randomisedWait(std::chrono::milliseconds least);
 
 // The lock the browsers' sync extension takes before it touches a file:
 // "<file>.lock" beside it. No lock file means free; one written less than
@@ -28,6 +31,9 @@ std::string httpDate(std::int64_t seconds);
 // connection of its own), so a long sync never looks dead to the others.
 // Taking over, refreshing and removing go only while the lock file is still
 // the one read, so a lock another program took meanwhile is left to it.
+// A common WebDAV module lets two conditional writes of a new lock both
+// succeed, so a lock written is read back after a moment and held only
+// while it still names us (our host, process and time).
 class DavFileLock final {
 public:
     struct Times {
@@ -37,9 +43,15 @@ public:
         // no condition can match: a lock that may be taken over but was
         // written this moment is read again after it.
         std::chrono::milliseconds settle{1200};
-        // Called between reading the lock and writing ours (tests play
-        // another program here).
+        // How long at least a lock just written stands before it is read
+        // back (randomisedWait): longer than another program's write that
+        // passed its condition with ours takes to land.
+        std::chrono::milliseconds confirm{500};
+        // Called between reading the lock and writing ours, and between
+        // writing ours and reading it back (tests play another program
+        // here).
         std::function<void()> beforeTake;
+        std::function<void()> afterTake;
     };
 
     DavFileLock(DavAccount account, HttpLimits limits, Times times);
@@ -49,7 +61,8 @@ public:
     DavFileLock& operator=(const DavFileLock&) = delete;
 
     // Takes the lock. False with `error` in the user's words when another
-    // program holds it or the server cannot be asked.
+    // program holds it (or took it with us, and its write stood), or the
+    // server cannot be asked.
     bool acquire(std::string& error);
     // Stops refreshing and removes the lock file while it is still ours.
     // Safe to call twice.
@@ -66,6 +79,9 @@ private:
     // Writes our lock again while it is still the one we wrote; false
     // when another program has it now.
     bool refresh(WebDavClient& client);
+    // Removes the lock file while it holds `text` and is still the file
+    // read.
+    void removeIfStill(const std::string& text);
     void refreshLoop();
 
     DavAccount account_;

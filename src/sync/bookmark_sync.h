@@ -77,6 +77,10 @@ struct SyncAccount {
     // made anew from Tessaly's bookmarks. A missing file never means the
     // browsers deleted everything.
     bool fileMadeAnew = false;
+    // The server's file holds bookmarks, but not one of the last sync's
+    // (by address): another program made it anew. It was synced as at a
+    // first sync: nothing deleted in Tessaly, the union written.
+    bool otherFile = false;
     // The bookmarks deleted on either side, named.
     std::vector<SyncChange> deletions;
     // Bookmarks of the file Tessaly did not take, because another bookmark
@@ -142,7 +146,9 @@ struct SyncTimes {
 // an empty file, whatever the last sync left: Tessaly deletes nothing, and
 // the state of the old file is replaced. A file that is there but holds no
 // bookmarks is merged as any other: what it lost since the last sync is
-// deleted in Tessaly (and named in the account).
+// deleted in Tessaly (and named in the account). A file that holds
+// bookmarks but none of the last sync's addresses (letter case ignored) is
+// another file than the one synced: a first sync too (SyncAccount::otherFile).
 //
 // Rows of the last sync without links are linked as that sync linked
 // them: to the stored bookmark of their address; of several rows whose

@@ -5,6 +5,10 @@ namespace tessaly {
 
 namespace {
 
+constexpr std::string_view kOtherFile =
+    "The file on the server holds none of the bookmarks synchronised "
+    "last time, so it is another file: ";
+
 std::string_view sideName(SyncSide side)
 {
     return side == SyncSide::File ? "File" : "Tessaly";
@@ -80,6 +84,11 @@ std::string describePlan(const SyncPlan& plan)
         out += "The file is not on the server: it would be made anew from Tessaly's bookmarks; "
                "nothing would be deleted in Tessaly.\n";
     }
+    if (plan.account.otherFile) {
+        out += std::string{kOtherFile} +
+               "it would be synchronised as at a first sync; nothing would be "
+               "deleted in Tessaly.\n";
+    }
     out += heldLines(plan.account);
     if (plan.changes.empty()) {
         out += plan.writeFile ? "The file would be made, holding no bookmarks.\n"
@@ -99,6 +108,11 @@ std::string describeAccount(const SyncAccount& account)
     if (account.fileMadeAnew) {
         out += "The file was not on the server: it was made anew from Tessaly's bookmarks; "
                "nothing was deleted in Tessaly.\n";
+    }
+    if (account.otherFile) {
+        out += std::string{kOtherFile} +
+               "it was synchronised as at a first sync; nothing was deleted in "
+               "Tessaly.\n";
     }
     for (const SyncChange& deleted : account.deletions) {
         out +=

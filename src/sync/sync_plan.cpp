@@ -113,6 +113,34 @@ StoredBookmark heldOf(const StoredBookmark& stored)
             categoryOf(XbelDocument::holdable(stored.category))};
 }
 
+// Whether the file is not the one the last sync left: it holds bookmarks,
+// and not one of them has the address of a bookmark of that sync. A file
+// another program made anew numbers its bookmarks from the start again, so
+// its ids meet the old state's by chance, and merging by them would take
+// its bookmarks for changes of ours.
+bool anotherFile(const XbelDocument& document, const std::vector<SyncStateRow>& state)
+{
+    if (state.empty()) {
+        return false;
+    }
+    std::unordered_set<std::string> synced;
+    synced.reserve(state.size());
+    for (const SyncStateRow& row : state) {
+        synced.insert(text::foldKey(addressOf(row.address)));
+    }
+    bool bookmarks = false;
+    for (const XbelDocument::Item& item : document.items()) {
+        if (item.folder || item.removed) {
+            continue;
+        }
+        if (synced.contains(text::foldKey(addressOf(item.href)))) {
+            return false;
+        }
+        bookmarks = true;
+    }
+    return bookmarks;
+}
+
 class Planner {
 public:
     Planner(XbelDocument& document, const SyncTimes& times, SyncPlan& plan)
@@ -627,6 +655,12 @@ bool planSync(Database& database, std::string_view target, const ServerFile& fil
         // Deleted on the server, or never there: not a deletion of every
         // bookmark by the browsers. The file is made anew as at a first sync.
         plan.account.fileMadeAnew = !state.empty() || !etag.empty();
+        state.clear();
+    } else if (anotherFile(*document, state)) {
+        // Synced as at a first sync, as a file gone from the server is:
+        // what the old file held is no loss to be made in Tessaly. (A file
+        // emptied of bookmarks is still the same file.)
+        plan.account.otherFile = true;
         state.clear();
     }
     Planner planner{*document, times, plan};

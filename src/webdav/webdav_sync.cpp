@@ -90,7 +90,9 @@ Written writeFile(WebDavClient& client, const ServerFile& read, const std::strin
         if (condition->kind != DavCondition::Kind::IfMatch) {
             return Written::ReadAgain; // someone made or wrote the file meanwhile
         }
-        std::this_thread::sleep_for(options.settleWait);
+        // At random past the settle time: another writer that met the
+        // same fresh file must not write again in step with us.
+        std::this_thread::sleep_for(randomisedWait(options.settleWait));
         const DavAnswer now = client.head(name);
         if (!now.ok() || strongEtag(now.etag) != read.etag) {
             return Written::ReadAgain;

@@ -37,7 +37,8 @@ struct WebDavSyncOptions {
     HttpLimits limits = HttpLimits::forWholePages(600);
     DavFileLock::Times lockTimes;
     // How long the server takes to give a written file its strong ETag
-    // again: a condition on the weak one always fails.
+    // again: a condition on the weak one always fails. The wait after a
+    // refused write is this and a random part more (randomisedWait).
     std::chrono::milliseconds settleWait{1200};
     int rounds = 4; // reads and merges again when another writer came between
     // Called between reading the file and writing it back (tests play

@@ -192,6 +192,18 @@ TEST_F(WebDavApacheTest, LockAnotherProgramTookIsLeftToIt)
                      "bookmarks.xbel.lock just now); try again later");
     EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
 
+    // Their write of a new lock passed its condition with ours and landed
+    // after it: theirs stands, and ours is not read back.
+    std::filesystem::remove(apache.diskPath("bookmarks.xbel.lock"));
+    DavFileLock::Times together;
+    together.afterTake = times.beforeTake;
+    DavFileLock second{account(), {}, together};
+    EXPECT_FALSE(second.acquire(error));
+    EXPECT_EQ(error, "bookmarks.xbel is being synchronised by another program (it took "
+                     "bookmarks.xbel.lock just now); try again later");
+    second.release();
+    EXPECT_EQ(apache.readFile("bookmarks.xbel.lock"), theirs);
+
     std::filesystem::remove(apache.diskPath("bookmarks.xbel.lock"));
     DavFileLock mine{account(), {}, {15min, 300ms}};
     ASSERT_TRUE(mine.acquire(error)) << error;

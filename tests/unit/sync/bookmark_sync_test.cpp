@@ -345,6 +345,64 @@ TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
               "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
 }
 
+// The file was deleted on the server and another Tessaly made it anew: its
+// ids start again, so its bookmark has the id this side's state holds for
+// ours. It is another file, not a change of ours: both bookmarks are kept.
+TEST_F(BookmarkSyncTest, AFileMadeAnewByAnotherProgramIsSyncedAsAtAFirstSync)
+{
+    const auto madeWith = [](std::string_view href, std::string_view title) {
+        XbelDocument made = XbelDocument::empty();
+        made.addBookmark(made.addFolder("News"), href, title);
+        return made.serialize();
+    };
+    server.clear();
+    add("https://a.example/mine", "Mine", "News");
+    sync();
+    ASSERT_EQ(server, madeWith("https://a.example/mine", "Mine"));
+    server = madeWith("https://b.example/theirs", "Theirs");
+    etag = "\"theirs\"";
+
+    SyncPlan dry;
+    std::string error;
+    ASSERT_TRUE(
+        planSync(db, "test", {true, server, etag, fileTime}, {fileTime, tessalyTime}, dry, error))
+        << error;
+    EXPECT_NE(describePlan(dry).find("so it is another file: it would be synchronised as at a "
+                                     "first sync; nothing would be deleted in Tessaly.\n"),
+              std::string::npos)
+        << describePlan(dry);
+    const SyncPlan plan = sync();
+    EXPECT_EQ(describeAccount(plan.account),
+              "File: 1 added, 0 changed, 0 deleted. Tessaly: 1 added, 0 changed, 0 deleted. "
+              "Conflicts: 0.\nThe file on the server holds none of the bookmarks synchronised "
+              "last time, so it is another file: it was synchronised as at a first sync; nothing "
+              "was deleted in Tessaly.\n");
+    EXPECT_EQ(stored("https://a.example/mine"), "Mine|News");
+    EXPECT_EQ(stored("https://b.example/theirs"), "Theirs|News");
+    EXPECT_EQ(inFile("https://a.example/mine"), "Mine|/News");
+    EXPECT_EQ(inFile("https://b.example/theirs"), "Theirs|/News");
+    EXPECT_TRUE(sync().nothingToCommit);
+
+    // A browser deletes one and writes the other's address in other
+    // letters: the same file, and what it lost is deleted here.
+    auto browsers = XbelDocument::parse(server, error);
+    ASSERT_TRUE(browsers) << error;
+    for (std::size_t i = 0; i < browsers->items().size(); ++i) {
+        const int item = static_cast<int>(i);
+        if (browsers->items()[i].href == "https://b.example/theirs") {
+            browsers->remove(item);
+        } else if (!browsers->items()[i].folder) {
+            browsers->setHref(item, "HTTPS://A.EXAMPLE/mine");
+        }
+    }
+    server = browsers->serialize();
+    etag = "\"kept one\"";
+    const SyncPlan kept = sync();
+    EXPECT_FALSE(kept.account.otherFile);
+    EXPECT_EQ(kept.account.deletedFromTessaly, 1);
+    EXPECT_EQ(stored("https://b.example/theirs"), "-");
+}
+
 // The bookmark database keys addresses without regard to letter case, so
 // the file's http://h/Page and http://h/page are one bookmark in Tessaly.
 class SyncOfAnAddressHeldAlreadyTest : public BookmarkSyncTest {

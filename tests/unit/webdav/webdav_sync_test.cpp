@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -287,6 +289,106 @@ TEST_F(WebDavSyncTest, RefusedUnansweredAndFailingServersChangeNothing)
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.message, "The server failed (503); try again later");
     EXPECT_EQ(stored("https://mine.example/"), "Mine|Reading");
+}
+
+// Two data folders that share the file. Each side is a database of its
+// own opened for each sync, so a side may sync in a child process.
+class WebDavTwoSidesTest : public WebDavSyncFixture {
+protected:
+    // One sync of the data folder `path`, adding `location` there first
+    // when given.
+    WebDavSyncResult syncSide(const std::string& path, std::string_view location = {})
+    {
+        test::ScriptedUi sideUi;
+        MessageManager sideMessages{sideUi};
+        Database side{sideMessages, path};
+        if (!location.empty()) {
+            Record r{bookmarkTable()};
+            r.setText(BookmarkField::Location, location);
+            r.setText(BookmarkField::Category, "P");
+            if (side.addBookmarkWithCategory(r) != 0) {
+                WebDavSyncResult refused;
+                refused.message = "could not add " + std::string{location};
+                return refused;
+            }
+        }
+        return syncWithServer(side, account());
+    }
+
+    bool holds(const std::string& path, std::string_view location)
+    {
+        test::ScriptedUi sideUi;
+        MessageManager sideMessages{sideUi};
+        Database side{sideMessages, path};
+        return storedBookmark(side, location).position != 0;
+    }
+
+    // Both sides add a bookmark and sync at the same moment, each in a
+    // process of its own as two programs would: their exit codes, 0 for a
+    // sync done, 1 for one stopped by the other's lock, 2 for anything else
+    // (its message is in the side's folder).
+    std::array<int, 2> syncTogether(const std::array<const test::TempFolder*, 2>& sides,
+                                    const std::array<std::string, 2>& locations)
+    {
+        int gate[2] = {-1, -1};
+        EXPECT_EQ(::pipe(gate), 0);
+        std::array<pid_t, 2> children{};
+        for (std::size_t i = 0; i < 2; ++i) {
+            children[i] = ::fork();
+            if (children[i] == 0) {
+                ::close(gate[1]);
+                char go = 0;
+                (void)!::read(gate[0], &go, 1); // until the parent lets both go
+                const WebDavSyncResult result = syncSide(sides[i]->path(), locations[i]);
+                sides[i]->write("message", result.message);
+                const bool stopped = result.message.starts_with(
+                    "bookmarks.xbel is being synchronised by another program");
+                ::_exit(result.ok ? 0 : stopped ? 1 : 2);
+            }
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        std::array<int, 2> codes{};
+        for (std::size_t i = 0; i < 2; ++i) {
+            int status = 0;
+            ::waitpid(children[i], &status, 0);
+            codes[i] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return codes;
+    }
+
+    test::TempFolder sideA;
+    test::TempFolder sideB;
+};
+
+// Two syncs that find the lock free at the same moment may both write it
+// (the server does not make a conditional write of a new file atomic):
+// only the one whose lock stands goes on, the other stops and says why,
+// and the next syncs bring each side the other's bookmarks.
+TEST_F(WebDavTwoSidesTest, SyncsStartedTogetherWriteOneAtATimeAndLoseNothing)
+{
+    ASSERT_TRUE(syncSide(sideA.path()).ok);
+    ASSERT_TRUE(syncSide(sideB.path()).ok);
+    std::vector<std::string> added;
+    for (int round = 1; round <= 3; ++round) {
+        const std::array<std::string, 2> locations{"https://a.example/" + std::to_string(round),
+                                                   "https://b.example/" + std::to_string(round)};
+        added.insert(added.end(), locations.begin(), locations.end());
+        const std::array<int, 2> codes = syncTogether({&sideA, &sideB}, locations);
+        EXPECT_TRUE((codes == std::array{0, 1} || codes == std::array{1, 0}))
+            << "round " << round << ": A " << codes[0] << " " << sideA.read("message") << ", B "
+            << codes[1] << " " << sideB.read("message");
+        EXPECT_FALSE(apache.exists("bookmarks.xbel.lock"));
+    }
+    for (const std::string* path : {&sideA.path(), &sideB.path(), &sideA.path()}) {
+        const WebDavSyncResult result = syncSide(*path);
+        ASSERT_TRUE(result.ok) << result.message;
+    }
+    for (const std::string& location : added) {
+        EXPECT_TRUE(holds(sideA.path(), location)) << location;
+        EXPECT_TRUE(holds(sideB.path(), location)) << location;
+        EXPECT_NE(onServer().find("href=\"" + location + "\""), std::string::npos) << location;
+    }
 }
 
 // A browser's file of 100,000 bookmarks in a hundred folders.
