@@ -55,16 +55,22 @@ public:
     // takes. Empty for most commands.
     virtual std::string usageNotes() const { return {}; }
 
+    // How the command is used: its summary and the usage notes.
+    void printUsage(std::ostream& out) const
+    {
+        out << "usage: " << summary() << '\n';
+        if (const std::string notes = usageNotes(); !notes.empty()) {
+            out << notes << '\n';
+        }
+    }
+
 protected:
     // Says what is wrong with the arguments, then how the command is used;
     // gives the exit code for bad arguments.
     int usageError(std::string_view problem, const Context& context) const
     {
-        context.err << "tessaly-cli " << name() << ": " << messageText(problem)
-                    << "\nusage: " << summary() << '\n';
-        if (const std::string notes = usageNotes(); !notes.empty()) {
-            context.err << notes << '\n';
-        }
+        context.err << "tessaly-cli " << name() << ": " << messageText(problem) << '\n';
+        printUsage(context.err);
         return kExitUsage;
     }
 };

@@ -123,7 +123,7 @@ void Dispatcher::printHelp(std::ostream& out) const
         width = std::max(width, command->name().size());
     }
     out << "  " << std::string_view{"help"} << std::string(width - 4 + 3, ' ')
-        << "list the commands\n";
+        << "list the commands; \"help COMMAND\" or \"COMMAND --help\": how it is used\n";
     for (const auto& command : commands_) {
         out << "  " << command->name() << std::string(width - command->name().size() + 3, ' ')
             << command->summary() << '\n';
@@ -223,11 +223,25 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
     // relative name means the folder the command was given in.
     context.passwordFile = passwordFile.value_or("");
     context.passwordFile = callerPath(context.passwordFile);
-    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
-        arguments[0] == "help") {
+    const auto isHelp = [](const std::string& word) {
+        return word == "--help" || word == "-h";
+    };
+    const auto commandNamed = [this](const std::string& word) {
+        return std::find_if(commands_.begin(), commands_.end(),
+                            [&](const auto& c) { return c->name() == word; });
+    };
+    // "help sync" and "sync --help": how that command is used.
+    if (arguments.size() == 2 && (arguments[0] == "help" || isHelp(arguments[1]))) {
+        const std::string& name = arguments[0] == "help" ? arguments[1] : arguments[0];
+        if (const auto command = commandNamed(name); command != commands_.end()) {
+            (*command)->printUsage(out);
+            return kExitOk;
+        }
+    }
+    if (arguments.empty() || isHelp(arguments[0]) || arguments[0] == "help") {
         if (arguments.size() > 1) {
-            err << "tessaly-cli: " << arguments[0] << " takes no arguments; unexpected "
-                << messageText(arguments[1]) << "\n";
+            err << "tessaly-cli: " << arguments[0] << " takes a command's name at most; "
+                << "unexpected " << messageText(arguments.back()) << "\n";
             return kExitUsage;
         }
         printHelp(out);

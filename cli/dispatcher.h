@@ -8,7 +8,8 @@
 namespace tessaly::cli {
 
 // Picks the command named by the first argument and runs it. "--help",
-// "help" or no argument list the commands; "--version" prints the version.
+// "help" or no argument list the commands, "help COMMAND" and "COMMAND --help"
+// say how one is used; "--version" prints the version.
 class Dispatcher final {
 public:
     Dispatcher();

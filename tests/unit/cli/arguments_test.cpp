@@ -19,9 +19,26 @@ TEST_F(CommandsTest, CommandsWithoutArgumentsRefuseExtraOnes)
     }
     for (const std::string help : {"help", "--help"}) {
         EXPECT_EQ(run({help, "foo"}), kExitUsage);
-        EXPECT_EQ(err, "tessaly-cli: " + help + " takes no arguments; unexpected foo\n");
+        EXPECT_EQ(err,
+                  "tessaly-cli: " + help + " takes a command's name at most; unexpected foo\n");
         EXPECT_EQ(out, "");
     }
+}
+
+TEST_F(CommandsTest, HelpOnACommandSaysHowItIsUsed)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"help", "sync"}, {"sync", "--help"}, {"sync", "-h"}}) {
+        EXPECT_EQ(run(arguments), kExitOk) << arguments[0];
+        EXPECT_TRUE(out.starts_with("usage: sync ")) << out;
+        EXPECT_NE(out.find("--password-file"), std::string::npos) << out;
+        EXPECT_EQ(err, "");
+    }
+    EXPECT_EQ(run({"add", "--help"}), kExitOk);
+    EXPECT_TRUE(out.starts_with("usage: add ")) << out;
+    // After "--" it is the command's own argument, not a call for help.
+    run({"add", "--", "--help"});
+    EXPECT_FALSE(out.starts_with("usage:")) << out;
 }
 
 TEST_F(CommandsTest, AGlobalOptionGivenTwiceIsRefusedBeforeAnythingIsTouched)
