@@ -148,8 +148,12 @@ private:
             return line.size();
         }
         const std::size_t end = std::min(line.find('<', open + 1), line.size());
-        category_ = std::string{text::fit(
-            text::trim(html::decodeReferences(line.substr(open + 1, end - open - 1))), 50)};
+        // Kept longer than a category holds, so that the import cuts it
+        // where it counts the cut; a name of megabytes is not held whole.
+        constexpr std::size_t kFolderNameRead = 1024;
+        category_ = std::string{
+            text::fit(text::trim(html::decodeReferences(line.substr(open + 1, end - open - 1))),
+                      kFolderNameRead)};
         return end;
     }
 

@@ -207,7 +207,8 @@ AddResult ImportSink::add(Record& bookmark, std::string_view sourceCategory,
     }
     bool create = false;
     const std::string category = chooseCategory(bookmark, sourceCategory, create);
-    bookmark.setText(BookmarkField::Category, category);
+    // A folder's name longer than a category's is cut, and counted as cut.
+    setText(bookmark, BookmarkField::Category, category);
     lastCategory_ = bookmark.text(BookmarkField::Category);
     if (guessKeyword) {
         bookmark.setText(BookmarkField::Keyword,

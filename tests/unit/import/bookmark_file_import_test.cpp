@@ -82,6 +82,19 @@ TEST_F(ImportTest, AFirefoxExportArrivesWithItsFoldersTitlesAndTags)
     EXPECT_EQ(bookmarks().size(), 5U);
 }
 
+TEST_F(ImportTest, AFolderNameLongerThanACategoryIsCutAndCountedAsCut)
+{
+    const std::string name(80, 'C');
+    const ImportSummary summary =
+        import(ImportType::Netscape,
+               sources.write("long.html", "<DL><p><DT><H3>" + name +
+                                              "</H3><DL><p><DT><A HREF=\"http://x.example/\">X</A>"
+                                              "</DL><p></DL>\n"));
+    EXPECT_EQ(summary.imported, 1);
+    EXPECT_EQ(stored("http://x.example/").text(BookmarkField::Category), name.substr(0, 50));
+    EXPECT_EQ(summary.cut.at("Category"), 1);
+}
+
 TEST_F(ImportTest, TheAssignmentDecidesCategoriesAndWhetherTheyAreMade)
 {
     const std::string file = sources.write("bookmarks.html", firefoxStyleFile());
