@@ -58,11 +58,12 @@ ImportSummary importXbel(Database& database, UiPort& ui, const ImportRequest& re
             sink.setText(bookmark, BookmarkField::SiteInfo, note);
         }
         sink.setText(bookmark, BookmarkField::OriginalFilename, request.source);
+        // Whole: a folder's title longer than a category is cut where the
+        // import counts the cut.
         const std::string category =
             item.parent < 0
                 ? std::string{}
-                : std::string{text::fit(
-                      text::trim(items[static_cast<std::size_t>(item.parent)].title), 50)};
+                : std::string{text::trim(items[static_cast<std::size_t>(item.parent)].title)};
         sink.add(bookmark, category);
     }
     return sink.summarize(summary);

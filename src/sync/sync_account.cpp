@@ -6,8 +6,8 @@ namespace tessaly {
 namespace {
 
 constexpr std::string_view kOtherFile =
-    "The file on the server holds none of the bookmarks synchronised "
-    "last time, so it is another file: ";
+    "The file on the server is not the one synchronised last time (it holds none of its "
+    "bookmarks, or numbers them anew), so it is another file: ";
 
 std::string_view sideName(SyncSide side)
 {

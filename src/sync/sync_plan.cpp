@@ -114,31 +114,53 @@ StoredBookmark heldOf(const StoredBookmark& stored)
 }
 
 // Whether the file is not the one the last sync left: it holds bookmarks,
-// and not one of them has the address of a bookmark of that sync. A file
-// another program made anew numbers its bookmarks from the start again, so
-// its ids meet the old state's by chance, and merging by them would take
-// its bookmarks for changes of ours.
+// and not one of them has the address of a bookmark of that sync; or its
+// ids were given anew: not one address of that sync stands under its id of
+// then, and one stands under an id that named another address. A file another program made anew
+// numbers its bookmarks from the start again (and another Tessaly may have
+// merged ours into it since), so its ids meet the old state's by chance,
+// and merging by them would take its bookmarks for changes of ours.
 bool anotherFile(const XbelDocument& document, const std::vector<SyncStateRow>& state)
 {
     if (state.empty()) {
         return false;
     }
-    std::unordered_set<std::string> synced;
-    synced.reserve(state.size());
+    std::unordered_map<std::string, std::string> idByAddress; // folded
+    std::unordered_map<std::string, std::string> addressById; // folded
+    idByAddress.reserve(state.size());
+    addressById.reserve(state.size());
     for (const SyncStateRow& row : state) {
-        synced.insert(text::foldKey(addressOf(row.address)));
+        std::string folded = text::foldKey(addressOf(row.address));
+        idByAddress.emplace(folded, row.serverId);
+        addressById.emplace(row.serverId, std::move(folded));
     }
     bool bookmarks = false;
+    bool shared = false;
+    bool keptItsId = false;   // an address of the last sync under its id then
+    bool tookAnother = false; // one under an id that named another address
     for (const XbelDocument::Item& item : document.items()) {
         if (item.folder || item.removed) {
             continue;
         }
-        if (synced.contains(text::foldKey(addressOf(item.href)))) {
-            return false;
-        }
         bookmarks = true;
+        const std::string folded = text::foldKey(addressOf(item.href));
+        const auto synced = idByAddress.find(folded);
+        if (synced == idByAddress.end()) {
+            continue;
+        }
+        shared = true;
+        if (item.id.empty() || synced->second == item.id) {
+            keptItsId = true;
+            continue;
+        }
+        if (const auto named = addressById.find(item.id);
+            named != addressById.end() && named->second != folded) {
+            tookAnother = true;
+        }
     }
-    return bookmarks;
+    // A browser that gives one bookmark another's address keeps every other
+    // id as it was; a file numbered anew keeps none.
+    return bookmarks && (!shared || (tookAnother && !keptItsId));
 }
 
 class Planner {

@@ -93,6 +93,16 @@ TEST_F(ImportTest, AFolderNameLongerThanACategoryIsCutAndCountedAsCut)
     EXPECT_EQ(summary.imported, 1);
     EXPECT_EQ(stored("http://x.example/").text(BookmarkField::Category), name.substr(0, 50));
     EXPECT_EQ(summary.cut.at("Category"), 1);
+
+    const ImportSummary xbel = import(
+        ImportType::Xbel,
+        sources.write("long.xbel",
+                      "<?xml version=\"1.0\"?>\n<xbel version=\"1.0\"><folder><title>" + name +
+                          "</title><bookmark href=\"http://y.example/\">"
+                          "<title>Y</title></bookmark></folder></xbel>\n"));
+    EXPECT_EQ(xbel.imported, 1);
+    EXPECT_EQ(stored("http://y.example/").text(BookmarkField::Category), name.substr(0, 50));
+    EXPECT_EQ(xbel.cut.at("Category"), 1);
 }
 
 TEST_F(ImportTest, TheAssignmentDecidesCategoriesAndWhetherTheyAreMade)

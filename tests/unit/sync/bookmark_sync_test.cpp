@@ -345,6 +345,32 @@ TEST_F(BookmarkSyncTest, AFileEmptiedInTheBrowsersSaysWhatItDeleted)
               "Deleted in Tessaly: \"Site C\" <https://c.example/>\n");
 }
 
+// Made anew elsewhere, then given our bookmarks back by another Tessaly:
+// it holds our addresses under new ids, one of ours now naming another
+// bookmark. Matching by those ids would overwrite and drop ours.
+TEST_F(BookmarkSyncTest, AFileWhoseIdsWereGivenAnewIsSyncedAsAtAFirstSync)
+{
+    server.clear();
+    add("https://a.example/1", "A one", "News");
+    add("https://a.example/2", "A two", "News");
+    sync();
+    XbelDocument made = XbelDocument::empty();
+    const int news = made.addFolder("News");
+    made.addBookmark(news, "https://c.example/1", "C one");
+    made.addBookmark(news, "https://a.example/1", "A one");
+    made.addBookmark(news, "https://a.example/2", "A two");
+    server = made.serialize();
+    etag = "\"renumbered\"";
+    const SyncPlan plan = sync();
+    EXPECT_TRUE(plan.account.otherFile);
+    EXPECT_EQ(stored("https://a.example/1"), "A one|News");
+    EXPECT_EQ(stored("https://a.example/2"), "A two|News");
+    EXPECT_EQ(stored("https://c.example/1"), "C one|News");
+    EXPECT_EQ(inFile("https://a.example/1"), "A one|/News");
+    EXPECT_EQ(inFile("https://a.example/2"), "A two|/News");
+    EXPECT_TRUE(sync().nothingToCommit);
+}
+
 // The file was deleted on the server and another Tessaly made it anew: its
 // ids start again, so its bookmark has the id this side's state holds for
 // ours. It is another file, not a change of ours: both bookmarks are kept.
@@ -374,9 +400,9 @@ TEST_F(BookmarkSyncTest, AFileMadeAnewByAnotherProgramIsSyncedAsAtAFirstSync)
     const SyncPlan plan = sync();
     EXPECT_EQ(describeAccount(plan.account),
               "File: 1 added, 0 changed, 0 deleted. Tessaly: 1 added, 0 changed, 0 deleted. "
-              "Conflicts: 0.\nThe file on the server holds none of the bookmarks synchronised "
-              "last time, so it is another file: it was synchronised as at a first sync; nothing "
-              "was deleted in Tessaly.\n");
+              "Conflicts: 0.\nThe file on the server is not the one synchronised last time (it "
+              "holds none of its bookmarks, or numbers them anew), so it is another file: it was "
+              "synchronised as at a first sync; nothing was deleted in Tessaly.\n");
     EXPECT_EQ(stored("https://a.example/mine"), "Mine|News");
     EXPECT_EQ(stored("https://b.example/theirs"), "Theirs|News");
     EXPECT_EQ(inFile("https://a.example/mine"), "Mine|/News");
