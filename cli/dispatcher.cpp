@@ -237,6 +237,11 @@ int Dispatcher::dispatch(const std::vector<std::string>& argumentsIn, std::ostre
             (*command)->printUsage(out);
             return kExitOk;
         }
+        if (arguments[0] == "help") {
+            err << "tessaly-cli: unknown command \"" << messageText(name)
+                << "\"; see tessaly-cli --help\n";
+            return kExitUsage;
+        }
     }
     if (arguments.empty() || isHelp(arguments[0]) || arguments[0] == "help") {
         if (arguments.size() > 1) {

@@ -17,12 +17,13 @@ TEST_F(CommandsTest, CommandsWithoutArgumentsRefuseExtraOnes)
         EXPECT_TRUE(err.starts_with("tessaly-cli version: unexpected x\nusage: ")) << err;
         EXPECT_EQ(out, "");
     }
-    for (const std::string help : {"help", "--help"}) {
-        EXPECT_EQ(run({help, "foo"}), kExitUsage);
-        EXPECT_EQ(err,
-                  "tessaly-cli: " + help + " takes a command's name at most; unexpected foo\n");
-        EXPECT_EQ(out, "");
-    }
+    EXPECT_EQ(run({"--help", "foo"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli: --help takes a command's name at most; unexpected foo\n");
+    EXPECT_EQ(run({"help", "foo"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli: unknown command \"foo\"; see tessaly-cli --help\n");
+    EXPECT_EQ(run({"help", "sync", "foo"}), kExitUsage);
+    EXPECT_EQ(err, "tessaly-cli: help takes a command's name at most; unexpected foo\n");
+    EXPECT_EQ(out, "");
 }
 
 TEST_F(CommandsTest, HelpOnACommandSaysHowItIsUsed)
