@@ -5,7 +5,10 @@ data=$(mktemp -d)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$data"
+  # tessaly writes its last files (window places) as it ends: the folder
+  # goes once every program has ended, or rm finds it filling again.
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$data" || true
 }
 trap cleanup EXIT
 
