@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <initializer_list>
 
 namespace tessaly {
 namespace {
@@ -85,6 +86,19 @@ protected:
         return r.position == 0
                    ? "-"
                    : r.text(BookmarkField::Description) + "|" + r.text(BookmarkField::Category);
+    }
+
+    // A file as another program makes it anew: one folder "News" holding
+    // `bookmarks` (address, title), numbered from the start.
+    static std::string
+    newsFile(std::initializer_list<std::pair<std::string_view, std::string_view>> bookmarks)
+    {
+        XbelDocument made = XbelDocument::empty();
+        const int news = made.addFolder("News");
+        for (const auto& [href, title] : bookmarks) {
+            made.addBookmark(news, href, title);
+        }
+        return made.serialize();
     }
 
     // The file's bookmark of an address: "title|folder path".
@@ -354,12 +368,9 @@ TEST_F(BookmarkSyncTest, AFileWhoseIdsWereGivenAnewIsSyncedAsAtAFirstSync)
     add("https://a.example/1", "A one", "News");
     add("https://a.example/2", "A two", "News");
     sync();
-    XbelDocument made = XbelDocument::empty();
-    const int news = made.addFolder("News");
-    made.addBookmark(news, "https://c.example/1", "C one");
-    made.addBookmark(news, "https://a.example/1", "A one");
-    made.addBookmark(news, "https://a.example/2", "A two");
-    server = made.serialize();
+    server = newsFile({{"https://c.example/1", "C one"},
+                       {"https://a.example/1", "A one"},
+                       {"https://a.example/2", "A two"}});
     etag = "\"renumbered\"";
     const SyncPlan plan = sync();
     EXPECT_TRUE(plan.account.otherFile);
@@ -376,16 +387,11 @@ TEST_F(BookmarkSyncTest, AFileWhoseIdsWereGivenAnewIsSyncedAsAtAFirstSync)
 // ours. It is another file, not a change of ours: both bookmarks are kept.
 TEST_F(BookmarkSyncTest, AFileMadeAnewByAnotherProgramIsSyncedAsAtAFirstSync)
 {
-    const auto madeWith = [](std::string_view href, std::string_view title) {
-        XbelDocument made = XbelDocument::empty();
-        made.addBookmark(made.addFolder("News"), href, title);
-        return made.serialize();
-    };
     server.clear();
     add("https://a.example/mine", "Mine", "News");
     sync();
-    ASSERT_EQ(server, madeWith("https://a.example/mine", "Mine"));
-    server = madeWith("https://b.example/theirs", "Theirs");
+    ASSERT_EQ(server, newsFile({{"https://a.example/mine", "Mine"}}));
+    server = newsFile({{"https://b.example/theirs", "Theirs"}});
     etag = "\"theirs\"";
 
     SyncPlan dry;
