@@ -34,6 +34,16 @@ protected:
 
     // One sync: the plan, the write of the file when it asks for one, and
     // the commit. `commit` false stops after the write, as a kill would.
+    // What a sync would do (--dry-run): the plan alone, nothing written.
+    SyncPlan dryRun()
+    {
+        SyncPlan plan;
+        std::string error;
+        const ServerFile file{!server.empty(), server, etag, fileTime};
+        EXPECT_TRUE(planSync(db, "test", file, {fileTime, tessalyTime}, plan, error)) << error;
+        return plan;
+    }
+
     SyncPlan sync(bool commit = true)
     {
         SyncPlan plan;
@@ -324,9 +334,7 @@ TEST_F(BookmarkSyncTest, AFileGoneFromTheServerIsMadeAnewAndDeletesNothing)
     add("https://mine.example/", "Mine", "Reading");
     sync();
     server.clear(); // someone deleted the file on the server
-    SyncPlan dry;
-    std::string error;
-    ASSERT_TRUE(planSync(db, "test", {}, {fileTime, tessalyTime}, dry, error)) << error;
+    const SyncPlan dry = dryRun();
     EXPECT_EQ(dry.account.deletedFromTessaly, 0);
     EXPECT_NE(describePlan(dry).find("The file is not on the server: it would be made anew from "
                                      "Tessaly's bookmarks; nothing would be deleted in Tessaly.\n"),
@@ -394,11 +402,7 @@ TEST_F(BookmarkSyncTest, AFileMadeAnewByAnotherProgramIsSyncedAsAtAFirstSync)
     server = newsFile({{"https://b.example/theirs", "Theirs"}});
     etag = "\"theirs\"";
 
-    SyncPlan dry;
-    std::string error;
-    ASSERT_TRUE(
-        planSync(db, "test", {true, server, etag, fileTime}, {fileTime, tessalyTime}, dry, error))
-        << error;
+    const SyncPlan dry = dryRun();
     EXPECT_NE(describePlan(dry).find("so it is another file: it would be synchronised as at a "
                                      "first sync; nothing would be deleted in Tessaly.\n"),
               std::string::npos)
@@ -417,6 +421,7 @@ TEST_F(BookmarkSyncTest, AFileMadeAnewByAnotherProgramIsSyncedAsAtAFirstSync)
 
     // A browser deletes one and writes the other's address in other
     // letters: the same file, and what it lost is deleted here.
+    std::string error;
     auto browsers = XbelDocument::parse(server, error);
     ASSERT_TRUE(browsers) << error;
     for (std::size_t i = 0; i < browsers->items().size(); ++i) {
